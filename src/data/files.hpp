@@ -1,0 +1,58 @@
+#pragma once
+// The runtime's open files, addressed by file number 1 to 255. The stream table
+// (stream.hpp) hands out the numbers; text items (text_record.hpp) and layer
+// cells (layer.hpp) are read and written through them.
+#include <array>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace tlvx {
+
+enum class FileMode { TextInput, TextOutput, Binary };
+
+struct OpenFile {
+    FileMode mode = FileMode::TextInput;
+    std::string name;  // the name the program used, for error reports
+    std::string path;  // the path actually opened (data directory + name)
+
+    // Binary: the descriptor; `writable` is false when the file could only be
+    // opened for reading (a write is then runtime error 3).
+    int fd = -1;
+    bool writable = false;
+
+    // Text input: the readable text (up to a byte 26) and the read position.
+    std::string text;
+    size_t pos = 0;
+
+    // Text output: lines collect here and reach `path` through a temporary file
+    // renamed over it when the file is closed, so a failed write never leaves a
+    // half-written file behind.
+    std::string out;
+};
+
+class FileTable {
+public:
+    FileTable();
+    ~FileTable();
+    FileTable(const FileTable&) = delete;
+    FileTable& operator=(const FileTable&) = delete;
+
+    bool is_open(int32_t number) const;
+    // The smallest number 1..255 under which no file is open (0 when all are taken).
+    int32_t lowest_free() const;
+    int32_t open_count() const;
+    // The open file under `number`; runtime error 1 naming `what` when none is open.
+    OpenFile& get(int32_t number, const char* what);
+    void put(int32_t number, std::unique_ptr<OpenFile> file);
+    // Close the file under `number`; nothing when none is open. Closing a text
+    // output file commits it (runtime error 3 when that fails, the old file kept).
+    void close(int32_t number);
+    // Close everything without committing text output (end of program after an error).
+    void close_all_discarding();
+
+private:
+    std::array<std::unique_ptr<OpenFile>, 256> files_;
+};
+
+}  // namespace tlvx

@@ -1,0 +1,47 @@
+#pragma once
+// The text record encoding shared by every text data file: token reading,
+// number parsing, line writing, and the text form of numbers.
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace tlvx {
+struct State;
+
+// Reads tokens from a text held in memory, from a position that advances.
+class TextReader {
+public:
+    TextReader(std::string_view text, size_t& pos) : text_(text), pos_(pos) {}
+    std::string read_string();
+    int32_t read_number();
+
+private:
+    std::string_view text_;
+    size_t& pos_;
+};
+
+// The readable text of a file's bytes: everything before the first byte 26.
+std::string readable_text(std::string_view bytes);
+
+// Parse a collected number token into a 32-bit value (never fails).
+int32_t parse_number_token(std::string_view token);
+
+// " 5" for 5, " 0" for 0, "-12" for -12.
+std::string number_text(int32_t v);
+// The text form used for list membership: number_text(v) + " ".
+std::string list_form(int32_t v);
+// True when `list` contains list_form(v).
+bool in_list(const std::string& list, int32_t v);
+
+// Items read from the text input file open under `fileno` (missing items read
+// as "" and 0).
+std::string read_item_string(State& s, int32_t fileno);
+int32_t read_item_number(State& s, int32_t fileno);
+// Lines written to the text output file open under `fileno`.
+void write_line_string(State& s, int32_t fileno, const std::string& text);
+void write_line_number(State& s, int32_t fileno, int32_t v);
+
+// Round to the nearest integer, halves to the even neighbour, saturating to 32 bits.
+int32_t round_half_even(double v);
+
+}  // namespace tlvx

@@ -1,0 +1,17 @@
+#pragma once
+// Tile images: loading a picture file into the image buffer SCN and blitting it.
+#include <cstdint>
+#include <string>
+
+namespace tlvx {
+struct State;
+
+// Draw the picture file GRPT at (X, Y) with mode M ("pset", "and", "or").
+// Rewrites the 12th character of GRPT to "v" in the caller's variable.
+void GRAPHICPUT(State& s, std::string& GRPT, int32_t& X, int32_t& Y, std::string& M);
+
+// The two halves of GRAPHICPUT, for tools and tests.
+void load_image(State& s, const std::string& name);
+void blit_image(State& s, int32_t x, int32_t y, const std::string& mode);
+
+}  // namespace tlvx

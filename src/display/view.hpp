@@ -1,0 +1,21 @@
+#pragma once
+#include <string>
+// Drawing view cells and keeping the 7x7 view in step with the layer files.
+namespace tlvx {
+struct State;
+
+// Draw the cell at view offset (s.X, s.Y): read its three layer bytes into
+// GR/CS/CR and paint ground, then masked objects in their order.
+void full_cell_draw(State& s);
+// Repaint the cell at (s.X, s.Y) only when it holds a creature; grids untouched.
+void creature_redraw(State& s);
+// The mask file name that goes with a picture name.
+std::string mask_name(const std::string& picture);
+
+void centre_clamp(State& s);
+void first_view_read(State& s);      // start-up
+void full_view_refresh(State& s);
+void redraw_view(State& s);          // pass block 13: full refresh or creature redraws
+void ground_reread(State& s);        // pass block 16
+
+}  // namespace tlvx

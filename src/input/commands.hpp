@@ -1,0 +1,26 @@
+#pragma once
+// The input side of a pass: the key poll, the toggles, editing, turning,
+// stepping, road-following and the player marker.
+#include <string>
+
+namespace tlvx {
+struct State;
+
+// Block 1: re-seed, poll one key into KEY and CC$, copy VX1/VY1/D1/G1.
+void poll_and_copy(State& s);
+// True when CC$ occurs in the key set text (e.g. " Y y 8 ").
+bool key_in_set(const State& s, const char* set);
+void display_toggles(State& s);   // "i"/"I", "o"/"O"
+void redraw_reset(State& s);      // SCRNUPDT: 3 -> 1, else 0
+void copy_pass_values(State& s);  // VX1 = VX2 ... G1 = G2
+void pause_if_asked(State& s);    // "p"/"P": poll until a key, discard it
+
+void position_clamp(State& s);
+void editing_keys(State& s);
+void step_keys(State& s);
+void facing_keys(State& s);
+void road_toggle(State& s);       // "."
+void road_following_and_checks(State& s);
+void player_marker(State& s);
+
+}  // namespace tlvx

@@ -1,0 +1,124 @@
+#pragma once
+// The program-wide state: every table and variable of the game, named as the
+// game names them. A text whose name ends in `$` in the game's own notation is
+// written here with the suffix `_S` (`NM$` is `NM_S`, `CK$` is `CK_S`).
+// Routines are free functions taking a State&; nothing lives in globals, so a
+// test can build a fresh state over a temporary data directory.
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "data/files.hpp"
+#include "display/screen_types.hpp"
+#include "shell/checked.hpp"
+
+namespace tlvx {
+
+class Platform;
+
+// One stream record. Only FILEMODE is used: it holds the file number of the file
+// last opened on the slot. The other fields are kept as the record declares them.
+struct CSV_TYPE {
+    std::string FILENAME;
+    int32_t FILEMODE = 0;
+    std::string LINEBUFFER;
+    int32_t LINEINDEX = 0;
+    std::string RESERVEBUFFER;
+    std::string QUEUEBUFFER;
+    std::string LINEPREFIX;
+    std::string LINESUFFIX;
+};
+
+struct D_TYPE {
+    int32_t X = 0;
+    int32_t Y = 0;
+};
+
+struct PAL_TYPE {
+    int32_t VGA = 0;
+    int32_t R = 0;
+    int32_t G = 0;
+    int32_t B = 0;
+};
+
+constexpr size_t kScnBytes = 2352;  // the image buffer: 588 32-bit words
+
+struct State {
+    // Outside world.
+    std::string data_dir = ".";  // every file name is taken relative to it
+    Platform* platform = nullptr;
+    // Called when a pass ends, and before the save when Escape ends it (trace).
+    std::function<void(const State&)> on_pass_end;
+
+    // Files.
+    Table<CSV_TYPE, 0, 255> CSV_STREAM{"CSV_STREAM"};
+    FileTable files;
+    std::string OM_S = "tlvx_w05.mom";
+    std::string GM_S = "tlvx_w05.mem";
+    std::string MG_S = "tlvx_gr1.tmp", MGB_S = "tlvx_gr2.tmp", MGC_S = "tlvx_gr3.tmp";
+
+    // Small tables.
+    Table<D_TYPE, 0, 10> D{"D"};
+    Table<int32_t, 0, 10> M{"M"};             // road-following turns
+    Table<std::string, 0, 10> A_S{"A$"};      // facing glyphs
+    Table<std::string, 0, 10> CK_S{"CK$"};    // blocked-ground lists
+
+    // Save file.
+    std::string P1_S;                        // world base name
+    std::string NM_S = "Pndx";               // character name
+    std::string C1_S = "001", C2_S = "002", C3_S = "003";
+    int32_t S = 0, O = 0, I = 0, P = 0;
+
+    // World description and tile table.
+    std::string P2_S, P3_S, BM_S, RD_S;
+    int32_t XX = 0, YY = 0;
+    int32_t SZ = 24, GZ = 256;
+    Table<std::string, 0, 256> M_S{"M$"};    // ground picture names
+    Table<int32_t, 0, 256> M_TILE{"M"};      // tile colours (the tile table's own M)
+
+    // Object table.
+    Table2<std::string, 0, 255, 1, 4> OBJ_S{"OBJ$"};
+    Table<int32_t, 0, 255> OBJ{"OBJ"}, OBJS{"OBJS"}, OBJ_M{"OBJ_M"};
+
+    // Map and view.
+    int32_t WX = 0, WY = 0;
+    int32_t VX1 = 0, VY1 = 0, VX2 = 0, VY2 = 0;
+    int32_t D1 = 1, D2 = 1;
+    int32_t G1 = 0, G2 = 0;
+    std::string G2_S;
+    int32_t XLEFT = -3, XRIGHT = 3, YLEFT = -3, YRIGHT = 3;
+    ViewGrid GR{"GR"}, CR{"CR"}, CS{"CS"}, LC{"LC"};
+    int32_t SCRNUPDT = 0;
+    int32_t F2 = 0;
+
+    // Cell drawing (the cell being drawn and the values last read).
+    int32_t X = 0, Y = 0, T = 0, TT = 0, Z = 0, CHRB = 0, CHRC = 0;
+
+    // Keys of the pass.
+    std::string KEY;   // the key text polled in this pass
+    std::string CC_S;  // the key text with a blank before and after
+
+    // Creatures.
+    int32_t DIRR = 0;
+    std::string ACTIONR_S;
+
+    // Clock and timers.
+    int32_t TIMM = 0, TIMH = 0, TIMD = 0;
+    int32_t BR = 0, BT = 0, GC = 1, SB = 0, SA = 0, GE = 1;
+
+    // Screen, palette and image buffer.
+    int32_t SCRN = 0;
+    Screen screen;
+    KeyQueue keys;
+    Table<PAL_TYPE, 0, 255> PAL{"PAL"};
+    std::array<uint8_t, kScnBytes> SCN{};
+
+    // Shared random generator: 24-bit state.
+    uint32_t rnd_state = 0;
+
+    // Number of the pass running now (1-based; 0 during start-up).
+    int64_t pass = 0;
+};
+
+}  // namespace tlvx

@@ -1,0 +1,171 @@
+#include "support/test_support.hpp"
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+namespace tlvx::test {
+
+TempDir::TempDir() {
+    std::string tmpl = (std::filesystem::temp_directory_path() / "tlvx-test-XXXXXX").string();
+    if (!mkdtemp(tmpl.data())) throw std::runtime_error("mkdtemp failed");
+    path_ = tmpl;
+}
+
+TempDir::~TempDir() {
+    std::error_code ec;
+    std::filesystem::permissions(path_, std::filesystem::perms::owner_all, ec);
+    std::filesystem::remove_all(path_, ec);
+}
+
+void write_file(const std::string& path, const std::string& bytes) {
+    std::ofstream f(path, std::ios::binary | std::ios::trunc);
+    if (!f) throw std::runtime_error("cannot write " + path);
+    f.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::string read_file(const std::string& path) {
+    std::ifstream f(path, std::ios::binary);
+    if (!f) throw std::runtime_error("cannot read " + path);
+    std::ostringstream ss;
+    ss << f.rdbuf();
+    return ss.str();
+}
+
+bool file_exists(const std::string& path) { return std::filesystem::exists(path); }
+
+std::string block_picture(int w, int h, const std::vector<uint8_t>& pixels) {
+    std::string data;
+    uint16_t word = static_cast<uint16_t>(w * 8 + 1);
+    data += static_cast<char>(word & 0xFF);
+    data += static_cast<char>(word >> 8);
+    data += static_cast<char>(h & 0xFF);
+    data += static_cast<char>((h >> 8) & 0xFF);
+    data.append(reinterpret_cast<const char*>(pixels.data()), pixels.size());
+    std::string file;
+    file += static_cast<char>(253);
+    file += std::string(4, '\0');
+    file += static_cast<char>(data.size() & 0xFF);
+    file += static_cast<char>((data.size() >> 8) & 0xFF);
+    return file + data;
+}
+
+std::string solid_picture(int w, int h, uint8_t index) {
+    return block_picture(w, h, std::vector<uint8_t>(static_cast<size_t>(w * h), index));
+}
+
+std::string layer_bytes(int w, int h, const std::function<uint8_t(int c, int r)>& cell) {
+    std::string out;
+    out += static_cast<char>((w >> 8) & 0xFF);
+    out += static_cast<char>(w & 0xFF);
+    out += static_cast<char>((h >> 8) & 0xFF);
+    out += static_cast<char>(h & 0xFF);
+    out += std::string(static_cast<size_t>(w), '\0');  // row 0, never used
+    for (int r = 1; r <= h; ++r)
+        for (int c = 1; c <= w; ++c) out += static_cast<char>(cell ? cell(c, r) : 0);
+    return out;
+}
+
+FixtureWorld::FixtureWorld() {
+    auto obj = [](const std::string& stem, int32_t size, int32_t move, int32_t mode) {
+        Obj o;
+        for (int f = 0; f < 4; ++f) o.frames[f] = stem + std::to_string(f + 1) + ".pic";
+        o.size = size;
+        o.move = move;
+        o.mode = mode;
+        return o;
+    };
+    objects = {obj("hero", 24, 0, 1), obj("crit", 24, 0, 1), obj("tree", 24, 0, 0),
+               obj("brdg", 24, 0, 1), obj("roof", 24, 0, 2), obj("mark", 24, 0, 3)};
+}
+
+static std::string crlf(const std::string& line) { return line + "\r\n"; }
+
+void FixtureWorld::write(const std::string& dir) const {
+    // Palette: entries 175..255, a grey ramp.
+    std::string pal;
+    for (int i = 175; i <= 255; ++i) {
+        int v = (i - 175) * 63 / 80;
+        pal += crlf(std::to_string(v) + "," + std::to_string(v) + "," + std::to_string(v));
+    }
+    write_file(dir + "/tlvx_w05.pal", pal);
+
+    std::string save;
+    for (auto& line : {world, std::string(" ") + std::to_string(vx) + " ", std::string(" ") + std::to_string(vy) + " ",
+                       std::string(" 1 "), std::string(" ") + std::to_string(vx) + " ",
+                       std::string(" ") + std::to_string(vy) + " ", name, std::string("001"), std::string("002"),
+                       std::string("003"), std::string(" ") + std::to_string(S) + " ",
+                       std::string(" ") + std::to_string(O) + " ", std::string(" ") + std::to_string(I) + " ",
+                       std::string(" ") + std::to_string(P) + " "})
+        save += crlf(line);
+    write_file(dir + "/" + name + "_001.sav", save);
+    if (name != "Pndx") write_file(dir + "/Pndx_001.sav", save);
+
+    auto quoted = [](const std::string& t) { return "\"" + t + "\""; };
+    std::string wd;
+    wd += crlf(quoted(world + " World"));
+    wd += crlf(quoted("unused"));
+    wd += crlf("0");
+    wd += crlf("0");
+    for (int k = 0; k < 4; ++k) wd += crlf(quoted(ck[static_cast<size_t>(k)]));
+    wd += crlf(quoted(road_list));
+    wd += crlf(quoted(""));
+    write_file(dir + "/" + world + ".txt", wd);
+
+    std::string mem;
+    for (int z = 1; z <= 256; ++z) {
+        std::string line = quoted(tile_name(z));
+        for (int k = 1; k <= 4; ++k) line += "," + std::to_string(tile_block(z, k));
+        line += "," + std::to_string(z % 256);
+        mem += crlf(line);
+    }
+    write_file(dir + "/tlvx_w05.mem", mem);
+
+    std::string mom;
+    for (size_t z = 1; z <= 255; ++z) {
+        if (z > objects.size()) {
+            mom += crlf("\"\",\"\",\"\",\"\",0,0,0");
+            continue;
+        }
+        const Obj& o = objects[z - 1];
+        std::string line;
+        for (int f = 0; f < 4; ++f) line += quoted(o.frames[f]) + ",";
+        line += std::to_string(o.size) + "," + std::to_string(o.move) + "," + std::to_string(o.mode);
+        mom += crlf(line);
+    }
+    write_file(dir + "/tlvx_w05.mom", mom);
+
+    // Pictures: ground tiles get colour 16 + z; objects colour 100 + value, masks 0.
+    for (int z = 1; z <= 64; ++z) {
+        std::string n = tile_name(z);
+        if (!n.empty()) write_file(dir + "/" + n, solid_picture(24, 24, static_cast<uint8_t>(16 + z)));
+    }
+    for (size_t z = 1; z <= objects.size(); ++z) {
+        for (int f = 0; f < 4; ++f) {
+            const std::string& n = objects[z - 1].frames[f];
+            if (n.empty()) continue;
+            int size = objects[z - 1].size > 0 ? objects[z - 1].size : 24;
+            write_file(dir + "/" + n, solid_picture(size, size, static_cast<uint8_t>(100 + z * 4 + static_cast<size_t>(f))));
+            std::string m = n.substr(0, 4) + "-" + (n.size() > 7 ? n.substr(n.size() - 7) : n);
+            write_file(dir + "/" + m, solid_picture(size, size, 0));
+        }
+    }
+
+    auto cre = creatures;
+    int px = vx, py = vy;
+    if (!cre) cre = [px, py](int c, int r) { return static_cast<uint8_t>(c == px && r == py ? 1 : 0); };
+    write_file(dir + "/tlvx_gr1.tmp", layer_bytes(w, h, ground));
+    write_file(dir + "/tlvx_gr2.tmp", layer_bytes(w, h, cre));
+    write_file(dir + "/tlvx_gr3.tmp", layer_bytes(w, h, structures));
+    write_file(dir + "/tlvx_gr4.tmp", layer_bytes(w, h, nullptr));
+    write_file(dir + "/tlvx_gr5.tmp", layer_bytes(w, h, nullptr));
+}
+
+void init_state(State& s, const std::string& dir, Platform& platform) {
+    s.data_dir = dir;
+    s.platform = &platform;
+}
+
+}  // namespace tlvx::test

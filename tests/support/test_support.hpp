@@ -1,0 +1,94 @@
+#pragma once
+// Helpers shared by the tests: temporary data directories, file helpers, a
+// fixture world writer and a fake platform with a settable clock.
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "platform/platform.hpp"
+#include "shell/state.hpp"
+
+namespace tlvx::test {
+
+// A fresh directory under /tmp, removed with everything in it on destruction.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::string& path() const { return path_; }
+    std::string file(const std::string& name) const { return path_ + "/" + name; }
+
+private:
+    std::string path_;
+};
+
+void write_file(const std::string& path, const std::string& bytes);
+std::string read_file(const std::string& path);
+bool file_exists(const std::string& path);
+
+// A picture file in the short-block layout: a short image header (width * 8 + 1,
+// height) followed by the rows.
+std::string block_picture(int w, int h, const std::vector<uint8_t>& pixels);
+std::string solid_picture(int w, int h, uint8_t index);
+
+// A layer file: the 4-byte header, row 0, then rows 1..h of w cells.
+std::string layer_bytes(int w, int h, const std::function<uint8_t(int c, int r)>& cell);
+
+// A small playable world. Defaults: a 20 by 16 map of ground 1, the player at
+// (10, 8), status display off, object 1 the player marker, object 2 a creature
+// (OBJS 0: never moves), object 3 a tree (OBJ_M 0), object 4 a bridge (OBJ_M 1),
+// object 5 a roof (OBJ_M 2), object 6 invisible (OBJ_M 3). Every picture is a
+// solid 24x24 block file with a distinct colour; masks are all 0.
+struct FixtureWorld {
+    int w = 20, h = 16;
+    std::string world = "Testland";  // P1$
+    std::string name = "Pndx";       // NM$ in the save file
+    int vx = 10, vy = 8;
+    int32_t I = 0, O = 1, P = 0, S = 7;
+    std::string road_list;                            // item 9 of the world file
+    std::vector<std::string> ck = {"", "", "", ""};   // items 5..8
+    // Tile records 1..256: picture name and blocked directions (R1..R4).
+    std::function<std::string(int z)> tile_name = [](int z) { return z <= 64 ? "tile" + std::to_string(z) + ".pic" : ""; };
+    std::function<int(int z, int k)> tile_block = [](int, int) { return 0; };
+    struct Obj {
+        std::string frames[4];
+        int32_t size = 24, move = 0, mode = 1;
+    };
+    std::vector<Obj> objects;  // values 1..objects.size(); the rest have empty records
+    std::function<uint8_t(int c, int r)> ground = [](int, int) { return 1; };
+    std::function<uint8_t(int c, int r)> creatures;   // default: marker 1 under the player
+    std::function<uint8_t(int c, int r)> structures = [](int, int) { return 0; };
+
+    FixtureWorld();
+    // Write every file into `dir`.
+    void write(const std::string& dir) const;
+};
+
+// A platform with no window: a clock the test sets and keys the test queues.
+class FakePlatform : public Platform {
+public:
+    double now = 1000.0;
+    std::deque<std::string> pending;  // moved into the key queue at each poll
+    bool screen_open = false;
+    int polls = 0;
+    void open_screen() override { screen_open = true; }
+    void close_screen() override { screen_open = false; }
+    void set_mouse(int, int, bool) override {}
+    void poll(const Screen&, KeyQueue& keys, bool) override {
+        ++polls;
+        while (!pending.empty()) {
+            keys.push(pending.front());
+            pending.pop_front();
+        }
+    }
+    double time() override { return now; }
+};
+
+// A state over `dir` using `platform`.
+void init_state(State& s, const std::string& dir, Platform& platform);
+
+}  // namespace tlvx::test
