@@ -1,0 +1,29 @@
+// The shared random generator: a 24-bit linear congruential state.
+#include <bit>
+#include <cstdint>
+
+#include "shell/state.hpp"
+#include "sim/sim.hpp"
+
+namespace tlvx {
+
+namespace {
+constexpr uint64_t kMultiplier = 16598013;
+constexpr uint64_t kIncrement = 12820163;
+constexpr uint64_t kMask24 = 0xFFFFFF;
+}  // namespace
+
+double rnd(State& s) {
+    uint64_t next = (static_cast<uint64_t>(s.rnd_state) * kMultiplier + kIncrement) & kMask24;
+    s.rnd_state = static_cast<uint32_t>(next);
+    return static_cast<double>(next) / 16777216.0;
+}
+
+void reseed(State& s, double t) {
+    const uint32_t h = static_cast<uint32_t>(std::bit_cast<uint64_t>(t) >> 32);
+    const uint32_t mixed = ((h >> 16) ^ h) & 0xFFFFu;
+    // The low byte of the old state survives a re-seed.
+    s.rnd_state = (mixed << 8) | (s.rnd_state & 0xFFu);
+}
+
+}  // namespace tlvx
