@@ -1,0 +1,116 @@
+// Turning, stepping, road-following, the checks after a move and the player
+// marker that travels with the player in the creature layer.
+#include <cstdint>
+#include <string>
+#include <utility>
+
+#include "data/layer.hpp"
+#include "data/text_record.hpp"
+#include "input/commands.hpp"
+#include "shell/state.hpp"
+
+namespace tlvx {
+
+namespace {
+
+const std::string kUpArrow("\0H", 2);
+const std::string kRightArrow("\0M", 2);
+const std::string kDownArrow("\0P", 2);
+const std::string kLeftArrow("\0K", 2);
+
+// True when a text form such as " 7 " occurs in a list text; an empty text is
+// never found.
+bool text_in_list(const std::string& list, const std::string& text) {
+    return !text.empty() && list.find(text) != std::string::npos;
+}
+
+// Put the player back where the pass began, keeping the facing.
+void undo_step(State& s) {
+    s.VX2 = s.VX1;
+    s.VY2 = s.VY1;
+    s.G2 = s.G1;
+    s.G2_S = list_form(s.G1);
+}
+
+// The road-following search: candidates left, straight on, right, back and
+// straight on again from the start-of-pass facing, until one stands on a road.
+void road_search(State& s) {
+    std::string search = "_";
+    while (!text_in_list(s.RD_S, search) && s.F2 < 5) {
+        s.F2 += 1;
+        const int32_t k = s.M(s.F2);
+        s.D2 = ((k + s.D1 - 1) % 4) + 1;
+        s.VX2 = s.VX1 + s.D(s.D2).X;
+        s.VY2 = s.VY1 + s.D(s.D2).Y;
+        s.SCRNUPDT = 1;
+        position_clamp(s);
+        s.G2 = s.GR(s.VX2 - s.VX1, s.VY2 - s.VY1);
+        search = list_form(s.G2);
+        s.G2_S = search;
+    }
+}
+
+}  // namespace
+
+void step_keys(State& s) {
+    struct StepKey {
+        const char* letter;
+        const std::string* arrow;
+        int32_t d;
+    };
+    static const StepKey kStepKeys[] = {
+        {"y", &kUpArrow, 1}, {"h", &kRightArrow, 2}, {"b", &kDownArrow, 3}, {"g", &kLeftArrow, 4}};
+    for (const StepKey& k : kStepKeys) {
+        if (s.KEY != k.letter && s.KEY != *k.arrow) continue;
+        s.D2 = k.d;  // the player turns even when the step is refused
+        const int32_t dx = s.D(k.d).X;
+        const int32_t dy = s.D(k.d).Y;
+        if (s.CR(dx, dy) == 0 && s.OBJ_M(s.CS(dx, dy)) != 0) {
+            s.VX2 += dx;
+            s.VY2 += dy;
+            s.SCRNUPDT = 1;
+        }
+    }
+}
+
+void facing_keys(State& s) {
+    if (key_in_set(s, " Y y 8 ") || s.KEY == kUpArrow) s.D2 = 1;
+    if (key_in_set(s, " H h 6 ") || s.KEY == kRightArrow) s.D2 = 2;
+    if (key_in_set(s, " B b 2 ") || s.KEY == kDownArrow) s.D2 = 3;
+    if (key_in_set(s, " G g 4 ") || s.KEY == kLeftArrow) s.D2 = 4;
+    if (key_in_set(s, " 5 ")) s.D2 = 0;
+    if (key_in_set(s, " 7 ")) s.D2 = ((s.D2 + 2) % 4) + 1;
+    if (key_in_set(s, " 9 ")) s.D2 = (s.D2 % 4) + 1;
+}
+
+void road_following_and_checks(State& s) {
+    s.F2 = 0;
+    const bool search = s.P == 1 && text_in_list(s.RD_S, s.G2_S) && s.GE >= 4;
+    if (search) road_search(s);
+
+    // The arm counter resets before the checks, so a step they undo still resets it.
+    if (s.VX2 != s.VX1 || s.VY2 != s.VY1) s.GE = 1;
+    if (search && s.F2 == 5) {
+        s.VX2 = s.VX1;
+        s.VY2 = s.VY1;
+        s.D2 = s.D1;
+    }
+    position_clamp(s);
+    s.G2 = s.GR(s.VX2 - s.VX1, s.VY2 - s.VY1);
+    s.G2_S = list_form(s.G2);
+    if (text_in_list(s.CK_S(s.D2), s.G2_S)) undo_step(s);
+    if (s.CR(s.D(s.D2).X, s.D(s.D2).Y) != 0) undo_step(s);
+}
+
+void player_marker(State& s) {
+    if (s.VX2 == s.VX1 && s.VY2 == s.VY1) return;
+    // Every step that survives the checks is exactly D(D2), so the cell stepped
+    // to is the grid cell at that offset.
+    const int32_t dx = s.D(s.D2).X;
+    const int32_t dy = s.D(s.D2).Y;
+    std::swap(s.CR(0, 0), s.CR(dx, dy));
+    cell_write(s, kCreatureFile, s.VX2, s.VY2, s.CR(dx, dy));
+    cell_write(s, kCreatureFile, s.VX1, s.VY1, s.CR(0, 0));
+}
+
+}  // namespace tlvx
