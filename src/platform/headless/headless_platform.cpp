@@ -1,0 +1,33 @@
+#include "platform/headless/headless_platform.hpp"
+
+#include <algorithm>
+#include <utility>
+
+namespace tlvx {
+
+HeadlessPlatform::HeadlessPlatform(std::vector<ScriptedKey> script, double start, double step)
+    : script_(std::move(script)), start_(start), step_(step) {
+    std::stable_sort(script_.begin(), script_.end(),
+                     [](const ScriptedKey& a, const ScriptedKey& b) { return a.pass < b.pass; });
+}
+
+void HeadlessPlatform::set_mouse(int x, int y, bool show) {
+    mouse_x_ = x;
+    mouse_y_ = y;
+    if (show) mouse_shown_ = true;
+}
+
+double HeadlessPlatform::time() { return start_ + static_cast<double>(pass_) * step_; }
+
+void HeadlessPlatform::begin_pass(int64_t pass) { pass_ = pass; }
+
+void HeadlessPlatform::poll(const Screen&, KeyQueue& keys, bool paused) {
+    // The first poll of a pass comes before anything else reads the queue, so
+    // handing the due keys over here is the same as at the start of the pass.
+    while (next_ < script_.size() && script_[next_].pass <= pass_) keys.push(script_[next_++].key);
+    if (!paused || !keys.empty()) return;
+    if (next_ == script_.size()) throw StopRun{};
+    keys.push(script_[next_++].key);
+}
+
+}  // namespace tlvx

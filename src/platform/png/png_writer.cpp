@@ -1,0 +1,153 @@
+#include "platform/png/png_writer.hpp"
+
+#include <png.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <csetjmp>
+#include <cstdio>
+#include <cstring>
+
+namespace tlvx {
+
+struct PngRowWriter::Impl {
+    std::string path, tmp;
+    int w = 0, h = 0, rows = 0;
+    FILE* fp = nullptr;
+    png_structp png = nullptr;
+    png_infop info = nullptr;
+    bool finished = false, failed = false;
+    std::string error;  // what libpng reported, with the system's reason if any
+
+    [[noreturn]] void fail(const std::string& why) {
+        failed = true;
+        discard();
+        throw PngError("cannot write PNG \"" + path + "\": " + why);
+    }
+    // Drop the libpng state, close and remove the temporary file.
+    void discard() {
+        if (png) png_destroy_write_struct(&png, info ? &info : nullptr);
+        png = nullptr;
+        info = nullptr;
+        if (fp) std::fclose(fp);
+        fp = nullptr;
+        if (!tmp.empty()) ::unlink(tmp.c_str());
+        tmp.clear();
+    }
+};
+
+namespace {
+
+// libpng reports errors by longjmp; record the message (and errno, which a
+// failed fwrite leaves behind) and jump back to the guarded call.
+void on_png_error(png_structp png, png_const_charp msg) {
+    int err = errno;
+    auto* im = static_cast<PngRowWriter::Impl*>(png_get_error_ptr(png));
+    im->error = msg ? msg : "unknown libpng error";
+    if (err != 0) im->error += std::string(" (") + std::strerror(err) + ")";
+    png_longjmp(png, 1);
+}
+
+void on_png_warning(png_structp, png_const_charp) {}
+
+// Runs `f` (libpng calls only: nothing with a destructor may live in it) with a
+// jump target for the error handler. Returns false when libpng failed.
+template <class F>
+bool guarded(PngRowWriter::Impl& im, F&& f) {
+    errno = 0;
+    if (setjmp(png_jmpbuf(im.png))) return false;
+    f();
+    return true;
+}
+
+std::string sys_error(const char* what) { return std::string(what) + ": " + std::strerror(errno); }
+
+}  // namespace
+
+PngRowWriter::PngRowWriter(const std::string& path, int width, int height) : impl_(std::make_unique<Impl>()) {
+    Impl& im = *impl_;
+    im.path = path;
+    im.w = width;
+    im.h = height;
+    if (width <= 0 || height <= 0)
+        im.fail("invalid size " + std::to_string(width) + "x" + std::to_string(height));
+
+    std::string tmpl = path + ".XXXXXX";
+    int fd = ::mkstemp(tmpl.data());
+    if (fd < 0) im.fail(sys_error("cannot create a temporary file"));
+    im.tmp = tmpl;
+    // mkstemp creates the file private; give it the usual permissions.
+    mode_t mask = ::umask(0);
+    ::umask(mask);
+    ::fchmod(fd, static_cast<mode_t>(0666 & ~mask));
+    im.fp = ::fdopen(fd, "wb");
+    if (!im.fp) {
+        ::close(fd);
+        im.fail(sys_error("cannot open the temporary file"));
+    }
+
+    im.png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &im, on_png_error, on_png_warning);
+    if (!im.png) im.fail("cannot create the PNG writer");
+    im.info = png_create_info_struct(im.png);
+    if (!im.info) im.fail("cannot create the PNG header");
+    bool ok = guarded(im, [&im] {
+        png_init_io(im.png, im.fp);
+        png_set_IHDR(im.png, im.info, static_cast<png_uint_32>(im.w), static_cast<png_uint_32>(im.h), 8,
+                     PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+        png_write_info(im.png, im.info);
+    });
+    if (!ok) im.fail(im.error);
+}
+
+PngRowWriter::~PngRowWriter() {
+    if (impl_ && !impl_->finished) impl_->discard();
+}
+
+int PngRowWriter::width() const { return impl_->w; }
+int PngRowWriter::height() const { return impl_->h; }
+
+void PngRowWriter::write_row(const uint8_t* rgb) {
+    Impl& im = *impl_;
+    if (im.failed || im.finished) throw PngError("cannot write PNG \"" + im.path + "\": the writer is closed");
+    if (im.rows >= im.h) im.fail("more than " + std::to_string(im.h) + " rows written");
+    if (!guarded(im, [&im, rgb] { png_write_row(im.png, rgb); })) im.fail(im.error);
+    ++im.rows;
+}
+
+void PngRowWriter::finish() {
+    Impl& im = *impl_;
+    if (im.failed || im.finished) throw PngError("cannot write PNG \"" + im.path + "\": the writer is closed");
+    if (im.rows != im.h)
+        im.fail("only " + std::to_string(im.rows) + " of " + std::to_string(im.h) + " rows written");
+    if (!guarded(im, [&im] { png_write_end(im.png, nullptr); })) im.fail(im.error);
+    png_destroy_write_struct(&im.png, &im.info);
+    im.png = nullptr;
+    im.info = nullptr;
+    errno = 0;
+    bool flushed = std::fflush(im.fp) == 0 && ::fsync(::fileno(im.fp)) == 0;
+    int close_result = std::fclose(im.fp);
+    im.fp = nullptr;
+    if (!flushed || close_result != 0) im.fail(sys_error("cannot finish the file"));
+    if (std::rename(im.tmp.c_str(), im.path.c_str()) != 0) im.fail(sys_error("cannot rename the temporary file"));
+    im.tmp.clear();
+    im.finished = true;
+}
+
+void write_screen_png(const Screen& screen, const std::string& path) {
+    PngRowWriter out(path, kScreenW, kScreenH);
+    std::array<uint8_t, kScreenW * 3> row{};
+    for (int y = 0; y < kScreenH; ++y) {
+        for (int x = 0; x < kScreenW; ++x) {
+            const Rgb& c = screen.palette[screen.at(x, y)];
+            row[static_cast<size_t>(x) * 3] = c.r;
+            row[static_cast<size_t>(x) * 3 + 1] = c.g;
+            row[static_cast<size_t>(x) * 3 + 2] = c.b;
+        }
+        out.write_row(row.data());
+    }
+    out.finish();
+}
+
+}  // namespace tlvx

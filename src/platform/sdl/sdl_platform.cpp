@@ -1,0 +1,250 @@
+#include "platform/sdl/sdl_platform.hpp"
+
+#include <SDL.h>
+#include <signal.h>
+#include <time.h>
+
+#include <csignal>
+#include <cstdio>
+#include <filesystem>
+
+#include "platform/png/png_writer.hpp"
+#include "platform/sdl/picture_rect.hpp"
+#include "shell/error.hpp"
+
+namespace tlvx {
+
+namespace {
+
+volatile std::sig_atomic_t g_stop_signal = 0;
+struct sigaction g_old_int, g_old_term;
+
+void on_stop_signal(int) { g_stop_signal = 1; }
+
+constexpr double kPresentInterval = 1.0 / 60.0;
+constexpr double kPumpInterval = 0.001;
+
+double monotonic_seconds() {
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
+}
+
+std::string ext(char scan) { return std::string(1, '\0') + scan; }
+
+// Keys that come from key-down events; printable characters come from text
+// input instead, so they follow the keyboard layout and never arrive twice.
+std::string key_for_scancode(SDL_Scancode sc) {
+    switch (sc) {
+    case SDL_SCANCODE_ESCAPE: return "\x1b";
+    case SDL_SCANCODE_BACKSPACE: return "\b";
+    case SDL_SCANCODE_RETURN:
+    case SDL_SCANCODE_KP_ENTER: return "\r";
+    case SDL_SCANCODE_TAB: return "\t";
+    case SDL_SCANCODE_UP: return ext('H');
+    case SDL_SCANCODE_DOWN: return ext('P');
+    case SDL_SCANCODE_LEFT: return ext('K');
+    case SDL_SCANCODE_RIGHT: return ext('M');
+    default: break;
+    }
+    if (sc >= SDL_SCANCODE_F1 && sc <= SDL_SCANCODE_F10) return ext(static_cast<char>(';' + (sc - SDL_SCANCODE_F1)));
+    return {};
+}
+
+[[noreturn]] void screen_error(const std::string& what) {
+    throw RuntimeError(ERR_ILLEGAL_FUNCTION_CALL, "while opening the screen: " + what + " (SDL: " + SDL_GetError() + ")");
+}
+
+}  // namespace
+
+SdlPlatform::SdlPlatform() {
+    g_stop_signal = 0;
+    struct sigaction sa {};
+    sa.sa_handler = on_stop_signal;
+    sigemptyset(&sa.sa_mask);
+    sigaction(SIGINT, &sa, &g_old_int);
+    sigaction(SIGTERM, &sa, &g_old_term);
+}
+
+SdlPlatform::~SdlPlatform() {
+    close_screen();
+    sigaction(SIGINT, &g_old_int, nullptr);
+    sigaction(SIGTERM, &g_old_term, nullptr);
+}
+
+void SdlPlatform::open_screen() {
+    if (window_) return;
+    // Our own handlers turn SIGINT/SIGTERM into a quit; SDL must not replace them.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    // Presenting must never wait for the display.
+    SDL_SetHint(SDL_HINT_RENDER_VSYNC, "0");
+    SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
+    SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
+    if (SDL_Init(SDL_INIT_VIDEO) != 0) screen_error("no display found");
+    sdl_up_ = true;
+    if (SDL_GetNumVideoDisplays() < 1) screen_error("no display found");
+
+    SDL_Rect usable{0, 0, 960, 600};
+    if (SDL_GetDisplayUsableBounds(0, &usable) != 0) usable = {0, 0, 960, 600};
+    int k = start_scale(usable.w, usable.h);
+    window_ = SDL_CreateWindow("tlvx", SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, 320 * k, 200 * k,
+                               SDL_WINDOW_RESIZABLE | SDL_WINDOW_ALLOW_HIGHDPI);
+    if (!window_) screen_error("cannot create the window");
+    SDL_SetWindowMinimumSize(window_, 320, 200);
+    renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_ACCELERATED);
+    if (!renderer_) renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
+    if (!renderer_) screen_error("cannot create a renderer");
+    texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STREAMING, kScreenW, kScreenH);
+    if (!texture_) screen_error("cannot create the screen texture");
+    SDL_SetTextureScaleMode(texture_, SDL_ScaleModeNearest);
+    SDL_StartTextInput();
+
+    SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
+    SDL_RenderClear(renderer_);
+    SDL_RenderPresent(renderer_);
+    present_due_ = true;
+    lut_valid_ = false;
+}
+
+void SdlPlatform::close_screen() {
+    if (texture_) SDL_DestroyTexture(texture_);
+    if (renderer_) SDL_DestroyRenderer(renderer_);
+    if (window_) {
+        SDL_StopTextInput();
+        SDL_DestroyWindow(window_);
+    }
+    texture_ = nullptr;
+    renderer_ = nullptr;
+    window_ = nullptr;
+    if (sdl_up_) SDL_Quit();
+    sdl_up_ = false;
+}
+
+void SdlPlatform::set_mouse(int x, int y, bool show) {
+    if (!window_) return;
+    int ow = 0, oh = 0, ww = 0, wh = 0;
+    SDL_GetRendererOutputSize(renderer_, &ow, &oh);
+    SDL_GetWindowSize(window_, &ww, &wh);
+    if (ow <= 0 || oh <= 0) return;
+    PictureRect r = picture_rect(ow, oh, aspect_4_3_);
+    // The centre of screen pixel (x, y) in output pixels, then in window
+    // coordinates (which differ from output pixels on HiDPI displays).
+    double px = r.x + (x + 0.5) * r.w / kScreenW;
+    double py = r.y + (y + 0.5) * r.h / kScreenH;
+    SDL_WarpMouseInWindow(window_, static_cast<int>(px * ww / ow), static_cast<int>(py * wh / oh));
+    if (show) SDL_ShowCursor(SDL_ENABLE);
+}
+
+void SdlPlatform::poll(const Screen& screen, KeyQueue& keys, bool paused) {
+    if (!window_) return;
+    double now = monotonic_seconds();
+    if (paused || now - last_pump_ >= kPumpInterval) {
+        last_pump_ = now;
+        SDL_Event e;
+        while (SDL_PollEvent(&e)) handle_event(e, screen, keys);
+    }
+    if (present_due_ || now - last_present_ >= kPresentInterval) {
+        last_present_ = now;
+        present_due_ = false;
+        present(screen);
+    }
+    // The pause polls in a tight loop: give the core a rest between polls.
+    if (paused && keys.empty() && !quit_requested()) SDL_Delay(1);
+}
+
+double SdlPlatform::time() { return monotonic_seconds(); }
+
+bool SdlPlatform::quit_requested() { return quit_ || g_stop_signal != 0; }
+
+void SdlPlatform::handle_event(const SDL_Event& e, const Screen& screen, KeyQueue& keys) {
+    switch (e.type) {
+    case SDL_QUIT: quit_ = true; break;
+    case SDL_WINDOWEVENT:
+        if (e.window.event == SDL_WINDOWEVENT_CLOSE) quit_ = true;
+        else present_due_ = true;  // resized, exposed, restored: show the picture again
+        break;
+    case SDL_TEXTINPUT:
+        for (const char* p = e.text.text; *p; ++p) {
+            auto c = static_cast<unsigned char>(*p);
+            if (c >= 32 && c <= 126) keys.push(std::string(1, static_cast<char>(c)));
+        }
+        break;
+    case SDL_KEYDOWN: {
+        SDL_Scancode sc = e.key.keysym.scancode;
+        bool repeat = e.key.repeat != 0;
+        bool alt = (e.key.keysym.mod & KMOD_ALT) != 0;
+        if (alt && (sc == SDL_SCANCODE_RETURN || sc == SDL_SCANCODE_KP_ENTER)) {
+            if (!repeat) toggle_fullscreen();
+        } else if (sc == SDL_SCANCODE_F11) {
+            if (!repeat) {
+                aspect_4_3_ = !aspect_4_3_;
+                present_due_ = true;
+            }
+        } else if (sc == SDL_SCANCODE_F12) {
+            if (!repeat) take_screenshot(screen);
+        } else {
+            std::string key = key_for_scancode(sc);
+            if (!key.empty()) keys.push(key);
+        }
+        break;
+    }
+    default: break;
+    }
+}
+
+void SdlPlatform::present(const Screen& screen) {
+    if (!lut_valid_ || lut_serial_ != screen.palette_serial || lut_palette_ != screen.palette) {
+        for (size_t i = 0; i < 256; ++i) {
+            const Rgb& c = screen.palette[i];
+            lut_[i] = 0xFF000000u | (uint32_t{c.r} << 16) | (uint32_t{c.g} << 8) | uint32_t{c.b};
+        }
+        lut_palette_ = screen.palette;
+        lut_serial_ = screen.palette_serial;
+        lut_valid_ = true;
+    }
+    void* pixels = nullptr;
+    int pitch = 0;
+    if (SDL_LockTexture(texture_, nullptr, &pixels, &pitch) == 0) {
+        for (int y = 0; y < kScreenH; ++y) {
+            auto* row = reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(pixels) + static_cast<ptrdiff_t>(y) * pitch);
+            const uint8_t* src = &screen.pixels[static_cast<size_t>(y) * kScreenW];
+            for (int x = 0; x < kScreenW; ++x) row[x] = lut_[src[x]];
+        }
+        SDL_UnlockTexture(texture_);
+    }
+    int ow = 0, oh = 0;
+    SDL_GetRendererOutputSize(renderer_, &ow, &oh);
+    PictureRect r = picture_rect(ow, oh, aspect_4_3_);
+    SDL_Rect dst{r.x, r.y, r.w, r.h};
+    SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
+    SDL_RenderClear(renderer_);
+    SDL_RenderCopy(renderer_, texture_, nullptr, &dst);
+    SDL_RenderPresent(renderer_);
+}
+
+void SdlPlatform::toggle_fullscreen() {
+    bool want = !fullscreen_;
+    if (SDL_SetWindowFullscreen(window_, want ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0) == 0) fullscreen_ = want;
+    present_due_ = true;
+}
+
+void SdlPlatform::take_screenshot(const Screen& screen) {
+    time_t t = ::time(nullptr);
+    tm local{};
+    localtime_r(&t, &local);
+    char stamp[32];
+    std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
+    std::string base = shot_dir_ + "/tlvx-shot-" + stamp;
+    std::string path = base + ".png";
+    // Several shots within one second get -2, -3, ...
+    for (int n = 2; std::filesystem::exists(path) && n < 1000; ++n) path = base + "-" + std::to_string(n) + ".png";
+    try {
+        write_screen_png(screen, path);
+        std::fprintf(stderr, "tlvx: screenshot saved as %s\n", path.c_str());
+    } catch (const PngError& err) {
+        // A failed screenshot must not end the game; say so and go on.
+        std::fprintf(stderr, "tlvx: %s\n", err.what());
+    }
+}
+
+}  // namespace tlvx
