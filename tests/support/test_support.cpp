@@ -81,6 +81,12 @@ FixtureWorld::FixtureWorld() {
                obj("brdg", 24, 0, 1), obj("roof", 24, 0, 2), obj("mark", 24, 0, 3)};
 }
 
+// Drawing reads a picture from the name with "v" as its 12th character.
+static std::string drawn_name(std::string n) {
+    if (n.size() >= 12) n[11] = 'v';
+    return n;
+}
+
 static std::string crlf(const std::string& line) { return line + "\r\n"; }
 
 void FixtureWorld::write(const std::string& dir) const {
@@ -140,16 +146,16 @@ void FixtureWorld::write(const std::string& dir) const {
     // Pictures: ground tiles get colour 16 + z; objects colour 100 + value, masks 0.
     for (int z = 1; z <= 64; ++z) {
         std::string n = tile_name(z);
-        if (!n.empty()) write_file(dir + "/" + n, solid_picture(24, 24, static_cast<uint8_t>(16 + z)));
+        if (!n.empty()) write_file(dir + "/" + drawn_name(n), solid_picture(24, 24, static_cast<uint8_t>(16 + z)));
     }
     for (size_t z = 1; z <= objects.size(); ++z) {
         for (int f = 0; f < 4; ++f) {
             const std::string& n = objects[z - 1].frames[f];
             if (n.empty()) continue;
             int size = objects[z - 1].size > 0 ? objects[z - 1].size : 24;
-            write_file(dir + "/" + n, solid_picture(size, size, static_cast<uint8_t>(100 + z * 4 + static_cast<size_t>(f))));
+            write_file(dir + "/" + drawn_name(n), solid_picture(size, size, static_cast<uint8_t>(100 + z * 4 + static_cast<size_t>(f))));
             std::string m = n.substr(0, 4) + "-" + (n.size() > 7 ? n.substr(n.size() - 7) : n);
-            write_file(dir + "/" + m, solid_picture(size, size, 0));
+            write_file(dir + "/" + drawn_name(m), solid_picture(size, size, 0));
         }
     }
 

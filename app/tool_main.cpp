@@ -1,0 +1,13 @@
+// tlvx-tool: the headless runner and the world tools.
+#include <CLI/CLI.hpp>
+
+#include "tools/run_command.hpp"
+
+int main(int argc, char** argv) {
+    CLI::App app{"tlvx-tool: run the game headless and make, check and draw worlds"};
+    app.require_subcommand(1);
+    int exit_code = 0;
+    tlvx::add_run_command(app, exit_code);
+    CLI11_PARSE(app, argc, argv);
+    return exit_code;
+}

@@ -1,0 +1,140 @@
+#include "tools/run_command.hpp"
+
+#include <CLI/CLI.hpp>
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <iostream>
+#include <memory>
+
+#include "platform/headless/headless_platform.hpp"
+#include "platform/headless/key_script.hpp"
+#include "platform/png/png_writer.hpp"
+#include "shell/error.hpp"
+#include "shell/game.hpp"
+#include "shell/state.hpp"
+
+namespace tlvx {
+
+bool parse_clock(const std::string& text, double& start, double& step) {
+    size_t colon = text.find(':');
+    if (colon == std::string::npos) return false;
+    std::string a = text.substr(0, colon), b = text.substr(colon + 1);
+    if (a.empty() || b.empty()) return false;
+    char* end = nullptr;
+    errno = 0;
+    double x = std::strtod(a.c_str(), &end);
+    if (*end != '\0' || errno != 0) return false;
+    double y = std::strtod(b.c_str(), &end);
+    if (*end != '\0' || errno != 0) return false;
+    if (!std::isfinite(x) || !std::isfinite(y) || y < 0) return false;
+    start = x;
+    step = y;
+    return true;
+}
+
+std::string trace_header() { return "pass,key,VX2,VY2,D2,G2,GC,GE,TIMD,TIMH,TIMM,SCRNUPDT,I,O,P"; }
+
+std::string trace_line(const State& s) {
+    std::string line = std::to_string(s.pass);
+    line += ',';
+    line += key_name(s.KEY);
+    for (int32_t v : {s.VX2, s.VY2, s.D2, s.G2, s.GC, s.GE, s.TIMD, s.TIMH, s.TIMM, s.SCRNUPDT, s.I, s.O, s.P}) {
+        line += ',';
+        line += std::to_string(v);
+    }
+    return line;
+}
+
+namespace {
+
+struct FileCloser {
+    void operator()(std::FILE* f) const {
+        if (f) std::fclose(f);
+    }
+};
+
+}  // namespace
+
+int run_headless(const RunOptions& o) {
+    std::vector<ScriptedKey> script;
+    if (!o.keys_file.empty()) {
+        try {
+            script = read_key_script(o.keys_file);
+        } catch (const std::exception& e) {
+            std::cerr << "tlvx-tool run: " << e.what() << "\n";
+            return 2;
+        }
+    }
+    std::unique_ptr<std::FILE, FileCloser> trace;
+    if (!o.trace_file.empty()) {
+        trace.reset(std::fopen(o.trace_file.c_str(), "w"));
+        if (!trace) {
+            std::cerr << "tlvx-tool run: cannot write the trace file \"" << o.trace_file << "\"\n";
+            return 2;
+        }
+        std::fprintf(trace.get(), "%s\n", trace_header().c_str());
+        std::fflush(trace.get());
+    }
+
+    HeadlessPlatform platform(std::move(script), o.clock_start, o.clock_step);
+    auto state = std::make_unique<State>();
+    State& s = *state;
+    s.data_dir = o.data_dir;
+    s.platform = &platform;
+    if (trace) {
+        // Each line is flushed as it is written, so the trace of a killed run
+        // lists exactly the passes that completed.
+        std::FILE* f = trace.get();
+        s.on_pass_end = [f](const State& st) {
+            std::fprintf(f, "%s\n", trace_line(st).c_str());
+            std::fflush(f);
+        };
+    }
+
+    int code = 0;
+    try {
+        startup(s);
+        run_loop(s, o.passes);
+    } catch (const RuntimeError& e) {
+        std::cerr << error_report(e);
+        code = e.number();
+    } catch (const StopRun&) {
+        code = 0;
+    }
+    if (!o.screenshot_file.empty()) {
+        try {
+            write_screen_png(s.screen, o.screenshot_file);
+        } catch (const std::exception& e) {
+            std::cerr << "tlvx-tool run: " << e.what() << "\n";
+            if (code == 0) code = 2;
+        }
+    }
+    return code;
+}
+
+void add_run_command(CLI::App& app, int& exit_code) {
+    auto opts = std::make_shared<RunOptions>();
+    auto clock = std::make_shared<std::string>("1000:0.01");
+    CLI::App* run = app.add_subcommand("run", "Run the game headless with scripted keys and a simulated clock");
+    run->add_option("--data", opts->data_dir, "Data directory of the world (default: the current directory)");
+    run->add_option("--keys", opts->keys_file, "Key script: one `PASS KEY` a line");
+    run->add_option("--clock", *clock, "START:STEP: the clock reads START at start-up, START + n*STEP in pass n")
+        ->capture_default_str();
+    run->add_option("--passes", opts->passes, "Stop after this pass unless Escape ended the run")
+        ->capture_default_str()
+        ->check(CLI::PositiveNumber);
+    run->add_option("--trace", opts->trace_file, "Write one CSV line per pass to this file");
+    run->add_option("--screenshot", opts->screenshot_file, "Write the screen as a PNG when the run ends");
+    run->callback([opts, clock, &exit_code] {
+        if (!parse_clock(*clock, opts->clock_start, opts->clock_step)) {
+            std::cerr << "tlvx-tool run: --clock wants START:STEP, e.g. 1000:0.01 (got \"" << *clock << "\")\n";
+            exit_code = 2;
+            return;
+        }
+        exit_code = run_headless(*opts);
+    });
+}
+
+}  // namespace tlvx

@@ -1,0 +1,39 @@
+#pragma once
+// The headless runner: the game's own start-up, passes and quit, with scripted
+// keys and a simulated clock, for automation, golden replays and bug reports.
+#include <cstdint>
+#include <string>
+
+namespace CLI {
+class App;
+}
+
+namespace tlvx {
+
+struct RunOptions {
+    std::string data_dir = ".";
+    std::string keys_file;        // empty: no keys
+    double clock_start = 1000.0;
+    double clock_step = 0.01;
+    int64_t passes = 100000;
+    std::string trace_file;       // empty: no trace
+    std::string screenshot_file;  // empty: no screenshot
+};
+
+// Runs the game headless. Returns the exit status: 0 after Escape or at the
+// pass limit, the error number after a runtime error (whose report goes to
+// standard error), 2 for unusable options.
+int run_headless(const RunOptions& options);
+
+// Parses "START:STEP" into the two numbers; false when malformed.
+bool parse_clock(const std::string& text, double& start, double& step);
+
+// The header and one line of the trace CSV.
+std::string trace_header();
+struct State;
+std::string trace_line(const State& s);
+
+// Registers `run` on the tool's command line; its result goes to `exit_code`.
+void add_run_command(CLI::App& app, int& exit_code);
+
+}  // namespace tlvx
