@@ -146,16 +146,36 @@ void FixtureWorld::write(const std::string& dir) const {
     // Pictures: ground tiles get colour 16 + z; objects colour 100 + value, masks 0.
     for (int z = 1; z <= 64; ++z) {
         std::string n = tile_name(z);
-        if (!n.empty()) write_file(dir + "/" + drawn_name(n), solid_picture(24, 24, static_cast<uint8_t>(16 + z)));
+        if (n.empty()) continue;
+        std::vector<uint8_t> px(24 * 24, static_cast<uint8_t>(16 + z));
+        if (patterned)
+            for (int i = 0; i < 24; ++i) {
+                px[static_cast<size_t>(i)] = 8;            // top border
+                px[static_cast<size_t>(i * 24)] = 8;       // left border
+                px[static_cast<size_t>(i * 24 + i)] = 15;  // diagonal
+            }
+        write_file(dir + "/" + drawn_name(n), block_picture(24, 24, px));
     }
     for (size_t z = 1; z <= objects.size(); ++z) {
         for (int f = 0; f < 4; ++f) {
             const std::string& n = objects[z - 1].frames[f];
             if (n.empty()) continue;
             int size = objects[z - 1].size > 0 ? objects[z - 1].size : 24;
-            write_file(dir + "/" + drawn_name(n), solid_picture(size, size, static_cast<uint8_t>(100 + z * 4 + static_cast<size_t>(f))));
+            uint8_t colour = static_cast<uint8_t>(100 + z * 4 + static_cast<size_t>(f));
+            std::vector<uint8_t> pic(static_cast<size_t>(size * size), colour), mask(pic.size(), 0);
+            if (patterned) {
+                // A disc whose radius grows with the frame, so animation shows.
+                double rad = size / 2.0 - 3 + f, c = (size - 1) / 2.0;
+                for (int y = 0; y < size; ++y)
+                    for (int x = 0; x < size; ++x) {
+                        bool in = (x - c) * (x - c) + (y - c) * (y - c) <= rad * rad;
+                        pic[static_cast<size_t>(y * size + x)] = in ? colour : 0;
+                        mask[static_cast<size_t>(y * size + x)] = in ? 0 : 255;
+                    }
+            }
+            write_file(dir + "/" + drawn_name(n), block_picture(size, size, pic));
             std::string m = n.substr(0, 4) + "-" + (n.size() > 7 ? n.substr(n.size() - 7) : n);
-            write_file(dir + "/" + drawn_name(m), solid_picture(size, size, 0));
+            write_file(dir + "/" + drawn_name(m), block_picture(size, size, mask));
         }
     }
 

@@ -62,6 +62,9 @@ struct FixtureWorld {
     std::function<uint8_t(int c, int r)> ground = [](int, int) { return 1; };
     std::function<uint8_t(int c, int r)> creatures;   // default: marker 1 under the player
     std::function<uint8_t(int c, int r)> structures = [](int, int) { return 0; };
+    // Patterned pictures instead of solid blocks: ground tiles with a border,
+    // objects as round sprites with exact masks (transparent corners).
+    bool patterned = false;
 
     FixtureWorld();
     // Write every file into `dir`.
