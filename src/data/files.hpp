@@ -27,9 +27,16 @@ struct OpenFile {
 
     // Text output: lines collect here and reach `path` through a temporary file
     // renamed over it when the file is closed, so a failed write never leaves a
-    // half-written file behind.
+    // half-written file behind. The temporary is created at open (its descriptor
+    // in `fd`), so a file that cannot be created fails at open, not at close.
     std::string out;
+    std::string temp_path;
 };
+
+// Open `path` in `mode` as a file the program calls `name`. Runtime error 2
+// (place: while opening "NAME") when it cannot be opened: text input missing or
+// unreadable, text output not creatable, binary neither openable nor creatable.
+std::unique_ptr<OpenFile> open_file(const std::string& name, const std::string& path, FileMode mode);
 
 class FileTable {
 public:

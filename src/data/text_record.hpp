@@ -16,14 +16,24 @@ public:
     int32_t read_number();
 
 private:
+    std::string read_token(bool number);
+    void skip_separator();
+
     std::string_view text_;
     size_t& pos_;
 };
 
-// The readable text of a file's bytes: everything before the first byte 26.
+constexpr size_t kMaxStringToken = 4096;
+constexpr size_t kMaxNumberToken = 67;
+
+// The readable text of a file's bytes as text mode delivers it: everything
+// before the first byte 26, each CR LF pair arriving as one LF.
 std::string readable_text(std::string_view bytes);
 
-// Parse a collected number token into a 32-bit value (never fails).
+// Parse a collected number token into a 32-bit value (never fails). A value
+// outside 32 bits saturates to INT32_MIN or INT32_MAX; "&H", "&O", "&B" forms
+// of up to 32 bits are two's complement patterns. Text that is no number
+// ("inf" and "nan" included) gives 0.
 int32_t parse_number_token(std::string_view token);
 
 // " 5" for 5, " 0" for 0, "-12" for -12.
@@ -37,11 +47,16 @@ bool in_list(const std::string& list, int32_t v);
 // as "" and 0).
 std::string read_item_string(State& s, int32_t fileno);
 int32_t read_item_number(State& s, int32_t fileno);
+// The form in which a save file text reads back as itself: bare when it
+// would, otherwise inside double quotes.
+std::string save_text_form(const std::string& text);
+
 // Lines written to the text output file open under `fileno`.
 void write_line_string(State& s, int32_t fileno, const std::string& text);
 void write_line_number(State& s, int32_t fileno, int32_t v);
 
-// Round to the nearest integer, halves to the even neighbour, saturating to 32 bits.
+// Round to the nearest integer, halves to the even neighbour, saturating to 32
+// bits; NaN gives 0.
 int32_t round_half_even(double v);
 
 }  // namespace tlvx

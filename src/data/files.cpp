@@ -1,0 +1,201 @@
+#include "data/files.hpp"
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "data/text_record.hpp"
+#include "shell/error.hpp"
+
+namespace tlvx {
+
+namespace {
+
+bool valid_number(int32_t number) { return number >= 1 && number <= 255; }
+
+std::string quoted(const std::string& name) { return "\"" + name + "\""; }
+
+[[noreturn]] void fail(int32_t number, const std::string& what, const std::string& name) {
+    throw RuntimeError(number, what + " " + quoted(name));
+}
+
+std::string directory_of(const std::string& path) {
+    size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos) return ".";
+    if (slash == 0) return "/";
+    return path.substr(0, slash);
+}
+
+// The whole readable text of a text input file.
+void open_text_input(OpenFile& f) {
+    int fd = ::open(f.path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) fail(ERR_FILE_NOT_FOUND, "while opening", f.name);
+    struct stat st {};
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        fail(ERR_FILE_NOT_FOUND, "while opening", f.name);
+    }
+    std::string bytes;
+    char buf[65536];
+    for (;;) {
+        ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            ::close(fd);
+            fail(ERR_FILE_IO, "while reading", f.name);
+        }
+        if (n == 0) break;
+        bytes.append(buf, static_cast<size_t>(n));
+    }
+    ::close(fd);
+    f.text = readable_text(bytes);
+    f.pos = 0;
+}
+
+// The permissions a newly written text file gets: those of the file it
+// replaces, or the usual ones for a new file.
+mode_t output_mode(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0) return st.st_mode & 07777;
+    mode_t mask = ::umask(0);
+    ::umask(mask);
+    return static_cast<mode_t>(0666 & ~mask);
+}
+
+// Text output writes into a temporary file beside the target; creating it now
+// is the test that the target can be created at all.
+void open_text_output(OpenFile& f) {
+    struct stat st {};
+    if (::stat(f.path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) fail(ERR_FILE_NOT_FOUND, "while opening", f.name);
+    std::string tmpl = f.path + ".XXXXXX";
+    int fd = ::mkostemp(tmpl.data(), O_CLOEXEC);
+    if (fd < 0) fail(ERR_FILE_NOT_FOUND, "while opening", f.name);
+    ::fchmod(fd, output_mode(f.path));
+    f.fd = fd;
+    f.temp_path = tmpl;
+}
+
+void open_binary(OpenFile& f) {
+    int fd = ::open(f.path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    f.writable = fd >= 0;
+    if (fd < 0) fd = ::open(f.path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) fail(ERR_FILE_NOT_FOUND, "while opening", f.name);
+    struct stat st {};
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        fail(ERR_FILE_NOT_FOUND, "while opening", f.name);
+    }
+    f.fd = fd;
+}
+
+bool write_all(int fd, const std::string& data) {
+    size_t done = 0;
+    while (done < data.size()) {
+        ssize_t n = ::write(fd, data.data() + done, data.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        done += static_cast<size_t>(n);
+    }
+    return true;
+}
+
+// Every line reaches the disk before the temporary replaces the old file, so
+// the old file survives any failure here whole.
+void commit_text_output(OpenFile& f) {
+    bool ok = write_all(f.fd, f.out) && ::fsync(f.fd) == 0;
+    ok = (::close(f.fd) == 0) && ok;
+    f.fd = -1;
+    if (ok) ok = ::rename(f.temp_path.c_str(), f.path.c_str()) == 0;
+    if (!ok) {
+        ::unlink(f.temp_path.c_str());
+        f.temp_path.clear();
+        fail(ERR_FILE_IO, "while writing", f.name);
+    }
+    f.temp_path.clear();
+    int dir = ::open(directory_of(f.path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir >= 0) {
+        ::fsync(dir);  // best effort: makes the rename itself durable
+        ::close(dir);
+    }
+}
+
+void discard(OpenFile& f) {
+    if (f.fd >= 0) ::close(f.fd);
+    f.fd = -1;
+    if (!f.temp_path.empty()) ::unlink(f.temp_path.c_str());
+    f.temp_path.clear();
+}
+
+}  // namespace
+
+std::unique_ptr<OpenFile> open_file(const std::string& name, const std::string& path, FileMode mode) {
+    // A name with a NUL byte would open a different, shorter name.
+    if (path.find('\0') != std::string::npos) fail(ERR_FILE_NOT_FOUND, "while opening", name);
+    auto f = std::make_unique<OpenFile>();
+    f->mode = mode;
+    f->name = name;
+    f->path = path;
+    switch (mode) {
+    case FileMode::TextInput: open_text_input(*f); break;
+    case FileMode::TextOutput: open_text_output(*f); break;
+    case FileMode::Binary: open_binary(*f); break;
+    }
+    return f;
+}
+
+FileTable::FileTable() = default;
+
+FileTable::~FileTable() { close_all_discarding(); }
+
+bool FileTable::is_open(int32_t number) const { return valid_number(number) && files_[number] != nullptr; }
+
+int32_t FileTable::lowest_free() const {
+    for (int32_t n = 1; n <= 255; ++n)
+        if (!files_[n]) return n;
+    return 0;
+}
+
+int32_t FileTable::open_count() const {
+    int32_t count = 0;
+    for (int32_t n = 1; n <= 255; ++n)
+        if (files_[n]) ++count;
+    return count;
+}
+
+OpenFile& FileTable::get(int32_t number, const char* what) {
+    if (!is_open(number))
+        throw RuntimeError(ERR_ILLEGAL_FUNCTION_CALL,
+                           std::string(what) + " file #" + std::to_string(number) + ": no file is open under it");
+    return *files_[number];
+}
+
+void FileTable::put(int32_t number, std::unique_ptr<OpenFile> file) {
+    if (!valid_number(number))
+        throw RuntimeError(ERR_ILLEGAL_FUNCTION_CALL, "opening file #" + std::to_string(number));
+    close(number);
+    files_[number] = std::move(file);
+}
+
+void FileTable::close(int32_t number) {
+    if (!is_open(number)) return;
+    std::unique_ptr<OpenFile> f = std::move(files_[number]);
+    if (f->mode == FileMode::TextOutput) {
+        commit_text_output(*f);
+        return;
+    }
+    if (f->fd >= 0) {
+        int rc = ::close(f->fd);
+        f->fd = -1;
+        if (rc != 0 && f->mode == FileMode::Binary && f->writable) fail(ERR_FILE_IO, "while closing", f->name);
+    }
+}
+
+void FileTable::close_all_discarding() {
+    for (auto& f : files_) {
+        if (f) discard(*f);
+        f.reset();
+    }
+}
+
+}  // namespace tlvx
