@@ -1,0 +1,183 @@
+#include "display/image.hpp"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <cerrno>
+#include <cstring>
+
+#include "data/stream.hpp"
+#include "display/image_bmp.hpp"
+#include "shell/error.hpp"
+#include "shell/state.hpp"
+
+namespace tlvx {
+
+namespace {
+
+constexpr size_t kNameLimit = 259;  // a picture name is used up to this many characters
+
+// Closes the descriptor on every way out, errors included.
+struct Fd {
+    int fd;
+    ~Fd() {
+        if (fd >= 0) ::close(fd);
+    }
+};
+
+// Fill `buf` from the start of the file: one read() for any ordinary picture.
+// Returns the bytes read, or -1 on a read failure.
+ssize_t read_start(int fd, uint8_t* buf, size_t size) {
+    size_t got = 0;
+    while (got < size) {
+        ssize_t n = ::read(fd, buf + got, size - got);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return -1;
+        }
+        if (n == 0) break;
+        got += static_cast<size_t>(n);
+    }
+    return static_cast<ssize_t>(got);
+}
+
+// Block layouts: a 7-byte header with a 16-bit length (253) or a 5-byte header
+// with a 32-bit length (254), then the buffer contents as they stand.
+void load_block(State& s, const uint8_t* buf, size_t n, const std::string& name) {
+    const bool short_block = buf[0] == 253;
+    const size_t header = short_block ? 7 : 5;
+    if (n < header) throw RuntimeError(ERR_FILE_IO, picture_place("reading the header of", name));
+    const uint32_t length = short_block ? le16(buf + 5) : le32(buf + 1);
+    if (length == 0) throw RuntimeError(ERR_FILE_IO, picture_place("a zero data length in", name));
+    // A file shorter than its length field loads what it has. Data beyond the
+    // buffer's 2352 bytes is cut off silently: the buffer is never overrun.
+    const size_t count = std::min({static_cast<size_t>(length), n - header, kScnBytes});
+    std::memcpy(s.SCN.data(), buf + header, count);
+}
+
+// The image header at the start of SCN, as the blit reads it.
+struct ImageHeader {
+    int64_t bpp = 0, w = 0, h = 0, pitch = 0, base = 0;
+};
+
+ImageHeader read_header(const std::array<uint8_t, kScnBytes>& scn) {
+    ImageHeader hd;
+    if (le32(scn.data()) == 7) {
+        hd.bpp = static_cast<int32_t>(le32(scn.data() + 4));
+        hd.w = static_cast<int32_t>(le32(scn.data() + 8));
+        hd.h = static_cast<int32_t>(le32(scn.data() + 12));
+        hd.pitch = static_cast<int32_t>(le32(scn.data() + 16));
+        hd.base = 32;
+    } else {
+        const uint16_t word = le16(scn.data());
+        hd.bpp = word & 7;
+        if (hd.bpp == 0) hd.bpp = 1;  // 0 stands for the screen's own depth
+        hd.w = word >> 3;
+        hd.h = le16(scn.data() + 2);
+        hd.pitch = hd.w * hd.bpp;
+        hd.base = 4;
+    }
+    return hd;
+}
+
+enum class PutMode { None, Pset, And, Or };
+
+PutMode put_mode(const std::string& m) {
+    if (m == "pset") return PutMode::Pset;
+    if (m == "and") return PutMode::And;
+    if (m == "or") return PutMode::Or;
+    return PutMode::None;
+}
+
+}  // namespace
+
+uint16_t le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
+uint32_t le32(const uint8_t* p) {
+    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
+           static_cast<uint32_t>(p[3]) << 24;
+}
+
+std::string picture_place(const char* what, const std::string& name) {
+    return std::string(what) + " picture \"" + name + "\"";
+}
+
+void load_image(State& s, const std::string& name) {
+    // Large enough for every block file and for the headers, colour table and
+    // rows of any tile-sized BMP; rows of a larger BMP are fetched with pread.
+    thread_local std::array<uint8_t, 16384> buf;
+
+    std::string cut;
+    if (name.size() > kNameLimit) cut = name.substr(0, kNameLimit);
+    Fd file{::open(resolve_path(s, cut.empty() ? name : cut).c_str(), O_RDONLY | O_CLOEXEC)};
+    if (file.fd < 0) throw RuntimeError(ERR_FILE_NOT_FOUND, picture_place("while loading", name));
+    const ssize_t n = read_start(file.fd, buf.data(), buf.size());
+    if (n < 0) throw RuntimeError(ERR_FILE_IO, picture_place("while reading", name));
+    if (n == 0) throw RuntimeError(ERR_FILE_IO, picture_place("reading the empty", name));
+    switch (buf[0]) {
+    case 253:
+    case 254:
+        load_block(s, buf.data(), static_cast<size_t>(n), name);
+        break;
+    case 66:
+        load_bmp(s, file.fd, buf.data(), static_cast<size_t>(n), name);
+        break;
+    default:
+        throw RuntimeError(ERR_FILE_IO, picture_place("an unknown layout in", name));
+    }
+}
+
+void blit_image(State& s, int32_t x, int32_t y, const std::string& mode) {
+    const PutMode op = put_mode(mode);
+    if (op == PutMode::None) return;
+    if (!s.screen.open)
+        throw RuntimeError(ERR_ILLEGAL_FUNCTION_CALL, "drawing a picture with no graphics screen open");
+    const ImageHeader hd = read_header(s.SCN);
+    if (hd.bpp != 1)
+        throw RuntimeError(ERR_ILLEGAL_FUNCTION_CALL,
+                           "drawing a picture of " + std::to_string(hd.bpp) + " bytes per pixel");
+    if (hd.w <= 0 || hd.h <= 0) return;
+
+    // Clip to the screen; pixels keep their place.
+    const int64_t xa = std::max<int64_t>(x, 0), xb = std::min<int64_t>(int64_t{x} + hd.w - 1, kScreenW - 1);
+    const int64_t ya = std::max<int64_t>(y, 0), yb = std::min<int64_t>(int64_t{y} + hd.h - 1, kScreenH - 1);
+    constexpr int64_t kEnd = static_cast<int64_t>(kScnBytes);
+    for (int64_t sy = ya; sy <= yb; ++sy) {
+        // A header whose rows reach past the buffer draws only the pixels that
+        // lie inside it; the buffer is never read beyond its end.
+        const int64_t row = hd.base + (sy - y) * hd.pitch;
+        const int64_t first = std::max(xa, x - row);            // pixel at buffer index >= 0
+        const int64_t last = std::min(xb, x + (kEnd - 1 - row));  // pixel at buffer index < 2352
+        if (first > last) continue;
+        const uint8_t* src = s.SCN.data() + (row + first - x);
+        uint8_t* dst = &s.screen.at(static_cast<int>(first), static_cast<int>(sy));
+        const size_t count = static_cast<size_t>(last - first + 1);
+        switch (op) {
+        case PutMode::Pset:
+            std::memcpy(dst, src, count);
+            break;
+        case PutMode::And:
+            for (size_t i = 0; i < count; ++i) dst[i] &= src[i];
+            break;
+        case PutMode::Or:
+            for (size_t i = 0; i < count; ++i) dst[i] |= src[i];
+            break;
+        case PutMode::None:
+            break;
+        }
+    }
+}
+
+void GRAPHICPUT(State& s, std::string& GRPT, int32_t& X, int32_t& Y, std::string& M) {
+    if (GRPT.size() >= 12) GRPT[11] = 'v';
+    // The on-screen test. The sums are formed in 64 bits so that positions near
+    // the ends of the 32-bit range compare by their true value instead of wrapping.
+    if (!(int64_t{X} + s.SZ - 1 < 640 && int64_t{Y} + s.SZ - 1 < 350)) return;
+    if (GRPT.empty()) return;
+    load_image(s, GRPT);
+    blit_image(s, X, Y, M);
+}
+
+}  // namespace tlvx
