@@ -1,0 +1,204 @@
+// The demo set's tables and pictures, and writing the demo world.
+#include "tools/demo_world.hpp"
+
+#include <filesystem>
+#include <set>
+
+#include "tools/demo_art.hpp"
+#include "tools/demo_palette.hpp"
+
+namespace tlvx::tools {
+
+namespace {
+
+struct GroundEntry {
+    uint8_t value;
+    const char* picture;  // 12 characters, the 12th already "v"
+    int block[4];         // R1..R4: k in place k blocks entering while moving that way
+    bool bmp;
+    Picture (*art)();
+};
+
+// Pictures of 12 characters whose 12th is already "v": drawing rewrites that
+// character, so the name in the table is the name of the file read.
+const GroundEntry kGround[] = {
+    {ground::Grass, "grass_01.pcv", {0, 0, 0, 0}, false, [] { return art_grass(1); }},
+    {ground::GrassDark, "grass_02.pcv", {0, 0, 0, 0}, false, [] { return art_grass_dark(2); }},
+    {ground::Meadow, "meadow01.bmv", {0, 0, 0, 0}, true, [] { return art_meadow(3); }},
+    {ground::Dirt, "dirt__01.pcv", {0, 0, 0, 0}, false, [] { return art_dirt(4); }},
+    {ground::Sand, "sand__01.pcv", {0, 0, 0, 0}, false, [] { return art_sand(5); }},
+    {ground::Water, "water_01.pcv", {1, 2, 3, 4}, false, [] { return art_water(6); }},
+    {ground::Road, "road__01.pcv", {0, 0, 0, 0}, false, [] { return art_road(7); }},
+    {ground::Cobbles, "cobble01.pcv", {0, 0, 0, 0}, false, [] { return art_cobbles(8); }},
+    // The water under a bridge looks like any water but can be crossed.
+    {ground::BridgeWater, "water_01.pcv", {0, 0, 0, 0}, false, [] { return art_water(6); }},
+    {ground::CliffSouth, "cliff_s1.pcv", {1, 0, 0, 0}, false, [] { return art_cliff(3, 10); }},
+    {ground::CliffEast, "cliff_e1.pcv", {0, 0, 0, 4}, false, [] { return art_cliff(2, 11); }},
+    {ground::CliffWest, "cliff_w1.pcv", {0, 2, 0, 0}, false, [] { return art_cliff(4, 12); }},
+    {ground::Field, "field_01.pcv", {0, 0, 0, 0}, false, [] { return art_farmland(13); }},
+    {ground::Slabs, "slabs_01.pcv", {0, 0, 0, 0}, false, [] { return art_slabs(14); }},
+};
+
+struct ObjectEntry {
+    uint8_t value;
+    const char* stem;  // frame f is stem + digit when animated (7 + 1 characters), else the stem alone
+    bool animated;
+    int32_t move;  // OBJS
+    int32_t mode;  // OBJ_M
+    bool bmp;
+    Canvas (*art)(int frame);
+};
+
+const ObjectEntry kObjects[] = {
+    {object::Hero, "hero_wk", true, 0, 1, false, art_hero},
+    {object::Fox, "foxy_wk", true, 4, 1, false, art_fox},
+    {object::Slime, "slim_bo", true, 2, 1, false, art_slime},
+    {object::Chicken, "hens_pk", true, 6, 1, false, art_chicken},
+    {object::Sheep, "shep_gr", true, 1, 1, false, art_sheep},
+    {object::Oak, "tree_oak", false, 0, 0, false, [](int) { return art_oak(); }},
+    {object::Pine, "tree_pin", false, 0, 0, false, [](int) { return art_pine(); }},
+    {object::StoneWall, "wall_stn", false, 0, 0, false, [](int) { return art_stone_wall(); }},
+    {object::HouseWall, "wall_hse", false, 0, 0, false, [](int) { return art_house_wall(); }},
+    {object::Door, "wall_dor", false, 0, 1, false, [](int) { return art_door(); }},
+    {object::Roof, "roof_red", false, 0, 2, false, [](int) { return art_roof(); }},
+    {object::Arch, "arch_stn", false, 0, 2, false, [](int) { return art_arch(); }},
+    {object::Bridge, "brdg_acr", false, 0, 1, false, [](int) { return art_bridge(); }},
+    {object::Flowers, "flwr_bed", false, 0, 1, true, [](int) { return art_flowers(); }},
+    {object::Boulder, "rock_bld", false, 0, 0, false, [](int) { return art_boulder(); }},
+    {object::Marker, "mark_inv", false, 0, 3, false, [](int) { return art_marker(); }},
+    {object::Fence, "fenc_wod", false, 0, 0, false, [](int) { return art_fence(); }},
+    {object::Signpost, "sign_pst", false, 0, 0, false, [](int) { return art_signpost(); }},
+};
+
+std::string frame_name(const ObjectEntry& o, int frame) {
+    std::string ext = o.bmp ? ".bmv" : ".pcv";
+    if (o.animated) return std::string(o.stem) + static_cast<char>('0' + frame) + ext;
+    return std::string(o.stem) + ext;
+}
+
+std::string encode(const Picture& p, bool bmp) {
+    static const std::array<Rgb, 256> table = demo_screen_palette();
+    return bmp ? encode_bmp8(p, table) : encode_block_picture(p);
+}
+
+std::string save_number(int32_t v) { return crlf((v < 0 ? "" : " ") + std::to_string(v) + " "); }
+
+std::string world_description() {
+    std::string out;
+    out += crlf(quoted("Green Vale"));  // P2$, shown on the status display
+    out += crlf(quoted("A valley made by tlvx-tool demo"));
+    out += crlf("0");
+    out += crlf("0");
+    for (int k = 0; k < 4; ++k) out += crlf(quoted(""));  // blocked ground comes from the tile table
+    out += crlf(quoted(std::to_string(ground::Road) + " " + std::to_string(ground::Cobbles) + " " +
+                       std::to_string(ground::BridgeWater)));
+    out += crlf(quoted(""));
+    return out;
+}
+
+std::string tile_table() {
+    std::string out;
+    for (int z = 1; z <= 256; ++z) {
+        const GroundEntry* e = nullptr;
+        for (const GroundEntry& g : kGround)
+            if (g.value == z) e = &g;
+        if (!e) {
+            out += crlf("\"\",0,0,0,0,0");
+            continue;
+        }
+        std::string line = quoted(e->picture);
+        for (int k : e->block) line += "," + std::to_string(k);
+        line += "," + std::to_string(e->art().at(12, 12));  // the tile colour: the middle pixel
+        out += crlf(line);
+    }
+    return out;
+}
+
+std::string object_table() {
+    std::string out;
+    for (int z = 1; z <= 255; ++z) {
+        const ObjectEntry* e = nullptr;
+        for (const ObjectEntry& o : kObjects)
+            if (o.value == z) e = &o;
+        if (!e) {
+            out += crlf("\"\",\"\",\"\",\"\",0,0,0");
+            continue;
+        }
+        std::string line;
+        for (int f = 1; f <= 4; ++f) line += quoted(frame_name(*e, f)) + ",";
+        line += std::to_string(kTile) + "," + std::to_string(e->move) + "," + std::to_string(e->mode);
+        out += crlf(line);
+    }
+    return out;
+}
+
+}  // namespace
+
+std::vector<WorldFile> demo_support_files() {
+    std::vector<WorldFile> files;
+    files.push_back({kPaletteFileName, demo_palette_file()});
+    files.push_back({std::string(kDemoWorldBase) + ".txt", world_description()});
+    files.push_back({kTileTableName, tile_table()});
+    files.push_back({kObjectTableName, object_table()});
+    std::set<std::string> done;
+    for (const GroundEntry& g : kGround)
+        if (done.insert(g.picture).second) files.push_back({g.picture, encode(g.art(), g.bmp)});
+    for (const ObjectEntry& o : kObjects)
+        for (int f = 1; f <= 4; ++f) {
+            std::string name = frame_name(o, f);
+            if (!done.insert(name).second) continue;
+            Canvas c = o.art(f);
+            files.push_back({name, encode(c.sprite(), o.bmp)});
+            files.push_back({mask_file_name(name), encode(c.mask(), o.bmp)});
+        }
+    return files;
+}
+
+WorldFile demo_save_file(int x, int y) {
+    std::string out = crlf(kDemoWorldBase);
+    out += save_number(x) + save_number(y) + save_number(1) + save_number(x) + save_number(y);
+    out += crlf("Pndx") + crlf("001") + crlf("002") + crlf("003");
+    out += save_number(0);  // S
+    out += save_number(0);  // O
+    out += save_number(1);  // I: the status display is on
+    out += save_number(0);  // P: road-following off
+    return {kSaveFileName, out};
+}
+
+std::vector<WorldFile> layer_files(const DemoMap& map) {
+    std::vector<WorldFile> files;
+    const std::vector<uint8_t>* layers[5] = {&map.ground, &map.creatures, &map.structures, nullptr, nullptr};
+    for (int k = 0; k < 5; ++k) {
+        auto header = layer_header(map.w, map.h);
+        std::string bytes(header.begin(), header.end());
+        bytes.append(static_cast<size_t>(map.w), '\0');  // row 0, never used
+        if (layers[k]) bytes.append(layers[k]->begin(), layers[k]->end());
+        else bytes.append(static_cast<size_t>(map.w * map.h), '\0');
+        files.push_back({kLayerNames[k], std::move(bytes)});
+    }
+    return files;
+}
+
+int write_demo_world(const std::string& dir, bool force) {
+    DemoMap map = make_demo_map();
+    std::vector<WorldFile> files = demo_support_files();
+    files.push_back(demo_save_file(map.start_x, map.start_y));
+    for (WorldFile& f : layer_files(map)) files.push_back(std::move(f));
+
+    std::error_code ec;
+    std::filesystem::create_directories(dir, ec);
+    if (ec) throw ToolError("cannot create " + dir + ": " + ec.message());
+    if (!force) {
+        std::string existing;
+        int count = 0;
+        for (const WorldFile& f : files)
+            if (path_exists(join_path(dir, f.name)) && count++ < 5) existing += (existing.empty() ? "" : ", ") + f.name;
+        if (count > 0)
+            throw ToolError(dir + " already holds " + std::to_string(count) + " of the demo world's files (" +
+                            existing + (count > 5 ? ", ..." : "") + "); use --force to overwrite them");
+    }
+    for (const WorldFile& f : files) write_file_bytes(join_path(dir, f.name), f.bytes);
+    return static_cast<int>(files.size());
+}
+
+}  // namespace tlvx::tools

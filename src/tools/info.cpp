@@ -1,0 +1,249 @@
+#include "tools/info.hpp"
+
+#include <map>
+#include <memory>
+#include <set>
+
+#include "display/image.hpp"
+#include "display/view.hpp"
+#include "shell/error.hpp"
+#include "shell/state.hpp"
+#include "tools/demo_world.hpp"
+#include "tools/picture_files.hpp"
+#include "tools/world_load.hpp"
+
+namespace tlvx::tools {
+
+namespace {
+
+const char* const kLayerRoles[5] = {"ground", "creatures", "structures", "unused", "unused"};
+
+std::string cells(uint64_t n) { return std::to_string(n) + (n == 1 ? " cell" : " cells"); }
+
+std::string value_counts(const uint64_t counts[256]) {
+    std::string out, line;
+    for (int v = 0; v < 256; ++v) {
+        if (counts[v] == 0) continue;
+        std::string item = std::to_string(v) + " x " + std::to_string(counts[v]);
+        if (!line.empty() && line.size() + item.size() > 90) {
+            out += line + ",\n      ";
+            line.clear();
+        } else if (!line.empty()) {
+            line += ", ";
+        }
+        line += item;
+    }
+    return out + (line.empty() ? "none" : line);
+}
+
+class Inspector {
+public:
+    explicit Inspector(const std::string& dir) : dir_(dir) {}
+    WorldInfo run();
+
+private:
+    void check_tables();
+    void check_layers();
+    void count_cells();
+    void check_pictures();
+    void check_start();
+    // Draw a picture the way the game does; "" when it draws, else the error.
+    std::string draw_error(const std::string& name, const char* mode);
+    void check_object(int v, uint64_t count, const char* layer);
+
+    std::string dir_;
+    State s_;
+    WorldInfo info_;
+    bool save_loaded_ = false;
+    std::unique_ptr<LayerReader> layers_[5];
+    int32_t wx_ = 0, wy_ = 0;
+    uint64_t counts_[3][256] = {};
+    std::map<std::string, std::string> drawn_;  // picture name + mode -> error text
+};
+
+WorldInfo Inspector::run() {
+    check_tables();
+    check_layers();
+    if (wx_ > 0 && wy_ > 0) {
+        count_cells();
+        check_pictures();
+    }
+    check_start();
+    return std::move(info_);
+}
+
+void Inspector::check_tables() {
+    std::vector<LoadFailure> failures = load_world_tables(s_, dir_);
+    save_loaded_ = true;
+    for (const LoadFailure& f : failures) {
+        info_.problems.push_back("start-up stops at the " + f.step + ": " + f.message);
+        if (f.step == "save file") {
+            save_loaded_ = false;
+            info_.notes.push_back("the world description was not checked: the save file names it");
+        }
+    }
+    if (save_loaded_) info_.lines.push_back("world: \"" + s_.P2_S + "\" (" + s_.P1_S + ".txt)");
+}
+
+void Inspector::check_layers() {
+    for (int k = 0; k < 5; ++k) layers_[k] = std::make_unique<LayerReader>(join_path(dir_, kLayerNames[k]));
+    layers_[0]->header(wx_, wy_);
+    info_.lines.push_back("map: " + std::to_string(wx_) + " x " + std::to_string(wy_) + " cells");
+    const int64_t expected = layer_file_length(wx_, wy_);
+    for (int k = 0; k < 5; ++k) {
+        const LayerReader& l = *layers_[k];
+        std::string name = kLayerNames[k];
+        std::string line = name + " (" + kLayerRoles[k] + "): ";
+        if (!l.exists()) {
+            info_.lines.push_back(line + "missing");
+            if (k == 0)
+                info_.problems.push_back(name + " is missing: the game creates it empty and stops with runtime "
+                                                "error 1 (illegal function call) at the first view read");
+            else
+                info_.notes.push_back(name + " is missing: the game creates it empty, every cell 0");
+            continue;
+        }
+        info_.lines.push_back(line + std::to_string(l.size()) + " bytes, expected " + std::to_string(expected));
+        if (k > 0 && l.size() >= 4) {
+            int32_t w = 0, h = 0;
+            l.header(w, h);
+            if (w != wx_ || h != wy_)
+                info_.notes.push_back(name + " says its map is " + std::to_string(w) + " x " + std::to_string(h) +
+                                      "; only the ground layer's size counts, so its cells are read as " +
+                                      std::to_string(wx_) + " x " + std::to_string(wy_));
+        }
+        if (l.size() < expected)
+            info_.notes.push_back(name + " is shorter than the map needs (" + std::to_string(l.size()) + " of " +
+                                  std::to_string(expected) + " bytes): the cells beyond its end read as 0");
+        else if (l.size() > expected)
+            info_.notes.push_back(name + " holds " + std::to_string(l.size() - expected) +
+                                  " bytes more than the map needs; they are never read");
+        if (k < 3 && !l.writable())
+            info_.problems.push_back(name + " can only be read: the first change to it stops the game with runtime "
+                                            "error 3 (file I/O error)");
+    }
+    if (layers_[0]->exists() && (wx_ == 0 || wy_ == 0))
+        info_.problems.push_back(std::string(kLayerNames[0]) + " holds no map (its header gives " +
+                                 std::to_string(wx_) + " x " + std::to_string(wy_) +
+                                 " cells): start-up stops with runtime error 1 at the first view read");
+}
+
+void Inspector::count_cells() {
+    const int64_t begin = int64_t{wx_} + 4, end = layer_file_length(wx_, wy_);
+    for (int k = 0; k < 3; ++k) layers_[k]->count_values(begin, end, counts_[k]);
+    info_.lines.push_back("ground values:    " + value_counts(counts_[0]));
+    info_.lines.push_back("creature values:  " + value_counts(counts_[1]));
+    info_.lines.push_back("structure values: " + value_counts(counts_[2]));
+}
+
+std::string Inspector::draw_error(const std::string& name, const char* mode) {
+    auto key = name + '\n' + mode;
+    auto found = drawn_.find(key);
+    if (found != drawn_.end()) return found->second;
+    std::string error;
+    std::string n = name, m = mode;
+    int32_t x = 0, y = 0;
+    s_.SCN.fill(0);
+    try {
+        GRAPHICPUT(s_, n, x, y, m);
+    } catch (const RuntimeError& e) {
+        error = "runtime error " + std::to_string(e.number()) + " (" + error_text(e.number()) + ") " + e.place();
+    }
+    drawn_[key] = error;
+    return error;
+}
+
+void Inspector::check_object(int v, uint64_t count, const char* layer) {
+    std::string what = std::string(layer) + " value " + std::to_string(v) + " (" + cells(count) + ")";
+    int empty = 0;
+    for (int f = 1; f <= 4; ++f) {
+        const std::string& picture = s_.OBJ_S(v, f);
+        if (picture.empty()) {
+            ++empty;
+            continue;
+        }
+        // The mask name comes from the table entry, whose 12th character the
+        // first draw rewrites: both spellings can be read.
+        std::set<std::string> masks = {mask_name(picture), mask_name(drawn_name(picture))};
+        for (const std::string& mask : masks) {
+            std::string e = draw_error(mask, "and");
+            if (!e.empty()) info_.problems.push_back(what + ", frame " + std::to_string(f) + " mask: " + e);
+        }
+        std::string e = draw_error(picture, "or");
+        if (!e.empty()) info_.problems.push_back(what + ", frame " + std::to_string(f) + ": " + e);
+    }
+    if (empty == 4) info_.notes.push_back(what + " has no pictures: it is not drawn");
+    else if (empty > 0) info_.notes.push_back(what + " has no picture in " + std::to_string(empty) + " of its 4 frames");
+}
+
+void Inspector::check_pictures() {
+    for (int v = 0; v < 256; ++v) {
+        const uint64_t n = counts_[0][v];
+        if (n == 0) continue;
+        if (s_.M_S(v).empty()) {
+            info_.notes.push_back("ground value " + std::to_string(v) + " (" + cells(n) +
+                                  ") has no picture: its cells show whatever was drawn there before");
+            continue;
+        }
+        std::string e = draw_error(s_.M_S(v), "pset");
+        if (!e.empty()) info_.problems.push_back("ground value " + std::to_string(v) + " (" + cells(n) + "): " + e);
+    }
+    for (int v = 1; v < 256; ++v)
+        if (counts_[1][v] > 0) check_object(v, counts_[1][v], "creature");
+    for (int v = 1; v < 256; ++v)
+        if (counts_[2][v] > 0 && s_.OBJ_M(v) <= 2) check_object(v, counts_[2][v], "structure");
+}
+
+void Inspector::check_start() {
+    if (!save_loaded_) return;
+    const int32_t x = s_.VX2, y = s_.VY2;
+    s_.WX = wx_;
+    s_.WY = wy_;
+    centre_clamp(s_);
+    std::string line = "start: (" + std::to_string(x) + ", " + std::to_string(y) + ") in the save file";
+    if (s_.VX2 != x || s_.VY2 != y)
+        line += "; start-up moves the player to (" + std::to_string(s_.VX2) + ", " + std::to_string(s_.VY2) + ")";
+    info_.lines.push_back(line);
+    // The first view read reads the 49 cells around the start; a negative
+    // position stops start-up (maps under 7 cells a side).
+    for (int64_t dy = -3; dy <= 3 && wx_ > 0 && wy_ > 0; ++dy)
+        for (int64_t dx = -3; dx <= 3; ++dx) {
+            int64_t pos = (s_.VX2 + dx) + (s_.VY2 + dy) * int64_t{wx_} + 4;
+            if (pos < 0) {
+                info_.problems.push_back("the map is too small for the view: start-up stops with runtime error 1 "
+                                         "reading a cell at a negative position");
+                dy = dx = 4;
+            }
+        }
+    if (wx_ == 0 || wy_ == 0 || s_.VX2 < 1 || s_.VY2 < 1 || s_.VX2 > wx_ || s_.VY2 > wy_) return;
+    uint8_t v[3];
+    for (int k = 0; k < 3; ++k) layers_[k]->read_cells(wx_, s_.VX2, s_.VY2, &v[k], 1);
+    info_.lines.push_back("start cell: ground " + std::to_string(v[0]) + ", creature " + std::to_string(v[1]) +
+                          ", structure " + std::to_string(v[2]));
+    if (v[1] == 0) info_.notes.push_back("the start cell holds no player marker (creature value 1): the player is not drawn");
+    else if (v[1] > 1)
+        info_.notes.push_back("the start cell holds creature value " + std::to_string(v[1]) +
+                              ", not the player marker 1");
+}
+
+}  // namespace
+
+WorldInfo inspect_world(const std::string& dir) { return Inspector(dir).run(); }
+
+std::string format_info(const WorldInfo& info) {
+    std::string out;
+    for (const std::string& l : info.lines) out += l + "\n";
+    if (!info.notes.empty()) {
+        out += "\nNotes:\n";
+        for (const std::string& n : info.notes) out += "  - " + n + "\n";
+    }
+    if (info.problems.empty()) {
+        out += "\nNo problems: the world starts and every cell of its map can be drawn.\n";
+    } else {
+        out += "\nProblems (the game would stop with a runtime error):\n";
+        for (const std::string& p : info.problems) out += "  - " + p + "\n";
+    }
+    return out;
+}
+
+}  // namespace tlvx::tools

@@ -1,0 +1,167 @@
+#include "tools/new_map.hpp"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <vector>
+
+#include "data/world_files.hpp"
+#include "display/view.hpp"
+#include "shell/error.hpp"
+#include "shell/state.hpp"
+#include "tools/demo_world.hpp"
+#include "tools/picture_files.hpp"
+
+namespace tlvx::tools {
+
+namespace {
+
+// A layer file written in place of `path`: created under a temporary name at
+// its full length (a sparse file of zeros), given its header and the regions
+// that hold something else, then renamed over `path`.
+class LayerWriter {
+public:
+    LayerWriter(std::string path, int32_t w, int32_t h) : path_(std::move(path)), tmp_(path_ + ".part"), w_(w) {
+        fd_ = ::open(tmp_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        if (fd_ < 0) fail("cannot create");
+        if (::ftruncate(fd_, static_cast<off_t>(layer_file_length(w, h))) != 0) fail("cannot size");
+        auto header = layer_header(w, h);
+        put(0, header.data(), header.size());
+    }
+    ~LayerWriter() {
+        if (fd_ >= 0) {
+            ::close(fd_);
+            ::unlink(tmp_.c_str());
+        }
+    }
+    LayerWriter(const LayerWriter&) = delete;
+    LayerWriter& operator=(const LayerWriter&) = delete;
+
+    // `n` copies of `value` from cell (c, r) on, row after row.
+    void fill_cells(int64_t c, int64_t r, int64_t n, uint8_t value) {
+        std::vector<uint8_t> chunk(static_cast<size_t>(std::min<int64_t>(n, int64_t{1} << 20)), value);
+        int64_t offset = c + r * w_ + 3;
+        while (n > 0) {
+            size_t part = static_cast<size_t>(std::min<int64_t>(n, static_cast<int64_t>(chunk.size())));
+            put(offset, chunk.data(), part);
+            offset += static_cast<int64_t>(part);
+            n -= static_cast<int64_t>(part);
+        }
+    }
+    void commit() {
+        if (::close(fd_) != 0) {
+            fd_ = -1;
+            ::unlink(tmp_.c_str());
+            throw ToolError("cannot write " + tmp_ + ": " + std::strerror(errno));
+        }
+        fd_ = -1;
+        if (::rename(tmp_.c_str(), path_.c_str()) != 0) {
+            int err = errno;
+            ::unlink(tmp_.c_str());
+            throw ToolError("cannot write " + path_ + ": " + std::strerror(err));
+        }
+    }
+
+private:
+    void put(int64_t offset, const uint8_t* data, size_t n) {
+        while (n > 0) {
+            ssize_t done = ::pwrite(fd_, data, n, static_cast<off_t>(offset));
+            if (done < 0 && errno == EINTR) continue;
+            if (done <= 0) fail("cannot write");
+            data += done;
+            n -= static_cast<size_t>(done);
+            offset += done;
+        }
+    }
+    [[noreturn]] void fail(const char* what) { throw ToolError(std::string(what) + " " + tmp_ + ": " + std::strerror(errno)); }
+
+    std::string path_, tmp_;
+    int64_t w_;
+    int fd_ = -1;
+};
+
+}  // namespace
+
+std::optional<std::pair<int32_t, int32_t>> parse_map_size(const std::string& text) {
+    size_t x = text.find_first_of("xX");
+    if (x == std::string::npos) return std::nullopt;
+    auto number = [](const std::string& t) -> int64_t {
+        if (t.empty() || t.size() > 6 || t.find_first_not_of("0123456789") != std::string::npos) return -1;
+        return std::stoll(t);
+    };
+    int64_t w = number(text.substr(0, x)), h = number(text.substr(x + 1));
+    if (w < 8 || h < 8 || w > 65535 || h > 65535) return std::nullopt;
+    return std::pair{static_cast<int32_t>(w), static_cast<int32_t>(h)};
+}
+
+NewMapResult new_map(const NewMapOptions& opt) {
+    if (opt.w < 8 || opt.h < 8 || opt.w > 65535 || opt.h > 65535)
+        throw ToolError("a map is 8 to 65535 cells each way");
+    if (opt.fill && (*opt.fill < 0 || *opt.fill > 255)) throw ToolError("the fill is a ground value 0 to 255");
+    std::error_code ec;
+    std::filesystem::create_directories(opt.dir, ec);
+    if (ec) throw ToolError("cannot create " + opt.dir + ": " + ec.message());
+    if (!opt.force)
+        for (const char* name : kLayerNames)
+            if (path_exists(join_path(opt.dir, name)))
+                throw ToolError(opt.dir + " already has a map (" + std::string(name) +
+                                "); use --force to replace its layer files");
+
+    NewMapResult result;
+    const int64_t cells = int64_t{opt.w} * opt.h;
+    result.clearing = !opt.fill && cells > kDenseDefaultCells;
+    result.fill = opt.fill.value_or(result.clearing ? 0 : ground::Grass);
+
+    // Where the game will start the player: the save file's position when
+    // there is one, else the middle of the map; then start-up's clamp.
+    State s;
+    s.data_dir = opt.dir;
+    s.VX2 = opt.w / 2;
+    s.VY2 = opt.h / 2;
+    std::string world = kDemoWorldBase;
+    if (path_exists(join_path(opt.dir, kSaveFileName))) {
+        try {
+            load_save_file(s);
+            world = s.P1_S;
+        } catch (const RuntimeError& e) {
+            throw ToolError("cannot read " + join_path(opt.dir, kSaveFileName) + ": " + e.what());
+        }
+    } else {
+        WorldFile save = demo_save_file(s.VX2, s.VY2);
+        write_file_bytes(join_path(opt.dir, save.name), save.bytes);
+        result.written.push_back(save.name);
+    }
+    s.WX = opt.w;
+    s.WY = opt.h;
+    centre_clamp(s);
+    result.start_x = s.VX2;
+    result.start_y = s.VY2;
+
+    for (WorldFile& f : demo_support_files()) {
+        if (f.name == std::string(kDemoWorldBase) + ".txt") f.name = world + ".txt";
+        if (path_exists(join_path(opt.dir, f.name))) continue;
+        write_file_bytes(join_path(opt.dir, f.name), f.bytes);
+        result.written.push_back(f.name);
+    }
+
+    for (int k = 0; k < 5; ++k) {
+        LayerWriter layer(join_path(opt.dir, kLayerNames[k]), opt.w, opt.h);
+        if (k == 0 && result.fill != 0) layer.fill_cells(1, 1, cells, static_cast<uint8_t>(result.fill));
+        if (k == 0 && result.clearing) {
+            const int32_t c0 = std::max(1, result.start_x - kClearingSize / 2);
+            const int32_t r0 = std::max(1, result.start_y - kClearingSize / 2);
+            const int32_t c1 = std::min(opt.w, c0 + kClearingSize - 1), r1 = std::min(opt.h, r0 + kClearingSize - 1);
+            for (int32_t r = r0; r <= r1; ++r) layer.fill_cells(c0, r, c1 - c0 + 1, ground::Grass);
+        }
+        if (k == 1) layer.fill_cells(result.start_x, result.start_y, 1, object::Hero);
+        layer.commit();
+        result.written.push_back(kLayerNames[k]);
+    }
+    return result;
+}
+
+}  // namespace tlvx::tools

@@ -1,0 +1,129 @@
+#include "tools/picture_files.hpp"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <stdexcept>
+
+namespace tlvx::tools {
+
+namespace {
+
+void put16(std::string& out, uint32_t v) {
+    out += static_cast<char>(v & 0xFF);
+    out += static_cast<char>((v >> 8) & 0xFF);
+}
+
+void put32(std::string& out, uint32_t v) {
+    put16(out, v & 0xFFFF);
+    put16(out, v >> 16);
+}
+
+}  // namespace
+
+std::string encode_block_picture(const Picture& p) {
+    std::string data;
+    put16(data, static_cast<uint32_t>(p.w * 8 + 1));
+    put16(data, static_cast<uint32_t>(p.h));
+    data.append(reinterpret_cast<const char*>(p.px.data()), p.px.size());
+    if (data.size() > 0xFFFF) throw std::invalid_argument("picture too large for the short-block layout");
+    std::string file;
+    file += static_cast<char>(253);
+    file += std::string(4, '\0');
+    put16(file, static_cast<uint32_t>(data.size()));
+    return file + data;
+}
+
+std::string encode_bmp8(const Picture& p, const std::array<Rgb, 256>& table) {
+    const uint32_t row_bytes = (static_cast<uint32_t>(p.w) + 3u) & ~3u;
+    const uint32_t offset = 14 + 40 + 256 * 4;
+    const uint32_t image_size = row_bytes * static_cast<uint32_t>(p.h);
+    std::string out;
+    out += "BM";
+    put32(out, offset + image_size);
+    put32(out, 0);
+    put32(out, offset);
+    put32(out, 40);
+    put32(out, static_cast<uint32_t>(p.w));
+    put32(out, static_cast<uint32_t>(p.h));
+    put16(out, 1);  // planes
+    put16(out, 8);  // bits per pixel
+    put32(out, 0);  // no compression
+    put32(out, image_size);
+    put32(out, 2835);  // 72 dpi, both ways
+    put32(out, 2835);
+    put32(out, 256);
+    put32(out, 0);
+    for (const Rgb& c : table) {
+        out += static_cast<char>(c.b);
+        out += static_cast<char>(c.g);
+        out += static_cast<char>(c.r);
+        out += '\0';
+    }
+    for (int y = p.h - 1; y >= 0; --y) {
+        out.append(reinterpret_cast<const char*>(&p.px[static_cast<size_t>(y * p.w)]), static_cast<size_t>(p.w));
+        out.append(row_bytes - static_cast<uint32_t>(p.w), '\0');
+    }
+    return out;
+}
+
+std::string drawn_name(std::string name) {
+    if (name.size() >= 12) name[11] = 'v';
+    return name;
+}
+
+std::string mask_file_name(const std::string& picture) {
+    std::string first = picture.substr(0, 4);
+    std::string last = picture.size() > 7 ? picture.substr(picture.size() - 7) : picture;
+    return first + "-" + last;
+}
+
+std::array<uint8_t, 4> layer_header(int w, int h) {
+    return {static_cast<uint8_t>((w >> 8) & 0xFF), static_cast<uint8_t>(w & 0xFF),
+            static_cast<uint8_t>((h >> 8) & 0xFF), static_cast<uint8_t>(h & 0xFF)};
+}
+
+int64_t layer_file_length(int64_t w, int64_t h) { return 4 + w * (h + 1); }
+
+void write_file_bytes(const std::string& path, const std::string& bytes) {
+    std::string tmp = path + ".part";
+    int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) throw ToolError("cannot create " + tmp + ": " + std::strerror(errno));
+    size_t done = 0;
+    while (done < bytes.size()) {
+        ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) {
+            int err = errno;
+            ::close(fd);
+            ::unlink(tmp.c_str());
+            throw ToolError("cannot write " + tmp + ": " + std::strerror(err));
+        }
+        done += static_cast<size_t>(n);
+    }
+    if (::close(fd) != 0 || ::rename(tmp.c_str(), path.c_str()) != 0) {
+        int err = errno;
+        ::unlink(tmp.c_str());
+        throw ToolError("cannot write " + path + ": " + std::strerror(err));
+    }
+}
+
+bool path_exists(const std::string& path) {
+    std::error_code ec;
+    return std::filesystem::exists(std::filesystem::symlink_status(path, ec));
+}
+
+std::string join_path(const std::string& dir, const std::string& name) {
+    if (dir.empty()) return name;
+    if (dir.back() == '/') return dir + name;
+    return dir + "/" + name;
+}
+
+std::string crlf(const std::string& line) { return line + "\r\n"; }
+
+std::string quoted(const std::string& text) { return "\"" + text + "\""; }
+
+}  // namespace tlvx::tools

@@ -1,0 +1,60 @@
+#pragma once
+// Writing the files a world is made of: tile pictures in the short-block layout
+// and as 8-bit BMPs, layer grid files, and the small file helpers the world
+// commands share.
+#include <array>
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "display/screen_types.hpp"
+
+namespace tlvx::tools {
+
+// A picture of palette indices, row-major, top row first.
+struct Picture {
+    int w = 0, h = 0;
+    std::vector<uint8_t> px;
+
+    Picture() = default;
+    Picture(int width, int height, uint8_t fill = 0)
+        : w(width), h(height), px(static_cast<size_t>(width * height), fill) {}
+    uint8_t& at(int x, int y) { return px[static_cast<size_t>(y * w + x)]; }
+    uint8_t at(int x, int y) const { return px[static_cast<size_t>(y * w + x)]; }
+};
+
+// A picture in the short-block layout: byte 253, four skipped bytes, the data
+// length, then a short image header (width * 8 + 1, height) and the rows.
+std::string encode_block_picture(const Picture& p);
+// An uncompressed 8-bit BMP, bottom row first, with `table` as its colour table.
+std::string encode_bmp8(const Picture& p, const std::array<Rgb, 256>& table);
+
+// The name a picture is read from once drawing has rewritten its 12th
+// character to "v".
+std::string drawn_name(std::string name);
+// The mask name that goes with a picture name: its first 4 characters, "-",
+// its last 7 characters.
+std::string mask_file_name(const std::string& picture);
+
+// The layer file header: width and height, high byte first.
+std::array<uint8_t, 4> layer_header(int w, int h);
+// Expected length of a complete layer file: 4 + w * (h + 1).
+int64_t layer_file_length(int64_t w, int64_t h);
+
+// A failure a tool reports to its user (a file it cannot write, a world it
+// will not overwrite): the message goes to standard error, the exit status is 1.
+struct ToolError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+// Write `bytes` to `path` (through a temporary file renamed into place).
+void write_file_bytes(const std::string& path, const std::string& bytes);
+bool path_exists(const std::string& path);
+std::string join_path(const std::string& dir, const std::string& name);
+
+// One text line ending in CR LF, as the game's text files use.
+std::string crlf(const std::string& line);
+std::string quoted(const std::string& text);
+
+}  // namespace tlvx::tools

@@ -1,0 +1,150 @@
+#include "tools/world_commands.hpp"
+
+#include <unistd.h>
+
+#include <CLI/CLI.hpp>
+#include <functional>
+#include <iostream>
+#include <memory>
+
+#include "platform/png/png_writer.hpp"
+#include "shell/error.hpp"
+#include "tools/demo_world.hpp"
+#include "tools/info.hpp"
+#include "tools/new_map.hpp"
+#include "tools/picture_files.hpp"
+#include "tools/render.hpp"
+
+namespace tlvx {
+
+namespace {
+
+// Runs a subcommand body; its failures become a message and exit status 1.
+void guarded(const char* command, int& exit_code, const std::function<int()>& body) {
+    try {
+        exit_code = body();
+    } catch (const tools::ToolError& e) {
+        std::cerr << "tlvx-tool " << command << ": " << e.what() << "\n";
+        exit_code = 1;
+    } catch (const PngError& e) {
+        std::cerr << "tlvx-tool " << command << ": " << e.what() << "\n";
+        exit_code = 1;
+    } catch (const RuntimeError& e) {
+        std::cerr << "tlvx-tool " << command << ": runtime error " << e.number() << " (" << error_text(e.number())
+                  << ") " << e.place() << "\n";
+        exit_code = 1;
+    }
+}
+
+void add_demo(CLI::App& app, int& exit_code) {
+    struct Args {
+        std::string dir;
+        bool force = false;
+    };
+    auto a = std::make_shared<Args>();
+    CLI::App* cmd = app.add_subcommand(
+        "demo", "Write the demo world (a valley with a village, creatures, roads, water and cliffs) into DIR");
+    cmd->add_option("DIR", a->dir, "Folder for the world; created when missing")->required();
+    cmd->add_flag("--force", a->force, "Overwrite files of an existing world");
+    cmd->callback([a, &exit_code] {
+        guarded("demo", exit_code, [&] {
+            int n = tools::write_demo_world(a->dir, a->force);
+            std::cout << "Wrote the demo world (" << n << " files) to " << a->dir << ".\n"
+                      << "Play it with: cd " << a->dir << " && tlvx\n";
+            return 0;
+        });
+    });
+}
+
+void add_new(CLI::App& app, int& exit_code) {
+    struct Args {
+        std::string dir, size;
+        int32_t fill = -1;
+        bool force = false;
+    };
+    auto a = std::make_shared<Args>();
+    CLI::App* cmd = app.add_subcommand(
+        "new", "Make the layer files of a new map in DIR, with the demo world's pictures and tables when DIR has none");
+    cmd->add_option("DIR", a->dir, "Folder for the world; created when missing")->required();
+    cmd->add_option("--size", a->size, "Map size in cells, WxH, 8 to 65535 each way (e.g. 200x150)")->required();
+    cmd->add_option("--fill", a->fill,
+                    "Ground value for every cell (default: 1, grass; maps over 4096x4096 cells default to a sparse "
+                    "ground 0 with a patch of grass around the start)")
+        ->check(CLI::Range(0, 255));
+    cmd->add_flag("--force", a->force, "Replace existing layer files");
+    cmd->callback([a, &exit_code] {
+        guarded("new", exit_code, [&] {
+            auto size = tools::parse_map_size(a->size);
+            if (!size) throw tools::ToolError("--size wants WxH with both 8 to 65535, e.g. 200x150");
+            tools::NewMapOptions o;
+            o.dir = a->dir;
+            o.w = size->first;
+            o.h = size->second;
+            if (a->fill >= 0) o.fill = a->fill;
+            o.force = a->force;
+            tools::NewMapResult r = tools::new_map(o);
+            std::cout << "New " << o.w << " x " << o.h << " map in " << o.dir << ": " << r.written.size()
+                      << " files written; the player starts at (" << r.start_x << ", " << r.start_y << ").\n";
+            if (r.clearing)
+                std::cout << "The ground is value 0, which has no picture, except for " << tools::kClearingSize
+                          << " x " << tools::kClearingSize << " cells of grass around the start; "
+                          << "--fill N writes N into every cell (one byte a cell on disk).\n";
+            return 0;
+        });
+    });
+}
+
+void add_render(CLI::App& app, int& exit_code) {
+    struct Args {
+        std::string dir, out, region;
+        int32_t frame = 1;
+    };
+    auto a = std::make_shared<Args>();
+    CLI::App* cmd = app.add_subcommand("render", "Draw the map of the world in DIR into a PNG, 24 pixels a cell");
+    cmd->add_option("DIR", a->dir, "The world's folder")->required();
+    cmd->add_option("OUT", a->out, "The PNG file to write")->required();
+    cmd->add_option("--region", a->region, "Only the cells X,Y,W,H: first column and row (from 1), width, height");
+    cmd->add_option("--frame", a->frame, "Animation frame of creatures and structures, 1 to 4")
+        ->check(CLI::Range(1, 4));
+    cmd->callback([a, &exit_code] {
+        guarded("render", exit_code, [&] {
+            tools::RenderOptions o;
+            o.dir = a->dir;
+            o.out = a->out;
+            o.frame = a->frame;
+            o.progress = ::isatty(STDERR_FILENO) != 0;
+            if (!a->region.empty()) {
+                o.region = tools::parse_region(a->region);
+                if (!o.region) throw tools::ToolError("--region wants X,Y,W,H: four whole numbers from 1, e.g. 10,5,40,30");
+            }
+            tools::render_world(o);
+            return 0;
+        });
+    });
+}
+
+void add_info(CLI::App& app, int& exit_code) {
+    auto dir = std::make_shared<std::string>();
+    CLI::App* cmd = app.add_subcommand(
+        "info", "Check the world in DIR: map size, layer files, values used, missing pictures, start; "
+                "exit status 1 when the game would stop with an error");
+    cmd->add_option("DIR", *dir, "The world's folder")->required();
+    cmd->callback([dir, &exit_code] {
+        guarded("info", exit_code, [&] {
+            tools::WorldInfo info = tools::inspect_world(*dir);
+            std::cout << "World in " << *dir << "\n" << tools::format_info(info);
+            return info.problems.empty() ? 0 : 1;
+        });
+    });
+}
+
+}  // namespace
+
+void add_world_commands(CLI::App& app, int& exit_code) {
+    add_demo(app, exit_code);
+    add_new(app, exit_code);
+    add_render(app, exit_code);
+    add_info(app, exit_code);
+}
+
+}  // namespace tlvx

@@ -1,0 +1,134 @@
+#include "tools/world_load.hpp"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <functional>
+#include <vector>
+
+#include "data/world_files.hpp"
+#include "display/screen.hpp"
+#include "display/status.hpp"
+#include "shell/error.hpp"
+#include "shell/state.hpp"
+#include "tools/picture_files.hpp"
+
+namespace tlvx::tools {
+
+namespace {
+
+std::string describe(const RuntimeError& e) {
+    std::string text = "runtime error " + std::to_string(e.number()) + " (" + error_text(e.number()) + ")";
+    if (!e.place().empty()) text += " " + e.place();
+    return text;
+}
+
+bool run_step(std::vector<LoadFailure>& failures, const char* step, const std::function<void()>& fn) {
+    try {
+        fn();
+        return true;
+    } catch (const RuntimeError& e) {
+        failures.push_back({step, describe(e)});
+        return false;
+    }
+}
+
+}  // namespace
+
+std::vector<LoadFailure> load_world_tables(State& s, const std::string& dir) {
+    std::vector<LoadFailure> failures;
+    s.data_dir = dir;
+    s.platform = nullptr;
+    s.SCRN = 13;
+    SCREEN_OPEN(s, s.SCRN);
+    run_step(failures, "palette file", [&] { load_palette_file(s); });
+    s.NM_S = "Pndx";
+    bool saved = run_step(failures, "save file", [&] { load_save_file(s); });
+    if (saved) run_step(failures, "world description", [&] { load_world_description(s); });
+    s.SZ = 24;
+    s.GZ = 256;
+    s.OBJ_M(0) = 1;
+    run_step(failures, "tile table", [&] { load_tile_table(s); });
+    run_step(failures, "object table", [&] { load_object_table(s); });
+    return failures;
+}
+
+LayerReader::LayerReader(const std::string& path) : path_(path) {
+    fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd_ < 0) return;
+    struct stat st {};
+    if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd_);
+        fd_ = -1;
+        exists_ = S_ISDIR(st.st_mode);
+        return;
+    }
+    exists_ = true;
+    size_ = st.st_size;
+    writable_ = ::access(path.c_str(), W_OK) == 0;
+}
+
+LayerReader::~LayerReader() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+void LayerReader::header(int32_t& wx, int32_t& wy) const {
+    uint8_t h[4];
+    read(0, h, 4);
+    wx = h[0] * 256 + h[1];
+    wy = h[2] * 256 + h[3];
+}
+
+void LayerReader::read(int64_t offset, uint8_t* out, size_t n) const {
+    std::memset(out, 0, n);
+    if (fd_ < 0 || offset >= size_) return;
+    size_t want = static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(n), size_ - offset));
+    size_t got = 0;
+    while (got < want) {
+        ssize_t r = ::pread(fd_, out + got, want - got, static_cast<off_t>(offset + static_cast<int64_t>(got)));
+        if (r < 0 && errno == EINTR) continue;
+        if (r < 0) throw ToolError("cannot read " + path_ + ": " + std::strerror(errno));
+        if (r == 0) break;
+        got += static_cast<size_t>(r);
+    }
+}
+
+void LayerReader::read_cells(int64_t wx, int64_t c0, int64_t r, uint8_t* out, size_t n) const {
+    read(c0 + r * wx + 3, out, n);
+}
+
+void LayerReader::count_values(int64_t begin, int64_t end, uint64_t counts[256]) const {
+    if (end <= begin) return;
+    const int64_t data_end = std::min(end, fd_ >= 0 ? size_ : 0);
+    std::vector<uint8_t> buf(size_t{4} << 20);
+    int64_t pos = begin;
+    while (pos < data_end) {
+        // Skip a hole: it holds zeros and reading it would only cost time.
+        off_t data = ::lseek(fd_, static_cast<off_t>(pos), SEEK_DATA);
+        if (data < 0) {
+            if (errno == ENXIO) break;  // nothing but a hole up to the end
+            data = static_cast<off_t>(pos);  // no hole information: read everything
+        }
+        int64_t stop = data_end;
+        if (data > pos) {
+            counts[0] += static_cast<uint64_t>(std::min<int64_t>(data, data_end) - pos);
+            pos = data;
+            if (pos >= data_end) break;
+        }
+        off_t hole = ::lseek(fd_, static_cast<off_t>(pos), SEEK_HOLE);
+        if (hole > pos) stop = std::min<int64_t>(hole, data_end);
+        while (pos < stop) {
+            size_t n = static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(buf.size()), stop - pos));
+            read(pos, buf.data(), n);
+            for (size_t i = 0; i < n; ++i) ++counts[buf[i]];
+            pos += static_cast<int64_t>(n);
+        }
+    }
+    if (pos < end) counts[0] += static_cast<uint64_t>(end - pos);
+}
+
+}  // namespace tlvx::tools

@@ -1,0 +1,60 @@
+#pragma once
+// Reading a world the way the game does, for the tools: the text files
+// through the game's own loaders, the layer files read-only (a tool never
+// creates or changes them).
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace tlvx {
+struct State;
+}
+
+namespace tlvx::tools {
+
+// A start-up step that failed, with the game's runtime error.
+struct LoadFailure {
+    std::string step;     // "palette file", "save file", ...
+    std::string message;  // e.g. `runtime error 2 (file not found) while opening "tlvx_w05.pal"`
+};
+
+// Prepare `s` over `dir` as start-up does before it opens the layer files:
+// the screen (no window), the palette file with the gradient, the save file,
+// the world description, the tile table and the object table. Every step runs
+// even when an earlier one failed (except the world description, which the
+// save file names); the failures come back in order.
+std::vector<LoadFailure> load_world_tables(State& s, const std::string& dir);
+
+// One layer file, open for reading only. A missing file reads as empty,
+// as the game's freshly created file would.
+class LayerReader {
+public:
+    explicit LayerReader(const std::string& path);
+    ~LayerReader();
+    LayerReader(const LayerReader&) = delete;
+    LayerReader& operator=(const LayerReader&) = delete;
+
+    bool exists() const { return exists_; }
+    int64_t size() const { return size_; }
+    // True when the game could open the file for writing.
+    bool writable() const { return writable_; }
+    // The map size from the header (0 for bytes beyond the end).
+    void header(int32_t& wx, int32_t& wy) const;
+    // Bytes from 0-based offset `offset` into `out`; bytes beyond the end of
+    // the file read as 0.
+    void read(int64_t offset, uint8_t* out, size_t n) const;
+    // Cells c0 .. c0 + n - 1 of row r in a map `wx` wide.
+    void read_cells(int64_t wx, int64_t c0, int64_t r, uint8_t* out, size_t n) const;
+    // Add the values of the bytes in [begin, end) to `counts`; holes of a
+    // sparse file and bytes beyond its end count as 0 without being read.
+    void count_values(int64_t begin, int64_t end, uint64_t counts[256]) const;
+
+private:
+    int fd_ = -1;
+    bool exists_ = false;
+    bool writable_ = false;
+    int64_t size_ = 0;
+    std::string path_;
+};
+
+}  // namespace tlvx::tools
