@@ -145,8 +145,10 @@ void SdlPlatform::poll(const Screen& screen, KeyQueue& keys, bool paused) {
     }
     if (present_due_ || now - last_present_ >= kPresentInterval) {
         last_present_ = now;
+        // An unchanged picture is not sent again: presenting can cost
+        // milliseconds where the window system renders in software.
+        if (present_due_ || !lut_valid_ || screen.pixels != shown_ || screen.palette != lut_palette_) present(screen);
         present_due_ = false;
-        present(screen);
     }
     // The pause polls in a tight loop: give the core a rest between polls.
     if (paused && keys.empty() && !quit_requested()) SDL_Delay(1);
@@ -202,6 +204,7 @@ void SdlPlatform::present(const Screen& screen) {
         lut_serial_ = screen.palette_serial;
         lut_valid_ = true;
     }
+    shown_ = screen.pixels;
     void* pixels = nullptr;
     int pitch = 0;
     if (SDL_LockTexture(texture_, nullptr, &pixels, &pitch) == 0) {

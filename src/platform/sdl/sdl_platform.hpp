@@ -54,6 +54,7 @@ private:
     double last_present_ = 0.0, last_pump_ = 0.0;
     std::string shot_dir_ = ".";
 
+    std::array<uint8_t, kScreenW * kScreenH> shown_{};  // the pixels last presented
     // Palette index -> ARGB, rebuilt when the palette changes.
     std::array<uint32_t, 256> lut_{};
     std::array<Rgb, 256> lut_palette_{};
