@@ -61,6 +61,9 @@ SdlPlatform::SdlPlatform() {
     g_stop_signal = 0;
     struct sigaction sa {};
     sa.sa_handler = on_stop_signal;
+    // Only the first signal asks for a quit; a second one ends the program at
+    // once, in case the game cannot get to its next key poll.
+    sa.sa_flags = SA_RESETHAND;
     sigemptyset(&sa.sa_mask);
     sigaction(SIGINT, &sa, &g_old_int);
     sigaction(SIGTERM, &sa, &g_old_term);
