@@ -1,7 +1,6 @@
 // Keys handled in whole passes after a real start-up over a fixture world.
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <vector>
 
 #include "shell/game.hpp"
@@ -16,14 +15,6 @@ struct GameRun {
     State s;
     explicit GameRun(const FixtureWorld& world) {
         world.write(dir.path());
-        // Drawing gives a twelve-character name "v" as its last character, so a
-        // mask such as "hero-ro1.pic" is read as "hero-ro1.piv".
-        std::vector<std::string> masks;
-        for (const auto& entry : std::filesystem::directory_iterator(dir.path())) {
-            std::string name = entry.path().filename().string();
-            if (name.size() == 12 && name[4] == '-' && name.back() == 'c') masks.push_back(name);
-        }
-        for (const std::string& m : masks) write_file(dir.file(m.substr(0, 11) + "v"), read_file(dir.file(m)));
         init_state(s, dir.path(), platform);
         startup(s);
     }

@@ -134,22 +134,3 @@ TEST(Pass, QuitReopenOfSlotZeroClosesTheGroundLayerFile) {
     EXPECT_TRUE(s.files.is_open(5));
 }
 
-TEST(Pass, AKeyWaitingInTheFirstPassIsBlockedLikeAnyOther) {
-    // The first view read fills the structure and creature grids too, so the
-    // very first pass already knows the tree to the right and the creature above.
-    FixtureWorld w;
-    w.structures = [](int x, int y) -> uint8_t { return x == 11 && y == 8 ? 3 : 0; };
-    w.creatures = [](int x, int y) -> uint8_t { return (x == 10 && y == 8) ? 1 : (x == 10 && y == 7 ? 2 : 0); };
-    for (const char* key : {"h", "y"}) {
-        Game g(w);
-        startup(*g.s);
-        g.platform.pending = {key};
-        run_pass(*g.s);
-        EXPECT_EQ(g.s->VX2, 10) << key;
-        EXPECT_EQ(g.s->VY2, 8) << key;
-        // Neither the marker nor the creature was overwritten.
-        std::string cr = read_file(g.dir.file("tlvx_gr2.tmp"));
-        EXPECT_EQ(cr[10 + 8 * 20 + 3], 1) << key;
-        EXPECT_EQ(cr[10 + 7 * 20 + 3], 2) << key;
-    }
-}
