@@ -2,12 +2,14 @@
 #include <CLI/CLI.hpp>
 
 #include "tools/run_command.hpp"
+#include "tools/world_commands.hpp"
 
 int main(int argc, char** argv) {
     CLI::App app{"tlvx-tool: run the game headless and make, check and draw worlds"};
     app.require_subcommand(1);
     int exit_code = 0;
     tlvx::add_run_command(app, exit_code);
+    tlvx::add_world_commands(app, exit_code);
     CLI11_PARSE(app, argc, argv);
     return exit_code;
 }
