@@ -85,7 +85,9 @@ std::string save_number(int32_t v) { return crlf((v < 0 ? "" : " ") + std::to_st
 
 std::string world_description() {
     std::string out;
-    out += crlf(quoted("Green Vale"));  // P2$, shown on the status display
+    // P2$, shown on the status display: 8 characters at most, or it runs on
+    // into the view.
+    out += crlf(quoted("Oakvale"));
     out += crlf(quoted("A valley made by tlvx-tool demo"));
     out += crlf("0");
     out += crlf("0");

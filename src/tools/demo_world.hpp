@@ -26,7 +26,7 @@ enum : uint8_t {
 };
 }
 
-inline constexpr const char* kDemoWorldBase = "demovale";  // P1$: the world description is demovale.txt
+inline constexpr const char* kDemoWorldBase = "oakvale";  // P1$: the world description is oakvale.txt
 inline constexpr const char* kSaveFileName = "Pndx_001.sav";
 inline constexpr const char* kPaletteFileName = "tlvx_w05.pal";
 inline constexpr const char* kTileTableName = "tlvx_w05.mem";
@@ -61,7 +61,7 @@ struct WorldFile {
 // Palette, world description, tile table, object table and every picture the
 // tables name (not the save file, not the layer files).
 std::vector<WorldFile> demo_support_files();
-// The save file: world demovale, the player at (x, y), status display on.
+// The save file: world oakvale, the player at (x, y), status display on.
 WorldFile demo_save_file(int x, int y);
 // The five layer files of a map held in memory.
 std::vector<WorldFile> layer_files(const DemoMap& map);
