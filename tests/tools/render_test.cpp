@@ -92,6 +92,37 @@ TEST(Render, WindowsAndBandsJoinWithoutSeams) {
     EXPECT_EQ(differ, 0);
 }
 
+TEST(Render, OverhangsReachAcrossWindowAndBandEdges) {
+    // The whole map is drawn in windows of 13 x 8 cells; cell (14, 9) starts
+    // both the second window and the second band, and its big picture reaches
+    // back into cells drawn with the first ones.
+    test::TempDir dir;
+    test::FixtureWorld w;
+    w.ground = [](int c, int r) { return static_cast<uint8_t>(1 + (c + 2 * r) % 5); };
+    test::FixtureWorld::Obj big;
+    for (int f = 0; f < 4; ++f) big.frames[f] = "bigo" + std::to_string(f + 1) + ".pic";
+    big.size = 40;
+    w.objects.push_back(big);  // 7
+    w.structures = [](int c, int r) { return uint8_t(c == 14 && r == 9 ? 7 : 0); };
+    w.write(dir.path());
+    RenderOptions whole;
+    whole.dir = dir.path();
+    whole.out = dir.file("whole.png");
+    render_world(whole);
+    RenderOptions part = whole;
+    part.out = dir.file("part.png");
+    part.region = CellRegion{10, 5, 10, 7};  // one window, one band
+    render_world(part);
+    test::RgbPicture a = test::read_png_rgb(whole.out), b = test::read_png_rgb(part.out);
+    int differ = 0;
+    for (int y = 0; y < b.h; ++y)
+        for (int x = 0; x < b.w; ++x) differ += !(b.at(x, y) == a.at(9 * 24 + x, 4 * 24 + y));
+    EXPECT_EQ(differ, 0);
+    // The overhang into the cell on the left and the one above is there.
+    EXPECT_NE(a.at(13 * 24 - 4, 8 * 24 + 12), a.at(13 * 24 - 12, 8 * 24 + 12));
+    EXPECT_NE(a.at(13 * 24 + 12, 8 * 24 - 4), a.at(13 * 24 + 12, 8 * 24 - 12));
+}
+
 TEST(Render, RefusesOversizedPicturesAndNamesTheCellThatFails) {
     test::TempDir dir;
     NewMapOptions n;
