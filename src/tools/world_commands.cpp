@@ -68,8 +68,8 @@ void add_new(CLI::App& app, int& exit_code) {
     cmd->add_option("DIR", a->dir, "Folder for the world; created when missing")->required();
     cmd->add_option("--size", a->size, "Map size in cells, WxH, 8 to 65535 each way (e.g. 200x150)")->required();
     cmd->add_option("--fill", a->fill,
-                    "Ground value for every cell (default: 1, grass; maps over 4096x4096 cells default to a sparse "
-                    "ground 0 with a patch of grass around the start)")
+                    "Ground value for every cell (default: 1, grass; maps of more than 4096 x 4096 = 16777216 cells "
+                    "default to a sparse ground 0 with a patch of grass around the start)")
         ->check(CLI::Range(0, 255));
     cmd->add_flag("--force", a->force, "Replace existing layer files");
     cmd->callback([a, &exit_code] {
