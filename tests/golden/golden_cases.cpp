@@ -1,6 +1,8 @@
 #include "golden/golden_cases.hpp"
 
 #include <cstdio>
+#include <cstdlib>
+#include <stdexcept>
 
 #include "support/test_support.hpp"
 
@@ -162,9 +164,30 @@ GoldenCase missing_picture() {
     return c;
 }
 
+GoldenCase demo_world() {
+    GoldenCase c;
+    c.name = "demo_world";
+    c.note = "the bundled demo world: walk to the road, follow it, edit the map, watch creatures, quit";
+    c.make_world = [](const std::string& dir) {
+        std::string cmd = std::string(TLVX_TOOL) + " demo '" + dir + "' >/dev/null";
+        if (std::system(cmd.c_str()) != 0) throw std::runtime_error("tlvx-tool demo failed");
+    };
+    c.keys =
+        "# up three cells onto the road, follow it for a while\n"
+        "3 y\n6 up\n9 y\n12 .\n"
+        "# stop following, turn right and edit the cell in front\n"
+        "300 .\n303 H\n306 +\n309 ]\n312 ]\n315 *\n318 bksp\n321 f\n"
+        "# walk back down through the edited world and quit\n"
+        "330 b\n340 b\n350 g\n400 esc\n";
+    c.clock = "2000:0.05";
+    c.passes = 500;
+    c.files = {"Pndx_001.sav", "tlvx_gr1.tmp", "tlvx_gr2.tmp", "tlvx_gr3.tmp"};
+    return c;
+}
+
 }  // namespace
 
 std::vector<GoldenCase> golden_cases() {
     return {walk_with_blocks(), road_following(), editing_session(), creatures_moving(),
-            edge_clamp(), status_and_pause(), missing_picture()};
+            edge_clamp(), status_and_pause(), missing_picture(), demo_world()};
 }
