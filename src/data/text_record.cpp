@@ -202,7 +202,15 @@ std::string save_text_form(const std::string& text) {
     std::string t;
     for (char c : text)
         if (c != '"') t += c;
-    return needs_quotes(t) ? "\"" + t + "\"" : t;
+    if (!needs_quotes(t)) return t;
+    // Reading delivers a CR LF pair as LF, so a CR LF inside the text is
+    // written with one more CR before it and reads back as CR LF.
+    std::string q = "\"";
+    for (size_t i = 0; i < t.size(); ++i) {
+        if (t[i] == '\r' && i + 1 < t.size() && t[i + 1] == '\n') q += '\r';
+        q += t[i];
+    }
+    return q + "\"";
 }
 
 std::string read_item_string(State& s, int32_t fileno) {
