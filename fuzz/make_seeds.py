@@ -1,0 +1,106 @@
+#!/usr/bin/env python3
+"""Writes the seed corpora under fuzz/corpus/: the file formats as the tests'
+fixture worlds and picture tests build them, and the golden key scripts."""
+import os
+import struct
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+ROOT = os.path.dirname(HERE)
+
+
+def put(target, name, data):
+    d = os.path.join(HERE, 'corpus', target)
+    os.makedirs(d, exist_ok=True)
+    with open(os.path.join(d, name), 'wb') as f:
+        f.write(data)
+
+
+def crlf(lines):
+    return b''.join(l.encode('latin-1') + b'\r\n' for l in lines)
+
+
+def fixture_files():
+    save = crlf(['Testland', ' 10 ', ' 8 ', ' 1 ', ' 10 ', ' 8 ', 'Pndx', '001', '002', '003',
+                 ' 7 ', ' 1 ', ' 0 ', ' 0 '])
+    world = crlf(['"Testland World"', '"unused"', '0', '0', '" 7 9"', '""', '""', '""', '" 5 6 7"', '""'])
+    mem = crlf(['"tile%d.pic",%d,0,%d,0,%d' % (z, 1 if z % 7 == 0 else 0, 3 if z % 5 == 0 else 0, z % 256)
+                for z in range(1, 257)])
+    mom = crlf(['"hero1.pic","hero2.pic","hero3.pic","hero4.pic",24,0,1',
+                '"crit1.pic","crit2.pic","crit3.pic","crit4.pic",24,4,1',
+                '"tree1.pic","","","",24,0,0'] + ['"","","","",0,0,0'] * 252)
+    pal = crlf(['%d,%d,%d' % (v, v, v) for v in ((i - 175) * 63 // 80 for i in range(175, 256))])
+    return save, world, mem, mom, pal
+
+
+def layer(w, h, cell):
+    out = bytes([w >> 8, w & 255, h >> 8, h & 255]) + bytes(w)
+    return out + bytes(cell(c, r) for r in range(1, h + 1) for c in range(1, w + 1))
+
+
+def text_record():
+    lines = [b'Pndx, 12 ,-3\r\n', b'  hello world  ,x\n', b'"a,b",a,b\r', b'2.5,3.5,1d2,&H1F,&B101,12abc,abc\n',
+             b'&O17,&B,-0,+5,99999999999,1e99,&HFFFFFFFFF\n', b'"ab"cd\n12 34\n', b'x\x1ahidden\n',
+             b'"quoted\r\nacross lines",next\n', b'1' * 70 + b',' + b'z' * 4100 + b'\n']
+    for i, l in enumerate(lines):
+        put('fuzz_text_record', 'seed%d' % i, bytes([0x55 if i % 2 else 0xAA]) + l)
+
+
+def data_files():
+    for i, data in enumerate(fixture_files()):
+        put('fuzz_data_files', 'file%d' % i, bytes([i]) + data)
+    put('fuzz_data_files', 'save_quoted', b'\x00' + crlf(['"A, world"', ' 4 ', ' 4 ', ' 1 ', ' 4 ', ' 4 ',
+                                                             '" Ada"', '001', '002', '003', ' 0 ', ' 0 ', ' 1 ', ' 1 ']))
+
+
+def block(w, h, pixels, long_form=False):
+    data = struct.pack('<HH', w * 8 + 1, h) + bytes(pixels)
+    if long_form:
+        return bytes([254]) + struct.pack('<I', len(data)) + data
+    return bytes([253]) + bytes(4) + struct.pack('<H', len(data)) + data
+
+
+def bmp(width, height, bpp, info_size=40):
+    h = abs(height)
+    row_bytes = (width * bpp + 31) // 32 * 4
+    colours = 1 << bpp
+    entry = 3 if info_size == 12 else 4
+    table = b''.join(bytes((i * 3 % 256, i * 5 % 256, i * 7 % 256) + ((0,) if entry == 4 else ()))
+                     for i in range(colours))
+    rows = bytes(((x + y) * 37) % 256 for y in range(h) for x in range(row_bytes))
+    offset = 14 + info_size + len(table)
+    if info_size == 12:
+        info = struct.pack('<IHHHH', 12, width, h, 1, bpp)
+    else:
+        info = struct.pack('<IiiHHIIiiII', info_size, width, height, 1, bpp, 0, len(rows), 0, 0, 0, 0)
+        info += bytes(info_size - 40)
+    head = b'BM' + struct.pack('<IHHI', offset + len(rows), 0, 0, offset)
+    return head + info + table + rows
+
+
+def pictures():
+    pos = bytes([100, 80, 0])
+    put('fuzz_picture', 'short_block', pos + block(24, 24, [(i * 7) % 256 for i in range(576)]))
+    put('fuzz_picture', 'long_block', pos[:2] + b'\x02' + block(16, 16, [255] * 256, True))
+    long_header = struct.pack('<8I', 7, 1, 8, 8, 10, 0, 0, 0) + bytes(range(80))
+    put('fuzz_picture', 'long_header', b'\xb4\xb8\x01' + bytes([254]) + struct.pack('<I', len(long_header)) + long_header)
+    put('fuzz_picture', 'edge', bytes([200, 250, 0]) + block(16, 16, [9] * 256))
+    put('fuzz_picture', 'bmp8', pos + bmp(5, 3, 8))
+    put('fuzz_picture', 'bmp4_top', pos + bmp(7, -4, 4))
+    put('fuzz_picture', 'bmp1_core', pos + bmp(19, 3, 1, 12))
+    put('fuzz_picture', 'bmp1_v5', pos + bmp(19, 3, 1, 124))
+
+
+def key_scripts():
+    cases = os.path.join(ROOT, 'tests', 'golden')
+    put('fuzz_key_script', 'names', b'1 y\n2 space\n3 esc\n4 bksp\n5 enter\n6 tab\n7 up\n8 down\n9 left\n10 right\n'
+                                     b'11 f1\n12 f10\n13 x:79\n14 x:00x:47\n# comment\n\n 15\t\\ \r\n16 #\n')
+    put('fuzz_key_script', 'walk', b'# right, up, down\n2 h\n4 y\n6 b\n8 g\n10 left\n12 7\n14 9\n16 9\n18 right\n20 Y\n22 esc\n')
+    put('fuzz_key_script', 'edit', b'2 +\n3 +\n4 f\n5 F\n6 *\n7 /\n8 ]\n9 [\n10 \\\n11 bksp\n12 -\n13 p\n14 x:2C\n15 esc\n')
+    put('fuzz_key_script', 'bad', b'1 y\nx y\n')
+
+
+if __name__ == '__main__':
+    text_record()
+    data_files()
+    pictures()
+    key_scripts()
