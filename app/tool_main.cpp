@@ -2,6 +2,7 @@
 #include <CLI/CLI.hpp>
 
 #include "tools/run_command.hpp"
+#include "tools/tiled_commands.hpp"
 #include "tools/world_commands.hpp"
 
 int main(int argc, char** argv) {
@@ -10,6 +11,7 @@ int main(int argc, char** argv) {
     int exit_code = 0;
     tlvx::add_run_command(app, exit_code);
     tlvx::add_world_commands(app, exit_code);
+    tlvx::add_tiled_commands(app, exit_code);
     CLI11_PARSE(app, argc, argv);
     return exit_code;
 }

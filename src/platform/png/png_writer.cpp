@@ -15,6 +15,7 @@ namespace tlvx {
 struct PngRowWriter::Impl {
     std::string path, tmp;
     int w = 0, h = 0, rows = 0;
+    PngColour colour = PngColour::Rgb;
     FILE* fp = nullptr;
     png_structp png = nullptr;
     png_infop info = nullptr;
@@ -66,9 +67,11 @@ std::string sys_error(const char* what) { return std::string(what) + ": " + std:
 
 }  // namespace
 
-PngRowWriter::PngRowWriter(const std::string& path, int width, int height) : impl_(std::make_unique<Impl>()) {
+PngRowWriter::PngRowWriter(const std::string& path, int width, int height, PngColour colour)
+    : impl_(std::make_unique<Impl>()) {
     Impl& im = *impl_;
     im.path = path;
+    im.colour = colour;
     im.w = width;
     im.h = height;
     if (width <= 0 || height <= 0)
@@ -94,8 +97,9 @@ PngRowWriter::PngRowWriter(const std::string& path, int width, int height) : imp
     if (!im.info) im.fail("cannot create the PNG header");
     bool ok = guarded(im, [&im] {
         png_init_io(im.png, im.fp);
-        png_set_IHDR(im.png, im.info, static_cast<png_uint_32>(im.w), static_cast<png_uint_32>(im.h), 8,
-                     PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+        const int type = im.colour == PngColour::Rgba ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_RGB;
+        png_set_IHDR(im.png, im.info, static_cast<png_uint_32>(im.w), static_cast<png_uint_32>(im.h), 8, type,
+                     PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
         png_write_info(im.png, im.info);
     });
     if (!ok) im.fail(im.error);

@@ -18,22 +18,26 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// Writes an 8-bit RGB PNG one row at a time, top row first.
+// The pixel layout of the rows handed to a PngRowWriter.
+enum class PngColour { Rgb, Rgba };
+
+// Writes an 8-bit RGB (or RGBA) PNG one row at a time, top row first.
 //   PngRowWriter out(path, w, h);
-//   for each row: out.write_row(rgb);   // 3 * w bytes
+//   for each row: out.write_row(rgb);   // 3 * w bytes (4 * w for Rgba)
 //   out.finish();                       // renames into place
 // Destroying a writer that was not finished removes its temporary file and
 // leaves any existing file at `path` untouched.
 class PngRowWriter {
 public:
-    PngRowWriter(const std::string& path, int width, int height);
+    PngRowWriter(const std::string& path, int width, int height, PngColour colour = PngColour::Rgb);
     ~PngRowWriter();
     PngRowWriter(const PngRowWriter&) = delete;
     PngRowWriter& operator=(const PngRowWriter&) = delete;
 
     int width() const;
     int height() const;
-    // `rgb` holds 3 * width() bytes: red, green, blue per pixel.
+    // `rgb` holds 3 * width() bytes: red, green, blue per pixel (4 * width()
+    // with alpha last for Rgba).
     void write_row(const uint8_t* rgb);
     // All height() rows must have been written.
     void finish();

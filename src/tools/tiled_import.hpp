@@ -1,0 +1,34 @@
+#pragma once
+// Reading a Tiled map back into a world's layer files.
+#include <cstdint>
+#include <string>
+
+namespace tlvx::tools::tiled {
+
+struct ImportOptions {
+    std::string in;   // the map file (.tmj, JSON)
+    std::string dir;        // the world folder
+    bool progress = false;  // a progress bar on standard error
+};
+
+struct ImportResult {
+    int32_t w = 0, h = 0;
+};
+
+// Writes tlvx_gr1.tmp to tlvx_gr3.tmp of `dir` from the layers ground,
+// creatures and structures of the map; tlvx_gr4.tmp and tlvx_gr5.tmp are not
+// touched. Each file gets the map size as its header; row 0 and any bytes
+// after the last cell are kept from the old file (row 0 zero where it had
+// none). The map must have the world's size (any size when the folder has no
+// map yet).
+//
+// Accepts CSV or base64 layer data, uncompressed or zlib or gzip compressed,
+// layers in any order, tilesets embedded or in files. Refused with a
+// ToolError: infinite maps, zstd, a missing layer, a layer or map whose size
+// does not fit, a tile id outside the layer's tileset, a flipped or rotated
+// tile (naming the cell). The three new files are written to temporary files
+// in `dir` and renamed over the old ones only when all three are complete, so
+// a refused or failed import leaves the world as it was.
+ImportResult import_tiled(const ImportOptions& options);
+
+}  // namespace tlvx::tools::tiled
