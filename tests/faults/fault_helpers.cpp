@@ -1,0 +1,115 @@
+#include "faults/fault_helpers.hpp"
+
+#include <fcntl.h>
+#include <grp.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <memory>
+#include <thread>
+
+#include "platform/headless/headless_platform.hpp"
+#include "platform/headless/key_script.hpp"
+#include "shell/game.hpp"
+
+namespace fs = std::filesystem;
+
+namespace tlvx::test {
+
+pid_t start_tool(const ToolRun& run, const std::string& err_path) {
+    std::vector<std::string> argv = {TLVX_TOOL, "run"};
+    argv.insert(argv.end(), run.args.begin(), run.args.end());
+    pid_t pid = fork();
+    if (pid != 0) return pid;
+    int fd = ::open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+    if (fd >= 0) {
+        dup2(fd, 1);
+        dup2(fd, 2);
+    }
+    if (run.file_size_limit >= 0) {
+        signal(SIGXFSZ, SIG_IGN);  // a write past the limit then fails with EFBIG
+        rlimit limit{static_cast<rlim_t>(run.file_size_limit), static_cast<rlim_t>(run.file_size_limit)};
+        if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(125);
+    }
+    if (run.unprivileged && geteuid() == 0 && (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0))
+        _exit(126);
+    std::vector<char*> args;
+    for (auto& a : argv) args.push_back(a.data());
+    args.push_back(nullptr);
+    execv(args[0], args.data());
+    _exit(127);
+}
+
+ToolResult run_tool(const ToolRun& run) {
+    TempDir out;
+    const std::string err_path = out.file("stderr");
+    pid_t pid = start_tool(run, err_path);
+    ToolResult r;
+    int status = 0;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(run.timeout_seconds);
+    while (waitpid(pid, &status, WNOHANG) == 0) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            kill(pid, SIGKILL);
+            waitpid(pid, &status, 0);
+            r.timed_out = true;
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    r.exited = !r.timed_out && WIFEXITED(status);
+    r.code = r.exited ? WEXITSTATUS(status) : -1;
+    r.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
+    r.err = file_exists(err_path) ? read_file(err_path) : "";
+    return r;
+}
+
+bool can_make_read_only() {
+    if (geteuid() != 0) return true;
+    pid_t pid = fork();
+    if (pid == 0) _exit(setgroups(0, nullptr) == 0 && setgid(65534) == 0 && setuid(65534) == 0 ? 0 : 1);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+void open_up(const std::string& dir) {
+    fs::permissions(dir, fs::perms::all);
+    for (auto& e : fs::directory_iterator(dir))
+        if (e.is_regular_file()) fs::permissions(e.path(), fs::perms::owner_read | fs::perms::owner_write |
+                                                                fs::perms::group_read | fs::perms::group_write |
+                                                                fs::perms::others_read | fs::perms::others_write);
+}
+
+void copy_dir(const std::string& from, const std::string& to) {
+    for (auto& e : fs::directory_iterator(from))
+        if (e.is_regular_file())
+            fs::copy_file(e.path(), fs::path(to) / e.path().filename(), fs::copy_options::overwrite_existing);
+}
+
+std::map<std::string, std::string> layer_files(const std::string& dir) {
+    std::map<std::string, std::string> out;
+    for (const char* name : kLayerFiles) out[name] = read_file(dir + "/" + name);
+    return out;
+}
+
+std::vector<std::map<std::string, std::string>> replay_layers(const std::string& world, const std::string& scratch,
+                                                               const std::string& keys, double start, double step,
+                                                               int64_t passes, std::string* save) {
+    copy_dir(world, scratch);
+    std::vector<std::map<std::string, std::string>> after{layer_files(scratch)};
+    HeadlessPlatform platform(parse_key_script(keys), start, step);
+    auto s = std::make_unique<State>();
+    s->data_dir = scratch;
+    s->platform = &platform;
+    s->on_pass_end = [&](const State&) { after.push_back(layer_files(scratch)); };
+    startup(*s);
+    if (run_loop(*s, passes) == RunEnd::Quit && save) *save = read_file(scratch + "/Pndx_001.sav");
+    return after;
+}
+
+}  // namespace tlvx::test

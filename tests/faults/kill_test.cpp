@@ -1,0 +1,121 @@
+// A run killed with SIGKILL at many different passes: whatever the moment,
+// every edit and move of each pass the trace lists as completed is in the
+// layer files, and the save file is the old one or the complete new one.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <set>
+#include <thread>
+
+#include "faults/fault_helpers.hpp"
+
+namespace tlvx::test {
+namespace {
+
+constexpr int64_t kPasses = 300;  // the script's Escape comes in this pass
+constexpr int kKills = 24;
+
+// Walking, turning and every editing key, one key a pass, then Escape.
+std::string walk_and_edit_script() {
+    const char* keys[] = {"h", "+", "*", "]", "b", "bksp", "-", "g", "[", "y", "f", "/", "\\", "9", "h", "F", "*", "*"};
+    std::string script;
+    std::mt19937 pick(7);
+    for (int64_t pass = 1; pass < kPasses; ++pass)
+        script += std::to_string(pass) + " " + keys[pick() % std::size(keys)] + "\n";
+    return script + std::to_string(kPasses) + " esc\n";
+}
+
+// Lines in the trace file (header included), read as the run writes it.
+size_t count_lines(const std::string& path) {
+    std::ifstream f(path, std::ios::binary);
+    size_t n = 0;
+    char buf[4096];
+    while (f.read(buf, sizeof buf) || f.gcount() > 0) {
+        for (std::streamsize i = 0; i < f.gcount(); ++i) n += buf[i] == '\n';
+        if (!f) break;
+    }
+    return n;
+}
+
+TEST(Kill, EveryCompletedPassIsInTheLayerFilesAndTheSaveIsWhole) {
+    TempDir root;
+    const std::string world = root.file("world"), keys = root.file("keys.txt");
+    std::filesystem::create_directory(world);
+    FixtureWorld w;
+    w.w = 40, w.h = 30, w.vx = 20, w.vy = 15;
+    w.objects[1].move = 3;  // creatures (value 2) that wander and write the creature layer
+    w.write(world);
+    const std::string script = walk_and_edit_script();
+    write_file(keys, script);
+    const std::string old_save = read_file(world + "/Pndx_001.sav");
+
+    std::filesystem::create_directory(root.file("replay"));
+    std::string new_save;
+    const auto after = replay_layers(world, root.file("replay"), script, 1000, 0.05, kPasses + 1, &new_save);
+    ASSERT_EQ(after.size(), static_cast<size_t>(kPasses + 1));
+    ASSERT_FALSE(new_save.empty());
+    ASSERT_NE(after.back(), after.front()) << "the script changes the map";
+
+    std::mt19937 rng(std::random_device{}());
+    std::set<int64_t> killed_at;
+    std::set<std::string> saves_seen;
+    for (int i = 0; i < kKills; ++i) {
+        const std::string run = root.file("run" + std::to_string(i));
+        std::filesystem::create_directory(run);
+        copy_dir(world, run);
+        const std::string trace = run + "/trace.csv";
+        ToolRun tool{{"--data", run, "--keys", keys, "--clock", "1000:0.05", "--trace", trace}};
+        // Kill targets spread over the whole run; the last two come once the
+        // Escape pass is traced, while the save is being written or after it.
+        const int64_t target = i >= kKills - 2 ? kPasses
+                                               : 1 + (kPasses * i) / kKills + static_cast<int64_t>(rng() % (kPasses / kKills));
+        pid_t pid = start_tool(tool, root.file("err" + std::to_string(i)));
+        int status = 0;
+        while (waitpid(pid, &status, WNOHANG) == 0) {
+            if (static_cast<int64_t>(count_lines(trace)) > target) {
+                kill(pid, SIGKILL);
+                waitpid(pid, &status, 0);
+                break;
+            }
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+        }
+        const int64_t done = static_cast<int64_t>(count_lines(trace)) - 1;  // passes the trace lists
+        ASSERT_GE(done, 0);
+        ASSERT_LE(done, kPasses);
+        killed_at.insert(done);
+
+        // Each layer byte is as after the last completed pass, or as after the
+        // next pass, which may have been under way when the kill came.
+        const auto& before = after[static_cast<size_t>(done)];
+        const auto& next = after[static_cast<size_t>(std::min(done + 1, kPasses))];
+        for (const auto& [name, got] : layer_files(run)) {
+            const std::string& a = before.at(name);
+            const std::string& b = next.at(name);
+            ASSERT_TRUE(got.size() == a.size() || got.size() == b.size()) << name << " after pass " << done;
+            for (size_t k = 0; k < got.size(); ++k)
+                ASSERT_TRUE((k < a.size() && got[k] == a[k]) || (k < b.size() && got[k] == b[k]))
+                    << name << " byte " << k << " after pass " << done;
+        }
+        const std::string save = read_file(run + "/Pndx_001.sav");
+        EXPECT_TRUE(save == old_save || save == new_save) << "kill after pass " << done;
+        saves_seen.insert(save == old_save ? "old" : "new");
+        if (done < kPasses) {
+            EXPECT_EQ(save, old_save);
+        }
+        std::filesystem::remove_all(run);
+    }
+    std::string landed;
+    for (int64_t p : killed_at) landed += " " + std::to_string(p);
+    RecordProperty("killed_after_passes", landed);
+    RecordProperty("save_files_seen", saves_seen.size() == 2 ? "old and new" : *saves_seen.begin());
+    EXPECT_GE(killed_at.size(), 12u) << "kills should land at many different passes:" << landed;
+}
+
+}  // namespace
+}  // namespace tlvx::test
