@@ -1,14 +1,13 @@
 #pragma once
-// Small helpers for the data tests: a fresh state over a directory, catching a
-// runtime error, and running a check in a child process with other limits.
+// Helpers for the data tests: a state over a directory, a caught runtime error,
+// a check run in a child process under other limits, and small file helpers.
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <memory>
-#include <string>
+#include <filesystem>
 
 #include "shell/error.hpp"
-#include "shell/state.hpp"
+#include "support/test_support.hpp"
 
 namespace tlvx::test {
 
@@ -20,10 +19,8 @@ inline std::unique_ptr<State> state_in(const std::string& dir) {
 
 struct Caught {
     int32_t number = 0;  // 0: nothing was thrown
-    std::string place;
-    std::string report;
+    std::string place, report;
 };
-
 template <class F>
 Caught catch_error(F&& f) {
     try {
@@ -34,23 +31,26 @@ Caught catch_error(F&& f) {
     return {};
 }
 
-// Runs `f` in a forked child and returns its result (the child's exit status),
-// or -1 when the child did not exit normally. `f` must not use test assertions.
+// The exit status of `f` run in a forked child (-1: no normal exit). `f` must not use assertions.
 template <class F>
 int in_child(F&& f) {
-    pid_t pid = fork();
+    const pid_t pid = fork();
     if (pid == 0) {
-        int rc = 99;
-        try {
-            rc = f();
-        } catch (...) {
-            rc = 98;
-        }
+        int rc = 98;  // an exception in the child
+        try { rc = f(); } catch (...) {}
         _exit(rc);
     }
     int status = 0;
-    if (pid < 0 || waitpid(pid, &status, 0) != pid || !WIFEXITED(status)) return -1;
-    return WEXITSTATUS(status);
+    return pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+inline size_t entries(const std::string& dir) {
+    return static_cast<size_t>(std::distance(std::filesystem::directory_iterator(dir), {}));
+}
+
+// A layer file header for a w by h map.
+inline std::string header(int w, int h) {
+    return {static_cast<char>(w >> 8), static_cast<char>(w & 255), static_cast<char>(h >> 8), static_cast<char>(h & 255)};
 }
 
 }  // namespace tlvx::test
