@@ -26,6 +26,9 @@ void guarded(const char* command, int& exit_code, Body&& body) {
     } catch (const PngError& e) {
         std::cerr << "tlvx-tool " << command << ": " << e.what() << "\n";
         exit_code = 1;
+    } catch (const std::exception& e) {
+        std::cerr << "tlvx-tool " << command << ": failed: " << e.what() << "\n";
+        exit_code = 1;
     }
 }
 

@@ -161,6 +161,10 @@ void Inflater::finish() {
 Progress::Progress(bool on, const char* verb, int64_t total)
     : on_(on), verb_(verb), total_(std::max<int64_t>(total, 1)) {}
 
+Progress::~Progress() {
+    if (on_ && shown_ >= 0 && done_ < total_) std::fputc('\n', stderr);
+}
+
 void Progress::step(const char* what) {
     ++done_;
     const int pct = static_cast<int>(done_ * 100 / total_);

@@ -109,6 +109,9 @@ private:
 class Progress {
 public:
     Progress(bool on, const char* verb, int64_t total);
+    ~Progress();  // ends the bar's line when it stopped short
+    Progress(const Progress&) = delete;
+    Progress& operator=(const Progress&) = delete;
     void step(const char* what);  // one of `total` steps done
 
 private:

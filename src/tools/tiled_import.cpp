@@ -149,12 +149,8 @@ void read_layers(const json& map, MapPlan& plan) {
                             " (the map needs the layers ground, structures and creatures)");
 }
 
-}  // namespace
-
-MapPlan read_map_plan(const std::string& in) {
-    MapPlan plan;
-    plan.in = in;
-    const json map = parse_without_data(in);
+void read_map_fields(const json& map, MapPlan& plan) {
+    const std::string& in = plan.in;
     if (!map.is_object() || map.value("type", std::string("map")) != "map")
         throw ToolError(in + " is not a Tiled map");
     if (map.value("infinite", false))
@@ -168,6 +164,20 @@ MapPlan read_map_plan(const std::string& in) {
     plan.h = static_cast<int32_t>(h);
     read_tilesets(map, plan);
     read_layers(map, plan);
+}
+
+}  // namespace
+
+MapPlan read_map_plan(const std::string& in) {
+    MapPlan plan;
+    plan.in = in;
+    const json map = parse_without_data(in);
+    try {
+        read_map_fields(map, plan);
+    } catch (const json::exception& e) {
+        // A field of an unexpected type, e.g. a text where a number belongs.
+        throw ToolError(in + " is not a map as Tiled writes it: " + e.what());
+    }
     return plan;
 }
 
@@ -184,7 +194,12 @@ ImportResult import_tiled(const ImportOptions& opt) {
                             " cells, the world in " + opt.dir + " " + std::to_string(ow) + " x " + std::to_string(oh));
         for (const LayerSpec& l : kLayers) {
             const std::string path = join_path(opt.dir, kLayerNames[l.file]);
-            if (path_exists(path) && ::access(path.c_str(), W_OK) != 0)
+            if (!path_exists(path)) continue;
+            // The new file is renamed into place: a link or a folder would be
+            // replaced rather than written through, so they are refused.
+            if (!fs::is_regular_file(fs::symlink_status(path, ec)))
+                throw ToolError(path + " is not a plain file (a link or a folder); the world is left as it was");
+            if (::access(path.c_str(), W_OK) != 0)
                 throw ToolError(path + " cannot be written; the world is left as it was");
         }
     }
