@@ -29,9 +29,7 @@ TEST(LayerFiles, HeaderCellPositionsReadsAndWrites) {
     cell_write(*s, kGroundFile, 63, 32, -1);
     EXPECT_EQ(read_file(dir.file("tlvx_gr1.tmp")).substr(4), "\x05" + std::string(2109, '\0') + "\xff\x2c");
     EXPECT_EQ(std::pair(cell_read(*s, kGroundFile, 63, 32), cell_read(*s, kGroundFile, 64, 32)), std::pair(255, 44));
-    Caught c = catch_error([&] { cell_read(*s, kGroundFile, 1, -1); });
-    EXPECT_EQ(c.number, 1);
-    EXPECT_NE(c.place.find("\"tlvx_gr1.tmp\""), std::string::npos) << c.place;
+    EXPECT_EQ(catch_error([&] { cell_read(*s, kGroundFile, 1, -1); }).number, 1);
     EXPECT_EQ(catch_error([&] { cell_write(*s, kGroundFile, -70, 0, 1); }).number, 1);
     write_file(dir.file("short"), "\x01\x02\x03");  // a short header: missing bytes read 0
     s->MG_S = "short";

@@ -34,8 +34,10 @@ TEST(TextRecord, TokensSeparatorsQuotesLineEndsAndLengths) {
         {n66 + "7,8", {"7", "8"}}, {n66 + "12,8", {"1", "2", "8"}},  // 67 characters at most
         {s4096 + "\r\nnext", {"$" + s4096, "$next"}}, {"\"" + s4096 + "\",next", {"$" + s4096, "$next"}},
         {s4096 + "bcd,next", {"$" + s4096, "$bcd", "$next"}},
+        {readable_text("\"a\r\nb\",5\r\n\x1a" "9,9\r\n"), {"$a\nb", "5", "0", "$"}},  // a file's text: CR LF is LF, byte 26 ends it
     };
     for (const auto& [text, items] : cases) expect_items(text, items);
+    EXPECT_EQ(readable_text("\r\r\n\n\r"), "\r\n\n\r");
 }
 
 TEST(TextRecord, NumberFormsRoundingAndSaturation) {
@@ -48,11 +50,6 @@ TEST(TextRecord, NumberFormsRoundingAndSaturation) {
         {"&H80000000", INT32_MIN},
     };
     for (auto [text, value] : cases) expect_items(text, {std::to_string(value)});
-}
-
-TEST(TextRecord, FileTextEndsAtByte26AndCrLfArrivesAsLf) {
-    expect_items(readable_text("\"a\r\nb\",5\r\n\x1a" "9,9\r\n"), {"$a\nb", "5", "0", "$"});
-    EXPECT_EQ(readable_text("\r\r\n\n\r"), "\r\n\n\r");
 }
 
 // Whatever a save file holds reads back as itself, or loses only its double quotes,

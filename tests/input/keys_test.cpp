@@ -1,4 +1,4 @@
-// Key dispatch: the poll, the key sets, the toggles, the redraw flag and the pause.
+// Key dispatch: which keys step, turn, toggle or pause.
 #include <gtest/gtest.h>
 
 #include "display/screen.hpp"
@@ -7,147 +7,47 @@
 namespace tlvx::test {
 namespace {
 
-const char* const kSets[] = {" Y y 8 ", " H h 6 ", " B b 2 ", " G g 4 ", " 5 ", " 7 ", " 9 "};
-
-TEST(KeyDispatch, NoKeyMatchesNothingAndThePassStillRuns) {
-    ViewWorld w;
-    w.s.D2 = 2;
-    w.s.I = 1;
-    w.s.O = 3;
-    w.s.P = 0;
-    w.s.GC = 3;
-    w.platform.now = 1000.4;  // past the marks: both ticks happen with no key
-    w.pass("");
-    EXPECT_EQ(w.s.KEY, "");
-    EXPECT_EQ(w.s.CC_S, "  ");
-    for (const char* set : kSets) EXPECT_FALSE(key_in_set(w.s, set)) << set;
-    EXPECT_EQ(w.s.D2, 2);
-    EXPECT_EQ(w.s.VX2, 10);
-    EXPECT_EQ(w.s.VY2, 8);
-    EXPECT_EQ(w.s.I, 1);
-    EXPECT_EQ(w.s.O, 3);
-    EXPECT_EQ(w.s.P, 0);
-    EXPECT_EQ(w.s.SCRNUPDT, 0);
-    EXPECT_EQ(w.s.GC, 4);
-    EXPECT_EQ(w.s.TIMM, 1);  // the phase reached 4 in this pass
-}
-
-TEST(KeyDispatch, LowerCaseYStepsAndFacesWhileUpperCaseAndDigitOnlyTurn) {
-    {
+TEST(KeyDispatch, StepAndFacingKeys) {
+    struct Case { std::string key; int32_t d2, vx, vy, scrnupdt; };
+    const Case cases[] = {
+        {"", 3, 10, 8, 0}, {std::string("\0;", 2), 3, 10, 8, 0},  // no key, a function key: nothing
+        {"y", 1, 10, 7, 1}, {"Y", 1, 10, 8, 0}, {"8", 1, 10, 8, 0}, {"5", 0, 10, 8, 0},
+        {std::string("\0H", 2), 1, 10, 7, 1}, {std::string("\0K", 2), 4, 9, 8, 1},  // not the "H" of " H h 6 "
+    };
+    for (const Case& c : cases) {
         ViewWorld w;
         w.s.D2 = 3;
-        w.pass("y");
-        EXPECT_EQ(w.s.VY2, 7);
-        EXPECT_EQ(w.s.D2, 1);
-        EXPECT_EQ(w.s.SCRNUPDT, 1);
+        w.s.GC = 3;
+        w.platform.now = 1000.4;  // the pass runs on whatever the key: the animation phase ticks
+        w.pass(c.key);
+        EXPECT_EQ(std::tuple(w.s.D2, w.s.VX2, w.s.VY2, w.s.SCRNUPDT), std::tuple(c.d2, c.vx, c.vy, c.scrnupdt)) << c.key;
+        EXPECT_EQ(std::tuple(w.s.I, w.s.O, w.s.P, w.s.GC), std::tuple(0, 0, 0, 4)) << c.key;
     }
-    {
-        // The facing entry fires for "y" as well: alone it turns the player up.
-        ViewWorld w;
-        w.s.D2 = 3;
-        w.s.KEY = "y";
-        w.s.CC_S = " y ";
-        facing_keys(w.s);
-        EXPECT_EQ(w.s.D2, 1);
-        EXPECT_EQ(w.s.VY2, 8);
-    }
-    for (const char* key : {"Y", "8"}) {
-        ViewWorld w;  // the cell above is free, yet these keys do not step
-        w.s.D2 = 3;
-        w.pass(key);
-        EXPECT_EQ(w.s.D2, 1) << key;
-        EXPECT_EQ(w.s.VX2, 10) << key;
-        EXPECT_EQ(w.s.VY2, 8) << key;
-        EXPECT_EQ(w.s.SCRNUPDT, 0) << key;
-    }
+    State s;  // "y" also fires the facing entry: alone, it turns the player up
+    s.D2 = 3;
+    s.CC_S = " y ";
+    facing_keys(s);
+    EXPECT_EQ(s.D2, 1);
 }
 
-TEST(KeyDispatch, ExtendedKeysCompareAsWholeTwoByteTexts) {
-    {
-        // A function key: character 0 then ";" matches no key and no set.
-        ViewWorld w;
-        w.s.D2 = 2;
-        const int32_t i = w.s.I, o = w.s.O, p = w.s.P;
-        w.pass(std::string("\0;", 2));
-        EXPECT_EQ(w.s.KEY, std::string("\0;", 2));
-        for (const char* set : kSets) EXPECT_FALSE(key_in_set(w.s, set)) << set;
-        EXPECT_EQ(w.s.D2, 2);
-        EXPECT_EQ(w.s.VX2, 10);
-        EXPECT_EQ(w.s.VY2, 8);
-        EXPECT_EQ(w.s.SCRNUPDT, 0);
-        EXPECT_EQ(w.s.I, i);
-        EXPECT_EQ(w.s.O, o);
-        EXPECT_EQ(w.s.P, p);
-    }
-    {
-        // The up arrow ends in "H" but is not in the " H h 6 " set: it faces up.
-        ViewWorld w;
-        w.put(kCreatureFile, 0, -1, 2);
-        w.s.D2 = 3;
-        w.pass(std::string("\0H", 2));
-        EXPECT_EQ(w.s.D2, 1);
-        EXPECT_EQ(w.s.VY2, 8);
-    }
-    {
-        ViewWorld w;
-        w.pass(std::string("\0K", 2));  // left arrow steps left
-        EXPECT_EQ(w.s.D2, 4);
-        EXPECT_EQ(w.s.VX2, 9);
-    }
-}
-
-TEST(KeyDispatch, DisplayToggleOnlySwapsZeroAndOne) {
+TEST(KeyDispatch, TogglesAndCycles) {
+    struct Case { const char* key; int32_t State::*field; int32_t before, after; };
+    const Case cases[] = {
+        {"i", &State::I, 5, -4}, {"I", &State::I, -4, 5}, {"i", &State::I, 0, 1}, {"i", &State::I, 1, 0},
+        {"o", &State::O, 1, 2},  {"o", &State::O, 3, 4},  {"O", &State::O, 4, 1}, {"o", &State::O, 0, 1},
+        {"o", &State::O, -5, 0}, {"o", &State::O, 7, 4},  {".", &State::P, 0, 1}, {".", &State::P, 1, 0},
+        {"P", &State::P, 0, 0},
+    };
     ViewWorld w;
-    w.s.I = 5;
-    w.pass("i");
-    EXPECT_EQ(w.s.I, -4);  // still on
-    w.pass("I");
-    EXPECT_EQ(w.s.I, 5);
-    w.s.I = 0;
-    w.pass("i");
-    EXPECT_EQ(w.s.I, 1);
-    w.pass("i");
-    EXPECT_EQ(w.s.I, 0);
-}
-
-TEST(KeyDispatch, SettingCyclesOneToFourWithTruncatingRemainder) {
-    ViewWorld w;
-    w.s.O = 1;
-    const int32_t expected[] = {2, 3, 4, 1, 2};
-    for (int32_t e : expected) {
-        w.pass("o");
-        EXPECT_EQ(w.s.O, e);
+    for (const Case& c : cases) {
+        w.s.*c.field = c.before;
+        w.pass(c.key);
+        EXPECT_EQ(w.s.*c.field, c.after) << c.key << " on " << c.before;
     }
-    w.s.O = 0;
-    w.pass("O");
-    EXPECT_EQ(w.s.O, 1);
-    w.s.O = -5;  // -5 mod 4 is -1 when the remainder follows the dividend
-    w.pass("o");
-    EXPECT_EQ(w.s.O, 0);
-    w.s.O = 7;
-    w.pass("o");
-    EXPECT_EQ(w.s.O, 4);
 }
 
-TEST(KeyDispatch, RedrawFlagAndRoadToggle) {
-    ViewWorld w;
-    w.s.SCRNUPDT = 3;
-    redraw_reset(w.s);
-    EXPECT_EQ(w.s.SCRNUPDT, 1);
-    redraw_reset(w.s);
-    EXPECT_EQ(w.s.SCRNUPDT, 0);
-    w.s.P = 0;
-    w.pass(".");
-    EXPECT_EQ(w.s.P, 1);
-    w.pass(".");
-    EXPECT_EQ(w.s.P, 0);
-    w.pass("P");  // pauses, does not toggle the flag
-    EXPECT_EQ(w.s.P, 0);
-}
-
-// Delivers a key only on the third poll of the pause.
-class LatePlatform : public FakePlatform {
-public:
+// Delivers a key only on the third poll of a pause.
+struct LatePlatform : FakePlatform {
     int paused_polls = 0;
     void poll(const Screen& screen, KeyQueue& keys, bool paused) override {
         if (paused && ++paused_polls == 3) pending.push_back("y");
@@ -164,30 +64,6 @@ TEST(KeyDispatch, PauseWaitsForAKeyAndSwallowsIt) {
     pause_if_asked(s);
     EXPECT_EQ(platform.paused_polls, 3);
     EXPECT_EQ(KEY_POLL(s), "");  // the key that ended the pause is gone
-
-    s.KEY = "P";
-    platform.pending.push_back("p");  // a second "p" resumes, it does not pause again
-    pause_if_asked(s);
-    EXPECT_EQ(platform.paused_polls, 4);
-    EXPECT_EQ(KEY_POLL(s), "");
-
-    s.KEY = "y";
-    pause_if_asked(s);
-    EXPECT_EQ(platform.paused_polls, 4);  // other keys do not pause
-}
-
-TEST(KeyDispatch, PositionClampKeepsThePlayerOnTheMap) {
-    ViewWorld w;  // 20 by 16
-    w.s.VX2 = 25;
-    w.s.VY2 = -3;
-    position_clamp(w.s);
-    EXPECT_EQ(w.s.VX2, 20);
-    EXPECT_EQ(w.s.VY2, 1);
-    w.s.VX2 = 0;
-    w.s.VY2 = 17;
-    position_clamp(w.s);
-    EXPECT_EQ(w.s.VX2, 1);
-    EXPECT_EQ(w.s.VY2, 16);
 }
 
 }  // namespace
