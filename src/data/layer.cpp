@@ -18,8 +18,13 @@ std::string cell_place(const char* what, int64_t c, int64_t r, const std::string
 // The layer file under `fileno` and the cell's position; runtime error 1 for
 // no open binary file or a negative position.
 OpenFile& cell_file(State& s, int32_t fileno, const char* what, int64_t c, int64_t r, int64_t& pos) {
-    std::string verb = std::string(what) + " cell (" + std::to_string(c) + ", " + std::to_string(r) + ") of";
-    OpenFile& f = s.files.get(fileno, verb.c_str());
+    // The place text is built only on the way to the error: a pass reads some
+    // two hundred cells and must not build a text for each.
+    if (!s.files.is_open(fileno)) {
+        const std::string verb = std::string(what) + " cell (" + std::to_string(c) + ", " + std::to_string(r) + ") of";
+        s.files.get(fileno, verb.c_str());  // throws runtime error 1
+    }
+    OpenFile& f = s.files.get(fileno, "");
     if (f.mode != FileMode::Binary)
         throw RuntimeError(ERR_ILLEGAL_FUNCTION_CALL, cell_place(what, c, r, f.name) + ": not a layer file");
     pos = cell_position(s, c, r);

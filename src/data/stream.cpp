@@ -21,11 +21,17 @@ void stream_close(State& s, int32_t slot) { s.files.close(s.CSV_STREAM(slot).FIL
 int32_t stream_number(State& s, int32_t slot) { return s.CSV_STREAM(slot).FILEMODE; }
 
 std::string resolve_path(const State& s, const std::string& name) {
-    std::string rel = name;
-    for (char& c : rel)
-        if (c == '\\') c = '/';
-    while (rel.size() >= 2 && rel[0] == '.' && rel[1] == '/') rel.erase(0, 2);
-    return s.data_dir + "/" + rel;
+    std::string path;
+    resolve_path_into(s, name, path);
+    return path;
+}
+
+void resolve_path_into(const State& s, std::string_view name, std::string& path) {
+    auto separator = [](char c) { return c == '/' || c == '\\'; };
+    while (name.size() >= 2 && name[0] == '.' && separator(name[1])) name.remove_prefix(2);
+    path.assign(s.data_dir);
+    path += '/';
+    for (char c : name) path += c == '\\' ? '/' : c;
 }
 
 }  // namespace tlvx

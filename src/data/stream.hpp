@@ -3,6 +3,7 @@
 // remembers the file number of the file last opened on it.
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "data/files.hpp"
 
@@ -22,5 +23,8 @@ int32_t stream_number(State& s, int32_t slot);
 // The path a program file name resolves to: the data directory joined with the
 // name, backslashes taken as path separators.
 std::string resolve_path(const State& s, const std::string& name);
+// The same path written into `path`, whose storage is reused: no allocation
+// once it has grown to the longest path, for the picture loads of every pass.
+void resolve_path_into(const State& s, std::string_view name, std::string& path);
 
 }  // namespace tlvx
