@@ -28,34 +28,21 @@ struct Fd {
     }
 };
 
-// Fill `buf` from the start of the file: one read() for any ordinary picture.
-// Returns the bytes read, or -1 on a read failure.
-ssize_t read_start(int fd, uint8_t* buf, size_t size) {
-    size_t got = 0;
-    while (got < size) {
-        ssize_t n = ::read(fd, buf + got, size - got);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            return -1;
-        }
-        if (n == 0) break;
-        got += static_cast<size_t>(n);
-    }
-    return static_cast<ssize_t>(got);
-}
-
 // Block layouts: a 7-byte header with a 16-bit length (253) or a 5-byte header
 // with a 32-bit length (254), then the buffer contents as they stand.
-void load_block(State& s, const uint8_t* buf, size_t n, const std::string& name) {
-    const bool short_block = buf[0] == 253;
+void load_block(State& s, PictureStart& start, const std::string& name) {
+    const bool short_block = start.data[0] == 253;
     const size_t header = short_block ? 7 : 5;
-    if (n < header) throw RuntimeError(ERR_FILE_IO, picture_place("reading the header of", name));
-    const uint32_t length = short_block ? le16(buf + 5) : le32(buf + 1);
+    if (!start.want(header)) throw RuntimeError(ERR_FILE_IO, picture_place("while reading", name));
+    if (start.n < header) throw RuntimeError(ERR_FILE_IO, picture_place("reading the header of", name));
+    const uint32_t length = short_block ? le16(start.data + 5) : le32(start.data + 1);
     if (length == 0) throw RuntimeError(ERR_FILE_IO, picture_place("a zero data length in", name));
     // A file shorter than its length field loads what it has. Data beyond the
     // buffer's 2352 bytes is cut off silently: the buffer is never overrun.
-    const size_t count = std::min({static_cast<size_t>(length), n - header, kScnBytes});
-    std::memcpy(s.SCN.data(), buf + header, count);
+    if (!start.want(header + std::min(static_cast<size_t>(length), kScnBytes)))
+        throw RuntimeError(ERR_FILE_IO, picture_place("while reading", name));
+    const size_t count = std::min({static_cast<size_t>(length), start.n - header, kScnBytes});
+    std::memcpy(s.SCN.data(), start.data + header, count);
 }
 
 // The image header at the start of SCN, as the blit reads it.
@@ -100,6 +87,20 @@ uint32_t le32(const uint8_t* p) {
            static_cast<uint32_t>(p[3]) << 24;
 }
 
+bool PictureStart::want(size_t bytes) {
+    const size_t goal = std::min(bytes, cap);
+    while (n < goal && !at_end) {
+        const ssize_t got = ::read(fd, data + n, cap - n);
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        if (got == 0) at_end = true;
+        n += static_cast<size_t>(got);
+    }
+    return true;
+}
+
 std::string picture_place(const char* what, const std::string& name) {
     return std::string(what) + " picture \"" + name + "\"";
 }
@@ -108,21 +109,21 @@ void load_image(State& s, const std::string& name) {
     // Large enough for every block file and for the headers, colour table and
     // rows of any tile-sized BMP; rows of a larger BMP are fetched with pread.
     thread_local std::array<uint8_t, 16384> buf;
+    thread_local std::string path;  // reused, so that a load allocates nothing
 
-    std::string cut;
-    if (name.size() > kNameLimit) cut = name.substr(0, kNameLimit);
-    Fd file{::open(resolve_path(s, cut.empty() ? name : cut).c_str(), O_RDONLY | O_CLOEXEC)};
+    resolve_path_into(s, std::string_view(name).substr(0, kNameLimit), path);
+    Fd file{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
     if (file.fd < 0) throw RuntimeError(ERR_FILE_NOT_FOUND, picture_place("while loading", name));
-    const ssize_t n = read_start(file.fd, buf.data(), buf.size());
-    if (n < 0) throw RuntimeError(ERR_FILE_IO, picture_place("while reading", name));
-    if (n == 0) throw RuntimeError(ERR_FILE_IO, picture_place("reading the empty", name));
+    PictureStart start{file.fd, buf.data(), buf.size()};
+    if (!start.want(1)) throw RuntimeError(ERR_FILE_IO, picture_place("while reading", name));
+    if (start.n == 0) throw RuntimeError(ERR_FILE_IO, picture_place("reading the empty", name));
     switch (buf[0]) {
     case 253:
     case 254:
-        load_block(s, buf.data(), static_cast<size_t>(n), name);
+        load_block(s, start, name);
         break;
     case 66:
-        load_bmp(s, file.fd, buf.data(), static_cast<size_t>(n), name);
+        load_bmp(s, start, name);
         break;
     default:
         throw RuntimeError(ERR_FILE_IO, picture_place("an unknown layout in", name));

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <cstring>
 
 #include "display/image_bmp.hpp"
 #include "shell/error.hpp"
@@ -29,9 +30,11 @@ struct BmpInfo {
     int64_t data_offset = 0;
 };
 
-BmpInfo parse_headers(const uint8_t* b, size_t n, const std::string& name) {
+BmpInfo parse_headers(PictureStart& start, const std::string& name) {
+    const uint8_t* b = start.data;
     auto need = [&](size_t bytes) {
-        if (n < bytes) malformed(name, "the headers are cut short");
+        if (!start.want(bytes)) malformed(name, "the headers cannot be read");
+        if (start.n < bytes) malformed(name, "the headers are cut short");
     };
     need(18);
     if (le16(b) != 19778) malformed(name, "not a bitmap");
@@ -139,27 +142,35 @@ uint8_t pixel_at(const uint8_t* row, int64_t x, uint32_t bpp) {
 
 }  // namespace
 
-void load_bmp(State& s, int fd, const uint8_t* start, size_t n, const std::string& name) {
-    const BmpInfo info = parse_headers(start, n, name);
-    struct stat st {};
-    if (::fstat(fd, &st) != 0) malformed(name, "its size cannot be read");
+void load_bmp(State& s, PictureStart& start, const std::string& name) {
+    const BmpInfo info = parse_headers(start, name);
 
     const int64_t entries = int64_t{1} << info.bpp;
     const int64_t entry_size = info.info_size == 12 ? 3 : 4;
     const int64_t table = 14 + int64_t{info.info_size};
     const int64_t table_end = table + entries * entry_size;
-    if (table_end > static_cast<int64_t>(n)) malformed(name, "the colour table is cut short");
+    if (!start.want(static_cast<size_t>(table_end))) malformed(name, "the colour table cannot be read");
+    if (table_end > static_cast<int64_t>(start.n)) malformed(name, "the colour table is cut short");
     // A data offset of 0 means the rows follow the colour table. Counted in
     // bytes (entries times entry size), not in entries, or the rows would be
     // read from inside the colour table.
     const int64_t offset = info.data_offset != 0 ? info.data_offset : table_end;
     const int64_t row_bytes = (info.width * info.bpp + 31) / 32 * 4;
-    if (offset + row_bytes * info.height > static_cast<int64_t>(st.st_size))
-        malformed(name, "the pixel rows are cut short");
+    // The rows must all be in the file. Those of a tile picture are in the
+    // buffer by now; only a larger file needs its size asked for.
+    const int64_t rows_end = offset + row_bytes * info.height;
+    if (!start.want(static_cast<size_t>(std::max<int64_t>(rows_end, 0))))
+        malformed(name, "the pixel rows cannot be read");
+    if (rows_end > static_cast<int64_t>(start.n)) {
+        struct stat st {};
+        if (!start.at_end && ::fstat(start.fd, &st) != 0) malformed(name, "its size cannot be read");
+        const int64_t size = start.at_end ? static_cast<int64_t>(start.n) : static_cast<int64_t>(st.st_size);
+        if (rows_end > size) malformed(name, "the pixel rows are cut short");
+    }
 
     // Everything is checked: the colour table replaces the palette from entry 0.
     for (int64_t i = 0; i < entries; ++i) {
-        const uint8_t* e = start + table + i * entry_size;
+        const uint8_t* e = start.data + table + i * entry_size;
         s.screen.palette[static_cast<size_t>(i)] = Rgb{e[2], e[1], e[0]};
     }
     ++s.screen.palette_serial;
@@ -177,13 +188,17 @@ void load_bmp(State& s, int fd, const uint8_t* start, size_t n, const std::strin
         const int64_t file_row = info.top_down ? r : info.height - 1 - r;
         const int64_t src = offset + file_row * row_bytes;
         const int64_t bytes = (count * info.bpp + 7) / 8;
-        const uint8_t* row = start + src;
-        if (src + bytes > static_cast<int64_t>(n)) {
-            if (!pread_full(fd, row_buf.data(), static_cast<size_t>(bytes), src))
+        const uint8_t* row = start.data + src;
+        if (src + bytes > static_cast<int64_t>(start.n)) {
+            if (!pread_full(start.fd, row_buf.data(), static_cast<size_t>(bytes), src))
                 malformed(name, "the pixel rows cannot be read");
             row = row_buf.data();
         }
-        for (int64_t x = 0; x < count; ++x) s.SCN[static_cast<size_t>(dst + x * t.stride)] = pixel_at(row, x, info.bpp);
+        if (info.bpp == 8 && t.stride == 1)
+            std::memcpy(&s.SCN[static_cast<size_t>(dst)], row, static_cast<size_t>(count));
+        else
+            for (int64_t x = 0; x < count; ++x)
+                s.SCN[static_cast<size_t>(dst + x * t.stride)] = pixel_at(row, x, info.bpp);
     }
 }
 
