@@ -3,7 +3,6 @@
 // and the platform backends (which only read the surface and fill the queue).
 #include <array>
 #include <cstdint>
-#include <deque>
 #include <string>
 
 namespace tlvx {
@@ -36,21 +35,25 @@ class KeyQueue {
 public:
     static constexpr size_t kMax = 15;
     void push(std::string key) {
-        if (q_.size() == kMax) q_.pop_front();
-        q_.push_back(std::move(key));
+        if (size_ == kMax) pop();
+        keys_[(head_ + size_) % kMax] = std::move(key);
+        ++size_;
     }
-    bool empty() const { return q_.empty(); }
-    size_t size() const { return q_.size(); }
+    bool empty() const { return size_ == 0; }
+    size_t size() const { return size_; }
     std::string pop() {
-        if (q_.empty()) return {};
-        std::string k = std::move(q_.front());
-        q_.pop_front();
+        if (size_ == 0) return {};
+        std::string k = std::move(keys_[head_]);
+        head_ = (head_ + 1) % kMax;
+        --size_;
         return k;
     }
-    void clear() { q_.clear(); }
+    void clear() { head_ = size_ = 0; }
 
 private:
-    std::deque<std::string> q_;
+    // A ring of fixed size: a key passing through allocates nothing.
+    std::array<std::string, kMax> keys_;
+    size_t head_ = 0, size_ = 0;
 };
 
 }  // namespace tlvx

@@ -36,7 +36,10 @@ void masked_object_draw(State& s, int32_t n) {
     int32_t px = to_int32(int64_t{s.T - 1} * s.SZ + o);
     int32_t py = to_int32(int64_t{s.TT - 1} * s.SZ + o);
     std::string& picture = s.OBJ_S(n, s.GC);
-    std::string mask = mask_name(picture);
+    // A fresh mask name for every draw, in storage that is reused so that the
+    // draws of a pass allocate nothing.
+    thread_local std::string mask;
+    mask_name_into(picture, mask);
     std::string and_mode = "and", or_mode = "or";
     GRAPHICPUT(s, mask, px, py, and_mode);
     GRAPHICPUT(s, picture, px, py, or_mode);
@@ -45,11 +48,20 @@ void masked_object_draw(State& s, int32_t n) {
 }  // namespace
 
 std::string mask_name(const std::string& picture) {
+    std::string mask;
+    mask_name_into(picture, mask);
+    return mask;
+}
+
+void mask_name_into(const std::string& picture, std::string& mask) {
+    mask.clear();
     // An empty picture name means "no picture": it gets no mask either, so that
     // an object without pictures draws nothing instead of looking for a file "-".
-    if (picture.empty()) return {};
+    if (picture.empty()) return;
     const size_t n = picture.size();
-    return picture.substr(0, 4) + "-" + (n >= 7 ? picture.substr(n - 7) : picture);
+    mask.append(picture, 0, 4);
+    mask += '-';
+    mask.append(picture, n >= 7 ? n - 7 : 0, 7);
 }
 
 void full_cell_draw(State& s) {

@@ -11,6 +11,8 @@ void full_cell_draw(State& s);
 void creature_redraw(State& s);
 // The mask file name that goes with a picture name.
 std::string mask_name(const std::string& picture);
+// The same, written into `mask` (its storage is reused).
+void mask_name_into(const std::string& picture, std::string& mask);
 
 void centre_clamp(State& s);
 void first_view_read(State& s);      // start-up
