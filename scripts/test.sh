@@ -1,9 +1,23 @@
 #!/usr/bin/env bash
-# Builds everything with warnings as errors and runs every test.
+# Builds everything with warnings as errors and runs every test; then builds
+# and runs every test again with the address and undefined behaviour
+# sanitizers, and runs each fuzz target for 30 seconds (fuzz/run).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
+jobs=$(nproc)
 build=${TLVX_BUILD_DIR:-build}
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTLVX_WERROR=ON
-cmake --build "$build" -j"$(nproc)"
-ctest --test-dir "$build" --output-on-failure -j"$(nproc)"
+cmake --build "$build" -j"$jobs"
+ctest --test-dir "$build" --output-on-failure -j"$jobs"
+
+# The same tests under the sanitizers. Leaks inside the window system's
+# libraries are not ours: scripts/lsan.supp lists them.
+asan=${TLVX_ASAN_BUILD_DIR:-build-asan}
+cmake -S . -B "$asan" -DCMAKE_BUILD_TYPE=Debug -DTLVX_SANITIZE=ON
+cmake --build "$asan" -j"$jobs"
+UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1} \
+LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$PWD/scripts/lsan.supp:print_suppressions=0} \
+  ctest --test-dir "$asan" --output-on-failure -j"$jobs"
+
+TLVX_FUZZ_BUILD_DIR=${TLVX_FUZZ_BUILD_DIR:-build-fuzz} bash fuzz/run 30
