@@ -1,116 +1,93 @@
 #pragma once
 // Shared by the display tests: an open screen over a temporary data directory,
-// reading text back off the screen, and BMP files built in memory.
+// text read back off the screen, BMP files built in memory, and view cells.
 #include <gtest/gtest.h>
 
-#include <functional>
-#include <string>
-#include <vector>
-
+#include "data/layer.hpp"
 #include "display/image.hpp"
 #include "display/screen.hpp"
+#include "display/view.hpp"
 #include "shell/error.hpp"
 #include "support/test_support.hpp"
 
 namespace tlvx::test {
 
+using Cell = std::function<uint8_t(int c, int r)>;
+
 struct ScreenFixture : ::testing::Test {
-    TempDir dir;
-    FakePlatform platform;
-    State s;
-    ScreenFixture() {
-        init_state(s, dir.path(), platform);
-        SCREEN_OPEN(s, 13);
-    }
+    TempDir dir; FakePlatform platform; State s;
+    ScreenFixture() { init_state(s, dir.path(), platform), SCREEN_OPEN(s, 13), s.OBJ_M(0) = 1; }
     void put(const std::string& name, const std::string& bytes) { write_file(dir.file(name), bytes); }
-    void fill_screen(uint8_t v) { s.screen.pixels.fill(v); }
+    uint8_t px(int x, int y) const { return s.screen.at(x, y); }
+    void make_map(int w, int h, Cell ground, Cell creatures = nullptr, Cell structures = nullptr) {
+        Cell layers[] = {ground, creatures, structures, nullptr, nullptr};
+        for (int k = 0; k < 5; ++k) put("tlvx_gr" + std::to_string(k + 1) + ".tmp", layer_bytes(w, h, layers[k]));
+        open_layer_files(s);
+    }
+    void tile(int z, uint8_t colour) { put(s.M_S(z) = "g" + std::to_string(z), solid_picture(24, 24, colour)); }
+    // Object n: frame f is a solid picture of colour base + f with an all-0 mask.
+    void object(int n, int size, int mode, uint8_t base) {
+        s.OBJ(n) = size, s.OBJ_M(n) = mode;
+        for (int f = 1; f <= 4; ++f) {
+            put(s.OBJ_S(n, f) = "o" + std::to_string(n * 10 + f), solid_picture(size, size, uint8_t(base + f)));
+            put(mask_name(s.OBJ_S(n, f)), solid_picture(size, size, 0));
+        }
+    }
+    void draw_cell(int x, int y) { s.X = x, s.Y = y, full_cell_draw(s); }
 };
 
 // The error number a call ends with, or 0 when it returns normally.
 inline int error_of(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const RuntimeError& e) {
-        return e.number();
-    }
+    try { f(); } catch (const RuntimeError& e) { return e.number(); }
     return 0;
 }
 
-// The character shown in a text cell (bits set where the pixel is not the
-// background 0), or '?' when no glyph matches.
-inline char cell_char(const State& s, int row, int col) {
-    uint8_t bits[8];
-    for (int y = 0; y < 8; ++y) {
-        bits[y] = 0;
-        for (int x = 0; x < 8; ++x)
-            if (s.screen.at((col - 1) * 8 + x, (row - 1) * 8 + y) != 0) bits[y] |= static_cast<uint8_t>(0x80 >> x);
-    }
-    for (int pass = 0; pass < 2; ++pass)
-        for (int ch = pass ? 0 : 32; ch < (pass ? 256 : 127); ++ch)
-            if (std::equal(bits, bits + 8, kFont8x8[ch])) return static_cast<char>(ch);
-    return '?';
-}
-
+// The text shown from a cell on, wrapping like the cursor: each cell's glyph by its set pixels.
 inline std::string screen_text(const State& s, int row, int col, int len) {
-    std::string out;
-    for (int i = 0; i < len; ++i) out += cell_char(s, row, col + i);
+    std::string out(size_t(len), '?');
+    for (int i = 0, at = (row - 1) * 40 + col - 1; i < len; ++i, ++at) {
+        uint8_t bits[8] = {};
+        for (int p = 0; p < 64; ++p)
+            if (s.screen.at(at % 40 * 8 + p % 8, at / 40 * 8 + p / 8)) bits[p / 8] |= uint8_t(0x80 >> p % 8);
+        for (int ch = 255; ch >= 0; --ch)  // printable glyphs first
+            if ((ch >= 32 || out[size_t(i)] == '?') && std::equal(bits, bits + 8, kFont8x8[ch]))
+                out[size_t(i)] = char(ch);
+    }
     return out;
 }
 
 // The foreground colour of a text cell: its first pixel that is not the background 0.
 inline int cell_fg(const State& s, int row, int col) {
-    for (int y = 0; y < 8; ++y)
-        for (int x = 0; x < 8; ++x)
-            if (uint8_t v = s.screen.at((col - 1) * 8 + x, (row - 1) * 8 + y)) return v;
+    for (int p = 0; p < 64; ++p)
+        if (uint8_t v = s.screen.at((col - 1) * 8 + p % 8, (row - 1) * 8 + p / 8)) return v;
     return 0;
 }
 
+inline void put_le(std::string& o, int64_t v, int bytes) { for (int k = 0; k < bytes; ++k) o += char(v >> 8 * k); }
+
 struct Bmp {
-    int info_size = 40;
-    int width = 4, height = 4;  // height < 0: rows stored top row first
-    int bpp = 8;
-    int planes = 1;
-    uint32_t compression = 0;
+    int info_size = 40, width = 4, height = 4, bpp = 8, planes = 1, compression = 0;  // height < 0: top row first
     bool zero_offset = false;
-    std::vector<Rgb> colours;                        // the colour table (padded with black)
+    std::vector<Rgb> colours = {};  // the colour table (padded with black)
     std::function<int(int x, int y)> pixel = [](int x, int y) { return (x + 3 * y) & 0xFF; };  // y = 0 is the top
 
     std::string bytes() const {
-        auto u16 = [](std::string& o, uint32_t v) { o += char(v & 0xFF), o += char((v >> 8) & 0xFF); };
-        auto u32 = [&](std::string& o, uint32_t v) { u16(o, v & 0xFFFF), u16(o, v >> 16); };
-        const int h = height < 0 ? -height : height;
-        const int entries = bpp <= 8 ? 1 << bpp : 0;
-        const int entry_size = info_size == 12 ? 3 : 4;
-        const uint32_t offset = static_cast<uint32_t>(14 + info_size + entries * entry_size);
-        const int row_bytes = (width * bpp + 31) / 32 * 4;
+        const int h = std::abs(height), entries = bpp <= 8 ? 1 << bpp : 0, entry = info_size == 12 ? 3 : 4;
+        const int offset = 14 + info_size + entries * entry, row_bytes = (width * bpp + 31) / 32 * 4;
+        const int dim = entry == 3 ? 2 : 4;  // width and height have 16 bits in the 12-byte header
         std::string f = "BM";
-        u32(f, offset + static_cast<uint32_t>(row_bytes * h));
-        u32(f, 0);
-        u32(f, zero_offset ? 0 : offset);
-        u32(f, static_cast<uint32_t>(info_size));
-        if (info_size == 12) {
-            u16(f, static_cast<uint32_t>(width)), u16(f, static_cast<uint32_t>(height));
-            u16(f, static_cast<uint32_t>(planes)), u16(f, static_cast<uint32_t>(bpp));
-        } else {
-            u32(f, static_cast<uint32_t>(width)), u32(f, static_cast<uint32_t>(height));
-            u16(f, static_cast<uint32_t>(planes)), u16(f, static_cast<uint32_t>(bpp));
-            u32(f, compression), u32(f, static_cast<uint32_t>(row_bytes * h));
-            f += std::string(static_cast<size_t>(info_size - 24), '\0');
-        }
+        put_le(f, offset + row_bytes * h, 4), put_le(f, 0, 4), put_le(f, zero_offset ? 0 : offset, 4);
+        put_le(f, info_size, 4), put_le(f, width, dim), put_le(f, height, dim), put_le(f, planes, 2), put_le(f, bpp, 2);
+        if (info_size > 12) put_le(f, compression, 4), f += std::string(size_t(info_size - 20), '\0');
         for (int i = 0; i < entries; ++i) {
-            Rgb c = i < static_cast<int>(colours.size()) ? colours[static_cast<size_t>(i)] : Rgb{};
-            f += char(c.b), f += char(c.g), f += char(c.r);
-            if (entry_size == 4) f += '\0';
+            const Rgb c = i < int(colours.size()) ? colours[size_t(i)] : Rgb{};
+            f += {char(c.b), char(c.g), char(c.r)}, f += std::string(size_t(entry - 3), '\0');
         }
         for (int fr = 0; fr < h; ++fr) {
-            const int y = height < 0 ? fr : h - 1 - fr;
-            std::string row(static_cast<size_t>(row_bytes), '\0');
-            for (int x = 0; x < width && bpp <= 8; ++x) {
-                const int v = pixel(x, y) & ((1 << bpp) - 1);
-                const int bit = x * bpp;
-                row[static_cast<size_t>(bit / 8)] = static_cast<char>(
-                    static_cast<uint8_t>(row[static_cast<size_t>(bit / 8)]) | (v << (8 - bpp - bit % 8)));
-            }
+            std::string row(size_t(row_bytes), '\0');
+            for (int x = 0, bit = 0; x < width && bpp <= 8; ++x, bit += bpp)
+                row[size_t(bit / 8)] |=
+                    char((pixel(x, height < 0 ? fr : h - 1 - fr) & ((1 << bpp) - 1)) << (8 - bpp - bit % 8));
             f += row;
         }
         return f;

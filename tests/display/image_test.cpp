@@ -1,5 +1,6 @@
 #include "display/image.hpp"
 
+#include <array>
 #include <climits>
 
 #include "display_fixture.hpp"
@@ -7,202 +8,160 @@
 namespace tlvx::test {
 namespace {
 
-using ImageTest = ScreenFixture;
+using namespace std::string_literals;
 
-// A 16x16 picture whose pixel (x, y) is 16 * y + x.
-std::vector<uint8_t> ramp16() {
-    std::vector<uint8_t> px(256);
-    for (int i = 0; i < 256; ++i) px[static_cast<size_t>(i)] = static_cast<uint8_t>(i);
-    return px;
-}
-
-// A block file in the long layout (254) holding `data` as the buffer contents.
-std::string long_block(const std::string& data) {
-    const size_t n = data.size();
-    std::string f(1, static_cast<char>(254));
-    for (int k = 0; k < 4; ++k) f += static_cast<char>((n >> (8 * k)) & 0xFF);
-    return f + data;
-}
-
-// The 4-byte short image header followed by pixel bytes.
-std::string short_header_data(uint16_t word, uint16_t h, const std::vector<uint8_t>& px) {
-    std::string d{static_cast<char>(word & 0xFF), static_cast<char>(word >> 8), static_cast<char>(h & 0xFF),
-                  static_cast<char>(h >> 8)};
-    return d + std::string(px.begin(), px.end());
-}
-
-void graphicput(State& s, std::string name, int32_t x, int32_t y, std::string mode) {
-    GRAPHICPUT(s, name, x, y, mode);
-}
-
-TEST_F(ImageTest, TwelfthCharacterBecomesVInTheCallersName) {
-    put("abcdefg.08x", solid_picture(2, 2, 5));
-    put("abcdefgh.08v", solid_picture(2, 2, 6));
-    std::string eleven = "abcdefg.08x", twelve = "abcdefgh.08x", longer = "abcdefgh.08xyz";
-    int32_t x = 0, y = 0;
-    std::string mode = "pset";
-    GRAPHICPUT(s, eleven, x, y, mode);
-    EXPECT_EQ(eleven, "abcdefg.08x");
-    EXPECT_EQ(s.screen.at(0, 0), 5);
-    GRAPHICPUT(s, twelve, x, y, mode);
-    EXPECT_EQ(twelve, "abcdefgh.08v");
-    EXPECT_EQ(s.screen.at(0, 0), 6);
-    EXPECT_EQ(error_of([&] { GRAPHICPUT(s, longer, x, y, mode); }), ERR_FILE_NOT_FOUND);
-    EXPECT_EQ(longer, "abcdefgh.08vyz");
-}
-
-TEST_F(ImageTest, OnScreenTestDecidesWhetherTheFileIsEvenOpened) {
-    EXPECT_EQ(error_of([&] { graphicput(s, "missing.pic", 616, 0, "pset"); }), ERR_FILE_NOT_FOUND);
-    EXPECT_EQ(error_of([&] { graphicput(s, "missing.pic", 617, 0, "pset"); }), 0);
-    EXPECT_EQ(error_of([&] { graphicput(s, "missing.pic", 0, 326, "pset"); }), ERR_FILE_NOT_FOUND);
-    EXPECT_EQ(error_of([&] { graphicput(s, "missing.pic", 0, 327, "pset"); }), 0);
-    EXPECT_EQ(error_of([&] { graphicput(s, "missing.pic", -5000, -5000, "pset"); }), ERR_FILE_NOT_FOUND);
-    EXPECT_EQ(error_of([&] { graphicput(s, "missing.pic", INT32_MAX, 0, "pset"); }), 0);
-    EXPECT_EQ(error_of([&] { graphicput(s, "", 0, 0, "pset"); }), 0);
-    try {
-        graphicput(s, "missing.pic", 0, 0, "pset");
-    } catch (const RuntimeError& e) {
-        EXPECT_EQ(e.place(), "while loading picture \"missing.pic\"");
+struct ImageTest : ScreenFixture {
+    int draw(std::string name, int32_t x = 0, int32_t y = 0, std::string mode = "pset") {
+        return error_of([&] { GRAPHICPUT(s, name, x, y, mode); });
     }
+    int load(const std::string& bytes) {
+        put("p.pic", bytes);
+        return error_of([&] { load_image(s, "p.pic"); });
+    }
+    int word(size_t i) const { return s.SCN[i] | s.SCN[i + 1] << 8; }
+};
+
+// A long block file (254) holding `data`, after a long image header of `words` when given.
+std::string long_block(const std::string& data, std::vector<int64_t> words = {}) {
+    std::string f = "\xFE"s, head;
+    for (int64_t w : words) put_le(head, w, 4);
+    if (!words.empty()) head += std::string(12, '\0');
+    put_le(f, int64_t(head.size() + data.size()), 4);
+    return f + head + data;
+}
+std::string ramp(int n, int from = 0) {  // bytes from, from + 1, ...
+    std::string r;
+    for (int i = 0; i < n; ++i) r += char(from + i);
+    return r;
 }
 
-TEST_F(ImageTest, OtherModeTextsLoadWithoutDrawing) {
+// The 12th character of a name becomes "v" in the caller's variable. The on-screen test decides whether a
+// (missing) file is even opened; modes other than pset, and, or load without drawing.
+TEST_F(ImageTest, WhenPicturesAreLoadedAndDrawn) {
+    put("abcdefg.08x", solid_picture(2, 2, 5)), put("abcdefgh.08v", solid_picture(2, 2, 6));
+    std::string names[] = {"abcdefg.08x", "abcdefgh.08x", "abcdefgh.08xyz"}, mode = "pset";
+    const std::string after[] = {"abcdefg.08x", "abcdefgh.08v", "abcdefgh.08vyz"};
+    const int shown[] = {5, 6, 6}, err[] = {0, 0, ERR_FILE_NOT_FOUND};
+    for (int i = 0, x = 0; i < 3; ++i) {
+        EXPECT_EQ(error_of([&] { GRAPHICPUT(s, names[i], x, x, mode); }) * 100 + px(0, 0), err[i] * 100 + shown[i]);
+        EXPECT_EQ(names[i], after[i]);
+    }
+    const int tries[][3] = {{616, 0, 2}, {617, 0, 0}, {0, 326, 2}, {0, 327, 0}, {-5000, -5000, 2}, {INT32_MAX, 0, 0}};
+    for (auto& t : tries) EXPECT_EQ(draw("missing.pic", t[0], t[1]), t[2]) << t[0] << "," << t[1];
+    EXPECT_EQ(draw(""), 0);
     put("p.pic", solid_picture(4, 4, 9));
-    fill_screen(3);
-    graphicput(s, "p.pic", 0, 0, "PSET");
-    EXPECT_EQ(s.SCN[4], 9);
-    EXPECT_EQ(s.screen.at(0, 0), 3);
-    s.SCN.fill(0);
-    graphicput(s, "p.pic", 0, 0, "");
-    EXPECT_EQ(s.SCN[4], 9);
-    EXPECT_EQ(s.screen.at(0, 0), 3);
-    EXPECT_EQ(error_of([&] { graphicput(s, "missing.pic", 0, 0, "PSET"); }), ERR_FILE_NOT_FOUND);
-}
-
-TEST_F(ImageTest, ShortBlockFileLoadsWhatItHas) {
-    s.SCN.fill(0x55);
-    std::string f = solid_picture(10, 30, 0xAA);  // 300 data bytes announced
-    put("short.pic", f.substr(0, 7 + 200));
-    load_image(s, "short.pic");
-    EXPECT_EQ(s.SCN[199], 0xAA);
-    EXPECT_EQ(s.SCN[200], 0x55);
-}
-
-TEST_F(ImageTest, LongDataIsCutOffAtTheEndOfTheBuffer) {
-    std::string data(3000, '\0');
-    for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<char>(i % 251);
-    put("long.pic", long_block(data));
-    load_image(s, "long.pic");
-    EXPECT_EQ(s.SCN[2351], 2351 % 251);
-    EXPECT_EQ(s.SCN[1000], 1000 % 251);
-}
-
-TEST_F(ImageTest, MalformedBlockFilesAndBadHeadersAreRefused) {
-    put("empty.pic", "");
-    put("odd.pic", "Zxxxxxxxx");
-    put("zero.pic", std::string("\xFD\0\0\0\0\0\0", 7));
-    put("cut.pic", std::string("\xFD\0\0", 3));
-    put("cutlong.pic", std::string("\xFE\x10", 2));
-    EXPECT_EQ(error_of([&] { load_image(s, "empty.pic"); }), ERR_FILE_IO);
-    EXPECT_EQ(error_of([&] { load_image(s, "odd.pic"); }), ERR_FILE_IO);
-    EXPECT_EQ(error_of([&] { load_image(s, "zero.pic"); }), ERR_FILE_IO);
-    EXPECT_EQ(error_of([&] { load_image(s, "cut.pic"); }), ERR_FILE_IO);
-    EXPECT_EQ(error_of([&] { load_image(s, "cutlong.pic"); }), ERR_FILE_IO);
-    // Two bytes per pixel cannot be shown on the 8-bit screen.
-    put("wide.pic", long_block(short_header_data(4 * 8 + 2, 4, std::vector<uint8_t>(32, 1))));
-    EXPECT_EQ(error_of([&] { graphicput(s, "wide.pic", 0, 0, "pset"); }), ERR_ILLEGAL_FUNCTION_CALL);
-}
-
-TEST_F(ImageTest, HeaderWords129And128DrawTheSame16By16Picture) {
-    for (uint16_t word : {uint16_t{129}, uint16_t{128}}) {
-        fill_screen(0xEE);
-        put("w.pic", long_block(short_header_data(word, 16, ramp16())));
-        graphicput(s, "w.pic", 20, 10, "pset");
-        EXPECT_EQ(s.screen.at(20, 10), 0) << word;
-        EXPECT_EQ(s.screen.at(35, 10), 15) << word;
-        EXPECT_EQ(s.screen.at(20 + 5, 10 + 7), 7 * 16 + 5) << word;
-        EXPECT_EQ(s.screen.at(35, 25), 255) << word;
-        EXPECT_EQ(s.screen.at(36, 10), 0xEE) << word;
-        EXPECT_EQ(s.screen.at(20, 26), 0xEE) << word;
+    for (const char* m : {"PSET", ""}) {
+        s.SCN.fill(0), s.screen.pixels.fill(3);
+        EXPECT_EQ(draw("p.pic", 0, 0, m) * 1000 + s.SCN[4] * 100 + px(0, 0), 903) << m;
     }
 }
 
-TEST_F(ImageTest, LongHeaderRowsFollowThePitch) {
-    std::string d(32 + 3 * 10, '\0');
-    const uint32_t words[] = {7, 1, 4, 3, 10};
-    for (int k = 0; k < 5; ++k)
-        for (int b = 0; b < 4; ++b) d[static_cast<size_t>(4 * k + b)] = static_cast<char>((words[k] >> (8 * b)) & 0xFF);
-    for (int r = 0; r < 3; ++r)
-        for (int c = 0; c < 10; ++c) d[static_cast<size_t>(32 + r * 10 + c)] = static_cast<char>(r * 10 + c + 1);
-    put("l.pic", long_block(d));
-    fill_screen(0);
-    graphicput(s, "l.pic", 0, 0, "pset");
-    EXPECT_EQ(s.screen.at(3, 0), 4);
-    EXPECT_EQ(s.screen.at(0, 2), 21);
-    EXPECT_EQ(s.screen.at(4, 0), 0);
+// Block data shorter than its length loads what it has; longer is cut at the buffer's end.
+TEST_F(ImageTest, BlockFileLengths) {
+    s.SCN.fill(0x55);
+    ASSERT_EQ(load(solid_picture(10, 30, 0xAA).substr(0, 7 + 200)), 0);
+    EXPECT_EQ(s.SCN[199] * 256 + s.SCN[200], 0xAA55);
+    ASSERT_EQ(load(long_block(ramp(3000))), 0);
+    EXPECT_EQ(s.SCN[2351], 2351 % 256);
+    for (const std::string& bad : {""s, "Zxxxxxxxx"s, "\xFD\0\0\0\0\0\0"s, "\xFD\0\0"s, "\xFE\x10"s})
+        EXPECT_EQ(load(bad), ERR_FILE_IO) << bad.size();
 }
 
-TEST_F(ImageTest, ClippingAtTheRightBottomAndNegativePositions) {
-    put("r.pic", block_picture(16, 16, ramp16()));
-    fill_screen(0xEE);
-    graphicput(s, "r.pic", 310, 190, "pset");
-    EXPECT_EQ(s.screen.at(310, 190), 0);
-    EXPECT_EQ(s.screen.at(319, 199), 9 * 16 + 9);
-    EXPECT_EQ(s.screen.at(309, 199), 0xEE);
-    fill_screen(0xEE);
-    graphicput(s, "r.pic", -3, -2, "pset");
-    EXPECT_EQ(s.screen.at(0, 0), 2 * 16 + 3);
-    EXPECT_EQ(s.screen.at(12, 13), 15 * 16 + 15);
-    EXPECT_EQ(s.screen.at(13, 0), 0xEE);
-    EXPECT_EQ(s.screen.at(0, 14), 0xEE);
-    fill_screen(0xEE);
-    graphicput(s, "r.pic", -16, 100, "pset");  // wholly off the screen
-    graphicput(s, "r.pic", 400, 300, "pset");
-    for (uint8_t v : s.screen.pixels) ASSERT_EQ(v, 0xEE);
+// Pixel (x, y) of picture (px, py) lands at (x + px, y + py) when on the screen and inside the buffer.
+TEST_F(ImageTest, HeaderWordsClippingAndTheBufferEnd) {
+    auto r16 = [](char word) { return long_block(std::string{word, 0, 16, 0} + ramp(256)); };  // pixel 16 y + x
+    const std::string pitch = long_block(ramp(30, 1), {7, 1, 4, 3, 10});
+    const std::string huge = long_block(ramp(32, 5), {7, 1, INT32_MAX, INT32_MAX, INT32_MAX});
+    const std::vector<std::array<int, 3>> whole16 = {
+        {20, 10, 0}, {25, 17, 7 * 16 + 5}, {35, 25, 255}, {36, 10, 0xEE}, {20, 26, 0xEE}};
+    struct Case { std::string pic; int x, y; std::vector<std::array<int, 3>> probes; };  // screen x, y, value
+    const Case cases[] = {
+        {r16(char(129)), 20, 10, whole16}, {r16(char(128)), 20, 10, whole16},  // header words 129 and 128 alike
+        {r16(char(129)), 310, 190, {{310, 190, 0}, {319, 199, 9 * 16 + 9}, {309, 199, 0xEE}}},
+        {r16(char(129)), -3, -2, {{0, 0, 2 * 16 + 3}, {12, 13, 255}, {13, 0, 0xEE}, {0, 14, 0xEE}}},
+        {r16(char(129)), -16, 100, {{0, 100, 0xEE}}}, {r16(char(129)), 400, 300, {{319, 199, 0xEE}}},
+        {pitch, 0, 0, {{3, 0, 4}, {0, 2, 21}, {4, 0, 0xEE}}},  // long header: rows follow the pitch
+        {huge, 0, 0, {{0, 0, 5}, {0, 1, 0xEE}}},  // rows past the buffer are not drawn
+        {block_picture(48, 60, std::vector<uint8_t>(48 * 60, 9)), 0, 0, {{47, 47, 9}, {43, 48, 9}, {44, 48, 0xEE}}},
+    };
+    for (const Case& c : cases) {
+        put("c.pic", c.pic);
+        s.screen.pixels.fill(0xEE);
+        EXPECT_EQ(draw("c.pic", c.x, c.y), 0);
+        for (auto [x, y, v] : c.probes) EXPECT_EQ(px(x, y), v) << "case " << &c - cases << " at " << x << "," << y;
+    }
+    put("w.pic", long_block("\x22\0\4\0"s + std::string(32, '\1')));  // 2 bytes a pixel
+    EXPECT_EQ(draw("w.pic"), ERR_ILLEGAL_FUNCTION_CALL);
 }
 
 TEST_F(ImageTest, PutModesOnAllZeroAndAll255Pictures) {
-    put("zero.pic", solid_picture(8, 8, 0));
-    put("full.pic", solid_picture(8, 8, 255));
-    put("mix.pic", solid_picture(8, 8, 0x3C));
-    for (int i = 0; i < 64000; ++i) s.screen.pixels[static_cast<size_t>(i)] = static_cast<uint8_t>(i * 7);
+    for (int v : {0, 255, 0x3C}) put("p" + std::to_string(v), solid_picture(8, 8, uint8_t(v)));
+    for (size_t i = 0; i < s.screen.pixels.size(); ++i) s.screen.pixels[i] = uint8_t(i * 7);
     const auto before = s.screen.pixels;
-    graphicput(s, "full.pic", 5, 5, "and");
-    graphicput(s, "zero.pic", 5, 5, "or");
+    draw("p255", 5, 5, "and"), draw("p0", 5, 5, "or");
     EXPECT_EQ(s.screen.pixels, before);
-    graphicput(s, "zero.pic", 5, 5, "pset");
-    EXPECT_EQ(s.screen.at(5, 5), 0);
-    EXPECT_EQ(s.screen.at(12, 12), 0);
-    EXPECT_EQ(s.screen.at(13, 12), before[12 * 320 + 13]);
-    s.screen.at(20, 20) = 0x0F;
-    s.screen.at(30, 30) = 0x0F;
-    graphicput(s, "mix.pic", 20, 20, "or");
-    graphicput(s, "mix.pic", 30, 30, "and");
-    EXPECT_EQ(s.screen.at(20, 20), 0x3F);
-    EXPECT_EQ(s.screen.at(30, 30), 0x0C);
+    draw("p0", 5, 5, "pset");
+    EXPECT_EQ(px(5, 5) + px(12, 12) * 256 + px(13, 12) * 65536, before[12 * 320 + 13] * 65536);
+    s.screen.at(20, 20) = s.screen.at(30, 30) = 0x0F;
+    draw("p60", 20, 20, "or"), draw("p60", 30, 30, "and");
+    EXPECT_EQ(px(20, 20) * 256 + px(30, 30), 0x3F0C);
 }
 
-TEST_F(ImageTest, RowsReachingPastTheBufferDrawOnlyWhatIsInside) {
-    // 48 wide, 60 high: 4 + 2880 bytes, more than the buffer holds. Rows 0-47
-    // lie inside, row 48 has its first 44 pixels inside, the rest are not drawn.
-    std::vector<uint8_t> px(48 * 60, 9);
-    put("tall.pic", block_picture(48, 60, px));
-    fill_screen(0xEE);
-    graphicput(s, "tall.pic", 0, 0, "pset");
-    EXPECT_EQ(s.screen.at(47, 47), 9);
-    EXPECT_EQ(s.screen.at(43, 48), 9);
-    EXPECT_EQ(s.screen.at(44, 48), 0xEE);
-    EXPECT_EQ(s.screen.at(0, 49), 0xEE);
-    // A long header with an absurd size draws only the bytes of the buffer.
-    std::string d(64, '\x05');
-    const uint32_t words[] = {7, 1, 0x7FFFFFFF, 0x7FFFFFFF, 0x7FFFFFFF};
-    for (int k = 0; k < 5; ++k)
-        for (int b = 0; b < 4; ++b) d[static_cast<size_t>(4 * k + b)] = static_cast<char>((words[k] >> (8 * b)) & 0xFF);
-    put("huge.pic", long_block(d));
-    fill_screen(0xEE);
-    graphicput(s, "huge.pic", 0, 0, "pset");
-    EXPECT_EQ(s.screen.at(0, 0), 5);
-    EXPECT_EQ(s.screen.at(0, 1), 0xEE);
+// BMP rows of 1, 4 and 8 bits, either order, either header, land in the buffer as one byte a pixel.
+TEST_F(ImageTest, BmpDecodes) {
+    const auto one_bit = [](int x, int y) { return (x * 7 + y) % 3 == 0; };
+    const Bmp cases[] = {
+        {.width = 5, .height = 3}, {.width = 5, .height = -3}, {.width = 7, .height = -4, .bpp = 4},
+        {.info_size = 12, .width = 7, .height = 4, .bpp = 4},
+        {.info_size = 12, .width = 19, .height = 3, .bpp = 1, .pixel = one_bit},
+        {.info_size = 40, .width = 19, .height = -3, .bpp = 1, .pixel = one_bit},
+        {.info_size = 124, .width = 19, .height = 3, .bpp = 1, .pixel = one_bit},
+        {.bpp = 4, .zero_offset = true},  // mended: offset 0 means the rows follow the colour table
+        {.info_size = 12, .bpp = 4, .zero_offset = true},
+    };
+    ASSERT_EQ(load(Bmp{.bpp = 1, .colours = {{1, 2, 3}, {250, 251, 252}}}.bytes()), 0);  // table entries from 0
+    EXPECT_EQ(s.screen.palette[1], (Rgb{250, 251, 252}));
+    EXPECT_EQ(s.screen.palette[2], kVgaDefaultPalette[2]);  // past the table: untouched
+    for (const Bmp& b : cases) {
+        SCOPED_TRACE(testing::Message() << b.info_size << "-byte header, " << b.bpp << " bits, h " << b.height);
+        s.SCN.fill(0);
+        ASSERT_EQ(load(b.bytes()), 0);
+        EXPECT_EQ(word(0) * 1000 + word(2), (b.width * 8 + 1) * 1000 + std::abs(b.height));
+        for (int i = 0; i < b.width * std::abs(b.height); ++i)
+            ASSERT_EQ(s.SCN[size_t(4 + i)], b.pixel(i % b.width, i / b.width) & ((1 << b.bpp) - 1)) << i;
+    }
+}
+
+// Kept: a header left in the buffer by the last picture limits size and row distance.
+// A picture larger than the buffer stores the rows that fit (the top ones, at the file's end).
+TEST_F(ImageTest, BmpIntoABufferHoldingAHeaderOrTooLargeForIt) {
+    const Bmp big{.width = 9, .height = 8};
+    ASSERT_EQ(load(solid_picture(6, 5, 7)) + load(big.bytes()), 0);
+    EXPECT_EQ(word(0) * 1000 + word(2), 49005);
+    EXPECT_EQ(s.SCN[4 + 4 * 6 + 5] * 1000 + s.SCN[4 + 5 * 6], big.pixel(5, 4) * 1000);
+    s.SCN.fill(0);
+    const Bmp large{.width = 200, .height = 100, .pixel = [](int x, int y) { return (x + y * 13) % 256; }};
+    ASSERT_EQ(load(large.bytes()), 0);
+    EXPECT_EQ(s.SCN[4 + 10 * 200 + 7], large.pixel(7, 10));
+    EXPECT_EQ(s.SCN[2351], large.pixel(147, 11));
+}
+
+TEST_F(ImageTest, MalformedBmpsAreFileErrorsAnd24BitIsIllegal) {
+    const uint32_t serial = s.screen.palette_serial;
+    struct Case { Bmp b; std::function<void(std::string&)> spoil = nullptr; int err = ERR_FILE_IO; };
+    const Case cases[] = {
+        {{}, [](std::string& f) { f[1] = 'X'; }}, {{}, [](std::string& f) { f[14] = 20; }},  // info header size
+        {{}, [](std::string& f) { f.resize(30); }}, {{}, [](std::string& f) { f.resize(100); }},  // cut short
+        {{}, [](std::string& f) { f.pop_back(); }}, {{.planes = 2}}, {{.width = 0}}, {{.height = 0}},
+        {{.compression = 4}}, {{.height = -4, .compression = 1}}, {{.compression = 1}},  // run-length: not decoded
+        {{.bpp = 4, .compression = 2}}, {{.bpp = 2}}, {{.bpp = 24}, nullptr, ERR_ILLEGAL_FUNCTION_CALL},
+    };
+    for (const Case& c : cases) {
+        std::string f = c.b.bytes();
+        if (c.spoil) c.spoil(f);
+        EXPECT_EQ(load(f), c.err) << &c - cases;
+    }
+    EXPECT_EQ(s.screen.palette_serial, serial);  // no refused picture touched the palette
 }
 
 }  // namespace

@@ -1,195 +1,123 @@
 #include "display/screen.hpp"
 
-#include "display/image.hpp"
+#include "display/status.hpp"
 #include "display_fixture.hpp"
 
 namespace tlvx::test {
 namespace {
 
-using TextTest = ScreenFixture;
-using PaletteSetTest = ScreenFixture;
-using ScreenOpsTest = ScreenFixture;
-
-TEST_F(TextTest, WrapsAtColumn40AndLeavesTheCursorOnTheNextRow) {
-    TEXT_LOCATE(s, 5, 38);
-    TEXT_PRINT(s, "ABCDE");
-    EXPECT_EQ(screen_text(s, 5, 38, 3), "ABC");
-    EXPECT_EQ(screen_text(s, 6, 1, 2), "DE");
-    EXPECT_EQ(s.screen.row, 6);
-    EXPECT_EQ(s.screen.col, 3);
-
-    TEXT_LOCATE(s, 9, 33);
-    TEXT_PRINT(s, "12345678");
-    EXPECT_EQ(screen_text(s, 9, 33, 8), "12345678");
-    EXPECT_EQ(s.screen.row, 10);
-    EXPECT_EQ(s.screen.col, 1);
-    TEXT_PRINT(s, "9");
-    EXPECT_EQ(cell_char(s, 10, 1), '9');
-}
-
-TEST_F(TextTest, NumberPrintForms) {
-    TEXT_LOCATE(s, 1, 1);
-    NUMBER_PRINT(s, 0);
-    NUMBER_PRINT(s, 7);
-    NUMBER_PRINT(s, -12);
-    EXPECT_EQ(screen_text(s, 1, 1, 10), " 0  7 -12 ");
-    EXPECT_EQ(s.screen.col, 11);
-    TEXT_PRINT(s, "X");
-    EXPECT_EQ(cell_char(s, 1, 11), 'X');
-}
-
-TEST_F(TextTest, GlyphCellsAreOpaqueAndMatchTheReferenceShapes) {
-    // Reference rows of the up arrow (24) and the diamond (4), top row first.
-    const uint8_t up[8] = {0x18, 0x3C, 0x7E, 0x18, 0x18, 0x18, 0x18, 0x00};
-    const uint8_t diamond[8] = {0x10, 0x38, 0x7C, 0xFE, 0x7C, 0x38, 0x10, 0x00};
-    const uint8_t letter_a[8] = {0x30, 0x78, 0xCC, 0xCC, 0xFC, 0xCC, 0xCC, 0x00};
-    fill_screen(77);
-    TEXT_COLOR(s, 9);
-    TEXT_LOCATE(s, 6, 37);
-    TEXT_PRINT(s, std::string("\x18\x04", 2) + "A");
-    const uint8_t* shapes[] = {up, diamond, letter_a};
-    for (int k = 0; k < 3; ++k)
-        for (int y = 0; y < 8; ++y)
-            for (int x = 0; x < 8; ++x) {
-                const bool on = shapes[k][y] & (0x80 >> x);
-                EXPECT_EQ(s.screen.at(36 * 8 + k * 8 + x, 5 * 8 + y), on ? 9 : 0) << "glyph " << k << " x " << x << " y " << y;
-            }
-    EXPECT_EQ(s.screen.at(36 * 8 - 1, 5 * 8), 77);  // the cell before is untouched
-}
-
-TEST_F(TextTest, ControlBytesMoveTheCursorWithoutDrawing) {
-    fill_screen(0);
-    TEXT_LOCATE(s, 3, 5);
-    TEXT_PRINT(s, "\x07");
-    EXPECT_EQ(s.screen.col, 5);
-    EXPECT_EQ(screen_text(s, 3, 5, 1), " ");
-    TEXT_PRINT(s, "\x08");
-    EXPECT_EQ(s.screen.col, 4);
-    TEXT_LOCATE(s, 3, 1);
-    TEXT_PRINT(s, "\x08");
-    EXPECT_EQ(s.screen.col, 1);
-    TEXT_PRINT(s, "\t");
-    EXPECT_EQ(s.screen.col, 9);
-    TEXT_PRINT(s, "\t");
-    EXPECT_EQ(s.screen.col, 17);
-    TEXT_LOCATE(s, 3, 20);
-    TEXT_PRINT(s, "ab\rc");
-    EXPECT_EQ(s.screen.col, 2);
-    EXPECT_EQ(cell_char(s, 3, 1), 'c');
-    TEXT_PRINT(s, "\nd");
-    EXPECT_EQ(cell_char(s, 4, 1), 'd');
-    // A tab writes blanks over what was there.
-    TEXT_LOCATE(s, 4, 1);
-    TEXT_PRINT(s, "\t");
-    EXPECT_EQ(cell_char(s, 4, 1), ' ');
-}
-
-TEST_F(TextTest, LineEndAndScrollingAtTheBottomRow) {
-    TEXT_LOCATE(s, 1, 1);
-    TEXT_PRINT(s, "top", true);
-    EXPECT_EQ(s.screen.row, 2);
-    EXPECT_EQ(s.screen.col, 1);
-    TEXT_LOCATE(s, 2, 1);
-    TEXT_PRINT(s, "second");
-    TEXT_LOCATE(s, 25, 1);
-    TEXT_PRINT(s, "last", true);
-    EXPECT_EQ(s.screen.row, 25);
-    EXPECT_EQ(screen_text(s, 1, 1, 6), "second");
-    EXPECT_EQ(screen_text(s, 24, 1, 4), "last");
-    for (int x = 0; x < 320; ++x) ASSERT_EQ(s.screen.at(x, 199), 0);
-}
-
-TEST_F(TextTest, LocateOutsideTheGridIsAnError) {
-    EXPECT_EQ(error_of([&] { TEXT_LOCATE(s, 0, 1); }), ERR_ILLEGAL_FUNCTION_CALL);
+// Printing from a place: what the screen shows there and where the cursor ends.
+TEST_F(ScreenFixture, TextWrapsControlsAndNumbers) {
+    struct Case { int row, col; std::function<void()> print;
+                  int read_row, read_col; std::string shown; int end_row, end_col; };
+    const Case cases[] = {
+        {5, 38, [&] { TEXT_PRINT(s, "ABCDE"); }, 5, 38, "ABCDE", 6, 3},
+        {9, 33, [&] { TEXT_PRINT(s, "12345678"); }, 9, 33, "12345678", 10, 1},
+        {1, 1, [&] { NUMBER_PRINT(s, 0), NUMBER_PRINT(s, 7), NUMBER_PRINT(s, -12); }, 1, 1, " 0  7 -12 ", 1, 11},
+        {3, 5, [&] { TEXT_PRINT(s, "\x07"); }, 3, 5, "\xDB", 3, 5},  // nothing drawn: the fill shows
+        {3, 5, [&] { TEXT_PRINT(s, "\x08"); }, 3, 5, "\xDB", 3, 4},
+        {3, 1, [&] { TEXT_PRINT(s, "\x08\t\t"); }, 3, 1, "        ", 3, 17},
+        {3, 1, [&] { TEXT_PRINT(s, "ab\rc\nd"); }, 3, 1, "cb", 4, 2},
+        {25, 1, [&] { TEXT_PRINT(s, "last", true); }, 24, 1, "last", 25, 1},  // scrolls up a row
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.shown);
+        s.screen.pixels.fill(0xEE);
+        TEXT_LOCATE(s, c.row, c.col);
+        c.print();
+        EXPECT_EQ(screen_text(s, c.read_row, c.read_col, int(c.shown.size())), c.shown);
+        EXPECT_EQ(s.screen.row * 100 + s.screen.col, c.end_row * 100 + c.end_col);
+    }
+    EXPECT_EQ(px(0, 199), 0);  // the row scrolled in is blank
     EXPECT_EQ(error_of([&] { TEXT_LOCATE(s, 26, 1); }), ERR_ILLEGAL_FUNCTION_CALL);
     EXPECT_EQ(error_of([&] { TEXT_LOCATE(s, 1, 41); }), ERR_ILLEGAL_FUNCTION_CALL);
-    EXPECT_EQ(error_of([&] { TEXT_LOCATE(s, 25, 40); }), 0);
 }
 
-TEST_F(PaletteSetTest, DecodesSixBitLevelsIgnoringOtherBits) {
-    const uint32_t before = s.screen.palette_serial;
-    PALETTE_SET(s, 200, 63);
-    EXPECT_EQ(s.screen.palette[200], (Rgb{255, 0, 0}));
-    PALETTE_SET(s, 200, 63u << 16);
-    EXPECT_EQ(s.screen.palette[200], (Rgb{0, 0, 255}));
-    PALETTE_SET(s, 200, 0xFF000000u | 31u << 8);
-    EXPECT_EQ(s.screen.palette[200], (Rgb{0, 125, 0}));
-    PALETTE_SET(s, 200, 0x7F | 0x40 << 8 | 0xC1 << 16);  // 127 -> 63, 64 -> 0, 193 -> 1
-    EXPECT_EQ(s.screen.palette[200], (Rgb{255, 0, 4}));
-    PALETTE_SET(s, 256 + 5, 63u << 8);  // the index is taken modulo 256
-    EXPECT_EQ(s.screen.palette[5], (Rgb{0, 255, 0}));
-    EXPECT_EQ(s.screen.palette_serial, before + 5);
-}
-
-TEST_F(ScreenOpsTest, OpenGivesTheDefaultPaletteAndABlankGrid) {
-    EXPECT_TRUE(platform.screen_open);
-    EXPECT_TRUE(s.screen.open);
-    EXPECT_EQ(s.screen.palette[1], (Rgb{0, 0, 170}));
-    EXPECT_EQ(s.screen.palette[8], (Rgb{85, 85, 85}));
-    EXPECT_EQ(s.screen.palette[13], (Rgb{255, 85, 255}));
-    EXPECT_EQ(s.screen.palette[31], (Rgb{255, 255, 255}));
-    EXPECT_EQ(s.screen.palette[40], (Rgb{255, 0, 0}));
-    EXPECT_EQ(error_of([&] { SCREEN_OPEN(s, 12); }), ERR_ILLEGAL_FUNCTION_CALL);
-    EXPECT_EQ(error_of([&] { TEXT_GRID(s, 80, 25); }), ERR_ILLEGAL_FUNCTION_CALL);
-}
-
-TEST_F(ScreenOpsTest, ColourClearAndBoxFill) {
+// Glyph cells are opaque: every pixel is the text colour or 0, as the reference shapes say.
+TEST_F(ScreenFixture, GlyphsMatchTheReferenceShapesPixelByPixel) {
+    const uint8_t shapes[3][8] = {{0x18, 0x3C, 0x7E, 0x18, 0x18, 0x18, 0x18, 0x00},   // up arrow (24)
+                                  {0x10, 0x38, 0x7C, 0xFE, 0x7C, 0x38, 0x10, 0x00},   // diamond (4)
+                                  {0x30, 0x78, 0xCC, 0xCC, 0xFC, 0xCC, 0xCC, 0x00}};  // A
+    s.screen.pixels.fill(77);
     TEXT_COLOR(s, 256 + 9);
-    EXPECT_EQ(s.screen.fg, 9);
-    TEXT_COLOR(s, -1);
-    EXPECT_EQ(s.screen.fg, 255);
-    fill_screen(3);
-    TEXT_LOCATE(s, 4, 4);
-    SCREEN_CLEAR(s);
-    EXPECT_EQ(s.screen.at(319, 199), 0);
-    EXPECT_EQ(s.screen.row, 1);
-    EXPECT_EQ(s.screen.col, 1);
-    BOX_FILL(s, 3, 2, -5, -5, 300);  // corners in any order, clipped, colour mod 256
-    EXPECT_EQ(s.screen.at(0, 0), 44);
-    EXPECT_EQ(s.screen.at(3, 2), 44);
-    EXPECT_EQ(s.screen.at(4, 2), 0);
-    EXPECT_EQ(s.screen.at(3, 3), 0);
-    BOX_FILL(s, 318, 198, 400, 400, 7);
-    EXPECT_EQ(s.screen.at(319, 199), 7);
+    TEXT_LOCATE(s, 6, 37);
+    TEXT_PRINT(s, std::string("\x18\x04", 2) + "A");
+    for (int k = 0; k < 3; ++k)
+        for (int i = 0; i < 64; ++i)
+            EXPECT_EQ(px(288 + k * 8 + i % 8, 40 + i / 8), shapes[k][i / 8] & (0x80 >> i % 8) ? 9 : 0) << k << " " << i;
+    EXPECT_EQ(px(287, 40), 77);
 }
 
-struct RecordingPlatform : FakePlatform {
-    bool quit = false;
-    int mx = -1, my = -1;
-    bool shown = false;
-    void set_mouse(int x, int y, bool show) override { mx = x, my = y, shown = show; }
-    bool quit_requested() override { return quit; }
+struct StatusTest : ScreenFixture {
+    StatusTest() {
+        const int32_t dx[] = {0, 0, 1, 0, -1}, dy[] = {0, -1, 0, 1, 0};
+        for (int d = 0; d <= 4; ++d) s.D(d) = {dx[d], dy[d]}, s.A_S(d) = std::string(1, "\x04\x18\x1A\x19\x1B"[d]);
+        s.P2_S = "World", s.NM_S = "Hero", s.VX2 = 12, s.VY2 = 7;
+    }
+    std::string row(int r, int len) { return screen_text(s, r, 33, len); }
 };
 
-TEST(KeyPollTest, QueueOrderExtendedKeysAndWindowClose) {
-    TempDir dir;
-    RecordingPlatform platform;
-    State s;
-    init_state(s, dir.path(), platform);
-    SCREEN_OPEN(s, 13);
-    EXPECT_EQ(KEY_POLL(s), "");
-    platform.pending = {"a", std::string("\0H", 2)};
-    EXPECT_EQ(KEY_POLL(s), "a");
-    EXPECT_EQ(KEY_POLL(s), std::string("\0H", 2));
-    EXPECT_EQ(platform.polls, 3);
-    platform.quit = true;
-    platform.pending = {"b"};
-    EXPECT_EQ(KEY_POLL(s), "\x1b");
+TEST_F(StatusTest, RowsAndTheirColours) {
+    struct Case { std::function<void()> set; int row; std::string text; int fg = -1, col = 33; };  // fg -1: not checked
+    const Case cases[] = {
+        {[&] { s.GC = 1; }, 2, "TaLoVeX", 13}, {[&] { s.GC = 4; }, 2, "tAlOvEx", 5}, {{}, 3, "World", 11},
+        {{}, 5, "Hero", 15}, {{}, 16, "x: 12 "}, {{}, 17, "y: 7 "},
+        {[&] { s.TIMH = 0, s.TIMM = 5, s.TIMD = 364; }, 10, "01:05am"}, {{}, 9, "Day 365"},
+        {[&] { s.TIMH = 11, s.TIMM = 0, s.TIMD = 365; }, 10, "12:00am"}, {{}, 9, "Day 001"},
+        {[&] { s.TIMH = 12, s.TIMM = 59, s.TIMD = 1; }, 10, "01:59pm"}, {{}, 9, "Day 002"},
+        {[&] { s.TIMH = 23, s.TIMM = 30, s.TIMD = 0; }, 10, "12:30pm"}, {{}, 9, "Day 001"},
+        {[&] { s.GE = 3; }, 7, "Arm: 3 ", 8, 38}, {[&] { s.GE = 4; }, 7, "Arm: 4 ", 15, 38}, {{}, 7, "Arm:", 15},
+        // The facing arrow and the three layers of the cell in front; facing 0 reads the player's own cell.
+        {[&] { s.D2 = 1, s.GR(0, -1) = 7, s.CR(0, -1) = 12, s.CS(0, -1) = 255; }, 6, "Aim:\x18", 9, 37},
+        {{}, 12, "gr:007"}, {{}, 13, "cr:012"}, {{}, 14, "cs:255"},
+        {[&] { s.D2 = 0, s.P = 1, s.GR(0, 0) = 1, s.CR(0, 0) = 1, s.CS(0, 0) = 0; }, 6, "Aim:\x04", 1, 37},
+        {{}, 12, "gr:001"}, {{}, 13, "cr:001"}, {{}, 14, "cs:000"},
+    };
+    for (const Case& c : cases) {
+        if (c.set) c.set();
+        status_display(s);
+        EXPECT_EQ(row(c.row, int(c.text.size())), c.text);
+        EXPECT_EQ(c.fg < 0 ? c.fg : cell_fg(s, c.row, c.col), c.fg) << c.text;
+    }
+}
 
-    MOUSE_SET(s, 1, 1, 1);
-    EXPECT_EQ(platform.mx, 1);
-    EXPECT_TRUE(platform.shown);
-    MOUSE_SET(s, -4, 500, 0);
-    EXPECT_EQ(platform.mx, 0);
-    EXPECT_EQ(platform.my, 199);
-    EXPECT_FALSE(platform.shown);
+// PALETTE_SET scales six-bit levels to 0..255, ignores other bits and takes the index modulo 256.
+TEST_F(StatusTest, PaletteSetPaletteFileAndGradient) {
+    struct Case { int index; uint32_t value; int entry; Rgb rgb; };
+    const Case cases[] = {{200, 63, 200, {255, 0, 0}}, {200, 63u << 16, 200, {0, 0, 255}},
+                          {200, 0xFF000000u | 31u << 8, 200, {0, 125, 0}},
+                          {200, 0x7F | 0x40 << 8 | 0xC1 << 16, 200, {255, 0, 4}}, {256 + 5, 63u << 8, 5, {0, 255, 0}}};
+    const uint32_t serial = s.screen.palette_serial;
+    for (const Case& c : cases) {
+        PALETTE_SET(s, c.index, c.value);
+        EXPECT_EQ(s.screen.palette[size_t(c.entry)], c.rgb) << c.value;
+    }
+    EXPECT_EQ(s.screen.palette_serial, serial + 5);
+    EXPECT_EQ(s.screen.palette[13], (Rgb{255, 85, 255}));  // the default palette elsewhere
+    const Rgb gradient[16] = {{12, 64, 0},   {28, 72, 0},   {44, 80, 0},   {60, 89, 0},   {76, 97, 0},   {93, 105, 0},
+                              {109, 113, 0}, {125, 121, 0}, {141, 129, 0}, {157, 137, 0}, {174, 145, 0}, {190, 153, 0},
+                              {206, 161, 0}, {222, 170, 0}, {238, 178, 0}, {255, 186, 0}};
+    std::string pal = "63,0,0\r\n0,0,63\r\n64,65,0\r\n";  // entries 175 on; levels wrap at 64
+    for (int i = 178; i <= 255; ++i) pal += "10,20,30\r\n";
+    put("tlvx_w05.pal", pal);
+    EXPECT_EQ(error_of([&] { load_palette_file(s); }), 0);
+    for (int k = 0; k < 16; ++k) EXPECT_EQ(s.screen.palette[size_t(223 + k)], gradient[k]) << k;
+    EXPECT_EQ(s.screen.palette[175], (Rgb{0, 0, 255}));
+    EXPECT_EQ(s.screen.palette[177], (Rgb{0, 4, 0}));
+    EXPECT_EQ(s.screen.palette[255], (Rgb{121, 80, 40}));
+    EXPECT_EQ(s.screen.palette[174], kVgaDefaultPalette[174]);
+}
 
-    SCREEN_CLOSE(s);
-    EXPECT_FALSE(platform.screen_open);
-    EXPECT_FALSE(s.screen.open);
-    EXPECT_EQ(s.screen.text_cols, 80);
-    EXPECT_EQ(s.screen.bg, 1);
-    EXPECT_EQ(error_of([&] { blit_image(s, 0, 0, "pset"); }), ERR_ILLEGAL_FUNCTION_CALL);
+// Entries 239..242 hold four shades; the one holding shade 0 moves on every quarter second.
+TEST_F(StatusTest, RotationShadesAndPhases) {
+    const Rgb shade[4] = {{0, 0, 255}, {32, 64, 255}, {64, 129, 255}, {97, 194, 255}};
+    const double cases[][2] = {{100.0, 0}, {100.25, 1}, {100.125, 0}, {100.375, 2}, {100.5, 2}, {100.75, 3}};
+    for (auto& c : cases) {
+        platform.now = c[0];
+        colour_rotation(s);
+        for (int k = 0; k < 4; ++k)
+            EXPECT_EQ(s.screen.palette[size_t(239 + (int(c[1]) + k) % 4)], shade[k]) << c[0] << " k " << k;
+    }
 }
 
 }  // namespace

@@ -1,79 +1,117 @@
+// The headless platform, the PNG writer and the window's scaling arithmetic.
 #include <gtest/gtest.h>
+#include <png.h>
+
+#include <filesystem>
+#include <set>
 
 #include "platform/headless/headless_platform.hpp"
+#include "platform/headless/key_script.hpp"
+#include "platform/png/png_writer.hpp"
+#include "platform/sdl/picture_rect.hpp"
+#include "support/test_support.hpp"
 
 using namespace tlvx;
 
 namespace {
-// Everything waiting in the queue, oldest first, as one string.
-std::string drain(KeyQueue& q) {
-    std::string all;
-    while (!q.empty()) all += q.pop();
-    return all;
+// A PNG read back through libpng as 8-bit RGB (Rgb is 3 bytes): width, height and the pixels.
+std::tuple<int, int, std::vector<Rgb>> read_png(const std::string& path) {
+    png_image img{};
+    img.version = PNG_IMAGE_VERSION;
+    std::vector<Rgb> px;
+    if (png_image_begin_read_from_file(&img, path.c_str())) {
+        img.format = PNG_FORMAT_RGB;
+        px.resize(img.width * img.height);
+        if (!png_image_finish_read(&img, nullptr, px.data(), 0, nullptr)) px.clear();
+    }
+    return {int(img.width), int(img.height), px};
+}
+std::set<std::string> names_in(const std::string& dir) {
+    std::set<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(dir)) names.insert(e.path().filename().string());
+    return names;
 }
 }  // namespace
 
 TEST(Headless, ClockReadsStartThenStepsPerPass) {
     HeadlessPlatform p({}, 1000.0, 0.01);
     EXPECT_EQ(p.time(), 1000.0);
-    EXPECT_EQ(p.time(), 1000.0);  // every reading of start-up is the same
     p.begin_pass(1);
     EXPECT_DOUBLE_EQ(p.time(), 1000.01);
     p.begin_pass(250);
     EXPECT_DOUBLE_EQ(p.time(), 1002.5);
-    EXPECT_DOUBLE_EQ(p.time(), 1002.5);
-
-    HeadlessPlatform slow({}, 5.5, 0.25);
-    slow.begin_pass(3);
-    EXPECT_DOUBLE_EQ(slow.time(), 6.25);
+    EXPECT_DOUBLE_EQ(p.time(), 1002.5);  // steady within a pass
 }
 
-TEST(Headless, KeysArriveForTheirPassInScriptOrder) {
+// Keys arrive for their pass in script order. In a pause a key already waiting ends it, or else the next
+// scripted key comes at once; with none left the run stops.
+TEST(Headless, KeysByPassAndPause) {
+    HeadlessPlatform p(parse_key_script("3 b\n1 a\n3 c\n6 e\n5 d\n9 p\n9 y\n12 x\n15 z\n"), 0, 1);
     Screen screen;
     KeyQueue q;
-    // Passes out of order in the script: keys of one pass keep their order.
-    HeadlessPlatform p({{3, "b"}, {1, "a"}, {3, "c"}, {6, "e"}, {5, "d"}}, 0, 1);
-    p.poll(screen, q, false);  // start-up: nothing is due
-    EXPECT_TRUE(q.empty());
-    p.begin_pass(1);
-    p.poll(screen, q, false);
-    p.poll(screen, q, false);  // a second poll in the pass hands nothing twice
-    EXPECT_EQ(drain(q), "a");
-    p.begin_pass(2);
-    p.poll(screen, q, false);
-    EXPECT_TRUE(q.empty());
-    p.begin_pass(3);
-    p.poll(screen, q, false);
-    EXPECT_EQ(drain(q), "bc");
-    // Passes skipped over: every key due by now arrives.
-    p.begin_pass(7);
-    p.poll(screen, q, false);
-    EXPECT_EQ(drain(q), "de");
+    auto poll = [&](bool paused, int take = 9) {
+        p.poll(screen, q, paused);
+        std::string got;
+        while (take-- > 0 && !q.empty()) got += q.pop();
+        return got;
+    };
+    const std::tuple<int64_t, bool, int, std::string> steps[] = {  // begin pass (0: none), paused, keys taken
+        {0, false, 9, ""},   {1, false, 9, "a"}, {0, false, 9, ""},  {2, false, 9, ""},
+        {3, false, 9, "bc"}, {7, false, 9, "de"}, {9, false, 1, "p"}, {0, true, 9, "y"},
+        {0, true, 9, "x"},   {12, false, 9, ""},  {0, true, 9, "z"}};
+    for (const auto& [pass, paused, take, keys] : steps) {
+        if (pass) p.begin_pass(pass);
+        EXPECT_EQ(poll(paused, take), keys) << pass << (paused ? " paused" : "");
+    }
     EXPECT_EQ(p.keys_left(), 0u);
+    EXPECT_THROW(poll(true), StopRun);
+    EXPECT_EQ(poll(false), "");
 }
 
-TEST(Headless, PauseTakesTheNextKeyAtOnceThenStops) {
-    Screen screen;
-    KeyQueue q;
-    HeadlessPlatform p({{1, "p"}, {1, "y"}, {9, "x"}, {12, "z"}}, 0, 1);
-    p.begin_pass(1);
-    p.poll(screen, q, false);
-    EXPECT_EQ(q.pop(), "p");
-    // A key already waiting ends the pause; nothing more is handed over.
-    p.poll(screen, q, true);
-    EXPECT_EQ(drain(q), "y");
-    // None waiting: the next scripted key comes at once, whatever its pass.
-    p.poll(screen, q, true);
-    EXPECT_EQ(drain(q), "x");
-    EXPECT_EQ(p.keys_left(), 1u);
-    // A key handed over early is not handed over again when its pass comes.
-    p.begin_pass(9);
-    p.poll(screen, q, false);
-    EXPECT_TRUE(q.empty());
-    p.poll(screen, q, true);
-    EXPECT_EQ(drain(q), "z");
-    EXPECT_THROW(p.poll(screen, q, true), StopRun);
-    // Outside the pause an empty script just reads no key.
-    EXPECT_NO_THROW(p.poll(screen, q, false));
-    EXPECT_TRUE(q.empty());
+// The picture comes back with its palette colours; a failed or abandoned write leaves nothing behind.
+TEST(PngWriter, ReadBackAndNoHalfWrittenFile) {
+    test::TempDir dir;
+    Screen s;
+    for (int i = 0; i < 256; ++i) s.palette[size_t(i)] = {uint8_t(i), uint8_t(255 - i), uint8_t(i * 7)};
+    for (int i = 0; i < kScreenW * kScreenH; ++i) s.at(i % kScreenW, i / kScreenW) = uint8_t(i * 7 + i / kScreenW);
+    test::write_file(dir.file("shot.png"), "old");
+    write_screen_png(s, dir.file("shot.png"));
+    const auto [w, h, px] = read_png(dir.file("shot.png"));
+    ASSERT_EQ(w * 1000 + h, 320200);
+    for (int i = 0; i < kScreenW * kScreenH; ++i)
+        ASSERT_EQ(px[size_t(i)], s.palette[s.at(i % kScreenW, i / kScreenW)]) << i;
+
+    const uint8_t row[6] = {1, 2, 3, 4, 5, 6};
+    test::write_file(dir.file("keep.png"), "old");
+    {
+        PngRowWriter out(dir.file("keep.png"), 2, 3);
+        out.write_row(row);
+        EXPECT_EQ(test::read_file(dir.file("keep.png")), "old");  // untouched until finished
+        try {
+            out.finish();
+            ADD_FAILURE() << "an incomplete picture was finished";
+        } catch (const PngError& e) {
+            EXPECT_NE(std::string(e.what()).find("keep.png\": only 1 of 3 rows"), std::string::npos) << e.what();
+        }
+        PngRowWriter over(dir.file("over.png"), 2, 1);
+        over.write_row(row);
+        EXPECT_THROW(over.write_row(row), PngError);
+    }
+    EXPECT_EQ(test::read_file(dir.file("keep.png")), "old");
+    EXPECT_THROW(write_screen_png(Screen{}, dir.file("no/such/dir/shot.png")), PngError);
+    EXPECT_THROW(PngRowWriter(dir.file("zero.png"), 0, 5), PngError);
+    EXPECT_EQ(names_in(dir.path()), (std::set<std::string>{"keep.png", "shot.png"}));
+}
+
+// The largest whole factor that fits, letterboxed; smaller than one picture: shrunk, aspect kept.
+TEST(WindowScaling, PictureRectAndStartScale) {
+    EXPECT_EQ(picture_rect(960, 600, false), (PictureRect{0, 0, 960, 600}));
+    EXPECT_EQ(picture_rect(1000, 700, false), (PictureRect{20, 50, 960, 600}));
+    EXPECT_EQ(picture_rect(1920, 1080, false), (PictureRect{160, 40, 1600, 1000}));
+    EXPECT_EQ(picture_rect(959, 600, false), (PictureRect{159, 100, 640, 400}));
+    EXPECT_EQ(picture_rect(960, 720, true), (PictureRect{0, 0, 960, 720}));  // 4:3 is 320 by 240
+    EXPECT_EQ(picture_rect(960, 600, true), (PictureRect{160, 60, 640, 480}));
+    EXPECT_EQ(picture_rect(160, 200, false), (PictureRect{0, 50, 160, 100}));
+    for (auto [w, h, k] : {std::tuple{1920, 1050, 3}, {960, 600, 3}, {800, 560, 2}, {300, 150, 1}})
+        EXPECT_EQ(start_scale(w, h), k) << w << "x" << h;
 }

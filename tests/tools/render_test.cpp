@@ -12,157 +12,106 @@ using namespace tlvx::tools;
 
 namespace {
 
-// The game's view (the 168x168 pixels of the 7x7 cells) after one pass,
-// against a render of the same cells.
-void expect_render_matches_view(const std::string& dir) {
-    test::StartedGame g(dir);
-    State& s = *g.s;
-    ASSERT_FALSE(run_pass(s));
-    RenderOptions o;
-    o.dir = dir;
-    o.out = dir + "/view.png";
-    o.region = CellRegion{s.VX2 - 3, s.VY2 - 3, 7, 7};
-    o.frame = s.GC;
-    render_world(o);
-    test::RgbPicture p = test::read_png_rgb(o.out);
-    ASSERT_EQ(p.w, 168);
-    ASSERT_EQ(p.h, 168);
-    int differ = 0;
-    for (int y = 0; y < 168; ++y)
-        for (int x = 0; x < 168; ++x)
-            if (!(p.at(x, y) == s.screen.palette[s.screen.at(x, y)]) && differ++ < 5)
-                ADD_FAILURE() << "pixel (" << x << ", " << y << "): index " << int(s.screen.at(x, y));
-    EXPECT_EQ(differ, 0);
+// Renders `region` of the world in `dir`, or the whole map.
+test::RgbPicture render(const std::string& dir, std::optional<CellRegion> region = {}, int32_t frame = 1) {
+    render_world({.dir = dir, .out = dir + "/r.png", .region = region, .frame = frame});
+    return test::read_png_rgb(dir + "/r.png");
+}
+
+// How many pixels of `part` differ from `whole` at offset (dx, dy).
+int differ(const test::RgbPicture& part, const test::RgbPicture& whole, int dx, int dy) {
+    int n = 0;
+    for (int y = 0; y < part.h; ++y)
+        for (int x = 0; x < part.w; ++x) n += !(part.at(x, y) == whole.at(dx + x, dy + y));
+    return n;
+}
+
+// A fixture world with objects larger (40) and smaller (10) than a cell, layered with creatures.
+void write_layered_world(const std::string& dir, std::function<uint8_t(int c, int r)> structures) {
+    test::FixtureWorld w;
+    w.ground = [](int c, int r) { return uint8_t(1 + (c + 2 * r) % 5); };
+    for (int size : {40, 10}) {
+        test::FixtureWorld::Obj o;
+        o.size = size;
+        for (int f = 0; f < 4; ++f) o.frames[f] = "ob" + std::to_string(size) + std::to_string(f + 1) + ".pic";
+        w.objects.push_back(o);  // values 7 and 8
+    }
+    w.structures = structures;
+    w.creatures = [](int c, int r) {
+        return uint8_t(c == 10 && r == 8 ? 1 : (c == 12 && r == 9) || (c == 9 && r == 7) || (c == 8 && r == 9) ? 2 : 0);
+    };
+    w.write(dir);
 }
 
 }  // namespace
 
-TEST(Render, RegionMatchesTheGamesViewOfTheDemoWorld) {
-    test::TempDir dir;
-    write_demo_world(dir.path(), false);
-    expect_render_matches_view(dir.path());
+// The game's 7x7 view after a pass matches a render of the same cells pixel for pixel.
+TEST(Render, RegionMatchesTheGamesView) {
+    for (bool demo : {true, false}) {
+        test::TempDir dir;
+        if (demo)
+            write_demo_world(dir.path(), false);
+        else  // a big object under the creature beside it (7), a roof over one (5), never drawn (6), small (8)
+            write_layered_world(dir.path(), [](int c, int r) {
+                const int at = c * 100 + r;
+                return uint8_t(at == 1109 ? 7 : at == 907 ? 5 : at == 809 ? 6 : at == 1010 ? 8 : 0);
+            });
+        test::StartedGame g(dir.path());
+        State& s = *g.s;
+        ASSERT_FALSE(run_pass(s));
+        const test::RgbPicture p = render(dir.path(), CellRegion{s.VX2 - 3, s.VY2 - 3, 7, 7}, s.GC);
+        test::RgbPicture view{168, 168, {}};
+        for (int i = 0; i < 168 * 168; ++i) view.px.push_back(s.screen.palette[s.screen.at(i % 168, i / 168)]);
+        ASSERT_EQ(p.w * 1000 + p.h, 168168);
+        EXPECT_EQ(differ(p, view, 0, 0), 0) << (demo ? "demo world" : "layered objects");
+    }
 }
 
-TEST(Render, OverlappingAndLayeredObjectsMatchTheGame) {
-    test::TempDir dir;
-    test::FixtureWorld w;
-    w.ground = [](int c, int r) { return static_cast<uint8_t>(1 + (c + 2 * r) % 5); };
-    test::FixtureWorld::Obj big;
-    for (int f = 0; f < 4; ++f) big.frames[f] = "bigo" + std::to_string(f + 1) + ".pic";
-    big.size = 40;  // 8 pixels over every side of its cell
-    test::FixtureWorld::Obj small = big;
-    for (int f = 0; f < 4; ++f) small.frames[f] = "smal" + std::to_string(f + 1) + ".pic";
-    small.size = 10;
-    w.objects.push_back(big);    // 7
-    w.objects.push_back(small);  // 8
-    w.structures = [](int c, int r) {
-        if (c == 11 && r == 9) return uint8_t{7};   // big, under the creature beside it
-        if (c == 9 && r == 7) return uint8_t{5};    // roof over a creature
-        if (c == 8 && r == 9) return uint8_t{6};    // never drawn
-        if (c == 10 && r == 10) return uint8_t{8};  // small, centred
-        return uint8_t{0};
-    };
-    w.creatures = [](int c, int r) {
-        if (c == 10 && r == 8) return uint8_t{1};
-        if ((c == 12 && r == 9) || (c == 9 && r == 7) || (c == 8 && r == 9)) return uint8_t{2};
-        return uint8_t{0};
-    };
-    w.write(dir.path());
-    expect_render_matches_view(dir.path());
-}
-
+// Regions drawn alone match the whole map: the windows and bands it is drawn in join without seams, and
+// a big picture at (14, 9), where the second window and band start, reaches back over both edges.
 TEST(Render, WindowsAndBandsJoinWithoutSeams) {
-    test::TempDir dir;
-    write_demo_world(dir.path(), false);
-    RenderOptions whole;
-    whole.dir = dir.path();
-    whole.out = dir.file("whole.png");
-    render_world(whole);
-    RenderOptions part = whole;
-    part.out = dir.file("part.png");
-    part.region = CellRegion{20, 11, 27, 19};
-    render_world(part);
-    test::RgbPicture a = test::read_png_rgb(whole.out), b = test::read_png_rgb(part.out);
-    ASSERT_EQ(a.w, 80 * 24);
-    ASSERT_EQ(a.h, 60 * 24);
+    test::TempDir demo, layered;
+    write_demo_world(demo.path(), false);
+    const test::RgbPicture a = render(demo.path()), b = render(demo.path(), CellRegion{20, 11, 27, 19});
+    ASSERT_EQ(a.w * 10000 + a.h, 80 * 24 * 10000 + 60 * 24);
     ASSERT_EQ(b.w, 27 * 24);
-    int differ = 0;
-    for (int y = 0; y < b.h; ++y)
-        for (int x = 0; x < b.w; ++x) differ += !(b.at(x, y) == a.at(19 * 24 + x, 10 * 24 + y));
-    EXPECT_EQ(differ, 0);
+    EXPECT_EQ(differ(b, a, 19 * 24, 10 * 24), 0);
+    write_layered_world(layered.path(), [](int c, int r) { return uint8_t(c == 14 && r == 9 ? 7 : 0); });
+    const test::RgbPicture w = render(layered.path()), part = render(layered.path(), CellRegion{10, 5, 10, 7});
+    EXPECT_EQ(differ(part, w, 9 * 24, 4 * 24), 0);
+    EXPECT_NE(w.at(13 * 24 - 4, 8 * 24 + 12), w.at(13 * 24 - 12, 8 * 24 + 12));  // the overhang left
+    EXPECT_NE(w.at(13 * 24 + 12, 8 * 24 - 4), w.at(13 * 24 + 12, 8 * 24 - 12));  // and above
 }
 
-TEST(Render, OverhangsReachAcrossWindowAndBandEdges) {
-    // The whole map is drawn in windows of 13 x 8 cells; cell (14, 9) starts
-    // both the second window and the second band, and its big picture reaches
-    // back into cells drawn with the first ones.
-    test::TempDir dir;
-    test::FixtureWorld w;
-    w.ground = [](int c, int r) { return static_cast<uint8_t>(1 + (c + 2 * r) % 5); };
-    test::FixtureWorld::Obj big;
-    for (int f = 0; f < 4; ++f) big.frames[f] = "bigo" + std::to_string(f + 1) + ".pic";
-    big.size = 40;
-    w.objects.push_back(big);  // 7
-    w.structures = [](int c, int r) { return uint8_t(c == 14 && r == 9 ? 7 : 0); };
-    w.write(dir.path());
-    RenderOptions whole;
-    whole.dir = dir.path();
-    whole.out = dir.file("whole.png");
-    render_world(whole);
-    RenderOptions part = whole;
-    part.out = dir.file("part.png");
-    part.region = CellRegion{10, 5, 10, 7};  // one window, one band
-    render_world(part);
-    test::RgbPicture a = test::read_png_rgb(whole.out), b = test::read_png_rgb(part.out);
-    int differ = 0;
-    for (int y = 0; y < b.h; ++y)
-        for (int x = 0; x < b.w; ++x) differ += !(b.at(x, y) == a.at(9 * 24 + x, 4 * 24 + y));
-    EXPECT_EQ(differ, 0);
-    // The overhang into the cell on the left and the one above is there.
-    EXPECT_NE(a.at(13 * 24 - 4, 8 * 24 + 12), a.at(13 * 24 - 12, 8 * 24 + 12));
-    EXPECT_NE(a.at(13 * 24 + 12, 8 * 24 - 4), a.at(13 * 24 + 12, 8 * 24 - 12));
-}
-
+// Too large a picture is refused with a hint and nothing written; a failing cell is named.
 TEST(Render, RefusesOversizedPicturesAndNamesTheCellThatFails) {
     test::TempDir dir;
-    NewMapOptions n;
-    n.dir = dir.path();
-    n.w = 2000;
-    n.h = 30;
-    new_map(n);
-    RenderOptions o;
-    o.dir = dir.path();
-    o.out = dir.file("map.png");
-    try {
-        render_world(o);
-        ADD_FAILURE() << "a 48000 pixel wide picture was not refused";
-    } catch (const ToolError& e) {
-        EXPECT_NE(std::string(e.what()).find("--region"), std::string::npos) << e.what();
-    }
-    EXPECT_FALSE(std::filesystem::exists(o.out));
-
-    o.region = CellRegion{990, 10, 20, 10};
-    render_world(o);
-    EXPECT_EQ(test::read_png_rgb(o.out).w, 480);
-
+    new_map({.dir = dir.path(), .w = 2000, .h = 30, .fill = {}});
+    auto error_of = [&](std::optional<CellRegion> region) {
+        try {
+            render(dir.path(), region);
+        } catch (const ToolError& e) {
+            return std::string(e.what());
+        }
+        return std::string();
+    };
+    EXPECT_NE(error_of({}).find("--region"), std::string::npos);
+    EXPECT_FALSE(std::filesystem::exists(dir.file("r.png")));
+    EXPECT_EQ(error_of(CellRegion{990, 10, 20, 10}), "");
+    EXPECT_EQ(test::read_png_rgb(dir.file("r.png")).w, 480);
     std::filesystem::remove(dir.file("hero_wk1.pcv"));
-    try {
-        render_world(o);
-        ADD_FAILURE() << "a missing picture was not reported";
-    } catch (const ToolError& e) {
-        EXPECT_NE(std::string(e.what()).find("cell (1000, 15)"), std::string::npos) << e.what();
-        EXPECT_NE(std::string(e.what()).find("file not found"), std::string::npos) << e.what();
-    }
+    const std::string e = error_of(CellRegion{990, 10, 20, 10});
+    EXPECT_TRUE(e.find("cell (1000, 15)") != e.npos && e.find("file not found") != e.npos) << e;
 }
 
 TEST(Render, ToolWritesTheRequestedRegion) {
     test::TempDir dir;
     ASSERT_EQ(test::run_tool("demo '" + dir.path() + "'").status, 0);
-    test::ToolRun r = test::run_tool("render '" + dir.path() + "' '" + dir.file("r.png") + "' --region 5,6,3,2 --frame 3");
+    const test::ToolRun r =
+        test::run_tool("render '" + dir.path() + "' '" + dir.file("r.png") + "' --region 5,6,3,2 --frame 3");
     ASSERT_EQ(r.status, 0) << r.output;
-    test::RgbPicture p = test::read_png_rgb(dir.file("r.png"));
-    EXPECT_EQ(p.w, 72);
-    EXPECT_EQ(p.h, 48);
+    const test::RgbPicture p = test::read_png_rgb(dir.file("r.png"));
+    EXPECT_EQ(p.w * 1000 + p.h, 72048);
     EXPECT_NE(test::run_tool("render '" + dir.path() + "' x.png --region 79,1,5,5").status, 0);
     EXPECT_NE(test::run_tool("render '" + dir.path() + "' x.png --frame 5").status, 0);
 }
