@@ -3,6 +3,8 @@
 #include <SDL.h>
 #include <pthread.h>
 #include <signal.h>
+#include <sys/resource.h>
+#include <unistd.h>
 #include <time.h>
 
 #include <chrono>
@@ -148,6 +150,9 @@ void SdlPlatform::window_main(std::promise<std::string> opened) {
     sigaddset(&stop_signals, SIGINT);
     sigaddset(&stop_signals, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &stop_signals, nullptr);
+    // On a busy machine the passes come first: the window thread, and the
+    // renderer's helper threads it starts, yield the processor to them.
+    setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), 10);
 
     const std::string failure = open_window();
     if (!failure.empty()) {

@@ -10,7 +10,8 @@
 // Every SDL call runs on a window thread of its own, started by open_screen()
 // and ended by close_screen(): it pumps the events, about once a millisecond,
 // and presents the frames the key poll hands over, about 60 a second. So the
-// passes never wait for the window system, however slow presenting is.
+// passes never wait for the window system, however slow presenting is; on a
+// machine with no processor to spare, the window thread yields to the passes.
 #include <array>
 #include <atomic>
 #include <condition_variable>
