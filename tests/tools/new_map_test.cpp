@@ -32,7 +32,7 @@ TEST(NewMap, LargestMapIsQuickSparseAndPlayable) {
     test::StartedGame g(dir.path());
     State& s = *g.s;
     EXPECT_EQ(s.WX, 65535);
-    EXPECT_EQ(s.VX2 * 100000 + s.VY2, r.start_x * 100000 + r.start_y);
+    EXPECT_EQ(std::make_pair(s.VX2, s.VY2), std::make_pair(r.start_x, r.start_y));
     EXPECT_FALSE(run_pass(s));
     EXPECT_EQ(s.CR(0, 0), object::Hero);
     EXPECT_EQ(s.GR(3, 3), ground::Grass);  // the clearing around the start
