@@ -120,7 +120,7 @@ void read_layers(const json& map, MapPlan& plan) {
             if (name != kLayers[k].name) continue;
             LayerPlan& lp = plan.layers[k];
             const std::string where = "layer " + name + " of " + plan.in;
-            if (lp.spec) throw ToolError(plan.in + " has two layers named " + name);
+            if (lp.kind) throw ToolError(plan.in + " has two layers named " + name);
             if (l.value("type", std::string()) != "tilelayer") throw ToolError(where + " is not a tile layer");
             if (l.contains("chunks"))
                 throw ToolError(where + " is stored in chunks, as in an infinite map; tlvx maps have a fixed size");
@@ -137,14 +137,14 @@ void read_layers(const json& map, MapPlan& plan) {
                                         "tile layer format to Base64 (zlib compressed) or CSV and save again");
             if (encoding == "base64" && !compression.empty() && compression != "zlib" && compression != "gzip")
                 throw ToolError(where + " is compressed as \"" + compression + "\"; zlib and gzip are read");
-            lp.spec = &kLayers[k];
+            lp.kind = &kLayers[k];
             lp.index = static_cast<int64_t>(i);
             lp.base64 = encoding == "base64";
             lp.compressed = lp.base64 && !compression.empty();
         }
     }
     for (size_t k = 0; k < 3; ++k)
-        if (!plan.layers[k].spec)
+        if (!plan.layers[k].kind)
             throw ToolError(plan.in + " has no tile layer named " + kLayers[k].name +
                             " (the map needs the layers ground, structures and creatures)");
 }

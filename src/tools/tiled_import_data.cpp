@@ -46,18 +46,18 @@ public:
         if (g & kFlipBits)
             refuse_cell("a flipped or rotated tile (tile id " + std::to_string(g) +
                         "); tlvx draws tiles only as they are: undo the flip or rotation in Tiled");
-        const GidRange& r = layer_.spec->objects ? plan_.objects : plan_.ground;
+        const GidRange& r = layer_.kind->objects ? plan_.objects : plan_.ground;
         if (g >= r.first && g < r.end) {
             out_.cell(static_cast<uint8_t>(g - r.first));
-        } else if (g == 0 && layer_.spec->objects) {
+        } else if (g == 0 && layer_.kind->objects) {
             out_.cell(0);
         } else if (g == 0) {
             refuse_cell("no tile; every ground cell needs a tile of the ground tileset");
         } else {
             refuse_cell("tile id " + std::to_string(g) + ", which is not a tile of the " +
-                        (layer_.spec->objects ? kObjectsTileset : kGroundTileset) + " tileset");
+                        (layer_.kind->objects ? kObjectsTileset : kGroundTileset) + " tileset");
         }
-        if (out_.cells() % plan_.w == 0) progress_.step(layer_.spec->name);
+        if (out_.cells() % plan_.w == 0) progress_.step(layer_.kind->name);
     }
     // The ids as little-endian 32-bit numbers, in pieces of any size.
     void bytes(const uint8_t* d, size_t n) {
@@ -104,7 +104,7 @@ public:
                       " x " + std::to_string(plan_.h) + " needs " + std::to_string(total_));
     }
     [[noreturn]] void malformed(const std::string& what) const {
-        throw ToolError("layer " + std::string(layer_.spec->name) + " of " + plan_.in + " " + what);
+        throw ToolError("layer " + std::string(layer_.kind->name) + " of " + plan_.in + " " + what);
     }
 
 private:
@@ -115,7 +115,7 @@ private:
         const int64_t i = out_.cells();
         const int64_t x = i % plan_.w, y = i / plan_.w;
         throw ToolError("cell (column " + std::to_string(x + 1) + ", row " + std::to_string(y + 1) + ") of layer " +
-                        layer_.spec->name + " (x " + std::to_string(x) + ", y " + std::to_string(y) +
+                        layer_.kind->name + " (x " + std::to_string(x) + ", y " + std::to_string(y) +
                         " in Tiled) holds " + what);
     }
 

@@ -12,7 +12,7 @@ namespace tlvx::tools::tiled {
 
 // Where one of the three layers sits in the map and how its data is coded.
 struct LayerPlan {
-    const LayerSpec* spec = nullptr;
+    const LayerSpec* kind = nullptr;
     int64_t index = -1;       // position in the map's top-level "layers"
     bool base64 = false;      // otherwise CSV: an array of numbers
     bool compressed = false;  // zlib or gzip
