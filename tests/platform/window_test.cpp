@@ -74,7 +74,10 @@ TEST(GameWindow, TypedKeysMoveThePlayerAndEscapeSaves) {
 TEST(GameWindow, SigtermQuitsLikeEscape) {
     if (!have_x()) GTEST_SKIP() << "needs Xvfb and xdotool";
     test::TempDir world;
-    EXPECT_EQ(run_in_world(world, std::string(kWithX) + "start_game\nxdotool key g\nsleep 0.7\nkill $G\nwait $G\n"), 0)
+    EXPECT_EQ(run_in_world(world, std::string(kWithX) + "start_game\nbefore=$(cksum < tlvx_gr2.tmp)\nxdotool key g\n"
+                                  // The step moves the marker in the creature layer: wait for that, then signal.
+                                  "for i in $(seq 300); do [ \"$(cksum < tlvx_gr2.tmp)\" != \"$before\" ] && break; "
+                                  "sleep 0.1; done\nkill $G\nwait $G\n"), 0)
         << test::read_file(world.file("err"));
     EXPECT_EQ(save_field(world, 2), 9);
 }
