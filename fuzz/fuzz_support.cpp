@@ -16,6 +16,12 @@ namespace tlvx::fuzz {
 namespace {
 
 std::string make_scratch() {
+    // fuzz/run names a directory it removes at the end, as a crash or an
+    // interrupted run leaves no chance to remove the scratch directory here.
+    if (const char* given = std::getenv("TLVX_FUZZ_SCRATCH")) {
+        std::string tmpl = std::string(given) + "/XXXXXX";
+        if (::mkdtemp(tmpl.data())) return tmpl;
+    }
     std::string base = "/dev/shm";
     struct stat st {};
     if (::stat(base.c_str(), &st) != 0 || !S_ISDIR(st.st_mode) || ::access(base.c_str(), W_OK) != 0) base = "/tmp";
