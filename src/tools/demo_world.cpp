@@ -6,6 +6,8 @@
 
 #include "tools/demo_art.hpp"
 #include "tools/demo_palette.hpp"
+#include "tools/staged_files.hpp"
+#include "tools/stop_signal.hpp"
 
 namespace tlvx::tools {
 
@@ -187,9 +189,10 @@ int write_demo_world(const std::string& dir, bool force) {
     files.push_back(demo_save_file(map.start_x, map.start_y));
     for (WorldFile& f : layer_files(map)) files.push_back(std::move(f));
 
-    std::error_code ec;
-    std::filesystem::create_directories(dir, ec);
-    if (ec) throw ToolError("cannot create " + dir + ": " + ec.message());
+    // All files go into place together at the end; until then an
+    // interrupted or failed run leaves nothing behind.
+    StagedFiles staged;
+    staged.make_folders(dir);
     if (!force) {
         std::string existing;
         int count = 0;
@@ -199,7 +202,11 @@ int write_demo_world(const std::string& dir, bool force) {
             throw ToolError(dir + " already holds " + std::to_string(count) + " of the demo world's files (" +
                             existing + (count > 5 ? ", ..." : "") + "); use --force to overwrite them");
     }
-    for (const WorldFile& f : files) write_file_bytes(join_path(dir, f.name), f.bytes);
+    for (const WorldFile& f : files) {
+        check_stop();
+        staged.add_bytes(join_path(dir, f.name), f.bytes);
+    }
+    staged.commit();
     return static_cast<int>(files.size());
 }
 

@@ -15,28 +15,28 @@
 #include "shell/state.hpp"
 #include "tools/demo_world.hpp"
 #include "tools/picture_files.hpp"
+#include "tools/staged_files.hpp"
+#include "tools/stop_signal.hpp"
 
 namespace tlvx::tools {
 
 namespace {
 
-// A layer file written in place of `path`: created under a temporary name at
+// A layer file written in place of `path`: a temporary file of `staged` at
 // its full length (a sparse file of zeros), given its header and the regions
-// that hold something else, then renamed over `path`.
+// that hold something else; the staged set renames it over `path`.
 class LayerWriter {
 public:
-    LayerWriter(std::string path, int32_t w, int32_t h) : path_(std::move(path)), tmp_(path_ + ".part"), w_(w) {
-        fd_ = ::open(tmp_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    LayerWriter(StagedFiles& staged, const std::string& path, int32_t w, int32_t h)
+        : tmp_(staged.add(path)), w_(w) {
+        fd_ = ::open(tmp_.c_str(), O_WRONLY | O_CLOEXEC);
         if (fd_ < 0) fail("cannot create");
         if (::ftruncate(fd_, static_cast<off_t>(layer_file_length(w, h))) != 0) fail("cannot size");
         auto header = layer_header(w, h);
         put(0, header.data(), header.size());
     }
     ~LayerWriter() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-            ::unlink(tmp_.c_str());
-        }
+        if (fd_ >= 0) ::close(fd_);
     }
     LayerWriter(const LayerWriter&) = delete;
     LayerWriter& operator=(const LayerWriter&) = delete;
@@ -46,24 +46,17 @@ public:
         std::vector<uint8_t> chunk(static_cast<size_t>(std::min<int64_t>(n, int64_t{1} << 20)), value);
         int64_t offset = c + r * w_ + 3;
         while (n > 0) {
+            check_stop();
             size_t part = static_cast<size_t>(std::min<int64_t>(n, static_cast<int64_t>(chunk.size())));
             put(offset, chunk.data(), part);
             offset += static_cast<int64_t>(part);
             n -= static_cast<int64_t>(part);
         }
     }
-    void commit() {
-        if (::close(fd_) != 0) {
-            fd_ = -1;
-            ::unlink(tmp_.c_str());
-            throw ToolError("cannot write " + tmp_ + ": " + std::strerror(errno));
-        }
+    void close() {
+        const int closed = ::close(fd_);
         fd_ = -1;
-        if (::rename(tmp_.c_str(), path_.c_str()) != 0) {
-            int err = errno;
-            ::unlink(tmp_.c_str());
-            throw ToolError("cannot write " + path_ + ": " + std::strerror(err));
-        }
+        if (closed != 0) throw ToolError("cannot write " + tmp_ + ": " + std::strerror(errno));
     }
 
 private:
@@ -79,7 +72,7 @@ private:
     }
     [[noreturn]] void fail(const char* what) { throw ToolError(std::string(what) + " " + tmp_ + ": " + std::strerror(errno)); }
 
-    std::string path_, tmp_;
+    std::string tmp_;
     int64_t w_;
     int fd_ = -1;
 };
@@ -102,9 +95,10 @@ NewMapResult new_map(const NewMapOptions& opt) {
     if (opt.w < 8 || opt.h < 8 || opt.w > 65535 || opt.h > 65535)
         throw ToolError("a map is 8 to 65535 cells each way");
     if (opt.fill && (*opt.fill < 0 || *opt.fill > 255)) throw ToolError("the fill is a ground value 0 to 255");
-    std::error_code ec;
-    std::filesystem::create_directories(opt.dir, ec);
-    if (ec) throw ToolError("cannot create " + opt.dir + ": " + ec.message());
+    // Everything goes into place at the end, together; until then an
+    // interrupted or failed run leaves the folder as it was.
+    StagedFiles staged;
+    staged.make_folders(opt.dir);
     if (!opt.force)
         for (const char* name : kLayerNames)
             if (path_exists(join_path(opt.dir, name)))
@@ -132,7 +126,7 @@ NewMapResult new_map(const NewMapOptions& opt) {
         }
     } else {
         WorldFile save = demo_save_file(s.VX2, s.VY2);
-        write_file_bytes(join_path(opt.dir, save.name), save.bytes);
+        staged.add_bytes(join_path(opt.dir, save.name), save.bytes);
         result.written.push_back(save.name);
     }
     s.WX = opt.w;
@@ -144,12 +138,12 @@ NewMapResult new_map(const NewMapOptions& opt) {
     for (WorldFile& f : demo_support_files()) {
         if (f.name == std::string(kDemoWorldBase) + ".txt") f.name = world + ".txt";
         if (path_exists(join_path(opt.dir, f.name))) continue;
-        write_file_bytes(join_path(opt.dir, f.name), f.bytes);
+        staged.add_bytes(join_path(opt.dir, f.name), f.bytes);
         result.written.push_back(f.name);
     }
 
     for (int k = 0; k < 5; ++k) {
-        LayerWriter layer(join_path(opt.dir, kLayerNames[k]), opt.w, opt.h);
+        LayerWriter layer(staged, join_path(opt.dir, kLayerNames[k]), opt.w, opt.h);
         if (k == 0 && result.fill != 0) layer.fill_cells(1, 1, cells, static_cast<uint8_t>(result.fill));
         if (k == 0 && result.clearing) {
             const int32_t c0 = std::max(1, result.start_x - kClearingSize / 2);
@@ -158,9 +152,10 @@ NewMapResult new_map(const NewMapOptions& opt) {
             for (int32_t r = r0; r <= r1; ++r) layer.fill_cells(c0, r, c1 - c0 + 1, ground::Grass);
         }
         if (k == 1) layer.fill_cells(result.start_x, result.start_y, 1, object::Hero);
-        layer.commit();
+        layer.close();
         result.written.push_back(kLayerNames[k]);
     }
+    staged.commit();
     return result;
 }
 

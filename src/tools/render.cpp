@@ -15,6 +15,7 @@
 #include "shell/state.hpp"
 #include "tools/demo_world.hpp"
 #include "tools/picture_files.hpp"
+#include "tools/stop_signal.hpp"
 #include "tools/world_load.hpp"
 
 namespace tlvx::tools {
@@ -197,6 +198,7 @@ void render_world(const RenderOptions& opt) {
     const int64_t bands = (reg.h + kWindowRows - 1) / kWindowRows;
 
     for (int64_t b = 0; b < bands; ++b) {
+        check_stop();
         const int64_t br0 = reg.y + b * kWindowRows;
         const int64_t br1 = std::min(br0 + kWindowRows - 1, reg.y + reg.h - 1);
         // Cells above and below whose pictures can reach into the band.

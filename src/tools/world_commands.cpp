@@ -6,6 +6,7 @@
 #include <functional>
 #include <iostream>
 #include <memory>
+#include <optional>
 
 #include "platform/png/png_writer.hpp"
 #include "shell/error.hpp"
@@ -14,15 +15,24 @@
 #include "tools/new_map.hpp"
 #include "tools/picture_files.hpp"
 #include "tools/render.hpp"
+#include "tools/stop_signal.hpp"
 
 namespace tlvx {
 
 namespace {
 
 // Runs a subcommand body; its failures become a message and exit status 1.
-void guarded(const char* command, int& exit_code, const std::function<int()>& body) {
+// A body that writes files runs `stoppable`: SIGINT and SIGTERM are caught
+// and end it with 128 + the signal number (see stop_signal.hpp).
+void guarded(const char* command, int& exit_code, const std::function<int()>& body, bool stoppable = false) {
+    std::optional<tools::StopSignals> stop_signals;
+    if (stoppable) stop_signals.emplace();
     try {
         exit_code = body();
+        if (const int signal = tools::stop_signal(); stoppable && signal != 0)
+            exit_code = tools::report_stop(command, signal, true);
+    } catch (const tools::StopRequested& stop) {
+        exit_code = tools::report_stop(command, stop.signal, false);
     } catch (const tools::ToolError& e) {
         std::cerr << "tlvx-tool " << command << ": " << e.what() << "\n";
         exit_code = 1;
@@ -52,7 +62,7 @@ void add_demo(CLI::App& app, int& exit_code) {
             std::cout << "Wrote the demo world (" << n << " files) to " << a->dir << ".\n"
                       << "Play it with: cd " << a->dir << " && tlvx\n";
             return 0;
-        });
+        }, true);
     });
 }
 
@@ -90,7 +100,7 @@ void add_new(CLI::App& app, int& exit_code) {
                           << " x " << tools::kClearingSize << " cells of grass around the start; "
                           << "--fill N writes N into every cell (one byte a cell on disk).\n";
             return 0;
-        });
+        }, true);
     });
 }
 
@@ -119,7 +129,7 @@ void add_render(CLI::App& app, int& exit_code) {
             }
             tools::render_world(o);
             return 0;
-        });
+        }, true);
     });
 }
 

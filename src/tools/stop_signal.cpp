@@ -1,0 +1,70 @@
+#include "tools/stop_signal.hpp"
+
+#include <csignal>
+#include <cstdio>
+#include <iostream>
+
+namespace tlvx::tools {
+
+namespace {
+
+// The one piece of state outside the tools' own structs: a signal handler
+// can reach nothing else, and may do no more than store a flag of this type.
+volatile std::sig_atomic_t g_stop_signal = 0;
+
+extern "C" void record_stop(int signal) { g_stop_signal = signal; }
+
+sigset_t stop_set() {
+    sigset_t set;
+    sigemptyset(&set);
+    sigaddset(&set, SIGINT);
+    sigaddset(&set, SIGTERM);
+    return set;
+}
+
+}  // namespace
+
+StopSignals::StopSignals() {
+    g_stop_signal = 0;
+    struct sigaction sa {};
+    sa.sa_handler = record_stop;
+    sigemptyset(&sa.sa_mask);
+    // Calls in progress go on; the loops look at the flag between steps.
+    sa.sa_flags = SA_RESTART;
+    sigaction(SIGINT, &sa, &old_int_);
+    sigaction(SIGTERM, &sa, &old_term_);
+}
+
+StopSignals::~StopSignals() {
+    sigaction(SIGINT, &old_int_, nullptr);
+    sigaction(SIGTERM, &old_term_, nullptr);
+}
+
+int stop_signal() { return g_stop_signal; }
+
+void check_stop() {
+    if (const int signal = g_stop_signal) throw StopRequested{signal};
+}
+
+HoldStopSignals::HoldStopSignals() {
+    const sigset_t set = stop_set();
+    sigprocmask(SIG_BLOCK, &set, &old_);
+}
+
+HoldStopSignals::~HoldStopSignals() { sigprocmask(SIG_SETMASK, &old_, nullptr); }
+
+const char* stop_signal_name(int signal) {
+    if (signal == SIGINT) return "SIGINT";
+    if (signal == SIGTERM) return "SIGTERM";
+    return "a signal";
+}
+
+int report_stop(const char* command, int signal, bool finished) {
+    std::cerr << "tlvx-tool " << command << ": stopped by " << stop_signal_name(signal)
+              << (finished ? " after its files were complete and in place"
+                           : "; nothing was changed and the temporary files of this run are removed")
+              << "\n";
+    return 128 + signal;
+}
+
+}  // namespace tlvx::tools
