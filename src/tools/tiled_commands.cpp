@@ -8,6 +8,7 @@
 
 #include "platform/png/png_writer.hpp"
 #include "tools/picture_files.hpp"
+#include "tools/stop_signal.hpp"
 #include "tools/tiled_export.hpp"
 #include "tools/tiled_import.hpp"
 
@@ -15,11 +16,17 @@ namespace tlvx {
 
 namespace {
 
+// Runs a subcommand body with SIGINT and SIGTERM caught; failures become a
+// message and exit status 1, a stop 128 + the signal number.
 template <class Body>
 void guarded(const char* command, int& exit_code, Body&& body) {
+    const tools::StopSignals stop_signals;
     try {
         body();
         exit_code = 0;
+        if (const int signal = tools::stop_signal()) exit_code = tools::report_stop(command, signal, true);
+    } catch (const tools::StopRequested& stop) {
+        exit_code = tools::report_stop(command, stop.signal, false);
     } catch (const tools::ToolError& e) {
         std::cerr << "tlvx-tool " << command << ": " << e.what() << "\n";
         exit_code = 1;
@@ -40,12 +47,28 @@ void add_export(CLI::App& app, int& exit_code) {
     cmd->add_option("DIR", opt->dir, "The world's folder")->required();
     cmd->add_option("OUT", opt->out, "The map file to write (JSON, e.g. world.tmj)")->required();
     cmd->add_flag("--csv", opt->csv, "Write the layers as CSV (default: base64 of zlib-compressed data, smaller)");
-    cmd->callback([opt, &exit_code] {
+    auto region = std::make_shared<std::string>();
+    cmd->add_option("--region", *region,
+                    "Only the cells X,Y,W,H (first column and row from 1, width, height) as a W x H map; its origin "
+                    "goes into the map's properties, so import-tiled puts it back in its place");
+    cmd->callback([opt, region, &exit_code] {
         guarded("export-tiled", exit_code, [&] {
             opt->progress = ::isatty(STDERR_FILENO) != 0;
+            if (!region->empty()) {
+                opt->region = tools::parse_region(*region);
+                if (!opt->region)
+                    throw tools::ToolError("--region wants X,Y,W,H: four whole numbers from 1, e.g. 10,5,40,30");
+            }
             const tools::tiled::ExportResult r = tools::tiled::export_tiled(*opt);
             for (const std::string& w : r.warnings) std::cerr << "tlvx-tool export-tiled: warning: " << w << "\n";
-            std::cout << "Wrote the " << r.w << " x " << r.h << " map to " << opt->out << " with its tilesets.\n";
+            if (r.region)
+                std::cout << "Wrote the " << r.w << " x " << r.h << " cells from column " << r.region->x << ", row "
+                          << r.region->y << " of the " << r.world_w << " x " << r.world_h << " map to " << opt->out
+                          << " with its tilesets; the origin " << r.region->x << "," << r.region->y
+                          << " is kept in the map's properties " << tools::tiled::kOriginXProperty << " and "
+                          << tools::tiled::kOriginYProperty << ".\n";
+            else
+                std::cout << "Wrote the " << r.w << " x " << r.h << " map to " << opt->out << " with its tilesets.\n";
         });
     });
 }
@@ -62,8 +85,13 @@ void add_import(CLI::App& app, int& exit_code) {
         guarded("import-tiled", exit_code, [&] {
             opt->progress = ::isatty(STDERR_FILENO) != 0;
             const tools::tiled::ImportResult r = tools::tiled::import_tiled(*opt);
-            std::cout << "Wrote the " << r.w << " x " << r.h << " map from " << opt->in << " into " << opt->dir
-                      << ".\n";
+            if (r.region)
+                std::cout << "Wrote the " << r.w << " x " << r.h << " cells of " << opt->in << " into " << opt->dir
+                          << " from column " << r.region->x << ", row " << r.region->y << " on; the cells around "
+                          << "them are as they were.\n";
+            else
+                std::cout << "Wrote the " << r.w << " x " << r.h << " map from " << opt->in << " into " << opt->dir
+                          << ".\n";
         });
     });
 }

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -15,6 +16,8 @@
 #include "shell/state.hpp"
 #include "tools/demo_world.hpp"
 #include "tools/picture_files.hpp"
+#include "tools/staged_files.hpp"
+#include "tools/stop_signal.hpp"
 #include "tools/tiled_format.hpp"
 #include "tools/tiled_tiles.hpp"
 #include "tools/world_load.hpp"
@@ -26,43 +29,27 @@ namespace {
 using json = nlohmann::json;
 namespace fs = std::filesystem;
 
-// A file written through a temporary file beside it, renamed into place by
-// commit(); dropped unless committed.
-class AtomicFile {
+// The map file, written into its temporary file of the staged set.
+class MapFile {
 public:
-    explicit AtomicFile(std::string path) : path_(std::move(path)) {
-        std::string tmpl = path_ + ".XXXXXX";
-        const int fd = ::mkstemp(tmpl.data());
-        if (fd < 0) throw ToolError("cannot create a file beside " + path_ + ": " + std::strerror(errno));
-        tmp_ = tmpl;
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        ::fchmod(fd, static_cast<mode_t>(0666 & ~mask));
-        fp_ = ::fdopen(fd, "wb");
-        if (!fp_) {
-            ::close(fd);
-            ::unlink(tmp_.c_str());
-            throw ToolError("cannot write " + tmp_ + ": " + std::strerror(errno));
-        }
+    MapFile(StagedFiles& staged, const std::string& path) : path_(path), tmp_(staged.add(path)) {
+        fp_ = std::fopen(tmp_.c_str(), "wb");
+        if (!fp_) fail();
     }
-    ~AtomicFile() {
+    ~MapFile() {
         if (fp_) std::fclose(fp_);
-        if (!tmp_.empty()) ::unlink(tmp_.c_str());
     }
-    AtomicFile(const AtomicFile&) = delete;
-    AtomicFile& operator=(const AtomicFile&) = delete;
+    MapFile(const MapFile&) = delete;
+    MapFile& operator=(const MapFile&) = delete;
 
     void write(const void* data, size_t n) {
         if (n > 0 && std::fwrite(data, 1, n, fp_) != n) fail();
     }
     void write(const std::string& text) { write(text.data(), text.size()); }
-    void commit() {
-        if (std::fflush(fp_) != 0 || ::fsync(::fileno(fp_)) != 0) fail();
+    void close() {
         const int closed = std::fclose(fp_);
         fp_ = nullptr;
         if (closed != 0) fail();
-        if (::rename(tmp_.c_str(), path_.c_str()) != 0) fail();
-        tmp_.clear();
     }
 
 private:
@@ -91,17 +78,19 @@ uint32_t gid_of(const LayerSpec& layer, uint8_t v) {
 }
 
 // The "data" value of one layer, streamed from its file a row at a time.
-void write_layer_data(AtomicFile& out, const LayerReader& file, const LayerSpec& layer, int32_t w, int32_t h,
-                      bool csv, Progress& progress) {
+void write_layer_data(MapFile& out, const LayerReader& file, const LayerSpec& layer, int32_t world_w,
+                      const CellRegion& reg, bool csv, Progress& progress) {
+    const int64_t w = reg.w, h = reg.h;
     std::vector<uint8_t> row(static_cast<size_t>(w));
     std::vector<uint8_t> le(row.size() * 4);
     std::string text;
     if (csv) {
         out.write("[\n");
-        for (int32_t r = 1; r <= h; ++r) {
-            file.read_cells(w, 1, r, row.data(), row.size());
+        for (int64_t r = 1; r <= h; ++r) {
+            check_stop();
+            file.read_cells(world_w, reg.x, reg.y + r - 1, row.data(), row.size());
             text.clear();
-            for (int32_t c = 0; c < w; ++c) {
+            for (int64_t c = 0; c < w; ++c) {
                 text += std::to_string(gid_of(layer, row[static_cast<size_t>(c)]));
                 if (c + 1 < w || r < h) text += ',';
             }
@@ -115,8 +104,9 @@ void write_layer_data(AtomicFile& out, const LayerReader& file, const LayerSpec&
     out.write("\"");
     Base64Encoder base64([&](const uint8_t* d, size_t n) { out.write(d, n); });
     Deflater zip([&](const uint8_t* d, size_t n) { base64.write(d, n); });
-    for (int32_t r = 1; r <= h; ++r) {
-        file.read_cells(w, 1, r, row.data(), row.size());
+    for (int64_t r = 1; r <= h; ++r) {
+        check_stop();
+        file.read_cells(world_w, reg.x, reg.y + r - 1, row.data(), row.size());
         for (size_t c = 0; c < row.size(); ++c) {
             const uint32_t gid = gid_of(layer, row[c]);
             for (size_t k = 0; k < 4; ++k) le[c * 4 + k] = static_cast<uint8_t>(gid >> (8 * k));
@@ -129,6 +119,29 @@ void write_layer_data(AtomicFile& out, const LayerReader& file, const LayerSpec&
     out.write("\"");
 }
 
+// The region around the player's start that a refusal suggests: a square of
+// kSuggestedRegionSide cells centred on the save file's position (the map's
+// middle without one), moved inside the map.
+CellRegion suggested_region(const State& s, int64_t wx, int64_t wy) {
+    const int64_t cx = s.VX2 >= 1 && s.VX2 <= wx ? s.VX2 : (wx + 1) / 2;
+    const int64_t cy = s.VY2 >= 1 && s.VY2 <= wy ? s.VY2 : (wy + 1) / 2;
+    CellRegion r{1, 1, std::min(wx, kSuggestedRegionSide), std::min(wy, kSuggestedRegionSide)};
+    r.x = std::clamp<int64_t>(cx - r.w / 2, 1, wx - r.w + 1);
+    r.y = std::clamp<int64_t>(cy - r.h / 2, 1, wy - r.h + 1);
+    return r;
+}
+
+std::string region_text(const CellRegion& r) {
+    return std::to_string(r.x) + "," + std::to_string(r.y) + "," + std::to_string(r.w) + "," + std::to_string(r.h);
+}
+
+// The region's origin as two whole-number map properties.
+std::string origin_properties(const CellRegion& r) {
+    const json props = json::array({{{"name", kOriginXProperty}, {"type", "int"}, {"value", r.x}},
+                                    {{"name", kOriginYProperty}, {"type", "int"}, {"value", r.y}}});
+    return "\"properties\":" + props.dump() + ",\n";
+}
+
 }  // namespace
 
 ExportResult export_tiled(const ExportOptions& opt) {
@@ -139,10 +152,30 @@ ExportResult export_tiled(const ExportOptions& opt) {
 
     const LayerReader ground(join_path(opt.dir, kLayerNames[0]));
     if (!ground.exists()) throw ToolError("there is no world in " + opt.dir + ": " + kLayerNames[0] + " is missing");
-    ground.header(result.w, result.h);
-    if (result.w == 0 || result.h == 0)
+    ground.header(result.world_w, result.world_h);
+    const int64_t wx = result.world_w, wy = result.world_h;
+    if (wx == 0 || wy == 0)
         throw ToolError("the ground layer " + join_path(opt.dir, kLayerNames[0]) + " holds no map (its size is " +
-                        std::to_string(result.w) + " x " + std::to_string(result.h) + ")");
+                        std::to_string(wx) + " x " + std::to_string(wy) + ")");
+    const std::string world_size = std::to_string(wx) + " x " + std::to_string(wy);
+    if (opt.region) {
+        const CellRegion& r = *opt.region;
+        if (r.x < 1 || r.y < 1 || r.w < 1 || r.h < 1 || r.x + r.w - 1 > wx || r.y + r.h - 1 > wy)
+            throw ToolError("the region " + region_text(r) + " reaches outside the map, which is " + world_size +
+                            " cells (columns 1 to " + std::to_string(wx) + ", rows 1 to " + std::to_string(wy) + ")");
+        if (r.w * r.h > kMaxWholeExportCells)
+            throw ToolError("the region " + region_text(r) + " has " + std::to_string(r.w * r.h) +
+                            " cells, more than Tiled opens comfortably (" + std::to_string(kMaxWholeExportCells) +
+                            "); export a smaller one");
+    } else if (wx * wy > kMaxWholeExportCells) {
+        throw ToolError("the map is " + world_size + " cells, more than Tiled opens comfortably (" +
+                        std::to_string(kMaxWholeExportCells) + "); export a part of it with --region X,Y,W,H, e.g. " +
+                        "--region " + region_text(suggested_region(*s, wx, wy)) + " around the player's start");
+    }
+    const CellRegion reg = opt.region.value_or(CellRegion{1, 1, wx, wy});
+    result.region = opt.region;
+    result.w = static_cast<int32_t>(reg.w);
+    result.h = static_cast<int32_t>(reg.h);
     const LayerReader creatures(join_path(opt.dir, kLayerNames[1])), structures(join_path(opt.dir, kLayerNames[2]));
     const LayerReader* files[3] = {&ground, &creatures, &structures};
 
@@ -151,16 +184,18 @@ ExportResult export_tiled(const ExportOptions& opt) {
     const fs::path out_dir = out_path.parent_path();
     auto beside = [&](const std::string& name) { return (out_dir / name).string(); };
 
+    StagedFiles staged;
     for (const bool is_ground : {true, false}) {
+        check_stop();
         const char* set = is_ground ? kGroundTileset : kObjectsTileset;
         const Atlas atlas = is_ground ? ground_atlas(*s, result.warnings) : objects_atlas(*s, result.warnings);
-        write_atlas(atlas, beside(atlas_file(stem, set)));
-        write_file_bytes(beside(tileset_file(stem, set)), tileset_json(set, atlas_file(stem, set)));
+        write_atlas(atlas, staged.add(beside(atlas_file(stem, set))));
+        staged.add_bytes(beside(tileset_file(stem, set)), tileset_json(set, atlas_file(stem, set)));
         result.written.push_back(beside(atlas_file(stem, set)));
         result.written.push_back(beside(tileset_file(stem, set)));
     }
 
-    AtomicFile out(opt.out);
+    MapFile out(staged, opt.out);
     const std::string w = std::to_string(result.w), h = std::to_string(result.h);
     out.write("{\"compressionlevel\":-1,\"height\":" + h + ",\"infinite\":false,\n\"layers\":[\n");
     Progress progress(opt.progress, "exporting", int64_t{3} * result.h);
@@ -168,7 +203,7 @@ ExportResult export_tiled(const ExportOptions& opt) {
         const LayerSpec& layer = kLayers[i];
         out.write(std::string("{") + (opt.csv ? "" : "\"compression\":\"zlib\",\"encoding\":\"base64\",") +
                   "\"data\":");
-        write_layer_data(out, *files[layer.file], layer, result.w, result.h, opt.csv, progress);
+        write_layer_data(out, *files[layer.file], layer, result.world_w, reg, opt.csv, progress);
         out.write(",\"height\":" + h + ",\"id\":" + std::to_string(i + 1) + ",\"name\":\"" + layer.name +
                   "\",\"opacity\":1,\"type\":\"tilelayer\",\"visible\":true,\"width\":" + w + ",\"x\":0,\"y\":0}" +
                   (i < 2 ? ",\n" : "\n"));
@@ -177,10 +212,12 @@ ExportResult export_tiled(const ExportOptions& opt) {
         {{{"firstgid", kGroundFirstGid}, {"source", tileset_file(stem, kGroundTileset)}},
          {{"firstgid", kObjectsFirstGid}, {"source", tileset_file(stem, kObjectsTileset)}}});
     out.write("],\n\"nextlayerid\":4,\"nextobjectid\":1,\"orientation\":\"orthogonal\",\"renderorder\":\"right-down\","
-              "\"tiledversion\":\"1.8.2\",\"tileheight\":" + std::to_string(kTile) + ",\n\"tilesets\":" +
+              + (opt.region ? origin_properties(reg) : std::string()) + "\"tiledversion\":\"1.8.2\",\"tileheight\":" +
+              std::to_string(kTile) + ",\n\"tilesets\":" +
               tilesets.dump() + ",\n\"tilewidth\":" + std::to_string(kTile) +
               ",\"type\":\"map\",\"version\":\"1.8\",\"width\":" + w + "}\n");
-    out.commit();
+    out.close();
+    staged.commit();
     result.written.push_back(opt.out);
     return result;
 }

@@ -11,6 +11,8 @@
 
 #include "tools/demo_world.hpp"
 #include "tools/picture_files.hpp"
+#include "tools/staged_files.hpp"
+#include "tools/tiled_export.hpp"
 #include "tools/tiled_import_plan.hpp"
 #include "tools/world_load.hpp"
 
@@ -149,6 +151,38 @@ void read_layers(const json& map, MapPlan& plan) {
                             " (the map needs the layers ground, structures and creatures)");
 }
 
+// The value of a region's origin property; nullopt when the map has no
+// property of that name.
+std::optional<int64_t> origin_property(const json& map, const char* name, const std::string& in) {
+    if (!map.contains("properties")) return std::nullopt;
+    const json& props = map["properties"];
+    if (!props.is_array()) throw ToolError(in + " has map properties that are not a list, as Tiled writes them");
+    for (const json& p : props) {
+        if (!p.is_object() || p.value("name", std::string()) != name) continue;
+        const std::string type = p.value("type", std::string("int"));
+        if (type != "int" || !p.contains("value") || !p["value"].is_number_integer())
+            throw ToolError(in + " has the map property " + name + " of type " + type + " (" +
+                            (p.contains("value") ? p["value"].dump() : std::string("no value")) +
+                            "); it must be a whole number (int), the first " +
+                            (name == std::string(kOriginXProperty) ? "column" : "row") +
+                            " of the region as export-tiled --region wrote it");
+        return p["value"].get<int64_t>();
+    }
+    return std::nullopt;
+}
+
+void read_origin(const json& map, MapPlan& plan) {
+    const std::optional<int64_t> x = origin_property(map, kOriginXProperty, plan.in);
+    const std::optional<int64_t> y = origin_property(map, kOriginYProperty, plan.in);
+    if (!x && !y) return;
+    if (!x || !y)
+        throw ToolError(plan.in + " has the map property " + (x ? kOriginXProperty : kOriginYProperty) +
+                        " but not " + (x ? kOriginYProperty : kOriginXProperty) +
+                        "; a region map needs both to know where it goes (export the region again, or add the "
+                        "missing one in Tiled's map properties as an int)");
+    plan.region = CellRegion{*x, *y, plan.w, plan.h};
+}
+
 void read_map_fields(const json& map, MapPlan& plan) {
     const std::string& in = plan.in;
     if (!map.is_object() || map.value("type", std::string("map")) != "map")
@@ -162,6 +196,7 @@ void read_map_fields(const json& map, MapPlan& plan) {
                         " tiles; a map is 1 to 65535 cells each way");
     plan.w = static_cast<int32_t>(w);
     plan.h = static_cast<int32_t>(h);
+    read_origin(map, plan);
     read_tilesets(map, plan);
     read_layers(map, plan);
 }
@@ -185,13 +220,28 @@ ImportResult import_tiled(const ImportOptions& opt) {
     const MapPlan plan = read_map_plan(opt.in);
     std::error_code ec;
     if (!fs::is_directory(opt.dir, ec)) throw ToolError(opt.dir + " is not a folder");
+    int32_t ow = 0, oh = 0;
     {
         const LayerReader ground(join_path(opt.dir, kLayerNames[0]));
-        int32_t ow = 0, oh = 0;
         ground.header(ow, oh);
-        if ((ow != 0 || oh != 0) && (ow != plan.w || oh != plan.h))
-            throw ToolError("the map in " + opt.in + " is " + std::to_string(plan.w) + " x " + std::to_string(plan.h) +
-                            " cells, the world in " + opt.dir + " " + std::to_string(ow) + " x " + std::to_string(oh));
+        const std::string map_size = std::to_string(plan.w) + " x " + std::to_string(plan.h);
+        const std::string world_size = std::to_string(ow) + " x " + std::to_string(oh);
+        if (plan.region) {
+            const CellRegion& r = *plan.region;
+            const std::string where = std::to_string(r.x) + "," + std::to_string(r.y) + "," +
+                                      std::to_string(r.w) + "," + std::to_string(r.h);
+            if (ow == 0 || oh == 0)
+                throw ToolError(opt.in + " is the region " + where + " of a world, but " + opt.dir +
+                                " holds no map to put it into");
+            if (r.x < 1 || r.y < 1 || r.x + r.w - 1 > ow || r.y + r.h - 1 > oh)
+                throw ToolError("the region " + where + " of " + opt.in + " (its origin properties " +
+                                kOriginXProperty + ", " + kOriginYProperty + " and its size) reaches outside the " +
+                                "world in " + opt.dir + ", which is " + world_size + " cells");
+        } else if ((ow != 0 || oh != 0) && (ow != plan.w || oh != plan.h)) {
+            throw ToolError("the map in " + opt.in + " is " + map_size + " cells, the world in " + opt.dir + " " +
+                            world_size + "; a map of a region needs its properties " + kOriginXProperty + " and " +
+                            kOriginYProperty + ", as export-tiled --region writes them");
+        }
         for (const LayerSpec& l : kLayers) {
             const std::string path = join_path(opt.dir, kLayerNames[l.file]);
             if (!path_exists(path)) continue;
@@ -203,23 +253,23 @@ ImportResult import_tiled(const ImportOptions& opt) {
                 throw ToolError(path + " cannot be written; the world is left as it was");
         }
     }
+    // All three layers go to temporary files first; they replace the old
+    // ones together, or not at all.
+    StagedFiles staged;
     std::array<std::unique_ptr<LayerOut>, 3> outs;
     std::array<LayerOut*, 3> ptrs{};
     for (size_t k = 0; k < 3; ++k) {
-        outs[k] = std::make_unique<LayerOut>(opt.dir, kLayerNames[kLayers[k].file], plan.w, plan.h);
+        const char* name = kLayerNames[kLayers[k].file];
+        outs[k] = plan.region ? std::make_unique<LayerOut>(staged, opt.dir, name, ow, *plan.region)
+                              : std::make_unique<LayerOut>(staged, opt.dir, name, plan.w, plan.h);
         ptrs[k] = outs[k].get();
     }
     Progress progress(opt.progress, "importing", int64_t{3} * plan.h);
     stream_layer_data(plan, ptrs, progress);
     for (auto& o : outs) o->finish();
-    for (auto& o : outs) o->commit();
-    // The renames reach the disk with the folder.
-    const int dfd = ::open(opt.dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dfd >= 0) {
-        ::fsync(dfd);
-        ::close(dfd);
-    }
-    return ImportResult{plan.w, plan.h};
+    staged.commit();
+    ImportResult result{plan.w, plan.h, ow, oh, plan.region};
+    return result;
 }
 
 }  // namespace tlvx::tools::tiled

@@ -1,7 +1,10 @@
 #pragma once
 // Reading a Tiled map back into a world's layer files.
 #include <cstdint>
+#include <optional>
 #include <string>
+
+#include "tools/render.hpp"
 
 namespace tlvx::tools::tiled {
 
@@ -12,7 +15,9 @@ struct ImportOptions {
 };
 
 struct ImportResult {
-    int32_t w = 0, h = 0;
+    int32_t w = 0, h = 0;              // the map read
+    int32_t world_w = 0, world_h = 0;  // the world's map (0 when the folder had none)
+    std::optional<CellRegion> region;  // where a region map went
 };
 
 // Writes tlvx_gr1.tmp to tlvx_gr3.tmp of `dir` from the layers ground,
@@ -28,7 +33,15 @@ struct ImportResult {
 // does not fit, a tile id outside the layer's tileset, a flipped or rotated
 // tile (naming the cell). The three new files are written to temporary files
 // in `dir` and renamed over the old ones only when all three are complete, so
-// a refused or failed import leaves the world as it was.
+// a refused, failed or interrupted import (StopRequested on SIGINT or
+// SIGTERM) leaves the world as it was.
+//
+// A map with the origin properties that export-tiled --region writes is a
+// region: its cells go into that rectangle of the world, whose layer files
+// are otherwise copied as they are (holes and length included, in time of
+// their data, not their length). Refused when the rectangle reaches outside
+// the world, the folder has no map, or only one of the two properties is
+// there or one is not a whole number.
 ImportResult import_tiled(const ImportOptions& options);
 
 }  // namespace tlvx::tools::tiled

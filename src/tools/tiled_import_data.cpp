@@ -11,6 +11,8 @@
 #include <nlohmann/json.hpp>
 
 #include "tools/picture_files.hpp"
+#include "tools/staged_files.hpp"
+#include "tools/stop_signal.hpp"
 #include "tools/tiled_import_plan.hpp"
 #include "tools/world_load.hpp"
 
@@ -57,7 +59,10 @@ public:
             refuse_cell("tile id " + std::to_string(g) + ", which is not a tile of the " +
                         (layer_.kind->objects ? kObjectsTileset : kGroundTileset) + " tileset");
         }
-        if (out_.cells() % plan_.w == 0) progress_.step(layer_.kind->name);
+        if (out_.cells() % plan_.w == 0) {
+            progress_.step(layer_.kind->name);
+            check_stop();
+        }
     }
     // The ids as little-endian 32-bit numbers, in pieces of any size.
     void bytes(const uint8_t* d, size_t n) {
@@ -114,7 +119,8 @@ private:
     [[noreturn]] void refuse_cell(const std::string& what) const {
         const int64_t i = out_.cells();
         const int64_t x = i % plan_.w, y = i / plan_.w;
-        throw ToolError("cell (column " + std::to_string(x + 1) + ", row " + std::to_string(y + 1) + ") of layer " +
+        const int64_t c0 = plan_.region ? plan_.region->x : 1, r0 = plan_.region ? plan_.region->y : 1;
+        throw ToolError("cell (column " + std::to_string(c0 + x) + ", row " + std::to_string(r0 + y) + ") of layer " +
                         layer_.kind->name + " (x " + std::to_string(x) + ", y " + std::to_string(y) +
                         " in Tiled) holds " + what);
     }
@@ -227,22 +233,11 @@ private:
 
 }  // namespace
 
-LayerOut::LayerOut(const std::string& dir, const char* name, int32_t w, int32_t h)
-    : dir_(dir), path_(join_path(dir, name)), w_(w), h_(h) {
-    std::string tmpl = join_path(dir, std::string(".") + name + ".import-XXXXXX");
-    fd_ = ::mkstemp(tmpl.data());
-    if (fd_ < 0) throw ToolError("cannot create a file in " + dir + ": " + std::strerror(errno));
-    tmp_ = tmpl;
-    struct stat st {};
-    mode_t mode = 0;
-    if (::stat(path_.c_str(), &st) == 0) {
-        mode = st.st_mode & 07777;
-    } else {
-        mode = ::umask(0);
-        ::umask(mode);
-        mode = static_cast<mode_t>(0666 & ~mode);
-    }
-    ::fchmod(fd_, mode);
+LayerOut::LayerOut(StagedFiles& staged, const std::string& dir, const char* name, int32_t w, int32_t h)
+    : path_(join_path(dir, name)), w_(w), h_(h) {
+    tmp_ = staged.add(path_);
+    fd_ = ::open(tmp_.c_str(), O_WRONLY | O_CLOEXEC);
+    if (fd_ < 0) throw ToolError("cannot write " + tmp_ + ": " + std::strerror(errno));
     // Header: the map size; row 0 as the old file has it.
     const LayerReader old(path_);
     buf_.reserve(kBuffer);
@@ -252,9 +247,27 @@ LayerOut::LayerOut(const std::string& dir, const char* name, int32_t w, int32_t 
     old.read(4, buf_.data() + 4, static_cast<size_t>(w));
 }
 
+LayerOut::LayerOut(StagedFiles& staged, const std::string& dir, const char* name, int32_t world_w,
+                   const CellRegion& region)
+    : path_(join_path(dir, name)), w_(world_w), region_(region) {
+    tmp_ = staged.add(path_);
+    fd_ = ::open(tmp_.c_str(), O_RDWR | O_CLOEXEC);
+    if (fd_ < 0) throw ToolError("cannot write " + tmp_ + ": " + std::strerror(errno));
+    const int old = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
+    if (old >= 0) {
+        try {
+            copy_keeping_holes(old, fd_, path_);
+        } catch (...) {
+            ::close(old);
+            throw;
+        }
+        ::close(old);
+    }
+    buf_.reserve(static_cast<size_t>(region.w));
+}
+
 LayerOut::~LayerOut() {
     if (fd_ >= 0) ::close(fd_);
-    if (!tmp_.empty()) ::unlink(tmp_.c_str());
 }
 
 void LayerOut::flush() {
@@ -273,33 +286,54 @@ void LayerOut::flush() {
     buf_.clear();
 }
 
+void LayerOut::put_region_row() {
+    // Only the span from the first to the last changed cell is written.
+    const CellRegion& reg = *region_;
+    const int64_t row = reg.y + (cells_ - 1) / reg.w;
+    const int64_t at = reg.x + row * w_ + 3;
+    old_.assign(buf_.size(), 0);
+    for (size_t got = 0; got < old_.size();) {
+        const ssize_t r = ::pread(fd_, old_.data() + got, old_.size() - got, static_cast<off_t>(at) + static_cast<off_t>(got));
+        if (r < 0 && errno == EINTR) continue;
+        if (r < 0) throw ToolError("cannot read " + tmp_ + ": " + std::strerror(errno));
+        if (r == 0) break;
+        got += static_cast<size_t>(r);
+    }
+    size_t first = 0, last = buf_.size();
+    while (first < last && buf_[first] == old_[first]) ++first;
+    while (last > first && buf_[last - 1] == old_[last - 1]) --last;
+    if (first < last) write_at(fd_, buf_.data() + first, last - first, at + static_cast<int64_t>(first), tmp_);
+    buf_.clear();
+}
+
 void LayerOut::cell(uint8_t v) {
     buf_.push_back(v);
     ++cells_;
-    if (buf_.size() >= kBuffer) flush();
+    if (region_) {
+        if (buf_.size() == static_cast<size_t>(region_->w)) put_region_row();
+    } else if (buf_.size() >= kBuffer) {
+        flush();
+    }
 }
 
 void LayerOut::finish() {
-    // Bytes after the last cell are no part of the map; they are kept as they were.
-    const LayerReader old(path_);
-    const int64_t end = layer_file_length(w_, h_);
-    for (int64_t pos = end; pos < old.size(); pos += static_cast<int64_t>(kBuffer)) {
+    if (!region_) {
+        // Bytes after the last cell are no part of the map; they are kept as they were.
+        const LayerReader old(path_);
+        const int64_t end = layer_file_length(w_, h_);
+        for (int64_t pos = end; pos < old.size(); pos += static_cast<int64_t>(kBuffer)) {
+            flush();
+            buf_.resize(static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(kBuffer), old.size() - pos)));
+            old.read(pos, buf_.data(), buf_.size());
+        }
         flush();
-        buf_.resize(static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(kBuffer), old.size() - pos)));
-        old.read(pos, buf_.data(), buf_.size());
+        if (::ftruncate(fd_, static_cast<off_t>(pos_)) != 0)
+            throw ToolError("cannot write " + tmp_ + ": " + std::strerror(errno));
     }
-    flush();
-    if (::ftruncate(fd_, static_cast<off_t>(pos_)) != 0 || ::fsync(fd_) != 0)
-        throw ToolError("cannot write " + tmp_ + ": " + std::strerror(errno));
+    if (::fsync(fd_) != 0) throw ToolError("cannot write " + tmp_ + ": " + std::strerror(errno));
     const int closed = ::close(fd_);
     fd_ = -1;
     if (closed != 0) throw ToolError("cannot write " + tmp_ + ": " + std::strerror(errno));
-}
-
-void LayerOut::commit() {
-    if (::rename(tmp_.c_str(), path_.c_str()) != 0)
-        throw ToolError("cannot replace " + path_ + ": " + std::strerror(errno));
-    tmp_.clear();
 }
 
 void stream_layer_data(const MapPlan& plan, const std::array<LayerOut*, 3>& outs, Progress& progress) {

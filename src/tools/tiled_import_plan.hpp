@@ -3,10 +3,16 @@
 // layer files being written, and the second read that streams the data.
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "tools/render.hpp"
 #include "tools/tiled_format.hpp"
+
+namespace tlvx::tools {
+class StagedFiles;
+}
 
 namespace tlvx::tools::tiled {
 
@@ -26,6 +32,9 @@ struct GidRange {
 struct MapPlan {
     std::string in;
     int32_t w = 0, h = 0;
+    // A part of a world: where the map's first cell goes (from the map's
+    // origin properties), the map's size as width and height.
+    std::optional<CellRegion> region;
     GidRange ground, objects;
     std::array<LayerPlan, 3> layers;  // in the order of kLayers
 };
@@ -34,31 +43,38 @@ struct MapPlan {
 // checked without it. Throws ToolError.
 MapPlan read_map_plan(const std::string& in);
 
-// One new layer file, written to a temporary file in the world folder:
-// header, row 0 and bytes after the map kept as described in import_tiled,
-// cells appended one by one.
+// One new layer file, written to a temporary file of `staged` in the world
+// folder, cell by cell in the map's order.
 class LayerOut {
 public:
-    LayerOut(const std::string& dir, const char* name, int32_t w, int32_t h);
-    ~LayerOut();  // removes the temporary file unless committed
+    // The whole map: header, row 0 and bytes after the map kept as described
+    // in import_tiled, the cells written in between.
+    LayerOut(StagedFiles& staged, const std::string& dir, const char* name, int32_t w, int32_t h);
+    // A region of a map `world_w` wide: a copy of the old file with its holes
+    // whose cells inside `region` are replaced. Bytes that do not change are
+    // not written, so holes stay holes unless a cell in them changes.
+    LayerOut(StagedFiles& staged, const std::string& dir, const char* name, int32_t world_w,
+             const CellRegion& region);
+    ~LayerOut();
     LayerOut(const LayerOut&) = delete;
     LayerOut& operator=(const LayerOut&) = delete;
 
     void cell(uint8_t v);
     int64_t cells() const { return cells_; }
-    // Writes what follows the cells and flushes the file to disk.
+    // Writes what follows the cells and flushes the file to disk; the staged
+    // set renames it into place.
     void finish();
-    // Renames the finished file over the old one.
-    void commit();
 
 private:
     void flush();
-    std::string dir_, path_, tmp_;
+    void put_region_row();
+    std::string path_, tmp_;
     int fd_ = -1;
     int32_t w_ = 0, h_ = 0;
+    std::optional<CellRegion> region_;
     int64_t cells_ = 0;
     int64_t pos_ = 0;  // file position of buf_[0]
-    std::vector<uint8_t> buf_;
+    std::vector<uint8_t> buf_, old_;
 };
 
 // Second read of the map: streams every layer's data, checks each tile id and
