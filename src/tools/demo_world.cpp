@@ -4,10 +4,10 @@
 #include <filesystem>
 #include <set>
 
+#include "base/stop_signal.hpp"
 #include "tools/demo_art.hpp"
 #include "tools/demo_palette.hpp"
 #include "tools/staged_files.hpp"
-#include "tools/stop_signal.hpp"
 
 namespace tlvx::tools {
 

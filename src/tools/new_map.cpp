@@ -9,14 +9,14 @@
 #include <filesystem>
 #include <vector>
 
+#include "base/error.hpp"
+#include "base/state.hpp"
+#include "base/stop_signal.hpp"
 #include "data/world_files.hpp"
 #include "display/view.hpp"
-#include "shell/error.hpp"
-#include "shell/state.hpp"
 #include "tools/demo_world.hpp"
 #include "tools/picture_files.hpp"
 #include "tools/staged_files.hpp"
-#include "tools/stop_signal.hpp"
 
 namespace tlvx::tools {
 

@@ -6,7 +6,10 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <iostream>
 #include <stdexcept>
+
+#include "base/stop_signal.hpp"
 
 namespace tlvx::tools {
 
@@ -109,6 +112,14 @@ void write_file_bytes(const std::string& path, const std::string& bytes) {
         ::unlink(tmp.c_str());
         throw ToolError("cannot write " + path + ": " + std::strerror(err));
     }
+}
+
+int report_stop(const char* command, int signal, bool finished) {
+    std::cerr << "tlvx-tool " << command << ": stopped by " << stop_signal_name(signal)
+              << (finished ? " after its files were complete and in place"
+                           : "; nothing was changed and the temporary files of this run are removed")
+              << "\n";
+    return 128 + signal;
 }
 
 bool path_exists(const std::string& path) {

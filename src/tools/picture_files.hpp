@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "display/screen_types.hpp"
+#include "base/screen_types.hpp"
 
 namespace tlvx::tools {
 
@@ -47,6 +47,12 @@ int64_t layer_file_length(int64_t w, int64_t h);
 struct ToolError : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
+
+// Prints the one line that says `command` was stopped by `signal` on
+// standard error and returns the exit status, 128 + the signal number.
+// `finished`: the signal came while the finished files were being put in
+// place, so they are complete; otherwise nothing was changed.
+int report_stop(const char* command, int signal, bool finished);
 
 // Write `bytes` to `path` (through a temporary file renamed into place).
 void write_file_bytes(const std::string& path, const std::string& bytes);

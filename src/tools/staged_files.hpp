@@ -1,29 +1,28 @@
 #pragma once
 // Writing a set of files so that an interrupted or failed run changes
-// nothing: every file is written to a temporary file beside its place, and
-// only when all of them are complete are they renamed into place together,
-// with SIGINT and SIGTERM held back so that the renames are not cut short.
+// nothing (an AtomicFileSet whose failures are ToolErrors): every file is
+// written to a temporary file beside its place, and only when all of them are
+// complete are they renamed into place together, with SIGINT and SIGTERM
+// held back so that the renames are not cut short.
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#include "base/atomic_file.hpp"
 
 namespace tlvx::tools {
 
 class StagedFiles {
 public:
-    StagedFiles() = default;
-    // Unless committed: removes every temporary file and the folders that
-    // make_folders created.
-    ~StagedFiles();
-    StagedFiles(const StagedFiles&) = delete;
-    StagedFiles& operator=(const StagedFiles&) = delete;
+    // Dropped uncommitted, the set removes every temporary file and the
+    // folders that make_folders created.
 
     // Creates `dir` and its missing parents. Throws ToolError.
     void make_folders(const std::string& dir);
     // Creates an empty temporary file in the folder of `path`, with the
     // permissions of the file at `path` or else those of a new file, and
-    // returns its name. The caller writes it (and closes it); commit()
-    // renames it over `path`. Throws ToolError.
+    // returns its name. The caller writes it through a descriptor of its
+    // own (and closes it); commit() renames it over `path`. Throws ToolError.
     std::string add(const std::string& path);
     // A file with these bytes.
     void add_bytes(const std::string& path, const std::string& bytes);
@@ -35,13 +34,7 @@ public:
     void commit();
 
 private:
-    struct Entry {
-        std::string path, tmp;
-    };
-    std::vector<Entry> files_;
-    std::vector<std::string> folders_;  // made by make_folders, deepest last
-    size_t renamed_ = 0;  // files_ before this index are in place
-    bool committed_ = false;
+    AtomicFileSet set_;
 };
 
 // Copies the file open as `from` to the empty file open as `to`, holes and

@@ -6,9 +6,9 @@
 #include <iostream>
 #include <memory>
 
-#include "platform/png/png_writer.hpp"
+#include "base/stop_signal.hpp"
+#include "formats/png_writer.hpp"
 #include "tools/picture_files.hpp"
-#include "tools/stop_signal.hpp"
 #include "tools/tiled_export.hpp"
 #include "tools/tiled_import.hpp"
 
@@ -20,12 +20,12 @@ namespace {
 // message and exit status 1, a stop 128 + the signal number.
 template <class Body>
 void guarded(const char* command, int& exit_code, Body&& body) {
-    const tools::StopSignals stop_signals;
+    const StopSignals stop_signals;
     try {
         body();
         exit_code = 0;
-        if (const int signal = tools::stop_signal()) exit_code = tools::report_stop(command, signal, true);
-    } catch (const tools::StopRequested& stop) {
+        if (const int signal = stop_signal()) exit_code = tools::report_stop(command, signal, true);
+    } catch (const StopRequested& stop) {
         exit_code = tools::report_stop(command, stop.signal, false);
     } catch (const tools::ToolError& e) {
         std::cerr << "tlvx-tool " << command << ": " << e.what() << "\n";

@@ -12,12 +12,12 @@
 #include <memory>
 #include <nlohmann/json.hpp>
 
-#include "platform/png/png_writer.hpp"
-#include "shell/state.hpp"
+#include "base/state.hpp"
+#include "base/stop_signal.hpp"
+#include "formats/png_writer.hpp"
 #include "tools/demo_world.hpp"
 #include "tools/picture_files.hpp"
 #include "tools/staged_files.hpp"
-#include "tools/stop_signal.hpp"
 #include "tools/tiled_format.hpp"
 #include "tools/tiled_tiles.hpp"
 #include "tools/world_load.hpp"

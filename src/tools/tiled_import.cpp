@@ -13,7 +13,7 @@
 #include "tools/picture_files.hpp"
 #include "tools/staged_files.hpp"
 #include "tools/tiled_export.hpp"
-#include "tools/tiled_import_plan.hpp"
+#include "tools/tiled_import_data.hpp"
 #include "tools/world_load.hpp"
 
 namespace tlvx::tools::tiled {

@@ -10,10 +10,10 @@
 #include <memory>
 #include <nlohmann/json.hpp>
 
+#include "base/stop_signal.hpp"
 #include "tools/picture_files.hpp"
 #include "tools/staged_files.hpp"
-#include "tools/stop_signal.hpp"
-#include "tools/tiled_import_plan.hpp"
+#include "tools/tiled_import_data.hpp"
 #include "tools/world_load.hpp"
 
 namespace tlvx::tools::tiled {

@@ -8,14 +8,14 @@
 #include <memory>
 #include <optional>
 
-#include "platform/png/png_writer.hpp"
-#include "shell/error.hpp"
+#include "base/error.hpp"
+#include "base/stop_signal.hpp"
+#include "formats/png_writer.hpp"
 #include "tools/demo_world.hpp"
 #include "tools/info.hpp"
 #include "tools/new_map.hpp"
 #include "tools/picture_files.hpp"
 #include "tools/render.hpp"
-#include "tools/stop_signal.hpp"
 
 namespace tlvx {
 
@@ -25,13 +25,13 @@ namespace {
 // A body that writes files runs `stoppable`: SIGINT and SIGTERM are caught
 // and end it with 128 + the signal number (see stop_signal.hpp).
 void guarded(const char* command, int& exit_code, const std::function<int()>& body, bool stoppable = false) {
-    std::optional<tools::StopSignals> stop_signals;
+    std::optional<StopSignals> stop_signals;
     if (stoppable) stop_signals.emplace();
     try {
         exit_code = body();
-        if (const int signal = tools::stop_signal(); stoppable && signal != 0)
+        if (const int signal = stop_signal(); stoppable && signal != 0)
             exit_code = tools::report_stop(command, signal, true);
-    } catch (const tools::StopRequested& stop) {
+    } catch (const StopRequested& stop) {
         exit_code = tools::report_stop(command, stop.signal, false);
     } catch (const tools::ToolError& e) {
         std::cerr << "tlvx-tool " << command << ": " << e.what() << "\n";

@@ -1,10 +1,8 @@
-#include "tools/stop_signal.hpp"
+#include "base/stop_signal.hpp"
 
 #include <csignal>
-#include <cstdio>
-#include <iostream>
 
-namespace tlvx::tools {
+namespace tlvx {
 
 namespace {
 
@@ -59,12 +57,4 @@ const char* stop_signal_name(int signal) {
     return "a signal";
 }
 
-int report_stop(const char* command, int signal, bool finished) {
-    std::cerr << "tlvx-tool " << command << ": stopped by " << stop_signal_name(signal)
-              << (finished ? " after its files were complete and in place"
-                           : "; nothing was changed and the temporary files of this run are removed")
-              << "\n";
-    return 128 + signal;
-}
-
-}  // namespace tlvx::tools
+}  // namespace tlvx

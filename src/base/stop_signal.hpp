@@ -1,13 +1,14 @@
 #pragma once
-// Stopping a tool with SIGINT or SIGTERM without leaving anything behind.
+// Stopping a program that writes files with SIGINT or SIGTERM without leaving
+// anything behind.
 //
-// The handler only records the signal. The tools' long loops call
-// check_stop() between steps; it throws StopRequested, which unwinds through
-// the destructors that remove this run's temporary files, up to the command
-// wrapper that prints one line and exits with 128 + the signal number.
+// The handler only records the signal. Long loops call check_stop() between
+// steps; it throws StopRequested, which unwinds through the destructors that
+// remove the run's temporary files (AtomicFile, AtomicFileSet) up to the
+// caller that reports the stop and exits with 128 + the signal number.
 #include <signal.h>
 
-namespace tlvx::tools {
+namespace tlvx {
 
 // Thrown by check_stop(). Deliberately not a std::exception, so that no
 // handler meant for failures (which may turn them into other errors) can
@@ -51,10 +52,4 @@ private:
 // "SIGINT", "SIGTERM" or "a signal".
 const char* stop_signal_name(int signal);
 
-// Prints the one line that says `command` was stopped by `signal` on
-// standard error and returns the exit status, 128 + the signal number.
-// `finished`: the signal came while the finished files were being put in
-// place, so they are complete; otherwise nothing was changed.
-int report_stop(const char* command, int signal, bool finished);
-
-}  // namespace tlvx::tools
+}  // namespace tlvx
