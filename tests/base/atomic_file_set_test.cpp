@@ -1,0 +1,82 @@
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <filesystem>
+
+#include "base/atomic_file.hpp"
+#include "base/stop_signal.hpp"
+#include "support/test_support.hpp"
+
+namespace tlvx::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Two files of a set, one replacing an old file, one new in new folders.
+struct TwoFiles {
+    const TempDir& dir;
+    std::string old_path = dir.file("old.txt"), new_path = dir.file("a/b/new.txt");
+    AtomicFileSet set;
+    explicit TwoFiles(const TempDir& d) : dir(d) {
+        write_file(old_path, "old");
+        EXPECT_TRUE(set.make_folders(dir.file("a/b/")));
+        for (const std::string& p : {old_path, new_path}) {
+            AtomicFile* f = set.add(p);
+            EXPECT_TRUE(f && f->write("new " + p.substr(p.size() - 7))) << set.error();
+        }
+    }
+};
+
+// Only the old file, as before the set.
+bool as_before(const TempDir& dir) {
+    return read_file(dir.file("old.txt")) == "old" && !fs::exists(dir.file("a")) &&
+           std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()) == 1;
+}
+
+}  // namespace
+
+TEST(AtomicFileSet, CommitPutsAllInPlaceAndADroppedSetLeavesNothing) {
+    TempDir committed, dropped;
+    {
+        TwoFiles t(committed);
+        ASSERT_TRUE(t.set.commit()) << t.set.error();
+    }
+    EXPECT_EQ(read_file(committed.file("old.txt")), "new old.txt");
+    EXPECT_EQ(read_file(committed.file("a/b/new.txt")), "new new.txt");
+    EXPECT_EQ(std::distance(fs::directory_iterator(committed.file("a/b")), fs::directory_iterator()), 1);
+    {
+        TwoFiles t(dropped);
+        EXPECT_TRUE(fs::exists(dropped.file("a/b")));
+    }
+    EXPECT_TRUE(as_before(dropped));
+}
+
+// A stop signal that came before the commit stops it before any rename; one
+// that comes while the renames run is held back until they are all done.
+TEST(AtomicFileSet, StopSignalBeforeTheRenamesChangesNothing) {
+    const StopSignals handler;
+    TempDir dir;
+    {
+        TwoFiles t(dir);
+        std::raise(SIGTERM);
+        EXPECT_EQ(stop_signal(), SIGTERM);
+        try {
+            (void)t.set.commit();
+            ADD_FAILURE() << "committed after the signal";
+        } catch (const StopRequested& stop) {
+            EXPECT_EQ(stop.signal, SIGTERM);
+        }
+    }
+    EXPECT_TRUE(as_before(dir));
+    const StopSignals fresh;  // clears the recorded signal
+    {
+        const HoldStopSignals hold;
+        std::raise(SIGINT);
+        EXPECT_EQ(stop_signal(), 0);
+        EXPECT_NO_THROW(check_stop());
+    }
+    EXPECT_EQ(stop_signal(), SIGINT);
+    EXPECT_THROW(check_stop(), StopRequested);
+}
+
+}  // namespace tlvx::test
