@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <set>
 #include <utility>
 
 #include "base/stop_signal.hpp"
@@ -121,16 +122,24 @@ bool AtomicFile::finish() {
     return true;
 }
 
-bool AtomicFile::commit() {
-    if (!finish()) return false;
-    if (::rename(temp_.c_str(), path_.c_str()) != 0) return fail("cannot replace", path_, errno);
-    temp_.clear();
-    // Best effort: makes the rename itself durable.
-    const int dir = ::open(folder_of(path_).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+namespace {
+
+// Best effort: makes the renames in the folder of `path` durable.
+void sync_folder_of(const std::string& path) {
+    const int dir = ::open(folder_of(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (dir >= 0) {
         ::fsync(dir);
         ::close(dir);
     }
+}
+
+}  // namespace
+
+bool AtomicFile::commit(bool sync_folder) {
+    if (!finish()) return false;
+    if (::rename(temp_.c_str(), path_.c_str()) != 0) return fail("cannot replace", path_, errno);
+    temp_.clear();
+    if (sync_folder) sync_folder_of(path_);
     return true;
 }
 
@@ -188,11 +197,15 @@ bool AtomicFileSet::commit() {
     const HoldStopSignals hold;
     check_stop();
     committed_ = true;
-    for (const auto& f : files_)
-        if (!f->commit()) {
+    std::set<std::string> folders;
+    for (const auto& f : files_) {
+        if (!f->commit(false)) {
             error_ = f->error();
             return false;
         }
+        folders.insert(folder_of(f->path()));
+    }
+    for (const std::string& folder : folders) sync_folder_of(folder + "/");
     return true;
 }
 

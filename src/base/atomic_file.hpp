@@ -42,8 +42,9 @@ public:
     // it yet. A group of files that should appear together finishes every
     // file first and commits them only then.
     [[nodiscard]] bool finish();
-    // finish() if not done yet, rename the temporary over the target, sync the folder.
-    [[nodiscard]] bool commit();
+    // finish() if not done yet, rename the temporary over the target, sync
+    // the folder (unless the caller syncs it once for many files).
+    [[nodiscard]] bool commit(bool sync_folder = true);
     // Drop the temporary; the target stays as it was.
     void discard();
 
