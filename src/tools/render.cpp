@@ -177,7 +177,7 @@ void render_world(const RenderOptions& opt) {
     if (wx == 0 || wy == 0) throw ToolError("the ground layer " + std::string(kLayerNames[0]) + " holds no map");
 
     CellRegion reg = opt.region.value_or(CellRegion{1, 1, wx, wy});
-    if (reg.x + reg.w - 1 > wx || reg.y + reg.h - 1 > wy)
+    if (reg.x > wx || reg.y > wy || reg.w > wx || reg.h > wy || reg.x + reg.w - 1 > wx || reg.y + reg.h - 1 > wy)
         throw ToolError("the region reaches outside the map, which is " + std::to_string(wx) + " x " +
                         std::to_string(wy) + " cells");
     const int64_t pw = reg.w * kCell, ph = reg.h * kCell;

@@ -160,7 +160,8 @@ ExportResult export_tiled(const ExportOptions& opt) {
     const std::string world_size = std::to_string(wx) + " x " + std::to_string(wy);
     if (opt.region) {
         const CellRegion& r = *opt.region;
-        if (r.x < 1 || r.y < 1 || r.w < 1 || r.h < 1 || r.x + r.w - 1 > wx || r.y + r.h - 1 > wy)
+        if (r.x < 1 || r.y < 1 || r.w < 1 || r.h < 1 || r.x > wx || r.y > wy || r.w > wx || r.h > wy ||
+            r.x + r.w - 1 > wx || r.y + r.h - 1 > wy)
             throw ToolError("the region " + region_text(r) + " reaches outside the map, which is " + world_size +
                             " cells (columns 1 to " + std::to_string(wx) + ", rows 1 to " + std::to_string(wy) + ")");
         if (r.w * r.h > kMaxWholeExportCells)

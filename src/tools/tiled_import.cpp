@@ -233,7 +233,7 @@ ImportResult import_tiled(const ImportOptions& opt) {
             if (ow == 0 || oh == 0)
                 throw ToolError(opt.in + " is the region " + where + " of a world, but " + opt.dir +
                                 " holds no map to put it into");
-            if (r.x < 1 || r.y < 1 || r.x + r.w - 1 > ow || r.y + r.h - 1 > oh)
+            if (r.x < 1 || r.y < 1 || r.x > ow || r.y > oh || r.x + r.w - 1 > ow || r.y + r.h - 1 > oh)
                 throw ToolError("the region " + where + " of " + opt.in + " (its origin properties " +
                                 kOriginXProperty + ", " + kOriginYProperty + " and its size) reaches outside the " +
                                 "world in " + opt.dir + ", which is " + world_size + " cells");

@@ -232,13 +232,17 @@ TEST(TiledRegion, RefusalsNameTheProblemAndWriteNothing) {
     test::write_random_world(world, 30, 20, 3);
     const auto before = test::snapshot(world);
 
-    for (const char* bad : {"22,1,10,5", "1,17,5,5", "31,1,1,1", "1,21,1,1"}) {
+    for (const char* bad : {"22,1,10,5", "1,17,5,5", "31,1,1,1", "1,21,1,1", "9223372036854775807,1,2,1"}) {
         const test::ToolRun r =
             test::run_tool("export-tiled '" + world + "' '" + t.file("out/m.tmj") + "' --region " + bad);
         EXPECT_EQ(r.status, 1) << bad;
         EXPECT_NE(r.output.find("reaches outside the map, which is 30 x 20"), std::string::npos) << r.output;
     }
     EXPECT_EQ(test::run_tool("export-tiled '" + world + "' '" + t.file("out/m.tmj") + "' --region 0,1,5,5").status, 1);
+    // render shares the region parser: a first column so large that adding the width would overflow.
+    const test::ToolRun render =
+        test::run_tool("render '" + world + "' '" + t.file("out/m.png") + "' --region 1,9223372036854775807,1,2");
+    EXPECT_NE(render.output.find("reaches outside the map"), std::string::npos) << render.output;
     EXPECT_FALSE(test::file_exists(t.file("out")));
 
     ExportOptions o{world, t.file("part.tmj"), true};
