@@ -190,6 +190,8 @@ ExportResult export_tiled(const ExportOptions& opt) {
         check_stop();
         const char* set = is_ground ? kGroundTileset : kObjectsTileset;
         const Atlas atlas = is_ground ? ground_atlas(*s, result.warnings) : objects_atlas(*s, result.warnings);
+        // The PNG writer replaces the set's temporary file whole (through a
+        // temporary of its own); the set then puts it in place with the rest.
         write_atlas(atlas, staged.add(beside(atlas_file(stem, set))));
         staged.add_bytes(beside(tileset_file(stem, set)), tileset_json(set, atlas_file(stem, set)));
         result.written.push_back(beside(atlas_file(stem, set)));
