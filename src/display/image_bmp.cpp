@@ -176,7 +176,7 @@ void load_bmp(State& s, PictureStart& start, const std::string& name) {
     ++s.screen.palette_serial;
 
     const Target t = choose_target(s, info);
-    thread_local std::array<uint8_t, kScnBytes> row_buf;
+    auto& row_buf = s.scratch.picture_row;
     for (int64_t r = 0; r < t.h && t.w > 0; ++r) {
         const int64_t dst = t.base + r * t.pitch;
         if (dst < 0 || dst >= kScnEnd) {

@@ -36,9 +36,8 @@ void masked_object_draw(State& s, int32_t n) {
     int32_t px = to_int32(int64_t{s.T - 1} * s.SZ + o);
     int32_t py = to_int32(int64_t{s.TT - 1} * s.SZ + o);
     std::string& picture = s.OBJ_S(n, s.GC);
-    // A fresh mask name for every draw, in storage that is reused so that the
-    // draws of a pass allocate nothing.
-    thread_local std::string mask;
+    // A fresh mask name for every draw, in storage that is reused.
+    std::string& mask = s.scratch.mask_name;
     mask_name_into(picture, mask);
     std::string and_mode = "and", or_mode = "or";
     GRAPHICPUT(s, mask, px, py, and_mode);
