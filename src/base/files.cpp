@@ -66,7 +66,7 @@ void open_binary(OpenFile& f) {
     f.fd = fd;
 }
 
-// Every line reaches the disk before the temporary replaces the old file, so
+// mended: every line reaches the disk before the temporary replaces the old file, so
 // the old file survives any failure here whole.
 void commit_text_output(OpenFile& f) {
     if (!f.replacement.write(f.out) || !f.replacement.commit()) fail(ERR_FILE_IO, "while writing", f.name);
@@ -93,7 +93,7 @@ std::string readable_text(std::string_view bytes) {
 }
 
 std::unique_ptr<OpenFile> open_file(const std::string& name, const std::string& path, FileMode mode) {
-    // A name with a NUL byte would open a different, shorter name.
+    // mended: a name with a NUL byte would open a different, shorter name.
     if (path.find('\0') != std::string::npos) fail(ERR_FILE_NOT_FOUND, "while opening", name);
     auto f = std::make_unique<OpenFile>();
     f->mode = mode;

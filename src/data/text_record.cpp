@@ -42,7 +42,7 @@ int32_t parse_based(std::string_view t, int base) {
 }
 
 // An optional sign and decimal digits up to the first non-digit. A value
-// outside 32 bits saturates to INT32_MIN or INT32_MAX rather than wrapping.
+// outside 32 bits saturates to INT32_MIN or INT32_MAX rather than wrapping (mended).
 int32_t parse_decimal(std::string_view t) {
     size_t i = 0;
     bool negative = false;
@@ -186,6 +186,7 @@ std::string save_text_form(const std::string& text) {
         return t.find_first_of(",\r\n") != std::string::npos;
     };
     if (!needs_quotes(text)) return text;
+    // mended: texts that would not read back are quoted (save_text_form).
     // A quoted part cannot hold a double quote. Such a text loses its double
     // quotes: the text changes, but every later field keeps its place.
     std::string t;

@@ -38,7 +38,7 @@ void load_block(State& s, PictureStart& start, const std::string& name) {
     const uint32_t length = short_block ? le16(start.data + 5) : le32(start.data + 1);
     if (length == 0) throw RuntimeError(ERR_FILE_IO, picture_place("a zero data length in", name));
     // A file shorter than its length field loads what it has. Data beyond the
-    // buffer's 2352 bytes is cut off silently: the buffer is never overrun.
+    // buffer's 2352 bytes is cut off silently (mended: the buffer is never overrun).
     if (!start.want(header + std::min(static_cast<size_t>(length), kScnBytes)))
         throw RuntimeError(ERR_FILE_IO, picture_place("while reading", name));
     const size_t count = std::min({static_cast<size_t>(length), start.n - header, kScnBytes});
@@ -174,7 +174,8 @@ std::string drawn_name(std::string name) {
 
 void GRAPHICPUT(State& s, std::string& GRPT, int32_t& X, int32_t& Y, std::string& M) {
     mark_drawn(GRPT);
-    // The on-screen test. The sums are formed in 64 bits so that positions near
+    // kept: the on-screen test uses 640 by 350, not the screen's size.
+    // mended: the sums are formed in 64 bits so that positions near
     // the ends of the 32-bit range compare by their true value instead of wrapping.
     if (!(int64_t{X} + s.SZ - 1 < 640 && int64_t{Y} + s.SZ - 1 < 350)) return;
     if (GRPT.empty()) return;
