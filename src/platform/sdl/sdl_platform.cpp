@@ -129,6 +129,11 @@ void SdlPlatform::wake_window() {
     if (wake_fd_ >= 0) (void)!::write(wake_fd_, &one, sizeof one);
 }
 
+void SdlPlatform::inject_event(const SDL_Event& e) {
+    SDL_Event copy = e;
+    if (SDL_PushEvent(&copy) == 1) wake_window();
+}
+
 void SdlPlatform::set_mouse(int x, int y, bool show) {
     if (!thread_.joinable()) return;
     {
@@ -170,10 +175,11 @@ void SdlPlatform::poll(const Screen& screen, KeyQueue& keys, bool paused) {
         keys_waiting_.store(false, std::memory_order_relaxed);
     }
     repeat_.deliver(events, now, keys);
-    // At full speed the picture goes to the window about 60 times a second,
-    // whatever the pass rate; the copy is all a pass ever pays for it. Paced
-    // passes hand theirs over in begin_pass.
-    if (first_handover_ || now - last_handover_ >= kPresentInterval) hand_over(screen, now);
+    // At full speed, and in the pause, the picture goes to the window about 60
+    // times a second, whatever the pass rate; the copy is all a pass ever pays
+    // for it. Paced passes hand theirs over in begin_pass, as soon as they end.
+    if (first_handover_ || ((paused || pacer_.speed() == 0) && now - last_handover_ >= kPresentInterval))
+        hand_over(screen, now);
     if (paused && keys.empty() && repeat_.holding()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
 }
 
@@ -200,9 +206,11 @@ void SdlPlatform::window_main(std::promise<std::string> opened) {
     sigaddset(&stop_signals, SIGINT);
     sigaddset(&stop_signals, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &stop_signals, nullptr);
-    // On a busy machine the passes come first: the window thread, and the
-    // renderer's helper threads it starts, yield the processor to them.
-    setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), 10);
+    // Passes back to back use a whole core; on a busy machine they come first:
+    // the window thread, and the renderer's helper threads it starts, yield
+    // the processor to them. Paced passes leave the processor free, and the
+    // window must then show their pictures without delay.
+    if (settings_.speed <= 0) setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), 10);
 
     const std::string failure = open_window();
     if (!failure.empty()) {
@@ -234,8 +242,11 @@ void SdlPlatform::window_main(std::promise<std::string> opened) {
         // milliseconds where the window system renders in software.
         if (present_due_ || (fresh && (frame_.pixels != shown_.pixels || frame_.palette != shown_.palette)))
             present();
-        else if (fresh)
+        else if (fresh) {
+            // The same picture is on show already.
+            presented_time_.store(monotonic_seconds(), std::memory_order_release);
             presented_serial_.store(frame_.serial, std::memory_order_release);
+        }
         wait_for_work(title_until_ > 0 ? 50 : kIdleWaitMs);
         lock.lock();
     }

@@ -77,6 +77,9 @@ public:
     uint64_t frames_presented() const { return presented_serial_.load(std::memory_order_acquire); }
     double last_present_time() const { return presented_time_.load(std::memory_order_acquire); }
     double speed() const { return speed_.load(std::memory_order_relaxed); }
+    // For measuring, from any thread: hands `e` to the window thread as if the
+    // display had just sent it.
+    void inject_event(const SDL_Event& e);
 
 private:
     // A picture handed from the game to the window thread.
