@@ -190,7 +190,7 @@ void SdlPlatform::begin_pass(int64_t) {
     if (pacer_.speed() == 0) return;
     // The picture of the pass that just ended shows while this one waits.
     const double now = monotonic_seconds();
-    if (screen_ && now - last_handover_ >= std::min(kPacedHandover, 0.75 / pacer_.speed())) hand_over(*screen_, now);
+    if (screen_ && now - last_handover_ >= kPacedHandover) hand_over(*screen_, now);
     const double start = pacer_.start_time(now);
     if (start > now) sleep_until(start);
 }
