@@ -7,11 +7,11 @@
 #include <memory>
 #include <new>
 
+#include "base/error.hpp"
+#include "base/state.hpp"
 #include "game_options.hpp"
 #include "platform/sdl/sdl_platform.hpp"
-#include "shell/error.hpp"
 #include "shell/game.hpp"
-#include "shell/state.hpp"
 
 int main(int argc, char** argv) {
     const tlvx::ParsedCommandLine cl = tlvx::parse_game_command_line(argc, argv);

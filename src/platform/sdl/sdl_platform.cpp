@@ -18,10 +18,10 @@
 #include <cstring>
 #include <filesystem>
 
-#include "platform/png/png_writer.hpp"
+#include "base/error.hpp"
+#include "formats/png_writer.hpp"
 #include "platform/sdl/picture_rect.hpp"
 #include "platform/sdl/sdl_keys.hpp"
-#include "shell/error.hpp"
 
 namespace tlvx {
 

@@ -25,7 +25,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/platform.hpp"
+#include "base/platform.hpp"
 #include "platform/rhythm/key_repeat.hpp"
 #include "platform/rhythm/pass_pacer.hpp"
 #include "platform/sdl/x11_display.hpp"
