@@ -9,10 +9,10 @@
 #include <new>
 #include <string>
 
+#include "base/error.hpp"
+#include "base/state.hpp"
 #include "platform/sdl/sdl_platform.hpp"
-#include "shell/error.hpp"
 #include "shell/game.hpp"
-#include "shell/state.hpp"
 #include "tools/demo_world.hpp"
 #include "tools/picture_files.hpp"
 #include "tools/user_world.hpp"

@@ -1,6 +1,6 @@
 #include "tools/icon.hpp"
 
-#include "platform/png/png_writer.hpp"
+#include "formats/png_writer.hpp"
 #include "tools/demo_art.hpp"
 #include "tools/demo_palette.hpp"
 #include "tools/picture_files.hpp"

@@ -8,12 +8,12 @@
 #include <iostream>
 #include <memory>
 
+#include "base/error.hpp"
+#include "base/state.hpp"
+#include "formats/png_writer.hpp"
 #include "platform/headless/headless_platform.hpp"
 #include "platform/headless/key_script.hpp"
-#include "platform/png/png_writer.hpp"
-#include "shell/error.hpp"
 #include "shell/game.hpp"
-#include "shell/state.hpp"
 #include "tools/picture_files.hpp"
 #include "tools/user_world.hpp"
 
