@@ -112,7 +112,10 @@ desktop)
   grep -qx 'Exec=tlvx --world' "$prefix/share/applications/$app_id.desktop" || fail "the menu entry does not start tlvx --world"
   ;;
 metainfo)
-  appstreamcli validate --no-net "$prefix/share/metainfo/$app_id.metainfo.xml" || fail "appstreamcli validate"
+  # Pedantic, and not even a note is accepted.
+  out=$(appstreamcli validate --pedantic --no-net "$prefix/share/metainfo/$app_id.metainfo.xml" 2>&1) ||
+    fail "appstreamcli validate: $out"
+  ! echo "$out" | grep -qE '^[IWEP]: ' || fail "appstreamcli validate: $out"
   appstreamcli validate-tree --no-net "$stage/root" || fail "appstreamcli validate-tree"
   ;;
 *)
