@@ -38,8 +38,14 @@ ParsedCommandLine parse_game_command_line(int argc, const char* const* argv) {
     CLI::App app{"tlvx: the tile-map game and map editor, in a window"};
     app.name("tlvx");
     app.set_version_flag("--version", std::string("tlvx ") + TLVX_VERSION);
-    app.add_option("--data", o.data_dir, "The world's data directory (default: the current directory)")
-        ->type_name("DIR");
+    CLI::Option* data = app.add_option("--data", o.data_dir,
+                                       "The world's data directory (default: the current directory when it "
+                                       "holds a world, else your own world)")
+                            ->type_name("DIR");
+    app.add_flag("--world", o.world,
+                 "Play your own world, $XDG_DATA_HOME/tlvx/world (~/.local/share/tlvx/world); the demo world is "
+                 "created there on the first start")
+        ->excludes(data);
     app.add_option("--speed", speed, "Passes a second, " + speed_text(kMinSpeed) + " to " + speed_text(kMaxSpeed) +
                                           ", or max for the passes back to back")
         ->type_name("N|max")
@@ -67,6 +73,7 @@ ParsedCommandLine parse_game_command_line(int argc, const char* const* argv) {
         return result;
     }
     o.speed = speed == "max" ? 0 : std::stod(speed);
+    o.data_given = data->count() > 0;
     result.run = true;
     return result;
 }

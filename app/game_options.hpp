@@ -15,6 +15,8 @@ struct GameOptions {
     int scale = 0;               // window size as a multiple of 320x200; 0 picks one that fits
     bool fullscreen = false;     // start fullscreen
     bool aspect = false;         // start with the 4:3 picture
+    bool data_given = false;     // --data was given
+    bool world = false;          // --world: play the player's own world in the per-user data folder
 };
 
 struct ParsedCommandLine {

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
+#include <cstdlib>
 #include <functional>
 #include <iostream>
 #include <memory>
@@ -11,10 +12,12 @@
 #include "formats/png_writer.hpp"
 #include "tools/demo_world.hpp"
 #include "tools/guarded.hpp"
+#include "tools/icon.hpp"
 #include "tools/info.hpp"
 #include "tools/new_map.hpp"
 #include "tools/picture_files.hpp"
 #include "tools/render.hpp"
+#include "tools/user_world.hpp"
 
 namespace tlvx {
 
@@ -34,7 +37,29 @@ void add_demo(CLI::App& app, int& exit_code) {
         tools::guarded("demo", exit_code, [&] {
             int n = tools::write_demo_world(a->dir, a->force);
             std::cout << "Wrote the demo world (" << n << " files) to " << a->dir << ".\n"
-                      << "Play it with: cd " << a->dir << " && tlvx\n";
+                      << "Play it with: " << tools::play_command(a->dir, tools::own_program_dir(), std::getenv("PATH")) << "\n";
+            return 0;
+        });
+    });
+}
+
+// Writes the program's icon; the build uses it for the icon theme, so it is
+// left out of the help.
+void add_icon(CLI::App& app, int& exit_code) {
+    struct Args {
+        std::string out;
+        int size = 48;
+    };
+    auto a = std::make_shared<Args>();
+    CLI::App* cmd = app.add_subcommand("icon", "Write the program's icon as a PNG");
+    cmd->group("");
+    cmd->add_option("OUT", a->out, "The PNG file to write")->required();
+    cmd->add_option("--size", a->size, "Width and height in pixels")
+        ->capture_default_str()
+        ->check(CLI::Range(tools::kIconMinSize, tools::kIconMaxSize));
+    cmd->callback([a, &exit_code] {
+        tools::guarded("icon", exit_code, [&] {
+            tools::write_icon_png(a->out, a->size);
             return 0;
         });
     });
@@ -129,6 +154,7 @@ void add_world_commands(CLI::App& app, int& exit_code) {
     add_new(app, exit_code);
     add_render(app, exit_code);
     add_info(app, exit_code);
+    add_icon(app, exit_code);
 }
 
 }  // namespace tlvx

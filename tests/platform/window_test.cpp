@@ -14,7 +14,7 @@ using namespace tlvx;
 namespace {
 
 // Sets up $DISPLAY on a private X server (killed on exit) and start_game, which
-// starts the game ($G its process) and focuses its window; exits 90 if the game
+// starts the game ($G its process, $GAME_ARGS its options) and focuses its window; exits 90 if the game
 // ends first, 91 if no window shows.
 const char* const kWithX = R"(
 Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>xdisplay 2>/dev/null & X=$!
@@ -22,7 +22,7 @@ trap 'kill $X' EXIT
 for i in $(seq 100); do [ -s xdisplay ] && break; sleep 0.1; done
 export DISPLAY=:$(cat xdisplay)
 start_game() {
-    "$GAME" "$@" 2>err & G=$!
+    "$GAME" $GAME_ARGS "$@" 2>err & G=$!
     for i in $(seq 200); do
         W=$(xdotool search --onlyvisible --name '^tlvx$' 2>/dev/null | head -n 1)
         [ -n "$W" ] && break || kill -0 $G 2>/dev/null || exit 90
@@ -107,6 +107,32 @@ TEST(GameWindow, SigtermQuitsLikeEscape) {
                                   "sleep 0.1; done\nkill $G\nwait $G\n"), 0)
         << test::read_file(world.file("err"));
     EXPECT_EQ(save_field(world, 2), 9);
+}
+
+// Started outside a world, the game makes the player's world in the data folder and says so; the next
+// start plays on in it silently; --world inside a world folder plays the data folder's world.
+TEST(GameWindow, OutsideAWorldPlaysTheWorldInTheDataFolder) {
+    if (!have_x()) GTEST_SKIP() << "needs Xvfb and xdotool";
+    test::TempDir world;
+    EXPECT_EQ(run_in_world(world, std::string(kWithX) +
+                                      "cp Pndx_001.sav before\nmkdir elsewhere && cd elsewhere\n"
+                                      "export XDG_DATA_HOME=\"$PWD/xdg\"\n"
+                                      "start_game >../out1\nxdotool key --delay 60 h Escape\nwait $G || exit 10\n"
+                                      "cp xdg/tlvx/world/Pndx_001.sav ../first.sav\n"
+                                      "start_game >../out2\nxdotool key --delay 60 h Escape\nwait $G || exit 11\n"
+                                      "cd .. && GAME_ARGS=--world start_game >out3\nxdotool key Escape\n"
+                                      "wait $G || exit 12\n"),
+              0)
+        << test::read_file(world.file("err")) << test::read_file(world.file("elsewhere/err"));
+    const std::string dir = world.file("elsewhere/xdg/tlvx/world");
+    EXPECT_EQ(test::read_file(world.file("out1")),
+              "Created the demo world in " + dir + "; your game is kept there from now on.\n");
+    EXPECT_EQ(test::read_file(world.file("out2")), "");
+    EXPECT_EQ(test::read_file(world.file("out3")), "");
+    // Each start stepped right from where the last one saved.
+    auto x_of = [](const std::string& save) { return std::atoi(save.substr(save.find('\n') + 1).c_str()); };
+    EXPECT_EQ(x_of(test::read_file(dir + "/Pndx_001.sav")), x_of(test::read_file(world.file("first.sav"))) + 1);
+    EXPECT_EQ(test::read_file(world.file("Pndx_001.sav")), test::read_file(world.file("before")));
 }
 
 // No X server, or none at all and no video driver named: refused at once,
