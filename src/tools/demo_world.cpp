@@ -5,6 +5,7 @@
 #include <set>
 
 #include "base/stop_signal.hpp"
+#include "display/view.hpp"
 #include "tools/demo_art.hpp"
 #include "tools/demo_palette.hpp"
 #include "tools/staged_files.hpp"
@@ -153,7 +154,7 @@ std::vector<WorldFile> demo_support_files() {
             if (!done.insert(name).second) continue;
             Canvas c = o.art(f);
             files.push_back({name, encode(c.sprite(), o.bmp)});
-            files.push_back({mask_file_name(name), encode(c.mask(), o.bmp)});
+            files.push_back({mask_name(name), encode(c.mask(), o.bmp)});
         }
     return files;
 }

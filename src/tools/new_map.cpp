@@ -1,11 +1,6 @@
 #include "tools/new_map.hpp"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
 #include <filesystem>
 #include <vector>
 
@@ -28,18 +23,11 @@ namespace {
 class LayerWriter {
 public:
     LayerWriter(StagedFiles& staged, const std::string& path, int32_t w, int32_t h)
-        : tmp_(staged.add(path)), w_(w) {
-        fd_ = ::open(tmp_.c_str(), O_WRONLY | O_CLOEXEC);
-        if (fd_ < 0) fail("cannot create");
-        if (::ftruncate(fd_, static_cast<off_t>(layer_file_length(w, h))) != 0) fail("cannot size");
-        auto header = layer_header(w, h);
-        put(0, header.data(), header.size());
+        : out_(staged.add(path)), w_(w) {
+        const auto header = layer_header(w, h);
+        out_.set_length(layer_file_length(w, h));
+        out_.write_at(0, header.data(), header.size());
     }
-    ~LayerWriter() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    LayerWriter(const LayerWriter&) = delete;
-    LayerWriter& operator=(const LayerWriter&) = delete;
 
     // `n` copies of `value` from cell (c, r) on, row after row.
     void fill_cells(int64_t c, int64_t r, int64_t n, uint8_t value) {
@@ -48,33 +36,15 @@ public:
         while (n > 0) {
             check_stop();
             size_t part = static_cast<size_t>(std::min<int64_t>(n, static_cast<int64_t>(chunk.size())));
-            put(offset, chunk.data(), part);
+            out_.write_at(offset, chunk.data(), part);
             offset += static_cast<int64_t>(part);
             n -= static_cast<int64_t>(part);
         }
     }
-    void close() {
-        const int closed = ::close(fd_);
-        fd_ = -1;
-        if (closed != 0) throw ToolError("cannot write " + tmp_ + ": " + std::strerror(errno));
-    }
 
 private:
-    void put(int64_t offset, const uint8_t* data, size_t n) {
-        while (n > 0) {
-            ssize_t done = ::pwrite(fd_, data, n, static_cast<off_t>(offset));
-            if (done < 0 && errno == EINTR) continue;
-            if (done <= 0) fail("cannot write");
-            data += done;
-            n -= static_cast<size_t>(done);
-            offset += done;
-        }
-    }
-    [[noreturn]] void fail(const char* what) { throw ToolError(std::string(what) + " " + tmp_ + ": " + std::strerror(errno)); }
-
-    std::string tmp_;
+    ToolFile out_;
     int64_t w_;
-    int fd_ = -1;
 };
 
 }  // namespace
@@ -152,7 +122,6 @@ NewMapResult new_map(const NewMapOptions& opt) {
             for (int32_t r = r0; r <= r1; ++r) layer.fill_cells(c0, r, c1 - c0 + 1, ground::Grass);
         }
         if (k == 1) layer.fill_cells(result.start_x, result.start_y, 1, object::Hero);
-        layer.close();
         result.written.push_back(kLayerNames[k]);
     }
     staged.commit();

@@ -1,11 +1,8 @@
 #include "tools/picture_files.hpp"
 
 #include <filesystem>
-#include <iostream>
 #include <stdexcept>
 
-#include "base/atomic_file.hpp"
-#include "base/stop_signal.hpp"
 
 namespace tlvx::tools {
 
@@ -69,17 +66,6 @@ std::string encode_bmp8(const Picture& p, const std::array<Rgb, 256>& table) {
     return out;
 }
 
-std::string drawn_name(std::string name) {
-    if (name.size() >= 12) name[11] = 'v';
-    return name;
-}
-
-std::string mask_file_name(const std::string& picture) {
-    std::string first = picture.substr(0, 4);
-    std::string last = picture.size() > 7 ? picture.substr(picture.size() - 7) : picture;
-    return first + "-" + last;
-}
-
 std::array<uint8_t, 4> layer_header(int w, int h) {
     return {static_cast<uint8_t>((w >> 8) & 0xFF), static_cast<uint8_t>(w & 0xFF),
             static_cast<uint8_t>((h >> 8) & 0xFF), static_cast<uint8_t>(h & 0xFF)};
@@ -87,17 +73,19 @@ std::array<uint8_t, 4> layer_header(int w, int h) {
 
 int64_t layer_file_length(int64_t w, int64_t h) { return 4 + w * (h + 1); }
 
-void write_file_bytes(const std::string& path, const std::string& bytes) {
-    AtomicFile f;
-    if (!f.open(path) || !f.write(bytes) || !f.commit()) throw ToolError(f.error());
+ToolFile::ToolFile(const std::string& path) : own_(std::make_unique<AtomicFile>()), file_(own_.get()) {
+    check(file_->open(path));
 }
 
-int report_stop(const char* command, int signal, bool finished) {
-    std::cerr << "tlvx-tool " << command << ": stopped by " << stop_signal_name(signal)
-              << (finished ? " after its files were complete and in place"
-                           : "; nothing was changed and the temporary files of this run are removed")
-              << "\n";
-    return 128 + signal;
+void ToolFile::commit() {
+    if (!own_) throw std::logic_error("a file of a staged set goes into place with the set: " + path());
+    check(file_->commit());
+}
+
+void write_file_bytes(const std::string& path, const std::string& bytes) {
+    ToolFile out(path);
+    out.write(bytes);
+    out.commit();
 }
 
 bool path_exists(const std::string& path) {

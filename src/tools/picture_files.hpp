@@ -4,10 +4,12 @@
 // commands share.
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "base/atomic_file.hpp"
 #include "base/screen_types.hpp"
 
 namespace tlvx::tools {
@@ -30,13 +32,6 @@ std::string encode_block_picture(const Picture& p);
 // An uncompressed 8-bit BMP, bottom row first, with `table` as its colour table.
 std::string encode_bmp8(const Picture& p, const std::array<Rgb, 256>& table);
 
-// The name a picture is read from once drawing has rewritten its 12th
-// character to "v".
-std::string drawn_name(std::string name);
-// The mask name that goes with a picture name: its first 4 characters, "-",
-// its last 7 characters.
-std::string mask_file_name(const std::string& picture);
-
 // The layer file header: width and height, high byte first.
 std::array<uint8_t, 4> layer_header(int w, int h);
 // Expected length of a complete layer file: 4 + w * (h + 1).
@@ -48,11 +43,36 @@ struct ToolError : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-// Prints the one line that says `command` was stopped by `signal` on
-// standard error and returns the exit status, 128 + the signal number.
-// `finished`: the signal came while the finished files were being put in
-// place, so they are complete; otherwise nothing was changed.
-int report_stop(const char* command, int signal, bool finished);
+// A file a tool writes: an AtomicFile whose failures throw ToolError. A file
+// of its own replaces its target only by commit(); dropped before that, the
+// target stays as it was. A member of a StagedFiles set (see staged_files.hpp)
+// is written the same way and put in place by the set, with the others.
+class ToolFile {
+public:
+    explicit ToolFile(const std::string& path);
+    // Writes `member`, which its set owns and commits; commit() is the set's.
+    explicit ToolFile(AtomicFile& member) : file_(&member) {}
+
+    void write(const void* data, size_t n) { check(file_->write(data, n)); }
+    void write(const std::string& text) { check(file_->write(text)); }
+    void write_at(int64_t offset, const void* data, size_t n) { check(file_->write_at(offset, data, n)); }
+    void set_length(int64_t length) { check(file_->set_length(length)); }
+    // The whole file on the disk, not yet in place (see AtomicFile::finish).
+    void finish() { check(file_->finish()); }
+    // Puts a file of its own in place.
+    void commit();
+    const std::string& path() const { return file_->path(); }
+    // The temporary file, for a writer that fills it by name (a PNG writer
+    // replaces it whole through a temporary of its own).
+    const std::string& temp_path() const { return file_->temp_path(); }
+
+private:
+    void check(bool ok) const {
+        if (!ok) throw ToolError(file_->error());
+    }
+    std::unique_ptr<AtomicFile> own_;  // empty for a member of a set
+    AtomicFile* file_;
+};
 
 // Write `bytes` to `path` (through a temporary file renamed into place).
 void write_file_bytes(const std::string& path, const std::string& bytes);

@@ -14,6 +14,8 @@
 #include "platform/headless/headless_platform.hpp"
 #include "platform/headless/key_script.hpp"
 #include "shell/game.hpp"
+#include "tools/picture_files.hpp"
+#include "tools/user_world.hpp"
 
 namespace tlvx {
 
@@ -117,8 +119,14 @@ int run_headless(const RunOptions& o) {
 void add_run_command(CLI::App& app, int& exit_code) {
     auto opts = std::make_shared<RunOptions>();
     auto clock = std::make_shared<std::string>("1000:0.01");
+    auto world = std::make_shared<bool>(false);
     CLI::App* run = app.add_subcommand("run", "Run the game headless with scripted keys and a simulated clock");
-    run->add_option("--data", opts->data_dir, "Data directory of the world (default: the current directory)");
+    CLI::Option* data =
+        run->add_option("--data", opts->data_dir, "Data directory of the world (default: the current directory)");
+    run->add_flag("--world", *world,
+                  "Run the player's own world, $XDG_DATA_HOME/tlvx/world (~/.local/share/tlvx/world), "
+                  "as the game's --world does: the demo world is created there when it is missing")
+        ->excludes(data);
     run->add_option("--keys", opts->keys_file, "Key script: one `PASS KEY` a line");
     run->add_option("--clock", *clock, "START:STEP: the clock reads START at start-up, START + n*STEP in pass n")
         ->capture_default_str();
@@ -127,11 +135,22 @@ void add_run_command(CLI::App& app, int& exit_code) {
         ->check(CLI::PositiveNumber);
     run->add_option("--trace", opts->trace_file, "Write one CSV line per pass to this file");
     run->add_option("--screenshot", opts->screenshot_file, "Write the screen as a PNG when the run ends");
-    run->callback([opts, clock, &exit_code] {
+    run->callback([opts, clock, world, &exit_code] {
         if (!parse_clock(*clock, opts->clock_start, opts->clock_step)) {
             std::cerr << "tlvx-tool run: --clock wants START:STEP, e.g. 1000:0.01 (got \"" << *clock << "\")\n";
             exit_code = 2;
             return;
+        }
+        if (*world) {
+            try {
+                const tools::UserWorld w = tools::prepare_user_world(tools::user_world_dir(tools::process_world_env()));
+                if (w.created) std::cout << tools::created_world_message(w.dir) << "\n" << std::flush;
+                opts->data_dir = w.dir;
+            } catch (const tools::ToolError& e) {
+                std::cerr << "tlvx-tool run: " << e.what() << "\n";
+                exit_code = 2;
+                return;
+            }
         }
         exit_code = run_headless(*opts);
     });

@@ -6,9 +6,9 @@
 // held back so that the renames are not cut short.
 #include <cstdint>
 #include <string>
-#include <vector>
 
 #include "base/atomic_file.hpp"
+#include "tools/picture_files.hpp"
 
 namespace tlvx::tools {
 
@@ -19,12 +19,12 @@ public:
 
     // Creates `dir` and its missing parents. Throws ToolError.
     void make_folders(const std::string& dir);
-    // Creates an empty temporary file in the folder of `path`, with the
-    // permissions of the file at `path` or else those of a new file, and
-    // returns its name. The caller writes it through a descriptor of its
-    // own (and closes it); commit() renames it over `path`. Throws ToolError.
-    std::string add(const std::string& path);
-    // A file with these bytes.
+    // A new member that will replace `path`: an empty temporary file in the
+    // folder of `path`, with the permissions of the file at `path` or else
+    // those of a new file. The set owns the file; the ToolFile returned
+    // writes it and stays usable as long as the set. Throws ToolError.
+    ToolFile add(const std::string& path);
+    // A member with these bytes.
     void add_bytes(const std::string& path, const std::string& bytes);
     // Flushes the temporary files to disk, then renames each over its file
     // in the order they were added and flushes their folders, with SIGINT and
@@ -37,10 +37,10 @@ private:
     AtomicFileSet set_;
 };
 
-// Copies the file open as `from` to the empty file open as `to`, holes and
-// length included: only the data extents are read and written, so the time
-// is that of the data, not of the file's length. Checks for a stop signal
-// between pieces. Throws ToolError naming `what` on failure.
-void copy_keeping_holes(int from, int to, const std::string& what);
+// Writes the file at `from` into the empty file `to`, holes and length
+// included: only the data extents are read and written, so the time is that
+// of the data, not of the file's length. Checks for a stop signal between
+// pieces. Throws ToolError on failure.
+void copy_keeping_holes(const std::string& from, ToolFile& to);
 
 }  // namespace tlvx::tools

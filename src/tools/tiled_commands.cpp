@@ -6,8 +6,8 @@
 #include <iostream>
 #include <memory>
 
-#include "base/stop_signal.hpp"
 #include "formats/png_writer.hpp"
+#include "tools/guarded.hpp"
 #include "tools/picture_files.hpp"
 #include "tools/tiled_export.hpp"
 #include "tools/tiled_import.hpp"
@@ -15,29 +15,6 @@
 namespace tlvx {
 
 namespace {
-
-// Runs a subcommand body with SIGINT and SIGTERM caught; failures become a
-// message and exit status 1, a stop 128 + the signal number.
-template <class Body>
-void guarded(const char* command, int& exit_code, Body&& body) {
-    const StopSignals stop_signals;
-    try {
-        body();
-        exit_code = 0;
-        if (const int signal = stop_signal()) exit_code = tools::report_stop(command, signal, true);
-    } catch (const StopRequested& stop) {
-        exit_code = tools::report_stop(command, stop.signal, false);
-    } catch (const tools::ToolError& e) {
-        std::cerr << "tlvx-tool " << command << ": " << e.what() << "\n";
-        exit_code = 1;
-    } catch (const PngError& e) {
-        std::cerr << "tlvx-tool " << command << ": " << e.what() << "\n";
-        exit_code = 1;
-    } catch (const std::exception& e) {
-        std::cerr << "tlvx-tool " << command << ": failed: " << e.what() << "\n";
-        exit_code = 1;
-    }
-}
 
 void add_export(CLI::App& app, int& exit_code) {
     auto opt = std::make_shared<tools::tiled::ExportOptions>();
@@ -52,7 +29,7 @@ void add_export(CLI::App& app, int& exit_code) {
                     "Only the cells X,Y,W,H (first column and row from 1, width, height) as a W x H map; its origin "
                     "goes into the map's properties, so import-tiled puts it back in its place");
     cmd->callback([opt, region, &exit_code] {
-        guarded("export-tiled", exit_code, [&] {
+        tools::guarded("export-tiled", exit_code, [&] {
             opt->progress = ::isatty(STDERR_FILENO) != 0;
             if (!region->empty()) {
                 opt->region = tools::parse_region(*region);
@@ -69,7 +46,8 @@ void add_export(CLI::App& app, int& exit_code) {
                           << tools::tiled::kOriginYProperty << ".\n";
             else
                 std::cout << "Wrote the " << r.w << " x " << r.h << " map to " << opt->out << " with its tilesets.\n";
-        });
+            return 0;
+        }, tools::StopSignalsCaught::Yes);
     });
 }
 
@@ -82,7 +60,7 @@ void add_import(CLI::App& app, int& exit_code) {
     cmd->add_option("IN", opt->in, "The map file (JSON, as export-tiled writes it or Tiled saves it)")->required();
     cmd->add_option("DIR", opt->dir, "The world's folder")->required();
     cmd->callback([opt, &exit_code] {
-        guarded("import-tiled", exit_code, [&] {
+        tools::guarded("import-tiled", exit_code, [&] {
             opt->progress = ::isatty(STDERR_FILENO) != 0;
             const tools::tiled::ImportResult r = tools::tiled::import_tiled(*opt);
             if (r.region)
@@ -92,7 +70,8 @@ void add_import(CLI::App& app, int& exit_code) {
             else
                 std::cout << "Wrote the " << r.w << " x " << r.h << " map from " << opt->in << " into " << opt->dir
                           << ".\n";
-        });
+            return 0;
+        }, tools::StopSignalsCaught::Yes);
     });
 }
 

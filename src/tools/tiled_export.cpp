@@ -1,13 +1,6 @@
 #include "tools/tiled_export.hpp"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <nlohmann/json.hpp>
@@ -29,35 +22,6 @@ namespace {
 using json = nlohmann::json;
 namespace fs = std::filesystem;
 
-// The map file, written into its temporary file of the staged set.
-class MapFile {
-public:
-    MapFile(StagedFiles& staged, const std::string& path) : path_(path), tmp_(staged.add(path)) {
-        fp_ = std::fopen(tmp_.c_str(), "wb");
-        if (!fp_) fail();
-    }
-    ~MapFile() {
-        if (fp_) std::fclose(fp_);
-    }
-    MapFile(const MapFile&) = delete;
-    MapFile& operator=(const MapFile&) = delete;
-
-    void write(const void* data, size_t n) {
-        if (n > 0 && std::fwrite(data, 1, n, fp_) != n) fail();
-    }
-    void write(const std::string& text) { write(text.data(), text.size()); }
-    void close() {
-        const int closed = std::fclose(fp_);
-        fp_ = nullptr;
-        if (closed != 0) fail();
-    }
-
-private:
-    [[noreturn]] void fail() { throw ToolError("cannot write " + path_ + ": " + std::strerror(errno)); }
-    std::string path_, tmp_;
-    FILE* fp_ = nullptr;
-};
-
 std::string tileset_json(const std::string& name, const std::string& image) {
     json j = {{"columns", kAtlasColumns}, {"image", image}, {"imageheight", kAtlasSide}, {"imagewidth", kAtlasSide},
               {"margin", 0}, {"name", name}, {"spacing", 0}, {"tilecount", kAtlasColumns * kAtlasColumns},
@@ -78,7 +42,7 @@ uint32_t gid_of(const LayerSpec& layer, uint8_t v) {
 }
 
 // The "data" value of one layer, streamed from its file a row at a time.
-void write_layer_data(MapFile& out, const LayerReader& file, const LayerSpec& layer, int32_t world_w,
+void write_layer_data(ToolFile& out, const LayerReader& file, const LayerSpec& layer, int32_t world_w,
                       const CellRegion& reg, bool csv, Progress& progress) {
     const int64_t w = reg.w, h = reg.h;
     std::vector<uint8_t> row(static_cast<size_t>(w));
@@ -192,13 +156,13 @@ ExportResult export_tiled(const ExportOptions& opt) {
         const Atlas atlas = is_ground ? ground_atlas(*s, result.warnings) : objects_atlas(*s, result.warnings);
         // The PNG writer replaces the set's temporary file whole (through a
         // temporary of its own); the set then puts it in place with the rest.
-        write_atlas(atlas, staged.add(beside(atlas_file(stem, set))));
+        write_atlas(atlas, staged.add(beside(atlas_file(stem, set))).temp_path());
         staged.add_bytes(beside(tileset_file(stem, set)), tileset_json(set, atlas_file(stem, set)));
         result.written.push_back(beside(atlas_file(stem, set)));
         result.written.push_back(beside(tileset_file(stem, set)));
     }
 
-    MapFile out(staged, opt.out);
+    ToolFile out = staged.add(opt.out);
     const std::string w = std::to_string(result.w), h = std::to_string(result.h);
     out.write("{\"compressionlevel\":-1,\"height\":" + h + ",\"infinite\":false,\n\"layers\":[\n");
     Progress progress(opt.progress, "exporting", int64_t{3} * result.h);
@@ -219,7 +183,6 @@ ExportResult export_tiled(const ExportOptions& opt) {
               std::to_string(kTile) + ",\n\"tilesets\":" +
               tilesets.dump() + ",\n\"tilewidth\":" + std::to_string(kTile) +
               ",\"type\":\"map\",\"version\":\"1.8\",\"width\":" + w + "}\n");
-    out.close();
     staged.commit();
     result.written.push_back(opt.out);
     return result;

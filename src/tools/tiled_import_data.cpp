@@ -24,17 +24,6 @@ using json = nlohmann::json;
 
 constexpr size_t kBuffer = size_t{1} << 20;
 
-void write_at(int fd, const uint8_t* data, size_t n, int64_t pos, const std::string& path) {
-    while (n > 0) {
-        const ssize_t r = ::pwrite(fd, data, n, static_cast<off_t>(pos));
-        if (r < 0 && errno == EINTR) continue;
-        if (r <= 0) throw ToolError("cannot write " + path + ": " + std::strerror(errno));
-        data += r;
-        n -= static_cast<size_t>(r);
-        pos += r;
-    }
-}
-
 // Turns the tile ids of one layer into cell values, checking each one.
 class LayerSink {
 public:
@@ -234,10 +223,7 @@ private:
 }  // namespace
 
 LayerOut::LayerOut(StagedFiles& staged, const std::string& dir, const char* name, int32_t w, int32_t h)
-    : path_(join_path(dir, name)), w_(w), h_(h) {
-    tmp_ = staged.add(path_);
-    fd_ = ::open(tmp_.c_str(), O_WRONLY | O_CLOEXEC);
-    if (fd_ < 0) throw ToolError("cannot write " + tmp_ + ": " + std::strerror(errno));
+    : path_(join_path(dir, name)), out_(staged.add(path_)), w_(w), h_(h) {
     // Header: the map size; row 0 as the old file has it.
     const LayerReader old(path_);
     buf_.reserve(kBuffer);
@@ -249,27 +235,13 @@ LayerOut::LayerOut(StagedFiles& staged, const std::string& dir, const char* name
 
 LayerOut::LayerOut(StagedFiles& staged, const std::string& dir, const char* name, int32_t world_w,
                    const CellRegion& region)
-    : path_(join_path(dir, name)), w_(world_w), region_(region) {
-    tmp_ = staged.add(path_);
-    fd_ = ::open(tmp_.c_str(), O_RDWR | O_CLOEXEC);
-    if (fd_ < 0) throw ToolError("cannot write " + tmp_ + ": " + std::strerror(errno));
-    const int old = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC);
-    if (old >= 0) {
-        try {
-            copy_keeping_holes(old, fd_, path_);
-        } catch (...) {
-            ::close(old);
-            throw;
-        }
-        ::close(old);
-    }
+    : path_(join_path(dir, name)), out_(staged.add(path_)), w_(world_w), region_(region) {
+    // The old file's bytes are read again row by row in put_region_row():
+    // the copy holds the same bytes until that row is written.
+    old_file_ = std::make_unique<LayerReader>(path_);
+    if (old_file_->exists()) copy_keeping_holes(path_, out_);
     buf_.reserve(static_cast<size_t>(region.w));
 }
-
-LayerOut::~LayerOut() {
-    if (fd_ >= 0) ::close(fd_);
-}
-
 void LayerOut::flush() {
     // Blocks of zeros are skipped and stay holes, so a sparse map stays
     // sparse on disk; finish() sets the length.
@@ -279,7 +251,7 @@ void LayerOut::flush() {
         const int64_t pos = pos_ + static_cast<int64_t>(at);
         const size_t n = std::min(static_cast<size_t>(kBlock - pos % kBlock), buf_.size() - at);
         const uint8_t* block = buf_.data() + at;
-        if (block[0] != 0 || std::memcmp(block, block + 1, n - 1) != 0) write_at(fd_, block, n, pos, tmp_);
+        if (block[0] != 0 || std::memcmp(block, block + 1, n - 1) != 0) out_.write_at(pos, block, n);
         at += n;
     }
     pos_ += static_cast<int64_t>(buf_.size());
@@ -291,18 +263,12 @@ void LayerOut::put_region_row() {
     const CellRegion& reg = *region_;
     const int64_t row = reg.y + (cells_ - 1) / reg.w;
     const int64_t at = reg.x + row * w_ + 3;
-    old_.assign(buf_.size(), 0);
-    for (size_t got = 0; got < old_.size();) {
-        const ssize_t r = ::pread(fd_, old_.data() + got, old_.size() - got, static_cast<off_t>(at) + static_cast<off_t>(got));
-        if (r < 0 && errno == EINTR) continue;
-        if (r < 0) throw ToolError("cannot read " + tmp_ + ": " + std::strerror(errno));
-        if (r == 0) break;
-        got += static_cast<size_t>(r);
-    }
+    old_.resize(buf_.size());
+    old_file_->read(at, old_.data(), old_.size());
     size_t first = 0, last = buf_.size();
     while (first < last && buf_[first] == old_[first]) ++first;
     while (last > first && buf_[last - 1] == old_[last - 1]) --last;
-    if (first < last) write_at(fd_, buf_.data() + first, last - first, at + static_cast<int64_t>(first), tmp_);
+    if (first < last) out_.write_at(at + static_cast<int64_t>(first), buf_.data() + first, last - first);
     buf_.clear();
 }
 
@@ -327,13 +293,9 @@ void LayerOut::finish() {
             old.read(pos, buf_.data(), buf_.size());
         }
         flush();
-        if (::ftruncate(fd_, static_cast<off_t>(pos_)) != 0)
-            throw ToolError("cannot write " + tmp_ + ": " + std::strerror(errno));
+        out_.set_length(pos_);
     }
-    if (::fsync(fd_) != 0) throw ToolError("cannot write " + tmp_ + ": " + std::strerror(errno));
-    const int closed = ::close(fd_);
-    fd_ = -1;
-    if (closed != 0) throw ToolError("cannot write " + tmp_ + ": " + std::strerror(errno));
+    out_.finish();
 }
 
 void stream_layer_data(const MapPlan& plan, const std::array<LayerOut*, 3>& outs, Progress& progress) {

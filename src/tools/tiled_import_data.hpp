@@ -3,12 +3,15 @@
 // layer files being written, and the second read that streams the data.
 #include <array>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "tools/picture_files.hpp"
 #include "tools/render.hpp"
 #include "tools/tiled_format.hpp"
+#include "tools/world_load.hpp"
 
 namespace tlvx::tools {
 class StagedFiles;
@@ -55,9 +58,6 @@ public:
     // not written, so holes stay holes unless a cell in them changes.
     LayerOut(StagedFiles& staged, const std::string& dir, const char* name, int32_t world_w,
              const CellRegion& region);
-    ~LayerOut();
-    LayerOut(const LayerOut&) = delete;
-    LayerOut& operator=(const LayerOut&) = delete;
 
     void cell(uint8_t v);
     int64_t cells() const { return cells_; }
@@ -68,8 +68,9 @@ public:
 private:
     void flush();
     void put_region_row();
-    std::string path_, tmp_;
-    int fd_ = -1;
+    std::string path_;
+    ToolFile out_;
+    std::unique_ptr<LayerReader> old_file_;  // region: the file the copy was made of
     int32_t w_ = 0, h_ = 0;
     std::optional<CellRegion> region_;
     int64_t cells_ = 0;

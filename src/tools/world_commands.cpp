@@ -3,48 +3,25 @@
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
+#include <cstdlib>
 #include <functional>
 #include <iostream>
 #include <memory>
-#include <optional>
 
 #include "base/error.hpp"
-#include "base/stop_signal.hpp"
 #include "formats/png_writer.hpp"
 #include "tools/demo_world.hpp"
+#include "tools/guarded.hpp"
+#include "tools/icon.hpp"
 #include "tools/info.hpp"
 #include "tools/new_map.hpp"
 #include "tools/picture_files.hpp"
 #include "tools/render.hpp"
+#include "tools/user_world.hpp"
 
 namespace tlvx {
 
 namespace {
-
-// Runs a subcommand body; its failures become a message and exit status 1.
-// A body that writes files runs `stoppable`: SIGINT and SIGTERM are caught
-// and end it with 128 + the signal number (see stop_signal.hpp).
-void guarded(const char* command, int& exit_code, const std::function<int()>& body, bool stoppable = false) {
-    std::optional<StopSignals> stop_signals;
-    if (stoppable) stop_signals.emplace();
-    try {
-        exit_code = body();
-        if (const int signal = stop_signal(); stoppable && signal != 0)
-            exit_code = tools::report_stop(command, signal, true);
-    } catch (const StopRequested& stop) {
-        exit_code = tools::report_stop(command, stop.signal, false);
-    } catch (const tools::ToolError& e) {
-        std::cerr << "tlvx-tool " << command << ": " << e.what() << "\n";
-        exit_code = 1;
-    } catch (const PngError& e) {
-        std::cerr << "tlvx-tool " << command << ": " << e.what() << "\n";
-        exit_code = 1;
-    } catch (const RuntimeError& e) {
-        std::cerr << "tlvx-tool " << command << ": runtime error " << e.number() << " (" << error_text(e.number())
-                  << ") " << e.place() << "\n";
-        exit_code = 1;
-    }
-}
 
 void add_demo(CLI::App& app, int& exit_code) {
     struct Args {
@@ -57,12 +34,34 @@ void add_demo(CLI::App& app, int& exit_code) {
     cmd->add_option("DIR", a->dir, "Folder for the world; created when missing")->required();
     cmd->add_flag("--force", a->force, "Overwrite files of an existing world");
     cmd->callback([a, &exit_code] {
-        guarded("demo", exit_code, [&] {
+        tools::guarded("demo", exit_code, [&] {
             int n = tools::write_demo_world(a->dir, a->force);
             std::cout << "Wrote the demo world (" << n << " files) to " << a->dir << ".\n"
-                      << "Play it with: cd " << a->dir << " && tlvx\n";
+                      << "Play it with: " << tools::play_command(a->dir, tools::own_program_dir(), std::getenv("PATH")) << "\n";
             return 0;
-        }, true);
+        }, tools::StopSignalsCaught::Yes);
+    });
+}
+
+// Writes the program's icon; the build uses it for the icon theme, so it is
+// left out of the help.
+void add_icon(CLI::App& app, int& exit_code) {
+    struct Args {
+        std::string out;
+        int size = 48;
+    };
+    auto a = std::make_shared<Args>();
+    CLI::App* cmd = app.add_subcommand("icon", "Write the program's icon as a PNG");
+    cmd->group("");
+    cmd->add_option("OUT", a->out, "The PNG file to write")->required();
+    cmd->add_option("--size", a->size, "Width and height in pixels")
+        ->capture_default_str()
+        ->check(CLI::Range(tools::kIconMinSize, tools::kIconMaxSize));
+    cmd->callback([a, &exit_code] {
+        tools::guarded("icon", exit_code, [&] {
+            tools::write_icon_png(a->out, a->size);
+            return 0;
+        });
     });
 }
 
@@ -83,7 +82,7 @@ void add_new(CLI::App& app, int& exit_code) {
         ->check(CLI::Range(0, 255));
     cmd->add_flag("--force", a->force, "Replace existing layer files");
     cmd->callback([a, &exit_code] {
-        guarded("new", exit_code, [&] {
+        tools::guarded("new", exit_code, [&] {
             auto size = tools::parse_map_size(a->size);
             if (!size) throw tools::ToolError("--size wants WxH with both 8 to 65535, e.g. 200x150");
             tools::NewMapOptions o;
@@ -100,7 +99,7 @@ void add_new(CLI::App& app, int& exit_code) {
                           << " x " << tools::kClearingSize << " cells of grass around the start; "
                           << "--fill N writes N into every cell (one byte a cell on disk).\n";
             return 0;
-        }, true);
+        }, tools::StopSignalsCaught::Yes);
     });
 }
 
@@ -117,7 +116,7 @@ void add_render(CLI::App& app, int& exit_code) {
     cmd->add_option("--frame", a->frame, "Animation frame of creatures and structures, 1 to 4")
         ->check(CLI::Range(1, 4));
     cmd->callback([a, &exit_code] {
-        guarded("render", exit_code, [&] {
+        tools::guarded("render", exit_code, [&] {
             tools::RenderOptions o;
             o.dir = a->dir;
             o.out = a->out;
@@ -129,7 +128,7 @@ void add_render(CLI::App& app, int& exit_code) {
             }
             tools::render_world(o);
             return 0;
-        }, true);
+        }, tools::StopSignalsCaught::Yes);
     });
 }
 
@@ -140,7 +139,7 @@ void add_info(CLI::App& app, int& exit_code) {
                 "exit status 1 when the game would stop with an error");
     cmd->add_option("DIR", *dir, "The world's folder")->required();
     cmd->callback([dir, &exit_code] {
-        guarded("info", exit_code, [&] {
+        tools::guarded("info", exit_code, [&] {
             tools::WorldInfo info = tools::inspect_world(*dir);
             std::cout << "World in " << *dir << "\n" << tools::format_info(info);
             return info.problems.empty() ? 0 : 1;
@@ -155,6 +154,7 @@ void add_world_commands(CLI::App& app, int& exit_code) {
     add_new(app, exit_code);
     add_render(app, exit_code);
     add_info(app, exit_code);
+    add_icon(app, exit_code);
 }
 
 }  // namespace tlvx

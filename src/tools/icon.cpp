@@ -1,0 +1,45 @@
+#include "tools/icon.hpp"
+
+#include "formats/png_writer.hpp"
+#include "tools/demo_art.hpp"
+#include "tools/demo_palette.hpp"
+#include "tools/picture_files.hpp"
+
+namespace tlvx::tools {
+
+IconImage make_icon(int size) {
+    if (size < kIconMinSize || size > kIconMaxSize)
+        throw ToolError("the icon size must be " + std::to_string(kIconMinSize) + " to " +
+                        std::to_string(kIconMaxSize) + " pixels, not " + std::to_string(size));
+    const std::array<Rgb, 256> palette = demo_screen_palette();
+    const Picture ground = art_grass(1);
+    const Canvas hero = art_hero(1);
+
+    IconImage icon;
+    icon.size = size;
+    icon.scale = size / kTile;
+    icon.rgba.assign(static_cast<size_t>(size) * size * 4, 0);
+    const int offset = (size - kTile * icon.scale) / 2;
+    auto corner = [](int x, int y) { return (x == 0 || x == kTile - 1) && (y == 0 || y == kTile - 1); };
+    for (int y = 0; y < size; ++y)
+        for (int x = 0; x < size; ++x) {
+            const int tx = (x - offset) / icon.scale, ty = (y - offset) / icon.scale;
+            if (x < offset || y < offset || tx >= kTile || ty >= kTile || corner(tx, ty)) continue;
+            const uint8_t index = hero.painted(tx, ty) ? hero.at(tx, ty) : ground.at(tx, ty);
+            uint8_t* p = &icon.rgba[(static_cast<size_t>(y) * size + x) * 4];
+            p[0] = palette[index].r;
+            p[1] = palette[index].g;
+            p[2] = palette[index].b;
+            p[3] = 255;
+        }
+    return icon;
+}
+
+void write_icon_png(const std::string& path, int size) {
+    const IconImage icon = make_icon(size);
+    PngRowWriter out(path, icon.size, icon.size, PngColour::Rgba);
+    for (int y = 0; y < icon.size; ++y) out.write_row(icon.pixel(0, y));
+    out.finish();
+}
+
+}  // namespace tlvx::tools

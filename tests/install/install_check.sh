@@ -1,0 +1,125 @@
+#!/usr/bin/env bash
+# Checks of the installed tree, each case in a staging folder of its own:
+#   files     the list of installed files, their modes, the icons' sizes
+#   world     the installed tlvx-tool writes and runs a world, and the player's
+#             world in an empty data folder is created once and then reused
+#   manuals   every option each program (and each tlvx-tool command) lists in
+#             --help is in its manual page, and the other way round
+#   desktop   desktop-file-validate accepts the menu entry
+#   metainfo  appstreamcli accepts the metainfo and the tree it points into
+# Usage: install_check.sh CASE BUILD_DIR BINDIR APP_ID HAS_GAME HAS_NOT_BUGS ICON_SIZES...
+set -euo pipefail
+case_name=$1 build=$2 bindir=$3 app_id=$4 has_game=$5 has_not_bugs=$6
+shift 6
+icon_sizes=("$@")
+
+stage=$(mktemp -d)
+trap 'rm -rf "$stage"' EXIT
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+DESTDIR="$stage/root" cmake --install "$build" --prefix /usr >"$stage/install.log" 2>&1 ||
+  { cat "$stage/install.log"; fail "cmake --install"; }
+prefix="$stage/root/usr"
+tool="$prefix/$bindir/tlvx-tool"
+game="$prefix/$bindir/tlvx"
+
+case "$case_name" in
+files)
+  expected=("$bindir/tlvx-tool" share/man/man6/tlvx.6.gz share/man/man6/tlvx-tool.6.gz
+            "share/applications/$app_id.desktop" "share/metainfo/$app_id.metainfo.xml"
+            share/doc/tlvx/README.md share/doc/tlvx/copyright share/doc/tlvx/changelog.gz)
+  [ "$has_game" = 1 ] && expected+=("$bindir/tlvx")
+  [ "$has_not_bugs" = 1 ] && expected+=(share/doc/tlvx/NOT-BUGS.md)
+  for n in "${icon_sizes[@]}"; do expected+=("share/icons/hicolor/${n}x${n}/apps/tlvx.png"); done
+  diff <(printf '%s\n' "${expected[@]}" | sort) <(cd "$prefix" && find . -type f -printf '%P\n' | sort) ||
+    fail "installed files differ from the expected list (< expected, > installed)"
+  [ -x "$tool" ] || fail "$tool is not executable"
+  [ "$has_game" = 0 ] || [ -x "$game" ] || fail "$game is not executable"
+  for n in "${icon_sizes[@]}"; do
+    png="$prefix/share/icons/hicolor/${n}x${n}/apps/tlvx.png"
+    # PNG header: width and height as 4-byte big-endian numbers at bytes 16 and 20.
+    size=$(od -An -tu1 -j16 -N8 "$png" | awk '{print ($1*16777216+$2*65536+$3*256+$4) "x" ($5*16777216+$6*65536+$7*256+$8)}')
+    [ "$size" = "${n}x${n}" ] || fail "$png is $size, not ${n}x${n}"
+  done
+  for m in tlvx tlvx-tool; do
+    gzip -t "$prefix/share/man/man6/$m.6.gz" || fail "$m.6.gz is not a gzip file"
+  done
+  ;;
+world)
+  cd "$stage"
+  out=$("$tool" demo "$stage/valley")
+  echo "$out" | grep -q "Wrote the demo world" || fail "demo said: $out"
+  if [ "$has_game" = 1 ]; then
+    # The game is not on PATH here: the hint names it by its full path.
+    echo "$out" | grep -qF "cd $stage/valley && $game" || fail "demo's hint does not name the installed game: $out"
+  fi
+  "$tool" info "$stage/valley" >/dev/null || fail "info finds problems in the demo world"
+  printf '3 y\n5 +\n8 esc\n' >"$stage/keys"
+  "$tool" run --data "$stage/valley" --keys "$stage/keys" --screenshot "$stage/shot.png" || fail "run"
+  [ -s "$stage/shot.png" ] || fail "run wrote no screenshot"
+
+  export XDG_DATA_HOME="$stage/xdg"
+  first=$("$tool" run --world --keys "$stage/keys")
+  [ "$first" = "Created the demo world in $XDG_DATA_HOME/tlvx/world; your game is kept there from now on." ] ||
+    fail "first start said: $first"
+  [ -f "$XDG_DATA_HOME/tlvx/world/Pndx_001.sav" ] || fail "no world in the data folder"
+  before=$(cat "$XDG_DATA_HOME/tlvx/world/Pndx_001.sav")
+  second=$("$tool" run --world --keys "$stage/keys")
+  [ -z "$second" ] || fail "second start said: $second"
+  [ "$(cat "$XDG_DATA_HOME/tlvx/world/Pndx_001.sav")" != "" ] || fail "the save file is empty"
+  # The character walked up in both runs: the second went on from where the first saved.
+  [ "$(cat "$XDG_DATA_HOME/tlvx/world/Pndx_001.sav")" != "$before" ] || fail "the second start did not reuse the world"
+  unset XDG_DATA_HOME
+  HOME="$stage/home" "$tool" run --world --passes 2 | grep -qF "$stage/home/.local/share/tlvx/world" ||
+    fail "without XDG_DATA_HOME the world is not in ~/.local/share"
+  ;;
+manuals)
+  # Option names of a CLI11 help text: the first column of the option lines.
+  help_options() { sed -nE 's/^ +(-[^ ]*).*/\1/p' | tr ',' '\n' | grep -E '^--' | sort -u; }
+  # A manual page as plain text lines: no font changes, no escaped hyphens.
+  plain() { gzip -dc "$1" | sed -E 's/\\-/-/g; s/\\f[BIRP]//g'; }
+  # Options named between the line ".S[SH] NAME" and the next section.
+  section_options() { awk -v h="$2" '/^\.S[SH] /{on = ($0 == h)} on' | grep -oE -- '--[a-z][a-z0-9-]*' | sort -u; }
+  compare() {  # compare NAME HELP_OPTIONS MAN_OPTIONS
+    diff <(echo "$2" | grep -v -- '^--help$' | sed '/^$/d') <(echo "$3" | grep -v -- '^--help$' | sed '/^$/d') ||
+      fail "$1: options in --help (<) and in the manual page (>) differ"
+  }
+  man_tool="$prefix/share/man/man6/tlvx-tool.6.gz"
+  plain "$man_tool" | grep -qE -- '--help' || fail "tlvx-tool.6 does not mention --help"
+  commands=$("$tool" --help | sed -n '/^Subcommands:/,$p' | sed -nE 's/^ +([a-z][a-z-]*) .*/\1/p' | sort)
+  [ -n "$commands" ] || fail "no commands in tlvx-tool --help"
+  man_commands=$(plain "$man_tool" | sed -nE 's/^\.SS ([a-z-]+)$/\1/p' | sort)
+  diff <(echo "$commands") <(echo "$man_commands") || fail "commands in --help (<) and in tlvx-tool.6 (>) differ"
+  for c in $commands; do
+    compare "tlvx-tool $c" "$("$tool" "$c" --help | help_options)" "$(plain "$man_tool" | section_options - ".SS $c")"
+  done
+  if [ "$has_game" = 1 ]; then
+    compare tlvx "$("$game" --help | help_options)" "$(plain "$prefix/share/man/man6/tlvx.6.gz" | section_options - ".SH OPTIONS")"
+    # A wrong option is refused with status 2 before any window opens.
+    set +e; "$game" --no-such-option >/dev/null 2>&1; status=$?; set -e
+    [ "$status" = 2 ] || fail "tlvx --no-such-option exited with $status, not 2"
+  fi
+  if command -v man >/dev/null; then
+    for m in tlvx tlvx-tool; do
+      warnings=$(LC_ALL=C.UTF-8 MANROFFSEQ='' MANWIDTH=80 man --warnings -E UTF-8 -l "$prefix/share/man/man6/$m.6.gz" 2>&1 >/dev/null)
+      [ -z "$warnings" ] || fail "$m.6: $warnings"
+    done
+  fi
+  ;;
+desktop)
+  out=$(desktop-file-validate "$prefix/share/applications/$app_id.desktop" 2>&1) || fail "desktop-file-validate: $out"
+  [ -z "$out" ] || fail "desktop-file-validate: $out"
+  grep -qx 'Exec=tlvx --world' "$prefix/share/applications/$app_id.desktop" || fail "the menu entry does not start tlvx --world"
+  ;;
+metainfo)
+  # Pedantic, and not even a note is accepted.
+  out=$(appstreamcli validate --pedantic --no-net "$prefix/share/metainfo/$app_id.metainfo.xml" 2>&1) ||
+    fail "appstreamcli validate: $out"
+  ! echo "$out" | grep -qE '^[IWEP]: ' || fail "appstreamcli validate: $out"
+  appstreamcli validate-tree --no-net "$stage/root" || fail "appstreamcli validate-tree"
+  ;;
+*)
+  fail "unknown case $case_name"
+  ;;
+esac
+echo "ok $case_name"

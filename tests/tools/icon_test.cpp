@@ -1,0 +1,58 @@
+#include <gtest/gtest.h>
+
+#include "tools/demo_art.hpp"
+#include "tools/demo_palette.hpp"
+#include "tools/icon.hpp"
+#include "tools_helpers.hpp"
+
+using namespace tlvx;
+using namespace tlvx::tools;
+
+// Each size holds the tile at the largest whole scale, centred: transparent outside it and in its
+// corners, and each tile pixel a uniform block in the hero's colour where the hero is painted, else
+// the grass tile's.
+TEST(Icon, TileAtTheLargestWholeScaleCentredOnTransparency) {
+    const auto palette = demo_screen_palette();
+    const Picture grass = art_grass(1);
+    const Canvas hero = art_hero(1);
+    for (int size : {24, 32, 48, 64, 128, 256}) {
+        SCOPED_TRACE(size);
+        const IconImage icon = make_icon(size);
+        ASSERT_EQ(icon.rgba.size(), size_t(size) * size * 4);
+        EXPECT_EQ(icon.scale, size / 24);
+        const int off = (size - 24 * icon.scale) / 2;
+        int hero_pixels = 0;
+        for (int y = 0; y < size; ++y)
+            for (int x = 0; x < size; ++x) {
+                const uint8_t* p = icon.pixel(x, y);
+                const int tx = (x - off) / icon.scale, ty = (y - off) / icon.scale;
+                const bool inside = x >= off && y >= off && tx < 24 && ty < 24;
+                const bool corner = inside && (tx % 23 == 0) && (ty % 23 == 0);
+                if (!inside || corner) {
+                    ASSERT_EQ(p[3], 0) << x << "," << y;
+                    continue;
+                }
+                const bool on_hero = hero.painted(tx, ty);
+                hero_pixels += on_hero;
+                const Rgb want = palette[on_hero ? hero.at(tx, ty) : grass.at(tx, ty)];
+                ASSERT_EQ((Rgb{p[0], p[1], p[2]}), want) << x << "," << y;
+                ASSERT_EQ(p[3], 255);
+            }
+        EXPECT_GT(hero_pixels, 100 * icon.scale * icon.scale);
+    }
+    EXPECT_THROW(make_icon(23), ToolError);
+    EXPECT_THROW(make_icon(kIconMaxSize + 1), ToolError);
+}
+
+TEST(Icon, ToolWritesThePngAndRefusesBadSizes) {
+    test::TempDir dir;
+    ASSERT_EQ(test::run_tool("icon --size 48 '" + dir.file("i.png") + "'").status, 0);
+    const test::RgbPicture png = test::read_png_rgb(dir.file("i.png"));
+    EXPECT_EQ(png.w, 48);
+    EXPECT_EQ(png.h, 48);
+    const IconImage icon = make_icon(48);
+    EXPECT_EQ(png.at(20, 30), (Rgb{icon.pixel(20, 30)[0], icon.pixel(20, 30)[1], icon.pixel(20, 30)[2]}));
+    EXPECT_NE(test::run_tool("icon --size 8 '" + dir.file("j.png") + "'").status, 0);
+    EXPECT_FALSE(test::file_exists(dir.file("j.png")));
+    EXPECT_EQ(test::run_tool("--help").output.find("icon"), std::string::npos);  // left out of the help
+}
