@@ -1,6 +1,7 @@
 #include "data/files.hpp"
 
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -63,17 +64,43 @@ mode_t output_mode(const std::string& path) {
     return static_cast<mode_t>(0666 & ~mask);
 }
 
+std::string cause(int err) {
+    std::string text = std::strerror(err);
+    if (!text.empty() && text[0] >= 'A' && text[0] <= 'Z') text[0] = static_cast<char>(text[0] - 'A' + 'a');
+    return text;
+}
+
 // Text output writes into a temporary file beside the target; creating it now
-// is the test that the target can be created at all.
+// is the test that the target can be written at all. Where no temporary can
+// be made (a read-only data folder) but the file itself exists and may be
+// written, it is rewritten in place when it is closed.
 void open_text_output(OpenFile& f) {
     struct stat st {};
     if (::stat(f.path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) fail(ERR_FILE_NOT_FOUND, "while opening", f.name);
     std::string tmpl = f.path + ".XXXXXX";
     int fd = ::mkostemp(tmpl.data(), O_CLOEXEC);
-    if (fd < 0) fail(ERR_FILE_NOT_FOUND, "while opening", f.name);
-    ::fchmod(fd, output_mode(f.path));
-    f.fd = fd;
-    f.temp_path = tmpl;
+    if (fd >= 0) {
+        ::fchmod(fd, output_mode(f.path));
+        f.fd = fd;
+        f.temp_path = tmpl;
+        return;
+    }
+    const int temp_error = errno;
+    // The folder is missing: there is no file to be found or made.
+    if (temp_error == ENOENT || temp_error == ENOTDIR) fail(ERR_FILE_NOT_FOUND, "while opening", f.name);
+    fd = ::open(f.path.c_str(), O_WRONLY | O_CLOEXEC);
+    if (fd >= 0 && ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+        f.fd = fd;
+        f.in_place = true;
+        return;
+    }
+    const int file_error = fd >= 0 ? EINVAL : errno;
+    if (fd >= 0) ::close(fd);
+    const std::string place = "while opening " + quoted(f.name) + ": ";
+    if (file_error == ENOENT)
+        throw RuntimeError(ERR_FILE_IO, place + "it cannot be created in the data folder (" + cause(temp_error) + ")");
+    throw RuntimeError(ERR_FILE_IO, place + "neither a temporary file beside it (" + cause(temp_error) +
+                                        ") nor the file itself (" + cause(file_error) + ") can be written");
 }
 
 void open_binary(OpenFile& f) {
@@ -103,14 +130,29 @@ bool write_all(int fd, const std::string& data) {
 // Every line reaches the disk before the temporary replaces the old file, so
 // the old file survives any failure here whole.
 void commit_text_output(OpenFile& f) {
-    bool ok = write_all(f.fd, f.out) && ::fsync(f.fd) == 0;
-    ok = (::close(f.fd) == 0) && ok;
+    int error = 0;
+    auto step = [&error](bool ok) {
+        if (!ok && error == 0) error = errno != 0 ? errno : EIO;
+    };
+    if (f.in_place) {
+        // No temporary could be made: the file is emptied and written again.
+        step(::ftruncate(f.fd, 0) == 0);
+        if (error == 0) step(write_all(f.fd, f.out));
+        if (error == 0) step(::fsync(f.fd) == 0);
+        step(::close(f.fd) == 0);
+        f.fd = -1;
+        if (error != 0) throw RuntimeError(ERR_FILE_IO, "while writing " + quoted(f.name) + " (" + cause(error) + ")");
+        return;
+    }
+    step(write_all(f.fd, f.out));
+    if (error == 0) step(::fsync(f.fd) == 0);
+    step(::close(f.fd) == 0);
     f.fd = -1;
-    if (ok) ok = ::rename(f.temp_path.c_str(), f.path.c_str()) == 0;
-    if (!ok) {
+    if (error == 0) step(::rename(f.temp_path.c_str(), f.path.c_str()) == 0);
+    if (error != 0) {
         ::unlink(f.temp_path.c_str());
         f.temp_path.clear();
-        fail(ERR_FILE_IO, "while writing", f.name);
+        throw RuntimeError(ERR_FILE_IO, "while writing " + quoted(f.name) + " (" + cause(error) + ")");
     }
     f.temp_path.clear();
     int dir = ::open(directory_of(f.path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);

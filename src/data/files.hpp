@@ -31,11 +31,16 @@ struct OpenFile {
     // in `fd`), so a file that cannot be created fails at open, not at close.
     std::string out;
     std::string temp_path;
+    // No temporary file could be made beside `path` (a read-only folder) but
+    // the file itself can be written: it is emptied and rewritten at close.
+    bool in_place = false;
 };
 
 // Open `path` in `mode` as a file the program calls `name`. Runtime error 2
 // (place: while opening "NAME") when it cannot be opened: text input missing or
-// unreadable, text output not creatable, binary neither openable nor creatable.
+// unreadable, text output into a missing folder or onto a folder, binary
+// neither openable nor creatable. Text output that can be written neither
+// through a temporary file nor in place is runtime error 3 naming the cause.
 std::unique_ptr<OpenFile> open_file(const std::string& name, const std::string& path, FileMode mode);
 
 class FileTable {
