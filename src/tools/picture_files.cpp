@@ -91,7 +91,7 @@ int64_t layer_file_length(int64_t w, int64_t h) { return 4 + w * (h + 1); }
 void write_file_bytes(const std::string& path, const std::string& bytes) {
     std::string tmp = path + ".part";
     int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) throw ToolError("cannot create " + tmp + ": " + std::strerror(errno));
+    if (fd < 0) throw ToolError("cannot write " + path + ": " + std::strerror(errno));
     size_t done = 0;
     while (done < bytes.size()) {
         ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
@@ -100,7 +100,7 @@ void write_file_bytes(const std::string& path, const std::string& bytes) {
             int err = errno;
             ::close(fd);
             ::unlink(tmp.c_str());
-            throw ToolError("cannot write " + tmp + ": " + std::strerror(err));
+            throw ToolError("cannot write " + path + ": " + std::strerror(err));
         }
         done += static_cast<size_t>(n);
     }

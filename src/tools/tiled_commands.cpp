@@ -6,8 +6,8 @@
 #include <iostream>
 #include <memory>
 
-#include "platform/png/png_writer.hpp"
-#include "tools/picture_files.hpp"
+#include "tools/command_line.hpp"
+#include "tools/paths.hpp"
 #include "tools/tiled_export.hpp"
 #include "tools/tiled_import.hpp"
 
@@ -15,22 +15,7 @@ namespace tlvx {
 
 namespace {
 
-template <class Body>
-void guarded(const char* command, int& exit_code, Body&& body) {
-    try {
-        body();
-        exit_code = 0;
-    } catch (const tools::ToolError& e) {
-        std::cerr << "tlvx-tool " << command << ": " << e.what() << "\n";
-        exit_code = 1;
-    } catch (const PngError& e) {
-        std::cerr << "tlvx-tool " << command << ": " << e.what() << "\n";
-        exit_code = 1;
-    } catch (const std::exception& e) {
-        std::cerr << "tlvx-tool " << command << ": failed: " << e.what() << "\n";
-        exit_code = 1;
-    }
-}
+using tools::guarded;
 
 void add_export(CLI::App& app, int& exit_code) {
     auto opt = std::make_shared<tools::tiled::ExportOptions>();
@@ -44,8 +29,11 @@ void add_export(CLI::App& app, int& exit_code) {
         guarded("export-tiled", exit_code, [&] {
             opt->progress = ::isatty(STDERR_FILENO) != 0;
             const tools::tiled::ExportResult r = tools::tiled::export_tiled(*opt);
-            for (const std::string& w : r.warnings) std::cerr << "tlvx-tool export-tiled: warning: " << w << "\n";
-            std::cout << "Wrote the " << r.w << " x " << r.h << " map to " << opt->out << " with its tilesets.\n";
+            for (const std::string& w : r.warnings)
+                std::cerr << "tlvx-tool export-tiled: warning: " << tools::printable(w) << "\n";
+            std::cout << "Wrote the " << r.w << " x " << r.h << " map to " << tools::printable(opt->out)
+                      << " with its tilesets.\n";
+            return 0;
         });
     });
 }
@@ -62,8 +50,9 @@ void add_import(CLI::App& app, int& exit_code) {
         guarded("import-tiled", exit_code, [&] {
             opt->progress = ::isatty(STDERR_FILENO) != 0;
             const tools::tiled::ImportResult r = tools::tiled::import_tiled(*opt);
-            std::cout << "Wrote the " << r.w << " x " << r.h << " map from " << opt->in << " into " << opt->dir
-                      << ".\n";
+            std::cout << "Wrote the " << r.w << " x " << r.h << " map from " << tools::printable(opt->in) << " into "
+                      << tools::printable(opt->dir) << ".\n";
+            return 0;
         });
     });
 }

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -14,6 +15,7 @@
 #include "platform/png/png_writer.hpp"
 #include "shell/state.hpp"
 #include "tools/demo_world.hpp"
+#include "tools/paths.hpp"
 #include "tools/picture_files.hpp"
 #include "tools/tiled_format.hpp"
 #include "tools/tiled_tiles.hpp"
@@ -30,10 +32,11 @@ namespace fs = std::filesystem;
 // commit(); dropped unless committed.
 class AtomicFile {
 public:
-    explicit AtomicFile(std::string path) : path_(std::move(path)) {
+    // `shown` is the file the user asked for, named in messages.
+    AtomicFile(std::string path, std::string shown) : path_(std::move(path)), shown_(std::move(shown)) {
         std::string tmpl = path_ + ".XXXXXX";
         const int fd = ::mkstemp(tmpl.data());
-        if (fd < 0) throw ToolError("cannot create a file beside " + path_ + ": " + std::strerror(errno));
+        if (fd < 0) fail();
         tmp_ = tmpl;
         const mode_t mask = ::umask(0);
         ::umask(mask);
@@ -42,7 +45,7 @@ public:
         if (!fp_) {
             ::close(fd);
             ::unlink(tmp_.c_str());
-            throw ToolError("cannot write " + tmp_ + ": " + std::strerror(errno));
+            fail();
         }
     }
     ~AtomicFile() {
@@ -66,8 +69,8 @@ public:
     }
 
 private:
-    [[noreturn]] void fail() { throw ToolError("cannot write " + path_ + ": " + std::strerror(errno)); }
-    std::string path_, tmp_;
+    [[noreturn]] void fail() { throw ToolError("cannot write " + printable(shown_) + ": " + std::strerror(errno)); }
+    std::string path_, shown_, tmp_;
     FILE* fp_ = nullptr;
 };
 
@@ -133,12 +136,30 @@ void write_layer_data(AtomicFile& out, const LayerReader& file, const LayerSpec&
 
 ExportResult export_tiled(const ExportOptions& opt) {
     ExportResult result;
+    require_folder(opt.dir);
+    const fs::path out_path(opt.out);
+    const std::string stem = out_path.stem().string();
+    const fs::path out_dir = out_path.parent_path();
+    auto beside = [&](const std::string& name) { return (out_dir / name).string(); };
+    // Every file this run writes, checked before anything is written.
+    std::vector<std::string> outputs;
+    for (const char* set : {kGroundTileset, kObjectsTileset}) {
+        outputs.push_back(beside(atlas_file(stem, set)));
+        outputs.push_back(beside(tileset_file(stem, set)));
+    }
+    outputs.push_back(opt.out);
+    for (const std::string& path : outputs) require_output(path);
+    if (stem.empty() || std::count(outputs.begin(), outputs.end(), opt.out) > 1)
+        throw ToolError("cannot write " + printable(opt.out) + ": it is one of the tileset files the map needs; "
+                        "name the map e.g. world.tmj");
+
     auto s = std::make_unique<State>();
     for (const LoadFailure& f : load_world_tables(*s, opt.dir))
         result.warnings.push_back(f.step + ": " + f.message);
 
     const LayerReader ground(join_path(opt.dir, kLayerNames[0]));
-    if (!ground.exists()) throw ToolError("there is no world in " + opt.dir + ": " + kLayerNames[0] + " is missing");
+    if (!ground.exists())
+        throw ToolError("there is no world in " + printable(opt.dir) + ": " + kLayerNames[0] + " is missing");
     ground.header(result.w, result.h);
     if (result.w == 0 || result.h == 0)
         throw ToolError("the ground layer " + join_path(opt.dir, kLayerNames[0]) + " holds no map (its size is " +
@@ -146,21 +167,19 @@ ExportResult export_tiled(const ExportOptions& opt) {
     const LayerReader creatures(join_path(opt.dir, kLayerNames[1])), structures(join_path(opt.dir, kLayerNames[2]));
     const LayerReader* files[3] = {&ground, &creatures, &structures};
 
-    const fs::path out_path(opt.out);
-    const std::string stem = out_path.stem().string();
-    const fs::path out_dir = out_path.parent_path();
-    auto beside = [&](const std::string& name) { return (out_dir / name).string(); };
-
+    // All five files are written as temporaries and renamed into place
+    // together at the end: a failure leaves none of them behind.
+    StagedOutputs staged;
     for (const bool is_ground : {true, false}) {
         const char* set = is_ground ? kGroundTileset : kObjectsTileset;
         const Atlas atlas = is_ground ? ground_atlas(*s, result.warnings) : objects_atlas(*s, result.warnings);
-        write_atlas(atlas, beside(atlas_file(stem, set)));
-        write_file_bytes(beside(tileset_file(stem, set)), tileset_json(set, atlas_file(stem, set)));
+        write_atlas(atlas, staged.stage(beside(atlas_file(stem, set))));
+        write_file_bytes(staged.stage(beside(tileset_file(stem, set))), tileset_json(set, atlas_file(stem, set)));
         result.written.push_back(beside(atlas_file(stem, set)));
         result.written.push_back(beside(tileset_file(stem, set)));
     }
 
-    AtomicFile out(opt.out);
+    AtomicFile out(staged.stage(opt.out), opt.out);
     const std::string w = std::to_string(result.w), h = std::to_string(result.h);
     out.write("{\"compressionlevel\":-1,\"height\":" + h + ",\"infinite\":false,\n\"layers\":[\n");
     Progress progress(opt.progress, "exporting", int64_t{3} * result.h);
@@ -181,6 +200,7 @@ ExportResult export_tiled(const ExportOptions& opt) {
               tilesets.dump() + ",\n\"tilewidth\":" + std::to_string(kTile) +
               ",\"type\":\"map\",\"version\":\"1.8\",\"width\":" + w + "}\n");
     out.commit();
+    staged.commit();
     result.written.push_back(opt.out);
     return result;
 }

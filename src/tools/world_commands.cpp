@@ -3,15 +3,14 @@
 #include <unistd.h>
 
 #include <CLI/CLI.hpp>
-#include <functional>
 #include <iostream>
 #include <memory>
 
-#include "platform/png/png_writer.hpp"
-#include "shell/error.hpp"
+#include "tools/command_line.hpp"
 #include "tools/demo_world.hpp"
 #include "tools/info.hpp"
 #include "tools/new_map.hpp"
+#include "tools/paths.hpp"
 #include "tools/picture_files.hpp"
 #include "tools/render.hpp"
 
@@ -19,22 +18,8 @@ namespace tlvx {
 
 namespace {
 
-// Runs a subcommand body; its failures become a message and exit status 1.
-void guarded(const char* command, int& exit_code, const std::function<int()>& body) {
-    try {
-        exit_code = body();
-    } catch (const tools::ToolError& e) {
-        std::cerr << "tlvx-tool " << command << ": " << e.what() << "\n";
-        exit_code = 1;
-    } catch (const PngError& e) {
-        std::cerr << "tlvx-tool " << command << ": " << e.what() << "\n";
-        exit_code = 1;
-    } catch (const RuntimeError& e) {
-        std::cerr << "tlvx-tool " << command << ": runtime error " << e.number() << " (" << error_text(e.number())
-                  << ") " << e.place() << "\n";
-        exit_code = 1;
-    }
-}
+using tools::guarded;
+using tools::whole_number;
 
 void add_demo(CLI::App& app, int& exit_code) {
     struct Args {
@@ -49,8 +34,9 @@ void add_demo(CLI::App& app, int& exit_code) {
     cmd->callback([a, &exit_code] {
         guarded("demo", exit_code, [&] {
             int n = tools::write_demo_world(a->dir, a->force);
-            std::cout << "Wrote the demo world (" << n << " files) to " << a->dir << ".\n"
-                      << "Play it with: cd " << a->dir << " && tlvx\n";
+            const std::string dir = tools::printable(a->dir);
+            std::cout << "Wrote the demo world (" << n << " files) to " << dir << ".\n"
+                      << "Play it with: cd " << dir << " && tlvx\n";
             return 0;
         });
     });
@@ -66,16 +52,23 @@ void add_new(CLI::App& app, int& exit_code) {
     CLI::App* cmd = app.add_subcommand(
         "new", "Make the layer files of a new map in DIR, with the demo world's pictures and tables when DIR has none");
     cmd->add_option("DIR", a->dir, "Folder for the world; created when missing")->required();
-    cmd->add_option("--size", a->size, "Map size in cells, WxH, 8 to 65535 each way (e.g. 200x150)")->required();
+    cmd->add_option("--size", a->size, "Map size in cells, WxH, 8 to 65535 each way (e.g. 200x150)")
+        ->required()
+        ->check(CLI::Validator(
+            [](std::string& text) -> std::string {
+                if (tools::parse_map_size(text)) return "";
+                return "--size must be WxH with both 8 to 65535, e.g. 200x150 (got \"" + tools::printable(text) + "\")";
+            },
+            "WxH"));
     cmd->add_option("--fill", a->fill,
                     "Ground value for every cell (default: 1, grass; maps of more than 4096 x 4096 = 16777216 cells "
                     "default to a sparse ground 0 with a patch of grass around the start)")
-        ->check(CLI::Range(0, 255));
+        ->check(whole_number("--fill", 0, 255));
     cmd->add_flag("--force", a->force, "Replace existing layer files");
     cmd->callback([a, &exit_code] {
         guarded("new", exit_code, [&] {
-            auto size = tools::parse_map_size(a->size);
-            if (!size) throw tools::ToolError("--size wants WxH with both 8 to 65535, e.g. 200x150");
+            auto size = tools::parse_map_size(a->size);  // checked while parsing
+            if (!size) return tools::kUsageError;
             tools::NewMapOptions o;
             o.dir = a->dir;
             o.w = size->first;
@@ -83,7 +76,7 @@ void add_new(CLI::App& app, int& exit_code) {
             if (a->fill >= 0) o.fill = a->fill;
             o.force = a->force;
             tools::NewMapResult r = tools::new_map(o);
-            std::cout << "New " << o.w << " x " << o.h << " map in " << o.dir << ": " << r.written.size()
+            std::cout << "New " << o.w << " x " << o.h << " map in " << tools::printable(o.dir) << ": " << r.written.size()
                       << " files written; the player starts at (" << r.start_x << ", " << r.start_y << ").\n";
             if (r.clearing)
                 std::cout << "The ground is value 0, which has no picture, except for " << tools::kClearingSize
@@ -103,9 +96,16 @@ void add_render(CLI::App& app, int& exit_code) {
     CLI::App* cmd = app.add_subcommand("render", "Draw the map of the world in DIR into a PNG, 24 pixels a cell");
     cmd->add_option("DIR", a->dir, "The world's folder")->required();
     cmd->add_option("OUT", a->out, "The PNG file to write")->required();
-    cmd->add_option("--region", a->region, "Only the cells X,Y,W,H: first column and row (from 1), width, height");
+    cmd->add_option("--region", a->region, "Only the cells X,Y,W,H: first column and row (from 1), width, height")
+        ->check(CLI::Validator(
+            [](std::string& text) -> std::string {
+                if (tools::parse_region(text)) return "";
+                return "--region must be X,Y,W,H: four whole numbers 1 to 65535, e.g. 10,5,40,30 (got \"" +
+                       tools::printable(text) + "\")";
+            },
+            "X,Y,W,H"));
     cmd->add_option("--frame", a->frame, "Animation frame of creatures and structures, 1 to 4")
-        ->check(CLI::Range(1, 4));
+        ->check(whole_number("--frame", 1, 4));
     cmd->callback([a, &exit_code] {
         guarded("render", exit_code, [&] {
             tools::RenderOptions o;
@@ -113,10 +113,7 @@ void add_render(CLI::App& app, int& exit_code) {
             o.out = a->out;
             o.frame = a->frame;
             o.progress = ::isatty(STDERR_FILENO) != 0;
-            if (!a->region.empty()) {
-                o.region = tools::parse_region(a->region);
-                if (!o.region) throw tools::ToolError("--region wants X,Y,W,H: four whole numbers from 1, e.g. 10,5,40,30");
-            }
+            if (!a->region.empty()) o.region = tools::parse_region(a->region);  // checked while parsing
             tools::render_world(o);
             return 0;
         });
@@ -131,8 +128,9 @@ void add_info(CLI::App& app, int& exit_code) {
     cmd->add_option("DIR", *dir, "The world's folder")->required();
     cmd->callback([dir, &exit_code] {
         guarded("info", exit_code, [&] {
+            tools::require_folder(*dir);
             tools::WorldInfo info = tools::inspect_world(*dir);
-            std::cout << "World in " << *dir << "\n" << tools::format_info(info);
+            std::cout << "World in " << tools::printable(*dir) << "\n" << tools::format_info(info);
             return info.problems.empty() ? 0 : 1;
         });
     });
