@@ -5,10 +5,10 @@
 #include <memory>
 #include <new>
 
+#include "base/error.hpp"
+#include "base/state.hpp"
 #include "platform/sdl/sdl_platform.hpp"
-#include "shell/error.hpp"
 #include "shell/game.hpp"
-#include "shell/state.hpp"
 
 int main() {
     tlvx::SdlPlatform platform;

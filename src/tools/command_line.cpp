@@ -6,8 +6,8 @@
 #include <limits>
 #include <new>
 
-#include "platform/png/png_writer.hpp"
-#include "shell/error.hpp"
+#include "base/error.hpp"
+#include "formats/png_writer.hpp"
 #include "tools/paths.hpp"
 #include "tools/picture_files.hpp"
 

@@ -8,10 +8,10 @@
 #include <memory>
 #include <set>
 
+#include "base/error.hpp"
+#include "base/state.hpp"
 #include "display/image.hpp"
 #include "display/view.hpp"
-#include "shell/error.hpp"
-#include "shell/state.hpp"
 #include "data/stream.hpp"
 #include "tools/demo_world.hpp"
 #include "tools/paths.hpp"

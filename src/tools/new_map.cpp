@@ -1,18 +1,14 @@
 #include "tools/new_map.hpp"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
 #include <filesystem>
 #include <vector>
 
+#include "base/atomic_file.hpp"
+#include "base/error.hpp"
+#include "base/state.hpp"
 #include "data/world_files.hpp"
 #include "display/view.hpp"
-#include "shell/error.hpp"
-#include "shell/state.hpp"
 #include "tools/demo_world.hpp"
 #include "tools/paths.hpp"
 #include "tools/picture_files.hpp"
@@ -21,26 +17,16 @@ namespace tlvx::tools {
 
 namespace {
 
-// A layer file written in place of `path`: created under a temporary name at
-// its full length (a sparse file of zeros), given its header and the regions
-// that hold something else, then renamed over `path`.
+// A layer file written in place of `path` through the atomic file writer:
+// made at its full length (a sparse file of zeros), given its header and the
+// regions that hold something else, then renamed over `path`.
 class LayerWriter {
 public:
-    LayerWriter(std::string path, int32_t w, int32_t h) : path_(std::move(path)), tmp_(path_ + ".part"), w_(w) {
-        fd_ = ::open(tmp_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-        if (fd_ < 0) fail("cannot create");
-        if (::ftruncate(fd_, static_cast<off_t>(layer_file_length(w, h))) != 0) fail("cannot size");
+    LayerWriter(std::string path, int32_t w, int32_t h) : path_(std::move(path)), w_(w) {
+        if (!file_.open(path_) || !file_.set_length(layer_file_length(w, h))) fail();
         auto header = layer_header(w, h);
         put(0, header.data(), header.size());
     }
-    ~LayerWriter() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-            ::unlink(tmp_.c_str());
-        }
-    }
-    LayerWriter(const LayerWriter&) = delete;
-    LayerWriter& operator=(const LayerWriter&) = delete;
 
     // `n` copies of `value` from cell (c, r) on, row after row.
     void fill_cells(int64_t c, int64_t r, int64_t n, uint8_t value) {
@@ -54,35 +40,20 @@ public:
         }
     }
     void commit() {
-        if (::close(fd_) != 0) {
-            fd_ = -1;
-            ::unlink(tmp_.c_str());
-            throw ToolError("cannot write " + tmp_ + ": " + std::strerror(errno));
-        }
-        fd_ = -1;
-        if (::rename(tmp_.c_str(), path_.c_str()) != 0) {
-            int err = errno;
-            ::unlink(tmp_.c_str());
-            throw ToolError("cannot write " + path_ + ": " + std::strerror(err));
-        }
+        if (!file_.commit()) fail();
     }
 
 private:
     void put(int64_t offset, const uint8_t* data, size_t n) {
-        while (n > 0) {
-            ssize_t done = ::pwrite(fd_, data, n, static_cast<off_t>(offset));
-            if (done < 0 && errno == EINTR) continue;
-            if (done <= 0) fail("cannot write");
-            data += done;
-            n -= static_cast<size_t>(done);
-            offset += done;
-        }
+        if (!file_.write_at(offset, data, n)) fail();
     }
-    [[noreturn]] void fail(const char*) { throw ToolError("cannot write " + path_ + ": " + std::strerror(errno)); }
+    [[noreturn]] void fail() {
+        throw ToolError(cannot_write(path_, file_.error()));
+    }
 
-    std::string path_, tmp_;
+    std::string path_;
     int64_t w_;
-    int fd_ = -1;
+    AtomicFile file_;
 };
 
 }  // namespace

@@ -88,6 +88,12 @@ void require_output(const std::string& path) {
     if (!problem.empty()) throw ToolError("cannot write " + printable(path) + ": " + problem);
 }
 
+std::string cannot_write(const std::string& shown, const std::string& writer_error) {
+    const size_t colon = writer_error.rfind(": ");
+    return "cannot write " + printable(shown) +
+           (colon == std::string::npos ? std::string() : ": " + lower_first(writer_error.substr(colon + 2)));
+}
+
 CreatedPaths::~CreatedPaths() {
     std::error_code ec;
     for (auto it = paths_.rbegin(); it != paths_.rend(); ++it) fs::remove(*it, ec);

@@ -26,6 +26,10 @@ std::string output_problem(const std::string& path);
 // Throws ToolError "cannot write PATH: REASON" when output_problem finds one.
 void require_output(const std::string& path);
 
+// "cannot write SHOWN: reason", the reason taken from the atomic file
+// writer's message (which names its temporary file rather than `shown`).
+std::string cannot_write(const std::string& shown, const std::string& writer_error);
+
 // Files and folders a command creates, removed again (newest first) unless
 // the command calls keep(): a refused or failed command leaves nothing behind.
 class CreatedPaths {

@@ -1,12 +1,10 @@
 #include "tools/picture_files.hpp"
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
 #include <filesystem>
 #include <stdexcept>
+
+#include "base/atomic_file.hpp"
+#include "tools/paths.hpp"
 
 namespace tlvx::tools {
 
@@ -89,26 +87,9 @@ std::array<uint8_t, 4> layer_header(int w, int h) {
 int64_t layer_file_length(int64_t w, int64_t h) { return 4 + w * (h + 1); }
 
 void write_file_bytes(const std::string& path, const std::string& bytes) {
-    std::string tmp = path + ".part";
-    int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) throw ToolError("cannot write " + path + ": " + std::strerror(errno));
-    size_t done = 0;
-    while (done < bytes.size()) {
-        ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            int err = errno;
-            ::close(fd);
-            ::unlink(tmp.c_str());
-            throw ToolError("cannot write " + path + ": " + std::strerror(err));
-        }
-        done += static_cast<size_t>(n);
-    }
-    if (::close(fd) != 0 || ::rename(tmp.c_str(), path.c_str()) != 0) {
-        int err = errno;
-        ::unlink(tmp.c_str());
-        throw ToolError("cannot write " + path + ": " + std::strerror(err));
-    }
+    AtomicFile file;
+    if (file.open(path) && file.write(bytes) && file.commit()) return;
+    throw ToolError(cannot_write(path, file.error()));
 }
 
 bool path_exists(const std::string& path) {

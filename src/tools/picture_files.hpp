@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "display/screen_types.hpp"
+#include "base/screen_types.hpp"
 
 namespace tlvx::tools {
 
@@ -48,7 +48,8 @@ struct ToolError : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-// Write `bytes` to `path` (through a temporary file renamed into place).
+// Write `bytes` to `path` through the atomic file writer (a temporary file
+// renamed into place). Throws ToolError "cannot write PATH: reason".
 void write_file_bytes(const std::string& path, const std::string& bytes);
 bool path_exists(const std::string& path);
 std::string join_path(const std::string& dir, const std::string& name);

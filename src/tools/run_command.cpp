@@ -10,12 +10,12 @@
 #include <limits>
 #include <memory>
 
+#include "base/error.hpp"
+#include "base/state.hpp"
+#include "formats/png_writer.hpp"
 #include "platform/headless/headless_platform.hpp"
 #include "platform/headless/key_script.hpp"
-#include "platform/png/png_writer.hpp"
-#include "shell/error.hpp"
 #include "shell/game.hpp"
-#include "shell/state.hpp"
 #include "tools/command_line.hpp"
 #include "tools/paths.hpp"
 

@@ -12,8 +12,9 @@
 #include <memory>
 #include <nlohmann/json.hpp>
 
-#include "platform/png/png_writer.hpp"
-#include "shell/state.hpp"
+#include "base/atomic_file.hpp"
+#include "base/state.hpp"
+#include "formats/png_writer.hpp"
 #include "tools/demo_world.hpp"
 #include "tools/paths.hpp"
 #include "tools/picture_files.hpp"
@@ -28,50 +29,27 @@ namespace {
 using json = nlohmann::json;
 namespace fs = std::filesystem;
 
-// A file written through a temporary file beside it, renamed into place by
-// commit(); dropped unless committed.
-class AtomicFile {
+// The map file, written through the shared atomic writer onto its staged
+// temporary; failures name the file the user asked for.
+class MapFile {
 public:
-    // `shown` is the file the user asked for, named in messages.
-    AtomicFile(std::string path, std::string shown) : path_(std::move(path)), shown_(std::move(shown)) {
-        std::string tmpl = path_ + ".XXXXXX";
-        const int fd = ::mkstemp(tmpl.data());
-        if (fd < 0) fail();
-        tmp_ = tmpl;
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        ::fchmod(fd, static_cast<mode_t>(0666 & ~mask));
-        fp_ = ::fdopen(fd, "wb");
-        if (!fp_) {
-            ::close(fd);
-            ::unlink(tmp_.c_str());
-            fail();
-        }
+    MapFile(const std::string& path, std::string shown) : shown_(std::move(shown)) {
+        if (!file_.open(path)) fail();
     }
-    ~AtomicFile() {
-        if (fp_) std::fclose(fp_);
-        if (!tmp_.empty()) ::unlink(tmp_.c_str());
-    }
-    AtomicFile(const AtomicFile&) = delete;
-    AtomicFile& operator=(const AtomicFile&) = delete;
-
     void write(const void* data, size_t n) {
-        if (n > 0 && std::fwrite(data, 1, n, fp_) != n) fail();
+        if (!file_.write(data, n)) fail();
     }
     void write(const std::string& text) { write(text.data(), text.size()); }
     void commit() {
-        if (std::fflush(fp_) != 0 || ::fsync(::fileno(fp_)) != 0) fail();
-        const int closed = std::fclose(fp_);
-        fp_ = nullptr;
-        if (closed != 0) fail();
-        if (::rename(tmp_.c_str(), path_.c_str()) != 0) fail();
-        tmp_.clear();
+        if (!file_.commit()) fail();
     }
 
 private:
-    [[noreturn]] void fail() { throw ToolError("cannot write " + printable(shown_) + ": " + std::strerror(errno)); }
-    std::string path_, shown_, tmp_;
-    FILE* fp_ = nullptr;
+    [[noreturn]] void fail() {
+        throw ToolError(cannot_write(shown_, file_.error()));
+    }
+    AtomicFile file_;
+    std::string shown_;
 };
 
 std::string tileset_json(const std::string& name, const std::string& image) {
@@ -94,7 +72,7 @@ uint32_t gid_of(const LayerSpec& layer, uint8_t v) {
 }
 
 // The "data" value of one layer, streamed from its file a row at a time.
-void write_layer_data(AtomicFile& out, const LayerReader& file, const LayerSpec& layer, int32_t w, int32_t h,
+void write_layer_data(MapFile& out, const LayerReader& file, const LayerSpec& layer, int32_t w, int32_t h,
                       bool csv, Progress& progress) {
     std::vector<uint8_t> row(static_cast<size_t>(w));
     std::vector<uint8_t> le(row.size() * 4);
@@ -179,7 +157,7 @@ ExportResult export_tiled(const ExportOptions& opt) {
         result.written.push_back(beside(tileset_file(stem, set)));
     }
 
-    AtomicFile out(staged.stage(opt.out), opt.out);
+    MapFile out(staged.stage(opt.out), opt.out);
     const std::string w = std::to_string(result.w), h = std::to_string(result.h);
     out.write("{\"compressionlevel\":-1,\"height\":" + h + ",\"infinite\":false,\n\"layers\":[\n");
     Progress progress(opt.progress, "exporting", int64_t{3} * result.h);

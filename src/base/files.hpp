@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 
 namespace tlvx {
 
@@ -42,6 +43,10 @@ struct OpenFile {
 // neither openable nor creatable. Text output that can be written neither
 // through a temporary file nor in place is runtime error 3 naming the cause.
 std::unique_ptr<OpenFile> open_file(const std::string& name, const std::string& path, FileMode mode);
+
+// The readable text of a file's bytes as text mode delivers it: everything
+// before the first byte 26, each CR LF pair arriving as one LF.
+std::string readable_text(std::string_view bytes);
 
 class FileTable {
 public:
