@@ -8,7 +8,7 @@
 
 #include "fuzz_support.hpp"
 #include "tools/picture_files.hpp"
-#include "tools/tiled_import_plan.hpp"
+#include "tools/tiled_import_data.hpp"
 
 using namespace tlvx;
 using namespace tlvx::tools::tiled;
