@@ -8,6 +8,9 @@
 //                                       the calls the game's rules imply
 //   window DIR MODE ROUNDS SECONDS      passes with the window against
 //                                       headless, alternating (needs a display)
+//   paced DIR SPEED SECONDS PRESSES     the real window at SPEED (or default) passes a
+//                                       second: processor use standing, pass
+//                                       rate, key-to-picture delays (needs a display)
 //   peak CMD ARGS...                    runs CMD; its peak resident memory
 // MODE is standing or walking (bench_game.hpp).
 #include <sys/resource.h>
@@ -29,6 +32,7 @@
 #include "bench_game.hpp"
 #include "bench_main.hpp"
 #include "ops.hpp"
+#include "platform/rhythm/pass_pacer.hpp"
 
 // Every allocation of the program is counted, to show how many a pass makes.
 namespace {
@@ -177,6 +181,7 @@ int usage() {
                  "       tlvx-bench startup ROUNDS DIR_A DIR_B\n"
                  "       tlvx-bench count DIR MODE PASSES\n"
                  "       tlvx-bench window DIR MODE ROUNDS SECONDS\n"
+                 "       tlvx-bench paced DIR SPEED SECONDS PRESSES\n"
                  "       tlvx-bench peak CMD ARGS...\n");
     return 2;
 }
@@ -194,6 +199,9 @@ int main(int argc, char** argv) {
         if (a.size() == 4 && a[0] == "count") return cmd_count(a[1], parse_walk(a[2]), std::stoll(a[3]));
         if (a.size() == 5 && a[0] == "window")
             return cmd_window(a[1], parse_walk(a[2]), std::stoi(a[3]), std::stod(a[4]));
+        if (a.size() == 5 && a[0] == "paced")
+            return cmd_paced(a[1], a[2] == "default" ? tlvx::kDefaultSpeed : std::stod(a[2]), std::stod(a[3]),
+                             std::stoi(a[4]));
         if (a.size() >= 2 && a[0] == "peak") return cmd_peak(argv + 2);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "tlvx-bench %s: %s\n", a.empty() ? "" : a[0].c_str(), e.what());

@@ -24,5 +24,9 @@ Rate measure(double seconds, int64_t passes_per_call, const std::function<void()
 
 // The `window` command: bench_window.cpp, or a refusal when built without SDL.
 int cmd_window(const std::string& dir, Walk walk, int rounds, double seconds);
+// The `paced` command: the real window at SPEED passes a second on the real
+// clock: processor use and pass rate standing for SECONDS, then the delay from
+// each of PRESSES key presses to the first presented picture showing it.
+int cmd_paced(const std::string& dir, double speed, double seconds, int presses);
 
 }  // namespace tlvx::bench

@@ -9,4 +9,8 @@ int cmd_window(const std::string&, Walk, int, double) {
     throw std::runtime_error("this build has no window (configure with TLVX_SDL=ON)");
 }
 
+int cmd_paced(const std::string&, double, double, int) {
+    throw std::runtime_error("this build has no window (configure with TLVX_SDL=ON)");
+}
+
 }  // namespace tlvx::bench

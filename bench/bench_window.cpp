@@ -1,10 +1,17 @@
 // The `window` command: the same passes with the SDL window and headless.
+#include <SDL.h>
 #include <sys/resource.h>
+#include <time.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cstdio>
+#include <random>
+#include <thread>
 
 #include "bench_main.hpp"
 #include "platform/sdl/sdl_platform.hpp"
+#include "shell/game.hpp"
 
 namespace tlvx::bench {
 
@@ -22,7 +29,7 @@ double process_cpu_seconds() {
 // pump run on the real time as they do in the game.
 class BenchWindow : public SdlPlatform {
 public:
-    explicit BenchWindow(Walk walk) : walk_(walk) {}
+    explicit BenchWindow(Walk walk) : SdlPlatform(back_to_back()), walk_(walk) {}
     double time() override { return kClock; }
     void begin_pass(int64_t pass) override { pass_ = pass; }
     void poll(const Screen& screen, KeyQueue& keys, bool paused) override {
@@ -34,11 +41,111 @@ public:
     }
 
 private:
+    static WindowSettings back_to_back() {
+        WindowSettings w;
+        w.speed = 0;  // the passes as fast as they go, as in the headless runs
+        return w;
+    }
     Walk walk_;
     int64_t pass_ = 0, keyed_ = 0;
 };
 
+double now_seconds() {
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
+}
+
+// The real window at a chosen speed, on the real clock, that notes which
+// frame first shows the pass that took a key.
+class PacedWindow : public SdlPlatform {
+public:
+    explicit PacedWindow(double speed) : SdlPlatform(settings(speed)) {}
+    void begin_pass(int64_t pass) override {
+        const uint64_t before = frames_handed();
+        // Hands over the frame of the pass before, then waits for this pass's turn.
+        SdlPlatform::begin_pass(pass);
+        if (took_key_in_ != 0 && took_key_in_ == pass - 1) {
+            took_key_in_ = 0;
+            if (frames_handed() > before) effect_frame.store(before + 1);
+        }
+        pass_ = pass;
+    }
+    void poll(const Screen& screen, KeyQueue& keys, bool paused) override {
+        const size_t had = keys.size();
+        SdlPlatform::poll(screen, keys, paused);
+        if (keys.size() > had) took_key_in_ = pass_;
+    }
+    std::atomic<uint64_t> effect_frame{0};  // 0 until known
+
+private:
+    static WindowSettings settings(double speed) {
+        WindowSettings w;
+        w.speed = speed;
+        return w;
+    }
+    int64_t pass_ = 0, took_key_in_ = 0;
+};
+
 }  // namespace
+
+int cmd_paced(const std::string& dir, double speed, double seconds, int presses) {
+    PacedWindow window(speed);
+    auto s = start_game(dir, window);
+    auto passes = [&](double secs) {
+        const double t_end = now_seconds() + secs;
+        int64_t n = 0;
+        while (now_seconds() < t_end) {
+            if (run_pass(*s)) throw std::runtime_error("a pass ended the game");
+            ++n;
+        }
+        return n;
+    };
+    passes(1.0);  // settle
+
+    // Standing: the whole process's processor time, window threads included.
+    const double c0 = process_cpu_seconds(), t0 = now_seconds();
+    const int64_t n = passes(seconds);
+    const double wall = now_seconds() - t0, cpu = process_cpu_seconds() - c0;
+
+    // Key to picture: right and left arrows at random moments, each from its
+    // arrival at the window to the first presented frame of the pass that took it.
+    std::vector<double> delays;
+    std::atomic<bool> done{false};
+    std::thread typist([&] {
+        std::mt19937 rng(13);
+        std::uniform_real_distribution<double> pause(0.15, 0.35);
+        for (int i = 0; i < presses; ++i) {
+            std::this_thread::sleep_for(std::chrono::duration<double>(pause(rng)));
+            window.effect_frame.store(0);
+            SDL_Event down{}, up{};
+            down.type = SDL_KEYDOWN;
+            down.key.keysym.scancode = i % 2 ? SDL_SCANCODE_LEFT : SDL_SCANCODE_RIGHT;
+            up = down;
+            up.type = SDL_KEYUP;
+            const double sent = now_seconds();
+            window.inject_event(down);
+            window.inject_event(up);
+            uint64_t frame = 0;
+            while (now_seconds() - sent < 2.0) {
+                frame = window.effect_frame.load();
+                if (frame != 0 && window.frames_presented() >= frame) break;
+                std::this_thread::sleep_for(std::chrono::microseconds(100));
+            }
+            if (frame != 0 && window.frames_presented() >= frame) delays.push_back(window.last_present_time() - sent);
+        }
+        done.store(true);
+    });
+    while (!done.load()) passes(0.05);
+    typist.join();
+    std::sort(delays.begin(), delays.end());
+    std::printf("speed %.3f\npasses_per_second %.3f\nrate_ratio %.4f\ncpu_percent %.2f\n", speed,
+                static_cast<double>(n) / wall, static_cast<double>(n) / wall / speed, 100.0 * cpu / wall);
+    std::printf("presses %d\nmeasured %zu\nlatency_median_ms %.2f\nlatency_worst_ms %.2f\nlatency_goal_ms %.2f\n",
+                presses, delays.size(), delays.empty() ? 0.0 : 1000 * median(delays),
+                delays.empty() ? 0.0 : 1000 * delays.back(), 1000 * (1.0 / speed + 1.0 / 60));
+    return 0;
+}
 
 int cmd_window(const std::string& dir, Walk walk, int rounds, double seconds) {
     BenchHeadless headless(walk);

@@ -3,8 +3,9 @@
 # is missing. Uses sudo when not run as root.
 set -euo pipefail
 packages=(g++ cmake make pkg-config libsdl2-dev libpng-dev libcli11-dev libgtest-dev
-          xvfb xdotool xauth nlohmann-json3-dev zlib1g-dev tiled
-          clang libclang-rt-14-dev)  # clang and its runtime: the fuzz targets
+          libx11-dev xvfb xdotool xauth x11-apps openbox nlohmann-json3-dev zlib1g-dev tiled
+          clang libclang-rt-14-dev  # clang and its runtime: the fuzz targets
+          clang-format)  # scripts/format.sh
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

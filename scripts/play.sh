@@ -13,4 +13,4 @@ if [ ! -e "$world/Pndx_001.sav" ]; then
   "$build/app/tlvx-tool" demo "$world"
 fi
 cd "$world"
-exec "$build/app/tlvx"
+exec "$build/app/tlvx" "$@"

@@ -20,13 +20,6 @@ std::string quoted(const std::string& name) { return "\"" + name + "\""; }
     throw RuntimeError(number, what + " " + quoted(name));
 }
 
-std::string directory_of(const std::string& path) {
-    size_t slash = path.find_last_of('/');
-    if (slash == std::string::npos) return ".";
-    if (slash == 0) return "/";
-    return path.substr(0, slash);
-}
-
 // The whole readable text of a text input file.
 void open_text_input(OpenFile& f) {
     int fd = ::open(f.path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -53,41 +46,30 @@ void open_text_input(OpenFile& f) {
     f.pos = 0;
 }
 
-// The permissions a newly written text file gets: those of the file it
-// replaces, or the usual ones for a new file.
-mode_t output_mode(const std::string& path) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) == 0) return st.st_mode & 07777;
-    mode_t mask = ::umask(0);
-    ::umask(mask);
-    return static_cast<mode_t>(0666 & ~mask);
-}
-
-std::string cause(int err) {
-    std::string text = std::strerror(err);
+// Text output writes into a temporary file beside the target; creating it now
+// is the test that the target can be created at all.
+// The reason at the end of a message of the atomic writer, in lower case.
+std::string cause_of(const std::string& message) {
+    const size_t colon = message.rfind(": ");
+    std::string text = colon == std::string::npos ? message : message.substr(colon + 2);
     if (!text.empty() && text[0] >= 'A' && text[0] <= 'Z') text[0] = static_cast<char>(text[0] - 'A' + 'a');
     return text;
 }
 
-// Text output writes into a temporary file beside the target; creating it now
-// is the test that the target can be written at all. Where no temporary can
-// be made (a read-only data folder) but the file itself exists and may be
-// written, it is rewritten in place when it is closed.
+std::string cause_of(int err) { return cause_of(std::string(": ") + std::strerror(err)); }
+
+// Where no temporary can be made beside the file (a read-only data folder)
+// but the file itself exists and may be written, it is rewritten in place
+// when it is closed.
 void open_text_output(OpenFile& f) {
     struct stat st {};
     if (::stat(f.path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) fail(ERR_FILE_NOT_FOUND, "while opening", f.name);
-    std::string tmpl = f.path + ".XXXXXX";
-    int fd = ::mkostemp(tmpl.data(), O_CLOEXEC);
-    if (fd >= 0) {
-        ::fchmod(fd, output_mode(f.path));
-        f.fd = fd;
-        f.temp_path = tmpl;
-        return;
-    }
-    const int temp_error = errno;
+    if (f.replacement.open(f.path)) return;
+    const std::string temp_cause = cause_of(f.replacement.error());
     // The folder is missing: there is no file to be found or made.
-    if (temp_error == ENOENT || temp_error == ENOTDIR) fail(ERR_FILE_NOT_FOUND, "while opening", f.name);
-    fd = ::open(f.path.c_str(), O_WRONLY | O_CLOEXEC);
+    if (::stat(folder_of(f.path).c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+        fail(ERR_FILE_NOT_FOUND, "while opening", f.name);
+    int fd = ::open(f.path.c_str(), O_WRONLY | O_CLOEXEC);
     if (fd >= 0 && ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
         f.fd = fd;
         f.in_place = true;
@@ -97,9 +79,20 @@ void open_text_output(OpenFile& f) {
     if (fd >= 0) ::close(fd);
     const std::string place = "while opening " + quoted(f.name) + ": ";
     if (file_error == ENOENT)
-        throw RuntimeError(ERR_FILE_IO, place + "it cannot be created in the data folder (" + cause(temp_error) + ")");
-    throw RuntimeError(ERR_FILE_IO, place + "neither a temporary file beside it (" + cause(temp_error) +
-                                        ") nor the file itself (" + cause(file_error) + ") can be written");
+        throw RuntimeError(ERR_FILE_IO, place + "it cannot be created in the data folder (" + temp_cause + ")");
+    throw RuntimeError(ERR_FILE_IO, place + "neither a temporary file beside it (" + temp_cause +
+                                        ") nor the file itself (" + cause_of(file_error) + ") can be written");
+}
+
+bool write_all(int fd, const std::string& data) {
+    size_t done = 0;
+    while (done < data.size()) {
+        const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        done += static_cast<size_t>(n);
+    }
+    return true;
 }
 
 void open_binary(OpenFile& f) {
@@ -115,57 +108,28 @@ void open_binary(OpenFile& f) {
     f.fd = fd;
 }
 
-bool write_all(int fd, const std::string& data) {
-    size_t done = 0;
-    while (done < data.size()) {
-        ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        done += static_cast<size_t>(n);
-    }
-    return true;
-}
-
-// Every line reaches the disk before the temporary replaces the old file, so
+// mended: every line reaches the disk before the temporary replaces the old file, so
 // the old file survives any failure here whole.
 void commit_text_output(OpenFile& f) {
-    int error = 0;
-    auto step = [&error](bool ok) {
-        if (!ok && error == 0) error = errno != 0 ? errno : EIO;
-    };
     if (f.in_place) {
         // No temporary could be made: the file is emptied and written again.
-        step(::ftruncate(f.fd, 0) == 0);
-        if (error == 0) step(write_all(f.fd, f.out));
-        if (error == 0) step(::fsync(f.fd) == 0);
-        step(::close(f.fd) == 0);
+        errno = 0;
+        bool ok = ::ftruncate(f.fd, 0) == 0 && write_all(f.fd, f.out) && ::fsync(f.fd) == 0;
+        const int err = errno != 0 ? errno : EIO;
+        ok = ::close(f.fd) == 0 && ok;
         f.fd = -1;
-        if (error != 0) throw RuntimeError(ERR_FILE_IO, "while writing " + quoted(f.name) + " (" + cause(error) + ")");
+        if (!ok) throw RuntimeError(ERR_FILE_IO, "while writing " + quoted(f.name) + " (" + cause_of(err) + ")");
         return;
     }
-    step(write_all(f.fd, f.out));
-    if (error == 0) step(::fsync(f.fd) == 0);
-    step(::close(f.fd) == 0);
-    f.fd = -1;
-    if (error == 0) step(::rename(f.temp_path.c_str(), f.path.c_str()) == 0);
-    if (error != 0) {
-        ::unlink(f.temp_path.c_str());
-        f.temp_path.clear();
-        throw RuntimeError(ERR_FILE_IO, "while writing " + quoted(f.name) + " (" + cause(error) + ")");
-    }
-    f.temp_path.clear();
-    int dir = ::open(directory_of(f.path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        ::fsync(dir);  // best effort: makes the rename itself durable
-        ::close(dir);
-    }
+    if (!f.replacement.write(f.out) || !f.replacement.commit())
+        throw RuntimeError(ERR_FILE_IO,
+                           "while writing " + quoted(f.name) + " (" + cause_of(f.replacement.error()) + ")");
 }
 
 void discard(OpenFile& f) {
     if (f.fd >= 0) ::close(f.fd);
     f.fd = -1;
-    if (!f.temp_path.empty()) ::unlink(f.temp_path.c_str());
-    f.temp_path.clear();
+    f.replacement.discard();
 }
 
 }  // namespace
@@ -183,7 +147,7 @@ std::string readable_text(std::string_view bytes) {
 }
 
 std::unique_ptr<OpenFile> open_file(const std::string& name, const std::string& path, FileMode mode) {
-    // A name with a NUL byte would open a different, shorter name.
+    // mended: a name with a NUL byte would open a different, shorter name.
     if (path.find('\0') != std::string::npos) fail(ERR_FILE_NOT_FOUND, "while opening", name);
     auto f = std::make_unique<OpenFile>();
     f->mode = mode;

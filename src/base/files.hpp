@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "base/atomic_file.hpp"
+
 namespace tlvx {
 
 enum class FileMode { TextInput, TextOutput, Binary };
@@ -26,22 +28,21 @@ struct OpenFile {
     std::string text;
     size_t pos = 0;
 
-    // Text output: lines collect here and reach `path` through a temporary file
-    // renamed over it when the file is closed, so a failed write never leaves a
-    // half-written file behind. The temporary is created at open (its descriptor
-    // in `fd`), so a file that cannot be created fails at open, not at close.
+    // Text output: lines collect here and reach `path` through an atomic
+    // file committed when the file is closed, so a failed write never leaves a
+    // half-written file behind. Its temporary is created at open, so a file
+    // that cannot be created fails at open, not at close.
     std::string out;
-    std::string temp_path;
+    AtomicFile replacement;
     // No temporary file could be made beside `path` (a read-only folder) but
-    // the file itself can be written: it is emptied and rewritten at close.
+    // the file itself can be written: it is open in `fd`, emptied and
+    // rewritten at close.
     bool in_place = false;
 };
 
 // Open `path` in `mode` as a file the program calls `name`. Runtime error 2
 // (place: while opening "NAME") when it cannot be opened: text input missing or
-// unreadable, text output into a missing folder or onto a folder, binary
-// neither openable nor creatable. Text output that can be written neither
-// through a temporary file nor in place is runtime error 3 naming the cause.
+// unreadable, text output not creatable, binary neither openable nor creatable.
 std::unique_ptr<OpenFile> open_file(const std::string& name, const std::string& path, FileMode mode);
 
 // The readable text of a file's bytes as text mode delivers it: everything

@@ -24,6 +24,7 @@ struct Screen {
     int32_t fg = 15, bg = 0;                             // text colours
     int32_t text_top = 1, text_bottom = 25;              // text area rows
     int32_t text_cols = 40;                              // 80 once back on the text console
+    uint32_t bells = 0;                                  // byte 7 printed so far: the window beeps
 
     uint8_t& at(int x, int y) { return pixels[static_cast<size_t>(y) * kScreenW + static_cast<size_t>(x)]; }
     uint8_t at(int x, int y) const { return pixels[static_cast<size_t>(y) * kScreenW + static_cast<size_t>(x)]; }

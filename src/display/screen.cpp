@@ -60,7 +60,8 @@ void advance(Screen& sc) {
 
 void put_char(Screen& sc, uint8_t ch) {
     switch (ch) {
-    case 7:  // bell: nothing to show
+    case 7:  // bell: nothing to show; the window sounds it
+        ++sc.bells;
         break;
     case 8:
         if (sc.col > 1) --sc.col;

@@ -4,12 +4,8 @@
 #include <cstring>
 #include <iostream>
 #include <limits>
-#include <new>
 
-#include "base/error.hpp"
-#include "formats/png_writer.hpp"
 #include "tools/paths.hpp"
-#include "tools/picture_files.hpp"
 
 namespace tlvx::tools {
 
@@ -94,26 +90,6 @@ int run_command_line(CLI::App& app, int argc, char** argv, const int& exit_code)
         return kUsageError;
     }
     return exit_code;
-}
-
-void guarded(const char* command, int& exit_code, const std::function<int()>& body) {
-    const std::string prefix = std::string("tlvx-tool ") + command + ": ";
-    try {
-        exit_code = body();
-        return;
-    } catch (const ToolError& e) {
-        std::cerr << prefix << printable(e.what()) << "\n";
-    } catch (const PngError& e) {
-        std::cerr << prefix << printable(e.what()) << "\n";
-    } catch (const RuntimeError& e) {
-        std::cerr << prefix << "runtime error " << e.number() << " (" << error_text(e.number()) << ") "
-                  << printable(e.place()) << "\n";
-    } catch (const std::bad_alloc&) {
-        std::cerr << prefix << "out of memory\n";
-    } catch (const std::exception& e) {
-        std::cerr << prefix << "failed: " << printable(e.what()) << "\n";
-    }
-    exit_code = 1;
 }
 
 }  // namespace tlvx::tools

@@ -1,9 +1,8 @@
 #pragma once
 // What every tlvx-tool subcommand shares on the command line: parsing with
-// one short line for every mistake, number checks whose messages name the
-// option and its range, and the wrapper that turns a failure into a message.
+// one short line for every mistake, and number checks whose messages name the
+// option and its range (tools/guarded.hpp turns a failure into a message).
 #include <cstdint>
-#include <functional>
 #include <string>
 
 namespace CLI {
@@ -26,10 +25,5 @@ CLI::Validator whole_number(const std::string& option, int64_t lo, int64_t hi);
 // kUsageError after one line on standard error naming the mistake (an unknown
 // subcommand is named and the real ones listed).
 int run_command_line(CLI::App& app, int argc, char** argv, const int& exit_code);
-
-// Runs a subcommand body and stores its exit status; a failure becomes
-// "tlvx-tool COMMAND: MESSAGE" on standard error (control characters
-// escaped) and exit status 1.
-void guarded(const char* command, int& exit_code, const std::function<int()>& body);
 
 }  // namespace tlvx::tools

@@ -229,7 +229,7 @@ std::string Inspector::draw_error(const std::string& name, const char* mode) {
     try {
         GRAPHICPUT(s_, n, x, y, m);
     } catch (const RuntimeError& e) {
-        error = "runtime error " + std::to_string(e.number()) + " (" + error_text(e.number()) + ") " + e.place();
+        error = describe(e);
     }
     if (error.empty()) {
         const std::string defect = picture_defect(resolve_path(s_, drawn_name(name)));

@@ -4,7 +4,6 @@
 #include <filesystem>
 #include <vector>
 
-#include "base/atomic_file.hpp"
 #include "base/error.hpp"
 #include "base/state.hpp"
 #include "data/world_files.hpp"
@@ -17,15 +16,15 @@ namespace tlvx::tools {
 
 namespace {
 
-// A layer file written in place of `path` through the atomic file writer:
-// made at its full length (a sparse file of zeros), given its header and the
-// regions that hold something else, then renamed over `path`.
+// A layer file written in place of `path`: created under a temporary name at
+// its full length (a sparse file of zeros), given its header and the regions
+// that hold something else, then renamed over `path`.
 class LayerWriter {
 public:
-    LayerWriter(std::string path, int32_t w, int32_t h) : path_(std::move(path)), w_(w) {
-        if (!file_.open(path_) || !file_.set_length(layer_file_length(w, h))) fail();
-        auto header = layer_header(w, h);
-        put(0, header.data(), header.size());
+    LayerWriter(const std::string& path, int32_t w, int32_t h) : out_(path), w_(w) {
+        const auto header = layer_header(w, h);
+        out_.set_length(layer_file_length(w, h));
+        out_.write_at(0, header.data(), header.size());
     }
 
     // `n` copies of `value` from cell (c, r) on, row after row.
@@ -34,26 +33,16 @@ public:
         int64_t offset = c + r * w_ + 3;
         while (n > 0) {
             size_t part = static_cast<size_t>(std::min<int64_t>(n, static_cast<int64_t>(chunk.size())));
-            put(offset, chunk.data(), part);
+            out_.write_at(offset, chunk.data(), part);
             offset += static_cast<int64_t>(part);
             n -= static_cast<int64_t>(part);
         }
     }
-    void commit() {
-        if (!file_.commit()) fail();
-    }
+    void commit() { out_.commit(); }
 
 private:
-    void put(int64_t offset, const uint8_t* data, size_t n) {
-        if (!file_.write_at(offset, data, n)) fail();
-    }
-    [[noreturn]] void fail() {
-        throw ToolError(cannot_write(path_, file_.error()));
-    }
-
-    std::string path_;
+    ToolFile out_;
     int64_t w_;
-    AtomicFile file_;
 };
 
 }  // namespace
@@ -100,8 +89,7 @@ NewMapResult new_map(const NewMapOptions& opt) {
             load_save_file(s);
             world = s.P1_S;
         } catch (const RuntimeError& e) {
-            throw ToolError("cannot read " + join_path(opt.dir, kSaveFileName) + ": runtime error " +
-                            std::to_string(e.number()) + " (" + error_text(e.number()) + ") " + e.place());
+            throw ToolError("cannot read " + join_path(opt.dir, kSaveFileName) + ": " + describe(e));
         }
     } else {
         WorldFile save = demo_save_file(s.VX2, s.VY2);

@@ -3,8 +3,6 @@
 #include <filesystem>
 #include <stdexcept>
 
-#include "base/atomic_file.hpp"
-#include "tools/paths.hpp"
 
 namespace tlvx::tools {
 
@@ -68,17 +66,6 @@ std::string encode_bmp8(const Picture& p, const std::array<Rgb, 256>& table) {
     return out;
 }
 
-std::string drawn_name(std::string name) {
-    if (name.size() >= 12) name[11] = 'v';
-    return name;
-}
-
-std::string mask_file_name(const std::string& picture) {
-    std::string first = picture.substr(0, 4);
-    std::string last = picture.size() > 7 ? picture.substr(picture.size() - 7) : picture;
-    return first + "-" + last;
-}
-
 std::array<uint8_t, 4> layer_header(int w, int h) {
     return {static_cast<uint8_t>((w >> 8) & 0xFF), static_cast<uint8_t>(w & 0xFF),
             static_cast<uint8_t>((h >> 8) & 0xFF), static_cast<uint8_t>(h & 0xFF)};
@@ -86,10 +73,12 @@ std::array<uint8_t, 4> layer_header(int w, int h) {
 
 int64_t layer_file_length(int64_t w, int64_t h) { return 4 + w * (h + 1); }
 
+ToolFile::ToolFile(const std::string& path) { check(file_.open(path)); }
+
 void write_file_bytes(const std::string& path, const std::string& bytes) {
-    AtomicFile file;
-    if (file.open(path) && file.write(bytes) && file.commit()) return;
-    throw ToolError(cannot_write(path, file.error()));
+    ToolFile out(path);
+    out.write(bytes);
+    out.commit();
 }
 
 bool path_exists(const std::string& path) {

@@ -6,7 +6,7 @@
 #include <iostream>
 #include <memory>
 
-#include "tools/command_line.hpp"
+#include "tools/guarded.hpp"
 #include "tools/paths.hpp"
 #include "tools/tiled_export.hpp"
 #include "tools/tiled_import.hpp"
@@ -14,8 +14,6 @@
 namespace tlvx {
 
 namespace {
-
-using tools::guarded;
 
 void add_export(CLI::App& app, int& exit_code) {
     auto opt = std::make_shared<tools::tiled::ExportOptions>();
@@ -26,7 +24,7 @@ void add_export(CLI::App& app, int& exit_code) {
     cmd->add_option("OUT", opt->out, "The map file to write (JSON, e.g. world.tmj)")->required();
     cmd->add_flag("--csv", opt->csv, "Write the layers as CSV (default: base64 of zlib-compressed data, smaller)");
     cmd->callback([opt, &exit_code] {
-        guarded("export-tiled", exit_code, [&] {
+        tools::guarded("export-tiled", exit_code, [&] {
             opt->progress = ::isatty(STDERR_FILENO) != 0;
             const tools::tiled::ExportResult r = tools::tiled::export_tiled(*opt);
             for (const std::string& w : r.warnings)
@@ -47,7 +45,7 @@ void add_import(CLI::App& app, int& exit_code) {
     cmd->add_option("IN", opt->in, "The map file (JSON, as export-tiled writes it or Tiled saves it)")->required();
     cmd->add_option("DIR", opt->dir, "The world's folder")->required();
     cmd->callback([opt, &exit_code] {
-        guarded("import-tiled", exit_code, [&] {
+        tools::guarded("import-tiled", exit_code, [&] {
             opt->progress = ::isatty(STDERR_FILENO) != 0;
             const tools::tiled::ImportResult r = tools::tiled::import_tiled(*opt);
             std::cout << "Wrote the " << r.w << " x " << r.h << " map from " << tools::printable(opt->in) << " into "

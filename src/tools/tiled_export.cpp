@@ -1,18 +1,10 @@
 #include "tools/tiled_export.hpp"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <nlohmann/json.hpp>
 
-#include "base/atomic_file.hpp"
 #include "base/state.hpp"
 #include "formats/png_writer.hpp"
 #include "tools/demo_world.hpp"
@@ -28,29 +20,6 @@ namespace {
 
 using json = nlohmann::json;
 namespace fs = std::filesystem;
-
-// The map file, written through the shared atomic writer onto its staged
-// temporary; failures name the file the user asked for.
-class MapFile {
-public:
-    MapFile(const std::string& path, std::string shown) : shown_(std::move(shown)) {
-        if (!file_.open(path)) fail();
-    }
-    void write(const void* data, size_t n) {
-        if (!file_.write(data, n)) fail();
-    }
-    void write(const std::string& text) { write(text.data(), text.size()); }
-    void commit() {
-        if (!file_.commit()) fail();
-    }
-
-private:
-    [[noreturn]] void fail() {
-        throw ToolError(cannot_write(shown_, file_.error()));
-    }
-    AtomicFile file_;
-    std::string shown_;
-};
 
 std::string tileset_json(const std::string& name, const std::string& image) {
     json j = {{"columns", kAtlasColumns}, {"image", image}, {"imageheight", kAtlasSide}, {"imagewidth", kAtlasSide},
@@ -72,7 +41,7 @@ uint32_t gid_of(const LayerSpec& layer, uint8_t v) {
 }
 
 // The "data" value of one layer, streamed from its file a row at a time.
-void write_layer_data(MapFile& out, const LayerReader& file, const LayerSpec& layer, int32_t w, int32_t h,
+void write_layer_data(ToolFile& out, const LayerReader& file, const LayerSpec& layer, int32_t w, int32_t h,
                       bool csv, Progress& progress) {
     std::vector<uint8_t> row(static_cast<size_t>(w));
     std::vector<uint8_t> le(row.size() * 4);
@@ -109,6 +78,10 @@ void write_layer_data(MapFile& out, const LayerReader& file, const LayerSpec& la
     base64.finish();
     out.write("\"");
 }
+
+// The map file itself, written to `path` (its staged temporary).
+void write_map(const ExportOptions& opt, const ExportResult& result, const std::string& path,
+               const LayerReader* const files[3], const std::string& stem);
 
 }  // namespace
 
@@ -156,8 +129,21 @@ ExportResult export_tiled(const ExportOptions& opt) {
         result.written.push_back(beside(atlas_file(stem, set)));
         result.written.push_back(beside(tileset_file(stem, set)));
     }
+    try {
+        write_map(opt, result, staged.stage(opt.out), files, stem);
+    } catch (const ToolError& e) {
+        throw ToolError(cannot_write(opt.out, e.what()));  // names the map, not its temporary
+    }
+    staged.commit();
+    result.written.push_back(opt.out);
+    return result;
+}
 
-    MapFile out(staged.stage(opt.out), opt.out);
+namespace {
+
+void write_map(const ExportOptions& opt, const ExportResult& result, const std::string& path,
+               const LayerReader* const files[3], const std::string& stem) {
+    ToolFile out(path);
     const std::string w = std::to_string(result.w), h = std::to_string(result.h);
     out.write("{\"compressionlevel\":-1,\"height\":" + h + ",\"infinite\":false,\n\"layers\":[\n");
     Progress progress(opt.progress, "exporting", int64_t{3} * result.h);
@@ -178,9 +164,8 @@ ExportResult export_tiled(const ExportOptions& opt) {
               tilesets.dump() + ",\n\"tilewidth\":" + std::to_string(kTile) +
               ",\"type\":\"map\",\"version\":\"1.8\",\"width\":" + w + "}\n");
     out.commit();
-    staged.commit();
-    result.written.push_back(opt.out);
-    return result;
 }
+
+}  // namespace
 
 }  // namespace tlvx::tools::tiled

@@ -8,6 +8,7 @@
 
 #include "tools/command_line.hpp"
 #include "tools/demo_world.hpp"
+#include "tools/guarded.hpp"
 #include "tools/info.hpp"
 #include "tools/new_map.hpp"
 #include "tools/paths.hpp"
@@ -18,7 +19,6 @@ namespace tlvx {
 
 namespace {
 
-using tools::guarded;
 using tools::whole_number;
 
 void add_demo(CLI::App& app, int& exit_code) {
@@ -32,7 +32,7 @@ void add_demo(CLI::App& app, int& exit_code) {
     cmd->add_option("DIR", a->dir, "Folder for the world; created when missing")->required();
     cmd->add_flag("--force", a->force, "Overwrite files of an existing world");
     cmd->callback([a, &exit_code] {
-        guarded("demo", exit_code, [&] {
+        tools::guarded("demo", exit_code, [&] {
             int n = tools::write_demo_world(a->dir, a->force);
             const std::string dir = tools::printable(a->dir);
             std::cout << "Wrote the demo world (" << n << " files) to " << dir << ".\n"
@@ -63,10 +63,10 @@ void add_new(CLI::App& app, int& exit_code) {
     cmd->add_option("--fill", a->fill,
                     "Ground value for every cell (default: 1, grass; maps of more than 4096 x 4096 = 16777216 cells "
                     "default to a sparse ground 0 with a patch of grass around the start)")
-        ->check(whole_number("--fill", 0, 255));
+        ->check(tools::whole_number("--fill", 0, 255));
     cmd->add_flag("--force", a->force, "Replace existing layer files");
     cmd->callback([a, &exit_code] {
-        guarded("new", exit_code, [&] {
+        tools::guarded("new", exit_code, [&] {
             auto size = tools::parse_map_size(a->size);  // checked while parsing
             if (!size) return tools::kUsageError;
             tools::NewMapOptions o;
@@ -105,9 +105,9 @@ void add_render(CLI::App& app, int& exit_code) {
             },
             "X,Y,W,H"));
     cmd->add_option("--frame", a->frame, "Animation frame of creatures and structures, 1 to 4")
-        ->check(whole_number("--frame", 1, 4));
+        ->check(tools::whole_number("--frame", 1, 4));
     cmd->callback([a, &exit_code] {
-        guarded("render", exit_code, [&] {
+        tools::guarded("render", exit_code, [&] {
             tools::RenderOptions o;
             o.dir = a->dir;
             o.out = a->out;
@@ -127,7 +127,7 @@ void add_info(CLI::App& app, int& exit_code) {
                 "exit status 1 when the game would stop with an error");
     cmd->add_option("DIR", *dir, "The world's folder")->required();
     cmd->callback([dir, &exit_code] {
-        guarded("info", exit_code, [&] {
+        tools::guarded("info", exit_code, [&] {
             tools::require_folder(*dir);
             tools::WorldInfo info = tools::inspect_world(*dir);
             std::cout << "World in " << tools::printable(*dir) << "\n" << tools::format_info(info);

@@ -29,6 +29,10 @@ TEST_F(ScreenFixture, TextWrapsControlsAndNumbers) {
         EXPECT_EQ(s.screen.row * 100 + s.screen.col, c.end_row * 100 + c.end_col);
     }
     EXPECT_EQ(px(0, 199), 0);  // the row scrolled in is blank
+    // Of all those prints only the one with byte 7 rang the bell; a name with two rings twice.
+    EXPECT_EQ(s.screen.bells, 1u);
+    TEXT_PRINT(s, "a\x07" "b\x07");
+    EXPECT_EQ(s.screen.bells, 3u);
     EXPECT_EQ(error_of([&] { TEXT_LOCATE(s, 26, 1); }), ERR_ILLEGAL_FUNCTION_CALL);
     EXPECT_EQ(error_of([&] { TEXT_LOCATE(s, 1, 41); }), ERR_ILLEGAL_FUNCTION_CALL);
 }

@@ -243,7 +243,7 @@ TEST_F(BadInput, WorldWithEachDataFileMissing) {
     }
 }
 
-// Options of the game itself (tlvx) join this table once it takes any.
+// The options of the game itself (tlvx) have their rows in tests/app/bad_options_test.cpp.
 
 }  // namespace
 }  // namespace tlvx::test

@@ -1,0 +1,44 @@
+#pragma once
+// The pace of the passes in a window: a steady number of passes a second, or
+// none at all (the passes back to back). Pure arithmetic on clock readings,
+// free of any window system, so it can be tested with made-up times.
+#include <string>
+
+namespace tlvx {
+
+// Passes a second when none is asked for: 18 gives a game day of about five
+// minutes, creatures that step a few times a second and road-following that
+// can be watched (README, "Speed").
+constexpr double kDefaultSpeed = 18.0;
+// The bounds of a chosen speed; 0 stands for "max", no pacing.
+constexpr double kMinSpeed = 1.0;
+constexpr double kMaxSpeed = 1000.0;
+
+// The next speed up or down the ladder of the window's speed keys. Above the
+// top step comes 0 ("max"); "max" goes down to the top step. A speed between
+// two steps moves to the nearer step in the asked direction.
+double faster_speed(double speed);
+double slower_speed(double speed);
+// "18", "18.2", "max".
+std::string speed_text(double speed);
+
+class PassPacer {
+public:
+    explicit PassPacer(double speed = kDefaultSpeed) { set_speed(speed); }
+    // Passes a second, or 0 for back to back. Takes effect from the next pass.
+    void set_speed(double speed);
+    double speed() const { return speed_; }
+    // The time the pass asked for at `now` may begin: `now` or later. Passes
+    // keep an even rhythm: a pass begun a little late does not move the ones
+    // after it; after a long stall (the pause, a busy machine) the rhythm starts
+    // again from `now` instead of running the missed passes in a burst.
+    double start_time(double now);
+
+private:
+    double speed_ = 0;
+    double interval_ = 0;
+    double last_start_ = 0;
+    bool started_ = false;
+};
+
+}  // namespace tlvx

@@ -1,0 +1,178 @@
+// The window's rhythms on made-up clock readings: pass pacing, the speed
+// ladder and the key repeat.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "platform/rhythm/key_repeat.hpp"
+#include "platform/rhythm/pass_pacer.hpp"
+
+using namespace tlvx;
+
+namespace {
+
+using Kind = KeyEvent::Kind;
+
+KeyEvent press(int id, const std::string& text, double t) { return {Kind::Press, id, text, t}; }
+KeyEvent release(int id, double t) { return {Kind::Release, id, {}, t}; }
+
+// A game at `speed` passes a second, polling once a pass and taking one key,
+// from time 0 to `until`, while the window reports `events`. Returns the keys
+// the passes took, in order ("" for none).
+std::vector<std::string> play(double speed, double until, std::vector<KeyEvent> events) {
+    KeyRepeat repeat;
+    KeyQueue queue;
+    std::vector<std::string> taken;
+    size_t next = 0;
+    for (double t = 0; t <= until + 1e-9; t += 1.0 / speed) {
+        std::vector<KeyEvent> due;
+        while (next < events.size() && events[next].time <= t) due.push_back(events[next++]);
+        repeat.deliver(due, t, queue);
+        taken.push_back(queue.pop());
+    }
+    return taken;
+}
+
+int count(const std::vector<std::string>& keys, const std::string& key) {
+    int n = 0;
+    for (const auto& k : keys) n += k == key;
+    return n;
+}
+
+}  // namespace
+
+TEST(PassPacer, KeepsAnEvenRhythmAndStartsAgainAfterAStall) {
+    PassPacer p(10);
+    EXPECT_DOUBLE_EQ(p.start_time(100.0), 100.0);   // the first pass at once
+    EXPECT_DOUBLE_EQ(p.start_time(100.02), 100.1);  // early: wait for its turn
+    EXPECT_DOUBLE_EQ(p.start_time(100.23), 100.23); // a little late: at once ...
+    EXPECT_NEAR(p.start_time(100.24), 100.3, 1e-9); // ... and the rhythm is kept
+    EXPECT_DOUBLE_EQ(p.start_time(105.0), 105.0);   // a long stall: no burst of missed passes
+    EXPECT_DOUBLE_EQ(p.start_time(105.0), 105.1);
+    p.set_speed(0);  // max: never waits
+    EXPECT_DOUBLE_EQ(p.start_time(105.0), 105.0);
+    EXPECT_DOUBLE_EQ(p.start_time(105.0), 105.0);
+}
+
+TEST(PassPacer, AverageRateIsTheChosenSpeedDespiteLateWakeUps) {
+    for (double speed : {5.0, 18.0, 100.0}) {
+        PassPacer p(speed);
+        double now = 0;
+        int passes = 0;
+        while (now < 60) {
+            now = p.start_time(now) + 0.0007 * (passes % 3);  // the sleep overshoots a little
+            now += 0.0005;                                    // the pass itself
+            ++passes;
+        }
+        EXPECT_NEAR(passes / 60.0, speed, speed * 0.01) << speed;
+    }
+}
+
+TEST(SpeedLadder, StepsUpToMaxAndDown) {
+    EXPECT_EQ(faster_speed(18), 25);
+    EXPECT_EQ(slower_speed(18), 14);
+    EXPECT_EQ(faster_speed(20), 25);  // between steps: the next one in that direction
+    EXPECT_EQ(slower_speed(20), 18);
+    EXPECT_EQ(faster_speed(1000), 0);  // above the top: max
+    EXPECT_EQ(faster_speed(0), 0);
+    EXPECT_EQ(slower_speed(0), 1000);
+    EXPECT_EQ(slower_speed(1), 1);
+    double s = 1;
+    int presses = 0;
+    while (s != 0 && presses < 100) s = faster_speed(s), ++presses;
+    EXPECT_EQ(presses, 17);
+    EXPECT_EQ(speed_text(0), "max");
+    EXPECT_EQ(speed_text(18), "18");
+    EXPECT_EQ(speed_text(18.2), "18.2");
+}
+
+TEST(KeyRepeat, HeldKeyRepeatsAfterHalfASecondAtElevenASecond) {
+    // 1000 polls a second: the repeat's own rhythm shows.
+    const auto keys = play(1000, 2.0, {press(1, "y", 0.0), release(1, 1.45)});
+    std::vector<int> at;
+    for (size_t i = 0; i < keys.size(); ++i)
+        if (keys[i] == "y") at.push_back(static_cast<int>(i));
+    ASSERT_GE(at.size(), 3u);
+    EXPECT_EQ(at[0], 0);
+    EXPECT_EQ(at[1], 500);
+    EXPECT_NEAR(at[2] - at[1], 91, 1);
+    // 0 s, then 0.5 s and every 1/11 s until the release at 1.45 s: 1 + 11.
+    EXPECT_EQ(at.size(), 12u);
+    EXPECT_LE(at.back(), 1450);
+}
+
+TEST(KeyRepeat, ASlowGameGetsNoBacklogAndStopsSoonAfterTheRelease) {
+    for (double speed : {2.0, 5.0, 10.0, 18.0}) {
+        SCOPED_TRACE(speed);
+        const auto keys = play(speed, 6.0, {press(7, "h", 0.0), release(7, 4.0)});
+        // Every pass after the delay takes a repeat while the key is held, never more.
+        const int held_passes = static_cast<int>(std::floor(4.0 * speed));
+        EXPECT_LE(count(keys, "h"), held_passes + 1);
+        EXPECT_GE(count(keys, "h"), std::min(held_passes, static_cast<int>(4.0 * 11)) - static_cast<int>(speed));
+        // At most one step after the release.
+        int after = 0;
+        for (size_t i = 0; i < keys.size(); ++i)
+            if (static_cast<double>(i) / speed > 4.0 + 1e-9 && keys[i] == "h") ++after;
+        EXPECT_LE(after, 1);
+    }
+}
+
+TEST(KeyRepeat, EverySeparatePressIsQueuedExactlyOnceAtAnyPace) {
+    // Twelve quick taps of different keys within a tenth of a second, then a
+    // few more later, polled at several paces: all arrive once, in order.
+    std::vector<KeyEvent> events;
+    std::string typed;
+    for (int i = 0; i < 12; ++i) {
+        const std::string k(1, static_cast<char>('a' + i));
+        events.push_back(press(i, k, 0.008 * i));
+        events.push_back(release(i, 0.008 * i + 0.004));
+        typed += k;
+    }
+    for (int i = 0; i < 3; ++i) {
+        events.push_back(press(20, "+", 1.0 + 0.3 * i));  // the same key, pressed again and again
+        events.push_back(release(20, 1.1 + 0.3 * i));
+        typed += "+";
+    }
+    for (double speed : {1.0, 3.0, 18.0, 60.0, 1000.0}) {
+        SCOPED_TRACE(speed);
+        std::string got;
+        for (const auto& k : play(speed, 30.0, events)) got += k;
+        EXPECT_EQ(got, typed);
+    }
+}
+
+TEST(KeyRepeat, OnlyTheLastPressedKeyRepeatsAndFocusLossStopsIt) {
+    KeyRepeat repeat;
+    KeyQueue q;
+    repeat.deliver({press(1, "y", 0.0), press(2, "h", 0.1)}, 0.1, q);
+    EXPECT_EQ(q.pop(), "y");
+    EXPECT_EQ(q.pop(), "h");
+    repeat.deliver({}, 0.65, q);
+    EXPECT_EQ(q.pop(), "h");   // h repeats ...
+    repeat.deliver({release(2, 0.68)}, 1.5, q);
+    EXPECT_TRUE(q.empty());    // ... and after its release y does not come back
+    repeat.deliver({press(3, std::string("\0H", 2), 2.0), {Kind::ReleaseAll, 0, {}, 2.1}}, 3.0, q);
+    EXPECT_EQ(q.pop(), std::string("\0H", 2));
+    EXPECT_TRUE(q.empty());
+    EXPECT_FALSE(repeat.holding());
+    repeat.deliver({press(KeyRepeat::kNoRepeat, "x", 4.0)}, 5.0, q);  // text that must not repeat
+    EXPECT_EQ(q.size(), 1u);
+}
+
+TEST(KeyRepeat, AFullQueueDropsItsOldestKeyAndTheRepeatStillFollows) {
+    KeyRepeat repeat;
+    KeyQueue q;
+    std::vector<KeyEvent> burst;
+    for (int i = 0; i < 16; ++i) burst.push_back(press(i, std::string(1, static_cast<char>('A' + i)), 0.001 * i));
+    repeat.deliver(burst, 0.02, q);  // 16 presses into 15 places: A is lost, P is held
+    ASSERT_EQ(q.size(), KeyQueue::kMax);
+    EXPECT_EQ(q.pop(), "B");
+    for (int i = 0; i < 13; ++i) q.pop();
+    repeat.deliver({}, 0.6, q);
+    EXPECT_EQ(q.size(), 1u);  // P itself still waits: no repeat yet
+    q.pop();
+    repeat.deliver({}, 0.7, q);
+    EXPECT_EQ(q.pop(), "P");
+}
