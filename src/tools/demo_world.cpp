@@ -7,6 +7,7 @@
 #include "display/view.hpp"
 #include "tools/demo_art.hpp"
 #include "tools/demo_palette.hpp"
+#include "tools/paths.hpp"
 
 namespace tlvx::tools {
 
@@ -188,9 +189,8 @@ int write_demo_world(const std::string& dir, bool force) {
     files.push_back(demo_save_file(map.start_x, map.start_y));
     for (WorldFile& f : layer_files(map)) files.push_back(std::move(f));
 
-    std::error_code ec;
-    std::filesystem::create_directories(dir, ec);
-    if (ec) throw ToolError("cannot create " + dir + ": " + ec.message());
+    CreatedPaths created;
+    created.create_folders(dir);
     if (!force) {
         std::string existing;
         int count = 0;
@@ -200,7 +200,12 @@ int write_demo_world(const std::string& dir, bool force) {
             throw ToolError(dir + " already holds " + std::to_string(count) + " of the demo world's files (" +
                             existing + (count > 5 ? ", ..." : "") + "); use --force to overwrite them");
     }
-    for (const WorldFile& f : files) write_file_bytes(join_path(dir, f.name), f.bytes);
+    for (const WorldFile& f : files) require_output(join_path(dir, f.name));
+    for (const WorldFile& f : files) {
+        created.note(join_path(dir, f.name));
+        write_file_bytes(join_path(dir, f.name), f.bytes);
+    }
+    created.keep();
     return static_cast<int>(files.size());
 }
 

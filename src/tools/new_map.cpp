@@ -9,6 +9,7 @@
 #include "data/world_files.hpp"
 #include "display/view.hpp"
 #include "tools/demo_world.hpp"
+#include "tools/paths.hpp"
 #include "tools/picture_files.hpp"
 
 namespace tlvx::tools {
@@ -62,9 +63,9 @@ NewMapResult new_map(const NewMapOptions& opt) {
     if (opt.w < 8 || opt.h < 8 || opt.w > 65535 || opt.h > 65535)
         throw ToolError("a map is 8 to 65535 cells each way");
     if (opt.fill && (*opt.fill < 0 || *opt.fill > 255)) throw ToolError("the fill is a ground value 0 to 255");
-    std::error_code ec;
-    std::filesystem::create_directories(opt.dir, ec);
-    if (ec) throw ToolError("cannot create " + opt.dir + ": " + ec.message());
+    CreatedPaths created;
+    created.create_folders(opt.dir);
+    for (const char* name : kLayerNames) require_output(join_path(opt.dir, name));
     if (!opt.force)
         for (const char* name : kLayerNames)
             if (path_exists(join_path(opt.dir, name)))
@@ -88,10 +89,11 @@ NewMapResult new_map(const NewMapOptions& opt) {
             load_save_file(s);
             world = s.P1_S;
         } catch (const RuntimeError& e) {
-            throw ToolError("cannot read " + join_path(opt.dir, kSaveFileName) + ": " + e.what());
+            throw ToolError("cannot read " + join_path(opt.dir, kSaveFileName) + ": " + describe(e));
         }
     } else {
         WorldFile save = demo_save_file(s.VX2, s.VY2);
+        created.note(join_path(opt.dir, save.name));
         write_file_bytes(join_path(opt.dir, save.name), save.bytes);
         result.written.push_back(save.name);
     }
@@ -104,11 +106,13 @@ NewMapResult new_map(const NewMapOptions& opt) {
     for (WorldFile& f : demo_support_files()) {
         if (f.name == std::string(kDemoWorldBase) + ".txt") f.name = world + ".txt";
         if (path_exists(join_path(opt.dir, f.name))) continue;
+        created.note(join_path(opt.dir, f.name));
         write_file_bytes(join_path(opt.dir, f.name), f.bytes);
         result.written.push_back(f.name);
     }
 
     for (int k = 0; k < 5; ++k) {
+        created.note(join_path(opt.dir, kLayerNames[k]));
         LayerWriter layer(join_path(opt.dir, kLayerNames[k]), opt.w, opt.h);
         if (k == 0 && result.fill != 0) layer.fill_cells(1, 1, cells, static_cast<uint8_t>(result.fill));
         if (k == 0 && result.clearing) {
@@ -121,6 +125,7 @@ NewMapResult new_map(const NewMapOptions& opt) {
         layer.commit();
         result.written.push_back(kLayerNames[k]);
     }
+    created.keep();
     return result;
 }
 

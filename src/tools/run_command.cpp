@@ -5,7 +5,9 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <iostream>
+#include <limits>
 #include <memory>
 
 #include "base/error.hpp"
@@ -16,6 +18,8 @@
 #include "shell/game.hpp"
 #include "tools/picture_files.hpp"
 #include "tools/user_world.hpp"
+#include "tools/command_line.hpp"
+#include "tools/paths.hpp"
 
 namespace tlvx {
 
@@ -60,22 +64,30 @@ struct FileCloser {
 }  // namespace
 
 int run_headless(const RunOptions& o) {
+    // Everything the run needs is checked before the game starts, so that a
+    // mistake in the options changes nothing in the world.
+    auto refuse = [](const std::string& why) {
+        std::cerr << "tlvx-tool run: " << tools::printable(why) << "\n";
+        return 2;
+    };
+    const std::string data_problem = tools::folder_problem(o.data_dir);
+    if (!data_problem.empty()) return refuse("the data folder " + o.data_dir + " " + data_problem);
     std::vector<ScriptedKey> script;
     if (!o.keys_file.empty()) {
         try {
             script = read_key_script(o.keys_file);
         } catch (const std::exception& e) {
-            std::cerr << "tlvx-tool run: " << e.what() << "\n";
-            return 2;
+            return refuse(e.what());
         }
+    }
+    for (const std::string* out : {&o.trace_file, &o.screenshot_file}) {
+        const std::string problem = out->empty() ? "" : tools::output_problem(*out);
+        if (!problem.empty()) return refuse("cannot write " + *out + ": " + problem);
     }
     std::unique_ptr<std::FILE, FileCloser> trace;
     if (!o.trace_file.empty()) {
         trace.reset(std::fopen(o.trace_file.c_str(), "w"));
-        if (!trace) {
-            std::cerr << "tlvx-tool run: cannot write the trace file \"" << o.trace_file << "\"\n";
-            return 2;
-        }
+        if (!trace) return refuse("cannot write " + o.trace_file + ": " + std::strerror(errno));
         std::fprintf(trace.get(), "%s\n", trace_header().c_str());
         std::fflush(trace.get());
     }
@@ -109,7 +121,7 @@ int run_headless(const RunOptions& o) {
         try {
             write_screen_png(s.screen, o.screenshot_file);
         } catch (const std::exception& e) {
-            std::cerr << "tlvx-tool run: " << e.what() << "\n";
+            std::cerr << "tlvx-tool run: " << tools::printable(e.what()) << "\n";
             if (code == 0) code = 2;
         }
     }
@@ -132,12 +144,13 @@ void add_run_command(CLI::App& app, int& exit_code) {
         ->capture_default_str();
     run->add_option("--passes", opts->passes, "Stop after this pass unless Escape ended the run")
         ->capture_default_str()
-        ->check(CLI::PositiveNumber);
+        ->check(tools::whole_number("--passes", 1, std::numeric_limits<int64_t>::max()));
     run->add_option("--trace", opts->trace_file, "Write one CSV line per pass to this file");
     run->add_option("--screenshot", opts->screenshot_file, "Write the screen as a PNG when the run ends");
     run->callback([opts, clock, world, &exit_code] {
         if (!parse_clock(*clock, opts->clock_start, opts->clock_step)) {
-            std::cerr << "tlvx-tool run: --clock wants START:STEP, e.g. 1000:0.01 (got \"" << *clock << "\")\n";
+            std::cerr << "tlvx-tool run: --clock must be START:STEP, two numbers with STEP 0 or more, e.g. 1000:0.01 "
+                         "(got \"" << tools::printable(*clock) << "\")\n";
             exit_code = 2;
             return;
         }

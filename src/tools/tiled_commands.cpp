@@ -6,9 +6,8 @@
 #include <iostream>
 #include <memory>
 
-#include "formats/png_writer.hpp"
 #include "tools/guarded.hpp"
-#include "tools/picture_files.hpp"
+#include "tools/paths.hpp"
 #include "tools/tiled_export.hpp"
 #include "tools/tiled_import.hpp"
 
@@ -28,8 +27,10 @@ void add_export(CLI::App& app, int& exit_code) {
         tools::guarded("export-tiled", exit_code, [&] {
             opt->progress = ::isatty(STDERR_FILENO) != 0;
             const tools::tiled::ExportResult r = tools::tiled::export_tiled(*opt);
-            for (const std::string& w : r.warnings) std::cerr << "tlvx-tool export-tiled: warning: " << w << "\n";
-            std::cout << "Wrote the " << r.w << " x " << r.h << " map to " << opt->out << " with its tilesets.\n";
+            for (const std::string& w : r.warnings)
+                std::cerr << "tlvx-tool export-tiled: warning: " << tools::printable(w) << "\n";
+            std::cout << "Wrote the " << r.w << " x " << r.h << " map to " << tools::printable(opt->out)
+                      << " with its tilesets.\n";
             return 0;
         });
     });
@@ -47,8 +48,8 @@ void add_import(CLI::App& app, int& exit_code) {
         tools::guarded("import-tiled", exit_code, [&] {
             opt->progress = ::isatty(STDERR_FILENO) != 0;
             const tools::tiled::ImportResult r = tools::tiled::import_tiled(*opt);
-            std::cout << "Wrote the " << r.w << " x " << r.h << " map from " << opt->in << " into " << opt->dir
-                      << ".\n";
+            std::cout << "Wrote the " << r.w << " x " << r.h << " map from " << tools::printable(opt->in) << " into "
+                      << tools::printable(opt->dir) << ".\n";
             return 0;
         });
     });

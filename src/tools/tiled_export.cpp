@@ -1,5 +1,6 @@
 #include "tools/tiled_export.hpp"
 
+#include <algorithm>
 #include <filesystem>
 #include <memory>
 #include <nlohmann/json.hpp>
@@ -7,6 +8,7 @@
 #include "base/state.hpp"
 #include "formats/png_writer.hpp"
 #include "tools/demo_world.hpp"
+#include "tools/paths.hpp"
 #include "tools/picture_files.hpp"
 #include "tools/tiled_format.hpp"
 #include "tools/tiled_tiles.hpp"
@@ -77,16 +79,38 @@ void write_layer_data(ToolFile& out, const LayerReader& file, const LayerSpec& l
     out.write("\"");
 }
 
+// The map file itself, written to `path` (its staged temporary).
+void write_map(const ExportOptions& opt, const ExportResult& result, const std::string& path,
+               const LayerReader* const files[3], const std::string& stem);
+
 }  // namespace
 
 ExportResult export_tiled(const ExportOptions& opt) {
     ExportResult result;
+    require_folder(opt.dir);
+    const fs::path out_path(opt.out);
+    const std::string stem = out_path.stem().string();
+    const fs::path out_dir = out_path.parent_path();
+    auto beside = [&](const std::string& name) { return (out_dir / name).string(); };
+    // Every file this run writes, checked before anything is written.
+    std::vector<std::string> outputs;
+    for (const char* set : {kGroundTileset, kObjectsTileset}) {
+        outputs.push_back(beside(atlas_file(stem, set)));
+        outputs.push_back(beside(tileset_file(stem, set)));
+    }
+    outputs.push_back(opt.out);
+    for (const std::string& path : outputs) require_output(path);
+    if (stem.empty() || std::count(outputs.begin(), outputs.end(), opt.out) > 1)
+        throw ToolError("cannot write " + printable(opt.out) + ": it is one of the tileset files the map needs; "
+                        "name the map e.g. world.tmj");
+
     auto s = std::make_unique<State>();
     for (const LoadFailure& f : load_world_tables(*s, opt.dir))
         result.warnings.push_back(f.step + ": " + f.message);
 
     const LayerReader ground(join_path(opt.dir, kLayerNames[0]));
-    if (!ground.exists()) throw ToolError("there is no world in " + opt.dir + ": " + kLayerNames[0] + " is missing");
+    if (!ground.exists())
+        throw ToolError("there is no world in " + printable(opt.dir) + ": " + kLayerNames[0] + " is missing");
     ground.header(result.w, result.h);
     if (result.w == 0 || result.h == 0)
         throw ToolError("the ground layer " + join_path(opt.dir, kLayerNames[0]) + " holds no map (its size is " +
@@ -94,21 +118,32 @@ ExportResult export_tiled(const ExportOptions& opt) {
     const LayerReader creatures(join_path(opt.dir, kLayerNames[1])), structures(join_path(opt.dir, kLayerNames[2]));
     const LayerReader* files[3] = {&ground, &creatures, &structures};
 
-    const fs::path out_path(opt.out);
-    const std::string stem = out_path.stem().string();
-    const fs::path out_dir = out_path.parent_path();
-    auto beside = [&](const std::string& name) { return (out_dir / name).string(); };
-
+    // All five files are written as temporaries and renamed into place
+    // together at the end: a failure leaves none of them behind.
+    StagedOutputs staged;
     for (const bool is_ground : {true, false}) {
         const char* set = is_ground ? kGroundTileset : kObjectsTileset;
         const Atlas atlas = is_ground ? ground_atlas(*s, result.warnings) : objects_atlas(*s, result.warnings);
-        write_atlas(atlas, beside(atlas_file(stem, set)));
-        write_file_bytes(beside(tileset_file(stem, set)), tileset_json(set, atlas_file(stem, set)));
+        write_atlas(atlas, staged.stage(beside(atlas_file(stem, set))));
+        write_file_bytes(staged.stage(beside(tileset_file(stem, set))), tileset_json(set, atlas_file(stem, set)));
         result.written.push_back(beside(atlas_file(stem, set)));
         result.written.push_back(beside(tileset_file(stem, set)));
     }
+    try {
+        write_map(opt, result, staged.stage(opt.out), files, stem);
+    } catch (const ToolError& e) {
+        throw ToolError(cannot_write(opt.out, e.what()));  // names the map, not its temporary
+    }
+    staged.commit();
+    result.written.push_back(opt.out);
+    return result;
+}
 
-    ToolFile out(opt.out);
+namespace {
+
+void write_map(const ExportOptions& opt, const ExportResult& result, const std::string& path,
+               const LayerReader* const files[3], const std::string& stem) {
+    ToolFile out(path);
     const std::string w = std::to_string(result.w), h = std::to_string(result.h);
     out.write("{\"compressionlevel\":-1,\"height\":" + h + ",\"infinite\":false,\n\"layers\":[\n");
     Progress progress(opt.progress, "exporting", int64_t{3} * result.h);
@@ -129,8 +164,8 @@ ExportResult export_tiled(const ExportOptions& opt) {
               tilesets.dump() + ",\n\"tilewidth\":" + std::to_string(kTile) +
               ",\"type\":\"map\",\"version\":\"1.8\",\"width\":" + w + "}\n");
     out.commit();
-    result.written.push_back(opt.out);
-    return result;
 }
+
+}  // namespace
 
 }  // namespace tlvx::tools::tiled

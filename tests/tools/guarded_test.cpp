@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <new>
 #include <stdexcept>
 
 #include "base/error.hpp"
@@ -29,6 +30,9 @@ TEST(Guarded, EachKindOfFailureBecomesOneLineAndStatus1) {
         {[]() -> int { throw RuntimeError(ERR_FILE_NOT_FOUND, "while opening \"w.txt\""); }, 1,
          "tlvx-tool cmd: runtime error 2 (file not found) while opening \"w.txt\"\n"},
         {[]() -> int { throw std::length_error("too long"); }, 1, "tlvx-tool cmd: failed: too long\n"},
+        // Names from files or the command line cannot break the line.
+        {[]() -> int { throw tools::ToolError("cannot read a\nb\x01"); }, 1, "tlvx-tool cmd: cannot read a\\nb\\x01\n"},
+        {[]() -> int { throw std::bad_alloc(); }, 1, "tlvx-tool cmd: out of memory\n"},
     };
     for (const Case& c : cases) {
         int exit_code = -1;
