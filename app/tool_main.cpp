@@ -10,6 +10,7 @@ int main(int argc, char** argv) {
     app.require_subcommand(1);
     int exit_code = 0;
     tlvx::add_run_command(app, exit_code);
+    tlvx::add_record_info_command(app, exit_code);
     tlvx::add_world_commands(app, exit_code);
     tlvx::add_tiled_commands(app, exit_code);
     CLI11_PARSE(app, argc, argv);

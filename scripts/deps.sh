@@ -4,7 +4,8 @@
 set -euo pipefail
 packages=(g++ cmake make pkg-config libsdl2-dev libpng-dev libcli11-dev libgtest-dev
           xvfb xdotool xauth nlohmann-json3-dev zlib1g-dev tiled
-          clang libclang-rt-14-dev)  # clang and its runtime: the fuzz targets
+          clang libclang-rt-14-dev  # clang and its runtime: the fuzz targets
+          libxxhash-dev)  # content hashes of the world in recordings
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "platform/headless/headless_platform.hpp"
+#include "platform/platform.hpp"
 #include "platform/headless/key_script.hpp"
 #include "platform/png/png_writer.hpp"
 #include "shell/error.hpp"
@@ -57,16 +58,7 @@ struct FileCloser {
 
 }  // namespace
 
-int run_headless(const RunOptions& o) {
-    std::vector<ScriptedKey> script;
-    if (!o.keys_file.empty()) {
-        try {
-            script = read_key_script(o.keys_file);
-        } catch (const std::exception& e) {
-            std::cerr << "tlvx-tool run: " << e.what() << "\n";
-            return 2;
-        }
-    }
+int run_game_headless(Platform& platform, const RunOptions& o, int64_t passes) {
     std::unique_ptr<std::FILE, FileCloser> trace;
     if (!o.trace_file.empty()) {
         trace.reset(std::fopen(o.trace_file.c_str(), "w"));
@@ -78,7 +70,6 @@ int run_headless(const RunOptions& o) {
         std::fflush(trace.get());
     }
 
-    HeadlessPlatform platform(std::move(script), o.clock_start, o.clock_step);
     auto state = std::make_unique<State>();
     State& s = *state;
     s.data_dir = o.data_dir;
@@ -96,7 +87,7 @@ int run_headless(const RunOptions& o) {
     int code = 0;
     try {
         startup(s);
-        run_loop(s, o.passes);
+        run_loop(s, passes);
     } catch (const RuntimeError& e) {
         std::cerr << error_report(e);
         code = e.number();
@@ -114,20 +105,49 @@ int run_headless(const RunOptions& o) {
     return code;
 }
 
+int run_headless(const RunOptions& o) {
+    if (!o.replay_file.empty()) return run_replay(o);
+    if (o.world_from_recording) {
+        std::cerr << "tlvx-tool run: --world-from-recording needs --replay\n";
+        return 2;
+    }
+    std::vector<ScriptedKey> script;
+    if (!o.keys_file.empty()) {
+        try {
+            script = read_key_script(o.keys_file);
+        } catch (const std::exception& e) {
+            std::cerr << "tlvx-tool run: " << e.what() << "\n";
+            return 2;
+        }
+    }
+    HeadlessPlatform platform(std::move(script), o.clock_start, o.clock_step);
+    return run_game_headless(platform, o, o.passes);
+}
+
 void add_run_command(CLI::App& app, int& exit_code) {
     auto opts = std::make_shared<RunOptions>();
     auto clock = std::make_shared<std::string>("1000:0.01");
     CLI::App* run = app.add_subcommand("run", "Run the game headless with scripted keys and a simulated clock");
     run->add_option("--data", opts->data_dir, "Data directory of the world (default: the current directory)");
     run->add_option("--keys", opts->keys_file, "Key script: one `PASS KEY` a line");
-    run->add_option("--clock", *clock, "START:STEP: the clock reads START at start-up, START + n*STEP in pass n")
+    run->add_option("--replay", opts->replay_file,
+                    "Replay a recording: keys and clock readings come from it (not with --keys or --clock)");
+    run->add_flag("--world-from-recording", opts->world_from_recording,
+                  "With --replay: first write the world kept in the recording into --data, a new or empty folder");
+    CLI::Option* clock_opt = run->add_option("--clock", *clock, "START:STEP: the clock reads START at start-up, START + n*STEP in pass n")
         ->capture_default_str();
-    run->add_option("--passes", opts->passes, "Stop after this pass unless Escape ended the run")
+    CLI::Option* passes_opt = run->add_option("--passes", opts->passes, "Stop after this pass unless Escape ended the run (a replay: at the recording's last pass)")
         ->capture_default_str()
         ->check(CLI::PositiveNumber);
     run->add_option("--trace", opts->trace_file, "Write one CSV line per pass to this file");
     run->add_option("--screenshot", opts->screenshot_file, "Write the screen as a PNG when the run ends");
-    run->callback([opts, clock, &exit_code] {
+    run->callback([opts, clock, clock_opt, passes_opt, &exit_code] {
+        opts->passes_set = passes_opt->count() > 0;
+        if (!opts->replay_file.empty() && (!opts->keys_file.empty() || clock_opt->count() > 0)) {
+            std::cerr << "tlvx-tool run: --replay takes its keys and clock from the recording; drop --keys and --clock\n";
+            exit_code = 2;
+            return;
+        }
         if (!parse_clock(*clock, opts->clock_start, opts->clock_step)) {
             std::cerr << "tlvx-tool run: --clock wants START:STEP, e.g. 1000:0.01 (got \"" << *clock << "\")\n";
             exit_code = 2;
