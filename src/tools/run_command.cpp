@@ -10,6 +10,8 @@
 
 #include "platform/headless/headless_platform.hpp"
 #include "platform/platform.hpp"
+#include "platform/record/record_platforms.hpp"
+#include "platform/record/session.hpp"
 #include "platform/headless/key_script.hpp"
 #include "platform/png/png_writer.hpp"
 #include "shell/error.hpp"
@@ -58,7 +60,7 @@ struct FileCloser {
 
 }  // namespace
 
-int run_game_headless(Platform& platform, const RunOptions& o, int64_t passes) {
+int run_game_headless(Platform& platform, const RunOptions& o, int64_t passes, bool* ended) {
     std::unique_ptr<std::FILE, FileCloser> trace;
     if (!o.trace_file.empty()) {
         trace.reset(std::fopen(o.trace_file.c_str(), "w"));
@@ -87,10 +89,11 @@ int run_game_headless(Platform& platform, const RunOptions& o, int64_t passes) {
     int code = 0;
     try {
         startup(s);
-        run_loop(s, passes);
+        if (run_loop(s, passes) == RunEnd::Quit && ended) *ended = true;
     } catch (const RuntimeError& e) {
         std::cerr << error_report(e);
         code = e.number();
+        if (ended) *ended = true;
     } catch (const StopRun&) {
         code = 0;
     }
@@ -121,7 +124,20 @@ int run_headless(const RunOptions& o) {
         }
     }
     HeadlessPlatform platform(std::move(script), o.clock_start, o.clock_step);
-    return run_game_headless(platform, o, o.passes);
+    if (o.record_file.empty()) return run_game_headless(platform, o, o.passes);
+    // Recorded like a session in the window; a run stopped by --passes or by
+    // the end of the key script is recorded as a session that did not end.
+    try {
+        std::unique_ptr<RecordingWriter> writer = start_recording(o.record_file, o.data_dir);
+        RecordingPlatform recorder(platform, *writer);
+        bool ended = false;
+        const int code = run_game_headless(recorder, o, o.passes, &ended);
+        if (ended) writer->finish(code);
+        return code;
+    } catch (const RecordingError& e) {
+        std::cerr << "tlvx-tool run: " << e.what() << "\n";
+        return 2;
+    }
 }
 
 void add_run_command(CLI::App& app, int& exit_code) {
@@ -132,6 +148,7 @@ void add_run_command(CLI::App& app, int& exit_code) {
     run->add_option("--keys", opts->keys_file, "Key script: one `PASS KEY` a line");
     run->add_option("--replay", opts->replay_file,
                     "Replay a recording: keys and clock readings come from it (not with --keys or --clock)");
+    run->add_option("--record", opts->record_file, "Record the run as a session in the window would be recorded");
     run->add_flag("--world-from-recording", opts->world_from_recording,
                   "With --replay: first write the world kept in the recording into --data, a new or empty folder");
     CLI::Option* clock_opt = run->add_option("--clock", *clock, "START:STEP: the clock reads START at start-up, START + n*STEP in pass n")
@@ -143,8 +160,8 @@ void add_run_command(CLI::App& app, int& exit_code) {
     run->add_option("--screenshot", opts->screenshot_file, "Write the screen as a PNG when the run ends");
     run->callback([opts, clock, clock_opt, passes_opt, &exit_code] {
         opts->passes_set = passes_opt->count() > 0;
-        if (!opts->replay_file.empty() && (!opts->keys_file.empty() || clock_opt->count() > 0)) {
-            std::cerr << "tlvx-tool run: --replay takes its keys and clock from the recording; drop --keys and --clock\n";
+        if (!opts->replay_file.empty() && (!opts->keys_file.empty() || clock_opt->count() > 0 || !opts->record_file.empty())) {
+            std::cerr << "tlvx-tool run: --replay takes its keys and clock from the recording; drop --keys, --clock and --record\n";
             exit_code = 2;
             return;
         }

@@ -20,6 +20,7 @@ struct RunOptions {
     std::string screenshot_file;  // empty: no screenshot
     std::string replay_file;      // a recording to replay instead of keys and a clock
     bool world_from_recording = false;
+    std::string record_file;      // record the run into this file
     bool passes_set = false;     // --passes was given
 };
 
@@ -31,7 +32,8 @@ int run_headless(const RunOptions& options);
 class Platform;
 // Runs the game on `platform` until Escape, a runtime error or pass `passes`,
 // with the trace and screenshot of `options`. Returns the exit status.
-int run_game_headless(Platform& platform, const RunOptions& options, int64_t passes);
+// `ended` (when given) becomes true when Escape or a runtime error ended the game.
+int run_game_headless(Platform& platform, const RunOptions& options, int64_t passes, bool* ended = nullptr);
 
 // Replays options.replay_file on options.data_dir (see replay_command.cpp).
 int run_replay(const RunOptions& options);

@@ -30,7 +30,6 @@ constexpr size_t kHashBlock = 64 * 1024;
 constexpr uint32_t kMaxHeader = 16 * 1024 * 1024;
 constexpr uint32_t kMaxChunk = 64 * 1024 * 1024;
 constexpr uint64_t kMaxWorldCopy = 1024ull * 1024 * 1024;
-constexpr int64_t kFlushNs = 500'000'000;
 
 int64_t now_ns() {
     return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
@@ -409,7 +408,7 @@ void RecordingWriter::quit() {
 }
 
 void RecordingWriter::flush_if_due() {
-    if (raw_.size() < (1u << 20) && now_ns() - last_flush_ns_ < kFlushNs) return;
+    if (raw_.size() < (1u << 20) && now_ns() - last_flush_ns_ < flush_ns_) return;
     flush();
 }
 

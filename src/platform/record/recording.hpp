@@ -118,6 +118,8 @@ public:
     void flush_if_due();
     // Writes a chunk now.
     void flush();
+    // Seconds between chunks at most (0.5 unless set); 0 writes one at every pass and poll.
+    void set_flush_interval(double seconds) { flush_ns_ = static_cast<int64_t>(seconds * 1e9); }
     // Bytes written to the file so far.
     int64_t bytes_written() const { return written_; }
 
@@ -134,6 +136,7 @@ private:
     uint64_t last_bits_ = 0;
     uint64_t empty_polls_ = 0;
     int64_t last_flush_ns_ = 0;
+    int64_t flush_ns_ = 500'000'000;
     int64_t written_ = 0;
     bool finished_ = false;
 };
