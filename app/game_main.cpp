@@ -10,12 +10,12 @@
 #include <optional>
 #include <string>
 
+#include "base/error.hpp"
+#include "base/state.hpp"
 #include "platform/record/record_platforms.hpp"
 #include "platform/record/session.hpp"
 #include "platform/sdl/sdl_platform.hpp"
-#include "shell/error.hpp"
 #include "shell/game.hpp"
-#include "shell/state.hpp"
 
 namespace {
 

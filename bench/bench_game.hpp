@@ -8,8 +8,8 @@
 #include <memory>
 #include <string>
 
+#include "base/state.hpp"
 #include "platform/headless/headless_platform.hpp"
-#include "shell/state.hpp"
 
 namespace tlvx::bench {
 

@@ -7,11 +7,11 @@
 #include <cstdio>
 #include <string>
 
+#include "base/error.hpp"
+#include "base/state.hpp"
 #include "data/world_files.hpp"
 #include "display/status.hpp"
 #include "fuzz_support.hpp"
-#include "shell/error.hpp"
-#include "shell/state.hpp"
 
 using namespace tlvx;
 using tlvx::fuzz::check;

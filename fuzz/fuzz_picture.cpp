@@ -9,10 +9,10 @@
 #include <memory>
 #include <string>
 
+#include "base/error.hpp"
+#include "base/state.hpp"
 #include "display/image.hpp"
 #include "fuzz_support.hpp"
-#include "shell/error.hpp"
-#include "shell/state.hpp"
 
 using namespace tlvx;
 using tlvx::fuzz::check;

@@ -9,7 +9,7 @@
 #include <filesystem>
 #include <new>
 
-#include "shell/state.hpp"
+#include "base/state.hpp"
 
 namespace tlvx::fuzz {
 

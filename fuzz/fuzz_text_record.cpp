@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <string>
 
+#include "base/files.hpp"
 #include "data/text_record.hpp"
 #include "fuzz_support.hpp"
 

@@ -3,9 +3,9 @@
 #include <cerrno>
 #include <unistd.h>
 
+#include "base/error.hpp"
+#include "base/state.hpp"
 #include "data/stream.hpp"
-#include "shell/error.hpp"
-#include "shell/state.hpp"
 
 namespace tlvx {
 

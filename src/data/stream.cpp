@@ -1,7 +1,7 @@
 #include "data/stream.hpp"
 
-#include "shell/error.hpp"
-#include "shell/state.hpp"
+#include "base/error.hpp"
+#include "base/state.hpp"
 
 namespace tlvx {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "data/files.hpp"
+#include "base/files.hpp"
 
 namespace tlvx {
 struct State;

@@ -4,7 +4,8 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "shell/state.hpp"
+#include "base/rounding.hpp"
+#include "base/state.hpp"
 
 namespace tlvx {
 
@@ -143,18 +144,6 @@ std::string TextReader::read_token(bool number) {
     return token;
 }
 
-std::string readable_text(std::string_view bytes) {
-    size_t end = bytes.find('\x1a');
-    if (end != std::string_view::npos) bytes = bytes.substr(0, end);
-    std::string text;
-    text.reserve(bytes.size());
-    for (size_t i = 0; i < bytes.size(); ++i) {
-        if (bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') continue;
-        text += bytes[i];
-    }
-    return text;
-}
-
 int32_t parse_number_token(std::string_view token) {
     // d/D stand for e/E and, like "." and e/E, make the token a real number;
     // after an "&" they are digits of a base.
@@ -234,14 +223,6 @@ void write_line_string(State& s, int32_t fileno, const std::string& text) {
 
 void write_line_number(State& s, int32_t fileno, int32_t v) {
     write_line_string(s, fileno, number_text(v) + " ");
-}
-
-int32_t round_half_even(double v) {
-    if (std::isnan(v)) return 0;
-    double r = std::nearbyint(v);  // the default rounding mode: halves to even
-    if (r >= 2147483647.0) return INT32_MAX;
-    if (r <= -2147483648.0) return INT32_MIN;
-    return static_cast<int32_t>(r);
 }
 
 }  // namespace tlvx

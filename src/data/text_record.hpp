@@ -26,10 +26,6 @@ private:
 constexpr size_t kMaxStringToken = 4096;
 constexpr size_t kMaxNumberToken = 67;
 
-// The readable text of a file's bytes as text mode delivers it: everything
-// before the first byte 26, each CR LF pair arriving as one LF.
-std::string readable_text(std::string_view bytes);
-
 // Parse a collected number token into a 32-bit value (never fails). A value
 // outside 32 bits saturates to INT32_MIN or INT32_MAX; "&H", "&O", "&B" forms
 // of up to 32 bits are two's complement patterns. Text that is no number
@@ -54,9 +50,5 @@ std::string save_text_form(const std::string& text);
 // Lines written to the text output file open under `fileno`.
 void write_line_string(State& s, int32_t fileno, const std::string& text);
 void write_line_number(State& s, int32_t fileno, int32_t v);
-
-// Round to the nearest integer, halves to the even neighbour, saturating to 32
-// bits; NaN gives 0.
-int32_t round_half_even(double v);
 
 }  // namespace tlvx

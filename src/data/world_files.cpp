@@ -1,9 +1,9 @@
 #include "data/world_files.hpp"
 
+#include "base/error.hpp"
+#include "base/state.hpp"
 #include "data/stream.hpp"
 #include "data/text_record.hpp"
-#include "shell/error.hpp"
-#include "shell/state.hpp"
 
 namespace tlvx {
 

@@ -9,10 +9,10 @@
 #include <cerrno>
 #include <cstring>
 
+#include "base/error.hpp"
+#include "base/state.hpp"
 #include "data/stream.hpp"
 #include "display/image_bmp.hpp"
-#include "shell/error.hpp"
-#include "shell/state.hpp"
 
 namespace tlvx {
 
@@ -80,12 +80,6 @@ PutMode put_mode(const std::string& m) {
 }
 
 }  // namespace
-
-uint16_t le16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | (p[1] << 8)); }
-uint32_t le32(const uint8_t* p) {
-    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
-           static_cast<uint32_t>(p[3]) << 24;
-}
 
 bool PictureStart::want(size_t bytes) {
     const size_t goal = std::min(bytes, cap);

@@ -7,9 +7,9 @@
 #include <cerrno>
 #include <cstring>
 
+#include "base/error.hpp"
+#include "base/state.hpp"
 #include "display/image_bmp.hpp"
-#include "shell/error.hpp"
-#include "shell/state.hpp"
 
 namespace tlvx {
 

@@ -4,11 +4,10 @@
 #include <cstdint>
 #include <string>
 
+#include "base/bytes.hpp"
+
 namespace tlvx {
 struct State;
-
-uint16_t le16(const uint8_t* p);
-uint32_t le32(const uint8_t* p);
 
 // The place text of a picture error, e.g. `while loading picture "tree.08x"`.
 std::string picture_place(const char* what, const std::string& name);

@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <cstring>
 
+#include "base/error.hpp"
+#include "base/platform.hpp"
+#include "base/state.hpp"
 #include "data/text_record.hpp"
-#include "platform/platform.hpp"
-#include "shell/error.hpp"
-#include "shell/state.hpp"
 
 namespace tlvx {
 

@@ -2,11 +2,11 @@
 
 #include <string>
 
-#include "data/stream.hpp"
-#include "data/text_record.hpp"
+#include "base/platform.hpp"
+#include "base/rounding.hpp"
+#include "base/state.hpp"
+#include "data/palette_file.hpp"
 #include "display/screen.hpp"
-#include "platform/platform.hpp"
-#include "shell/state.hpp"
 
 namespace tlvx {
 
@@ -34,16 +34,8 @@ uint32_t pack_colour(const PAL_TYPE& p) {
 }
 
 void load_palette_file(State& s) {
-    stream_reopen(s, 7, ".\\tlvx_w05.pal", FileMode::TextInput);
-    const int32_t file = stream_number(s, 7);
-    for (int32_t index = 175; index <= 255; ++index) {
-        PAL_TYPE& e = s.PAL(index);
-        e.R = read_item_number(s, file);
-        e.G = read_item_number(s, file);
-        e.B = read_item_number(s, file);
-        PALETTE_SET(s, index, pack_colour(e));
-    }
-    stream_close(s, 7);
+    read_palette_file(s);
+    for (int32_t index = kPaletteFileFirst; index <= 255; ++index) PALETTE_SET(s, index, pack_colour(s.PAL(index)));
     set_gradient(s);
 }
 

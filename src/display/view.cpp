@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <limits>
 
+#include "base/state.hpp"
 #include "data/layer.hpp"
 #include "data/stream.hpp"
 #include "display/image.hpp"
 #include "display/screen.hpp"
-#include "shell/state.hpp"
 
 namespace tlvx {
 

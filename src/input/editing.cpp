@@ -3,9 +3,9 @@
 #include <cstdint>
 #include <string_view>
 
+#include "base/state.hpp"
 #include "data/layer.hpp"
-#include "input/commands.hpp"
-#include "shell/state.hpp"
+#include "input/editing.hpp"
 
 namespace tlvx {
 

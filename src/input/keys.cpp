@@ -3,11 +3,11 @@
 #include <cstdint>
 #include <string>
 
+#include "base/platform.hpp"
+#include "base/state.hpp"
 #include "display/screen.hpp"
-#include "input/commands.hpp"
-#include "platform/platform.hpp"
-#include "shell/state.hpp"
-#include "sim/sim.hpp"
+#include "input/keys.hpp"
+#include "sim/random.hpp"
 
 namespace tlvx {
 

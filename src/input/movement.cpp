@@ -4,10 +4,11 @@
 #include <string>
 #include <utility>
 
+#include "base/state.hpp"
 #include "data/layer.hpp"
 #include "data/text_record.hpp"
-#include "input/commands.hpp"
-#include "shell/state.hpp"
+#include "input/keys.hpp"
+#include "input/movement.hpp"
 
 namespace tlvx {
 

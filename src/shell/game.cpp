@@ -1,16 +1,20 @@
 #include "shell/game.hpp"
 
+#include "base/platform.hpp"
+#include "base/rounding.hpp"
+#include "base/state.hpp"
 #include "data/layer.hpp"
 #include "data/stream.hpp"
-#include "data/text_record.hpp"
 #include "data/world_files.hpp"
 #include "display/screen.hpp"
 #include "display/status.hpp"
 #include "display/view.hpp"
-#include "input/commands.hpp"
-#include "platform/platform.hpp"
-#include "shell/state.hpp"
-#include "sim/sim.hpp"
+#include "input/editing.hpp"
+#include "input/keys.hpp"
+#include "input/movement.hpp"
+#include "sim/clock.hpp"
+#include "sim/creatures.hpp"
+#include "sim/random.hpp"
 
 namespace tlvx {
 

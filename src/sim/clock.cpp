@@ -1,10 +1,11 @@
 // The two real-time ticks (animation phase and arm counter) and the game clock.
 #include <cmath>
 
-#include "data/text_record.hpp"
-#include "platform/platform.hpp"
-#include "shell/state.hpp"
-#include "sim/sim.hpp"
+#include "base/platform.hpp"
+#include "base/rounding.hpp"
+#include "base/state.hpp"
+#include "sim/clock.hpp"
+#include "sim/random.hpp"
 
 namespace tlvx {
 

@@ -3,11 +3,12 @@
 #include <cmath>
 #include <utility>
 
+#include "base/state.hpp"
 #include "data/layer.hpp"
 #include "data/text_record.hpp"
 #include "display/view.hpp"
-#include "shell/state.hpp"
-#include "sim/sim.hpp"
+#include "sim/creatures.hpp"
+#include "sim/random.hpp"
 
 namespace tlvx {
 

@@ -2,8 +2,8 @@
 #include <bit>
 #include <cstdint>
 
-#include "shell/state.hpp"
-#include "sim/sim.hpp"
+#include "base/state.hpp"
+#include "sim/random.hpp"
 
 namespace tlvx {
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "display/screen_types.hpp"
+#include "base/screen_types.hpp"
 
 namespace tlvx::tools {
 

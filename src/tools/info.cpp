@@ -4,10 +4,10 @@
 #include <memory>
 #include <set>
 
+#include "base/error.hpp"
+#include "base/state.hpp"
 #include "display/image.hpp"
 #include "display/view.hpp"
-#include "shell/error.hpp"
-#include "shell/state.hpp"
 #include "tools/demo_world.hpp"
 #include "tools/picture_files.hpp"
 #include "tools/world_load.hpp"

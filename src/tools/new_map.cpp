@@ -9,10 +9,10 @@
 #include <filesystem>
 #include <vector>
 
+#include "base/error.hpp"
+#include "base/state.hpp"
 #include "data/world_files.hpp"
 #include "display/view.hpp"
-#include "shell/error.hpp"
-#include "shell/state.hpp"
 #include "tools/demo_world.hpp"
 #include "tools/picture_files.hpp"
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "display/screen_types.hpp"
+#include "base/screen_types.hpp"
 
 namespace tlvx::tools {
 

@@ -8,11 +8,11 @@
 #include <sstream>
 #include <vector>
 
+#include "base/error.hpp"
+#include "base/state.hpp"
 #include "display/image.hpp"
 #include "display/view.hpp"
-#include "platform/png/png_writer.hpp"
-#include "shell/error.hpp"
-#include "shell/state.hpp"
+#include "formats/png_writer.hpp"
 #include "tools/demo_world.hpp"
 #include "tools/picture_files.hpp"
 #include "tools/world_load.hpp"

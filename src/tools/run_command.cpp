@@ -8,15 +8,15 @@
 #include <iostream>
 #include <memory>
 
+#include "base/error.hpp"
+#include "base/state.hpp"
+#include "formats/png_writer.hpp"
 #include "platform/headless/headless_platform.hpp"
-#include "platform/platform.hpp"
+#include "base/platform.hpp"
 #include "platform/record/record_platforms.hpp"
 #include "platform/record/session.hpp"
 #include "platform/headless/key_script.hpp"
-#include "platform/png/png_writer.hpp"
-#include "shell/error.hpp"
 #include "shell/game.hpp"
-#include "shell/state.hpp"
 
 namespace tlvx {
 

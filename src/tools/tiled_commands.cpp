@@ -6,7 +6,7 @@
 #include <iostream>
 #include <memory>
 
-#include "platform/png/png_writer.hpp"
+#include "formats/png_writer.hpp"
 #include "tools/picture_files.hpp"
 #include "tools/tiled_export.hpp"
 #include "tools/tiled_import.hpp"

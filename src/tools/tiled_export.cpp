@@ -11,8 +11,8 @@
 #include <memory>
 #include <nlohmann/json.hpp>
 
-#include "platform/png/png_writer.hpp"
-#include "shell/state.hpp"
+#include "base/state.hpp"
+#include "formats/png_writer.hpp"
 #include "tools/demo_world.hpp"
 #include "tools/picture_files.hpp"
 #include "tools/tiled_format.hpp"

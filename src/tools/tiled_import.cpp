@@ -11,7 +11,7 @@
 
 #include "tools/demo_world.hpp"
 #include "tools/picture_files.hpp"
-#include "tools/tiled_import_plan.hpp"
+#include "tools/tiled_import_data.hpp"
 #include "tools/world_load.hpp"
 
 namespace tlvx::tools::tiled {

@@ -5,10 +5,10 @@
 #include <cstdint>
 #include <functional>
 
+#include "base/error.hpp"
+#include "base/state.hpp"
 #include "display/image.hpp"
 #include "display/view.hpp"
-#include "shell/error.hpp"
-#include "shell/state.hpp"
 #include "tools/tiled_format.hpp"
 
 namespace tlvx::tools::tiled {

@@ -7,8 +7,8 @@
 #include <iostream>
 #include <memory>
 
-#include "platform/png/png_writer.hpp"
-#include "shell/error.hpp"
+#include "base/error.hpp"
+#include "formats/png_writer.hpp"
 #include "tools/demo_world.hpp"
 #include "tools/info.hpp"
 #include "tools/new_map.hpp"

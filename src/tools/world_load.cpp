@@ -10,11 +10,11 @@
 #include <functional>
 #include <vector>
 
+#include "base/error.hpp"
+#include "base/state.hpp"
 #include "data/world_files.hpp"
 #include "display/screen.hpp"
 #include "display/status.hpp"
-#include "shell/error.hpp"
-#include "shell/state.hpp"
 #include "tools/picture_files.hpp"
 
 namespace tlvx::tools {

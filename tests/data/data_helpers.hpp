@@ -6,7 +6,7 @@
 
 #include <filesystem>
 
-#include "shell/error.hpp"
+#include "base/error.hpp"
 #include "support/test_support.hpp"
 
 namespace tlvx::test {

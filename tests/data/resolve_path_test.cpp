@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
+#include "base/state.hpp"
 #include "data/stream.hpp"
-#include "shell/state.hpp"
 
 namespace tlvx::test {
 namespace {

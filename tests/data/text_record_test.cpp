@@ -5,6 +5,7 @@
 #include <climits>
 #include <vector>
 
+#include "base/files.hpp"
 #include "data/data_helpers.hpp"
 
 namespace tlvx::test {

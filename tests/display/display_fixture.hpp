@@ -3,11 +3,11 @@
 // text read back off the screen, BMP files built in memory, and view cells.
 #include <gtest/gtest.h>
 
+#include "base/error.hpp"
 #include "data/layer.hpp"
 #include "display/image.hpp"
 #include "display/screen.hpp"
 #include "display/view.hpp"
-#include "shell/error.hpp"
 #include "support/test_support.hpp"
 
 namespace tlvx::test {

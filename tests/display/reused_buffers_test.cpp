@@ -4,7 +4,7 @@
 #include <deque>
 #include <random>
 
-#include "display/screen_types.hpp"
+#include "base/screen_types.hpp"
 #include "display/view.hpp"
 
 namespace tlvx::test {

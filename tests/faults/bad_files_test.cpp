@@ -7,8 +7,8 @@
 #include <filesystem>
 #include <random>
 
+#include "base/error.hpp"
 #include "faults/fault_helpers.hpp"
-#include "shell/error.hpp"
 #include "shell/game.hpp"
 
 namespace tlvx::test {

@@ -5,9 +5,9 @@
 #include <filesystem>
 #include <set>
 
+#include "formats/png_writer.hpp"
 #include "platform/headless/headless_platform.hpp"
 #include "platform/headless/key_script.hpp"
-#include "platform/png/png_writer.hpp"
 #include "platform/sdl/picture_rect.hpp"
 #include "support/test_support.hpp"
 

@@ -12,7 +12,7 @@
 #include "platform/record/record_platforms.hpp"
 #include "platform/record/recording.hpp"
 #include "platform/record/session.hpp"
-#include "shell/error.hpp"
+#include "base/error.hpp"
 #include "shell/game.hpp"
 #include "support/test_support.hpp"
 

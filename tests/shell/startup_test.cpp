@@ -1,8 +1,8 @@
 // Start-up, the pass frame and the quit sequence, on a fixture world.
 #include <gtest/gtest.h>
 
+#include "base/error.hpp"
 #include "data/stream.hpp"
-#include "shell/error.hpp"
 #include "shell/game.hpp"
 #include "support/test_support.hpp"
 

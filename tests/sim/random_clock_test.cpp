@@ -1,7 +1,8 @@
 // The shared random generator and the clock with its two ticks.
 #include <gtest/gtest.h>
 
-#include "sim/sim.hpp"
+#include "sim/clock.hpp"
+#include "sim/random.hpp"
 #include "support/test_support.hpp"
 
 namespace tlvx::test {

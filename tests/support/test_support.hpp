@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/platform.hpp"
-#include "shell/state.hpp"
+#include "base/platform.hpp"
+#include "base/state.hpp"
 
 namespace tlvx::test {
 

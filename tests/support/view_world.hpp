@@ -4,8 +4,11 @@
 #include <cstdint>
 
 #include "data/layer.hpp"
-#include "input/commands.hpp"
-#include "sim/sim.hpp"
+#include "input/editing.hpp"
+#include "input/keys.hpp"
+#include "input/movement.hpp"
+#include "sim/clock.hpp"
+#include "sim/creatures.hpp"
 #include "support/test_support.hpp"
 
 namespace tlvx::test {

@@ -13,8 +13,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "base/platform.hpp"
 #include "platform/headless/key_script.hpp"
-#include "platform/platform.hpp"
 
 namespace tlvx {
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/platform.hpp"
+#include "base/platform.hpp"
 #include "platform/record/recording.hpp"
 
 namespace tlvx {

@@ -14,9 +14,9 @@
 #include <filesystem>
 #include <map>
 
-#include "shell/error.hpp"
+#include "base/error.hpp"
 #include "data/world_files.hpp"
-#include "shell/state.hpp"
+#include "base/state.hpp"
 
 namespace tlvx {
 
@@ -316,7 +316,10 @@ RecordingWriter::RecordingWriter(const std::string& path, const RecordingHeader&
     : path_(path), z_(std::make_unique<Deflater>()) {
     if (deflateInit(&z_->z, 6) != Z_OK) throw RecordingError("cannot start compressing the recording");
     z_->ready = true;
-    file_ = std::fopen(path.c_str(), "wb");
+    // Never over an existing file: it may be an earlier recording someone keeps.
+    file_ = std::fopen(path.c_str(), "wbx");
+    if (!file_ && errno == EEXIST)
+        throw RecordingError("\"" + path + "\" exists already; remove it or name another file for the recording");
     if (!file_) throw RecordingError("cannot write the recording \"" + path + "\": " + std::strerror(errno));
     std::string h;
     put_string(h, header.program_version);

@@ -100,7 +100,7 @@ struct Event {
 class RecordingWriter {
 public:
     // Creates `path` and writes the header (and the world copy, if given).
-    // Throws RecordingError when the file cannot be written.
+    // Throws RecordingError when the file exists already or cannot be written.
     RecordingWriter(const std::string& path, const RecordingHeader& header,
                     const std::vector<EmbeddedFile>& world_copy);
     ~RecordingWriter();

@@ -12,9 +12,9 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "platform/png/png_writer.hpp"
+#include "base/error.hpp"
+#include "formats/png_writer.hpp"
 #include "platform/sdl/picture_rect.hpp"
-#include "shell/error.hpp"
 
 namespace tlvx {
 

@@ -22,7 +22,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/platform.hpp"
+#include "base/platform.hpp"
 
 struct SDL_Window;
 struct SDL_Renderer;

@@ -1,4 +1,4 @@
-#include "platform/png/png_writer.hpp"
+#include "formats/png_writer.hpp"
 
 #include <png.h>
 #include <sys/stat.h>

@@ -1,12 +1,11 @@
-#include "data/files.hpp"
+#include "base/files.hpp"
 
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "data/text_record.hpp"
-#include "shell/error.hpp"
+#include "base/error.hpp"
 
 namespace tlvx {
 
@@ -128,6 +127,18 @@ void discard(OpenFile& f) {
 }
 
 }  // namespace
+
+std::string readable_text(std::string_view bytes) {
+    size_t end = bytes.find('\x1a');
+    if (end != std::string_view::npos) bytes = bytes.substr(0, end);
+    std::string text;
+    text.reserve(bytes.size());
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        if (bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') continue;
+        text += bytes[i];
+    }
+    return text;
+}
 
 std::unique_ptr<OpenFile> open_file(const std::string& name, const std::string& path, FileMode mode) {
     // A name with a NUL byte would open a different, shorter name.

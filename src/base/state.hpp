@@ -9,9 +9,9 @@
 #include <functional>
 #include <string>
 
-#include "data/files.hpp"
-#include "display/screen_types.hpp"
-#include "shell/checked.hpp"
+#include "base/checked.hpp"
+#include "base/files.hpp"
+#include "base/screen_types.hpp"
 
 namespace tlvx {
 

@@ -1,4 +1,4 @@
-#include "shell/error.hpp"
+#include "base/error.hpp"
 
 namespace tlvx {
 
@@ -29,7 +29,7 @@ std::string error_report(const RuntimeError& e) {
 
 }  // namespace tlvx
 
-#include "shell/checked.hpp"
+#include "base/checked.hpp"
 
 namespace tlvx {
 

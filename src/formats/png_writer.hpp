@@ -8,7 +8,7 @@
 #include <stdexcept>
 #include <string>
 
-#include "display/screen_types.hpp"
+#include "base/screen_types.hpp"
 
 namespace tlvx {
 

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "shell/error.hpp"
+#include "base/error.hpp"
 
 namespace tlvx {
 

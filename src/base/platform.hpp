@@ -4,7 +4,7 @@
 // platform/sdl (a real window) and platform/headless (scripted keys, simulated clock).
 #include <cstdint>
 
-#include "display/screen_types.hpp"
+#include "base/screen_types.hpp"
 
 namespace tlvx {
 

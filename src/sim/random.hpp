@@ -1,5 +1,5 @@
 #pragma once
-// World simulation: the shared random generator, the creatures and the clock.
+// The shared random generator.
 #include <cstdint>
 
 namespace tlvx {
@@ -9,8 +9,5 @@ struct State;
 double rnd(State& s);
 // Seed from a time reading, keeping the old low byte.
 void reseed(State& s, double t);
-
-void creature_sweep(State& s);  // clears LC; sweeps when GC = 4
-void clock_step(State& s);      // ticks, game clock and roll-over
 
 }  // namespace tlvx

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 
 namespace tlvx {
 
@@ -37,6 +38,10 @@ struct OpenFile {
 // (place: while opening "NAME") when it cannot be opened: text input missing or
 // unreadable, text output not creatable, binary neither openable nor creatable.
 std::unique_ptr<OpenFile> open_file(const std::string& name, const std::string& path, FileMode mode);
+
+// The readable text of a file's bytes as text mode delivers it: everything
+// before the first byte 26, each CR LF pair arriving as one LF.
+std::string readable_text(std::string_view bytes);
 
 class FileTable {
 public:

@@ -1,6 +1,7 @@
 #pragma once
-// The input side of a pass: the key poll, the toggles, editing, turning,
-// stepping, road-following and the player marker.
+// The key side of a pass: the key poll, the toggles, the redraw reset, the
+// start-of-pass copies, the pause, the road-following toggle and the position
+// clamp.
 #include <string>
 
 namespace tlvx {
@@ -14,13 +15,7 @@ void display_toggles(State& s);   // "i"/"I", "o"/"O"
 void redraw_reset(State& s);      // SCRNUPDT: 3 -> 1, else 0
 void copy_pass_values(State& s);  // VX1 = VX2 ... G1 = G2
 void pause_if_asked(State& s);    // "p"/"P": poll until a key, discard it
-
-void position_clamp(State& s);
-void editing_keys(State& s);
-void step_keys(State& s);
-void facing_keys(State& s);
 void road_toggle(State& s);       // "."
-void road_following_and_checks(State& s);
-void player_marker(State& s);
+void position_clamp(State& s);
 
 }  // namespace tlvx

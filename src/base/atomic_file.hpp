@@ -1,0 +1,67 @@
+#pragma once
+// A file replaced whole or not at all. The new content goes into a temporary
+// file in the target's folder; commit() makes it durable, renames it over the
+// target and syncs the folder, so after a crash or a failure the target is
+// either the old file or the complete new one. A temporary that is not
+// committed is removed when the writer is dropped.
+//
+// Every operation returns false on failure and leaves the reason in error();
+// the caller turns it into its own kind of failure. After a failure the
+// temporary is already removed and further operations fail.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace tlvx {
+
+class AtomicFile {
+public:
+    AtomicFile() = default;
+    ~AtomicFile();
+    AtomicFile(const AtomicFile&) = delete;
+    AtomicFile& operator=(const AtomicFile&) = delete;
+    AtomicFile(AtomicFile&& other) noexcept;
+    AtomicFile& operator=(AtomicFile&& other) noexcept;
+
+    // Create the temporary for `path`. It gets the permissions of the file it
+    // will replace, or the usual ones of a new file (0666 less the umask).
+    [[nodiscard]] bool open(const std::string& path);
+
+    // Append `n` bytes at the end of what was written so far.
+    [[nodiscard]] bool write(const void* data, size_t n);
+    [[nodiscard]] bool write(const std::string& text) { return write(text.data(), text.size()); }
+    // Write `n` bytes at byte `offset` (the file grows as needed; gaps read as zeros).
+    [[nodiscard]] bool write_at(int64_t offset, const void* data, size_t n);
+    // Make the file exactly `length` bytes long (a larger length adds zeros
+    // without using disk space).
+    [[nodiscard]] bool set_length(int64_t length);
+
+    // Write everything to the disk and close the temporary, without renaming
+    // it yet. A group of files that should appear together finishes every
+    // file first and commits them only then.
+    [[nodiscard]] bool finish();
+    // finish() if not done yet, rename the temporary over the target, sync the folder.
+    [[nodiscard]] bool commit();
+    // Drop the temporary; the target stays as it was.
+    void discard();
+
+    bool is_open() const { return !temp_.empty(); }
+    const std::string& path() const { return path_; }
+    const std::string& temp_path() const { return temp_; }
+    // "cannot write PATH: reason" for the last failure.
+    const std::string& error() const { return error_; }
+
+private:
+    bool fail(const char* what, const std::string& name, int err);
+
+    std::string path_;
+    std::string temp_;  // empty once committed or dropped
+    std::string error_;
+    int fd_ = -1;       // -1 once finished
+    int64_t end_ = 0;   // where write() appends
+};
+
+// The folder part of `path` ("." for a bare name).
+std::string folder_of(const std::string& path);
+
+}  // namespace tlvx
