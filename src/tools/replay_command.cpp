@@ -30,6 +30,12 @@ int run_replay(const RunOptions& o) {
             std::cerr << "tlvx-tool run: the recording was made by tlvx " << head.header().program_version
                       << ", this is " << program_version() << "; the replay may take another course\n";
         const RecordingSummary sum = summarize_recording(head);
+        if (!sum.ended && sum.complete_passes == 0) {
+            std::cerr << "tlvx-tool run: "
+                      << (sum.damage.empty() ? std::string("the recording ends before its first pass") : sum.damage)
+                      << "; it holds no complete pass, nothing was replayed\n";
+            return 2;
+        }
         if (!sum.damage.empty())
             std::cerr << "tlvx-tool run: " << sum.damage << "; replaying the " << sum.complete_passes
                       << " complete passes before it, without saving\n";
