@@ -123,3 +123,43 @@ TEST_P(RecordWindow, ReplaysHeadlessToTheSameFiles) {
 INSTANTIATE_TEST_SUITE_P(Sessions, RecordWindow, ::testing::ValuesIn(kSessions),
                          [](const ::testing::TestParamInfo<Session>& i) { return std::string(i.param.name); });
 #endif
+
+#ifdef TLVX_GAME
+// `tlvx --play` shows a recording in the window at its pace on a temporary copy
+// of the world; with --apply the world ends as the recording left it.
+TEST(PlayWindow, PlaysOnACopyUnlessAskedToApply) {
+    if (std::system("which Xvfb xdotool >/dev/null") != 0) GTEST_SKIP() << "needs Xvfb and xdotool";
+    test::TempDir dir;
+    const std::string world = dir.file("world"), rec = dir.file("rec");
+    ASSERT_EQ(std::system((std::string(TLVX_TOOL) + " demo " + sh_quote(world) + " >/dev/null").c_str()), 0);
+    fs::copy(world, rec);
+    // 1.5 seconds of play: up, road-following, an edit, Escape.
+    test::write_file(dir.file("keys"), "5 y\n20 y\n30 .\n120 .\n125 H\n130 +\n150 esc\n");
+    ASSERT_EQ(std::system((std::string(TLVX_TOOL) + " run --data " + sh_quote(rec) + " --keys " +
+                           sh_quote(dir.file("keys")) + " --clock 100:0.01 --record " + sh_quote(dir.file("s.tlvxrec")))
+                              .c_str()),
+              0);
+    auto play = [&](const std::string& extra) {
+        test::write_file(dir.file("play.sh"),
+                         "cd " + sh_quote(world) + "\nexport SDL_VIDEODRIVER=x11 ASAN_OPTIONS=detect_leaks=0\n" +
+                             "xvfb-run -a -s '-screen 0 1280x1024x24' '" + TLVX_GAME + "' --play ../s.tlvxrec " + extra +
+                             " 2>../play-err\n");
+        const int st = std::system(("timeout -k 5 60 sh " + sh_quote(dir.file("play.sh"))).c_str());
+        return WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+    };
+    const std::string before = test::read_file(world + "/tlvx_gr1.tmp") + test::read_file(world + "/tlvx_gr2.tmp") +
+                               test::read_file(world + "/Pndx_001.sav");
+    EXPECT_EQ(play(""), 0) << test::read_file(dir.file("play-err"));
+    EXPECT_EQ(test::read_file(world + "/tlvx_gr1.tmp") + test::read_file(world + "/tlvx_gr2.tmp") +
+                  test::read_file(world + "/Pndx_001.sav"),
+              before);
+    EXPECT_EQ(play("--apply"), 0) << test::read_file(dir.file("play-err"));
+    for (const char* f : {"Pndx_001.sav", "tlvx_gr1.tmp", "tlvx_gr2.tmp", "tlvx_gr3.tmp"})
+        EXPECT_EQ(test::read_file(world + "/" + f), test::read_file(rec + "/" + f)) << f;
+    // A third time the world is no longer the recorded start: refused, untouched.
+    const std::string after = test::read_file(world + "/tlvx_gr2.tmp");
+    EXPECT_EQ(play("--apply"), 2);
+    EXPECT_NE(test::read_file(dir.file("play-err")).find("not the one the recording starts from"), std::string::npos);
+    EXPECT_EQ(test::read_file(world + "/tlvx_gr2.tmp"), after);
+}
+#endif
