@@ -461,3 +461,40 @@ TEST(Playback, SteeringKeysHoldAndChangeTheSpeedWithinLimits) {
     EXPECT_FALSE(p.held());
     EXPECT_THROW(p.steer("\x1b", 0), StopRun);
 }
+
+// The recorder lets the inner platform fill the game's own queue; replaying
+// what it wrote onto the same queue gives the same queue, full or not.
+TEST(Recording, KeysOfAPollReplayOntoTheSameQueue) {
+    struct Pushes : test::FakePlatform {
+        int n = 0;
+        void poll(const Screen&, KeyQueue& q, bool) override {
+            for (int i = 0; i < n; ++i) q.push("k" + std::to_string(i));
+        }
+    };
+    test::TempDir dir;
+    const std::pair<int, int> cases[] = {{0, 0}, {0, 3}, {5, 3}, {14, 1}, {15, 1}, {10, 10}, {3, 20}, {15, 15}};
+    for (auto [waiting, pushed] : cases) {
+        SCOPED_TRACE(std::to_string(waiting) + " waiting, " + std::to_string(pushed) + " pushed");
+        auto prior = [&] {
+            KeyQueue q;
+            for (int i = 0; i < waiting; ++i) q.push("old" + std::to_string(i));
+            return q;
+        };
+        const std::string path = dir.file("q" + std::to_string(waiting) + "_" + std::to_string(pushed));
+        KeyQueue live = prior();
+        {
+            RecordingWriter w(path, RecordingHeader{}, {});
+            Pushes inner;
+            inner.n = pushed;
+            RecordingPlatform rec(inner, w);
+            rec.poll(Screen{}, live, false);
+            w.finish(0);
+        }
+        RecordingReader r(path);
+        ReplayPlatform replay(r);
+        KeyQueue again = prior();
+        replay.poll(Screen{}, again, false);
+        ASSERT_EQ(again.size(), live.size());
+        for (size_t i = 0; i < live.size(); ++i) EXPECT_EQ(again.at(i), live.at(i)) << i;
+    }
+}

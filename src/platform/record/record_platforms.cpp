@@ -1,5 +1,6 @@
 #include "platform/record/record_platforms.hpp"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <thread>
@@ -9,15 +10,15 @@ namespace tlvx {
 // --- Recording ------------------------------------------------------------------
 
 void RecordingPlatform::poll(const Screen& screen, KeyQueue& keys, bool paused) {
-    // The inner platform fills a queue of its own, so that exactly the keys of
-    // this poll are seen; moving them on in order gives the game's queue the
-    // same contents (and the same losses when it is full) as a direct poll.
-    inner_.poll(screen, fresh_, paused);
+    // The inner platform sees the game's own queue. The keys this poll brought
+    // are the newest min(pushed, waiting) in it: pushing just those again onto
+    // the queue as it was before gives the same queue, also when it was full
+    // and older keys were dropped.
+    const uint64_t before = keys.pushes();
+    inner_.poll(screen, keys, paused);
+    const size_t n = static_cast<size_t>(std::min<uint64_t>(keys.pushes() - before, keys.size()));
     got_.clear();
-    while (!fresh_.empty()) {
-        got_.push_back(fresh_.pop());
-        keys.push(got_.back());
-    }
+    for (size_t i = keys.size() - n; i < keys.size(); ++i) got_.push_back(keys.at(i));
     writer_.poll(got_);
 }
 

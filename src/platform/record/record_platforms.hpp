@@ -30,7 +30,6 @@ public:
 private:
     Platform& inner_;
     RecordingWriter& writer_;
-    KeyQueue fresh_;                // the keys one poll of the inner platform brings
     std::vector<std::string> got_;  // reused
 };
 
