@@ -5,6 +5,7 @@ set -euo pipefail
 packages=(g++ cmake make pkg-config libsdl2-dev libpng-dev libcli11-dev libgtest-dev
           xvfb xdotool xauth nlohmann-json3-dev zlib1g-dev tiled
           clang libclang-rt-14-dev  # clang and its runtime: the fuzz targets
+          clang-format  # scripts/format.sh
           libxxhash-dev)  # content hashes of the world in recordings
 missing=()
 for p in "${packages[@]}"; do

@@ -13,6 +13,8 @@ namespace tlvx {
 
 namespace {
 
+constexpr size_t kBlock = 64 * 1024;
+
 // The permissions of the file being replaced, or those of a new file.
 mode_t mode_for(const std::string& path) {
     struct stat st {};
@@ -54,7 +56,8 @@ AtomicFile::AtomicFile(AtomicFile&& other) noexcept
       temp_(std::exchange(other.temp_, {})),
       error_(std::move(other.error_)),
       fd_(std::exchange(other.fd_, -1)),
-      end_(other.end_) {}
+      end_(other.end_),
+      buffer_(std::move(other.buffer_)) {}
 
 AtomicFile& AtomicFile::operator=(AtomicFile&& other) noexcept {
     if (this != &other) {
@@ -64,6 +67,7 @@ AtomicFile& AtomicFile::operator=(AtomicFile&& other) noexcept {
         error_ = std::move(other.error_);
         fd_ = std::exchange(other.fd_, -1);
         end_ = other.end_;
+        buffer_ = std::move(other.buffer_);
     }
     return *this;
 }
@@ -78,6 +82,7 @@ bool AtomicFile::open(const std::string& path) {
     discard();
     path_ = path;
     end_ = 0;
+    buffer_.clear();
     error_.clear();
     // A name with a NUL byte would create a different, shorter name.
     if (path.find('\0') != std::string::npos) return fail("cannot create", path_, EINVAL);
@@ -91,20 +96,29 @@ bool AtomicFile::open(const std::string& path) {
     return true;
 }
 
-bool AtomicFile::write(const void* data, size_t n) {
-    if (!write_at(end_, data, n)) return false;
-    end_ += static_cast<int64_t>(n);
+bool AtomicFile::flush() {
+    if (fd_ < 0) return fail("cannot write", path_, EBADF);
+    if (buffer_.empty()) return true;
+    if (!pwrite_all(fd_, buffer_.data(), buffer_.size(), end_)) return fail("cannot write", path_, errno);
+    end_ += static_cast<int64_t>(buffer_.size());
+    buffer_.clear();
     return true;
 }
 
-bool AtomicFile::write_at(int64_t offset, const void* data, size_t n) {
+bool AtomicFile::write(const void* data, size_t n) {
     if (fd_ < 0) return fail("cannot write", path_, EBADF);
+    buffer_.append(static_cast<const char*>(data), n);
+    return buffer_.size() < kBlock || flush();
+}
+
+bool AtomicFile::write_at(int64_t offset, const void* data, size_t n) {
+    if (!flush()) return false;
     if (!pwrite_all(fd_, data, n, offset)) return fail("cannot write", path_, errno);
     return true;
 }
 
 bool AtomicFile::set_length(int64_t length) {
-    if (fd_ < 0) return fail("cannot write", path_, EBADF);
+    if (!flush()) return false;
     if (::ftruncate(fd_, static_cast<off_t>(length)) != 0) return fail("cannot write", path_, errno);
     return true;
 }
@@ -112,6 +126,7 @@ bool AtomicFile::set_length(int64_t length) {
 bool AtomicFile::finish() {
     if (temp_.empty()) return fail("cannot write", path_, EBADF);
     if (fd_ < 0) return true;
+    if (!flush()) return false;
     if (::fsync(fd_) != 0) return fail("cannot write", path_, errno);
     const int closed = ::close(fd_);
     fd_ = -1;
@@ -135,6 +150,7 @@ bool AtomicFile::commit() {
 void AtomicFile::discard() {
     if (fd_ >= 0) ::close(fd_);
     fd_ = -1;
+    buffer_.clear();
     if (!temp_.empty()) ::unlink(temp_.c_str());
     temp_.clear();
 }

@@ -27,7 +27,8 @@ public:
     // will replace, or the usual ones of a new file (0666 less the umask).
     [[nodiscard]] bool open(const std::string& path);
 
-    // Append `n` bytes at the end of what was written so far.
+    // Append `n` bytes after what write() wrote so far. Small writes collect
+    // in a buffer that reaches the file in blocks.
     [[nodiscard]] bool write(const void* data, size_t n);
     [[nodiscard]] bool write(const std::string& text) { return write(text.data(), text.size()); }
     // Write `n` bytes at byte `offset` (the file grows as needed; gaps read as zeros).
@@ -53,12 +54,14 @@ public:
 
 private:
     bool fail(const char* what, const std::string& name, int err);
+    bool flush();
 
     std::string path_;
     std::string temp_;  // empty once committed or dropped
     std::string error_;
     int fd_ = -1;       // -1 once finished
-    int64_t end_ = 0;   // where write() appends
+    int64_t end_ = 0;   // where the buffer goes in the file
+    std::string buffer_;
 };
 
 // The folder part of `path` ("." for a bare name).

@@ -13,19 +13,13 @@ const char* error_text(int32_t number) {
     }
 }
 
-std::string error_report(const RuntimeError& e) {
-    std::string out = "\nAborting due to runtime error ";
-    out += std::to_string(e.number());
-    out += " (";
-    out += error_text(e.number());
-    out += ")";
-    if (!e.place().empty()) {
-        out += ' ';
-        out += e.place();
-    }
-    out += "\n\n";
-    return out;
+std::string describe(const RuntimeError& e) {
+    std::string text = "runtime error " + std::to_string(e.number()) + " (" + error_text(e.number()) + ")";
+    if (!e.place().empty()) text += " " + e.place();
+    return text;
 }
+
+std::string error_report(const RuntimeError& e) { return "\nAborting due to " + describe(e) + "\n\n"; }
 
 }  // namespace tlvx
 

@@ -1,6 +1,7 @@
 #pragma once
 // The one failure type of the program: a runtime error with its number and the
-// place where it happened. Only the mains print it (see report.hpp).
+// place where it happened. Only `main` prints the report (error_report below);
+// tools describe it in their own messages (describe below).
 #include <cstdint>
 #include <stdexcept>
 #include <string>
@@ -29,6 +30,9 @@ private:
 
 // The text of an error number, e.g. "file not found" for 2.
 const char* error_text(int32_t number);
+
+// "runtime error N (text) PLACE" (without PLACE when it is empty).
+std::string describe(const RuntimeError& e);
 
 // The whole report as it goes to standard error: an empty line,
 // "Aborting due to runtime error N (text) PLACE", an empty line.

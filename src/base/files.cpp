@@ -19,13 +19,6 @@ std::string quoted(const std::string& name) { return "\"" + name + "\""; }
     throw RuntimeError(number, what + " " + quoted(name));
 }
 
-std::string directory_of(const std::string& path) {
-    size_t slash = path.find_last_of('/');
-    if (slash == std::string::npos) return ".";
-    if (slash == 0) return "/";
-    return path.substr(0, slash);
-}
-
 // The whole readable text of a text input file.
 void open_text_input(OpenFile& f) {
     int fd = ::open(f.path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -52,27 +45,12 @@ void open_text_input(OpenFile& f) {
     f.pos = 0;
 }
 
-// The permissions a newly written text file gets: those of the file it
-// replaces, or the usual ones for a new file.
-mode_t output_mode(const std::string& path) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) == 0) return st.st_mode & 07777;
-    mode_t mask = ::umask(0);
-    ::umask(mask);
-    return static_cast<mode_t>(0666 & ~mask);
-}
-
 // Text output writes into a temporary file beside the target; creating it now
 // is the test that the target can be created at all.
 void open_text_output(OpenFile& f) {
     struct stat st {};
     if (::stat(f.path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) fail(ERR_FILE_NOT_FOUND, "while opening", f.name);
-    std::string tmpl = f.path + ".XXXXXX";
-    int fd = ::mkostemp(tmpl.data(), O_CLOEXEC);
-    if (fd < 0) fail(ERR_FILE_NOT_FOUND, "while opening", f.name);
-    ::fchmod(fd, output_mode(f.path));
-    f.fd = fd;
-    f.temp_path = tmpl;
+    if (!f.replacement.open(f.path)) fail(ERR_FILE_NOT_FOUND, "while opening", f.name);
 }
 
 void open_binary(OpenFile& f) {
@@ -88,42 +66,16 @@ void open_binary(OpenFile& f) {
     f.fd = fd;
 }
 
-bool write_all(int fd, const std::string& data) {
-    size_t done = 0;
-    while (done < data.size()) {
-        ssize_t n = ::write(fd, data.data() + done, data.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) return false;
-        done += static_cast<size_t>(n);
-    }
-    return true;
-}
-
-// Every line reaches the disk before the temporary replaces the old file, so
+// mended: every line reaches the disk before the temporary replaces the old file, so
 // the old file survives any failure here whole.
 void commit_text_output(OpenFile& f) {
-    bool ok = write_all(f.fd, f.out) && ::fsync(f.fd) == 0;
-    ok = (::close(f.fd) == 0) && ok;
-    f.fd = -1;
-    if (ok) ok = ::rename(f.temp_path.c_str(), f.path.c_str()) == 0;
-    if (!ok) {
-        ::unlink(f.temp_path.c_str());
-        f.temp_path.clear();
-        fail(ERR_FILE_IO, "while writing", f.name);
-    }
-    f.temp_path.clear();
-    int dir = ::open(directory_of(f.path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dir >= 0) {
-        ::fsync(dir);  // best effort: makes the rename itself durable
-        ::close(dir);
-    }
+    if (!f.replacement.write(f.out) || !f.replacement.commit()) fail(ERR_FILE_IO, "while writing", f.name);
 }
 
 void discard(OpenFile& f) {
     if (f.fd >= 0) ::close(f.fd);
     f.fd = -1;
-    if (!f.temp_path.empty()) ::unlink(f.temp_path.c_str());
-    f.temp_path.clear();
+    f.replacement.discard();
 }
 
 }  // namespace
@@ -141,7 +93,7 @@ std::string readable_text(std::string_view bytes) {
 }
 
 std::unique_ptr<OpenFile> open_file(const std::string& name, const std::string& path, FileMode mode) {
-    // A name with a NUL byte would open a different, shorter name.
+    // mended: a name with a NUL byte would open a different, shorter name.
     if (path.find('\0') != std::string::npos) fail(ERR_FILE_NOT_FOUND, "while opening", name);
     auto f = std::make_unique<OpenFile>();
     f->mode = mode;

@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "base/atomic_file.hpp"
+
 namespace tlvx {
 
 enum class FileMode { TextInput, TextOutput, Binary };
@@ -26,12 +28,12 @@ struct OpenFile {
     std::string text;
     size_t pos = 0;
 
-    // Text output: lines collect here and reach `path` through a temporary file
-    // renamed over it when the file is closed, so a failed write never leaves a
-    // half-written file behind. The temporary is created at open (its descriptor
-    // in `fd`), so a file that cannot be created fails at open, not at close.
+    // Text output: lines collect here and reach `path` through an atomic
+    // file committed when the file is closed, so a failed write never leaves a
+    // half-written file behind. Its temporary is created at open, so a file
+    // that cannot be created fails at open, not at close.
     std::string out;
-    std::string temp_path;
+    AtomicFile replacement;
 };
 
 // Open `path` in `mode` as a file the program calls `name`. Runtime error 2

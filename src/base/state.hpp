@@ -44,6 +44,17 @@ struct PAL_TYPE {
 
 constexpr size_t kScnBytes = 2352;  // the image buffer: 588 32-bit words
 
+// Storage reused by every picture load and draw, so that the draws of a pass
+// allocate nothing once it has grown. No value lives here from one call to the next.
+struct Scratch {
+    // The first bytes of a picture file: every block file and the headers,
+    // colour table and rows of any tile-sized BMP fit.
+    std::array<uint8_t, 16384> picture_start{};
+    std::array<uint8_t, kScnBytes> picture_row{};  // a BMP row beyond picture_start
+    std::string picture_path;                      // the path of the picture being loaded
+    std::string mask_name;                         // the mask of the object being drawn
+};
+
 struct State {
     // Outside world.
     std::string data_dir = ".";  // every file name is taken relative to it
@@ -113,6 +124,7 @@ struct State {
     KeyQueue keys;
     Table<PAL_TYPE, 0, 255> PAL{"PAL"};
     std::array<uint8_t, kScnBytes> SCN{};
+    Scratch scratch;
 
     // Shared random generator: 24-bit state.
     uint32_t rnd_state = 0;

@@ -38,6 +38,7 @@ OpenFile& cell_file(State& s, int32_t fileno, const char* what, int64_t c, int64
 
 int64_t cell_position(const State& s, int64_t c, int64_t r) {
     int64_t pos = 0;
+    // mended: positions are 64-bit, so cells of maps past 2 GiB are reached.
     // A position beyond 64 bits is as unusable as a negative one.
     if (__builtin_mul_overflow(r, int64_t{s.WX}, &pos) || __builtin_add_overflow(pos, c, &pos) ||
         __builtin_add_overflow(pos, int64_t{4}, &pos))
@@ -48,7 +49,7 @@ int64_t cell_position(const State& s, int64_t c, int64_t r) {
 int32_t cell_read(State& s, int32_t fileno, int64_t c, int64_t r) {
     int64_t pos = 0;
     OpenFile& f = cell_file(s, fileno, "reading", c, r, pos);
-    // Position 0 would mean "wherever the last access left off"; without a
+    // mended: position 0 would mean "wherever the last access left off"; without a
     // file position that is no cell at all, so it reads as an empty cell.
     if (pos == 0) return 0;
     unsigned char byte = 0;

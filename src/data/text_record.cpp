@@ -42,7 +42,7 @@ int32_t parse_based(std::string_view t, int base) {
 }
 
 // An optional sign and decimal digits up to the first non-digit. A value
-// outside 32 bits saturates to INT32_MIN or INT32_MAX rather than wrapping.
+// outside 32 bits saturates to INT32_MIN or INT32_MAX rather than wrapping (mended).
 int32_t parse_decimal(std::string_view t) {
     size_t i = 0;
     bool negative = false;
@@ -177,6 +177,7 @@ std::string number_text(int32_t v) {
 
 std::string list_form(int32_t v) { return number_text(v) + " "; }
 
+// kept: a number at the very start of a list has no blank before it and is not found.
 bool in_list(const std::string& list, int32_t v) { return list.find(list_form(v)) != std::string::npos; }
 
 std::string save_text_form(const std::string& text) {
@@ -186,6 +187,7 @@ std::string save_text_form(const std::string& text) {
         return t.find_first_of(",\r\n") != std::string::npos;
     };
     if (!needs_quotes(text)) return text;
+    // mended: texts that would not read back are quoted (save_text_form).
     // A quoted part cannot hold a double quote. Such a text loses its double
     // quotes: the text changes, but every later field keeps its place.
     std::string t;

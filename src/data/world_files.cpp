@@ -16,7 +16,7 @@ constexpr int32_t kObjectSlot = 0;
 
 std::string save_file_name(const State& s) { return s.NM_S + "_001.sav"; }
 
-// The character name becomes part of a file name. A name that would reach into
+// mended: the character name becomes part of a file name. A name that would reach into
 // another directory ("/" or "\" in it, "." or "..") or hold a NUL byte names
 // no save file of the data directory: it cannot be created, like any save file
 // that cannot be created, and nothing is written anywhere.

@@ -38,7 +38,7 @@ void load_block(State& s, PictureStart& start, const std::string& name) {
     const uint32_t length = short_block ? le16(start.data + 5) : le32(start.data + 1);
     if (length == 0) throw RuntimeError(ERR_FILE_IO, picture_place("a zero data length in", name));
     // A file shorter than its length field loads what it has. Data beyond the
-    // buffer's 2352 bytes is cut off silently: the buffer is never overrun.
+    // buffer's 2352 bytes is cut off silently (mended: the buffer is never overrun).
     if (!start.want(header + std::min(static_cast<size_t>(length), kScnBytes)))
         throw RuntimeError(ERR_FILE_IO, picture_place("while reading", name));
     const size_t count = std::min({static_cast<size_t>(length), start.n - header, kScnBytes});
@@ -100,11 +100,9 @@ std::string picture_place(const char* what, const std::string& name) {
 }
 
 void load_image(State& s, const std::string& name) {
-    // Large enough for every block file and for the headers, colour table and
-    // rows of any tile-sized BMP; rows of a larger BMP are fetched with pread.
-    thread_local std::array<uint8_t, 16384> buf;
-    thread_local std::string path;  // reused, so that a load allocates nothing
-
+    // Rows of a BMP larger than the start buffer are fetched with pread.
+    auto& buf = s.scratch.picture_start;
+    std::string& path = s.scratch.picture_path;
     resolve_path_into(s, std::string_view(name).substr(0, kNameLimit), path);
     Fd file{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
     if (file.fd < 0) throw RuntimeError(ERR_FILE_NOT_FOUND, picture_place("while loading", name));
@@ -165,9 +163,19 @@ void blit_image(State& s, int32_t x, int32_t y, const std::string& mode) {
     }
 }
 
+void mark_drawn(std::string& name) {
+    if (name.size() >= 12) name[11] = 'v';
+}
+
+std::string drawn_name(std::string name) {
+    mark_drawn(name);
+    return name;
+}
+
 void GRAPHICPUT(State& s, std::string& GRPT, int32_t& X, int32_t& Y, std::string& M) {
-    if (GRPT.size() >= 12) GRPT[11] = 'v';
-    // The on-screen test. The sums are formed in 64 bits so that positions near
+    mark_drawn(GRPT);
+    // kept: the on-screen test uses 640 by 350, not the screen's size.
+    // mended: the sums are formed in 64 bits so that positions near
     // the ends of the 32-bit range compare by their true value instead of wrapping.
     if (!(int64_t{X} + s.SZ - 1 < 640 && int64_t{Y} + s.SZ - 1 < 350)) return;
     if (GRPT.empty()) return;

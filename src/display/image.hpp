@@ -10,6 +10,12 @@ struct State;
 // Rewrites the 12th character of GRPT to "v" in the caller's variable.
 void GRAPHICPUT(State& s, std::string& GRPT, int32_t& X, int32_t& Y, std::string& M);
 
+// Drawing rewrites the 12th character of a picture name to "v" (names shorter
+// than 12 characters are kept): `name` rewritten, and the name a picture is
+// read from once it has been drawn.
+void mark_drawn(std::string& name);
+std::string drawn_name(std::string name);
+
 // The two halves of GRAPHICPUT, for tools and tests.
 void load_image(State& s, const std::string& name);
 void blit_image(State& s, int32_t x, int32_t y, const std::string& mode);

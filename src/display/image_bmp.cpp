@@ -151,7 +151,7 @@ void load_bmp(State& s, PictureStart& start, const std::string& name) {
     const int64_t table_end = table + entries * entry_size;
     if (!start.want(static_cast<size_t>(table_end))) malformed(name, "the colour table cannot be read");
     if (table_end > static_cast<int64_t>(start.n)) malformed(name, "the colour table is cut short");
-    // A data offset of 0 means the rows follow the colour table. Counted in
+    // mended: a data offset of 0 means the rows follow the colour table. Counted in
     // bytes (entries times entry size), not in entries, or the rows would be
     // read from inside the colour table.
     const int64_t offset = info.data_offset != 0 ? info.data_offset : table_end;
@@ -176,7 +176,7 @@ void load_bmp(State& s, PictureStart& start, const std::string& name) {
     ++s.screen.palette_serial;
 
     const Target t = choose_target(s, info);
-    thread_local std::array<uint8_t, kScnBytes> row_buf;
+    auto& row_buf = s.scratch.picture_row;
     for (int64_t r = 0; r < t.h && t.w > 0; ++r) {
         const int64_t dst = t.base + r * t.pitch;
         if (dst < 0 || dst >= kScnEnd) {

@@ -90,6 +90,7 @@ void status_display(State& s) {
     TEXT_COLOR(s, 15);
 
     row_text(s, 9, "Day " + last_digits(int64_t{s.TIMD % 365} + 1001, 3));
+    // kept: the hour shows 01 to 12, hour 0 as 01 (not 12).
     row_text(s, 10, last_digits(int64_t{s.TIMH % 12} + 1001, 2));
     TEXT_PRINT(s, ":");
     TEXT_PRINT(s, last_digits(int64_t{s.TIMM % 60} + 1000, 2));

@@ -36,9 +36,8 @@ void masked_object_draw(State& s, int32_t n) {
     int32_t px = to_int32(int64_t{s.T - 1} * s.SZ + o);
     int32_t py = to_int32(int64_t{s.TT - 1} * s.SZ + o);
     std::string& picture = s.OBJ_S(n, s.GC);
-    // A fresh mask name for every draw, in storage that is reused so that the
-    // draws of a pass allocate nothing.
-    thread_local std::string mask;
+    // A fresh mask name for every draw, in storage that is reused.
+    std::string& mask = s.scratch.mask_name;
     mask_name_into(picture, mask);
     std::string and_mode = "and", or_mode = "or";
     GRAPHICPUT(s, mask, px, py, and_mode);
@@ -55,7 +54,7 @@ std::string mask_name(const std::string& picture) {
 
 void mask_name_into(const std::string& picture, std::string& mask) {
     mask.clear();
-    // An empty picture name means "no picture": it gets no mask either, so that
+    // mended: an empty picture name means "no picture": it gets no mask either, so that
     // an object without pictures draws nothing instead of looking for a file "-".
     if (picture.empty()) return;
     const size_t n = picture.size();
@@ -108,7 +107,7 @@ void first_view_read(State& s) {
     s.XLEFT = -3, s.XRIGHT = 3, s.YLEFT = -3, s.YRIGHT = 3;
     s.GR.fill(0);
     BOX_FILL(s, 0, 0, 5 * s.SZ - 1, 5 * s.SZ - 1, 0);
-    // The structure and creature grids are read as well as the ground, so that
+    // mended: the structure and creature grids are read as well as the ground, so that
     // a step in the first pass is blocked by a tree or a creature like any other.
     const int32_t ground = stream_number(s, 1);
     const int32_t structure = stream_number(s, 3);
@@ -128,7 +127,7 @@ void first_view_read(State& s) {
 void full_view_refresh(State& s) {
     const int32_t old_x = s.VX2, old_y = s.VY2;
     centre_clamp(s);
-    // When the clamp moves the player, the player's creature-layer byte (the
+    // mended: when the clamp moves the player, the player's creature-layer byte (the
     // marker) moves too: the two cells exchange their bytes, so the map keeps
     // no stray marker and loses nothing. Maps too small for the clamp to land
     // inside them are left alone.

@@ -1,8 +1,6 @@
 #include "formats/png_writer.hpp"
 
 #include <png.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <array>
 #include <cerrno>
@@ -10,13 +8,15 @@
 #include <cstdio>
 #include <cstring>
 
+#include "base/atomic_file.hpp"
+
 namespace tlvx {
 
 struct PngRowWriter::Impl {
-    std::string path, tmp;
+    std::string path;
+    AtomicFile file;
     int w = 0, h = 0, rows = 0;
     PngColour colour = PngColour::Rgb;
-    FILE* fp = nullptr;
     png_structp png = nullptr;
     png_infop info = nullptr;
     bool finished = false, failed = false;
@@ -32,10 +32,7 @@ struct PngRowWriter::Impl {
         if (png) png_destroy_write_struct(&png, info ? &info : nullptr);
         png = nullptr;
         info = nullptr;
-        if (fp) std::fclose(fp);
-        fp = nullptr;
-        if (!tmp.empty()) ::unlink(tmp.c_str());
-        tmp.clear();
+        file.discard();
     }
 };
 
@@ -53,6 +50,14 @@ void on_png_error(png_structp png, png_const_charp msg) {
 
 void on_png_warning(png_structp, png_const_charp) {}
 
+// libpng's output goes to the atomic file; a failed write is a libpng error.
+void on_png_write(png_structp png, png_bytep data, size_t n) {
+    auto* im = static_cast<PngRowWriter::Impl*>(png_get_io_ptr(png));
+    if (!im->file.write(data, n)) png_error(png, im->file.error().c_str());
+}
+
+void on_png_flush(png_structp) {}
+
 // Runs `f` (libpng calls only: nothing with a destructor may live in it) with a
 // jump target for the error handler. Returns false when libpng failed.
 template <class F>
@@ -62,8 +67,6 @@ bool guarded(PngRowWriter::Impl& im, F&& f) {
     f();
     return true;
 }
-
-std::string sys_error(const char* what) { return std::string(what) + ": " + std::strerror(errno); }
 
 }  // namespace
 
@@ -77,26 +80,14 @@ PngRowWriter::PngRowWriter(const std::string& path, int width, int height, PngCo
     if (width <= 0 || height <= 0)
         im.fail("invalid size " + std::to_string(width) + "x" + std::to_string(height));
 
-    std::string tmpl = path + ".XXXXXX";
-    int fd = ::mkstemp(tmpl.data());
-    if (fd < 0) im.fail(sys_error("cannot create a temporary file"));
-    im.tmp = tmpl;
-    // mkstemp creates the file private; give it the usual permissions.
-    mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::fchmod(fd, static_cast<mode_t>(0666 & ~mask));
-    im.fp = ::fdopen(fd, "wb");
-    if (!im.fp) {
-        ::close(fd);
-        im.fail(sys_error("cannot open the temporary file"));
-    }
+    if (!im.file.open(path)) im.fail(im.file.error());
 
     im.png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &im, on_png_error, on_png_warning);
     if (!im.png) im.fail("cannot create the PNG writer");
     im.info = png_create_info_struct(im.png);
     if (!im.info) im.fail("cannot create the PNG header");
     bool ok = guarded(im, [&im] {
-        png_init_io(im.png, im.fp);
+        png_set_write_fn(im.png, &im, on_png_write, on_png_flush);
         const int type = im.colour == PngColour::Rgba ? PNG_COLOR_TYPE_RGB_ALPHA : PNG_COLOR_TYPE_RGB;
         png_set_IHDR(im.png, im.info, static_cast<png_uint_32>(im.w), static_cast<png_uint_32>(im.h), 8, type,
                      PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
@@ -129,13 +120,7 @@ void PngRowWriter::finish() {
     png_destroy_write_struct(&im.png, &im.info);
     im.png = nullptr;
     im.info = nullptr;
-    errno = 0;
-    bool flushed = std::fflush(im.fp) == 0 && ::fsync(::fileno(im.fp)) == 0;
-    int close_result = std::fclose(im.fp);
-    im.fp = nullptr;
-    if (!flushed || close_result != 0) im.fail(sys_error("cannot finish the file"));
-    if (std::rename(im.tmp.c_str(), im.path.c_str()) != 0) im.fail(sys_error("cannot rename the temporary file"));
-    im.tmp.clear();
+    if (!im.file.commit()) im.fail(im.file.error());
     im.finished = true;
 }
 

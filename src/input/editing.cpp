@@ -51,9 +51,9 @@ void editing_keys(State& s) {
         const int32_t nv = e.next(v);
         cell_write(s, e.file, static_cast<int64_t>(s.VX2) + dx, static_cast<int64_t>(s.VY2) + dy, nv);
         s.SCRNUPDT = 1;
-        // Creature and structure edits go into the view grid at once, so the
+        // mended: creature and structure edits go into the view grid at once, so the
         // creature sweep and the player marker of this pass see the new value
-        // instead of writing the old one back over the edit. Kept: ground edits
+        // instead of writing the old one back over the edit. kept: ground edits
         // leave GR as it is until the end-of-pass refresh re-reads it.
         if (e.file != kGroundFile) grid(dx, dy) = nv;
         return;

@@ -12,7 +12,7 @@
 namespace tlvx {
 
 namespace {
-// 1 - v in 32-bit arithmetic, wrapping instead of overflowing for the lowest value.
+// mended: 1 - v in 32-bit arithmetic, wrapping instead of overflowing for the lowest value.
 int32_t one_minus(int32_t v) { return static_cast<int32_t>(1 - static_cast<int64_t>(v)); }
 }  // namespace
 

@@ -99,6 +99,8 @@ void road_following_and_checks(State& s) {
     position_clamp(s);
     s.G2 = s.GR(s.VX2 - s.VX1, s.VY2 - s.VY1);
     s.G2_S = list_form(s.G2);
+    // kept: a search step undone here leaves the player facing the road cell it
+    // may not enter, and road-following stops there.
     if (text_in_list(s.CK_S(s.D2), s.G2_S)) undo_step(s);
     if (s.CR(s.D(s.D2).X, s.D(s.D2).Y) != 0) undo_step(s);
 }

@@ -11,7 +11,7 @@ namespace tlvx {
 
 namespace {
 
-// A tick happens in the first pass whose reading is strictly past the mark; the
+// kept: a tick happens in the first pass whose reading is strictly past the mark; the
 // new mark is a second reading rounded half to even, so a reading in the first
 // half of a second leaves the mark behind it and the next pass ticks again.
 void tick(State& s, int32_t& mark, int32_t threshold, int32_t& counter) {

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <set>
 
+#include "display/view.hpp"
 #include "tools/demo_art.hpp"
 #include "tools/demo_palette.hpp"
 
@@ -151,7 +152,7 @@ std::vector<WorldFile> demo_support_files() {
             if (!done.insert(name).second) continue;
             Canvas c = o.art(f);
             files.push_back({name, encode(c.sprite(), o.bmp)});
-            files.push_back({mask_file_name(name), encode(c.mask(), o.bmp)});
+            files.push_back({mask_name(name), encode(c.mask(), o.bmp)});
         }
     return files;
 }

@@ -147,7 +147,7 @@ std::string Inspector::draw_error(const std::string& name, const char* mode) {
     try {
         GRAPHICPUT(s_, n, x, y, m);
     } catch (const RuntimeError& e) {
-        error = "runtime error " + std::to_string(e.number()) + " (" + error_text(e.number()) + ") " + e.place();
+        error = describe(e);
     }
     drawn_[key] = error;
     return error;

@@ -1,11 +1,6 @@
 #include "tools/new_map.hpp"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
-#include <cstring>
 #include <filesystem>
 #include <vector>
 
@@ -25,21 +20,11 @@ namespace {
 // that hold something else, then renamed over `path`.
 class LayerWriter {
 public:
-    LayerWriter(std::string path, int32_t w, int32_t h) : path_(std::move(path)), tmp_(path_ + ".part"), w_(w) {
-        fd_ = ::open(tmp_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-        if (fd_ < 0) fail("cannot create");
-        if (::ftruncate(fd_, static_cast<off_t>(layer_file_length(w, h))) != 0) fail("cannot size");
-        auto header = layer_header(w, h);
-        put(0, header.data(), header.size());
+    LayerWriter(const std::string& path, int32_t w, int32_t h) : out_(path), w_(w) {
+        const auto header = layer_header(w, h);
+        out_.set_length(layer_file_length(w, h));
+        out_.write_at(0, header.data(), header.size());
     }
-    ~LayerWriter() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-            ::unlink(tmp_.c_str());
-        }
-    }
-    LayerWriter(const LayerWriter&) = delete;
-    LayerWriter& operator=(const LayerWriter&) = delete;
 
     // `n` copies of `value` from cell (c, r) on, row after row.
     void fill_cells(int64_t c, int64_t r, int64_t n, uint8_t value) {
@@ -47,41 +32,16 @@ public:
         int64_t offset = c + r * w_ + 3;
         while (n > 0) {
             size_t part = static_cast<size_t>(std::min<int64_t>(n, static_cast<int64_t>(chunk.size())));
-            put(offset, chunk.data(), part);
+            out_.write_at(offset, chunk.data(), part);
             offset += static_cast<int64_t>(part);
             n -= static_cast<int64_t>(part);
         }
     }
-    void commit() {
-        if (::close(fd_) != 0) {
-            fd_ = -1;
-            ::unlink(tmp_.c_str());
-            throw ToolError("cannot write " + tmp_ + ": " + std::strerror(errno));
-        }
-        fd_ = -1;
-        if (::rename(tmp_.c_str(), path_.c_str()) != 0) {
-            int err = errno;
-            ::unlink(tmp_.c_str());
-            throw ToolError("cannot write " + path_ + ": " + std::strerror(err));
-        }
-    }
+    void commit() { out_.commit(); }
 
 private:
-    void put(int64_t offset, const uint8_t* data, size_t n) {
-        while (n > 0) {
-            ssize_t done = ::pwrite(fd_, data, n, static_cast<off_t>(offset));
-            if (done < 0 && errno == EINTR) continue;
-            if (done <= 0) fail("cannot write");
-            data += done;
-            n -= static_cast<size_t>(done);
-            offset += done;
-        }
-    }
-    [[noreturn]] void fail(const char* what) { throw ToolError(std::string(what) + " " + tmp_ + ": " + std::strerror(errno)); }
-
-    std::string path_, tmp_;
+    ToolFile out_;
     int64_t w_;
-    int fd_ = -1;
 };
 
 }  // namespace

@@ -1,12 +1,8 @@
 #include "tools/picture_files.hpp"
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
 #include <filesystem>
 #include <stdexcept>
+
 
 namespace tlvx::tools {
 
@@ -70,17 +66,6 @@ std::string encode_bmp8(const Picture& p, const std::array<Rgb, 256>& table) {
     return out;
 }
 
-std::string drawn_name(std::string name) {
-    if (name.size() >= 12) name[11] = 'v';
-    return name;
-}
-
-std::string mask_file_name(const std::string& picture) {
-    std::string first = picture.substr(0, 4);
-    std::string last = picture.size() > 7 ? picture.substr(picture.size() - 7) : picture;
-    return first + "-" + last;
-}
-
 std::array<uint8_t, 4> layer_header(int w, int h) {
     return {static_cast<uint8_t>((w >> 8) & 0xFF), static_cast<uint8_t>(w & 0xFF),
             static_cast<uint8_t>((h >> 8) & 0xFF), static_cast<uint8_t>(h & 0xFF)};
@@ -88,27 +73,12 @@ std::array<uint8_t, 4> layer_header(int w, int h) {
 
 int64_t layer_file_length(int64_t w, int64_t h) { return 4 + w * (h + 1); }
 
+ToolFile::ToolFile(const std::string& path) { check(file_.open(path)); }
+
 void write_file_bytes(const std::string& path, const std::string& bytes) {
-    std::string tmp = path + ".part";
-    int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    if (fd < 0) throw ToolError("cannot create " + tmp + ": " + std::strerror(errno));
-    size_t done = 0;
-    while (done < bytes.size()) {
-        ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            int err = errno;
-            ::close(fd);
-            ::unlink(tmp.c_str());
-            throw ToolError("cannot write " + tmp + ": " + std::strerror(err));
-        }
-        done += static_cast<size_t>(n);
-    }
-    if (::close(fd) != 0 || ::rename(tmp.c_str(), path.c_str()) != 0) {
-        int err = errno;
-        ::unlink(tmp.c_str());
-        throw ToolError("cannot write " + path + ": " + std::strerror(err));
-    }
+    ToolFile out(path);
+    out.write(bytes);
+    out.commit();
 }
 
 bool path_exists(const std::string& path) {

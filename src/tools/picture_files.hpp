@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "base/atomic_file.hpp"
 #include "base/screen_types.hpp"
 
 namespace tlvx::tools {
@@ -30,13 +31,6 @@ std::string encode_block_picture(const Picture& p);
 // An uncompressed 8-bit BMP, bottom row first, with `table` as its colour table.
 std::string encode_bmp8(const Picture& p, const std::array<Rgb, 256>& table);
 
-// The name a picture is read from once drawing has rewritten its 12th
-// character to "v".
-std::string drawn_name(std::string name);
-// The mask name that goes with a picture name: its first 4 characters, "-",
-// its last 7 characters.
-std::string mask_file_name(const std::string& picture);
-
 // The layer file header: width and height, high byte first.
 std::array<uint8_t, 4> layer_header(int w, int h);
 // Expected length of a complete layer file: 4 + w * (h + 1).
@@ -46,6 +40,27 @@ int64_t layer_file_length(int64_t w, int64_t h);
 // will not overwrite): the message goes to standard error, the exit status is 1.
 struct ToolError : std::runtime_error {
     using std::runtime_error::runtime_error;
+};
+
+// A file a tool writes: an AtomicFile whose failures throw ToolError. The
+// target is replaced only by commit(); dropped before that, it stays as it was.
+class ToolFile {
+public:
+    explicit ToolFile(const std::string& path);
+    void write(const void* data, size_t n) { check(file_.write(data, n)); }
+    void write(const std::string& text) { check(file_.write(text)); }
+    void write_at(int64_t offset, const void* data, size_t n) { check(file_.write_at(offset, data, n)); }
+    void set_length(int64_t length) { check(file_.set_length(length)); }
+    // The whole file on the disk, not yet in place (see AtomicFile::finish).
+    void finish() { check(file_.finish()); }
+    void commit() { check(file_.commit()); }
+    const std::string& path() const { return file_.path(); }
+
+private:
+    void check(bool ok) const {
+        if (!ok) throw ToolError(file_.error());
+    }
+    AtomicFile file_;
 };
 
 // Write `bytes` to `path` (through a temporary file renamed into place).

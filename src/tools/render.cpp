@@ -134,10 +134,6 @@ struct CellBlock {
     size_t at(int64_t c, int64_t r) const { return static_cast<size_t>((r - r0) * cols + (c - c0)); }
 };
 
-std::string describe(const RuntimeError& e) {
-    return "runtime error " + std::to_string(e.number()) + " (" + error_text(e.number()) + ") " + e.place();
-}
-
 void show_progress(int64_t done, int64_t total) {
     const int width = 40;
     int filled = static_cast<int>(done * width / std::max<int64_t>(total, 1));

@@ -7,6 +7,7 @@
 #include <memory>
 
 #include "formats/png_writer.hpp"
+#include "tools/guarded.hpp"
 #include "tools/picture_files.hpp"
 #include "tools/tiled_export.hpp"
 #include "tools/tiled_import.hpp"
@@ -14,23 +15,6 @@
 namespace tlvx {
 
 namespace {
-
-template <class Body>
-void guarded(const char* command, int& exit_code, Body&& body) {
-    try {
-        body();
-        exit_code = 0;
-    } catch (const tools::ToolError& e) {
-        std::cerr << "tlvx-tool " << command << ": " << e.what() << "\n";
-        exit_code = 1;
-    } catch (const PngError& e) {
-        std::cerr << "tlvx-tool " << command << ": " << e.what() << "\n";
-        exit_code = 1;
-    } catch (const std::exception& e) {
-        std::cerr << "tlvx-tool " << command << ": failed: " << e.what() << "\n";
-        exit_code = 1;
-    }
-}
 
 void add_export(CLI::App& app, int& exit_code) {
     auto opt = std::make_shared<tools::tiled::ExportOptions>();
@@ -41,11 +25,12 @@ void add_export(CLI::App& app, int& exit_code) {
     cmd->add_option("OUT", opt->out, "The map file to write (JSON, e.g. world.tmj)")->required();
     cmd->add_flag("--csv", opt->csv, "Write the layers as CSV (default: base64 of zlib-compressed data, smaller)");
     cmd->callback([opt, &exit_code] {
-        guarded("export-tiled", exit_code, [&] {
+        tools::guarded("export-tiled", exit_code, [&] {
             opt->progress = ::isatty(STDERR_FILENO) != 0;
             const tools::tiled::ExportResult r = tools::tiled::export_tiled(*opt);
             for (const std::string& w : r.warnings) std::cerr << "tlvx-tool export-tiled: warning: " << w << "\n";
             std::cout << "Wrote the " << r.w << " x " << r.h << " map to " << opt->out << " with its tilesets.\n";
+            return 0;
         });
     });
 }
@@ -59,11 +44,12 @@ void add_import(CLI::App& app, int& exit_code) {
     cmd->add_option("IN", opt->in, "The map file (JSON, as export-tiled writes it or Tiled saves it)")->required();
     cmd->add_option("DIR", opt->dir, "The world's folder")->required();
     cmd->callback([opt, &exit_code] {
-        guarded("import-tiled", exit_code, [&] {
+        tools::guarded("import-tiled", exit_code, [&] {
             opt->progress = ::isatty(STDERR_FILENO) != 0;
             const tools::tiled::ImportResult r = tools::tiled::import_tiled(*opt);
             std::cout << "Wrote the " << r.w << " x " << r.h << " map from " << opt->in << " into " << opt->dir
                       << ".\n";
+            return 0;
         });
     });
 }

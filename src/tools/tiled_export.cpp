@@ -1,12 +1,5 @@
 #include "tools/tiled_export.hpp"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <nlohmann/json.hpp>
@@ -25,51 +18,6 @@ namespace {
 
 using json = nlohmann::json;
 namespace fs = std::filesystem;
-
-// A file written through a temporary file beside it, renamed into place by
-// commit(); dropped unless committed.
-class AtomicFile {
-public:
-    explicit AtomicFile(std::string path) : path_(std::move(path)) {
-        std::string tmpl = path_ + ".XXXXXX";
-        const int fd = ::mkstemp(tmpl.data());
-        if (fd < 0) throw ToolError("cannot create a file beside " + path_ + ": " + std::strerror(errno));
-        tmp_ = tmpl;
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        ::fchmod(fd, static_cast<mode_t>(0666 & ~mask));
-        fp_ = ::fdopen(fd, "wb");
-        if (!fp_) {
-            ::close(fd);
-            ::unlink(tmp_.c_str());
-            throw ToolError("cannot write " + tmp_ + ": " + std::strerror(errno));
-        }
-    }
-    ~AtomicFile() {
-        if (fp_) std::fclose(fp_);
-        if (!tmp_.empty()) ::unlink(tmp_.c_str());
-    }
-    AtomicFile(const AtomicFile&) = delete;
-    AtomicFile& operator=(const AtomicFile&) = delete;
-
-    void write(const void* data, size_t n) {
-        if (n > 0 && std::fwrite(data, 1, n, fp_) != n) fail();
-    }
-    void write(const std::string& text) { write(text.data(), text.size()); }
-    void commit() {
-        if (std::fflush(fp_) != 0 || ::fsync(::fileno(fp_)) != 0) fail();
-        const int closed = std::fclose(fp_);
-        fp_ = nullptr;
-        if (closed != 0) fail();
-        if (::rename(tmp_.c_str(), path_.c_str()) != 0) fail();
-        tmp_.clear();
-    }
-
-private:
-    [[noreturn]] void fail() { throw ToolError("cannot write " + path_ + ": " + std::strerror(errno)); }
-    std::string path_, tmp_;
-    FILE* fp_ = nullptr;
-};
 
 std::string tileset_json(const std::string& name, const std::string& image) {
     json j = {{"columns", kAtlasColumns}, {"image", image}, {"imageheight", kAtlasSide}, {"imagewidth", kAtlasSide},
@@ -91,7 +39,7 @@ uint32_t gid_of(const LayerSpec& layer, uint8_t v) {
 }
 
 // The "data" value of one layer, streamed from its file a row at a time.
-void write_layer_data(AtomicFile& out, const LayerReader& file, const LayerSpec& layer, int32_t w, int32_t h,
+void write_layer_data(ToolFile& out, const LayerReader& file, const LayerSpec& layer, int32_t w, int32_t h,
                       bool csv, Progress& progress) {
     std::vector<uint8_t> row(static_cast<size_t>(w));
     std::vector<uint8_t> le(row.size() * 4);
@@ -160,7 +108,7 @@ ExportResult export_tiled(const ExportOptions& opt) {
         result.written.push_back(beside(tileset_file(stem, set)));
     }
 
-    AtomicFile out(opt.out);
+    ToolFile out(opt.out);
     const std::string w = std::to_string(result.w), h = std::to_string(result.h);
     out.write("{\"compressionlevel\":-1,\"height\":" + h + ",\"infinite\":false,\n\"layers\":[\n");
     Progress progress(opt.progress, "exporting", int64_t{3} * result.h);

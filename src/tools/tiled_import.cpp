@@ -213,12 +213,6 @@ ImportResult import_tiled(const ImportOptions& opt) {
     stream_layer_data(plan, ptrs, progress);
     for (auto& o : outs) o->finish();
     for (auto& o : outs) o->commit();
-    // The renames reach the disk with the folder.
-    const int dfd = ::open(opt.dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (dfd >= 0) {
-        ::fsync(dfd);
-        ::close(dfd);
-    }
     return ImportResult{plan.w, plan.h};
 }
 

@@ -22,17 +22,6 @@ using json = nlohmann::json;
 
 constexpr size_t kBuffer = size_t{1} << 20;
 
-void write_at(int fd, const uint8_t* data, size_t n, int64_t pos, const std::string& path) {
-    while (n > 0) {
-        const ssize_t r = ::pwrite(fd, data, n, static_cast<off_t>(pos));
-        if (r < 0 && errno == EINTR) continue;
-        if (r <= 0) throw ToolError("cannot write " + path + ": " + std::strerror(errno));
-        data += r;
-        n -= static_cast<size_t>(r);
-        pos += r;
-    }
-}
-
 // Turns the tile ids of one layer into cell values, checking each one.
 class LayerSink {
 public:
@@ -228,21 +217,7 @@ private:
 }  // namespace
 
 LayerOut::LayerOut(const std::string& dir, const char* name, int32_t w, int32_t h)
-    : dir_(dir), path_(join_path(dir, name)), w_(w), h_(h) {
-    std::string tmpl = join_path(dir, std::string(".") + name + ".import-XXXXXX");
-    fd_ = ::mkstemp(tmpl.data());
-    if (fd_ < 0) throw ToolError("cannot create a file in " + dir + ": " + std::strerror(errno));
-    tmp_ = tmpl;
-    struct stat st {};
-    mode_t mode = 0;
-    if (::stat(path_.c_str(), &st) == 0) {
-        mode = st.st_mode & 07777;
-    } else {
-        mode = ::umask(0);
-        ::umask(mode);
-        mode = static_cast<mode_t>(0666 & ~mode);
-    }
-    ::fchmod(fd_, mode);
+    : path_(join_path(dir, name)), out_(path_), w_(w), h_(h) {
     // Header: the map size; row 0 as the old file has it.
     const LayerReader old(path_);
     buf_.reserve(kBuffer);
@@ -250,11 +225,6 @@ LayerOut::LayerOut(const std::string& dir, const char* name, int32_t w, int32_t 
     buf_.assign(header.begin(), header.end());
     buf_.resize(4 + static_cast<size_t>(w));
     old.read(4, buf_.data() + 4, static_cast<size_t>(w));
-}
-
-LayerOut::~LayerOut() {
-    if (fd_ >= 0) ::close(fd_);
-    if (!tmp_.empty()) ::unlink(tmp_.c_str());
 }
 
 void LayerOut::flush() {
@@ -266,7 +236,7 @@ void LayerOut::flush() {
         const int64_t pos = pos_ + static_cast<int64_t>(at);
         const size_t n = std::min(static_cast<size_t>(kBlock - pos % kBlock), buf_.size() - at);
         const uint8_t* block = buf_.data() + at;
-        if (block[0] != 0 || std::memcmp(block, block + 1, n - 1) != 0) write_at(fd_, block, n, pos, tmp_);
+        if (block[0] != 0 || std::memcmp(block, block + 1, n - 1) != 0) out_.write_at(pos, block, n);
         at += n;
     }
     pos_ += static_cast<int64_t>(buf_.size());
@@ -289,18 +259,11 @@ void LayerOut::finish() {
         old.read(pos, buf_.data(), buf_.size());
     }
     flush();
-    if (::ftruncate(fd_, static_cast<off_t>(pos_)) != 0 || ::fsync(fd_) != 0)
-        throw ToolError("cannot write " + tmp_ + ": " + std::strerror(errno));
-    const int closed = ::close(fd_);
-    fd_ = -1;
-    if (closed != 0) throw ToolError("cannot write " + tmp_ + ": " + std::strerror(errno));
+    out_.set_length(pos_);
+    out_.finish();
 }
 
-void LayerOut::commit() {
-    if (::rename(tmp_.c_str(), path_.c_str()) != 0)
-        throw ToolError("cannot replace " + path_ + ": " + std::strerror(errno));
-    tmp_.clear();
-}
+void LayerOut::commit() { out_.commit(); }
 
 void stream_layer_data(const MapPlan& plan, const std::array<LayerOut*, 3>& outs, Progress& progress) {
     std::vector<std::unique_ptr<LayerSink>> sinks;

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "tools/picture_files.hpp"
 #include "tools/tiled_format.hpp"
 
 namespace tlvx::tools::tiled {
@@ -39,10 +40,8 @@ MapPlan read_map_plan(const std::string& in);
 // cells appended one by one.
 class LayerOut {
 public:
+    // The temporary file is removed unless committed.
     LayerOut(const std::string& dir, const char* name, int32_t w, int32_t h);
-    ~LayerOut();  // removes the temporary file unless committed
-    LayerOut(const LayerOut&) = delete;
-    LayerOut& operator=(const LayerOut&) = delete;
 
     void cell(uint8_t v);
     int64_t cells() const { return cells_; }
@@ -53,8 +52,8 @@ public:
 
 private:
     void flush();
-    std::string dir_, path_, tmp_;
-    int fd_ = -1;
+    std::string path_;
+    ToolFile out_;
     int32_t w_ = 0, h_ = 0;
     int64_t cells_ = 0;
     int64_t pos_ = 0;  // file position of buf_[0]

@@ -36,12 +36,6 @@ Shot shoot(State& s, const std::array<Rgb, 256>& base, uint8_t background, const
     return shot;
 }
 
-std::string describe(const RuntimeError& e) {
-    std::string text = "runtime error " + std::to_string(e.number()) + " (" + error_text(e.number()) + ")";
-    if (!e.place().empty()) text += " " + e.place();
-    return text;
-}
-
 // Draws tile `index` of the atlas with `paint`; a failing draw leaves it
 // transparent and adds a warning.
 void draw_tile(State& s, Atlas& atlas, int index, const std::string& what, const std::function<void()>& paint,

@@ -10,6 +10,7 @@
 #include "base/error.hpp"
 #include "formats/png_writer.hpp"
 #include "tools/demo_world.hpp"
+#include "tools/guarded.hpp"
 #include "tools/info.hpp"
 #include "tools/new_map.hpp"
 #include "tools/picture_files.hpp"
@@ -18,23 +19,6 @@
 namespace tlvx {
 
 namespace {
-
-// Runs a subcommand body; its failures become a message and exit status 1.
-void guarded(const char* command, int& exit_code, const std::function<int()>& body) {
-    try {
-        exit_code = body();
-    } catch (const tools::ToolError& e) {
-        std::cerr << "tlvx-tool " << command << ": " << e.what() << "\n";
-        exit_code = 1;
-    } catch (const PngError& e) {
-        std::cerr << "tlvx-tool " << command << ": " << e.what() << "\n";
-        exit_code = 1;
-    } catch (const RuntimeError& e) {
-        std::cerr << "tlvx-tool " << command << ": runtime error " << e.number() << " (" << error_text(e.number())
-                  << ") " << e.place() << "\n";
-        exit_code = 1;
-    }
-}
 
 void add_demo(CLI::App& app, int& exit_code) {
     struct Args {
@@ -47,7 +31,7 @@ void add_demo(CLI::App& app, int& exit_code) {
     cmd->add_option("DIR", a->dir, "Folder for the world; created when missing")->required();
     cmd->add_flag("--force", a->force, "Overwrite files of an existing world");
     cmd->callback([a, &exit_code] {
-        guarded("demo", exit_code, [&] {
+        tools::guarded("demo", exit_code, [&] {
             int n = tools::write_demo_world(a->dir, a->force);
             std::cout << "Wrote the demo world (" << n << " files) to " << a->dir << ".\n"
                       << "Play it with: cd " << a->dir << " && tlvx\n";
@@ -73,7 +57,7 @@ void add_new(CLI::App& app, int& exit_code) {
         ->check(CLI::Range(0, 255));
     cmd->add_flag("--force", a->force, "Replace existing layer files");
     cmd->callback([a, &exit_code] {
-        guarded("new", exit_code, [&] {
+        tools::guarded("new", exit_code, [&] {
             auto size = tools::parse_map_size(a->size);
             if (!size) throw tools::ToolError("--size wants WxH with both 8 to 65535, e.g. 200x150");
             tools::NewMapOptions o;
@@ -107,7 +91,7 @@ void add_render(CLI::App& app, int& exit_code) {
     cmd->add_option("--frame", a->frame, "Animation frame of creatures and structures, 1 to 4")
         ->check(CLI::Range(1, 4));
     cmd->callback([a, &exit_code] {
-        guarded("render", exit_code, [&] {
+        tools::guarded("render", exit_code, [&] {
             tools::RenderOptions o;
             o.dir = a->dir;
             o.out = a->out;
@@ -130,7 +114,7 @@ void add_info(CLI::App& app, int& exit_code) {
                 "exit status 1 when the game would stop with an error");
     cmd->add_option("DIR", *dir, "The world's folder")->required();
     cmd->callback([dir, &exit_code] {
-        guarded("info", exit_code, [&] {
+        tools::guarded("info", exit_code, [&] {
             tools::WorldInfo info = tools::inspect_world(*dir);
             std::cout << "World in " << *dir << "\n" << tools::format_info(info);
             return info.problems.empty() ? 0 : 1;

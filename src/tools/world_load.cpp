@@ -21,12 +21,6 @@ namespace tlvx::tools {
 
 namespace {
 
-std::string describe(const RuntimeError& e) {
-    std::string text = "runtime error " + std::to_string(e.number()) + " (" + error_text(e.number()) + ")";
-    if (!e.place().empty()) text += " " + e.place();
-    return text;
-}
-
 bool run_step(std::vector<LoadFailure>& failures, const char* step, const std::function<void()>& fn) {
     try {
         fn();

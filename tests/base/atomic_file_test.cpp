@@ -29,6 +29,7 @@ TEST(AtomicFile, CommitReplacesTheTargetWholeAndLeavesNoTemporary) {
     ASSERT_TRUE(f.write("new "));
     ASSERT_TRUE(f.write(std::string("content")));
     // Until the commit the old file is untouched and the temporary sits beside it.
+    ASSERT_TRUE(f.finish());
     EXPECT_EQ(read_file(path), "old content that is longer than the new one");
     EXPECT_EQ(folder_of(f.temp_path()), dir.path());
     EXPECT_EQ(read_file(f.temp_path()), "new content");
@@ -66,6 +67,21 @@ TEST(AtomicFile, WritesAtOffsetsAndSetsTheLength) {
     ASSERT_TRUE(f.write("ab"));  // appends from the start: nothing was appended yet
     ASSERT_TRUE(f.commit());
     EXPECT_EQ(read_file(path), std::string("ab\0\0\0xy\0", 8));
+}
+
+TEST(AtomicFile, ManySmallAndLargeWritesArriveInOrder) {
+    TempDir dir;
+    const std::string path = dir.path() + "/big";
+    std::string expect;
+    AtomicFile f;
+    ASSERT_TRUE(f.open(path));
+    for (int i = 0; i < 30000; ++i) {
+        const std::string piece = std::to_string(i) + (i % 1000 == 0 ? std::string(70000, 'x') : ",");
+        ASSERT_TRUE(f.write(piece));
+        expect += piece;
+    }
+    ASSERT_TRUE(f.commit());
+    EXPECT_EQ(read_file(path), expect);
 }
 
 TEST(AtomicFile, KeepsThePermissionsOfTheFileItReplaces) {

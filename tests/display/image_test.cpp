@@ -132,7 +132,7 @@ TEST_F(ImageTest, BmpDecodes) {
     }
 }
 
-// Kept: a header left in the buffer by the last picture limits size and row distance.
+// kept: a header left in the buffer by the last picture limits size and row distance.
 // A picture larger than the buffer stores the rows that fit (the top ones, at the file's end).
 TEST_F(ImageTest, BmpIntoABufferHoldingAHeaderOrTooLargeForIt) {
     const Bmp big{.width = 9, .height = 8};

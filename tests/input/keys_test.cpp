@@ -1,6 +1,8 @@
 // Key dispatch: which keys step, turn, toggle or pause.
 #include <gtest/gtest.h>
 
+#include <climits>
+
 #include "display/screen.hpp"
 #include "support/view_world.hpp"
 
@@ -37,6 +39,8 @@ TEST(KeyDispatch, TogglesAndCycles) {
         {"o", &State::O, 1, 2},  {"o", &State::O, 3, 4},  {"O", &State::O, 4, 1}, {"o", &State::O, 0, 1},
         {"o", &State::O, -5, 0}, {"o", &State::O, 7, 4},  {".", &State::P, 0, 1}, {".", &State::P, 1, 0},
         {"P", &State::P, 0, 0},
+        // mended: 1 - I wraps in 32 bits instead of overflowing on the lowest value.
+        {"i", &State::I, INT32_MIN, -INT32_MAX}, {"i", &State::I, INT32_MAX, 1 - INT32_MAX},
     };
     ViewWorld w;
     for (const Case& c : cases) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <png.h>
 
+#include "display/image.hpp"
 #include "display/screen.hpp"
 #include "display/view.hpp"
 #include "tiled_helpers.hpp"
@@ -102,7 +103,7 @@ TEST(TiledRoundTrip, AtlasTilesFollowTheGamesDrawing) {
     f.write(t.path());
     std::filesystem::remove(t.file("gone.pic"));
     auto put = [&](const std::string& name, const std::string& bytes) {
-        test::write_file(t.file(tools::drawn_name(name)), bytes);
+        test::write_file(t.file(drawn_name(name)), bytes);
     };
     // Palette entry 175 is (63, 0, 0) in the file: blue on screen.
     std::string pal = "63,0,0\r\n";

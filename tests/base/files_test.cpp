@@ -1,0 +1,58 @@
+#include "base/files.hpp"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "base/error.hpp"
+#include "support/test_support.hpp"
+
+namespace tlvx::test {
+namespace {
+
+// mended: a name holding a NUL byte would open the shorter name before it;
+// it is refused like a name that cannot be opened, in every mode.
+TEST(OpenFile, NameWithANulByteIsFileNotFoundAndCreatesNothing) {
+    TempDir dir;
+    write_file(dir.path() + "/a", "kept");
+    const std::string name("a\0b", 3);
+    for (FileMode mode : {FileMode::TextInput, FileMode::TextOutput, FileMode::Binary}) {
+        try {
+            (void)open_file(name, dir.path() + "/" + name, mode);
+            ADD_FAILURE() << "opened in mode " << static_cast<int>(mode);
+        } catch (const RuntimeError& e) {
+            EXPECT_EQ(e.number(), ERR_FILE_NOT_FOUND);
+        }
+    }
+    EXPECT_EQ(read_file(dir.path() + "/a"), "kept");
+    int entries = 0;
+    for (const auto& e : std::filesystem::directory_iterator(dir.path())) entries += e.exists() ? 1 : 0;
+    EXPECT_EQ(entries, 1);
+}
+
+// A text output file reaches its name only when closed; a table dropped
+// without closing (the end after an error) leaves the old file and no temporary.
+TEST(FileTable, TextOutputAppearsAtCloseAndNotWhenDiscarded) {
+    TempDir dir;
+    const std::string path = dir.path() + "/p.sav";
+    write_file(path, "old\r\n");
+    {
+        FileTable files;
+        files.put(1, open_file("p.sav", path, FileMode::TextOutput));
+        files.get(1, "writing").out = "new\r\n";
+        EXPECT_EQ(read_file(path), "old\r\n");
+    }
+    EXPECT_EQ(read_file(path), "old\r\n");
+    FileTable files;
+    files.put(2, open_file("p.sav", path, FileMode::TextOutput));
+    files.get(2, "writing").out = "new\r\n";
+    files.close(2);
+    EXPECT_EQ(read_file(path), "new\r\n");
+    EXPECT_FALSE(files.is_open(2));
+    int entries = 0;
+    for (const auto& e : std::filesystem::directory_iterator(dir.path())) entries += e.exists() ? 1 : 0;
+    EXPECT_EQ(entries, 1);
+}
+
+}  // namespace
+}  // namespace tlvx::test
