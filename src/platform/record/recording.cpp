@@ -525,6 +525,14 @@ void RecordingReader::open_header() {
     }
 }
 
+uint64_t RecordingReader::remaining() {
+    const long at = std::ftell(file_);
+    if (at < 0 || std::fseek(file_, 0, SEEK_END) != 0) return 0;
+    const long end = std::ftell(file_);
+    std::fseek(file_, at, SEEK_SET);
+    return end > at ? static_cast<uint64_t>(end - at) : 0;
+}
+
 std::vector<EmbeddedFile> RecordingReader::world_copy() {
     if (!header_.has_world_copy) return {};
     const long back = std::ftell(file_);
@@ -533,7 +541,8 @@ std::vector<EmbeddedFile> RecordingReader::world_copy() {
     std::string packed;
     bool ok = read_exact(file_, w, sizeof w);
     const uint64_t raw_len = ok ? u64_of(w) : 0, packed_len = ok ? u64_of(w + 8) : 0;
-    ok = ok && raw_len <= kMaxWorldCopy && packed_len <= kMaxWorldCopy;
+    // Lengths are checked against the file and deflate's best ratio before anything is allocated.
+    ok = ok && packed_len <= remaining() && raw_len <= kMaxWorldCopy && raw_len <= packed_len * 1032 + 64;
     if (ok) {
         packed.resize(packed_len);
         ok = read_exact(file_, packed.data(), packed_len) && crc_of(packed.data(), packed.size()) == u32_of(w + 16);
@@ -580,8 +589,9 @@ bool RecordingReader::fill() {
     if (got < sizeof head) return stop("the recording ends inside chunk " + std::to_string(chunk_));
     if (head[0] != 'C' || head[1] != 'K') return stop("chunk " + std::to_string(chunk_) + " of the recording is damaged");
     const uint32_t packed_len = u32_of(head + 2), raw_len = u32_of(head + 6);
-    if (packed_len > kMaxChunk || raw_len > kMaxChunk)
+    if (packed_len > kMaxChunk || raw_len > kMaxChunk || raw_len > uint64_t{packed_len} * 1032 + 64)
         return stop("chunk " + std::to_string(chunk_) + " of the recording is damaged");
+    if (packed_len > remaining()) return stop("the recording ends inside chunk " + std::to_string(chunk_));
     std::string packed(packed_len, '\0');
     if (!read_exact(file_, packed.data(), packed_len))
         return stop("the recording ends inside chunk " + std::to_string(chunk_));

@@ -168,6 +168,7 @@ public:
 private:
     void open_header();
     bool fill();  // inflate the next chunk into raw_; false at the end or on damage
+    uint64_t remaining();  // bytes of the file after the read position
     bool get_byte(uint8_t& b);
     bool get_varint(uint64_t& v);
 
