@@ -11,6 +11,7 @@ int main(int argc, char** argv) {
     app.require_subcommand(1);
     int exit_code = 0;
     tlvx::add_run_command(app, exit_code);
+    tlvx::add_record_info_command(app, exit_code);
     tlvx::add_world_commands(app, exit_code);
     tlvx::add_tiled_commands(app, exit_code);
     return tlvx::tools::run_command_line(app, argc, argv, exit_code);
