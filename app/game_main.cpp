@@ -1,37 +1,113 @@
 // tlvx: the game in a window. `tlvx --help` lists the options. The world's
 // data directory is --data, else the current directory when it holds a world,
 // else (and with --world) the player's own world in the per-user data folder,
-// made from the demo world on the first start.
+// made from the demo world on the first start. --record writes the session
+// into a recording; --play shows one (on a temporary copy of the world unless
+// --apply).
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <new>
+#include <optional>
 #include <string>
 
 #include "base/error.hpp"
 #include "base/state.hpp"
 #include "game_options.hpp"
+#include "platform/record/record_platforms.hpp"
+#include "platform/record/session.hpp"
 #include "platform/sdl/sdl_platform.hpp"
 #include "shell/game.hpp"
 #include "tools/demo_world.hpp"
 #include "tools/picture_files.hpp"
 #include "tools/user_world.hpp"
 
+namespace {
+
+// Runs the game on `platform` over the world in `data_dir` until it ends;
+// returns the exit status. `passes` limits a playback.
+int run_game(tlvx::Platform& platform, tlvx::SdlPlatform& window, const std::string& data_dir, int64_t passes) {
+    try {
+        auto s = std::make_unique<tlvx::State>();
+        s->data_dir = data_dir;
+        s->platform = &platform;
+        tlvx::startup(*s);
+        tlvx::run_loop(*s, passes);
+    } catch (const tlvx::RuntimeError& e) {
+        window.close_screen();
+        std::fputs(tlvx::error_report(e).c_str(), stderr);
+        return e.number();
+    } catch (const std::bad_alloc&) {
+        window.close_screen();
+        std::fputs(tlvx::error_report(tlvx::RuntimeError(tlvx::ERR_OUT_OF_MEMORY, "while allocating memory")).c_str(),
+                   stderr);
+        return tlvx::ERR_OUT_OF_MEMORY;
+    } catch (const tlvx::StopRun&) {
+    }
+    window.close_screen();
+    return 0;
+}
+
+int play(tlvx::SdlPlatform& window, const std::string& data_dir, const std::string& file, bool apply) {
+    try {
+        tlvx::RecordingReader head(file);
+        std::optional<tlvx::TemporaryWorld> copy;
+        if (!apply) copy.emplace(head, data_dir);
+        const std::string dir = copy ? copy->dir() : data_dir;
+        const std::string diff = tlvx::first_world_difference(head.header().files, dir);
+        if (!diff.empty()) {
+            std::fprintf(stderr, "tlvx: this world is not the one the recording starts from: %s\n", diff.c_str());
+            return 2;
+        }
+        const tlvx::RecordingSummary sum = tlvx::summarize_recording(head);
+        if (!sum.damage.empty()) std::fprintf(stderr, "tlvx: %s; playing the passes before it\n", sum.damage.c_str());
+        tlvx::RecordingReader reader(file);
+        tlvx::PlaybackPlatform playback(reader, window);
+        return run_game(playback, window, dir, sum.complete_passes);
+    } catch (const tlvx::RecordingError& e) {
+        window.close_screen();
+        std::fprintf(stderr, "tlvx: %s\n", e.what());
+        return 2;
+    }
+}
+
+int record(tlvx::SdlPlatform& window, const std::string& data_dir, const std::string& file) {
+    std::unique_ptr<tlvx::RecordingWriter> writer;
+    try {
+        writer = tlvx::start_recording(file, data_dir);
+    } catch (const tlvx::RecordingError& e) {
+        std::fprintf(stderr, "tlvx: %s\n", e.what());
+        return 2;
+    }
+    tlvx::RecordingPlatform recorder(window, *writer);
+    const int code = run_game(recorder, window, data_dir, INT64_MAX);
+    try {
+        writer->finish(code);
+    } catch (const tlvx::RecordingError& e) {
+        std::fprintf(stderr, "tlvx: %s\n", e.what());
+        return code != 0 ? code : 2;
+    }
+    return code;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
     const tlvx::ParsedCommandLine cl = tlvx::parse_game_command_line(argc, argv);
     std::fputs(cl.out.c_str(), stdout);
     std::fputs(cl.err.c_str(), stderr);
     if (!cl.run) return cl.exit_status;
+    const tlvx::GameOptions& o = cl.options;
 
     // The folder to play: --data when given; else the current folder when it
     // holds a world (started in a terminal inside one) and --world is not
     // given; else the player's own world, made from the demo on first start.
-    std::string data_dir = cl.options.data_dir;
-    if (!cl.options.data_given) {
+    std::string data_dir = o.data_dir;
+    if (!o.data_given) {
         try {
             const bool has_save = tlvx::tools::path_exists(tlvx::tools::kSaveFileName);
-            if (auto chosen = tlvx::tools::chosen_data_dir(std::nullopt, cl.options.world, has_save)) {
+            if (auto chosen = tlvx::tools::chosen_data_dir(std::nullopt, o.world, has_save)) {
                 data_dir = *chosen;
             } else {
                 const tlvx::tools::UserWorld w =
@@ -47,31 +123,26 @@ int main(int argc, char** argv) {
     }
 
     tlvx::WindowSettings settings;
-    settings.speed = cl.options.speed;
-    settings.scale = cl.options.scale;
-    settings.fullscreen = cl.options.fullscreen;
-    settings.aspect_4_3 = cl.options.aspect;
+    // A playback keeps the pace of its recording; the window then only shows it.
+    settings.speed = o.play_file.empty() ? o.speed : 0;
+    settings.scale = o.scale;
+    settings.fullscreen = o.fullscreen;
+    settings.aspect_4_3 = o.aspect;
     settings.screenshot_dir = data_dir;
-    tlvx::SdlPlatform platform(settings);
-    try {
-        auto s = std::make_unique<tlvx::State>();
-        s->data_dir = data_dir;
-        s->platform = &platform;
-        tlvx::startup(*s);
-        tlvx::run_loop(*s, INT64_MAX);
-        if (platform.display_was_lost()) {
-            std::fflush(nullptr);
-            std::_Exit(0);
-        }
-    } catch (const tlvx::RuntimeError& e) {
-        platform.close_screen();
-        std::fputs(tlvx::error_report(e).c_str(), stderr);
-        return e.number();
-    } catch (const std::bad_alloc&) {
-        platform.close_screen();
-        std::fputs(tlvx::error_report(tlvx::RuntimeError(tlvx::ERR_OUT_OF_MEMORY, "while allocating memory")).c_str(),
-                   stderr);
-        return tlvx::ERR_OUT_OF_MEMORY;
+    tlvx::SdlPlatform window(settings);
+    int code = 0;
+    if (!o.play_file.empty()) {
+        code = play(window, data_dir, o.play_file, o.apply);
+    } else if (!o.record_file.empty()) {
+        code = record(window, data_dir, o.record_file);
+    } else {
+        code = run_game(window, window, data_dir, INT64_MAX);
     }
-    return 0;
+    if (window.display_was_lost()) {
+        // The X library's clean-up at exit would wait on the lost connection
+        // forever; the character is saved, so end here.
+        std::fflush(nullptr);
+        std::_Exit(code);
+    }
+    return code;
 }

@@ -54,6 +54,16 @@ ParsedCommandLine parse_game_command_line(int argc, const char* const* argv) {
     app.add_option("--scale", o.scale, "Window size as a multiple of 320x200, 1 to 16 (default: the largest up to 3 that fits)")
         ->type_name("N")
         ->check(CLI::Range(1, 16).description(""));
+    CLI::Option* rec = app.add_option("--record", o.record_file,
+                                      "Record the session into FILE (replay it with tlvx-tool run --replay FILE)")
+                           ->type_name("FILE");
+    CLI::Option* play = app.add_option("--play", o.play_file,
+                                       "Watch a recording at its pace on a temporary copy of the world; space "
+                                       "pauses, + and - change the speed, Escape ends")
+                            ->type_name("FILE")
+                            ->excludes(rec);
+    app.add_flag("--apply", o.apply, "With --play: play on the world itself and leave it as the recording left it")
+        ->needs(play);
     app.add_flag("--fullscreen", o.fullscreen, "Start fullscreen (Alt+Enter toggles)");
     app.add_flag("--aspect", o.aspect, "Start with the 4:3 picture (F11 toggles)");
 

@@ -17,6 +17,9 @@ struct GameOptions {
     bool aspect = false;         // start with the 4:3 picture
     bool data_given = false;     // --data was given
     bool world = false;          // --world: play the player's own world in the per-user data folder
+    std::string record_file;     // --record: write the session into this recording
+    std::string play_file;       // --play: show this recording instead of playing
+    bool apply = false;          // --apply: the playback works on the world itself, not on a copy
 };
 
 struct ParsedCommandLine {

@@ -99,8 +99,50 @@ def key_scripts():
     put('fuzz_key_script', 'bad', b'1 y\nx y\n')
 
 
+def tiled_maps():
+    """Small maps as export-tiled writes them and as the import tests vary
+    them: CSV, base64 raw, zlib and gzip; tileset files or embedded ones."""
+    import base64
+    import gzip
+    import json
+    import zlib
+    w, h = 4, 3
+    ground = [1 + (i % 5) for i in range(w * h)]
+    objects = [0 if i % 3 else 257 + i for i in range(w * h)]
+    files = [{'firstgid': 1, 'source': 'm-ground.tsj'}, {'firstgid': 257, 'source': 'm-objects.tsj'}]
+    embedded = [{'firstgid': 1, 'name': 'ground', 'tilecount': 256},
+                {'firstgid': 257, 'name': 'objects', 'tilecount': 256}]
+
+    def layer(i, name, gids, encoding):
+        l = {'height': h, 'id': i, 'name': name, 'opacity': 1, 'type': 'tilelayer', 'visible': True,
+             'width': w, 'x': 0, 'y': 0}
+        raw = b''.join(struct.pack('<I', g) for g in gids)
+        if encoding == 'csv':
+            l['data'] = gids
+        else:
+            l['encoding'] = 'base64'
+            if encoding == 'zlib':
+                raw = zlib.compress(raw)
+                l['compression'] = 'zlib'
+            elif encoding == 'gzip':
+                raw = gzip.compress(raw, mtime=0)
+                l['compression'] = 'gzip'
+            l['data'] = base64.b64encode(raw).decode()
+        return l
+
+    for encoding in ('csv', 'base64', 'zlib', 'gzip'):
+        for sets, tag in ((files, 'files'), (embedded, 'embedded')):
+            m = {'compressionlevel': -1, 'height': h, 'infinite': False, 'orientation': 'orthogonal',
+                 'renderorder': 'right-down', 'tileheight': 24, 'tilewidth': 24, 'type': 'map', 'width': w,
+                 'tilesets': sets,
+                 'layers': [layer(1, 'ground', ground, encoding), layer(2, 'structures', objects, encoding),
+                            layer(3, 'creatures', objects[::-1], encoding)]}
+            put('fuzz_tiled_import', '%s_%s' % (encoding, tag), json.dumps(m, indent=1).encode())
+
+
 if __name__ == '__main__':
     text_record()
     data_files()
     pictures()
     key_scripts()
+    tiled_maps()

@@ -6,7 +6,8 @@ packages=(g++ cmake make pkg-config libsdl2-dev libpng-dev libcli11-dev libgtest
           libx11-dev xvfb xdotool xauth x11-apps openbox nlohmann-json3-dev zlib1g-dev tiled
           clang libclang-rt-14-dev  # clang and its runtime: the fuzz targets
           clang-format  # scripts/format.sh
-          desktop-file-utils appstream lintian dpkg-dev fakeroot file man-db)  # install checks, the package
+          desktop-file-utils appstream lintian dpkg-dev fakeroot file man-db  # install checks, the package
+          libxxhash-dev)  # content hashes of the world in recordings
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

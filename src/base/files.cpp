@@ -1,6 +1,7 @@
 #include "base/files.hpp"
 
 #include <cerrno>
+#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -47,10 +48,51 @@ void open_text_input(OpenFile& f) {
 
 // Text output writes into a temporary file beside the target; creating it now
 // is the test that the target can be created at all.
+// The reason at the end of a message of the atomic writer, in lower case.
+std::string cause_of(const std::string& message) {
+    const size_t colon = message.rfind(": ");
+    std::string text = colon == std::string::npos ? message : message.substr(colon + 2);
+    if (!text.empty() && text[0] >= 'A' && text[0] <= 'Z') text[0] = static_cast<char>(text[0] - 'A' + 'a');
+    return text;
+}
+
+std::string cause_of(int err) { return cause_of(std::string(": ") + std::strerror(err)); }
+
+// Where no temporary can be made beside the file (a read-only data folder)
+// but the file itself exists and may be written, it is rewritten in place
+// when it is closed.
 void open_text_output(OpenFile& f) {
     struct stat st {};
     if (::stat(f.path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) fail(ERR_FILE_NOT_FOUND, "while opening", f.name);
-    if (!f.replacement.open(f.path)) fail(ERR_FILE_NOT_FOUND, "while opening", f.name);
+    if (f.replacement.open(f.path)) return;
+    const std::string temp_cause = cause_of(f.replacement.error());
+    // The folder is missing: there is no file to be found or made.
+    if (::stat(folder_of(f.path).c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
+        fail(ERR_FILE_NOT_FOUND, "while opening", f.name);
+    int fd = ::open(f.path.c_str(), O_WRONLY | O_CLOEXEC);
+    if (fd >= 0 && ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+        f.fd = fd;
+        f.in_place = true;
+        return;
+    }
+    const int file_error = fd >= 0 ? EINVAL : errno;
+    if (fd >= 0) ::close(fd);
+    const std::string place = "while opening " + quoted(f.name) + ": ";
+    if (file_error == ENOENT)
+        throw RuntimeError(ERR_FILE_IO, place + "it cannot be created in the data folder (" + temp_cause + ")");
+    throw RuntimeError(ERR_FILE_IO, place + "neither a temporary file beside it (" + temp_cause +
+                                        ") nor the file itself (" + cause_of(file_error) + ") can be written");
+}
+
+bool write_all(int fd, const std::string& data) {
+    size_t done = 0;
+    while (done < data.size()) {
+        const ssize_t n = ::write(fd, data.data() + done, data.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        done += static_cast<size_t>(n);
+    }
+    return true;
 }
 
 void open_binary(OpenFile& f) {
@@ -69,7 +111,19 @@ void open_binary(OpenFile& f) {
 // mended: every line reaches the disk before the temporary replaces the old file, so
 // the old file survives any failure here whole.
 void commit_text_output(OpenFile& f) {
-    if (!f.replacement.write(f.out) || !f.replacement.commit()) fail(ERR_FILE_IO, "while writing", f.name);
+    if (f.in_place) {
+        // No temporary could be made: the file is emptied and written again.
+        errno = 0;
+        bool ok = ::ftruncate(f.fd, 0) == 0 && write_all(f.fd, f.out) && ::fsync(f.fd) == 0;
+        const int err = errno != 0 ? errno : EIO;
+        ok = ::close(f.fd) == 0 && ok;
+        f.fd = -1;
+        if (!ok) throw RuntimeError(ERR_FILE_IO, "while writing " + quoted(f.name) + " (" + cause_of(err) + ")");
+        return;
+    }
+    if (!f.replacement.write(f.out) || !f.replacement.commit())
+        throw RuntimeError(ERR_FILE_IO,
+                           "while writing " + quoted(f.name) + " (" + cause_of(f.replacement.error()) + ")");
 }
 
 void discard(OpenFile& f) {

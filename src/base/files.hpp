@@ -34,6 +34,10 @@ struct OpenFile {
     // that cannot be created fails at open, not at close.
     std::string out;
     AtomicFile replacement;
+    // No temporary file could be made beside `path` (a read-only folder) but
+    // the file itself can be written: it is open in `fd`, emptied and
+    // rewritten at close.
+    bool in_place = false;
 };
 
 // Open `path` in `mode` as a file the program calls `name`. Runtime error 2

@@ -39,6 +39,7 @@ public:
         if (size_ == kMax) pop();
         keys_[(head_ + size_) % kMax] = std::move(key);
         ++size_;
+        ++pushes_;
     }
     bool empty() const { return size_ == 0; }
     size_t size() const { return size_; }
@@ -50,11 +51,16 @@ public:
         return k;
     }
     void clear() { head_ = size_ = 0; }
+    // The i-th waiting key, 0 the oldest (i < size()).
+    const std::string& at(size_t i) const { return keys_[(head_ + i) % kMax]; }
+    // Keys pushed since the queue was made, counting those it discarded.
+    uint64_t pushes() const { return pushes_; }
 
 private:
     // A ring of fixed size: a key passing through allocates nothing.
     std::array<std::string, kMax> keys_;
     size_t head_ = 0, size_ = 0;
+    uint64_t pushes_ = 0;
 };
 
 }  // namespace tlvx

@@ -8,6 +8,7 @@
 #include "display/view.hpp"
 #include "tools/demo_art.hpp"
 #include "tools/demo_palette.hpp"
+#include "tools/paths.hpp"
 #include "tools/staged_files.hpp"
 
 namespace tlvx::tools {
@@ -190,10 +191,8 @@ int write_demo_world(const std::string& dir, bool force) {
     files.push_back(demo_save_file(map.start_x, map.start_y));
     for (WorldFile& f : layer_files(map)) files.push_back(std::move(f));
 
-    // All files go into place together at the end; until then an
-    // interrupted or failed run leaves nothing behind.
-    StagedFiles staged;
-    staged.make_folders(dir);
+    CreatedPaths created;
+    created.create_folders(dir);
     if (!force) {
         std::string existing;
         int count = 0;
@@ -203,11 +202,16 @@ int write_demo_world(const std::string& dir, bool force) {
             throw ToolError(dir + " already holds " + std::to_string(count) + " of the demo world's files (" +
                             existing + (count > 5 ? ", ..." : "") + "); use --force to overwrite them");
     }
+    for (const WorldFile& f : files) require_output(join_path(dir, f.name));
+    // All files go into place together at the end; until then an
+    // interrupted or failed run leaves nothing behind.
+    StagedFiles staged;
     for (const WorldFile& f : files) {
         check_stop();
         staged.add_bytes(join_path(dir, f.name), f.bytes);
     }
     staged.commit();
+    created.keep();
     return static_cast<int>(files.size());
 }
 

@@ -1,5 +1,9 @@
 #include "tools/info.hpp"
 
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <fstream>
 #include <map>
 #include <memory>
 #include <set>
@@ -8,7 +12,9 @@
 #include "base/state.hpp"
 #include "display/image.hpp"
 #include "display/view.hpp"
+#include "data/stream.hpp"
 #include "tools/demo_world.hpp"
+#include "tools/paths.hpp"
 #include "tools/picture_files.hpp"
 #include "tools/world_load.hpp"
 
@@ -17,6 +23,21 @@ namespace tlvx::tools {
 namespace {
 
 const char* const kLayerRoles[5] = {"ground", "creatures", "structures", "unused", "unused"};
+
+int64_t file_size(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 ? static_cast<int64_t>(st.st_size) : 0;
+}
+
+// Up to `limit` bytes from the start of a file.
+bool read_file_prefix(const std::string& path, size_t limit, std::string& out) {
+    std::ifstream f(path, std::ios::binary);
+    if (!f) return false;
+    out.resize(limit);
+    f.read(out.data(), static_cast<std::streamsize>(limit));
+    out.resize(static_cast<size_t>(f.gcount()));
+    return true;
+}
 
 std::string cells(uint64_t n) { return std::to_string(n) + (n == 1 ? " cell" : " cells"); }
 
@@ -34,6 +55,67 @@ std::string value_counts(const uint64_t counts[256]) {
         line += item;
     }
     return out + (line.empty() ? "none" : line);
+}
+
+uint32_t le(const std::string& b, size_t at, int bytes) {
+    uint32_t v = 0;
+    for (int k = bytes - 1; k >= 0; --k) v = v << 8 | static_cast<uint8_t>(b[at + static_cast<size_t>(k)]);
+    return v;
+}
+
+// Why a picture that loads without an error still draws wrong pixels, or "":
+// a block file shorter than its header says, or an image whose rows reach
+// beyond the data loaded (the rest shows what the picture before left in the
+// image buffer) or beyond the buffer (cut off).
+std::string picture_defect(const std::string& path) {
+    std::string b;
+    if (!read_file_prefix(path, kScnBytes + 64, b) || b.empty()) return "";
+    const auto byte0 = static_cast<uint8_t>(b[0]);
+    const std::string buffer = std::to_string(kScnBytes);
+    if (byte0 == 66) {
+        if (b.size() < 26) return "";
+        const uint32_t info = le(b, 14, 4);
+        int64_t w = 0, h = 0;
+        if (info == 12) {
+            w = le(b, 18, 2), h = le(b, 20, 2);
+        } else {
+            w = static_cast<int32_t>(le(b, 18, 4)), h = static_cast<int32_t>(le(b, 22, 4));
+            h = h < 0 ? -h : h;
+        }
+        if (4 + w * h > static_cast<int64_t>(kScnBytes))
+            return "it is " + std::to_string(w) + " x " + std::to_string(h) + " pixels, more than the " + buffer +
+                   "-byte image buffer holds: the pixels beyond it are not drawn";
+        return "";
+    }
+    if (byte0 != 253 && byte0 != 254) return "";
+    const size_t header = byte0 == 253 ? 7 : 5;
+    if (b.size() < header) return "";
+    const int64_t length = byte0 == 253 ? le(b, 5, 2) : le(b, 1, 4);
+    const int64_t size = file_size(path);
+    const int64_t held = std::max<int64_t>(size - static_cast<int64_t>(header), 0);
+    if (held < length)
+        return "its file holds " + std::to_string(held) + " of the " + std::to_string(length) +
+               " data bytes its header gives: the rest of the picture shows what the picture before left";
+    const int64_t loaded = std::min<int64_t>(length, static_cast<int64_t>(kScnBytes));
+    if (loaded < 4) return "";
+    const std::string data = b.substr(header);
+    int64_t w = 0, h = 0, bpp = 0, pitch = 0, base = 0;
+    if (data.size() >= 32 && le(data, 0, 4) == 7) {
+        bpp = static_cast<int32_t>(le(data, 4, 4)), w = static_cast<int32_t>(le(data, 8, 4));
+        h = static_cast<int32_t>(le(data, 12, 4)), pitch = static_cast<int32_t>(le(data, 16, 4)), base = 32;
+    } else {
+        const uint32_t word = le(data, 0, 2);
+        bpp = (word & 7) == 0 ? 1 : word & 7, w = word >> 3, h = le(data, 2, 2), pitch = w * bpp, base = 4;
+    }
+    if (w <= 0 || h <= 0 || bpp != 1) return "";  // nothing drawn, or the draw fails
+    const int64_t needed = base + (h - 1) * pitch + w;
+    if (needed > static_cast<int64_t>(kScnBytes))
+        return "it is " + std::to_string(w) + " x " + std::to_string(h) + " pixels, more than the " + buffer +
+               "-byte image buffer holds: the pixels beyond it are not drawn";
+    if (needed > loaded)
+        return "its data ends before its " + std::to_string(w) + " x " + std::to_string(h) +
+               " pixels do: the rest shows what the picture before left";
+    return "";
 }
 
 class Inspector {
@@ -149,6 +231,10 @@ std::string Inspector::draw_error(const std::string& name, const char* mode) {
     } catch (const RuntimeError& e) {
         error = describe(e);
     }
+    if (error.empty()) {
+        const std::string defect = picture_defect(resolve_path(s_, drawn_name(name)));
+        if (!defect.empty()) error = "picture \"" + drawn_name(name) + "\" draws wrong pixels: " + defect;
+    }
     drawn_[key] = error;
     return error;
 }
@@ -232,16 +318,18 @@ WorldInfo inspect_world(const std::string& dir) { return Inspector(dir).run(); }
 
 std::string format_info(const WorldInfo& info) {
     std::string out;
-    for (const std::string& l : info.lines) out += l + "\n";
+    // Names come from the data files: printed escaped, so that none can
+    // break a line of the report.
+    for (const std::string& l : info.lines) out += printable(l) + "\n";
     if (!info.notes.empty()) {
         out += "\nNotes:\n";
-        for (const std::string& n : info.notes) out += "  - " + n + "\n";
+        for (const std::string& n : info.notes) out += "  - " + printable(n) + "\n";
     }
     if (info.problems.empty()) {
         out += "\nNo problems: the world starts and every cell of its map can be drawn.\n";
     } else {
-        out += "\nProblems (the game would stop with a runtime error):\n";
-        for (const std::string& p : info.problems) out += "  - " + p + "\n";
+        out += "\nProblems (the game would stop with a runtime error or draw wrong pixels):\n";
+        for (const std::string& p : info.problems) out += "  - " + printable(p) + "\n";
     }
     return out;
 }

@@ -9,7 +9,7 @@ namespace tlvx::tools {
 
 struct WorldInfo {
     std::vector<std::string> lines;     // map size, layer files, value counts, start
-    std::vector<std::string> problems;  // the game would stop with a runtime error
+    std::vector<std::string> problems;  // the game would stop with a runtime error or draw wrong pixels
     std::vector<std::string> notes;     // worth a look, though the game runs
 };
 

@@ -10,6 +10,7 @@
 #include "data/world_files.hpp"
 #include "display/view.hpp"
 #include "tools/demo_world.hpp"
+#include "tools/paths.hpp"
 #include "tools/picture_files.hpp"
 #include "tools/staged_files.hpp"
 
@@ -65,10 +66,12 @@ NewMapResult new_map(const NewMapOptions& opt) {
     if (opt.w < 8 || opt.h < 8 || opt.w > 65535 || opt.h > 65535)
         throw ToolError("a map is 8 to 65535 cells each way");
     if (opt.fill && (*opt.fill < 0 || *opt.fill > 255)) throw ToolError("the fill is a ground value 0 to 255");
+    CreatedPaths created;
+    created.create_folders(opt.dir);
+    for (const char* name : kLayerNames) require_output(join_path(opt.dir, name));
     // Everything goes into place at the end, together; until then an
     // interrupted or failed run leaves the folder as it was.
     StagedFiles staged;
-    staged.make_folders(opt.dir);
     if (!opt.force)
         for (const char* name : kLayerNames)
             if (path_exists(join_path(opt.dir, name)))
@@ -92,7 +95,7 @@ NewMapResult new_map(const NewMapOptions& opt) {
             load_save_file(s);
             world = s.P1_S;
         } catch (const RuntimeError& e) {
-            throw ToolError("cannot read " + join_path(opt.dir, kSaveFileName) + ": " + e.what());
+            throw ToolError("cannot read " + join_path(opt.dir, kSaveFileName) + ": " + describe(e));
         }
     } else {
         WorldFile save = demo_save_file(s.VX2, s.VY2);
@@ -125,6 +128,7 @@ NewMapResult new_map(const NewMapOptions& opt) {
         result.written.push_back(kLayerNames[k]);
     }
     staged.commit();
+    created.keep();
     return result;
 }
 

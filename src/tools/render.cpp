@@ -15,6 +15,7 @@
 #include "display/view.hpp"
 #include "formats/png_writer.hpp"
 #include "tools/demo_world.hpp"
+#include "tools/paths.hpp"
 #include "tools/picture_files.hpp"
 #include "tools/world_load.hpp"
 
@@ -153,24 +154,28 @@ std::optional<CellRegion> parse_region(const std::string& text) {
     char c1 = 0, c2 = 0, c3 = 0;
     if (!(in >> r.x >> c1 >> r.y >> c2 >> r.w >> c3 >> r.h) || c1 != ',' || c2 != ',' || c3 != ',') return std::nullopt;
     if (!in.eof() && in.peek() != EOF) return std::nullopt;
-    if (r.x < 1 || r.y < 1 || r.w < 1 || r.h < 1) return std::nullopt;
+    // No map is larger than 65535 cells a side; the bound also keeps the sums
+    // of the checks that follow far from overflowing.
+    for (const int64_t v : {r.x, r.y, r.w, r.h})
+        if (v < 1 || v > 65535) return std::nullopt;
     return r;
 }
 
 void render_world(const RenderOptions& opt) {
+    require_folder(opt.dir);
+    require_output(opt.out);
     State s;
     std::vector<LoadFailure> failures = load_world_tables(s, opt.dir);
-    if (!failures.empty()) {
-        std::string msg = "the world in " + opt.dir + " does not load:";
-        for (const LoadFailure& f : failures) msg += "\n  " + f.step + ": " + f.message;
-        throw ToolError(msg);
-    }
+    if (!failures.empty()) throw ToolError(load_failure_message(opt.dir, failures));
     LayerReader ground(join_path(opt.dir, kLayerNames[0])), creature(join_path(opt.dir, kLayerNames[1])),
         structure(join_path(opt.dir, kLayerNames[2]));
     LayerReader* layers[3] = {&ground, &creature, &structure};
     int32_t wx = 0, wy = 0;
     ground.header(wx, wy);
-    if (wx == 0 || wy == 0) throw ToolError("the ground layer " + std::string(kLayerNames[0]) + " holds no map");
+    if (!ground.exists())
+        throw ToolError("there is no world in " + opt.dir + ": " + kLayerNames[0] + " is missing");
+    if (wx == 0 || wy == 0)
+        throw ToolError("the ground layer " + join_path(opt.dir, kLayerNames[0]) + " holds no map");
 
     CellRegion reg = opt.region.value_or(CellRegion{1, 1, wx, wy});
     if (reg.x > wx || reg.y > wy || reg.w > wx || reg.h > wy || reg.x + reg.w - 1 > wx || reg.y + reg.h - 1 > wy)

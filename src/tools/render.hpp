@@ -13,7 +13,7 @@ struct CellRegion {
     int64_t x = 1, y = 1, w = 0, h = 0;
 };
 
-// "X,Y,W,H" -> region; nullopt when the text is not four positive numbers.
+// "X,Y,W,H" -> region; nullopt when the text is not four whole numbers 1 to 65535.
 std::optional<CellRegion> parse_region(const std::string& text);
 
 // Pictures larger than this are refused: a side of more than 16384 pixels or

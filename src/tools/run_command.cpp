@@ -5,17 +5,24 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <iostream>
+#include <limits>
 #include <memory>
 
 #include "base/error.hpp"
 #include "base/state.hpp"
 #include "formats/png_writer.hpp"
 #include "platform/headless/headless_platform.hpp"
+#include "base/platform.hpp"
+#include "platform/record/record_platforms.hpp"
+#include "platform/record/session.hpp"
 #include "platform/headless/key_script.hpp"
 #include "shell/game.hpp"
 #include "tools/picture_files.hpp"
 #include "tools/user_world.hpp"
+#include "tools/command_line.hpp"
+#include "tools/paths.hpp"
 
 namespace tlvx {
 
@@ -57,30 +64,22 @@ struct FileCloser {
     }
 };
 
+int refuse(const std::string& why) {
+    std::cerr << "tlvx-tool run: " << tools::printable(why) << "\n";
+    return 2;
+}
+
 }  // namespace
 
-int run_headless(const RunOptions& o) {
-    std::vector<ScriptedKey> script;
-    if (!o.keys_file.empty()) {
-        try {
-            script = read_key_script(o.keys_file);
-        } catch (const std::exception& e) {
-            std::cerr << "tlvx-tool run: " << e.what() << "\n";
-            return 2;
-        }
-    }
+int run_game_headless(Platform& platform, const RunOptions& o, int64_t passes, bool* ended) {
     std::unique_ptr<std::FILE, FileCloser> trace;
     if (!o.trace_file.empty()) {
         trace.reset(std::fopen(o.trace_file.c_str(), "w"));
-        if (!trace) {
-            std::cerr << "tlvx-tool run: cannot write the trace file \"" << o.trace_file << "\"\n";
-            return 2;
-        }
+        if (!trace) return refuse("cannot write " + o.trace_file + ": " + std::strerror(errno));
         std::fprintf(trace.get(), "%s\n", trace_header().c_str());
         std::fflush(trace.get());
     }
 
-    HeadlessPlatform platform(std::move(script), o.clock_start, o.clock_step);
     auto state = std::make_unique<State>();
     State& s = *state;
     s.data_dir = o.data_dir;
@@ -98,10 +97,11 @@ int run_headless(const RunOptions& o) {
     int code = 0;
     try {
         startup(s);
-        run_loop(s, o.passes);
+        if (run_loop(s, passes) == RunEnd::Quit && ended) *ended = true;
     } catch (const RuntimeError& e) {
         std::cerr << error_report(e);
         code = e.number();
+        if (ended) *ended = true;
     } catch (const StopRun&) {
         code = 0;
     }
@@ -109,11 +109,51 @@ int run_headless(const RunOptions& o) {
         try {
             write_screen_png(s.screen, o.screenshot_file);
         } catch (const std::exception& e) {
-            std::cerr << "tlvx-tool run: " << e.what() << "\n";
+            std::cerr << "tlvx-tool run: " << tools::printable(e.what()) << "\n";
             if (code == 0) code = 2;
         }
     }
     return code;
+}
+
+int run_headless(const RunOptions& o) {
+    // Everything the run needs is checked before the game starts, so that a
+    // mistake in the options changes nothing in the world.
+    if (!o.replay_file.empty() && !o.world_from_recording) {
+        // --world-from-recording fills a new folder; otherwise the world must be there.
+        const std::string data_problem = tools::folder_problem(o.data_dir);
+        if (!data_problem.empty()) return refuse("the data folder " + o.data_dir + " " + data_problem);
+    }
+    for (const std::string* out : {&o.trace_file, &o.screenshot_file}) {
+        const std::string problem = out->empty() ? "" : tools::output_problem(*out);
+        if (!problem.empty()) return refuse("cannot write " + *out + ": " + problem);
+    }
+    if (!o.replay_file.empty()) return run_replay(o);
+    if (o.world_from_recording) return refuse("--world-from-recording needs --replay");
+    const std::string data_problem = tools::folder_problem(o.data_dir);
+    if (!data_problem.empty()) return refuse("the data folder " + o.data_dir + " " + data_problem);
+    std::vector<ScriptedKey> script;
+    if (!o.keys_file.empty()) {
+        try {
+            script = read_key_script(o.keys_file);
+        } catch (const std::exception& e) {
+            return refuse(e.what());
+        }
+    }
+    HeadlessPlatform platform(std::move(script), o.clock_start, o.clock_step);
+    if (o.record_file.empty()) return run_game_headless(platform, o, o.passes);
+    // Recorded like a session in the window; a run stopped by --passes or by
+    // the end of the key script is recorded as a session that did not end.
+    try {
+        std::unique_ptr<RecordingWriter> writer = start_recording(o.record_file, o.data_dir);
+        RecordingPlatform recorder(platform, *writer);
+        bool ended = false;
+        const int code = run_game_headless(recorder, o, o.passes, &ended);
+        if (ended) writer->finish(code);
+        return code;
+    } catch (const RecordingError& e) {
+        return refuse(e.what());
+    }
 }
 
 void add_run_command(CLI::App& app, int& exit_code) {
@@ -128,16 +168,28 @@ void add_run_command(CLI::App& app, int& exit_code) {
                   "as the game's --world does: the demo world is created there when it is missing")
         ->excludes(data);
     run->add_option("--keys", opts->keys_file, "Key script: one `PASS KEY` a line");
-    run->add_option("--clock", *clock, "START:STEP: the clock reads START at start-up, START + n*STEP in pass n")
+    run->add_option("--replay", opts->replay_file,
+                    "Replay a recording: keys and clock readings come from it (not with --keys or --clock)");
+    run->add_option("--record", opts->record_file, "Record the run as a session in the window would be recorded");
+    run->add_flag("--world-from-recording", opts->world_from_recording,
+                  "With --replay: first write the world kept in the recording into --data, a new or empty folder");
+    CLI::Option* clock_opt = run->add_option("--clock", *clock, "START:STEP: the clock reads START at start-up, START + n*STEP in pass n")
         ->capture_default_str();
-    run->add_option("--passes", opts->passes, "Stop after this pass unless Escape ended the run")
+    CLI::Option* passes_opt = run->add_option("--passes", opts->passes, "Stop after this pass unless Escape ended the run (a replay: at the recording's last pass)")
         ->capture_default_str()
-        ->check(CLI::PositiveNumber);
+        ->check(tools::whole_number("--passes", 1, std::numeric_limits<int64_t>::max()));
     run->add_option("--trace", opts->trace_file, "Write one CSV line per pass to this file");
     run->add_option("--screenshot", opts->screenshot_file, "Write the screen as a PNG when the run ends");
-    run->callback([opts, clock, world, &exit_code] {
+    run->callback([opts, clock, clock_opt, passes_opt, world, &exit_code] {
+        opts->passes_set = passes_opt->count() > 0;
+        if (!opts->replay_file.empty() && (!opts->keys_file.empty() || clock_opt->count() > 0 || !opts->record_file.empty())) {
+            std::cerr << "tlvx-tool run: --replay takes its keys and clock from the recording; drop --keys, --clock and --record\n";
+            exit_code = 2;
+            return;
+        }
         if (!parse_clock(*clock, opts->clock_start, opts->clock_step)) {
-            std::cerr << "tlvx-tool run: --clock wants START:STEP, e.g. 1000:0.01 (got \"" << *clock << "\")\n";
+            std::cerr << "tlvx-tool run: --clock must be START:STEP, two numbers with STEP 0 or more, e.g. 1000:0.01 "
+                         "(got \"" << tools::printable(*clock) << "\")\n";
             exit_code = 2;
             return;
         }

@@ -18,12 +18,28 @@ struct RunOptions {
     int64_t passes = 100000;
     std::string trace_file;       // empty: no trace
     std::string screenshot_file;  // empty: no screenshot
+    std::string replay_file;      // a recording to replay instead of keys and a clock
+    bool world_from_recording = false;
+    std::string record_file;      // record the run into this file
+    bool passes_set = false;     // --passes was given
 };
 
 // Runs the game headless. Returns the exit status: 0 after Escape or at the
 // pass limit, the error number after a runtime error (whose report goes to
 // standard error), 2 for unusable options.
 int run_headless(const RunOptions& options);
+
+class Platform;
+// Runs the game on `platform` until Escape, a runtime error or pass `passes`,
+// with the trace and screenshot of `options`. Returns the exit status.
+// `ended` (when given) becomes true when Escape or a runtime error ended the game.
+int run_game_headless(Platform& platform, const RunOptions& options, int64_t passes, bool* ended = nullptr);
+
+// Replays options.replay_file on options.data_dir (see replay_command.cpp).
+int run_replay(const RunOptions& options);
+
+// Registers `record-info` on the tool's command line.
+void add_record_info_command(CLI::App& app, int& exit_code);
 
 // Parses "START:STEP" into the two numbers; false when malformed.
 bool parse_clock(const std::string& text, double& start, double& step);

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "base/stop_signal.hpp"
+#include "tools/paths.hpp"
 
 namespace tlvx::tools {
 
@@ -29,20 +30,20 @@ struct Descriptor {
 
 }  // namespace
 
-void StagedFiles::make_folders(const std::string& dir) {
-    if (!set_.make_folders(dir)) throw ToolError(set_.error());
-}
-
 ToolFile StagedFiles::add(const std::string& path) {
     AtomicFile* f = set_.add(path);
     if (!f) throw ToolError(set_.error());
+    targets_.push_back(path);
     return ToolFile(*f);
 }
 
 void StagedFiles::add_bytes(const std::string& path, const std::string& bytes) { add(path).write(bytes); }
 
 void StagedFiles::commit() {
+    CreatedPaths created;
+    for (const std::string& target : targets_) created.note(target);
     if (!set_.commit()) throw ToolError(set_.error());
+    created.keep();
 }
 
 void copy_keeping_holes(const std::string& from, ToolFile& to) {

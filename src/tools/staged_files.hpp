@@ -6,6 +6,7 @@
 // held back so that the renames are not cut short.
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "base/atomic_file.hpp"
 #include "tools/picture_files.hpp"
@@ -14,11 +15,8 @@ namespace tlvx::tools {
 
 class StagedFiles {
 public:
-    // Dropped uncommitted, the set removes every temporary file and the
-    // folders that make_folders created.
+    // Dropped uncommitted, the set removes every temporary file.
 
-    // Creates `dir` and its missing parents. Throws ToolError.
-    void make_folders(const std::string& dir);
     // A new member that will replace `path`: an empty temporary file in the
     // folder of `path`, with the permissions of the file at `path` or else
     // those of a new file. The set owns the file; the ToolFile returned
@@ -30,11 +28,13 @@ public:
     // in the order they were added and flushes their folders, with SIGINT and
     // SIGTERM held back. When one of them arrived before, nothing is renamed
     // and StopRequested is thrown. Throws ToolError when a file cannot be
-    // flushed or renamed.
+    // flushed or renamed; the targets this run had created by then are
+    // removed again.
     void commit();
 
 private:
     AtomicFileSet set_;
+    std::vector<std::string> targets_;
 };
 
 // Writes the file at `from` into the empty file `to`, holes and length

@@ -6,9 +6,8 @@
 #include <iostream>
 #include <memory>
 
-#include "formats/png_writer.hpp"
 #include "tools/guarded.hpp"
-#include "tools/picture_files.hpp"
+#include "tools/paths.hpp"
 #include "tools/tiled_export.hpp"
 #include "tools/tiled_import.hpp"
 
@@ -27,25 +26,30 @@ void add_export(CLI::App& app, int& exit_code) {
     auto region = std::make_shared<std::string>();
     cmd->add_option("--region", *region,
                     "Only the cells X,Y,W,H (first column and row from 1, width, height) as a W x H map; its origin "
-                    "goes into the map's properties, so import-tiled puts it back in its place");
+                    "goes into the map's properties, so import-tiled puts it back in its place")
+        ->check(CLI::Validator(
+            [](std::string& text) -> std::string {
+                if (tools::parse_region(text)) return "";
+                return "--region must be X,Y,W,H: four whole numbers 1 to 65535, e.g. 10,5,40,30 (got \"" +
+                       tools::printable(text) + "\")";
+            },
+            "X,Y,W,H"));
     cmd->callback([opt, region, &exit_code] {
         tools::guarded("export-tiled", exit_code, [&] {
             opt->progress = ::isatty(STDERR_FILENO) != 0;
-            if (!region->empty()) {
-                opt->region = tools::parse_region(*region);
-                if (!opt->region)
-                    throw tools::ToolError("--region wants X,Y,W,H: four whole numbers from 1, e.g. 10,5,40,30");
-            }
+            if (!region->empty()) opt->region = tools::parse_region(*region);  // checked while parsing
             const tools::tiled::ExportResult r = tools::tiled::export_tiled(*opt);
-            for (const std::string& w : r.warnings) std::cerr << "tlvx-tool export-tiled: warning: " << w << "\n";
+            for (const std::string& w : r.warnings)
+                std::cerr << "tlvx-tool export-tiled: warning: " << tools::printable(w) << "\n";
             if (r.region)
                 std::cout << "Wrote the " << r.w << " x " << r.h << " cells from column " << r.region->x << ", row "
-                          << r.region->y << " of the " << r.world_w << " x " << r.world_h << " map to " << opt->out
-                          << " with its tilesets; the origin " << r.region->x << "," << r.region->y
-                          << " is kept in the map's properties " << tools::tiled::kOriginXProperty << " and "
-                          << tools::tiled::kOriginYProperty << ".\n";
+                          << r.region->y << " of the " << r.world_w << " x " << r.world_h << " map to "
+                          << tools::printable(opt->out) << " with its tilesets; the origin " << r.region->x << ","
+                          << r.region->y << " is kept in the map's properties " << tools::tiled::kOriginXProperty
+                          << " and " << tools::tiled::kOriginYProperty << ".\n";
             else
-                std::cout << "Wrote the " << r.w << " x " << r.h << " map to " << opt->out << " with its tilesets.\n";
+                std::cout << "Wrote the " << r.w << " x " << r.h << " map to " << tools::printable(opt->out)
+                          << " with its tilesets.\n";
             return 0;
         }, tools::StopSignalsCaught::Yes);
     });
@@ -64,12 +68,12 @@ void add_import(CLI::App& app, int& exit_code) {
             opt->progress = ::isatty(STDERR_FILENO) != 0;
             const tools::tiled::ImportResult r = tools::tiled::import_tiled(*opt);
             if (r.region)
-                std::cout << "Wrote the " << r.w << " x " << r.h << " cells of " << opt->in << " into " << opt->dir
-                          << " from column " << r.region->x << ", row " << r.region->y << " on; the cells around "
-                          << "them are as they were.\n";
+                std::cout << "Wrote the " << r.w << " x " << r.h << " cells of " << tools::printable(opt->in)
+                          << " into " << tools::printable(opt->dir) << " from column " << r.region->x << ", row "
+                          << r.region->y << " on; the cells around them are as they were.\n";
             else
-                std::cout << "Wrote the " << r.w << " x " << r.h << " map from " << opt->in << " into " << opt->dir
-                          << ".\n";
+                std::cout << "Wrote the " << r.w << " x " << r.h << " map from " << tools::printable(opt->in)
+                          << " into " << tools::printable(opt->dir) << ".\n";
             return 0;
         }, tools::StopSignalsCaught::Yes);
     });

@@ -9,6 +9,7 @@
 #include "base/stop_signal.hpp"
 #include "formats/png_writer.hpp"
 #include "tools/demo_world.hpp"
+#include "tools/paths.hpp"
 #include "tools/picture_files.hpp"
 #include "tools/staged_files.hpp"
 #include "tools/tiled_format.hpp"
@@ -110,12 +111,30 @@ std::string origin_properties(const CellRegion& r) {
 
 ExportResult export_tiled(const ExportOptions& opt) {
     ExportResult result;
+    require_folder(opt.dir);
+    const fs::path out_path(opt.out);
+    const std::string stem = out_path.stem().string();
+    const fs::path out_dir = out_path.parent_path();
+    auto beside = [&](const std::string& name) { return (out_dir / name).string(); };
+    // Every file this run writes, checked before anything is written.
+    std::vector<std::string> outputs;
+    for (const char* set : {kGroundTileset, kObjectsTileset}) {
+        outputs.push_back(beside(atlas_file(stem, set)));
+        outputs.push_back(beside(tileset_file(stem, set)));
+    }
+    outputs.push_back(opt.out);
+    for (const std::string& path : outputs) require_output(path);
+    if (stem.empty() || std::count(outputs.begin(), outputs.end(), opt.out) > 1)
+        throw ToolError("cannot write " + printable(opt.out) + ": it is one of the tileset files the map needs; "
+                        "name the map e.g. world.tmj");
+
     auto s = std::make_unique<State>();
     for (const LoadFailure& f : load_world_tables(*s, opt.dir))
         result.warnings.push_back(f.step + ": " + f.message);
 
     const LayerReader ground(join_path(opt.dir, kLayerNames[0]));
-    if (!ground.exists()) throw ToolError("there is no world in " + opt.dir + ": " + kLayerNames[0] + " is missing");
+    if (!ground.exists())
+        throw ToolError("there is no world in " + printable(opt.dir) + ": " + kLayerNames[0] + " is missing");
     ground.header(result.world_w, result.world_h);
     const int64_t wx = result.world_w, wy = result.world_h;
     if (wx == 0 || wy == 0)
@@ -144,11 +163,8 @@ ExportResult export_tiled(const ExportOptions& opt) {
     const LayerReader creatures(join_path(opt.dir, kLayerNames[1])), structures(join_path(opt.dir, kLayerNames[2]));
     const LayerReader* files[3] = {&ground, &creatures, &structures};
 
-    const fs::path out_path(opt.out);
-    const std::string stem = out_path.stem().string();
-    const fs::path out_dir = out_path.parent_path();
-    auto beside = [&](const std::string& name) { return (out_dir / name).string(); };
-
+    // All five files are written as temporaries and renamed into place
+    // together at the end: a failure or a stop leaves none of them behind.
     StagedFiles staged;
     for (const bool is_ground : {true, false}) {
         check_stop();
@@ -161,7 +177,6 @@ ExportResult export_tiled(const ExportOptions& opt) {
         result.written.push_back(beside(atlas_file(stem, set)));
         result.written.push_back(beside(tileset_file(stem, set)));
     }
-
     ToolFile out = staged.add(opt.out);
     const std::string w = std::to_string(result.w), h = std::to_string(result.h);
     out.write("{\"compressionlevel\":-1,\"height\":" + h + ",\"infinite\":false,\n\"layers\":[\n");

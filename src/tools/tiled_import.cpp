@@ -1,15 +1,19 @@
 #include "tools/tiled_import.hpp"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <memory>
 #include <nlohmann/json.hpp>
 
 #include "tools/demo_world.hpp"
+#include "tools/paths.hpp"
 #include "tools/picture_files.hpp"
 #include "tools/staged_files.hpp"
 #include "tools/tiled_export.hpp"
@@ -31,14 +35,42 @@ struct FileCloser {
 // once the layers and tilesets are known, so that it never has to be held.
 json parse_without_data(const std::string& path) {
     std::unique_ptr<FILE, FileCloser> f(std::fopen(path.c_str(), "rb"));
-    if (!f) throw ToolError("cannot read " + path + ": " + std::strerror(errno));
+    if (!f) throw ToolError("cannot read " + printable(path) + ": " + std::strerror(errno));
     try {
         return json::parse(f.get(), [](int, json::parse_event_t event, json& parsed) {
             return !(event == json::parse_event_t::key && parsed == "data");
         });
-    } catch (const json::exception& e) {
-        throw ToolError(path + " is not a JSON map: " + e.what());
+    } catch (const json::parse_error& e) {
+        throw ToolError(broken_json_message(path, e.byte));
     }
+}
+
+// How a value of the wrong type is called in a message.
+std::string type_words(const json& v) {
+    if (v.is_string()) return "a text";
+    if (v.is_number()) return "a number";
+    if (v.is_boolean()) return "true or false";
+    if (v.is_array()) return "a list";
+    if (v.is_object()) return "an object";
+    return "null";
+}
+
+// The text field `key` of `j`, `fallback` when it is absent; a value of
+// another type is refused naming the field.
+std::string text_field(const json& j, const char* key, const std::string& fallback, const std::string& where) {
+    if (!j.is_object() || !j.contains(key)) return fallback;
+    const json& v = j[key];
+    if (!v.is_string())
+        throw ToolError(where + " has " + type_words(v) + " as its \"" + key + "\", where a text belongs");
+    return v.get<std::string>();
+}
+
+bool flag_field(const json& j, const char* key, const std::string& where) {
+    if (!j.is_object() || !j.contains(key)) return false;
+    const json& v = j[key];
+    if (!v.is_boolean())
+        throw ToolError(where + " has " + type_words(v) + " as its \"" + key + "\", where true or false belongs");
+    return v.get<bool>();
 }
 
 bool ends_with(const std::string& text, const std::string& tail) {
@@ -57,9 +89,9 @@ Kind kind_of(const std::string& name) {
 
 // Which of the two tilesets a map's tileset entry is: by its name (embedded,
 // or read from its file), else by its file name (OUT-ground.tsj...).
-Kind tileset_kind(const json& ts, const fs::path& map_dir) {
-    if (!ts.contains("source")) return kind_of(ts.value("name", std::string()));
-    const std::string source = ts["source"].is_string() ? ts["source"].get<std::string>() : std::string();
+Kind tileset_kind(const json& ts, const fs::path& map_dir, const std::string& where) {
+    if (!ts.contains("source")) return kind_of(text_field(ts, "name", "", where));
+    const std::string source = text_field(ts, "source", "", where);
     std::unique_ptr<FILE, FileCloser> f(std::fopen((map_dir / source).string().c_str(), "rb"));
     if (f) {
         const json set = json::parse(f.get(), nullptr, false);
@@ -73,14 +105,15 @@ Kind tileset_kind(const json& ts, const fs::path& map_dir) {
 
 int64_t whole_number(const json& j, const char* key, const std::string& where) {
     if (!j.contains(key) || !j[key].is_number_integer())
-        throw ToolError(where + " has no whole number \"" + key + "\"");
+        throw ToolError(where + " has no whole number \"" + key + "\"" +
+                        (j.is_object() && j.contains(key) ? " (it is " + type_words(j[key]) + ")" : ""));
     return j[key].get<int64_t>();
 }
 
 void read_tilesets(const json& map, MapPlan& plan) {
     if (!map.contains("tilesets") || !map["tilesets"].is_array())
         throw ToolError(plan.in + " has no tilesets");
-    const fs::path map_dir = fs::path(plan.in).parent_path();
+    const fs::path map_dir = fs::path(plan.path).parent_path();
     std::vector<uint32_t> firsts;
     uint32_t ground = 0, objects = 0;
     for (const json& ts : map["tilesets"]) {
@@ -88,7 +121,7 @@ void read_tilesets(const json& map, MapPlan& plan) {
         if (first < 1 || first > int64_t{0x0FFFFFFF})
             throw ToolError(plan.in + " has a tileset with first id " + std::to_string(first));
         firsts.push_back(static_cast<uint32_t>(first));
-        const Kind kind = tileset_kind(ts, map_dir);
+        const Kind kind = tileset_kind(ts, map_dir, "a tileset of " + plan.in);
         if (kind == Kind::Other) continue;
         uint32_t& slot = kind == Kind::Ground ? ground : objects;
         const std::string name = kind == Kind::Ground ? kGroundTileset : kObjectsTileset;
@@ -117,21 +150,21 @@ void read_layers(const json& map, MapPlan& plan) {
     const json& layers = map["layers"];
     for (size_t i = 0; i < layers.size(); ++i) {
         const json& l = layers[i];
-        const std::string name = l.is_object() ? l.value("name", std::string()) : std::string();
+        const std::string name = text_field(l, "name", "", "layer " + std::to_string(i + 1) + " of " + plan.in);
         for (size_t k = 0; k < 3; ++k) {
             if (name != kLayers[k].name) continue;
             LayerPlan& lp = plan.layers[k];
             const std::string where = "layer " + name + " of " + plan.in;
             if (lp.kind) throw ToolError(plan.in + " has two layers named " + name);
-            if (l.value("type", std::string()) != "tilelayer") throw ToolError(where + " is not a tile layer");
+            if (text_field(l, "type", "", where) != "tilelayer") throw ToolError(where + " is not a tile layer");
             if (l.contains("chunks"))
                 throw ToolError(where + " is stored in chunks, as in an infinite map; tlvx maps have a fixed size");
             const int64_t w = whole_number(l, "width", where), h = whole_number(l, "height", where);
             if (w != plan.w || h != plan.h)
                 throw ToolError(where + " is " + std::to_string(w) + " x " + std::to_string(h) + " tiles, the map " +
                                 std::to_string(plan.w) + " x " + std::to_string(plan.h));
-            const std::string encoding = l.value("encoding", std::string("csv"));
-            const std::string compression = l.value("compression", std::string());
+            const std::string encoding = text_field(l, "encoding", "csv", where);
+            const std::string compression = text_field(l, "compression", "", where);
             if (encoding != "csv" && encoding != "base64")
                 throw ToolError(where + " has data encoded as \"" + encoding + "\"; CSV and base64 are read");
             if (encoding == "base64" && compression == "zstd")
@@ -185,9 +218,8 @@ void read_origin(const json& map, MapPlan& plan) {
 
 void read_map_fields(const json& map, MapPlan& plan) {
     const std::string& in = plan.in;
-    if (!map.is_object() || map.value("type", std::string("map")) != "map")
-        throw ToolError(in + " is not a Tiled map");
-    if (map.value("infinite", false))
+    if (!map.is_object() || text_field(map, "type", "map", in) != "map") throw ToolError(in + " is not a Tiled map");
+    if (flag_field(map, "infinite", in))
         throw ToolError(in + " is an infinite map; tlvx maps have a fixed size: untick Infinite in the map's "
                              "properties in Tiled and save again");
     const int64_t w = whole_number(map, "width", in), h = whole_number(map, "height", in);
@@ -203,15 +235,36 @@ void read_map_fields(const json& map, MapPlan& plan) {
 
 }  // namespace
 
+std::string broken_json_message(const std::string& path, size_t byte) {
+    // The line and column of the byte where reading stopped, counted from 1.
+    std::unique_ptr<FILE, FileCloser> f(std::fopen(path.c_str(), "rb"));
+    int64_t line = 1, column = 0, read = 0;
+    bool ended = true;
+    for (int c; f && read < static_cast<int64_t>(byte);) {
+        if ((c = std::fgetc(f.get())) == EOF) break;
+        ++read;
+        if (c == '\n') ++line, column = 0;
+        else ++column;
+    }
+    if (f) ended = std::fgetc(f.get()) == EOF;
+    if (read == 0 && ended) return printable(path) + " is empty, not a map";
+    return printable(path) + " is not a complete map: its JSON breaks at line " + std::to_string(line) + ", column " +
+           std::to_string(std::max<int64_t>(column, 1)) + (ended ? " (the file ends there)" : "");
+}
+
 MapPlan read_map_plan(const std::string& in) {
     MapPlan plan;
-    plan.in = in;
+    plan.in = printable(in);
+    plan.path = in;
+    struct stat st {};
+    if (::stat(in.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+        throw ToolError(plan.in + " is a folder, not a map file");
     const json map = parse_without_data(in);
     try {
         read_map_fields(map, plan);
-    } catch (const json::exception& e) {
-        // A field of an unexpected type, e.g. a text where a number belongs.
-        throw ToolError(in + " is not a map as Tiled writes it: " + e.what());
+    } catch (const json::exception&) {
+        // A field of a type the checks above do not name.
+        throw ToolError(plan.in + " is not a map as Tiled writes it: a field has a value of the wrong type");
     }
     return plan;
 }
@@ -219,7 +272,7 @@ MapPlan read_map_plan(const std::string& in) {
 ImportResult import_tiled(const ImportOptions& opt) {
     const MapPlan plan = read_map_plan(opt.in);
     std::error_code ec;
-    if (!fs::is_directory(opt.dir, ec)) throw ToolError(opt.dir + " is not a folder");
+    require_folder(opt.dir);
     int32_t ow = 0, oh = 0;
     {
         const LayerReader ground(join_path(opt.dir, kLayerNames[0]));

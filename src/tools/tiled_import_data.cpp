@@ -128,7 +128,8 @@ private:
 // to their sinks; everything else is only walked through.
 class DataReader : public nlohmann::json_sax<json> {
 public:
-    DataReader(const std::string& in, std::vector<LayerSink*> by_index) : in_(in), sinks_(std::move(by_index)) {}
+    DataReader(const std::string& path, std::vector<LayerSink*> by_index)
+        : path_(path), sinks_(std::move(by_index)) {}
 
     bool null() override { return scalar(); }
     bool boolean(bool) override { return scalar(); }
@@ -175,8 +176,8 @@ public:
         return true;
     }
     bool end_array() override { return close(); }
-    bool parse_error(std::size_t pos, const std::string&, const nlohmann::detail::exception& e) override {
-        throw ToolError(in_ + " is not valid JSON at byte " + std::to_string(pos) + ": " + e.what());
+    bool parse_error(std::size_t pos, const std::string&, const nlohmann::detail::exception&) override {
+        throw ToolError(broken_json_message(path_, pos));
     }
 
 private:
@@ -215,7 +216,7 @@ private:
     }
     LayerSink* csv_target() const { return stack_.empty() ? nullptr : stack_.back().csv; }
 
-    std::string in_;
+    std::string path_;
     std::vector<LayerSink*> sinks_;
     std::vector<Frame> stack_;
 };
@@ -307,9 +308,9 @@ void stream_layer_data(const MapPlan& plan, const std::array<LayerOut*, 3>& outs
         if (by_index.size() <= static_cast<size_t>(lp.index)) by_index.resize(static_cast<size_t>(lp.index) + 1);
         by_index[static_cast<size_t>(lp.index)] = sinks.back().get();
     }
-    std::ifstream f(plan.in, std::ios::binary);
+    std::ifstream f(plan.path, std::ios::binary);
     if (!f) throw ToolError("cannot read " + plan.in + ": " + std::strerror(errno));
-    DataReader reader(plan.in, by_index);
+    DataReader reader(plan.path, by_index);
     json::sax_parse(f, &reader);
     for (const auto& s : sinks) s->check_complete();
 }

@@ -33,7 +33,8 @@ struct GidRange {
 };
 
 struct MapPlan {
-    std::string in;
+    std::string in;    // the map file as named in messages (control characters escaped)
+    std::string path;  // the map file as opened
     int32_t w = 0, h = 0;
     // A part of a world: where the map's first cell goes (from the map's
     // origin properties), the map's size as width and height.
@@ -45,6 +46,11 @@ struct MapPlan {
 // Reads the map without its layer data and checks everything that can be
 // checked without it. Throws ToolError.
 MapPlan read_map_plan(const std::string& in);
+
+// One line for a map file whose JSON stops being valid at byte `byte`
+// (counted from 1, as the JSON reader reports it): where, as line and
+// column, and whether the file simply ends there.
+std::string broken_json_message(const std::string& path, size_t byte);
 
 // One new layer file, written to a temporary file of `staged` in the world
 // folder, cell by cell in the map's order.

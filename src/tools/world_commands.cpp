@@ -8,13 +8,13 @@
 #include <iostream>
 #include <memory>
 
-#include "base/error.hpp"
-#include "formats/png_writer.hpp"
+#include "tools/command_line.hpp"
 #include "tools/demo_world.hpp"
 #include "tools/guarded.hpp"
 #include "tools/icon.hpp"
 #include "tools/info.hpp"
 #include "tools/new_map.hpp"
+#include "tools/paths.hpp"
 #include "tools/picture_files.hpp"
 #include "tools/render.hpp"
 #include "tools/user_world.hpp"
@@ -22,6 +22,8 @@
 namespace tlvx {
 
 namespace {
+
+using tools::whole_number;
 
 void add_demo(CLI::App& app, int& exit_code) {
     struct Args {
@@ -36,7 +38,7 @@ void add_demo(CLI::App& app, int& exit_code) {
     cmd->callback([a, &exit_code] {
         tools::guarded("demo", exit_code, [&] {
             int n = tools::write_demo_world(a->dir, a->force);
-            std::cout << "Wrote the demo world (" << n << " files) to " << a->dir << ".\n"
+            std::cout << "Wrote the demo world (" << n << " files) to " << tools::printable(a->dir) << ".\n"
                       << "Play it with: " << tools::play_command(a->dir, tools::own_program_dir(), std::getenv("PATH")) << "\n";
             return 0;
         }, tools::StopSignalsCaught::Yes);
@@ -56,7 +58,7 @@ void add_icon(CLI::App& app, int& exit_code) {
     cmd->add_option("OUT", a->out, "The PNG file to write")->required();
     cmd->add_option("--size", a->size, "Width and height in pixels")
         ->capture_default_str()
-        ->check(CLI::Range(tools::kIconMinSize, tools::kIconMaxSize));
+        ->check(tools::whole_number("--size", tools::kIconMinSize, tools::kIconMaxSize));
     cmd->callback([a, &exit_code] {
         tools::guarded("icon", exit_code, [&] {
             tools::write_icon_png(a->out, a->size);
@@ -75,16 +77,23 @@ void add_new(CLI::App& app, int& exit_code) {
     CLI::App* cmd = app.add_subcommand(
         "new", "Make the layer files of a new map in DIR, with the demo world's pictures and tables when DIR has none");
     cmd->add_option("DIR", a->dir, "Folder for the world; created when missing")->required();
-    cmd->add_option("--size", a->size, "Map size in cells, WxH, 8 to 65535 each way (e.g. 200x150)")->required();
+    cmd->add_option("--size", a->size, "Map size in cells, WxH, 8 to 65535 each way (e.g. 200x150)")
+        ->required()
+        ->check(CLI::Validator(
+            [](std::string& text) -> std::string {
+                if (tools::parse_map_size(text)) return "";
+                return "--size must be WxH with both 8 to 65535, e.g. 200x150 (got \"" + tools::printable(text) + "\")";
+            },
+            "WxH"));
     cmd->add_option("--fill", a->fill,
                     "Ground value for every cell (default: 1, grass; maps of more than 4096 x 4096 = 16777216 cells "
                     "default to a sparse ground 0 with a patch of grass around the start)")
-        ->check(CLI::Range(0, 255));
+        ->check(tools::whole_number("--fill", 0, 255));
     cmd->add_flag("--force", a->force, "Replace existing layer files");
     cmd->callback([a, &exit_code] {
         tools::guarded("new", exit_code, [&] {
-            auto size = tools::parse_map_size(a->size);
-            if (!size) throw tools::ToolError("--size wants WxH with both 8 to 65535, e.g. 200x150");
+            auto size = tools::parse_map_size(a->size);  // checked while parsing
+            if (!size) return tools::kUsageError;
             tools::NewMapOptions o;
             o.dir = a->dir;
             o.w = size->first;
@@ -92,7 +101,7 @@ void add_new(CLI::App& app, int& exit_code) {
             if (a->fill >= 0) o.fill = a->fill;
             o.force = a->force;
             tools::NewMapResult r = tools::new_map(o);
-            std::cout << "New " << o.w << " x " << o.h << " map in " << o.dir << ": " << r.written.size()
+            std::cout << "New " << o.w << " x " << o.h << " map in " << tools::printable(o.dir) << ": " << r.written.size()
                       << " files written; the player starts at (" << r.start_x << ", " << r.start_y << ").\n";
             if (r.clearing)
                 std::cout << "The ground is value 0, which has no picture, except for " << tools::kClearingSize
@@ -112,9 +121,16 @@ void add_render(CLI::App& app, int& exit_code) {
     CLI::App* cmd = app.add_subcommand("render", "Draw the map of the world in DIR into a PNG, 24 pixels a cell");
     cmd->add_option("DIR", a->dir, "The world's folder")->required();
     cmd->add_option("OUT", a->out, "The PNG file to write")->required();
-    cmd->add_option("--region", a->region, "Only the cells X,Y,W,H: first column and row (from 1), width, height");
+    cmd->add_option("--region", a->region, "Only the cells X,Y,W,H: first column and row (from 1), width, height")
+        ->check(CLI::Validator(
+            [](std::string& text) -> std::string {
+                if (tools::parse_region(text)) return "";
+                return "--region must be X,Y,W,H: four whole numbers 1 to 65535, e.g. 10,5,40,30 (got \"" +
+                       tools::printable(text) + "\")";
+            },
+            "X,Y,W,H"));
     cmd->add_option("--frame", a->frame, "Animation frame of creatures and structures, 1 to 4")
-        ->check(CLI::Range(1, 4));
+        ->check(tools::whole_number("--frame", 1, 4));
     cmd->callback([a, &exit_code] {
         tools::guarded("render", exit_code, [&] {
             tools::RenderOptions o;
@@ -122,10 +138,7 @@ void add_render(CLI::App& app, int& exit_code) {
             o.out = a->out;
             o.frame = a->frame;
             o.progress = ::isatty(STDERR_FILENO) != 0;
-            if (!a->region.empty()) {
-                o.region = tools::parse_region(a->region);
-                if (!o.region) throw tools::ToolError("--region wants X,Y,W,H: four whole numbers from 1, e.g. 10,5,40,30");
-            }
+            if (!a->region.empty()) o.region = tools::parse_region(a->region);  // checked while parsing
             tools::render_world(o);
             return 0;
         }, tools::StopSignalsCaught::Yes);
@@ -140,8 +153,9 @@ void add_info(CLI::App& app, int& exit_code) {
     cmd->add_option("DIR", *dir, "The world's folder")->required();
     cmd->callback([dir, &exit_code] {
         tools::guarded("info", exit_code, [&] {
+            tools::require_folder(*dir);
             tools::WorldInfo info = tools::inspect_world(*dir);
-            std::cout << "World in " << *dir << "\n" << tools::format_info(info);
+            std::cout << "World in " << tools::printable(*dir) << "\n" << tools::format_info(info);
             return info.problems.empty() ? 0 : 1;
         });
     });

@@ -51,6 +51,14 @@ std::vector<LoadFailure> load_world_tables(State& s, const std::string& dir) {
     return failures;
 }
 
+std::string load_failure_message(const std::string& dir, const std::vector<LoadFailure>& failures) {
+    if (failures.empty()) return "";
+    std::string msg = "the world in " + dir + " does not load: " + failures[0].step + ": " + failures[0].message;
+    if (failures.size() > 1)
+        msg += " (and " + std::to_string(failures.size() - 1) + " more; tlvx-tool info " + dir + " lists them)";
+    return msg;
+}
+
 LayerReader::LayerReader(const std::string& path) : path_(path) {
     fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd_ < 0) return;

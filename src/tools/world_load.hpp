@@ -25,6 +25,10 @@ struct LoadFailure {
 // save file names); the failures come back in order.
 std::vector<LoadFailure> load_world_tables(State& s, const std::string& dir);
 
+// One line for a world whose tables do not load: the first failure, and how
+// many more there are.
+std::string load_failure_message(const std::string& dir, const std::vector<LoadFailure>& failures);
+
 // One layer file, open for reading only. A missing file reads as empty,
 // as the game's freshly created file would.
 class LayerReader {

@@ -18,7 +18,6 @@ size_t entries(const std::string& dir) {
 }
 
 TEST(DiskFaults, ReadOnlyStructureLayerFailsAtItsFirstWriteKeepingEveryEarlierEdit) {
-    if (!can_make_read_only()) GTEST_SKIP() << "cannot run a child without write access";
     TempDir root;
     const std::string world = root.file("world"), run = root.file("run");
     std::filesystem::create_directory(world);
@@ -31,14 +30,13 @@ TEST(DiskFaults, ReadOnlyStructureLayerFailsAtItsFirstWriteKeepingEveryEarlierEd
     const std::string script = "1 +\n2 h\n3 +\n4 *\n5 h\n6 f\n7 b\n8 bksp\n9 ]\n10 h\n";
     write_file(world + "/keys.txt", script);
     copy_dir(world, run);
-    chmod(root.path().c_str(), 0755);
-    open_up(run);
     chmod((run + "/tlvx_gr3.tmp").c_str(), 0444);
 
     ToolRun tool{{"--data", run, "--keys", run + "/keys.txt", "--trace", run + "/trace.csv"}};
-    tool.unprivileged = true;
+    tool.read_only = run + "/tlvx_gr3.tmp";
     ToolResult r = run_tool(tool);
     ASSERT_TRUE(r.exited) << r.err;
+    ASSERT_NE(r.code, kFaultNotMade) << r.err;
     EXPECT_EQ(r.code, 3) << r.err;
     EXPECT_NE(r.err.find("runtime error 3 (file I/O error)"), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("\"tlvx_gr3.tmp\""), std::string::npos) << r.err;
@@ -89,6 +87,51 @@ TEST(DiskFaults, FullDiskDuringTheSaveKeepsTheOldSaveFileAndEveryEdit) {
     EXPECT_EQ(layer_files(run), after[5]);
     EXPECT_NE(after[5], after[0]);
     EXPECT_NE(new_save, old_save) << "without the limit the save is written";
+}
+
+// A read-only data folder: no temporary file can be made beside the save
+// file. When the save file itself may be written it is rewritten in place;
+// when it may not, the run ends with error 3 naming the cause, the old save kept.
+TEST(DiskFaults, SaveInAReadOnlyFolderIsWrittenInPlaceOrFailsNamingTheCause) {
+    for (const bool save_writable : {true, false}) {
+        TempDir root;
+        const std::string world = root.file("world"), run = root.file("run");
+        std::filesystem::create_directory(world);
+        std::filesystem::create_directory(run);
+        FixtureWorld().write(world);
+        const std::string script = "1 h\n2 h\n3 b\n4 esc\n";
+        write_file(root.file("keys.txt"), script);
+        copy_dir(world, run);
+        write_file(run + "/probe", "");
+        chmod((run + "/probe").c_str(), 0444);
+        if (!save_writable) chmod((run + "/Pndx_001.sav").c_str(), 0444);
+        const std::string old_save = read_file(run + "/Pndx_001.sav");
+        const size_t files_before = entries(run);
+        chmod(run.c_str(), 0555);
+
+        ToolRun tool{{"--data", run, "--keys", root.file("keys.txt")}};
+        tool.read_only = run + "/probe";
+        ToolResult r = run_tool(tool);
+        chmod(run.c_str(), 0755);
+        ASSERT_TRUE(r.exited) << r.err;
+        ASSERT_NE(r.code, kFaultNotMade) << r.err;
+        EXPECT_EQ(entries(run), files_before) << "no file is added";
+
+        std::filesystem::create_directory(root.file("replay"));
+        std::string new_save;
+        const auto after = replay_layers(world, root.file("replay"), script, 1000, 0.01, 4, &new_save);
+        EXPECT_EQ(layer_files(run), after.back()) << "every edit and step is kept";
+        ASSERT_NE(new_save, old_save);
+        if (save_writable) {
+            EXPECT_EQ(r.code, 0) << r.err;
+            EXPECT_EQ(read_file(run + "/Pndx_001.sav"), new_save);
+        } else {
+            EXPECT_EQ(r.code, 3) << r.err;
+            for (const char* says : {"runtime error 3 (file I/O error)", "\"Pndx_001.sav\"", "permission denied"})
+                EXPECT_NE(r.err.find(says), std::string::npos) << says << "\n" << r.err;
+            EXPECT_EQ(read_file(run + "/Pndx_001.sav"), old_save);
+        }
+    }
 }
 
 }  // namespace

@@ -1,7 +1,6 @@
 #include "faults/fault_helpers.hpp"
 
 #include <fcntl.h>
-#include <grp.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -36,8 +35,14 @@ pid_t start_tool(const ToolRun& run, const std::string& err_path) {
         rlimit limit{static_cast<rlim_t>(run.file_size_limit), static_cast<rlim_t>(run.file_size_limit)};
         if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(125);
     }
-    if (run.unprivileged && geteuid() == 0 && (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0))
-        _exit(126);
+    if (!run.read_only.empty()) {
+        const std::string why = drop_file_mode_override(run.read_only);
+        if (!why.empty()) {
+            const std::string line = "fault not made: " + why + "\n";
+            [[maybe_unused]] ssize_t n = ::write(2, line.data(), line.size());
+            _exit(kFaultNotMade);
+        }
+    }
     std::vector<char*> args;
     for (auto& a : argv) args.push_back(a.data());
     args.push_back(nullptr);
@@ -66,23 +71,6 @@ ToolResult run_tool(const ToolRun& run) {
     r.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
     r.err = file_exists(err_path) ? read_file(err_path) : "";
     return r;
-}
-
-bool can_make_read_only() {
-    if (geteuid() != 0) return true;
-    pid_t pid = fork();
-    if (pid == 0) _exit(setgroups(0, nullptr) == 0 && setgid(65534) == 0 && setuid(65534) == 0 ? 0 : 1);
-    int status = 0;
-    waitpid(pid, &status, 0);
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
-
-void open_up(const std::string& dir) {
-    fs::permissions(dir, fs::perms::all);
-    for (auto& e : fs::directory_iterator(dir))
-        if (e.is_regular_file()) fs::permissions(e.path(), fs::perms::owner_read | fs::perms::owner_write |
-                                                                fs::perms::group_read | fs::perms::group_write |
-                                                                fs::perms::others_read | fs::perms::others_write);
 }
 
 void copy_dir(const std::string& from, const std::string& to) {

@@ -15,7 +15,10 @@ namespace tlvx::test {
 
 struct ToolRun {
     std::vector<std::string> args;  // after "tlvx-tool run"
-    bool unprivileged = false;      // run as uid/gid 65534 when started as root
+    // A file made read-only: the child runs without the capabilities that
+    // would let it write the file anyway (root's), and first checks that it
+    // cannot; when it can, it exits with kFaultNotMade and says why.
+    std::string read_only = {};
     int64_t file_size_limit = -1;   // RLIMIT_FSIZE in bytes (SIGXFSZ ignored); -1: none
     int timeout_seconds = 60;
 };
@@ -28,16 +31,12 @@ struct ToolResult {
     std::string err;      // standard error
 };
 
+constexpr int kFaultNotMade = 124;
+
 // Start tlvx-tool run with `run.args`; standard output and error go to `err_path`.
 pid_t start_tool(const ToolRun& run, const std::string& err_path);
 // Run it to the end (or the time limit) and collect the result.
 ToolResult run_tool(const ToolRun& run);
-
-// True when the tests can run a child that cannot write a file we make
-// read-only: either we are not root, or we can drop to uid 65534.
-bool can_make_read_only();
-// Let uid 65534 work in `dir`: the directory and every file in it writable by all.
-void open_up(const std::string& dir);
 
 // Copy every regular file of `from` into `to` (which must exist).
 void copy_dir(const std::string& from, const std::string& to);

@@ -185,9 +185,19 @@ GoldenCase demo_world() {
     return c;
 }
 
+GoldenCase window_session() {
+    GoldenCase c;
+    c.name = "window_session";
+    c.note = "the demo world played in the real window (record_window_session.sh): walking, road-following, "
+             "editing, a pause, wandering creatures; replayed from its recording";
+    c.make_world = demo_world().make_world;
+    c.recording = true;
+    return c;
+}
+
 }  // namespace
 
 std::vector<GoldenCase> golden_cases() {
     return {walk_with_blocks(), road_following(), editing_session(), creatures_moving(),
-            edge_clamp(), status_and_pause(), missing_picture(), demo_world()};
+            edge_clamp(), status_and_pause(), missing_picture(), demo_world(), window_session()};
 }

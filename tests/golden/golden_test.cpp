@@ -1,5 +1,5 @@
 // Golden replays: a fixture world, a key script and a simulated clock run
-// through `tlvx-tool run`; the trace, the exit status with the error report,
+// through `tlvx-tool run` (or a session recorded in the window, replayed); the trace, the exit status with the error report,
 // the save file, the three map layers and the final screen are compared with
 // the expected files under tests/golden/cases/<case>/. Screens are compared
 // by their decoded pixels, so another libpng or zlib that packs the same
@@ -42,16 +42,18 @@ std::vector<std::pair<std::string, std::string>> run_case(const GoldenCase& c, c
     fs::create_directory(world);
     if (c.make_world) c.make_world(world);
     write_file(dir.file("keys.txt"), c.keys);
-    std::string cmd = std::string(TLVX_TOOL) + " run --data " + quote(world) + " --keys " +
-                      quote(dir.file("keys.txt")) + " --clock " + c.clock + " --passes " +
-                      std::to_string(c.passes) + " --trace " + quote(dir.file("trace.csv")) +
-                      " --screenshot " + quote(dir.file("screen.png")) + " 2>" + quote(dir.file("stderr.txt"));
+    const std::string input =
+        c.recording ? " --replay " + quote((fs::path(TLVX_TESTS_DIR) / "golden" / "cases" / c.name / "session.tlvxrec").string())
+                    : " --keys " + quote(dir.file("keys.txt")) + " --clock " + c.clock + " --passes " +
+                          std::to_string(c.passes) + " --trace " + quote(dir.file("trace.csv"));
+    std::string cmd = std::string(TLVX_TOOL) + " run --data " + quote(world) + input + " --screenshot " +
+                      quote(dir.file("screen.png")) + " 2>" + quote(dir.file("stderr.txt"));
     int status = std::system(cmd.c_str());
     int code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 
     std::vector<std::pair<std::string, std::string>> out;
     out.emplace_back("result.txt", "exit " + std::to_string(code) + "\n" + read_file(dir.file("stderr.txt")));
-    out.emplace_back("trace.csv", read_file(dir.file("trace.csv")));
+    if (!c.recording) out.emplace_back("trace.csv", read_file(dir.file("trace.csv")));
     for (const std::string& f : c.files) {
         std::string p = world + "/" + f;
         out.emplace_back(f, file_exists(p) ? read_file(p) : std::string("(missing)"));

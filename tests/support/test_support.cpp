@@ -1,5 +1,14 @@
 #include "support/test_support.hpp"
 
+#include <fcntl.h>
+#include <linux/capability.h>
+#include <sys/prctl.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -18,6 +27,38 @@ TempDir::~TempDir() {
     std::error_code ec;
     std::filesystem::permissions(path_, std::filesystem::perms::owner_all, ec);
     std::filesystem::remove_all(path_, ec);
+}
+
+std::string drop_file_mode_override(const std::string& probe) {
+    const int caps[] = {CAP_DAC_OVERRIDE, CAP_DAC_READ_SEARCH};
+    // The bounding set first: a process of user 0 gets every capability of
+    // it back when it executes a program. Dropping needs CAP_SETPCAP; a
+    // process without it that is not user 0 gets nothing back anyway.
+    for (int c : caps)
+        if (prctl(PR_CAPBSET_READ, c, 0, 0, 0) == 1 && prctl(PR_CAPBSET_DROP, c, 0, 0, 0) != 0 && geteuid() == 0)
+            return "cannot drop capability " + std::to_string(c) + " from the bounding set: " + std::strerror(errno);
+    prctl(PR_CAP_AMBIENT, PR_CAP_AMBIENT_CLEAR_ALL, 0, 0, 0);  // fails only where there are none
+    __user_cap_header_struct header{_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct data[_LINUX_CAPABILITY_U32S_3]{};
+    if (syscall(SYS_capget, &header, data) != 0)
+        return std::string("cannot read the process capabilities: ") + std::strerror(errno);
+    for (int c : caps) {
+        const uint32_t bit = 1u << (c % 32);
+        __user_cap_data_struct& d = data[c / 32];
+        d.effective &= ~bit;
+        d.permitted &= ~bit;
+        d.inheritable &= ~bit;
+    }
+    if (syscall(SYS_capset, &header, data) != 0)
+        return std::string("cannot change the process capabilities: ") + std::strerror(errno);
+    if (probe.empty()) return "";
+    const int fd = ::open(probe.c_str(), O_WRONLY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::close(fd);
+        return probe + " can still be opened for writing: the read-only fault cannot be made here";
+    }
+    if (errno != EACCES) return "probing " + probe + ": " + std::strerror(errno);
+    return "";
 }
 
 void write_file(const std::string& path, const std::string& bytes) {

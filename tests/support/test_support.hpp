@@ -30,6 +30,14 @@ void write_file(const std::string& path, const std::string& bytes);
 std::string read_file(const std::string& path);
 bool file_exists(const std::string& path);
 
+// For a child process about to create a fault: takes away the capabilities
+// that let root (or any holder) open files whatever their modes say, for this
+// process and everything it executes, while it keeps its user. Returns ""
+// when done, else what failed. `probe`, when given, is a file the caller made
+// read-only: it must then refuse to open for writing, or the fault was not
+// made and the text says so.
+std::string drop_file_mode_override(const std::string& probe = "");
+
 // A picture file in the short-block layout: a short image header (width * 8 + 1,
 // height) followed by the rows.
 std::string block_picture(int w, int h, const std::vector<uint8_t>& pixels);

@@ -5,6 +5,7 @@
 
 #include <csignal>
 #include <functional>
+#include <new>
 #include <stdexcept>
 
 #include "base/error.hpp"
@@ -34,6 +35,9 @@ TEST(Guarded, EachKindOfFailureBecomesOneLineAndStatus1) {
         // A stop that unwound the body: nothing was put in place.
         {[]() -> int { throw StopRequested{SIGTERM}; }, 143,
          "tlvx-tool cmd: stopped by SIGTERM; nothing was changed and the temporary files of this run are removed\n"},
+        // Names from files or the command line cannot break the line.
+        {[]() -> int { throw tools::ToolError("cannot read a\nb\x01"); }, 1, "tlvx-tool cmd: cannot read a\\nb\\x01\n"},
+        {[]() -> int { throw std::bad_alloc(); }, 1, "tlvx-tool cmd: out of memory\n"},
     };
     for (const Case& c : cases) {
         int exit_code = -1;

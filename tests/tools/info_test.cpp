@@ -33,6 +33,12 @@ TEST(Info, FindsEachKindOfPlantedFault) {
         {[](Dir d) { std::filesystem::resize_file(d.file("tlvx_gr2.tmp"), 100); }, false, "tlvx_gr2.tmp", "shorter"},
         {gone("tlvx_gr5.tmp"), false, "tlvx_gr5.tmp", "creates it empty"},
         {gone("mark_inv.pcv"), false, "", ""},  // the invisible marker (mode 3) is never drawn: no finding
+        // Pictures the game draws without an error, yet with wrong pixels.
+        {[](Dir d) { std::filesystem::resize_file(d.file("grass_01.pcv"), 20); }, true, "ground value 1 ",
+         "holds 13 of the 580 data bytes"},
+        {with("grass_01.pcv", test::block_picture(24, 24, {}).substr(0, 7 + 4) + std::string(100, '\1')), true,
+         "ground value 1 ", "wrong pixels"},
+        {with("grass_01.pcv", test::solid_picture(60, 60, 9)), true, "ground value 1 ", "not drawn"},
     };
     for (const Fault& f : faults) {
         test::TempDir dir;
@@ -60,4 +66,20 @@ TEST(Info, ToolReportAndExitStatus) {
     const test::ToolRun bad = test::run_tool("info '" + dir.path() + "'");
     EXPECT_EQ(bad.status, 1) << bad.output;
     EXPECT_NE(bad.output.find("hero_wk3.pcv"), std::string::npos) << bad.output;
+}
+
+// One verdict: a world with a problem never also says it has none; names
+// from the data files cannot break the report's lines.
+TEST(Info, OneVerdictAndNamesPrintedEscaped) {
+    test::TempDir dir;
+    write_demo_world(dir.path(), false);
+    test::write_file(dir.file("oakvale.txt"), "\"Oak\nvale\x01\"\r\n\"unused\"\r\n0\r\n0\r\n");
+    const std::string named = format_info(inspect_world(dir.path()));
+    EXPECT_NE(named.find("world: \"Oak\\nvale\\x01\" (oakvale.txt)\n"), std::string::npos) << named;
+    EXPECT_NE(named.find("No problems"), std::string::npos) << named;
+    std::filesystem::remove(dir.file("Pndx_001.sav"));
+    const test::ToolRun r = test::run_tool("info '" + dir.path() + "'");
+    EXPECT_EQ(r.status, 1) << r.output;
+    EXPECT_NE(r.output.find("Pndx_001.sav"), std::string::npos) << r.output;
+    EXPECT_EQ(r.output.find("No problems"), std::string::npos) << r.output;
 }

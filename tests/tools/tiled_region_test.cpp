@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <filesystem>
 #include <nlohmann/json.hpp>
 
 #include "tiled_helpers.hpp"
@@ -114,12 +115,13 @@ TEST(TiledRegion, PartOfTheLargestWorldRoundTripsThroughTiled) {
 
     // The whole world is refused at once, with a region around the start.
     const auto t0 = std::chrono::steady_clock::now();
+    std::filesystem::create_directory(t.file("out"));
     const test::ToolRun whole = test::run_tool("export-tiled '" + world + "' '" + t.file("out/whole.tmj") + "'");
     std::cout << "whole-world export refused after " << seconds_since(t0) << " s\n";
     EXPECT_EQ(whole.status, 1);
     const std::string suggested = "--region " + std::to_string(reg.x) + "," + std::to_string(reg.y) + ",200,200";
     EXPECT_NE(whole.output.find(suggested), std::string::npos) << whole.output;
-    EXPECT_FALSE(test::file_exists(t.file("out")));
+    EXPECT_TRUE(std::filesystem::is_empty(t.file("out")));
 
     const auto before = world_images(world);
     const test::ToolRun ex = test::run_tool("export-tiled --csv '" + world + "' '" + t.file("part.tmj") +
@@ -232,18 +234,26 @@ TEST(TiledRegion, RefusalsNameTheProblemAndWriteNothing) {
     test::write_random_world(world, 30, 20, 3);
     const auto before = test::snapshot(world);
 
-    for (const char* bad : {"22,1,10,5", "1,17,5,5", "31,1,1,1", "1,21,1,1", "9223372036854775807,1,2,1"}) {
+    std::filesystem::create_directory(t.file("out"));
+    for (const char* bad : {"22,1,10,5", "1,17,5,5", "31,1,1,1", "1,21,1,1"}) {
         const test::ToolRun r =
             test::run_tool("export-tiled '" + world + "' '" + t.file("out/m.tmj") + "' --region " + bad);
         EXPECT_EQ(r.status, 1) << bad;
         EXPECT_NE(r.output.find("reaches outside the map, which is 30 x 20"), std::string::npos) << r.output;
     }
-    EXPECT_EQ(test::run_tool("export-tiled '" + world + "' '" + t.file("out/m.tmj") + "' --region 0,1,5,5").status, 1);
-    // render shares the region parser: a first column so large that adding the width would overflow.
-    const test::ToolRun render =
-        test::run_tool("render '" + world + "' '" + t.file("out/m.png") + "' --region 1,9223372036854775807,1,2");
-    EXPECT_NE(render.output.find("reaches outside the map"), std::string::npos) << render.output;
-    EXPECT_FALSE(test::file_exists(t.file("out")));
+    // A 0 or a number so large that adding the width would overflow is no
+    // region at all: a mistake on the command line, for export-tiled as for
+    // render, which shares the region parser.
+    for (const std::string& command : {"export-tiled '" + world + "' '" + t.file("out/m.tmj") + "' --region 0,1,5,5",
+                                       "export-tiled '" + world + "' '" + t.file("out/m.tmj") +
+                                           "' --region 9223372036854775807,1,2,1",
+                                       "render '" + world + "' '" + t.file("out/m.png") +
+                                           "' --region 1,9223372036854775807,1,2"}) {
+        const test::ToolRun r = test::run_tool(command);
+        EXPECT_EQ(r.status, 2) << command;
+        EXPECT_NE(r.output.find("--region must be X,Y,W,H"), std::string::npos) << r.output;
+    }
+    EXPECT_TRUE(std::filesystem::is_empty(t.file("out")));
 
     ExportOptions o{world, t.file("part.tmj"), true};
     o.region = CellRegion{21, 11, 10, 10};

@@ -1,0 +1,176 @@
+#include "platform/record/record_platforms.hpp"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <thread>
+
+namespace tlvx {
+
+// --- Recording ------------------------------------------------------------------
+
+void RecordingPlatform::poll(const Screen& screen, KeyQueue& keys, bool paused) {
+    // The inner platform sees the game's own queue. The keys this poll brought
+    // are the newest min(pushed, waiting) in it: pushing just those again onto
+    // the queue as it was before gives the same queue, also when it was full
+    // and older keys were dropped.
+    const uint64_t before = keys.pushes();
+    inner_.poll(screen, keys, paused);
+    const size_t n = static_cast<size_t>(std::min<uint64_t>(keys.pushes() - before, keys.size()));
+    got_.clear();
+    for (size_t i = keys.size() - n; i < keys.size(); ++i) got_.push_back(keys.at(i));
+    writer_.poll(got_);
+}
+
+double RecordingPlatform::time() {
+    const double t = inner_.time();
+    writer_.time(t);
+    return t;
+}
+
+void RecordingPlatform::begin_pass(int64_t pass) {
+    inner_.begin_pass(pass);
+    writer_.begin_pass();
+}
+
+bool RecordingPlatform::quit_requested() {
+    const bool q = inner_.quit_requested();
+    if (q) writer_.quit();
+    return q;
+}
+
+// --- Replay ---------------------------------------------------------------------
+
+namespace {
+
+const char* what_is(EventKind k) {
+    switch (k) {
+        case EventKind::BeginPass: return "the start of a pass";
+        case EventKind::Time: return "a clock reading";
+        case EventKind::Poll:
+        case EventKind::EmptyPolls: return "a key poll";
+        case EventKind::Quit: return "a request to quit";
+        case EventKind::End: return "the end of the session";
+    }
+    return "something unknown";
+}
+
+}  // namespace
+
+const Event* ReplayPlatform::peek() {
+    if (!have_next_ && !at_end_) {
+        if (reader_.next(next_)) {
+            have_next_ = true;
+        } else {
+            at_end_ = true;
+        }
+    }
+    return have_next_ ? &next_ : nullptr;
+}
+
+void ReplayPlatform::mismatch(const char* wanted) {
+    const Event* e = peek();
+    throw ReplayMismatch("the replay left the recording in pass " + std::to_string(pass_) + ": the game asked for " +
+                         wanted + " where the recording has " + (e ? what_is(e->kind) : "nothing more") +
+                         " (another program version, or another world?)");
+}
+
+void ReplayPlatform::begin_pass(int64_t pass) {
+    const Event* e = peek();
+    pass_ = pass;
+    if (!e || e->kind != EventKind::BeginPass) mismatch("the start of a pass");
+    have_next_ = false;
+}
+
+double ReplayPlatform::time() {
+    const Event* e = peek();
+    if (!e || e->kind != EventKind::Time) mismatch("a clock reading");
+    have_next_ = false;
+    return e->time;
+}
+
+void ReplayPlatform::poll(const Screen&, KeyQueue& keys, bool) {
+    Event* e = const_cast<Event*>(peek());
+    if (e && e->kind == EventKind::EmptyPolls) {
+        if (--e->count == 0) have_next_ = false;
+        return;
+    }
+    if (!e || e->kind != EventKind::Poll) mismatch("a key poll");
+    for (std::string& k : e->keys) keys.push(std::move(k));
+    have_next_ = false;
+}
+
+bool ReplayPlatform::quit_requested() {
+    const Event* e = peek();
+    if (!e || e->kind != EventKind::Quit) return false;
+    have_next_ = false;
+    return true;
+}
+
+// --- Playback in a window --------------------------------------------------------
+
+double PlaybackPlatform::wall() {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+bool PlaybackPlatform::steer(const std::string& key, double now) {
+    double speed = speed_;
+    if (key == " " || key == "p" || key == "P") {
+        held_ = !held_;
+        synced_ = false;  // the pace starts again from where the playback is
+        std::fprintf(stderr, held_ ? "playback held\n" : "playback goes on\n");
+        return true;
+    }
+    if (key == "\x1b") throw StopRun{};
+    if (key == "+" || key == "=" || key == std::string("\0H", 2)) speed = std::min(speed_ * 2, 64.0);
+    if (key == "-" || key == std::string("\0P", 2)) speed = std::max(speed_ / 2, 1.0 / 8);
+    if (speed == speed_) return false;
+    sync_recorded_ = last_recorded_;
+    sync_wall_ = now;
+    speed_ = speed;
+    std::fprintf(stderr, "playback speed %g\n", speed_);
+    return true;
+}
+
+void PlaybackPlatform::pump(double now) {
+    // Before the game's first poll there is no screen to show yet.
+    if (screen_) window_.poll(*screen_, steering_, false);
+    while (!steering_.empty()) steer(steering_.pop(), now);
+    if (window_.quit_requested()) throw StopRun{};
+}
+
+void PlaybackPlatform::poll(const Screen& screen, KeyQueue& keys, bool paused) {
+    screen_ = &screen;
+    pump(wall());
+    ReplayPlatform::poll(screen, keys, paused);
+}
+
+bool PlaybackPlatform::quit_requested() {
+    if (window_.quit_requested()) throw StopRun{};
+    return ReplayPlatform::quit_requested();
+}
+
+void PlaybackPlatform::begin_pass(int64_t pass) {
+    ReplayPlatform::begin_pass(pass);
+    const Event* e = peek();
+    if (!e || e->kind != EventKind::Time) return;
+    const double target = e->time;
+    // Wait until as much real time has passed, at the playback speed, as the
+    // recording's clock moved since the last point of reference.
+    for (;;) {
+        const double now = wall();
+        if (!synced_ && !held_) {
+            synced_ = true;
+            sync_recorded_ = pass == 1 ? target : last_recorded_;
+            sync_wall_ = now;
+        }
+        const double due = sync_wall_ + (target - sync_recorded_) / speed_;
+        if (!held_ && now >= due) break;
+        const double wait = held_ ? 0.01 : std::min(due - now, 0.01);
+        std::this_thread::sleep_for(std::chrono::duration<double>(wait));
+        pump(wall());
+    }
+    last_recorded_ = target;
+}
+
+}  // namespace tlvx

@@ -1,0 +1,53 @@
+#pragma once
+// Checks the tools make on the paths a user gives them before they read or
+// write anything, and the bookkeeping that lets a failed command leave the
+// folder tree as it found it.
+#include <string>
+#include <vector>
+
+namespace tlvx::tools {
+
+// The text with every control character (line ends included) written as an
+// escape (\n, \r, \t, \xHH), so that a name from a data file or the command
+// line can never break a message or a report into extra lines.
+std::string printable(const std::string& text);
+
+// "" when `dir` is an existing folder, else why not in plain words, e.g.
+// "does not exist" or "is a file, not a folder".
+std::string folder_problem(const std::string& dir);
+// Throws ToolError "the world folder DIR does not exist" (or the other
+// reasons) unless `dir` is an existing folder. `what` names the folder's role.
+void require_folder(const std::string& dir, const char* what = "world folder");
+
+// "" when a file can be written at `path` (through a temporary file beside
+// it, renamed into place), else why not: the folder it goes into is missing,
+// not a folder or not writable, or `path` is a folder, a link or read-only.
+std::string output_problem(const std::string& path);
+// Throws ToolError "cannot write PATH: REASON" when output_problem finds one.
+void require_output(const std::string& path);
+
+// "cannot write SHOWN: reason", the reason taken from the atomic file
+// writer's message (which names its temporary file rather than `shown`).
+std::string cannot_write(const std::string& shown, const std::string& writer_error);
+
+// Files and folders a command creates, removed again (newest first) unless
+// the command calls keep(): a refused or failed command leaves nothing behind.
+class CreatedPaths {
+public:
+    CreatedPaths() = default;
+    ~CreatedPaths();
+    CreatedPaths(const CreatedPaths&) = delete;
+    CreatedPaths& operator=(const CreatedPaths&) = delete;
+
+    // Call before writing `path`: remembers it when nothing is there yet.
+    void note(const std::string& path);
+    // Creates `dir` and its missing parents, remembering each folder made.
+    // Throws ToolError when it cannot.
+    void create_folders(const std::string& dir);
+    void keep() { paths_.clear(); }
+
+private:
+    std::vector<std::string> paths_;
+};
+
+}  // namespace tlvx::tools

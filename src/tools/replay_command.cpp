@@ -1,0 +1,120 @@
+// `tlvx-tool run --replay` and `tlvx-tool record-info`.
+#include <CLI/CLI.hpp>
+#include <algorithm>
+#include <cinttypes>
+#include <cstdio>
+#include <ctime>
+#include <iostream>
+#include <memory>
+
+#include "platform/headless/key_script.hpp"
+#include "platform/record/record_platforms.hpp"
+#include "platform/record/recording.hpp"
+#include "platform/record/session.hpp"
+#include "tools/run_command.hpp"
+
+namespace tlvx {
+
+int run_replay(const RunOptions& o) {
+    try {
+        RecordingReader head(o.replay_file);
+        if (o.world_from_recording) unpack_world_copy(head, o.data_dir);
+        // Nothing of the world is opened for writing before it is known to be the recorded one.
+        const std::string diff = first_world_difference(head.header().files, o.data_dir);
+        if (!diff.empty()) {
+            std::cerr << "tlvx-tool run: the world in \"" << o.data_dir
+                      << "\" is not the one the recording starts from: " << diff << "; nothing was replayed\n";
+            return 2;
+        }
+        if (head.header().program_version != program_version())
+            std::cerr << "tlvx-tool run: the recording was made by tlvx " << head.header().program_version
+                      << ", this is " << program_version() << "; the replay may take another course\n";
+        const RecordingSummary sum = summarize_recording(head);
+        if (!sum.ended && sum.complete_passes == 0) {
+            std::cerr << "tlvx-tool run: "
+                      << (sum.damage.empty() ? std::string("the recording ends before its first pass") : sum.damage)
+                      << "; it holds no complete pass, nothing was replayed\n";
+            return 2;
+        }
+        if (!sum.damage.empty())
+            std::cerr << "tlvx-tool run: " << sum.damage << "; replaying the " << sum.complete_passes
+                      << " complete passes before it, without saving\n";
+        else if (!sum.ended)
+            std::cerr << "tlvx-tool run: the recording ends before its session did (the game was killed?); replaying "
+                         "its "
+                      << sum.complete_passes << " complete passes, without saving\n";
+        const int64_t passes = o.passes_set ? std::min(o.passes, sum.complete_passes) : sum.complete_passes;
+
+        RecordingReader reader(o.replay_file);
+        ReplayPlatform platform(reader);
+        const int code = run_game_headless(platform, o, passes);
+        if (sum.ended && passes == sum.complete_passes && code != sum.exit_status)
+            std::cerr << "tlvx-tool run: the recorded session ended with exit status " << sum.exit_status
+                      << ", this replay with " << code << "\n";
+        return code;
+    } catch (const RecordingError& e) {
+        std::cerr << "tlvx-tool run: " << e.what() << "\n";
+        return 2;
+    }
+}
+
+namespace {
+
+std::string utc_text(int64_t t) {
+    const std::time_t tt = static_cast<std::time_t>(t);
+    std::tm tm{};
+    if (!gmtime_r(&tt, &tm)) return "?";
+    char buf[64];
+    std::strftime(buf, sizeof buf, "%Y-%m-%d %H:%M:%S UTC", &tm);
+    return buf;
+}
+
+int record_info(const std::string& path) {
+    try {
+        RecordingReader reader(path);
+        const RecordingHeader& h = reader.header();
+        const RecordingSummary s = summarize_recording(reader);
+        std::printf("recording: %s\n", path.c_str());
+        std::printf("made by: tlvx %s on %s (format %u)\n", h.program_version.c_str(), utc_text(h.created).c_str(),
+                    h.format);
+        std::string end;
+        if (!s.ended)
+            end = "the session did not end in the recording (killed, or the recording is damaged)";
+        else if (s.exit_status == 0)
+            end = s.ended_by_quit ? "ended by closing the window or a signal, exit status 0" : "ended by Escape, exit status 0";
+        else
+            end = "ended with runtime error " + std::to_string(s.exit_status);
+        std::printf("passes: %" PRId64 " complete; %s\n", s.complete_passes, end.c_str());
+        if (!s.damage.empty()) std::printf("damage: %s\n", s.damage.c_str());
+        std::printf("duration: %.3f s (clock %.6f to %.6f, %" PRId64 " readings, %" PRId64 " key polls)\n",
+                    s.last_time - s.first_time, s.first_time, s.last_time, s.time_readings, s.polls);
+        std::printf("keys pressed: %" PRId64 "\n", s.keys_pressed);
+        if (!s.keys.empty()) {
+            std::string line = " ";
+            for (const auto& [key, n] : s.keys) line += " " + key_name(key) + " x" + std::to_string(n);
+            std::printf("%s\n", line.c_str());
+        }
+        std::printf("world it starts from:%s\n", h.has_world_copy ? " (a copy is kept in the recording)" : "");
+        for (const StartFile& f : h.files) {
+            if (f.size < 0)
+                std::printf("  %-16s absent\n", f.name.c_str());
+            else
+                std::printf("  %-16s %12" PRId64 " bytes  hash %016" PRIx64 "\n", f.name.c_str(), f.size, f.hash);
+        }
+        return 0;
+    } catch (const RecordingError& e) {
+        std::cerr << "tlvx-tool record-info: " << e.what() << "\n";
+        return 2;
+    }
+}
+
+}  // namespace
+
+void add_record_info_command(CLI::App& app, int& exit_code) {
+    auto path = std::make_shared<std::string>();
+    CLI::App* cmd = app.add_subcommand("record-info", "Tell what a recording holds: passes, duration, keys, its world");
+    cmd->add_option("FILE", *path, "The recording")->required();
+    cmd->callback([path, &exit_code] { exit_code = record_info(*path); });
+}
+
+}  // namespace tlvx

@@ -1,0 +1,39 @@
+// The game's own options in the table of bad invocations: each refusal exits
+// with status 2 before anything is opened, its first line names the option
+// or word at fault, and no number is spelled out in hundreds of digits.
+#include <gtest/gtest.h>
+
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "game_options.hpp"
+
+using namespace tlvx;
+
+TEST(GameBadOptions, EachRefusalNamesItsCulpritOnItsFirstLine) {
+    struct Row {
+        std::vector<std::string> args;
+        const char* names;
+    };
+    const Row rows[] = {
+        {{"--bogus"}, "--bogus"},          {{"world"}, "world"},
+        {{"--data"}, "--data"},            {{"--speed", "0"}, "--speed"},
+        {{"--speed", "1e400"}, "--speed"}, {{"--speed", "-1"}, "--speed"},
+        {{"--scale", "17"}, "--scale"},    {{"--scale", "0"}, "--scale"},
+        {{"--scale", "x"}, "--scale"},     {{"--fullscreen=maybe"}, "--fullscreen"},
+    };
+    for (const Row& row : rows) {
+        std::vector<std::string> args = row.args;
+        args.insert(args.begin(), "tlvx");
+        std::vector<const char*> argv;
+        for (const std::string& a : args) argv.push_back(a.c_str());
+        const ParsedCommandLine p = parse_game_command_line(static_cast<int>(argv.size()), argv.data());
+        const std::string first = p.err.substr(0, p.err.find('\n'));
+        EXPECT_FALSE(p.run) << row.names;
+        EXPECT_EQ(p.exit_status, 2) << row.names;
+        EXPECT_NE(first.find(row.names), std::string::npos) << first;
+        EXPECT_LE(first.size(), 200u) << first;
+        EXPECT_FALSE(std::regex_search(p.err, std::regex("[0-9]{25}"))) << p.err;
+    }
+}

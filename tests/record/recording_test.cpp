@@ -1,0 +1,500 @@
+// The recording format, the recorder and replay platforms, the world's start
+// state and its hashes.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <limits>
+
+#include "platform/record/record_platforms.hpp"
+#include "platform/record/recording.hpp"
+#include "platform/record/session.hpp"
+#include "base/error.hpp"
+#include "shell/game.hpp"
+#include "support/test_support.hpp"
+
+using namespace tlvx;
+namespace fs = std::filesystem;
+
+namespace {
+
+// A clock with uneven steps in its low bits, like a real one, and keys that
+// arrive before given passes.
+class UnevenPlatform : public Platform {
+public:
+    std::vector<std::pair<int64_t, std::string>> keys;  // pass, key
+    void open_screen() override {}
+    void close_screen() override {}
+    void set_mouse(int, int, bool) override {}
+    void begin_pass(int64_t p) override { pass_ = p; }
+    // In the pause, the next key comes after 50 polls that find none.
+    void poll(const Screen&, KeyQueue& q, bool paused) override {
+        for (auto& [p, k] : keys)
+            if (p >= 0 && (p <= pass_ || (paused && ++paused_polls_ % 50 == 0))) {
+                q.push(k);
+                p = -1;
+                if (paused) break;
+            }
+    }
+    double time() override {
+        ++n_;
+        t_ += 0.000731 + static_cast<double>(n_ % 11) * 0.0019 + 1e-9 * static_cast<double>(n_ % 3);
+        return t_;
+    }
+
+private:
+    int64_t pass_ = 0;
+    int64_t paused_polls_ = 0;
+    int64_t n_ = 0;
+    double t_ = 4321.123456789;
+};
+
+// The fixture world with two wandering creatures and the status display on.
+void write_world(const std::string& dir) {
+    test::FixtureWorld w;
+    w.I = 1;
+    w.objects[1].move = 4;
+    w.creatures = [](int x, int y) -> uint8_t {
+        if (x == 10 && y == 8) return 1;
+        return (x == 12 && y == 8) || (x == 8 && y == 6) ? 2 : 0;
+    };
+    w.write(dir);
+}
+
+struct PassState {
+    int32_t VX2, VY2, D2, GC, GE, TIMD, TIMH, TIMM;
+    uint32_t rnd;
+    bool operator==(const PassState&) const = default;
+};
+
+struct Outcome {
+    int code = 0;
+    std::vector<PassState> passes;
+};
+
+Outcome run(Platform& p, const std::string& dir, int64_t max_passes) {
+    auto s = std::make_unique<State>();
+    test::init_state(*s, dir, p);
+    Outcome out;
+    s->on_pass_end = [&out](const State& st) {
+        out.passes.push_back({st.VX2, st.VY2, st.D2, st.GC, st.GE, st.TIMD, st.TIMH, st.TIMM, st.rnd_state});
+    };
+    try {
+        startup(*s);
+        run_loop(*s, max_passes);
+    } catch (const RuntimeError& e) {
+        out.code = e.number();
+    }
+    return out;
+}
+
+// `bytes` with the byte at `at` XORed with `x`.
+std::string flip(std::string bytes, size_t at, int x) {
+    if (at < bytes.size()) bytes.replace(at, 1, 1, static_cast<char>(bytes[at] ^ x));
+    return bytes;
+}
+
+const std::vector<std::string> kWorldFiles = {"Pndx_001.sav", "tlvx_gr1.tmp", "tlvx_gr2.tmp", "tlvx_gr3.tmp"};
+
+// Records a session of `passes` passes (Escape at the last) on a fresh world in
+// dir/rec, keeping a copy of the start in dir/start.
+Outcome record_session(const test::TempDir& dir, int64_t passes) {
+    fs::create_directory(dir.file("rec"));
+    write_world(dir.file("rec"));
+    fs::copy(dir.file("rec"), dir.file("start"));
+    UnevenPlatform inner;
+    inner.keys = {{3, "g"}, {5, "+"}, {9, "b"}, {12, "p"}, {14, "x"}, {20, "*"}, {22, std::string("\0M", 2)},
+                  {passes, "\x1b"}};
+    auto writer = start_recording(dir.file("session.tlvxrec"), dir.file("rec"));
+    writer->set_flush_interval(0);  // a chunk for every pass: cuts can fall anywhere
+    RecordingPlatform recorder(inner, *writer);
+    Outcome out = run(recorder, dir.file("rec"), passes + 5);
+    writer->finish(out.code);
+    return out;
+}
+
+}  // namespace
+
+TEST(Recording, EventsComeBackExactlyAcrossChunks) {
+    test::TempDir dir;
+    const double times[] = {0.0, -0.0, 1e-300, 1000.0, 999.9999999999999, 4e15, -3.5,
+                            std::numeric_limits<double>::denorm_min(), std::nextafter(1000.0, 2000.0), 1000.0};
+    const std::vector<std::vector<std::string>> polls = {{}, {"y"}, {}, {}, {std::string("\0H", 2), "\x1b", "+"}, {}};
+    RecordingHeader h;
+    h.program_version = "test";
+    h.files = {{"a.txt", 3, 42}, {"tlvx_gr4.tmp", -1, 0}};
+    {
+        RecordingWriter w(dir.file("r"), h, {{"a.txt", "abc"}});
+        w.begin_pass();
+        for (double t : times) {
+            w.time(t);
+            for (const auto& p : polls) w.poll(p);
+            w.flush();
+        }
+        w.quit();
+        w.begin_pass();
+        w.finish(-6);
+    }
+    RecordingReader r(dir.file("r"));
+    EXPECT_EQ(r.header().program_version, "test");
+    EXPECT_EQ(r.header().files, h.files);
+    ASSERT_EQ(r.world_copy().size(), 1u);
+    EXPECT_EQ(r.world_copy()[0].bytes, "abc");
+    Event e;
+    ASSERT_TRUE(r.next(e));
+    EXPECT_EQ(e.kind, EventKind::BeginPass);
+    // Neighbouring polls without keys come back as one run.
+    const std::vector<std::pair<uint64_t, std::vector<std::string>>> after_each_reading = {
+        {1, {}}, {0, {"y"}}, {2, {}}, {0, {std::string("\0H", 2), "\x1b", "+"}}, {1, {}}};
+    for (double t : times) {
+        ASSERT_TRUE(r.next(e));
+        ASSERT_EQ(e.kind, EventKind::Time);
+        EXPECT_EQ(std::memcmp(&e.time, &t, sizeof t), 0) << t;  // the very bits, -0.0 included
+        for (const auto& [empties, keys] : after_each_reading) {
+            ASSERT_TRUE(r.next(e));
+            if (empties > 0) {
+                EXPECT_EQ(e.kind, EventKind::EmptyPolls);
+                EXPECT_EQ(e.count, empties);
+            } else {
+                EXPECT_EQ(e.kind, EventKind::Poll);
+                EXPECT_EQ(e.keys, keys);
+            }
+        }
+    }
+    ASSERT_TRUE(r.next(e));
+    EXPECT_EQ(e.kind, EventKind::Quit);
+    ASSERT_TRUE(r.next(e));
+    EXPECT_EQ(e.kind, EventKind::BeginPass);
+    ASSERT_TRUE(r.next(e));
+    EXPECT_EQ(e.kind, EventKind::End);
+    EXPECT_EQ(e.status, -6);
+    EXPECT_FALSE(r.next(e));
+    EXPECT_EQ(r.damage(), "");
+}
+
+// The seeding uses the bits of each reading: a replay on a copy of the start
+// gives the same passes, the same wandering creatures and the same files.
+TEST(Recording, ReplayOnTheStartingWorldGivesTheSamePassesAndFiles) {
+    test::TempDir dir;
+    const Outcome recorded = record_session(dir, 400);
+    ASSERT_EQ(recorded.code, 0);
+    ASSERT_EQ(recorded.passes.size(), 400u);
+    ASSERT_NE(test::read_file(dir.file("rec/tlvx_gr2.tmp")), test::read_file(dir.file("start/tlvx_gr2.tmp")))
+        << "the creatures should have moved";
+
+    RecordingReader head(dir.file("session.tlvxrec"));
+    EXPECT_EQ(first_world_difference(head.header().files, dir.file("start")), "");
+    const RecordingSummary sum = summarize_recording(head);
+    EXPECT_EQ(sum.complete_passes, 400);
+    EXPECT_TRUE(sum.ended);
+    EXPECT_EQ(sum.keys_pressed, 8);
+
+    RecordingReader reader(dir.file("session.tlvxrec"));
+    ReplayPlatform replay(reader);
+    const Outcome again = run(replay, dir.file("start"), sum.complete_passes);
+    EXPECT_EQ(replay.pass(), 400);
+    EXPECT_EQ(again.code, 0);
+    EXPECT_TRUE(again.passes == recorded.passes);
+    for (const std::string& f : kWorldFiles)
+        EXPECT_EQ(test::read_file(dir.file("start/" + f)), test::read_file(dir.file("rec/" + f))) << f;
+}
+
+// Every prefix of a recording (a game killed at any byte) reads without a
+// crash: the header is refused, or the passes complete before the cut replay.
+TEST(Recording, EveryCutIsReadUpToItsLastCompletePass) {
+    test::TempDir dir;
+    const Outcome recorded = record_session(dir, 60);
+    const std::string whole = test::read_file(dir.file("session.tlvxrec"));
+    int64_t last = 0;
+    int refused = 0;
+    for (size_t len = 0; len <= whole.size(); len += len < 100 || len + 100 > whole.size() ? 1 : 3) {
+        test::write_file(dir.file("cut"), whole.substr(0, len));
+        try {
+            RecordingReader r(dir.file("cut"));
+            const RecordingSummary s = summarize_recording(r);
+            EXPECT_GE(s.complete_passes, last) << len;
+            last = s.complete_passes;
+            if (len < whole.size()) {
+                EXPECT_FALSE(s.ended && s.complete_passes < 60) << len;
+            }
+        } catch (const RecordingError& e) {
+            ++refused;
+            EXPECT_EQ(last, 0) << "a longer prefix refused after a shorter one was read, at " << len;
+            const std::string why = e.what();
+            EXPECT_TRUE(why.find("not a tlvx recording") != std::string::npos || why.find("ends inside") != std::string::npos)
+                << why;
+        }
+    }
+    EXPECT_GT(refused, 0);
+    EXPECT_EQ(last, 60);
+
+    // A cut in the middle replays its complete passes exactly and stops there.
+    test::write_file(dir.file("cut"), whole.substr(0, whole.size() * 2 / 3));
+    RecordingReader head(dir.file("cut"));
+    const RecordingSummary s = summarize_recording(head);
+    ASSERT_GT(s.complete_passes, 0);
+    ASSERT_LT(s.complete_passes, 60);
+    EXPECT_FALSE(s.ended);
+    RecordingReader reader(dir.file("cut"));
+    ReplayPlatform replay(reader);
+    const Outcome part = run(replay, dir.file("start"), s.complete_passes);
+    ASSERT_EQ(part.passes.size(), static_cast<size_t>(s.complete_passes));
+    EXPECT_TRUE(std::equal(part.passes.begin(), part.passes.end(), recorded.passes.begin()));
+}
+
+TEST(Recording, DamageIsNamedAndCutsAtTheLastGoodPass) {
+    test::TempDir dir;
+    record_session(dir, 60);
+    const std::string whole = test::read_file(dir.file("session.tlvxrec"));
+    struct Case {
+        const char* what;
+        std::function<std::string(std::string)> spoil;
+        const char* message;  // in the error, or in the damage note
+        bool refused;
+    };
+    auto u64_at = [&](size_t at) {
+        uint64_t v = 0;
+        for (int i = 7; i >= 0; --i) v = v << 8 | static_cast<uint8_t>(whole[at + i]);
+        return v;
+    };
+    const size_t copy_at = 16 + (u64_at(12) & 0xFFFFFFFF) + 4;
+    const size_t first_chunk = copy_at + 20 + u64_at(copy_at + 8);
+    ASSERT_EQ(whole.substr(first_chunk, 2), "CK");
+    const std::vector<Case> cases = {
+        {"not a recording", [](std::string b) { return "hello" + b; }, "not a tlvx recording", true},
+        {"a newer format", [](std::string b) { b.at(8) = 2; return b; }, "format version 2", true},
+        {"a spoilt header", [](std::string b) { return flip(std::move(b), 20, 0x40); }, "header", true},
+        {"a spoilt chunk", [&](std::string b) { return flip(std::move(b), whole.size() - 3, 1); }, "checksum", false},
+        {"a wrong chunk mark", [&](std::string b) { b[first_chunk] = 'X'; return b; }, "damaged", false},
+        {"a huge chunk length", [&](std::string b) { b[first_chunk + 5] = '\x7f'; return b; }, "damaged", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        test::write_file(dir.file("bad"), c.spoil(whole));
+        try {
+            RecordingReader r(dir.file("bad"));
+            ASSERT_FALSE(c.refused);
+            const RecordingSummary s = summarize_recording(r);
+            EXPECT_NE(s.damage.find(c.message), std::string::npos) << s.damage;
+            EXPECT_FALSE(s.ended);
+            EXPECT_LT(s.complete_passes, 60);
+        } catch (const RecordingError& e) {
+            EXPECT_TRUE(c.refused) << e.what();
+            EXPECT_NE(std::string(e.what()).find(c.message), std::string::npos) << e.what();
+        }
+    }
+}
+
+TEST(Recording, ReplayOnAnotherCourseStopsWithAMessage) {
+    test::TempDir dir;
+    write_world(dir.path());
+    // Start-up takes four readings before the first pass; this recording has one.
+    RecordingHeader h;
+    {
+        RecordingWriter w(dir.file("short"), h, {});
+        w.time(1.0);
+        w.begin_pass();
+        w.poll({});
+        w.finish(0);
+    }
+    RecordingReader r(dir.file("short"));
+    ReplayPlatform replay(r);
+    try {
+        run(replay, dir.path(), 5);
+        FAIL() << "no mismatch found";
+    } catch (const ReplayMismatch& e) {
+        EXPECT_NE(std::string(e.what()).find("asked for a clock reading where the recording has the start of a pass"),
+                  std::string::npos)
+            << e.what();
+    }
+}
+
+TEST(WorldHash, HolesHashLikeZerosAndEveryByteCounts) {
+    test::TempDir dir;
+    const std::string a = dir.file("a"), b = dir.file("b");
+    // a: 1 MiB with a hole in the middle; b: the same bytes written out.
+    std::string dense(1 << 20, '\0');
+    dense[5] = 7;
+    dense[(1 << 20) - 1] = 9;
+    test::write_file(b, dense);
+    {
+        FILE* f = std::fopen(a.c_str(), "wb");
+        std::fputc(0, f);
+        std::fseek(f, 5, SEEK_SET);
+        std::fputc(7, f);
+        std::fseek(f, (1 << 20) - 1, SEEK_SET);
+        std::fputc(9, f);
+        std::fclose(f);
+    }
+    int64_t sa, sb;
+    uint64_t ha, hb;
+    ASSERT_TRUE(hash_file(a, sa, ha));
+    ASSERT_TRUE(hash_file(b, sb, hb));
+    EXPECT_EQ(sa, 1 << 20);
+    EXPECT_EQ(sa, sb);
+    EXPECT_EQ(ha, hb);
+    for (size_t at : {size_t{0}, size_t{5}, size_t{70000}, size_t{(1 << 20) - 1}}) {
+        std::string changed = dense;
+        changed[at] = static_cast<char>(changed[at] ^ 1);
+        test::write_file(b, changed);
+        ASSERT_TRUE(hash_file(b, sb, hb));
+        EXPECT_NE(ha, hb) << at;
+    }
+    // One zero byte more is another file.
+    test::write_file(b, dense + std::string(1, '\0'));
+    ASSERT_TRUE(hash_file(b, sb, hb));
+    EXPECT_NE(ha, hb);
+    EXPECT_FALSE(hash_file(dir.file("none"), sb, hb));
+    EXPECT_FALSE(hash_file(dir.path(), sb, hb));
+}
+
+TEST(WorldHash, AHugeSparseMapIsHashedAndCopiedSparse) {
+    test::TempDir dir;
+    // A 65535 by 65535 layer: 4 GiB, nearly all hole.
+    const off_t size = 4 + 65536LL * 65535;
+    const std::string big = dir.file("tlvx_gr1.tmp");
+    {
+        FILE* f = std::fopen(big.c_str(), "wb");
+        std::fputs("\xff\xff\xff\xff", f);
+        std::fclose(f);
+        ASSERT_EQ(::truncate(big.c_str(), size), 0);
+        f = std::fopen(big.c_str(), "r+b");
+        std::fseek(f, 3'000'000'000L, SEEK_SET);
+        std::fputc(42, f);
+        std::fclose(f);
+    }
+    int64_t s1;
+    uint64_t h1;
+    ASSERT_TRUE(hash_file(big, s1, h1));
+    EXPECT_EQ(s1, size);
+    copy_file_sparse(big, dir.file("copy"));
+    int64_t s2;
+    uint64_t h2;
+    ASSERT_TRUE(hash_file(dir.file("copy"), s2, h2));
+    EXPECT_EQ(s2, size);
+    EXPECT_EQ(h1, h2);
+    struct stat st {};
+    ASSERT_EQ(::stat(dir.file("copy").c_str(), &st), 0);
+    EXPECT_LT(st.st_blocks * 512, 16 * 1024 * 1024) << "the copy filled in the holes";
+    FILE* f = std::fopen(dir.file("copy").c_str(), "r+b");
+    std::fseek(f, 3'000'000'000L, SEEK_SET);
+    EXPECT_EQ(std::fgetc(f), 42);
+    std::fclose(f);
+}
+
+TEST(WorldStart, TheFirstDifferingFileIsNamed) {
+    test::TempDir dir;
+    write_world(dir.path());
+    const std::vector<StartFile> start = world_start_state(dir.path());
+    ASSERT_EQ(start.size(), 10u);
+    EXPECT_EQ(start[2].name, "Testland.txt");  // named by the save file
+    EXPECT_EQ(start[9].name, "tlvx_gr5.tmp");
+    struct Case {
+        const char* what;
+        std::function<void()> change, undo;
+        const char* named;
+    };
+    const std::string sav = test::read_file(dir.file("Pndx_001.sav"));
+    const std::string gr2 = test::read_file(dir.file("tlvx_gr2.tmp"));
+    const std::string mem = test::read_file(dir.file("tlvx_w05.mem"));
+    const bool gr5 = test::file_exists(dir.file("tlvx_gr5.tmp"));
+    const std::string gr5_bytes = gr5 ? test::read_file(dir.file("tlvx_gr5.tmp")) : "";
+    const std::vector<Case> cases = {
+        {"a creature cell", [&] { std::string b = gr2; b[100] = 3; test::write_file(dir.file("tlvx_gr2.tmp"), b); },
+         [&] { test::write_file(dir.file("tlvx_gr2.tmp"), gr2); }, "tlvx_gr2.tmp has other contents"},
+        {"a longer tile table", [&] { test::write_file(dir.file("tlvx_w05.mem"), mem + "\n"); },
+         [&] { test::write_file(dir.file("tlvx_w05.mem"), mem); }, "tlvx_w05.mem has"},
+        {"no save file", [&] { fs::remove(dir.file("Pndx_001.sav")); },
+         [&] { test::write_file(dir.file("Pndx_001.sav"), sav); }, "Pndx_001.sav is missing"},
+        {"the fifth layer", [&] { gr5 ? fs::remove(dir.file("tlvx_gr5.tmp")) : (test::write_file(dir.file("tlvx_gr5.tmp"), ""), true); },
+         [&] { gr5 ? test::write_file(dir.file("tlvx_gr5.tmp"), gr5_bytes) : (void)fs::remove(dir.file("tlvx_gr5.tmp")); },
+         "tlvx_gr5.tmp"},
+    };
+    EXPECT_EQ(first_world_difference(start, dir.path()), "");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        c.change();
+        const std::string d = first_world_difference(start, dir.path());
+        EXPECT_EQ(d.rfind(c.named, 0), 0u) << d;
+        c.undo();
+    }
+}
+
+TEST(WorldStart, SmallWorldsAreCopiedWholeAndLargeOnesNot) {
+    test::TempDir dir;
+    write_world(dir.path());
+    test::write_file(dir.file("tlvx-shot-1.png"), "picture");
+    std::vector<EmbeddedFile> copy = world_copy_files(dir.path());
+    ASSERT_FALSE(copy.empty());
+    bool has_tile = false;
+    for (const EmbeddedFile& f : copy) {
+        EXPECT_NE(f.name, "tlvx-shot-1.png");
+        EXPECT_EQ(f.bytes, test::read_file(dir.file(f.name))) << f.name;
+        has_tile = has_tile || f.name == "tile1.pic";
+    }
+    EXPECT_TRUE(has_tile) << "pictures belong to the copy";
+    test::write_file(dir.file("huge.pic"), std::string(kWorldCopyLimit, 'x'));
+    EXPECT_TRUE(world_copy_files(dir.path()).empty());
+}
+
+TEST(Playback, SteeringKeysHoldAndChangeTheSpeedWithinLimits) {
+    test::TempDir dir;
+    RecordingWriter(dir.file("r"), RecordingHeader{}, {}).finish(0);
+    RecordingReader r(dir.file("r"));
+    test::FakePlatform window;
+    PlaybackPlatform p(r, window);
+    EXPECT_TRUE(p.steer("+", 0));
+    EXPECT_TRUE(p.steer(std::string("\0H", 2), 0));
+    EXPECT_EQ(p.speed(), 4.0);
+    for (int i = 0; i < 10; ++i) p.steer("+", 0);
+    EXPECT_EQ(p.speed(), 64.0);
+    EXPECT_FALSE(p.steer("+", 0));
+    for (int i = 0; i < 20; ++i) p.steer("-", 0);
+    EXPECT_EQ(p.speed(), 0.125);
+    EXPECT_FALSE(p.steer("y", 0)) << "a game key does nothing in playback";
+    EXPECT_TRUE(p.steer(" ", 0));
+    EXPECT_TRUE(p.held());
+    EXPECT_TRUE(p.steer("p", 0));
+    EXPECT_FALSE(p.held());
+    EXPECT_THROW(p.steer("\x1b", 0), StopRun);
+}
+
+// The recorder lets the inner platform fill the game's own queue; replaying
+// what it wrote onto the same queue gives the same queue, full or not.
+TEST(Recording, KeysOfAPollReplayOntoTheSameQueue) {
+    struct Pushes : test::FakePlatform {
+        int n = 0;
+        void poll(const Screen&, KeyQueue& q, bool) override {
+            for (int i = 0; i < n; ++i) q.push("k" + std::to_string(i));
+        }
+    };
+    test::TempDir dir;
+    const std::pair<int, int> cases[] = {{0, 0}, {0, 3}, {5, 3}, {14, 1}, {15, 1}, {10, 10}, {3, 20}, {15, 15}};
+    for (auto [waiting, pushed] : cases) {
+        SCOPED_TRACE(std::to_string(waiting) + " waiting, " + std::to_string(pushed) + " pushed");
+        auto prior = [&] {
+            KeyQueue q;
+            for (int i = 0; i < waiting; ++i) q.push("old" + std::to_string(i));
+            return q;
+        };
+        const std::string path = dir.file("q" + std::to_string(waiting) + "_" + std::to_string(pushed));
+        KeyQueue live = prior();
+        {
+            RecordingWriter w(path, RecordingHeader{}, {});
+            Pushes inner;
+            inner.n = pushed;
+            RecordingPlatform rec(inner, w);
+            rec.poll(Screen{}, live, false);
+            w.finish(0);
+        }
+        RecordingReader r(path);
+        ReplayPlatform replay(r);
+        KeyQueue again = prior();
+        replay.poll(Screen{}, again, false);
+        ASSERT_EQ(again.size(), live.size());
+        for (size_t i = 0; i < live.size(); ++i) EXPECT_EQ(again.at(i), live.at(i)) << i;
+    }
+}

@@ -1,0 +1,162 @@
+// `tlvx-tool run --record / --replay` and `tlvx-tool record-info` from the command line.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <map>
+
+#include "support/test_support.hpp"
+
+using namespace tlvx;
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Result {
+    int code;
+    std::string out, err;
+};
+
+Result tool(const test::TempDir& dir, const std::string& args) {
+    const std::string cmd = std::string(TLVX_TOOL) + " " + args + " >'" + dir.file("out") + "' 2>'" +
+                            dir.file("err") + "'";
+    const int st = std::system(cmd.c_str());
+    return {WIFEXITED(st) ? WEXITSTATUS(st) : -1, test::read_file(dir.file("out")), test::read_file(dir.file("err"))};
+}
+
+std::map<std::string, std::string> files_of(const std::string& dir) {
+    std::map<std::string, std::string> m;
+    for (const auto& e : fs::directory_iterator(dir)) m[e.path().filename().string()] = test::read_file(e.path().string());
+    return m;
+}
+
+// A world in dir/start, recorded by a headless run in a copy dir/rec.
+void record(const test::TempDir& dir, const std::string& keys, int passes, const std::string& clock = "777.25:0.0371") {
+    if (!fs::exists(dir.file("start"))) {
+        fs::create_directory(dir.file("start"));
+        test::FixtureWorld w;
+        w.I = 1;
+        w.objects[1].move = 3;
+        w.creatures = [](int x, int y) -> uint8_t { return x == 10 && y == 8 ? 1 : (x == 12 && y == 9 ? 2 : 0); };
+        w.write(dir.file("start"));
+    }
+    fs::remove_all(dir.file("rec"));
+    fs::copy(dir.file("start"), dir.file("rec"));
+    test::write_file(dir.file("keys"), keys);
+    fs::remove(dir.file("session.tlvxrec"));
+    tool(dir, "run --data '" + dir.file("rec") + "' --keys '" + dir.file("keys") + "' --clock " + clock +
+                  " --passes " + std::to_string(passes) + " --record '" + dir.file("session.tlvxrec") + "'");
+}
+
+}  // namespace
+
+TEST(ReplayTool, ReplaysToTheSameFilesAndTrace) {
+    test::TempDir dir;
+    record(dir, "2 g\n4 +\n8 p\n9 h\n12 ]\n30 esc\n", 100);
+    const Result r = tool(dir, "run --data '" + dir.file("start") + "' --replay '" + dir.file("session.tlvxrec") +
+                                   "' --trace '" + dir.file("trace")+ "'");
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    for (const char* f : {"Pndx_001.sav", "tlvx_gr1.tmp", "tlvx_gr2.tmp", "tlvx_gr3.tmp"})
+        EXPECT_EQ(test::read_file(dir.file(std::string("start/") + f)), test::read_file(dir.file(std::string("rec/") + f))) << f;
+    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 0);
+    const std::string trace = test::read_file(dir.file("trace"));
+    EXPECT_EQ(std::count(trace.begin(), trace.end(), '\n'), 31) << "a header and 30 passes";
+
+    const Result info = tool(dir, "record-info '" + dir.file("session.tlvxrec") + "'");
+    EXPECT_EQ(info.code, 0) << info.err;
+    EXPECT_NE(info.out.find("passes: 30 complete; ended by Escape"), std::string::npos) << info.out;
+    EXPECT_NE(info.out.find("keys pressed: 6"), std::string::npos) << info.out;  // the pause's key too
+    EXPECT_NE(info.out.find("Testland.txt"), std::string::npos) << info.out;
+}
+
+TEST(ReplayTool, AChangedWorldIsRefusedAndLeftAlone) {
+    test::TempDir dir;
+    record(dir, "2 g\n10 esc\n", 50);
+    std::string gr3 = test::read_file(dir.file("start/tlvx_gr3.tmp"));
+    gr3[40] = 5;
+    test::write_file(dir.file("start/tlvx_gr3.tmp"), gr3);
+    const auto before = files_of(dir.file("start"));
+    const Result r = tool(dir, "run --data '" + dir.file("start") + "' --replay '" + dir.file("session.tlvxrec") +
+                                   "' --trace '" + dir.file("trace") + "' --screenshot '" + dir.file("shot.png") + "'");
+    EXPECT_EQ(r.code, 2);
+    EXPECT_NE(r.err.find("tlvx_gr3.tmp has other contents"), std::string::npos) << r.err;
+    EXPECT_EQ(files_of(dir.file("start")), before);
+    EXPECT_FALSE(test::file_exists(dir.file("trace")));
+    EXPECT_FALSE(test::file_exists(dir.file("shot.png")));
+}
+
+TEST(ReplayTool, ARecordingCutShortReplaysItsCompletePassesWithoutSaving) {
+    test::TempDir dir;
+    // No Escape: like a killed game, the session never ends.
+    record(dir, "2 g\n5 *\n", 200);
+    const Result info = tool(dir, "record-info '" + dir.file("session.tlvxrec") + "'");
+    EXPECT_NE(info.out.find("passes: 199 complete; the session did not end"), std::string::npos) << info.out;
+    const std::string sav = test::read_file(dir.file("start/Pndx_001.sav"));
+    fs::copy(dir.file("start"), dir.file("start2"));
+    const Result r = tool(dir, "run --data '" + dir.file("start") + "' --replay '" + dir.file("session.tlvxrec") +
+                                   "' --trace '" + dir.file("trace") + "'");
+    EXPECT_EQ(r.code, 0);
+    EXPECT_NE(r.err.find("replaying its 199 complete passes, without saving"), std::string::npos) << r.err;
+    EXPECT_EQ(test::read_file(dir.file("start/Pndx_001.sav")), sav);
+    const std::string trace = test::read_file(dir.file("trace"));
+    EXPECT_EQ(std::count(trace.begin(), trace.end(), '\n'), 200);
+    EXPECT_EQ(test::read_file(dir.file("start/tlvx_gr2.tmp")), test::read_file(dir.file("rec/tlvx_gr2.tmp")));
+
+    // Its only chunk cut: not even start-up can be replayed, and nothing is.
+    std::string bytes = test::read_file(dir.file("session.tlvxrec"));
+    bytes.resize(bytes.size() - 3);
+    test::write_file(dir.file("cut.tlvxrec"), bytes);
+    const auto untouched = files_of(dir.file("start2"));
+    const Result cut = tool(dir, "run --data '" + dir.file("start2") + "' --replay '" + dir.file("cut.tlvxrec") + "'");
+    EXPECT_EQ(cut.code, 2) << cut.err;
+    EXPECT_NE(cut.err.find("the recording ends inside chunk 1; it holds no complete pass"), std::string::npos) << cut.err;
+    EXPECT_EQ(files_of(dir.file("start2")), untouched);
+}
+
+TEST(ReplayTool, ASessionEndingInARuntimeErrorEndsInTheSameError) {
+    test::TempDir dir;
+    fs::create_directory(dir.file("start"));
+    test::FixtureWorld w;
+    w.ground = [](int x, int) -> uint8_t { return x >= 16 ? 9 : 1; };  // out of view at the start
+    w.write(dir.file("start"));
+    fs::remove(dir.file("start/tile9.pic"));
+    record(dir, "3 h\n6 h\n9 h\n12 h\n40 esc\n", 100);
+    const Result info = tool(dir, "record-info '" + dir.file("session.tlvxrec") + "'");
+    EXPECT_NE(info.out.find("ended with runtime error 2"), std::string::npos) << info.out;
+    const Result r = tool(dir, "run --data '" + dir.file("start") + "' --replay '" + dir.file("session.tlvxrec") + "'");
+    EXPECT_EQ(r.code, 2);
+    EXPECT_NE(r.err.find("Aborting due to runtime error 2 (file not found)"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("tile9.pic"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("this replay with"), std::string::npos) << "the replay ended as the session did: " << r.err;
+    EXPECT_EQ(test::read_file(dir.file("start/tlvx_gr2.tmp")), test::read_file(dir.file("rec/tlvx_gr2.tmp")));
+}
+
+TEST(ReplayTool, TheWorldKeptInTheRecordingReplaysWithoutTheWorld) {
+    test::TempDir dir;
+    record(dir, "2 g\n4 f\n20 esc\n", 50);
+    Result r = tool(dir, "run --data '" + dir.file("fresh") + "' --replay '" + dir.file("session.tlvxrec") +
+                             "' --world-from-recording");
+    EXPECT_EQ(r.code, 0) << r.err;
+    for (const char* f : {"Pndx_001.sav", "tlvx_gr1.tmp", "tlvx_gr2.tmp", "tlvx_gr3.tmp"})
+        EXPECT_EQ(test::read_file(dir.file(std::string("fresh/") + f)), test::read_file(dir.file(std::string("rec/") + f)))
+            << f;
+    // Never into a folder that holds files.
+    const auto before = files_of(dir.file("fresh"));
+    r = tool(dir, "run --data '" + dir.file("fresh") + "' --replay '" + dir.file("session.tlvxrec") +
+                      "' --world-from-recording");
+    EXPECT_EQ(r.code, 2);
+    EXPECT_NE(r.err.find("is not empty"), std::string::npos) << r.err;
+    EXPECT_EQ(files_of(dir.file("fresh")), before);
+    // Options that make no sense together.
+    EXPECT_EQ(tool(dir, "run --replay x --keys y").code, 2);
+    EXPECT_EQ(tool(dir, "run --world-from-recording").code, 2);
+    EXPECT_EQ(tool(dir, "record-info '" + dir.file("keys") + "'").code, 2);
+    // An existing file is never recorded over.
+    const std::string kept = test::read_file(dir.file("session.tlvxrec"));
+    r = tool(dir, "run --data '" + dir.file("rec") + "' --passes 3 --record '" + dir.file("session.tlvxrec") + "'");
+    EXPECT_EQ(r.code, 2);
+    EXPECT_NE(r.err.find("exists already"), std::string::npos) << r.err;
+    EXPECT_EQ(test::read_file(dir.file("session.tlvxrec")), kept);
+}

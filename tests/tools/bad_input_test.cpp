@@ -1,0 +1,249 @@
+// Every refusal of tlvx-tool: a non-zero exit status, one short line on
+// standard error that names the culprit, and the folder tree exactly as it
+// was (no file left behind, no world changed). The tool runs without the
+// capabilities that let root write read-only files, so the unwritable rows
+// mean the same for every user.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <map>
+#include <regex>
+
+#include "tools/demo_world.hpp"
+#include "tools/new_map.hpp"
+#include "tools_helpers.hpp"
+
+namespace fs = std::filesystem;
+
+namespace tlvx::test {
+namespace {
+
+constexpr int kNotMade = 124;
+
+struct Outcome {
+    int status = -1;
+    std::string out, err;
+};
+
+// Runs tlvx-tool in `cwd` with `args`, without the file mode override.
+Outcome run_in(const std::string& cwd, const std::vector<std::string>& args, const std::string& probe) {
+    TempDir io;
+    const std::string out = io.file("out"), err = io.file("err");
+    const pid_t pid = fork();
+    if (pid == 0) {
+        const int o = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const int e = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (o < 0 || e < 0 || dup2(o, 1) < 0 || dup2(e, 2) < 0 || chdir(cwd.c_str()) != 0) _exit(kNotMade);
+        const std::string why = drop_file_mode_override(probe);
+        if (!why.empty()) {
+            std::fprintf(stderr, "fault not made: %s\n", why.c_str());
+            _exit(kNotMade);
+        }
+        std::vector<std::string> argv = {TLVX_TOOL};
+        argv.insert(argv.end(), args.begin(), args.end());
+        std::vector<char*> ptrs;
+        for (std::string& a : argv) ptrs.push_back(a.data());
+        ptrs.push_back(nullptr);
+        execv(ptrs[0], ptrs.data());
+        _exit(127);
+    }
+    int st = 0;
+    waitpid(pid, &st, 0);
+    return {WIFEXITED(st) ? WEXITSTATUS(st) : -1, read_file(out), read_file(err)};
+}
+
+// Every entry under `root`: its kind, permissions and bytes (links: target).
+std::map<std::string, std::string> tree(const std::string& root) {
+    std::map<std::string, std::string> t;
+    for (const auto& e : fs::recursive_directory_iterator(root)) {
+        const std::string rel = fs::relative(e.path(), root).string();
+        const auto perms = std::to_string(static_cast<int>(e.symlink_status().permissions()));
+        if (e.is_symlink()) t[rel] = "link " + fs::read_symlink(e.path()).string();
+        else if (e.is_directory()) t[rel] = "folder " + perms;
+        else t[rel] = "file " + perms + " " + read_file(e.path().string());
+    }
+    return t;
+}
+
+// The differences between two trees, by entry name.
+std::string changes(const std::map<std::string, std::string>& a, const std::map<std::string, std::string>& b) {
+    std::string out;
+    for (const auto& [k, v] : a)
+        if (!b.count(k)) out += " removed " + k;
+        else if (b.at(k) != v) out += " changed " + k;
+    for (const auto& [k, v] : b)
+        if (!a.count(k)) out += " left behind " + k;
+    return out;
+}
+
+class BadInput : public ::testing::Test {
+protected:
+    void SetUp() override {
+        root_ = dir_.path();
+        tools::write_demo_world(root_ + "/w", false);
+        ASSERT_EQ(run_in(root_, {"export-tiled", "w", "m.tmj"}, "").status, 0);
+        const std::string map = read_file(root_ + "/m.tmj");
+        write_file(root_ + "/trunc.tmj", map.substr(0, 300));
+        write_file(root_ + "/empty.tmj", "");
+        write_file(root_ + "/notjson.tmj", "{\"width\": 80,\n  \"height\": ]\n}");
+        write_file(root_ + "/wrongtype.tmj", std::regex_replace(map, std::regex("\"width\":80"), "\"width\":\"80\""));
+        write_file(root_ + "/range.tmj", std::regex_replace(map, std::regex("\"width\":80"), "\"width\":70000"));
+        write_file(root_ + "/infinite.tmj", std::regex_replace(map, std::regex("\"infinite\":false"), "\"infinite\":1"));
+        write_file(root_ + "/file.txt", "not a folder\n");
+        write_file(root_ + "/keys.txt", "1 h\n2 esc\n");
+        write_file(root_ + "/badkeys.txt", "1 h\n2 nosuchkey\n");
+        fs::create_directory(root_ + "/adir");
+        fs::create_directory(root_ + "/m2-objects.tsj");  // in the way of an export to m2.tmj
+        fs::create_symlink("file.txt", root_ + "/link.png");
+        fs::create_symlink("m.tmj", root_ + "/linkout.tmj");
+        fs::create_directory(root_ + "/ro");
+        write_file(root_ + "/ro/locked", "");
+        ::chmod((root_ + "/ro/locked").c_str(), 0444);
+        ::chmod((root_ + "/ro").c_str(), 0555);
+        tools::NewMapOptions small;
+        small.dir = root_ + "/small";
+        small.w = small.h = 10;
+        tools::new_map(small);
+        // A world whose creature layer is a link, and worlds each missing one data file.
+        fs::copy(root_ + "/w", root_ + "/wlink");
+        fs::remove(root_ + "/wlink/tlvx_gr2.tmp");
+        fs::create_symlink("../w/tlvx_gr2.tmp", root_ + "/wlink/tlvx_gr2.tmp");
+        fs::copy(root_ + "/w", root_ + "/row");  // a world in a read-only folder
+        ::chmod((root_ + "/row").c_str(), 0555);
+        for (const char* name : kDataFiles) {
+            fs::copy(root_ + "/w", root_ + "/no-" + std::string(name));
+            fs::remove(root_ + "/no-" + std::string(name) + "/" + name);
+        }
+    }
+    void TearDown() override {
+        for (const char* d : {"/ro", "/row"}) ::chmod((root_ + d).c_str(), 0755);
+    }
+
+    static constexpr const char* kDataFiles[] = {"tlvx_w05.pal", "Pndx_001.sav", "oakvale.txt",
+                                                 "tlvx_w05.mem", "tlvx_w05.mom", "tlvx_gr1.tmp"};
+
+    // Runs one bad invocation and checks everything a refusal promises.
+    void refused(const std::vector<std::string>& args, int status, const std::vector<std::string>& says,
+                 bool game_report = false) {
+        std::string shown;
+        for (const std::string& a : args) shown += a + " ";
+        const auto before = tree(root_);
+        const Outcome r = run_in(root_, args, "ro/locked");
+        ASSERT_NE(r.status, kNotMade) << r.err;
+        EXPECT_EQ(r.status, status) << shown << "\n" << r.err << r.out;
+        for (const std::string& s : says) EXPECT_NE(r.err.find(s), std::string::npos) << shown << "\n" << r.err;
+        if (!game_report) {
+            EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << shown << "\n" << r.err;
+            EXPECT_LE(r.err.size(), 200u) << shown << "\n" << r.err;
+            EXPECT_EQ(r.err.find("exception"), std::string::npos) << shown << "\n" << r.err;
+            EXPECT_FALSE(std::regex_search(r.err, std::regex("[0-9]{25}"))) << shown << "\n" << r.err;
+        }
+        EXPECT_EQ(changes(before, tree(root_)), "") << shown;
+    }
+
+    TempDir dir_;
+    std::string root_;
+};
+
+TEST_F(BadInput, TopLevelAndWorldCommands) {
+    refused({}, 2, {"subcommand", "render"});
+    refused({"bogus"}, 2, {"\"bogus\"", "demo, new, render, info"});
+    refused({"--bogus"}, 2, {"\"--bogus\"", "demo, new, render, info"});
+    refused({"demo"}, 2, {"demo", "DIR"});
+    refused({"demo", "file.txt"}, 1, {"file.txt", "not a folder"});
+    refused({"demo", "w"}, 1, {"w", "--force"});
+    refused({"demo", "ro/new"}, 1, {"ro/new", "permission denied"});
+    refused({"demo", "d1", "d2"}, 2, {"d2"});
+    refused({"new", "n"}, 2, {"--size"});
+    for (const char* size : {"7x7", "200x", "x", "99999999999999999999999x8", "10x70000"})
+        refused({"new", "n", "--size", size}, 2, {"--size must be WxH", size});
+    refused({"new", "n", "--size", "10x10", "--fill", "256"}, 2, {"--fill must be 0 to 255"});
+    refused({"new", "n", "--size", "10x10", "--fill", "abc"}, 2, {"--fill must be a whole number", "abc"});
+    refused({"new", "w", "--size", "10x10"}, 1, {"w", "already has a map"});
+    refused({"new", "file.txt", "--size", "10x10"}, 1, {"file.txt", "not a folder"});
+    refused({"new", "ro/n", "--size", "10x10"}, 1, {"ro/n", "permission denied"});
+    refused({"new", "row", "--size", "10x10", "--force"}, 1, {"row/tlvx_gr1.tmp", "folder row cannot be written"});
+    refused({"render", "nodir", "x.png"}, 1, {"world folder nodir does not exist"});
+    refused({"render", "file.txt", "x.png"}, 1, {"file.txt", "not a folder"});
+    refused({"render", "w", "adir"}, 1, {"adir", "is a folder"});
+    refused({"render", "w", "nodir/x.png"}, 1, {"nodir does not exist"});
+    refused({"render", "w", "ro/x.png"}, 1, {"ro", "cannot be written"});
+    refused({"render", "w", "link.png"}, 1, {"link.png", "link"});
+    for (const char* region : {"0,0,5,5", "1,1,5", "1,1,99999999999999999999,5", "1,1,5,5,5", "a,b,c,d"})
+        refused({"render", "w", "x.png", "--region", region}, 2, {"--region must be"});
+    refused({"render", "w", "x.png", "--region", "1,1,500,5"}, 1, {"region reaches outside"});
+    refused({"render", "w", "x.png", "--frame", "5"}, 2, {"--frame must be 1 to 4"});
+    refused({"render", "w", "x.png", "--frame", "999999999999999999999999999"}, 2, {"--frame must be 1 to 4"});
+    refused({"info", "nodir"}, 1, {"world folder nodir does not exist"});
+    refused({"info", "file.txt"}, 1, {"file.txt", "not a folder"});
+}
+
+TEST_F(BadInput, TiledCommands) {
+    refused({"export-tiled", "w", "adir"}, 1, {"adir", "is a folder"});
+    refused({"export-tiled", "w", "m2.tmj"}, 1, {"m2-objects.tsj", "is a folder"});
+    refused({"export-tiled", "w", "linkout.tmj"}, 1, {"linkout.tmj", "link"});
+    refused({"export-tiled", "w", "nodir/m2.tmj"}, 1, {"nodir does not exist"});
+    refused({"export-tiled", "w", "ro/m2.tmj"}, 1, {"ro", "cannot be written"});
+    refused({"export-tiled", "nodir", "m2.tmj"}, 1, {"world folder nodir does not exist"});
+    refused({"export-tiled", "no-tlvx_gr1.tmp", "m3.tmj"}, 1, {"tlvx_gr1.tmp", "missing"});
+    refused({"import-tiled", "trunc.tmj", "w"}, 1, {"trunc.tmj is not a complete map", "line 3, column"});
+    refused({"import-tiled", "notjson.tmj", "w"}, 1, {"notjson.tmj is not a complete map", "line 2, column 13"});
+    refused({"import-tiled", "empty.tmj", "w"}, 1, {"empty.tmj is empty"});
+    refused({"import-tiled", "wrongtype.tmj", "w"}, 1, {"wrongtype.tmj", "\"width\"", "a text"});
+    refused({"import-tiled", "infinite.tmj", "w"}, 1, {"infinite.tmj", "\"infinite\"", "true or false"});
+    refused({"import-tiled", "range.tmj", "w"}, 1, {"range.tmj", "70000"});
+    refused({"import-tiled", "nofile.tmj", "w"}, 1, {"nofile.tmj", "No such file"});
+    refused({"import-tiled", "adir", "w"}, 1, {"adir is a folder"});
+    refused({"import-tiled", "m.tmj", "nodir"}, 1, {"world folder nodir does not exist"});
+    refused({"import-tiled", "m.tmj", "file.txt"}, 1, {"file.txt", "not a folder"});
+    refused({"import-tiled", "m.tmj", "wlink"}, 1, {"tlvx_gr2.tmp", "link"});
+    refused({"import-tiled", "m.tmj", "small"}, 1, {"80 x 60", "10 x 10"});
+    refused({"import-tiled", "m.tmj", "row"}, 1, {"row", "Permission denied"});
+    refused({"import-tiled", "m.tmj"}, 2, {"import-tiled", "DIR"});
+}
+
+TEST_F(BadInput, Run) {
+    for (const char* passes : {"0", "-5", "99999999999999999999999999999"})
+        refused({"run", "--data", "w", "--passes", passes}, 2, {"--passes must be 1 or more"});
+    refused({"run", "--data", "w", "--passes", "1e3"}, 2, {"--passes must be a whole number 1 or more", "1e3"});
+    refused({"run", "--data", "w", "--passes"}, 2, {"--passes needs a value"});
+    refused({"run", "--data", "nodir"}, 2, {"data folder nodir does not exist"});
+    refused({"run", "--data", "file.txt"}, 2, {"file.txt", "not a folder"});
+    refused({"run", "--data", "w", "--keys", "nokeys.txt"}, 2, {"nokeys.txt"});
+    refused({"run", "--data", "w", "--keys", "badkeys.txt"}, 2, {"badkeys.txt", "line 2"});
+    refused({"run", "--data", "w", "--clock", "abc"}, 2, {"--clock must be START:STEP", "abc"});
+    // The README's example run outside the project: refused before the game
+    // starts, so the world is not touched.
+    refused({"run", "--data", "w", "--keys", "keys.txt", "--screenshot", "docs/demo.png"}, 2,
+            {"docs/demo.png", "folder docs does not exist"});
+    refused({"run", "--data", "w", "--keys", "keys.txt", "--screenshot", "ro/x.png"}, 2, {"ro", "cannot be written"});
+    refused({"run", "--data", "w", "--keys", "keys.txt", "--trace", "adir"}, 2, {"adir", "is a folder"});
+}
+
+// A world with one data file missing: each tool names the file. The game's
+// own report of `run` keeps its form.
+TEST_F(BadInput, WorldWithEachDataFileMissing) {
+    for (const std::string name : kDataFiles) {
+        const std::string world = "no-" + name;
+        refused({"render", world, "x.png"}, 1, {world, name});
+        if (name == "tlvx_gr1.tmp") {
+            refused({"export-tiled", world, "m3.tmj"}, 1, {world, name});
+            continue;  // the game itself creates a missing layer file
+        }
+        refused({"run", "--data", world, "--keys", "keys.txt"}, 2,
+                {"Aborting due to runtime error 2 (file not found)", name}, true);
+        const Outcome info = run_in(root_, {"info", world}, "");
+        EXPECT_EQ(info.status, 1) << info.out;
+        EXPECT_NE(info.out.find(name), std::string::npos) << info.out;
+        EXPECT_EQ(info.out.find("No problems"), std::string::npos) << info.out;
+    }
+}
+
+// The options of the game itself (tlvx) have their rows in tests/app/bad_options_test.cpp.
+
+}  // namespace
+}  // namespace tlvx::test
