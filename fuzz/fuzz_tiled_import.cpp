@@ -8,6 +8,7 @@
 
 #include "fuzz_support.hpp"
 #include "tools/picture_files.hpp"
+#include "tools/staged_files.hpp"
 #include "tools/tiled_import_data.hpp"
 
 using namespace tlvx;
@@ -40,10 +41,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     check(plan.w >= 1 && plan.h >= 1 && plan.w <= 65535 && plan.h <= 65535, "an accepted map has a size");
     // Huge maps are accepted by the plan; streaming them only costs time.
     if (int64_t{plan.w} * plan.h > (int64_t{1} << 20)) return 0;
+    tools::StagedFiles staged;  // never committed: its temporary files go with it
     std::array<std::unique_ptr<LayerOut>, 3> outs;
     std::array<LayerOut*, 3> ptrs{};
     for (size_t k = 0; k < 3; ++k) {
-        outs[k] = std::make_unique<LayerOut>(fuzz::scratch_dir(), kLayers[k].name, plan.w, plan.h);
+        outs[k] = std::make_unique<LayerOut>(staged, fuzz::scratch_dir(), kLayers[k].name, plan.w, plan.h);
         ptrs[k] = outs[k].get();
     }
     Progress progress(false, "importing", int64_t{3} * plan.h);
