@@ -43,8 +43,7 @@ int run_game(tlvx::Platform& platform, tlvx::SdlPlatform& window, const std::str
         std::fputs(tlvx::error_report(tlvx::RuntimeError(tlvx::ERR_OUT_OF_MEMORY, "while allocating memory")).c_str(),
                    stderr);
         return tlvx::ERR_OUT_OF_MEMORY;
-    } catch (const tlvx::StopRun&) {
-    }
+    } catch (const tlvx::StopRun&) {}
     window.close_screen();
     return 0;
 }

@@ -21,10 +21,9 @@ std::string check_speed(std::string& text) {
         size_t used = 0;
         const double v = std::stod(text, &used);
         if (used == text.size() && v >= kMinSpeed && v <= kMaxSpeed) return {};
-    } catch (const std::exception&) {
-    }
-    return "--speed wants a number of passes a second from " + speed_text(kMinSpeed) + " to " +
-           speed_text(kMaxSpeed) + ", or max (got \"" + text + "\")";
+    } catch (const std::exception&) {}
+    return "--speed wants a number of passes a second from " + speed_text(kMinSpeed) + " to " + speed_text(kMaxSpeed) +
+           ", or max (got \"" + text + "\")";
 }
 
 }  // namespace
@@ -46,12 +45,14 @@ ParsedCommandLine parse_game_command_line(int argc, const char* const* argv) {
                  "Play your own world, $XDG_DATA_HOME/tlvx/world (~/.local/share/tlvx/world); the demo world is "
                  "created there on the first start")
         ->excludes(data);
-    app.add_option("--speed", speed, "Passes a second, " + speed_text(kMinSpeed) + " to " + speed_text(kMaxSpeed) +
-                                          ", or max for the passes back to back")
+    app.add_option("--speed", speed,
+                   "Passes a second, " + speed_text(kMinSpeed) + " to " + speed_text(kMaxSpeed) +
+                       ", or max for the passes back to back")
         ->type_name("N|max")
         ->default_str(speed)
         ->check(CLI::Validator(check_speed, "", "speed"));
-    app.add_option("--scale", o.scale, "Window size as a multiple of 320x200, 1 to 16 (default: the largest up to 3 that fits)")
+    app.add_option("--scale", o.scale,
+                   "Window size as a multiple of 320x200, 1 to 16 (default: the largest up to 3 that fits)")
         ->type_name("N")
         ->check(CLI::Range(1, 16).description(""));
     CLI::Option* rec = app.add_option("--record", o.record_file,

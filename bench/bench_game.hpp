@@ -57,8 +57,6 @@ struct Implied {
 Implied implied_by_rules(const State& s, Walk walk);
 
 using Clock = std::chrono::steady_clock;
-inline double seconds_since(Clock::time_point t0) {
-    return std::chrono::duration<double>(Clock::now() - t0).count();
-}
+inline double seconds_since(Clock::time_point t0) { return std::chrono::duration<double>(Clock::now() - t0).count(); }
 
 }  // namespace tlvx::bench

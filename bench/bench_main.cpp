@@ -13,10 +13,10 @@
 //                                       rate, key-to-picture delays (needs a display)
 //   peak CMD ARGS...                    runs CMD; its peak resident memory
 // MODE is standing or walking (bench_game.hpp).
-#include <sys/resource.h>
-#include <time.h>
-#include <sys/wait.h>
 #include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -109,9 +109,10 @@ int cmd_passes(const std::string& dir, Walk walk, const std::string& ops_file, i
         allocs.push_back(a.allocations_per_pass);
         cpu_ratio.push_back(a.passes_per_cpu_second / b.passes_per_cpu_second);
     }
-    std::printf("real_pps %.1f\nfloor_pps %.1f\nratio %.4f\nallocs_per_pass %.3f\nrounds %d\nfloor_calls_per_pass %.1f\n",
-                median(real), median(bare), median(ratio), median(allocs), rounds,
-                static_cast<double>(list.ops.size()) / static_cast<double>(list.passes));
+    std::printf(
+        "real_pps %.1f\nfloor_pps %.1f\nratio %.4f\nallocs_per_pass %.3f\nrounds %d\nfloor_calls_per_pass %.1f\n",
+        median(real), median(bare), median(ratio), median(allocs), rounds,
+        static_cast<double>(list.ops.size()) / static_cast<double>(list.passes));
     std::printf("cpu_ratio %.4f\n", median(cpu_ratio));
     return 0;
 }
@@ -150,9 +151,8 @@ int cmd_count(const std::string& dir, Walk walk, int64_t passes) {
     ::getppid();  // and their end
     const double k = static_cast<double>(passes);
     std::printf("passes %lld\nimplied_reads %.1f\nimplied_writes %.1f\nimplied_loads %.1f\nimplied_calls %.1f\n",
-                static_cast<long long>(passes), static_cast<double>(sum.reads) / k,
-                static_cast<double>(sum.writes) / k, static_cast<double>(sum.loads) / k,
-                static_cast<double>(sum.calls()) / k);
+                static_cast<long long>(passes), static_cast<double>(sum.reads) / k, static_cast<double>(sum.writes) / k,
+                static_cast<double>(sum.loads) / k, static_cast<double>(sum.calls()) / k);
     return 0;
 }
 

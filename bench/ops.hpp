@@ -19,12 +19,12 @@ enum class OpKind : uint8_t { Open, Read, Pread, Pwrite, Close, Fstat, Lseek };
 struct Op {
     OpKind kind = OpKind::Read;
     int fd = -1;
-    int flags = 0;        // open: the flags; lseek: whence
-    uint64_t count = 0;   // read, pread: bytes asked for
-    int64_t offset = 0;   // pread, pwrite, lseek
+    int flags = 0;       // open: the flags; lseek: whence
+    uint64_t count = 0;  // read, pread: bytes asked for
+    int64_t offset = 0;  // pread, pwrite, lseek
     int64_t result = 0;
-    std::string path;     // open
-    std::string bytes;    // pwrite: the bytes written
+    std::string path;   // open
+    std::string bytes;  // pwrite: the bytes written
 };
 
 // A file the game opened before the recorded passes and used in them.

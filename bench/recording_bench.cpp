@@ -103,7 +103,8 @@ int main(int argc, char** argv) {
         startup(*s);
         run_loop(*s, passes);
         const double took = now() - t0, cpu = cpu_now() - c0;
-        std::printf("replay_s %.3f\nreplay_pps %.0f\nreplay_cpu_s %.3f\n", took, static_cast<double>(passes) / took, cpu);
+        std::printf("replay_s %.3f\nreplay_pps %.0f\nreplay_cpu_s %.3f\n", took, static_cast<double>(passes) / took,
+                    cpu);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "tlvx-bench-recording: %s\n", e.what());
         return 1;

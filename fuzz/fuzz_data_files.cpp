@@ -67,9 +67,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view contents = fuzz::as_text(data + 1, size - 1);
     State& s = fuzz::fresh_state();
     switch (data[0] % 5) {
-    case 0:
-        save_round_trip(contents);
-        break;
+    case 0: save_round_trip(contents); break;
     case 1:
         fuzz::put_file(kWorldFile, contents);
         s.P1_S = "w";

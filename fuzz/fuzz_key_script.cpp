@@ -23,8 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (const ScriptedKey& k : keys) {
         check(k.pass >= 1 && !k.key.empty(), "a scripted key has a pass and at least one byte");
         const std::string name = key_name(k.key);
-        check(!name.empty() && name.find_first_of(" \t,\"\r\n") == std::string::npos,
-              "a trace name is one CSV field");
+        check(!name.empty() && name.find_first_of(" \t,\"\r\n") == std::string::npos, "a trace name is one CSV field");
         check(parse_key(name) == k.key, "a trace name parses back to its key");
     }
     return 0;

@@ -67,7 +67,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         try {
             blit_image(s, x, y, mode);
         } catch (const RuntimeError& e) {
-            check(e.number() == ERR_ILLEGAL_FUNCTION_CALL, "a picture that cannot be drawn is an illegal function call");
+            check(e.number() == ERR_ILLEGAL_FUNCTION_CALL,
+                  "a picture that cannot be drawn is an illegal function call");
         }
         b.after_blit();
     }

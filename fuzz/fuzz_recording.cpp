@@ -15,7 +15,8 @@ namespace {
 std::FILE* open_bytes(const uint8_t* data, size_t size) {
     // fmemopen refuses an empty buffer; an empty file reads the same.
     static const uint8_t none = 0;
-    return size == 0 ? fmemopen(const_cast<uint8_t*>(&none), 1, "rb") : fmemopen(const_cast<uint8_t*>(data), size, "rb");
+    return size == 0 ? fmemopen(const_cast<uint8_t*>(&none), 1, "rb")
+                     : fmemopen(const_cast<uint8_t*>(data), size, "rb");
 }
 
 }  // namespace

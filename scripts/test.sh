@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
-# Builds everything with warnings as errors and runs every test; then builds
+# Checks the formatting; builds everything with warnings as errors and runs every test; then builds
 # and runs every test again with the address and undefined behaviour
 # sanitizers, and runs each fuzz target for 30 seconds (fuzz/run).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
+# Unformatted code fails here, before anything is built (scripts/format.sh fixes it).
+bash scripts/format.sh --check
 jobs=$(nproc)
 build=${TLVX_BUILD_DIR:-build}
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTLVX_WERROR=ON

@@ -55,12 +55,8 @@ std::string folder_of(const std::string& path) {
 AtomicFile::~AtomicFile() { discard(); }
 
 AtomicFile::AtomicFile(AtomicFile&& other) noexcept
-    : path_(std::move(other.path_)),
-      temp_(std::exchange(other.temp_, {})),
-      error_(std::move(other.error_)),
-      fd_(std::exchange(other.fd_, -1)),
-      end_(other.end_),
-      buffer_(std::move(other.buffer_)) {}
+    : path_(std::move(other.path_)), temp_(std::exchange(other.temp_, {})), error_(std::move(other.error_)),
+      fd_(std::exchange(other.fd_, -1)), end_(other.end_), buffer_(std::move(other.buffer_)) {}
 
 AtomicFile& AtomicFile::operator=(AtomicFile&& other) noexcept {
     if (this != &other) {

@@ -62,8 +62,8 @@ private:
     std::string path_;
     std::string temp_;  // empty once committed or dropped
     std::string error_;
-    int fd_ = -1;       // -1 once finished
-    int64_t end_ = 0;   // where the buffer goes in the file
+    int fd_ = -1;      // -1 once finished
+    int64_t end_ = 0;  // where the buffer goes in the file
     std::string buffer_;
 };
 

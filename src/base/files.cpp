@@ -188,8 +188,7 @@ OpenFile& FileTable::get(int32_t number, const char* what) {
 }
 
 void FileTable::put(int32_t number, std::unique_ptr<OpenFile> file) {
-    if (!valid_number(number))
-        throw RuntimeError(ERR_ILLEGAL_FUNCTION_CALL, "opening file #" + std::to_string(number));
+    if (!valid_number(number)) throw RuntimeError(ERR_ILLEGAL_FUNCTION_CALL, "opening file #" + std::to_string(number));
     close(number);
     files_[number] = std::move(file);
 }

@@ -17,14 +17,14 @@ struct Rgb {
 
 struct Screen {
     std::array<uint8_t, kScreenW * kScreenH> pixels{};  // palette indices, row-major
-    std::array<Rgb, 256> palette{};                      // 8-bit components as shown
-    uint32_t palette_serial = 0;                         // bumped on every palette change
-    bool open = false;                                   // graphics screen open
-    int32_t row = 1, col = 1;                            // text cursor, 1-based
-    int32_t fg = 15, bg = 0;                             // text colours
-    int32_t text_top = 1, text_bottom = 25;              // text area rows
-    int32_t text_cols = 40;                              // 80 once back on the text console
-    uint32_t bells = 0;                                  // byte 7 printed so far: the window beeps
+    std::array<Rgb, 256> palette{};                     // 8-bit components as shown
+    uint32_t palette_serial = 0;                        // bumped on every palette change
+    bool open = false;                                  // graphics screen open
+    int32_t row = 1, col = 1;                           // text cursor, 1-based
+    int32_t fg = 15, bg = 0;                            // text colours
+    int32_t text_top = 1, text_bottom = 25;             // text area rows
+    int32_t text_cols = 40;                             // 80 once back on the text console
+    uint32_t bells = 0;                                 // byte 7 printed so far: the window beeps
 
     uint8_t& at(int x, int y) { return pixels[static_cast<size_t>(y) * kScreenW + static_cast<size_t>(x)]; }
     uint8_t at(int x, int y) const { return pixels[static_cast<size_t>(y) * kScreenW + static_cast<size_t>(x)]; }

@@ -71,13 +71,13 @@ struct State {
 
     // Small tables.
     Table<D_TYPE, 0, 10> D{"D"};
-    Table<int32_t, 0, 10> M{"M"};             // road-following turns
-    Table<std::string, 0, 10> A_S{"A$"};      // facing glyphs
-    Table<std::string, 0, 10> CK_S{"CK$"};    // blocked-ground lists
+    Table<int32_t, 0, 10> M{"M"};           // road-following turns
+    Table<std::string, 0, 10> A_S{"A$"};    // facing glyphs
+    Table<std::string, 0, 10> CK_S{"CK$"};  // blocked-ground lists
 
     // Save file.
-    std::string P1_S;                        // world base name
-    std::string NM_S = "Pndx";               // character name
+    std::string P1_S;           // world base name
+    std::string NM_S = "Pndx";  // character name
     std::string C1_S = "001", C2_S = "002", C3_S = "003";
     int32_t S = 0, O = 0, I = 0, P = 0;
 
@@ -85,8 +85,8 @@ struct State {
     std::string P2_S, P3_S, BM_S, RD_S;
     int32_t XX = 0, YY = 0;
     int32_t SZ = 24, GZ = 256;
-    Table<std::string, 0, 256> M_S{"M$"};    // ground picture names
-    Table<int32_t, 0, 256> M_TILE{"M"};      // tile colours (the tile table's own M)
+    Table<std::string, 0, 256> M_S{"M$"};  // ground picture names
+    Table<int32_t, 0, 256> M_TILE{"M"};    // tile colours (the tile table's own M)
 
     // Object table.
     Table2<std::string, 0, 255, 1, 4> OBJ_S{"OBJ$"};

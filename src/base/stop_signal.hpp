@@ -27,7 +27,8 @@ public:
     StopSignals& operator=(const StopSignals&) = delete;
 
 private:
-    struct sigaction old_int_ {}, old_term_ {};
+    struct sigaction old_int_ {
+    }, old_term_{};
 };
 
 // The signal that arrived since the handler was installed, or 0.

@@ -65,8 +65,7 @@ void cell_write(State& s, int32_t fileno, int64_t c, int64_t r, int32_t value) {
     int64_t pos = 0;
     OpenFile& f = cell_file(s, fileno, "writing", c, r, pos);
     if (pos == 0) return;  // no cell at position 0: the write does nothing (see cell_read)
-    if (!f.writable)
-        throw RuntimeError(ERR_FILE_IO, cell_place("writing", c, r, f.name) + ": the file is read-only");
+    if (!f.writable) throw RuntimeError(ERR_FILE_IO, cell_place("writing", c, r, f.name) + ": the file is read-only");
     const unsigned char byte = static_cast<unsigned char>(value & 255);
     for (;;) {
         ssize_t n = ::pwrite(f.fd, &byte, 1, static_cast<off_t>(pos - 1));

@@ -161,9 +161,12 @@ int32_t parse_number_token(std::string_view token) {
     if (!v.empty() && v.front() == '&') {
         if (v.size() < 2) return 0;
         switch (v[1]) {
-        case 'H': case 'h': return parse_based(v.substr(2), 16);
-        case 'O': case 'o': return parse_based(v.substr(2), 8);
-        case 'B': case 'b': return parse_based(v.substr(2), 2);
+        case 'H':
+        case 'h': return parse_based(v.substr(2), 16);
+        case 'O':
+        case 'o': return parse_based(v.substr(2), 8);
+        case 'B':
+        case 'b': return parse_based(v.substr(2), 2);
         default: return parse_based(v.substr(1), 8);
         }
     }
@@ -223,8 +226,6 @@ void write_line_string(State& s, int32_t fileno, const std::string& text) {
     f.out += "\r\n";
 }
 
-void write_line_number(State& s, int32_t fileno, int32_t v) {
-    write_line_string(s, fileno, number_text(v) + " ");
-}
+void write_line_number(State& s, int32_t fileno, int32_t v) { write_line_string(s, fileno, number_text(v) + " "); }
 
 }  // namespace tlvx

@@ -111,22 +111,16 @@ void load_image(State& s, const std::string& name) {
     if (start.n == 0) throw RuntimeError(ERR_FILE_IO, picture_place("reading the empty", name));
     switch (buf[0]) {
     case 253:
-    case 254:
-        load_block(s, start, name);
-        break;
-    case 66:
-        load_bmp(s, start, name);
-        break;
-    default:
-        throw RuntimeError(ERR_FILE_IO, picture_place("an unknown layout in", name));
+    case 254: load_block(s, start, name); break;
+    case 66: load_bmp(s, start, name); break;
+    default: throw RuntimeError(ERR_FILE_IO, picture_place("an unknown layout in", name));
     }
 }
 
 void blit_image(State& s, int32_t x, int32_t y, const std::string& mode) {
     const PutMode op = put_mode(mode);
     if (op == PutMode::None) return;
-    if (!s.screen.open)
-        throw RuntimeError(ERR_ILLEGAL_FUNCTION_CALL, "drawing a picture with no graphics screen open");
+    if (!s.screen.open) throw RuntimeError(ERR_ILLEGAL_FUNCTION_CALL, "drawing a picture with no graphics screen open");
     const ImageHeader hd = read_header(s.SCN);
     if (hd.bpp != 1)
         throw RuntimeError(ERR_ILLEGAL_FUNCTION_CALL,
@@ -141,24 +135,21 @@ void blit_image(State& s, int32_t x, int32_t y, const std::string& mode) {
         // A header whose rows reach past the buffer draws only the pixels that
         // lie inside it; the buffer is never read beyond its end.
         const int64_t row = hd.base + (sy - y) * hd.pitch;
-        const int64_t first = std::max(xa, x - row);            // pixel at buffer index >= 0
+        const int64_t first = std::max(xa, x - row);              // pixel at buffer index >= 0
         const int64_t last = std::min(xb, x + (kEnd - 1 - row));  // pixel at buffer index < 2352
         if (first > last) continue;
         const uint8_t* src = s.SCN.data() + (row + first - x);
         uint8_t* dst = &s.screen.at(static_cast<int>(first), static_cast<int>(sy));
         const size_t count = static_cast<size_t>(last - first + 1);
         switch (op) {
-        case PutMode::Pset:
-            std::memcpy(dst, src, count);
-            break;
+        case PutMode::Pset: std::memcpy(dst, src, count); break;
         case PutMode::And:
             for (size_t i = 0; i < count; ++i) dst[i] &= src[i];
             break;
         case PutMode::Or:
             for (size_t i = 0; i < count; ++i) dst[i] |= src[i];
             break;
-        case PutMode::None:
-            break;
+        case PutMode::None: break;
         }
     }
 }

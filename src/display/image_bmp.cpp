@@ -66,9 +66,9 @@ BmpInfo parse_headers(PictureStart& start, const std::string& name) {
     if (compression > 3) malformed(name, "an unknown compression");
     if (height < 0 && compression != 0 && compression != 3) malformed(name, "compressed rows stored top row first");
     if (info.bpp > 8)
-        throw RuntimeError(ERR_ILLEGAL_FUNCTION_CALL,
-                           picture_place("while loading", name) + ": " + std::to_string(info.bpp) +
-                               " bits per pixel do not fit the 256-colour screen");
+        throw RuntimeError(ERR_ILLEGAL_FUNCTION_CALL, picture_place("while loading", name) + ": " +
+                                                          std::to_string(info.bpp) +
+                                                          " bits per pixel do not fit the 256-colour screen");
     // Only the depths and the row layout that tile pictures use are decoded;
     // 2-bit and run-length compressed pictures are refused.
     if (info.bpp != 1 && info.bpp != 4 && info.bpp != 8) malformed(name, "an unsupported pixel depth");

@@ -72,15 +72,9 @@ void put_char(Screen& sc, uint8_t ch) {
             advance(sc);
         } while ((sc.col - 1) % 8 != 0);
         break;
-    case 10:
-        next_row(sc);
-        break;
-    case 13:
-        sc.col = 1;
-        break;
-    default:
-        draw_glyph(sc, ch);
-        advance(sc);
+    case 10: next_row(sc); break;
+    case 13: sc.col = 1; break;
+    default: draw_glyph(sc, ch); advance(sc);
     }
 }
 
@@ -89,8 +83,7 @@ void put_char(Screen& sc, uint8_t ch) {
 uint8_t level_to_8bit(uint32_t level) { return static_cast<uint8_t>((level & 63u) * 255u / 63u); }
 
 void SCREEN_OPEN(State& s, int32_t mode) {
-    if (mode != 13)
-        throw RuntimeError(ERR_ILLEGAL_FUNCTION_CALL, "opening screen mode " + std::to_string(mode));
+    if (mode != 13) throw RuntimeError(ERR_ILLEGAL_FUNCTION_CALL, "opening screen mode " + std::to_string(mode));
     if (s.platform) s.platform->open_screen();
     Screen& sc = s.screen;
     sc.open = true;

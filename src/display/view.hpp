@@ -15,9 +15,9 @@ std::string mask_name(const std::string& picture);
 void mask_name_into(const std::string& picture, std::string& mask);
 
 void centre_clamp(State& s);
-void first_view_read(State& s);      // start-up
+void first_view_read(State& s);  // start-up
 void full_view_refresh(State& s);
-void redraw_view(State& s);          // pass block 13: full refresh or creature redraws
-void ground_reread(State& s);        // pass block 16
+void redraw_view(State& s);    // pass block 13: full refresh or creature redraws
+void ground_reread(State& s);  // pass block 16
 
 }  // namespace tlvx

@@ -77,8 +77,7 @@ PngRowWriter::PngRowWriter(const std::string& path, int width, int height, PngCo
     im.colour = colour;
     im.w = width;
     im.h = height;
-    if (width <= 0 || height <= 0)
-        im.fail("invalid size " + std::to_string(width) + "x" + std::to_string(height));
+    if (width <= 0 || height <= 0) im.fail("invalid size " + std::to_string(width) + "x" + std::to_string(height));
 
     if (!im.file.open(path)) im.fail(im.file.error());
 
@@ -114,8 +113,7 @@ void PngRowWriter::write_row(const uint8_t* rgb) {
 void PngRowWriter::finish() {
     Impl& im = *impl_;
     if (im.failed || im.finished) throw PngError("cannot write PNG \"" + im.path + "\": the writer is closed");
-    if (im.rows != im.h)
-        im.fail("only " + std::to_string(im.rows) + " of " + std::to_string(im.h) + " rows written");
+    if (im.rows != im.h) im.fail("only " + std::to_string(im.rows) + " of " + std::to_string(im.h) + " rows written");
     if (!guarded(im, [&im] { png_write_end(im.png, nullptr); })) im.fail(im.error);
     png_destroy_write_struct(&im.png, &im.info);
     im.png = nullptr;

@@ -13,7 +13,7 @@ namespace {
 
 struct EditKey {
     std::string_view key;
-    int32_t file;           // kGroundFile, kCreatureFile or kStructureFile
+    int32_t file;  // kGroundFile, kCreatureFile or kStructureFile
     bool (*allowed)(int32_t v);
     int32_t (*next)(int32_t v);
 };

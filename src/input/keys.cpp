@@ -23,9 +23,7 @@ void poll_and_copy(State& s) {
     copy_pass_values(s);
 }
 
-bool key_in_set(const State& s, const char* set) {
-    return std::string(set).find(s.CC_S) != std::string::npos;
-}
+bool key_in_set(const State& s, const char* set) { return std::string(set).find(s.CC_S) != std::string::npos; }
 
 void display_toggles(State& s) {
     if (s.KEY == "i" || s.KEY == "I") s.I = one_minus(s.I);
@@ -45,8 +43,7 @@ void copy_pass_values(State& s) {
 void pause_if_asked(State& s) {
     if (s.KEY != "p" && s.KEY != "P") return;
     // The key that ends the pause is discarded, not treated as a command.
-    while (KEY_POLL(s, true).empty()) {
-    }
+    while (KEY_POLL(s, true).empty()) {}
 }
 
 void road_toggle(State& s) {
@@ -54,14 +51,10 @@ void road_toggle(State& s) {
 }
 
 void position_clamp(State& s) {
-    if (s.VX2 > s.WX)
-        s.VX2 = s.WX;
-    else if (s.VX2 < 1)
-        s.VX2 = 1;
-    if (s.VY2 > s.WY)
-        s.VY2 = s.WY;
-    else if (s.VY2 < 1)
-        s.VY2 = 1;
+    if (s.VX2 > s.WX) s.VX2 = s.WX;
+    else if (s.VX2 < 1) s.VX2 = 1;
+    if (s.VY2 > s.WY) s.VY2 = s.WY;
+    else if (s.VY2 < 1) s.VY2 = 1;
 }
 
 }  // namespace tlvx

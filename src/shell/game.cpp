@@ -111,28 +111,28 @@ void startup(State& s) {
 bool run_pass(State& s) {
     ++s.pass;
     s.platform->begin_pass(s.pass);
-    poll_and_copy(s);             // 1
-    display_toggles(s);           // 2
-    position_clamp(s);            // 3
-    redraw_reset(s);              // 4
-    editing_keys(s);              // 5
-    step_keys(s);                 // 6
+    poll_and_copy(s);    // 1
+    display_toggles(s);  // 2
+    position_clamp(s);   // 3
+    redraw_reset(s);     // 4
+    editing_keys(s);     // 5
+    step_keys(s);        // 6
     facing_keys(s);
     road_toggle(s);
-    road_following_and_checks(s); // 7
-    creature_sweep(s);            // 8
-    clock_step(s);                // 9
-    player_marker(s);             // 10
-    copy_pass_values(s);          // 11
-    if (s.KEY == "\x1b") {        // 12
+    road_following_and_checks(s);  // 7
+    creature_sweep(s);             // 8
+    clock_step(s);                 // 9
+    player_marker(s);              // 10
+    copy_pass_values(s);           // 11
+    if (s.KEY == "\x1b") {         // 12
         if (s.on_pass_end) s.on_pass_end(s);
         quit(s);
         return true;
     }
-    redraw_view(s);               // 13
-    pause_if_asked(s);            // 14
+    redraw_view(s);                   // 13
+    pause_if_asked(s);                // 14
     if (s.I != 0) status_display(s);  // 15
-    ground_reread(s);             // 16
+    ground_reread(s);                 // 16
     if (s.on_pass_end) s.on_pass_end(s);
     return false;
 }

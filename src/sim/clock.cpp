@@ -29,8 +29,7 @@ void clock_step(State& s) {
     tick(s, s.SB, s.SA, s.GE);
 
     if (s.GC == 4) s.TIMM += 1;
-    if (s.VX2 != s.VX1 || s.VY2 != s.VY1)
-        s.TIMM += static_cast<int32_t>(std::floor(rnd(s) * 15)) + 16;
+    if (s.VX2 != s.VX1 || s.VY2 != s.VY1) s.TIMM += static_cast<int32_t>(std::floor(rnd(s) * 15)) + 16;
     if (s.TIMD == 0) s.TIMD = 1;
 
     while (s.TIMM >= 60) {

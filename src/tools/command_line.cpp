@@ -56,8 +56,8 @@ int run_command_line(CLI::App& app, int argc, char** argv, const int& exit_code)
     const std::string first = argv[1];
     const CLI::App* sub = nullptr;
     if (!first.empty() && first[0] == '-' && first != "--help" && first != "-h") {
-        std::cerr << tool << ": there is no option " << shown(first) << " before the subcommand; name a subcommand: "
-                  << subcommand_list(app) << "\n";
+        std::cerr << tool << ": there is no option " << shown(first)
+                  << " before the subcommand; name a subcommand: " << subcommand_list(app) << "\n";
         return kUsageError;
     }
     if (!first.empty() && first[0] != '-') {

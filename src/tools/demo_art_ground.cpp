@@ -55,8 +55,7 @@ void Canvas::outline(uint8_t c) {
     std::vector<std::pair<int, int>> edge;
     for (int y = 0; y < kTile; ++y)
         for (int x = 0; x < kTile; ++x)
-            if (!painted(x, y) &&
-                (painted(x - 1, y) || painted(x + 1, y) || painted(x, y - 1) || painted(x, y + 1)))
+            if (!painted(x, y) && (painted(x - 1, y) || painted(x + 1, y) || painted(x, y - 1) || painted(x, y + 1)))
                 edge.emplace_back(x, y);
     for (auto [x, y] : edge) set(x, y, c);
 }

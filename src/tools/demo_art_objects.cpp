@@ -102,8 +102,7 @@ Canvas art_chicken(int frame) {
     c.disc(hx, hy, 2.8, col::Feather);
     c.rect(static_cast<int>(hx) - 1, static_cast<int>(hy) - 4, static_cast<int>(hx) + 1, static_cast<int>(hy) - 3,
            col::Comb);
-    c.rect(static_cast<int>(hx) + 3, static_cast<int>(hy), static_cast<int>(hx) + 4, static_cast<int>(hy),
-           col::Beak);
+    c.rect(static_cast<int>(hx) + 3, static_cast<int>(hy), static_cast<int>(hx) + 4, static_cast<int>(hy), col::Beak);
     c.set(static_cast<int>(hx) + 1, static_cast<int>(hy) + 2, col::Comb);
     c.set(static_cast<int>(hx) + 1, static_cast<int>(hy) - 1, col::Eye);
     c.outline(col::Outline);
@@ -134,7 +133,8 @@ Canvas art_oak() {
     c.rect(9, 21, 14, 22, col::Bark);
     c.disc(12.0, 9.0, 8.5, col::LeafDark);
     c.disc(11.0, 8.0, 7.2, col::LeafMid);
-    for (auto [x, y] : {std::pair{8.0, 5.0}, {13.0, 4.0}, {7.0, 9.0}, {12.0, 8.0}, {15.0, 9.0}}) c.disc(x, y, 1.8, col::LeafLight);
+    for (auto [x, y] : {std::pair{8.0, 5.0}, {13.0, 4.0}, {7.0, 9.0}, {12.0, 8.0}, {15.0, 9.0}})
+        c.disc(x, y, 1.8, col::LeafLight);
     c.outline(col::Outline);
     return c;
 }
@@ -146,8 +146,7 @@ Canvas art_pine() {
         int top = 1 + tier * 5, bottom = top + 8;
         for (int y = top; y <= bottom; ++y) {
             int half = (y - top) * (4 + tier * 2) / 8 + 1;
-            for (int x = 12 - half; x < 12 + half; ++x)
-                c.set(x, y, x < 12 ? col::LeafMid : col::LeafDark);
+            for (int x = 12 - half; x < 12 + half; ++x) c.set(x, y, x < 12 ? col::LeafMid : col::LeafDark);
         }
     }
     c.set(11, 2, col::LeafLight);

@@ -10,8 +10,8 @@
 namespace tlvx::tools {
 
 DemoMap::DemoMap(int width, int height)
-    : w(width), h(height), ground(static_cast<size_t>(width * height), 0),
-      creatures(ground.size(), 0), structures(ground.size(), 0) {}
+    : w(width), h(height), ground(static_cast<size_t>(width * height), 0), creatures(ground.size(), 0),
+      structures(ground.size(), 0) {}
 
 namespace {
 
@@ -93,17 +93,17 @@ void road(DemoMap& m, int c0, int r0, int c1, int r1, uint8_t kind) {
 }
 
 void roads(DemoMap& m) {
-    road(m, 3, 30, 74, 30, ground::Road);        // the main road, over the river by a bridge
-    road(m, 30, 22, 46, 22, ground::Cobbles);    // the village loop
+    road(m, 3, 30, 74, 30, ground::Road);      // the main road, over the river by a bridge
+    road(m, 30, 22, 46, 22, ground::Cobbles);  // the village loop
     road(m, 30, 22, 30, 29, ground::Cobbles);
     road(m, 46, 22, 46, 29, ground::Cobbles);
-    road(m, 38, 8, 38, 21, ground::Road);        // north to the lake shore
+    road(m, 38, 8, 38, 21, ground::Road);  // north to the lake shore
     road(m, 39, 8, 51, 8, ground::Road);
-    road(m, 12, 13, 12, 29, ground::Road);       // the forest trail, ending in the clearing
-    road(m, 18, 31, 18, 44, ground::Road);       // a dead end with a signpost
+    road(m, 12, 13, 12, 29, ground::Road);  // the forest trail, ending in the clearing
+    road(m, 18, 31, 18, 44, ground::Road);  // a dead end with a signpost
     m.cs(18, 45) = object::Signpost;
-    road(m, 70, 31, 70, 44, ground::Road);       // up onto the plateau
-    m.cs(70, 44) = object::Marker;               // an invisible marker at the road's end
+    road(m, 70, 31, 70, 44, ground::Road);  // up onto the plateau
+    m.cs(70, 44) = object::Marker;          // an invisible marker at the road's end
 }
 
 void house(DemoMap& m, int c, int r, int door) {
@@ -148,8 +148,7 @@ void plateau(DemoMap& m) {
             else if (c == 63) m.g(c, r) = ground::CliffWest;
             else if (c == 75) m.g(c, r) = ground::CliffEast;
             else m.g(c, r) = chance(c, r, 41, 30) ? ground::Dirt : ground::GrassDark;
-            if (r > 40 && r < 51 && c > 64 && c < 74 && c != 70 && chance(c, r, 42, 18))
-                m.cs(c, r) = object::Boulder;
+            if (r > 40 && r < 51 && c > 64 && c < 74 && c != 70 && chance(c, r, 42, 18)) m.cs(c, r) = object::Boulder;
         }
 }
 
@@ -171,12 +170,23 @@ void creatures(DemoMap& m) {
     };
     const Placed placed[] = {
         // Around the start.
-        {35, 35, object::Fox}, {41, 34, object::Slime}, {36, 31, object::Chicken}, {40, 36, object::Sheep},
+        {35, 35, object::Fox},
+        {41, 34, object::Slime},
+        {36, 31, object::Chicken},
+        {40, 36, object::Sheep},
         {41, 32, object::Chicken},
         // Elsewhere.
-        {37, 26, object::Chicken}, {44, 27, object::Chicken}, {6, 42, object::Sheep}, {10, 45, object::Sheep},
-        {12, 40, object::Sheep}, {48, 12, object::Slime}, {54, 22, object::Slime}, {8, 6, object::Fox},
-        {20, 16, object::Fox}, {68, 46, object::Fox}, {26, 50, object::Slime},
+        {37, 26, object::Chicken},
+        {44, 27, object::Chicken},
+        {6, 42, object::Sheep},
+        {10, 45, object::Sheep},
+        {12, 40, object::Sheep},
+        {48, 12, object::Slime},
+        {54, 22, object::Slime},
+        {8, 6, object::Fox},
+        {20, 16, object::Fox},
+        {68, 46, object::Fox},
+        {26, 50, object::Slime},
     };
     for (const Placed& p : placed) {
         m.cs(p.c, p.r) = 0;

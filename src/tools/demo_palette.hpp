@@ -16,26 +16,71 @@ namespace col {
 enum : uint8_t {
     Black = 0,
     Outline = 175,
-    GrassDark, GrassMid, GrassLight, GrassYellow, GrassBright,        // 176-180
-    DirtDark, DirtMid, DirtLight,                                     // 181-183
-    SandDark, SandMid, SandLight,                                     // 184-186
-    RoadDark, RoadMid, RoadLight,                                     // 187-189
-    StoneDark, StoneMid, StoneLight,                                  // 190-192
-    BarkDark, Bark,                                                   // 193-194
-    LeafDark, LeafMid, LeafLight,                                     // 195-197
-    RoofDark, RoofMid, RoofLight,                                     // 198-200
-    WoodDark, WoodMid, WoodLight,                                     // 201-203
-    FlowerRed, FlowerYellow, FlowerWhite, FlowerViolet,               // 204-207
-    Skin, TunicBlue, TunicLight, Hair,                                // 208-211
-    FoxOrange, FoxLight,                                              // 212-213
-    SlimeDark, SlimeMid, SlimeLight,                                  // 214-216
-    Feather, FeatherShade, Beak, Comb,                                // 217-220
-    Eye, Foam,                                                        // 221-222
-    GradientFirst = 223,                                              // 223-238
-    Water0 = 239, Water1, Water2, Water3,                              // 239-242
-    CliffShadow, CliffFace, CliffLight,                               // 243-245
-    Magenta, Window, Door, Plaster, PlasterShade, Moss, WaterDeep,    // 246-252
-    Reed, Lily, White,                                                // 253-255
+    GrassDark,
+    GrassMid,
+    GrassLight,
+    GrassYellow,
+    GrassBright,  // 176-180
+    DirtDark,
+    DirtMid,
+    DirtLight,  // 181-183
+    SandDark,
+    SandMid,
+    SandLight,  // 184-186
+    RoadDark,
+    RoadMid,
+    RoadLight,  // 187-189
+    StoneDark,
+    StoneMid,
+    StoneLight,  // 190-192
+    BarkDark,
+    Bark,  // 193-194
+    LeafDark,
+    LeafMid,
+    LeafLight,  // 195-197
+    RoofDark,
+    RoofMid,
+    RoofLight,  // 198-200
+    WoodDark,
+    WoodMid,
+    WoodLight,  // 201-203
+    FlowerRed,
+    FlowerYellow,
+    FlowerWhite,
+    FlowerViolet,  // 204-207
+    Skin,
+    TunicBlue,
+    TunicLight,
+    Hair,  // 208-211
+    FoxOrange,
+    FoxLight,  // 212-213
+    SlimeDark,
+    SlimeMid,
+    SlimeLight,  // 214-216
+    Feather,
+    FeatherShade,
+    Beak,
+    Comb,  // 217-220
+    Eye,
+    Foam,                 // 221-222
+    GradientFirst = 223,  // 223-238
+    Water0 = 239,
+    Water1,
+    Water2,
+    Water3,  // 239-242
+    CliffShadow,
+    CliffFace,
+    CliffLight,  // 243-245
+    Magenta,
+    Window,
+    Door,
+    Plaster,
+    PlasterShade,
+    Moss,
+    WaterDeep,  // 246-252
+    Reed,
+    Lily,
+    White,  // 253-255
 };
 }  // namespace col
 

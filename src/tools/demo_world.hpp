@@ -14,15 +14,43 @@ namespace tlvx::tools {
 // Ground values of the demo set.
 namespace ground {
 enum : uint8_t {
-    Grass = 1, GrassDark, Meadow, Dirt, Sand, Water, Road, Cobbles, BridgeWater,
-    CliffSouth, CliffEast, CliffWest, Field, Slabs,
+    Grass = 1,
+    GrassDark,
+    Meadow,
+    Dirt,
+    Sand,
+    Water,
+    Road,
+    Cobbles,
+    BridgeWater,
+    CliffSouth,
+    CliffEast,
+    CliffWest,
+    Field,
+    Slabs,
 };
 }
 // Object values of the demo set (creatures 1 to 5, structures 10 onwards).
 namespace object {
 enum : uint8_t {
-    Hero = 1, Fox, Slime, Chicken, Sheep,
-    Oak = 10, Pine, StoneWall, HouseWall, Door, Roof, Arch, Bridge, Flowers, Boulder, Marker, Fence, Signpost,
+    Hero = 1,
+    Fox,
+    Slime,
+    Chicken,
+    Sheep,
+    Oak = 10,
+    Pine,
+    StoneWall,
+    HouseWall,
+    Door,
+    Roof,
+    Arch,
+    Bridge,
+    Flowers,
+    Boulder,
+    Marker,
+    Fence,
+    Signpost,
 };
 }
 

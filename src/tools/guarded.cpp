@@ -1,9 +1,9 @@
 #include "tools/guarded.hpp"
 
 #include <iostream>
-#include <string>
 #include <new>
 #include <optional>
+#include <string>
 
 #include "base/error.hpp"
 #include "base/stop_signal.hpp"

@@ -10,9 +10,9 @@
 
 #include "base/error.hpp"
 #include "base/state.hpp"
+#include "data/stream.hpp"
 #include "display/image.hpp"
 #include "display/view.hpp"
-#include "data/stream.hpp"
 #include "tools/demo_world.hpp"
 #include "tools/paths.hpp"
 #include "tools/picture_files.hpp"
@@ -179,10 +179,10 @@ void Inspector::check_layers() {
         if (!l.exists()) {
             info_.lines.push_back(line + "missing");
             if (k == 0)
-                info_.problems.push_back(name + " is missing: the game creates it empty and stops with runtime "
-                                                "error 1 (illegal function call) at the first view read");
-            else
-                info_.notes.push_back(name + " is missing: the game creates it empty, every cell 0");
+                info_.problems.push_back(name +
+                                         " is missing: the game creates it empty and stops with runtime "
+                                         "error 1 (illegal function call) at the first view read");
+            else info_.notes.push_back(name + " is missing: the game creates it empty, every cell 0");
             continue;
         }
         info_.lines.push_back(line + std::to_string(l.size()) + " bytes, expected " + std::to_string(expected));
@@ -201,8 +201,9 @@ void Inspector::check_layers() {
             info_.notes.push_back(name + " holds " + std::to_string(l.size() - expected) +
                                   " bytes more than the map needs; they are never read");
         if (k < 3 && !l.writable())
-            info_.problems.push_back(name + " can only be read: the first change to it stops the game with runtime "
-                                            "error 3 (file I/O error)");
+            info_.problems.push_back(name +
+                                     " can only be read: the first change to it stops the game with runtime "
+                                     "error 3 (file I/O error)");
     }
     if (layers_[0]->exists() && (wx_ == 0 || wy_ == 0))
         info_.problems.push_back(std::string(kLayerNames[0]) + " holds no map (its header gives " +
@@ -259,7 +260,8 @@ void Inspector::check_object(int v, uint64_t count, const char* layer) {
         if (!e.empty()) info_.problems.push_back(what + ", frame " + std::to_string(f) + ": " + e);
     }
     if (empty == 4) info_.notes.push_back(what + " has no pictures: it is not drawn");
-    else if (empty > 0) info_.notes.push_back(what + " has no picture in " + std::to_string(empty) + " of its 4 frames");
+    else if (empty > 0)
+        info_.notes.push_back(what + " has no picture in " + std::to_string(empty) + " of its 4 frames");
 }
 
 void Inspector::check_pictures() {
@@ -296,8 +298,9 @@ void Inspector::check_start() {
         for (int64_t dx = -3; dx <= 3; ++dx) {
             int64_t pos = (s_.VX2 + dx) + (s_.VY2 + dy) * int64_t{wx_} + 4;
             if (pos < 0) {
-                info_.problems.push_back("the map is too small for the view: start-up stops with runtime error 1 "
-                                         "reading a cell at a negative position");
+                info_.problems.push_back(
+                    "the map is too small for the view: start-up stops with runtime error 1 "
+                    "reading a cell at a negative position");
                 dy = dx = 4;
             }
         }
@@ -306,7 +309,8 @@ void Inspector::check_start() {
     for (int k = 0; k < 3; ++k) layers_[k]->read_cells(wx_, s_.VX2, s_.VY2, &v[k], 1);
     info_.lines.push_back("start cell: ground " + std::to_string(v[0]) + ", creature " + std::to_string(v[1]) +
                           ", structure " + std::to_string(v[2]));
-    if (v[1] == 0) info_.notes.push_back("the start cell holds no player marker (creature value 1): the player is not drawn");
+    if (v[1] == 0)
+        info_.notes.push_back("the start cell holds no player marker (creature value 1): the player is not drawn");
     else if (v[1] > 1)
         info_.notes.push_back("the start cell holds creature value " + std::to_string(v[1]) +
                               ", not the player marker 1");

@@ -23,8 +23,7 @@ namespace {
 // that hold something else; the staged set renames it over `path`.
 class LayerWriter {
 public:
-    LayerWriter(StagedFiles& staged, const std::string& path, int32_t w, int32_t h)
-        : out_(staged.add(path)), w_(w) {
+    LayerWriter(StagedFiles& staged, const std::string& path, int32_t w, int32_t h) : out_(staged.add(path)), w_(w) {
         const auto header = layer_header(w, h);
         out_.set_length(layer_file_length(w, h));
         out_.write_at(0, header.data(), header.size());
@@ -63,8 +62,7 @@ std::optional<std::pair<int32_t, int32_t>> parse_map_size(const std::string& tex
 }
 
 NewMapResult new_map(const NewMapOptions& opt) {
-    if (opt.w < 8 || opt.h < 8 || opt.w > 65535 || opt.h > 65535)
-        throw ToolError("a map is 8 to 65535 cells each way");
+    if (opt.w < 8 || opt.h < 8 || opt.w > 65535 || opt.h > 65535) throw ToolError("a map is 8 to 65535 cells each way");
     if (opt.fill && (*opt.fill < 0 || *opt.fill > 255)) throw ToolError("the fill is a ground value 0 to 255");
     CreatedPaths created;
     created.create_folders(opt.dir);

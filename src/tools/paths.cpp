@@ -74,7 +74,8 @@ std::string output_problem(const std::string& path) {
     struct stat st {};
     if (::lstat(path.c_str(), &st) == 0) {
         if (S_ISDIR(st.st_mode)) return "it is a folder";
-        if (S_ISLNK(st.st_mode)) return "it is a link (the new file would replace the link); give the file it points to";
+        if (S_ISLNK(st.st_mode))
+            return "it is a link (the new file would replace the link); give the file it points to";
         if (!S_ISREG(st.st_mode)) return "it is not a plain file";
         if (::access(path.c_str(), W_OK) != 0) return "the file is read-only";
     }
@@ -114,8 +115,9 @@ void CreatedPaths::create_folders(const std::string& dir) {
         if (!fs::create_directory(*it, ec) && ec) {
             const std::string parent = parent_of(*it);
             const std::string problem = folder_problem(parent);
-            throw ToolError("cannot create the folder " + printable(dir) + ": " +
-                            (problem.empty() ? lower_first(ec.message()) : "the folder " + printable(parent) + " " + problem));
+            throw ToolError(
+                "cannot create the folder " + printable(dir) + ": " +
+                (problem.empty() ? lower_first(ec.message()) : "the folder " + printable(parent) + " " + problem));
         }
         paths_.push_back(*it);
     }

@@ -3,7 +3,6 @@
 #include <filesystem>
 #include <stdexcept>
 
-
 namespace tlvx::tools {
 
 namespace {

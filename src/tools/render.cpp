@@ -41,7 +41,9 @@ int32_t to_int32(int64_t v) {
 struct Reach {
     int64_t left = 0, right = 0, up = 0, down = 0;
     void widen(int64_t x0, int64_t y0, int64_t w, int64_t h) {  // a picture at (x0, y0) from the cell corner
-        auto cells = [](int64_t px) { return std::min<int64_t>(kMaxReachCells, (std::max<int64_t>(px, 0) + kCell - 1) / kCell); };
+        auto cells = [](int64_t px) {
+            return std::min<int64_t>(kMaxReachCells, (std::max<int64_t>(px, 0) + kCell - 1) / kCell);
+        };
         left = std::max(left, cells(-x0));
         up = std::max(up, cells(-y0));
         right = std::max(right, cells(x0 + w - kCell));
@@ -172,10 +174,8 @@ void render_world(const RenderOptions& opt) {
     LayerReader* layers[3] = {&ground, &creature, &structure};
     int32_t wx = 0, wy = 0;
     ground.header(wx, wy);
-    if (!ground.exists())
-        throw ToolError("there is no world in " + opt.dir + ": " + kLayerNames[0] + " is missing");
-    if (wx == 0 || wy == 0)
-        throw ToolError("the ground layer " + join_path(opt.dir, kLayerNames[0]) + " holds no map");
+    if (!ground.exists()) throw ToolError("there is no world in " + opt.dir + ": " + kLayerNames[0] + " is missing");
+    if (wx == 0 || wy == 0) throw ToolError("the ground layer " + join_path(opt.dir, kLayerNames[0]) + " holds no map");
 
     CellRegion reg = opt.region.value_or(CellRegion{1, 1, wx, wy});
     if (reg.x > wx || reg.y > wy || reg.w > wx || reg.h > wy || reg.x + reg.w - 1 > wx || reg.y + reg.h - 1 > wy)
@@ -183,12 +183,12 @@ void render_world(const RenderOptions& opt) {
                         std::to_string(wy) + " cells");
     const int64_t pw = reg.w * kCell, ph = reg.h * kCell;
     if (pw > kMaxRenderSide || ph > kMaxRenderSide || pw * ph > kMaxRenderPixels)
-        throw ToolError("the picture would be " + std::to_string(pw) + " x " + std::to_string(ph) +
-                        " pixels, over the limit of " + std::to_string(kMaxRenderSide) + " pixels a side and " +
-                        std::to_string(kMaxRenderPixels / 1'000'000) +
-                        " million pixels; draw a part of the map with --region X,Y,W,H (cells), e.g. --region " +
-                        std::to_string(reg.x) + "," + std::to_string(reg.y) + "," +
-                        std::to_string(std::min<int64_t>(reg.w, 400)) + "," + std::to_string(std::min<int64_t>(reg.h, 400)));
+        throw ToolError(
+            "the picture would be " + std::to_string(pw) + " x " + std::to_string(ph) + " pixels, over the limit of " +
+            std::to_string(kMaxRenderSide) + " pixels a side and " + std::to_string(kMaxRenderPixels / 1'000'000) +
+            " million pixels; draw a part of the map with --region X,Y,W,H (cells), e.g. --region " +
+            std::to_string(reg.x) + "," + std::to_string(reg.y) + "," + std::to_string(std::min<int64_t>(reg.w, 400)) +
+            "," + std::to_string(std::min<int64_t>(reg.h, 400)));
 
     s.GC = opt.frame;
     const Reach reach = world_reach(s);
@@ -225,8 +225,7 @@ void render_world(const RenderOptions& opt) {
                 }
             const int64_t px0 = (wc0 - reg.x) * kCell, cols_px = (wc1 - wc0 + 1) * kCell;
             for (int64_t y = 0; y < (br1 - br0 + 1) * kCell; ++y)
-                std::copy_n(&s.screen.at(0, static_cast<int>(y)), cols_px,
-                            &band[static_cast<size_t>(y * pw + px0)]);
+                std::copy_n(&s.screen.at(0, static_cast<int>(y)), cols_px, &band[static_cast<size_t>(y * pw + px0)]);
         }
         for (int64_t y = 0; y < (br1 - br0 + 1) * kCell; ++y) {
             const uint8_t* row = &band[static_cast<size_t>(y * pw)];

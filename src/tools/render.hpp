@@ -22,11 +22,11 @@ constexpr int64_t kMaxRenderSide = 16384;
 constexpr int64_t kMaxRenderPixels = 100'000'000;
 
 struct RenderOptions {
-    std::string dir;                  // the world folder
-    std::string out;                  // the PNG to write
-    std::optional<CellRegion> region; // the whole map when absent
-    int32_t frame = 1;                // animation frame 1 to 4
-    bool progress = false;            // draw a progress bar on standard error
+    std::string dir;                   // the world folder
+    std::string out;                   // the PNG to write
+    std::optional<CellRegion> region;  // the whole map when absent
+    int32_t frame = 1;                 // animation frame 1 to 4
+    bool progress = false;             // draw a progress bar on standard error
 };
 
 // Throws ToolError with a message for the user when the world cannot be

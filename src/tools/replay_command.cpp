@@ -78,12 +78,11 @@ int record_info(const std::string& path) {
         std::printf("made by: tlvx %s on %s (format %u)\n", h.program_version.c_str(), utc_text(h.created).c_str(),
                     h.format);
         std::string end;
-        if (!s.ended)
-            end = "the session did not end in the recording (killed, or the recording is damaged)";
+        if (!s.ended) end = "the session did not end in the recording (killed, or the recording is damaged)";
         else if (s.exit_status == 0)
-            end = s.ended_by_quit ? "ended by closing the window or a signal, exit status 0" : "ended by Escape, exit status 0";
-        else
-            end = "ended with runtime error " + std::to_string(s.exit_status);
+            end = s.ended_by_quit ? "ended by closing the window or a signal, exit status 0"
+                                  : "ended by Escape, exit status 0";
+        else end = "ended with runtime error " + std::to_string(s.exit_status);
         std::printf("passes: %" PRId64 " complete; %s\n", s.complete_passes, end.c_str());
         if (!s.damage.empty()) std::printf("damage: %s\n", s.damage.c_str());
         std::printf("duration: %.3f s (clock %.6f to %.6f, %" PRId64 " readings, %" PRId64 " key polls)\n",
@@ -96,10 +95,8 @@ int record_info(const std::string& path) {
         }
         std::printf("world it starts from:%s\n", h.has_world_copy ? " (a copy is kept in the recording)" : "");
         for (const StartFile& f : h.files) {
-            if (f.size < 0)
-                std::printf("  %-16s absent\n", f.name.c_str());
-            else
-                std::printf("  %-16s %12" PRId64 " bytes  hash %016" PRIx64 "\n", f.name.c_str(), f.size, f.hash);
+            if (f.size < 0) std::printf("  %-16s absent\n", f.name.c_str());
+            else std::printf("  %-16s %12" PRId64 " bytes  hash %016" PRIx64 "\n", f.name.c_str(), f.size, f.hash);
         }
         return 0;
     } catch (const RecordingError& e) {

@@ -11,18 +11,18 @@
 #include <memory>
 
 #include "base/error.hpp"
+#include "base/platform.hpp"
 #include "base/state.hpp"
 #include "formats/png_writer.hpp"
 #include "platform/headless/headless_platform.hpp"
-#include "base/platform.hpp"
+#include "platform/headless/key_script.hpp"
 #include "platform/record/record_platforms.hpp"
 #include "platform/record/session.hpp"
-#include "platform/headless/key_script.hpp"
 #include "shell/game.hpp"
-#include "tools/picture_files.hpp"
-#include "tools/user_world.hpp"
 #include "tools/command_line.hpp"
 #include "tools/paths.hpp"
+#include "tools/picture_files.hpp"
+#include "tools/user_world.hpp"
 
 namespace tlvx {
 
@@ -173,23 +173,29 @@ void add_run_command(CLI::App& app, int& exit_code) {
     run->add_option("--record", opts->record_file, "Record the run as a session in the window would be recorded");
     run->add_flag("--world-from-recording", opts->world_from_recording,
                   "With --replay: first write the world kept in the recording into --data, a new or empty folder");
-    CLI::Option* clock_opt = run->add_option("--clock", *clock, "START:STEP: the clock reads START at start-up, START + n*STEP in pass n")
-        ->capture_default_str();
-    CLI::Option* passes_opt = run->add_option("--passes", opts->passes, "Stop after this pass unless Escape ended the run (a replay: at the recording's last pass)")
-        ->capture_default_str()
-        ->check(tools::whole_number("--passes", 1, std::numeric_limits<int64_t>::max()));
+    CLI::Option* clock_opt =
+        run->add_option("--clock", *clock, "START:STEP: the clock reads START at start-up, START + n*STEP in pass n")
+            ->capture_default_str();
+    CLI::Option* passes_opt =
+        run->add_option("--passes", opts->passes,
+                        "Stop after this pass unless Escape ended the run (a replay: at the recording's last pass)")
+            ->capture_default_str()
+            ->check(tools::whole_number("--passes", 1, std::numeric_limits<int64_t>::max()));
     run->add_option("--trace", opts->trace_file, "Write one CSV line per pass to this file");
     run->add_option("--screenshot", opts->screenshot_file, "Write the screen as a PNG when the run ends");
     run->callback([opts, clock, clock_opt, passes_opt, world, &exit_code] {
         opts->passes_set = passes_opt->count() > 0;
-        if (!opts->replay_file.empty() && (!opts->keys_file.empty() || clock_opt->count() > 0 || !opts->record_file.empty())) {
-            std::cerr << "tlvx-tool run: --replay takes its keys and clock from the recording; drop --keys, --clock and --record\n";
+        if (!opts->replay_file.empty() &&
+            (!opts->keys_file.empty() || clock_opt->count() > 0 || !opts->record_file.empty())) {
+            std::cerr << "tlvx-tool run: --replay takes its keys and clock from the recording; drop --keys, --clock "
+                         "and --record\n";
             exit_code = 2;
             return;
         }
         if (!parse_clock(*clock, opts->clock_start, opts->clock_step)) {
             std::cerr << "tlvx-tool run: --clock must be START:STEP, two numbers with STEP 0 or more, e.g. 1000:0.01 "
-                         "(got \"" << tools::printable(*clock) << "\")\n";
+                         "(got \""
+                      << tools::printable(*clock) << "\")\n";
             exit_code = 2;
             return;
         }

@@ -12,7 +12,7 @@ namespace tlvx {
 
 struct RunOptions {
     std::string data_dir = ".";
-    std::string keys_file;        // empty: no keys
+    std::string keys_file;  // empty: no keys
     double clock_start = 1000.0;
     double clock_step = 0.01;
     int64_t passes = 100000;
@@ -20,8 +20,8 @@ struct RunOptions {
     std::string screenshot_file;  // empty: no screenshot
     std::string replay_file;      // a recording to replay instead of keys and a clock
     bool world_from_recording = false;
-    std::string record_file;      // record the run into this file
-    bool passes_set = false;     // --passes was given
+    std::string record_file;  // record the run into this file
+    bool passes_set = false;  // --passes was given
 };
 
 // Runs the game headless. Returns the exit status: 0 after Escape or at the

@@ -57,7 +57,7 @@ void copy_keeping_holes(const std::string& from, ToolFile& to) {
     while (pos < size) {
         check_stop();
         off_t data = ::lseek(in.fd, static_cast<off_t>(pos), SEEK_DATA);
-        if (data < 0 && errno == ENXIO) break;  // a hole up to the end
+        if (data < 0 && errno == ENXIO) break;         // a hole up to the end
         if (data < 0) data = static_cast<off_t>(pos);  // no hole information: copy everything
         off_t hole = ::lseek(in.fd, data, SEEK_HOLE);
         if (hole < 0) hole = static_cast<off_t>(size);

@@ -24,9 +24,18 @@ using json = nlohmann::json;
 namespace fs = std::filesystem;
 
 std::string tileset_json(const std::string& name, const std::string& image) {
-    json j = {{"columns", kAtlasColumns}, {"image", image}, {"imageheight", kAtlasSide}, {"imagewidth", kAtlasSide},
-              {"margin", 0}, {"name", name}, {"spacing", 0}, {"tilecount", kAtlasColumns * kAtlasColumns},
-              {"tiledversion", "1.8.2"}, {"tileheight", kTile}, {"tilewidth", kTile}, {"type", "tileset"},
+    json j = {{"columns", kAtlasColumns},
+              {"image", image},
+              {"imageheight", kAtlasSide},
+              {"imagewidth", kAtlasSide},
+              {"margin", 0},
+              {"name", name},
+              {"spacing", 0},
+              {"tilecount", kAtlasColumns * kAtlasColumns},
+              {"tiledversion", "1.8.2"},
+              {"tileheight", kTile},
+              {"tilewidth", kTile},
+              {"type", "tileset"},
               {"version", "1.8"}};
     return j.dump(1) + "\n";
 }
@@ -125,12 +134,12 @@ ExportResult export_tiled(const ExportOptions& opt) {
     outputs.push_back(opt.out);
     for (const std::string& path : outputs) require_output(path);
     if (stem.empty() || std::count(outputs.begin(), outputs.end(), opt.out) > 1)
-        throw ToolError("cannot write " + printable(opt.out) + ": it is one of the tileset files the map needs; "
+        throw ToolError("cannot write " + printable(opt.out) +
+                        ": it is one of the tileset files the map needs; "
                         "name the map e.g. world.tmj");
 
     auto s = std::make_unique<State>();
-    for (const LoadFailure& f : load_world_tables(*s, opt.dir))
-        result.warnings.push_back(f.step + ": " + f.message);
+    for (const LoadFailure& f : load_world_tables(*s, opt.dir)) result.warnings.push_back(f.step + ": " + f.message);
 
     const LayerReader ground(join_path(opt.dir, kLayerNames[0]));
     if (!ground.exists())
@@ -190,14 +199,14 @@ ExportResult export_tiled(const ExportOptions& opt) {
                   "\",\"opacity\":1,\"type\":\"tilelayer\",\"visible\":true,\"width\":" + w + ",\"x\":0,\"y\":0}" +
                   (i < 2 ? ",\n" : "\n"));
     }
-    const json tilesets = json::array(
-        {{{"firstgid", kGroundFirstGid}, {"source", tileset_file(stem, kGroundTileset)}},
-         {{"firstgid", kObjectsFirstGid}, {"source", tileset_file(stem, kObjectsTileset)}}});
-    out.write("],\n\"nextlayerid\":4,\"nextobjectid\":1,\"orientation\":\"orthogonal\",\"renderorder\":\"right-down\","
-              + (opt.region ? origin_properties(reg) : std::string()) + "\"tiledversion\":\"1.8.2\",\"tileheight\":" +
-              std::to_string(kTile) + ",\n\"tilesets\":" +
-              tilesets.dump() + ",\n\"tilewidth\":" + std::to_string(kTile) +
-              ",\"type\":\"map\",\"version\":\"1.8\",\"width\":" + w + "}\n");
+    const json tilesets =
+        json::array({{{"firstgid", kGroundFirstGid}, {"source", tileset_file(stem, kGroundTileset)}},
+                     {{"firstgid", kObjectsFirstGid}, {"source", tileset_file(stem, kObjectsTileset)}}});
+    out.write(
+        "],\n\"nextlayerid\":4,\"nextobjectid\":1,\"orientation\":\"orthogonal\",\"renderorder\":\"right-down\"," +
+        (opt.region ? origin_properties(reg) : std::string()) +
+        "\"tiledversion\":\"1.8.2\",\"tileheight\":" + std::to_string(kTile) + ",\n\"tilesets\":" + tilesets.dump() +
+        ",\n\"tilewidth\":" + std::to_string(kTile) + ",\"type\":\"map\",\"version\":\"1.8\",\"width\":" + w + "}\n");
     staged.commit();
     result.written.push_back(opt.out);
     return result;

@@ -11,8 +11,8 @@
 
 namespace tlvx::tools::tiled {
 
-constexpr int kTile = 24;           // pixels a side, as a view cell
-constexpr int kAtlasColumns = 16;   // 256 tiles in 16 rows of 16
+constexpr int kTile = 24;          // pixels a side, as a view cell
+constexpr int kAtlasColumns = 16;  // 256 tiles in 16 rows of 16
 constexpr int kAtlasSide = kTile * kAtlasColumns;
 
 // Global tile ids as export writes them: ground value v is 1 + v, object

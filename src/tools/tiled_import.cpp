@@ -111,8 +111,7 @@ int64_t whole_number(const json& j, const char* key, const std::string& where) {
 }
 
 void read_tilesets(const json& map, MapPlan& plan) {
-    if (!map.contains("tilesets") || !map["tilesets"].is_array())
-        throw ToolError(plan.in + " has no tilesets");
+    if (!map.contains("tilesets") || !map["tilesets"].is_array()) throw ToolError(plan.in + " has no tilesets");
     const fs::path map_dir = fs::path(plan.path).parent_path();
     std::vector<uint32_t> firsts;
     uint32_t ground = 0, objects = 0;
@@ -168,8 +167,9 @@ void read_layers(const json& map, MapPlan& plan) {
             if (encoding != "csv" && encoding != "base64")
                 throw ToolError(where + " has data encoded as \"" + encoding + "\"; CSV and base64 are read");
             if (encoding == "base64" && compression == "zstd")
-                throw ToolError(where + " is compressed with zstd, which import does not read; in Tiled set the map's "
-                                        "tile layer format to Base64 (zlib compressed) or CSV and save again");
+                throw ToolError(where +
+                                " is compressed with zstd, which import does not read; in Tiled set the map's "
+                                "tile layer format to Base64 (zlib compressed) or CSV and save again");
             if (encoding == "base64" && !compression.empty() && compression != "zlib" && compression != "gzip")
                 throw ToolError(where + " is compressed as \"" + compression + "\"; zlib and gzip are read");
             lp.kind = &kLayers[k];
@@ -209,8 +209,8 @@ void read_origin(const json& map, MapPlan& plan) {
     const std::optional<int64_t> y = origin_property(map, kOriginYProperty, plan.in);
     if (!x && !y) return;
     if (!x || !y)
-        throw ToolError(plan.in + " has the map property " + (x ? kOriginXProperty : kOriginYProperty) +
-                        " but not " + (x ? kOriginYProperty : kOriginXProperty) +
+        throw ToolError(plan.in + " has the map property " + (x ? kOriginXProperty : kOriginYProperty) + " but not " +
+                        (x ? kOriginYProperty : kOriginXProperty) +
                         "; a region map needs both to know where it goes (export the region again, or add the "
                         "missing one in Tiled's map properties as an int)");
     plan.region = CellRegion{*x, *y, plan.w, plan.h};
@@ -220,8 +220,9 @@ void read_map_fields(const json& map, MapPlan& plan) {
     const std::string& in = plan.in;
     if (!map.is_object() || text_field(map, "type", "map", in) != "map") throw ToolError(in + " is not a Tiled map");
     if (flag_field(map, "infinite", in))
-        throw ToolError(in + " is an infinite map; tlvx maps have a fixed size: untick Infinite in the map's "
-                             "properties in Tiled and save again");
+        throw ToolError(in +
+                        " is an infinite map; tlvx maps have a fixed size: untick Infinite in the map's "
+                        "properties in Tiled and save again");
     const int64_t w = whole_number(map, "width", in), h = whole_number(map, "height", in);
     if (w < 1 || w > 65535 || h < 1 || h > 65535)
         throw ToolError(in + " is " + std::to_string(w) + " x " + std::to_string(h) +
@@ -257,8 +258,7 @@ MapPlan read_map_plan(const std::string& in) {
     plan.in = printable(in);
     plan.path = in;
     struct stat st {};
-    if (::stat(in.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
-        throw ToolError(plan.in + " is a folder, not a map file");
+    if (::stat(in.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) throw ToolError(plan.in + " is a folder, not a map file");
     const json map = parse_without_data(in);
     try {
         read_map_fields(map, plan);
@@ -281,8 +281,8 @@ ImportResult import_tiled(const ImportOptions& opt) {
         const std::string world_size = std::to_string(ow) + " x " + std::to_string(oh);
         if (plan.region) {
             const CellRegion& r = *plan.region;
-            const std::string where = std::to_string(r.x) + "," + std::to_string(r.y) + "," +
-                                      std::to_string(r.w) + "," + std::to_string(r.h);
+            const std::string where =
+                std::to_string(r.x) + "," + std::to_string(r.y) + "," + std::to_string(r.w) + "," + std::to_string(r.h);
             if (ow == 0 || oh == 0)
                 throw ToolError(opt.in + " is the region " + where + " of a world, but " + opt.dir +
                                 " holds no map to put it into");

@@ -9,7 +9,7 @@
 namespace tlvx::tools::tiled {
 
 struct ImportOptions {
-    std::string in;   // the map file (.tmj, JSON)
+    std::string in;         // the map file (.tmj, JSON)
     std::string dir;        // the world folder
     bool progress = false;  // a progress bar on standard error
 };

@@ -94,8 +94,8 @@ public:
     void check_complete() const {
         if (!seen_) malformed("has no data");
         if (out_.cells() < total_)
-            malformed("holds " + std::to_string(out_.cells()) + " tiles; the map's " + std::to_string(plan_.w) +
-                      " x " + std::to_string(plan_.h) + " needs " + std::to_string(total_));
+            malformed("holds " + std::to_string(out_.cells()) + " tiles; the map's " + std::to_string(plan_.w) + " x " +
+                      std::to_string(plan_.h) + " needs " + std::to_string(total_));
     }
     [[noreturn]] void malformed(const std::string& what) const {
         throw ToolError("layer " + std::string(layer_.kind->name) + " of " + plan_.in + " " + what);
@@ -128,8 +128,7 @@ private:
 // to their sinks; everything else is only walked through.
 class DataReader : public nlohmann::json_sax<json> {
 public:
-    DataReader(const std::string& path, std::vector<LayerSink*> by_index)
-        : path_(path), sinks_(std::move(by_index)) {}
+    DataReader(const std::string& path, std::vector<LayerSink*> by_index) : path_(path), sinks_(std::move(by_index)) {}
 
     bool null() override { return scalar(); }
     bool boolean(bool) override { return scalar(); }
@@ -183,8 +182,8 @@ public:
 private:
     struct Frame {
         bool object = false;
-        std::string key;      // objects: the key of the value being read
-        int64_t index = -1;   // arrays: the index of the value being read
+        std::string key;           // objects: the key of the value being read
+        int64_t index = -1;        // arrays: the index of the value being read
         LayerSink* csv = nullptr;  // the data array of a layer
     };
     // Called for every value before it is read.

@@ -62,8 +62,7 @@ public:
     // A region of a map `world_w` wide: a copy of the old file with its holes
     // whose cells inside `region` are replaced. Bytes that do not change are
     // not written, so holes stay holes unless a cell in them changes.
-    LayerOut(StagedFiles& staged, const std::string& dir, const char* name, int32_t world_w,
-             const CellRegion& region);
+    LayerOut(StagedFiles& staged, const std::string& dir, const char* name, int32_t world_w, const CellRegion& region);
 
     void cell(uint8_t v);
     int64_t cells() const { return cells_; }

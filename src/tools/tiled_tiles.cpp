@@ -77,11 +77,14 @@ Atlas ground_atlas(State& s, std::vector<std::string>& warnings) {
     for (int v = 0; v <= 255; ++v) {
         const std::string name = s.M_S(v);
         if (name.empty()) continue;
-        draw_tile(s, atlas, v, "ground value " + std::to_string(v), [&] {
-            std::string grpt = name, mode = "pset";
-            int32_t x = 0, y = 0;
-            GRAPHICPUT(s, grpt, x, y, mode);
-        }, warnings);
+        draw_tile(
+            s, atlas, v, "ground value " + std::to_string(v),
+            [&] {
+                std::string grpt = name, mode = "pset";
+                int32_t x = 0, y = 0;
+                GRAPHICPUT(s, grpt, x, y, mode);
+            },
+            warnings);
     }
     return atlas;
 }
@@ -92,12 +95,15 @@ Atlas objects_atlas(State& s, std::vector<std::string>& warnings) {
         const std::string picture = s.OBJ_S(v, 1);
         if (picture.empty()) continue;
         const int32_t offset = centre_offset(s.SZ, s.OBJ(v));
-        draw_tile(s, atlas, v, "object value " + std::to_string(v), [&] {
-            std::string pic = picture, mask = mask_name(picture), and_mode = "and", or_mode = "or";
-            int32_t x = offset, y = offset;
-            GRAPHICPUT(s, mask, x, y, and_mode);
-            GRAPHICPUT(s, pic, x, y, or_mode);
-        }, warnings);
+        draw_tile(
+            s, atlas, v, "object value " + std::to_string(v),
+            [&] {
+                std::string pic = picture, mask = mask_name(picture), and_mode = "and", or_mode = "or";
+                int32_t x = offset, y = offset;
+                GRAPHICPUT(s, mask, x, y, and_mode);
+                GRAPHICPUT(s, pic, x, y, or_mode);
+            },
+            warnings);
     }
     return atlas;
 }

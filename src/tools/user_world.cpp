@@ -110,8 +110,7 @@ UserWorld prepare_user_world(const std::string& dir) {
     throw ToolError("cannot create the world folder " + dir + ": " + std::strerror(err));
 }
 
-std::optional<std::string> chosen_data_dir(const std::optional<std::string>& data, bool world,
-                                           bool current_has_save) {
+std::optional<std::string> chosen_data_dir(const std::optional<std::string>& data, bool world, bool current_has_save) {
     if (data) return data;
     if (world || !current_has_save) return std::nullopt;
     return std::string(".");

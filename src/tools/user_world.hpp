@@ -43,8 +43,7 @@ UserWorld prepare_user_world(const std::string& dir);
 // `world` is set; otherwise the current folder when it holds a world's save
 // file (started in a terminal inside a world), else the player's world.
 // Returns the empty optional for "the player's world".
-std::optional<std::string> chosen_data_dir(const std::optional<std::string>& data, bool world,
-                                           bool current_has_save);
+std::optional<std::string> chosen_data_dir(const std::optional<std::string>& data, bool world, bool current_has_save);
 
 // The shell command that plays the world in `dir`: "cd DIR && GAME", where
 // GAME is "tlvx" when the first tlvx on `path_env` (the PATH value) is the one

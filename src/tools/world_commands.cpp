@@ -36,12 +36,16 @@ void add_demo(CLI::App& app, int& exit_code) {
     cmd->add_option("DIR", a->dir, "Folder for the world; created when missing")->required();
     cmd->add_flag("--force", a->force, "Overwrite files of an existing world");
     cmd->callback([a, &exit_code] {
-        tools::guarded("demo", exit_code, [&] {
-            int n = tools::write_demo_world(a->dir, a->force);
-            std::cout << "Wrote the demo world (" << n << " files) to " << tools::printable(a->dir) << ".\n"
-                      << "Play it with: " << tools::play_command(a->dir, tools::own_program_dir(), std::getenv("PATH")) << "\n";
-            return 0;
-        }, tools::StopSignalsCaught::Yes);
+        tools::guarded(
+            "demo", exit_code,
+            [&] {
+                int n = tools::write_demo_world(a->dir, a->force);
+                std::cout << "Wrote the demo world (" << n << " files) to " << tools::printable(a->dir) << ".\n"
+                          << "Play it with: "
+                          << tools::play_command(a->dir, tools::own_program_dir(), std::getenv("PATH")) << "\n";
+                return 0;
+            },
+            tools::StopSignalsCaught::Yes);
     });
 }
 
@@ -91,24 +95,28 @@ void add_new(CLI::App& app, int& exit_code) {
         ->check(tools::whole_number("--fill", 0, 255));
     cmd->add_flag("--force", a->force, "Replace existing layer files");
     cmd->callback([a, &exit_code] {
-        tools::guarded("new", exit_code, [&] {
-            auto size = tools::parse_map_size(a->size);  // checked while parsing
-            if (!size) return tools::kUsageError;
-            tools::NewMapOptions o;
-            o.dir = a->dir;
-            o.w = size->first;
-            o.h = size->second;
-            if (a->fill >= 0) o.fill = a->fill;
-            o.force = a->force;
-            tools::NewMapResult r = tools::new_map(o);
-            std::cout << "New " << o.w << " x " << o.h << " map in " << tools::printable(o.dir) << ": " << r.written.size()
-                      << " files written; the player starts at (" << r.start_x << ", " << r.start_y << ").\n";
-            if (r.clearing)
-                std::cout << "The ground is value 0, which has no picture, except for " << tools::kClearingSize
-                          << " x " << tools::kClearingSize << " cells of grass around the start; "
-                          << "--fill N writes N into every cell (one byte a cell on disk).\n";
-            return 0;
-        }, tools::StopSignalsCaught::Yes);
+        tools::guarded(
+            "new", exit_code,
+            [&] {
+                auto size = tools::parse_map_size(a->size);  // checked while parsing
+                if (!size) return tools::kUsageError;
+                tools::NewMapOptions o;
+                o.dir = a->dir;
+                o.w = size->first;
+                o.h = size->second;
+                if (a->fill >= 0) o.fill = a->fill;
+                o.force = a->force;
+                tools::NewMapResult r = tools::new_map(o);
+                std::cout << "New " << o.w << " x " << o.h << " map in " << tools::printable(o.dir) << ": "
+                          << r.written.size() << " files written; the player starts at (" << r.start_x << ", "
+                          << r.start_y << ").\n";
+                if (r.clearing)
+                    std::cout << "The ground is value 0, which has no picture, except for " << tools::kClearingSize
+                              << " x " << tools::kClearingSize << " cells of grass around the start; "
+                              << "--fill N writes N into every cell (one byte a cell on disk).\n";
+                return 0;
+            },
+            tools::StopSignalsCaught::Yes);
     });
 }
 
@@ -132,24 +140,28 @@ void add_render(CLI::App& app, int& exit_code) {
     cmd->add_option("--frame", a->frame, "Animation frame of creatures and structures, 1 to 4")
         ->check(tools::whole_number("--frame", 1, 4));
     cmd->callback([a, &exit_code] {
-        tools::guarded("render", exit_code, [&] {
-            tools::RenderOptions o;
-            o.dir = a->dir;
-            o.out = a->out;
-            o.frame = a->frame;
-            o.progress = ::isatty(STDERR_FILENO) != 0;
-            if (!a->region.empty()) o.region = tools::parse_region(a->region);  // checked while parsing
-            tools::render_world(o);
-            return 0;
-        }, tools::StopSignalsCaught::Yes);
+        tools::guarded(
+            "render", exit_code,
+            [&] {
+                tools::RenderOptions o;
+                o.dir = a->dir;
+                o.out = a->out;
+                o.frame = a->frame;
+                o.progress = ::isatty(STDERR_FILENO) != 0;
+                if (!a->region.empty()) o.region = tools::parse_region(a->region);  // checked while parsing
+                tools::render_world(o);
+                return 0;
+            },
+            tools::StopSignalsCaught::Yes);
     });
 }
 
 void add_info(CLI::App& app, int& exit_code) {
     auto dir = std::make_shared<std::string>();
-    CLI::App* cmd = app.add_subcommand(
-        "info", "Check the world in DIR: map size, layer files, values used, missing pictures, start; "
-                "exit status 1 when the game would stop with an error");
+    CLI::App* cmd =
+        app.add_subcommand("info",
+                           "Check the world in DIR: map size, layer files, values used, missing pictures, start; "
+                           "exit status 1 when the game would stop with an error");
     cmd->add_option("DIR", *dir, "The world's folder")->required();
     cmd->callback([dir, &exit_code] {
         tools::guarded("info", exit_code, [&] {

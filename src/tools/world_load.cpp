@@ -112,7 +112,7 @@ void LayerReader::count_values(int64_t begin, int64_t end, uint64_t counts[256])
         // Skip a hole: it holds zeros and reading it would only cost time.
         off_t data = ::lseek(fd_, static_cast<off_t>(pos), SEEK_DATA);
         if (data < 0) {
-            if (errno == ENXIO) break;  // nothing but a hole up to the end
+            if (errno == ENXIO) break;       // nothing but a hole up to the end
             data = static_cast<off_t>(pos);  // no hole information: read everything
         }
         int64_t stop = data_end;

@@ -17,11 +17,16 @@ TEST(GameBadOptions, EachRefusalNamesItsCulpritOnItsFirstLine) {
         const char* names;
     };
     const Row rows[] = {
-        {{"--bogus"}, "--bogus"},          {{"world"}, "world"},
-        {{"--data"}, "--data"},            {{"--speed", "0"}, "--speed"},
-        {{"--speed", "1e400"}, "--speed"}, {{"--speed", "-1"}, "--speed"},
-        {{"--scale", "17"}, "--scale"},    {{"--scale", "0"}, "--scale"},
-        {{"--scale", "x"}, "--scale"},     {{"--fullscreen=maybe"}, "--fullscreen"},
+        {{"--bogus"}, "--bogus"},
+        {{"world"}, "world"},
+        {{"--data"}, "--data"},
+        {{"--speed", "0"}, "--speed"},
+        {{"--speed", "1e400"}, "--speed"},
+        {{"--speed", "-1"}, "--speed"},
+        {{"--scale", "17"}, "--scale"},
+        {{"--scale", "0"}, "--scale"},
+        {{"--scale", "x"}, "--scale"},
+        {{"--fullscreen=maybe"}, "--fullscreen"},
     };
     for (const Row& row : rows) {
         std::vector<std::string> args = row.args;

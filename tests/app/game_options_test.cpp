@@ -58,10 +58,20 @@ TEST(GameCommandLine, HelpAndVersionPrintAndExitZero) {
 
 TEST(GameCommandLine, UsageErrorsExitTwoWithTheUsage) {
     const std::vector<std::vector<std::string>> bad = {
-        {"--bogus"},           {"world"},              {"--data"},         {"--speed", "0"},
-        {"--speed", "0.5"},    {"--speed", "1001"},    {"--speed", "fast"}, {"--speed", "18x"},
-        {"--speed", "-5"},     {"--speed", "nan"},     {"--scale", "0"},   {"--scale", "two"},
-        {"--fullscreen=maybe"}, {"--data", "a", "b"},
+        {"--bogus"},
+        {"world"},
+        {"--data"},
+        {"--speed", "0"},
+        {"--speed", "0.5"},
+        {"--speed", "1001"},
+        {"--speed", "fast"},
+        {"--speed", "18x"},
+        {"--speed", "-5"},
+        {"--speed", "nan"},
+        {"--scale", "0"},
+        {"--scale", "two"},
+        {"--fullscreen=maybe"},
+        {"--data", "a", "b"},
     };
     for (const auto& args : bad) {
         const ParsedCommandLine p = parse(args);

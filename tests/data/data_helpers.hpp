@@ -23,7 +23,11 @@ struct Caught {
 };
 template <class F>
 Caught catch_error(F&& f) {
-    try { f(); } catch (const RuntimeError& e) { return {e.number(), e.place(), error_report(e)}; }
+    try {
+        f();
+    } catch (const RuntimeError& e) {
+        return {e.number(), e.place(), error_report(e)};
+    }
     return {};
 }
 
@@ -33,14 +37,18 @@ int in_child(F&& f) {
     const pid_t pid = fork();
     if (pid == 0) {
         int rc = 98;  // an exception in the child
-        try { rc = f(); } catch (...) {}
+        try {
+            rc = f();
+        } catch (...) {}
         _exit(rc);
     }
     int status = 0;
     return pid > 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-inline size_t entries(const std::string& dir) { return static_cast<size_t>(std::distance(std::filesystem::directory_iterator(dir), {})); }
+inline size_t entries(const std::string& dir) {
+    return static_cast<size_t>(std::distance(std::filesystem::directory_iterator(dir), {}));
+}
 
 // A layer file header for a w by h map.
 inline std::string header(int w, int h) { return {char(w >> 8), char(w & 255), char(h >> 8), char(h & 255)}; }

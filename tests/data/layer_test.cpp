@@ -46,7 +46,8 @@ TEST(LayerFiles, FarCellOfALargeMapIsWrittenSparsely) {
         const int64_t last = side + side * side + 4;
         EXPECT_EQ(cell_position(*s, side, side), last);
         cell_write(*s, kGroundFile, side, side, 0xAB);
-        EXPECT_EQ(std::pair(cell_read(*s, kGroundFile, side, side), cell_read(*s, kGroundFile, 1, side)), std::pair(0xAB, 0));
+        EXPECT_EQ(std::pair(cell_read(*s, kGroundFile, side, side), cell_read(*s, kGroundFile, 1, side)),
+                  std::pair(0xAB, 0));
         struct stat st {};
         ASSERT_EQ(stat(dir.file("tlvx_gr1.tmp").c_str(), &st), 0);
         EXPECT_EQ(st.st_size, last);

@@ -12,8 +12,18 @@ namespace {
 
 std::unique_ptr<State> filled(const std::string& dir) {
     auto s = state_in(dir);
-    s->P1_S = "Testland"; s->NM_S = "Ada"; s->C1_S = "001"; s->C2_S = "002"; s->C3_S = "003";
-    s->VX2 = 10; s->VY2 = 8; s->D1 = 4; s->S = 7; s->O = -1; s->I = 5; s->P = 1;
+    s->P1_S = "Testland";
+    s->NM_S = "Ada";
+    s->C1_S = "001";
+    s->C2_S = "002";
+    s->C3_S = "003";
+    s->VX2 = 10;
+    s->VY2 = 8;
+    s->D1 = 4;
+    s->S = 7;
+    s->O = -1;
+    s->I = 5;
+    s->P = 1;
     return s;
 }
 // The fields a save file holds.
@@ -28,14 +38,16 @@ auto loaded(const std::string& dir, const std::string& name) {
     EXPECT_FALSE(s->files.is_open(stream_number(*s, 0)));
     return fields(*s);
 }
-const std::string kOld = "Old\r\n 4 \r\n 4 \r\n 1 \r\n 4 \r\n 4 \r\nBea\r\n001\r\n002\r\n003\r\n 0 \r\n 0 \r\n 0 \r\n 0 \r\n";
+const std::string kOld =
+    "Old\r\n 4 \r\n 4 \r\n 1 \r\n 4 \r\n 4 \r\nBea\r\n001\r\n002\r\n003\r\n 0 \r\n 0 \r\n 0 \r\n 0 \r\n";
 
 TEST(SaveFile, RoundTripOfTheFourteenLines) {
     TempDir dir;
     auto out = filled(dir.path());
     write_save_file(*out);
-    EXPECT_EQ(read_file(dir.file("Ada_001.sav")), "Testland\r\n 10 \r\n 8 \r\n 4 \r\n 10 \r\n 8 \r\nAda\r\n"
-                                                  "001\r\n002\r\n003\r\n 7 \r\n-1 \r\n 5 \r\n 1 \r\n");
+    EXPECT_EQ(read_file(dir.file("Ada_001.sav")),
+              "Testland\r\n 10 \r\n 8 \r\n 4 \r\n 10 \r\n 8 \r\nAda\r\n"
+              "001\r\n002\r\n003\r\n 7 \r\n-1 \r\n 5 \r\n 1 \r\n");
     EXPECT_EQ(entries(dir.path()), 1u);  // no temporary left behind
     EXPECT_EQ(loaded(dir.path(), "Ada"), fields(*out));
 }
@@ -73,11 +85,12 @@ TEST(SaveFile, InterruptedWriteKeepsTheOldFileAndIsError3) {
     TempDir dir;
     write_file(dir.file("Ada_001.sav"), kOld);
     EXPECT_EQ(in_child([&] {  // at most 16 bytes into any file
-        signal(SIGXFSZ, SIG_IGN);
-        rlimit limit{16, 16};
-        if (setrlimit(RLIMIT_FSIZE, &limit) != 0) return 10;
-        return catch_error([&] { write_save_file(*filled(dir.path())); }).number == 3 ? 0 : 11;
-    }), 0);
+                  signal(SIGXFSZ, SIG_IGN);
+                  rlimit limit{16, 16};
+                  if (setrlimit(RLIMIT_FSIZE, &limit) != 0) return 10;
+                  return catch_error([&] { write_save_file(*filled(dir.path())); }).number == 3 ? 0 : 11;
+              }),
+              0);
     EXPECT_EQ(read_file(dir.file("Ada_001.sav")), kOld);
     EXPECT_EQ(entries(dir.path()), 1u);
 }

@@ -15,7 +15,9 @@ namespace tlvx::test {
 using Cell = std::function<uint8_t(int c, int r)>;
 
 struct ScreenFixture : ::testing::Test {
-    TempDir dir; FakePlatform platform; State s;
+    TempDir dir;
+    FakePlatform platform;
+    State s;
     ScreenFixture() { init_state(s, dir.path(), platform), SCREEN_OPEN(s, 13), s.OBJ_M(0) = 1; }
     void put(const std::string& name, const std::string& bytes) { write_file(dir.file(name), bytes); }
     uint8_t px(int x, int y) const { return s.screen.at(x, y); }
@@ -38,7 +40,11 @@ struct ScreenFixture : ::testing::Test {
 
 // The error number a call ends with, or 0 when it returns normally.
 inline int error_of(const std::function<void()>& f) {
-    try { f(); } catch (const RuntimeError& e) { return e.number(); }
+    try {
+        f();
+    } catch (const RuntimeError& e) {
+        return e.number();
+    }
     return 0;
 }
 
@@ -63,7 +69,9 @@ inline int cell_fg(const State& s, int row, int col) {
     return 0;
 }
 
-inline void put_le(std::string& o, int64_t v, int bytes) { for (int k = 0; k < bytes; ++k) o += char(v >> 8 * k); }
+inline void put_le(std::string& o, int64_t v, int bytes) {
+    for (int k = 0; k < bytes; ++k) o += char(v >> 8 * k);
+}
 
 struct Bmp {
     int info_size = 40, width = 4, height = 4, bpp = 8, planes = 1, compression = 0;  // height < 0: top row first

@@ -74,14 +74,20 @@ TEST_F(ImageTest, HeaderWordsClippingAndTheBufferEnd) {
     const std::string huge = long_block(ramp(32, 5), {7, 1, INT32_MAX, INT32_MAX, INT32_MAX});
     const std::vector<std::array<int, 3>> whole16 = {
         {20, 10, 0}, {25, 17, 7 * 16 + 5}, {35, 25, 255}, {36, 10, 0xEE}, {20, 26, 0xEE}};
-    struct Case { std::string pic; int x, y; std::vector<std::array<int, 3>> probes; };  // screen x, y, value
+    struct Case {
+        std::string pic;
+        int x, y;
+        std::vector<std::array<int, 3>> probes;
+    };  // screen x, y, value
     const Case cases[] = {
-        {r16(char(129)), 20, 10, whole16}, {r16(char(128)), 20, 10, whole16},  // header words 129 and 128 alike
+        {r16(char(129)), 20, 10, whole16},
+        {r16(char(128)), 20, 10, whole16},  // header words 129 and 128 alike
         {r16(char(129)), 310, 190, {{310, 190, 0}, {319, 199, 9 * 16 + 9}, {309, 199, 0xEE}}},
         {r16(char(129)), -3, -2, {{0, 0, 2 * 16 + 3}, {12, 13, 255}, {13, 0, 0xEE}, {0, 14, 0xEE}}},
-        {r16(char(129)), -16, 100, {{0, 100, 0xEE}}}, {r16(char(129)), 400, 300, {{319, 199, 0xEE}}},
+        {r16(char(129)), -16, 100, {{0, 100, 0xEE}}},
+        {r16(char(129)), 400, 300, {{319, 199, 0xEE}}},
         {pitch, 0, 0, {{3, 0, 4}, {0, 2, 21}, {4, 0, 0xEE}}},  // long header: rows follow the pitch
-        {huge, 0, 0, {{0, 0, 5}, {0, 1, 0xEE}}},  // rows past the buffer are not drawn
+        {huge, 0, 0, {{0, 0, 5}, {0, 1, 0xEE}}},               // rows past the buffer are not drawn
         {block_picture(48, 60, std::vector<uint8_t>(48 * 60, 9)), 0, 0, {{47, 47, 9}, {43, 48, 9}, {44, 48, 0xEE}}},
     };
     for (const Case& c : cases) {
@@ -111,7 +117,9 @@ TEST_F(ImageTest, PutModesOnAllZeroAndAll255Pictures) {
 TEST_F(ImageTest, BmpDecodes) {
     const auto one_bit = [](int x, int y) { return (x * 7 + y) % 3 == 0; };
     const Bmp cases[] = {
-        {.width = 5, .height = 3}, {.width = 5, .height = -3}, {.width = 7, .height = -4, .bpp = 4},
+        {.width = 5, .height = 3},
+        {.width = 5, .height = -3},
+        {.width = 7, .height = -4, .bpp = 4},
         {.info_size = 12, .width = 7, .height = 4, .bpp = 4},
         {.info_size = 12, .width = 19, .height = 3, .bpp = 1, .pixel = one_bit},
         {.info_size = 40, .width = 19, .height = -3, .bpp = 1, .pixel = one_bit},
@@ -148,13 +156,26 @@ TEST_F(ImageTest, BmpIntoABufferHoldingAHeaderOrTooLargeForIt) {
 
 TEST_F(ImageTest, MalformedBmpsAreFileErrorsAnd24BitIsIllegal) {
     const uint32_t serial = s.screen.palette_serial;
-    struct Case { Bmp b; std::function<void(std::string&)> spoil = nullptr; int err = ERR_FILE_IO; };
+    struct Case {
+        Bmp b;
+        std::function<void(std::string&)> spoil = nullptr;
+        int err = ERR_FILE_IO;
+    };
     const Case cases[] = {
-        {{}, [](std::string& f) { f[1] = 'X'; }}, {{}, [](std::string& f) { f[14] = 20; }},  // info header size
-        {{}, [](std::string& f) { f.resize(30); }}, {{}, [](std::string& f) { f.resize(100); }},  // cut short
-        {{}, [](std::string& f) { f.pop_back(); }}, {{.planes = 2}}, {{.width = 0}}, {{.height = 0}},
-        {{.compression = 4}}, {{.height = -4, .compression = 1}}, {{.compression = 1}},  // run-length: not decoded
-        {{.bpp = 4, .compression = 2}}, {{.bpp = 2}}, {{.bpp = 24}, nullptr, ERR_ILLEGAL_FUNCTION_CALL},
+        {{}, [](std::string& f) { f[1] = 'X'; }},
+        {{}, [](std::string& f) { f[14] = 20; }},  // info header size
+        {{}, [](std::string& f) { f.resize(30); }},
+        {{}, [](std::string& f) { f.resize(100); }},  // cut short
+        {{}, [](std::string& f) { f.pop_back(); }},
+        {{.planes = 2}},
+        {{.width = 0}},
+        {{.height = 0}},
+        {{.compression = 4}},
+        {{.height = -4, .compression = 1}},
+        {{.compression = 1}},  // run-length: not decoded
+        {{.bpp = 4, .compression = 2}},
+        {{.bpp = 2}},
+        {{.bpp = 24}, nullptr, ERR_ILLEGAL_FUNCTION_CALL},
     };
     for (const Case& c : cases) {
         std::string f = c.b.bytes();

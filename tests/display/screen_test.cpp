@@ -8,8 +8,13 @@ namespace {
 
 // Printing from a place: what the screen shows there and where the cursor ends.
 TEST_F(ScreenFixture, TextWrapsControlsAndNumbers) {
-    struct Case { int row, col; std::function<void()> print;
-                  int read_row, read_col; std::string shown; int end_row, end_col; };
+    struct Case {
+        int row, col;
+        std::function<void()> print;
+        int read_row, read_col;
+        std::string shown;
+        int end_row, end_col;
+    };
     const Case cases[] = {
         {5, 38, [&] { TEXT_PRINT(s, "ABCDE"); }, 5, 38, "ABCDE", 6, 3},
         {9, 33, [&] { TEXT_PRINT(s, "12345678"); }, 9, 33, "12345678", 10, 1},
@@ -31,7 +36,9 @@ TEST_F(ScreenFixture, TextWrapsControlsAndNumbers) {
     EXPECT_EQ(px(0, 199), 0);  // the row scrolled in is blank
     // Of all those prints only the one with byte 7 rang the bell; a name with two rings twice.
     EXPECT_EQ(s.screen.bells, 1u);
-    TEXT_PRINT(s, "a\x07" "b\x07");
+    TEXT_PRINT(s,
+               "a\x07"
+               "b\x07");
     EXPECT_EQ(s.screen.bells, 3u);
     EXPECT_EQ(error_of([&] { TEXT_LOCATE(s, 26, 1); }), ERR_ILLEGAL_FUNCTION_CALL);
     EXPECT_EQ(error_of([&] { TEXT_LOCATE(s, 1, 41); }), ERR_ILLEGAL_FUNCTION_CALL);
@@ -62,20 +69,39 @@ struct StatusTest : ScreenFixture {
 };
 
 TEST_F(StatusTest, RowsAndTheirColours) {
-    struct Case { std::function<void()> set; int row; std::string text; int fg = -1, col = 33; };  // fg -1: not checked
+    struct Case {
+        std::function<void()> set;
+        int row;
+        std::string text;
+        int fg = -1, col = 33;
+    };  // fg -1: not checked
     const Case cases[] = {
-        {[&] { s.GC = 1; }, 2, "TaLoVeX", 13}, {[&] { s.GC = 4; }, 2, "tAlOvEx", 5}, {{}, 3, "World", 11},
-        {{}, 5, "Hero", 15}, {{}, 16, "x: 12 "}, {{}, 17, "y: 7 "},
-        {[&] { s.TIMH = 0, s.TIMM = 5, s.TIMD = 364; }, 10, "01:05am"}, {{}, 9, "Day 365"},
-        {[&] { s.TIMH = 11, s.TIMM = 0, s.TIMD = 365; }, 10, "12:00am"}, {{}, 9, "Day 001"},
-        {[&] { s.TIMH = 12, s.TIMM = 59, s.TIMD = 1; }, 10, "01:59pm"}, {{}, 9, "Day 002"},
-        {[&] { s.TIMH = 23, s.TIMM = 30, s.TIMD = 0; }, 10, "12:30pm"}, {{}, 9, "Day 001"},
-        {[&] { s.GE = 3; }, 7, "Arm: 3 ", 8, 38}, {[&] { s.GE = 4; }, 7, "Arm: 4 ", 15, 38}, {{}, 7, "Arm:", 15},
+        {[&] { s.GC = 1; }, 2, "TaLoVeX", 13},
+        {[&] { s.GC = 4; }, 2, "tAlOvEx", 5},
+        {{}, 3, "World", 11},
+        {{}, 5, "Hero", 15},
+        {{}, 16, "x: 12 "},
+        {{}, 17, "y: 7 "},
+        {[&] { s.TIMH = 0, s.TIMM = 5, s.TIMD = 364; }, 10, "01:05am"},
+        {{}, 9, "Day 365"},
+        {[&] { s.TIMH = 11, s.TIMM = 0, s.TIMD = 365; }, 10, "12:00am"},
+        {{}, 9, "Day 001"},
+        {[&] { s.TIMH = 12, s.TIMM = 59, s.TIMD = 1; }, 10, "01:59pm"},
+        {{}, 9, "Day 002"},
+        {[&] { s.TIMH = 23, s.TIMM = 30, s.TIMD = 0; }, 10, "12:30pm"},
+        {{}, 9, "Day 001"},
+        {[&] { s.GE = 3; }, 7, "Arm: 3 ", 8, 38},
+        {[&] { s.GE = 4; }, 7, "Arm: 4 ", 15, 38},
+        {{}, 7, "Arm:", 15},
         // The facing arrow and the three layers of the cell in front; facing 0 reads the player's own cell.
         {[&] { s.D2 = 1, s.GR(0, -1) = 7, s.CR(0, -1) = 12, s.CS(0, -1) = 255; }, 6, "Aim:\x18", 9, 37},
-        {{}, 12, "gr:007"}, {{}, 13, "cr:012"}, {{}, 14, "cs:255"},
+        {{}, 12, "gr:007"},
+        {{}, 13, "cr:012"},
+        {{}, 14, "cs:255"},
         {[&] { s.D2 = 0, s.P = 1, s.GR(0, 0) = 1, s.CR(0, 0) = 1, s.CS(0, 0) = 0; }, 6, "Aim:\x04", 1, 37},
-        {{}, 12, "gr:001"}, {{}, 13, "cr:001"}, {{}, 14, "cs:000"},
+        {{}, 12, "gr:001"},
+        {{}, 13, "cr:001"},
+        {{}, 14, "cs:000"},
     };
     for (const Case& c : cases) {
         if (c.set) c.set();
@@ -87,10 +113,17 @@ TEST_F(StatusTest, RowsAndTheirColours) {
 
 // PALETTE_SET scales six-bit levels to 0..255, ignores other bits and takes the index modulo 256.
 TEST_F(StatusTest, PaletteSetPaletteFileAndGradient) {
-    struct Case { int index; uint32_t value; int entry; Rgb rgb; };
-    const Case cases[] = {{200, 63, 200, {255, 0, 0}}, {200, 63u << 16, 200, {0, 0, 255}},
+    struct Case {
+        int index;
+        uint32_t value;
+        int entry;
+        Rgb rgb;
+    };
+    const Case cases[] = {{200, 63, 200, {255, 0, 0}},
+                          {200, 63u << 16, 200, {0, 0, 255}},
                           {200, 0xFF000000u | 31u << 8, 200, {0, 125, 0}},
-                          {200, 0x7F | 0x40 << 8 | 0xC1 << 16, 200, {255, 0, 4}}, {256 + 5, 63u << 8, 5, {0, 255, 0}}};
+                          {200, 0x7F | 0x40 << 8 | 0xC1 << 16, 200, {255, 0, 4}},
+                          {256 + 5, 63u << 8, 5, {0, 255, 0}}};
     const uint32_t serial = s.screen.palette_serial;
     for (const Case& c : cases) {
         PALETTE_SET(s, c.index, c.value);

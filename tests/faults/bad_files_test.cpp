@@ -39,7 +39,9 @@ TEST(BadFiles, PictureDeletedOrSpoiledWhileRunningEndsTheNextDrawNamingIt) {
     };
     std::string garbage = random_bytes(600, 3);
     garbage[0] = 7;  // no picture layout starts with this byte
-    const Spoil spoils[] = {{"deleted", "", 2}, {"garbage", garbage, 3}, {"a cut BMP", "BM\x10\0\0", 3},
+    const Spoil spoils[] = {{"deleted", "", 2},
+                            {"garbage", garbage, 3},
+                            {"a cut BMP", "BM\x10\0\0", 3},
                             {"zero length", std::string("\xFD\0\0\0\0\0\0", 7), 3}};
     for (const Spoil& spoil : spoils) {
         TempDir dir;
@@ -53,10 +55,8 @@ TEST(BadFiles, PictureDeletedOrSpoiledWhileRunningEndsTheNextDrawNamingIt) {
             run_pass(*s);
         }
         const auto layers = layer_files(dir.path());
-        if (spoil.bytes.empty())
-            std::filesystem::remove(dir.file("tile1.pic"));
-        else
-            write_file(dir.file("tile1.pic"), spoil.bytes);
+        if (spoil.bytes.empty()) std::filesystem::remove(dir.file("tile1.pic"));
+        else write_file(dir.file("tile1.pic"), spoil.bytes);
         platform.pending.push_back("9");  // a turn: the whole view is drawn again
         RuntimeError e = next_pass_error(*s);
         EXPECT_EQ(e.number(), spoil.error) << spoil.what << ": " << e.place();
@@ -72,9 +72,9 @@ TEST(BadFiles, EachDataFileAsDirectoryEmptyOrRandomEndsCleanly) {
     std::filesystem::create_directory(world);
     FixtureWorld().write(world);
     write_file(root.file("keys.txt"), "1 h\n2 +\n3 i\n4 b\n");
-    const char* files[] = {"tlvx_w05.pal", "Pndx_001.sav", "Testland.txt", "tlvx_w05.mem", "tlvx_w05.mom",
-                           "tlvx_gr1.tmp", "tlvx_gr2.tmp", "tlvx_gr3.tmp", "tlvx_gr4.tmp", "tlvx_gr5.tmp",
-                           "tile1.pic"};
+    const char* files[] = {"tlvx_w05.pal", "Pndx_001.sav", "Testland.txt", "tlvx_w05.mem",
+                           "tlvx_w05.mom", "tlvx_gr1.tmp", "tlvx_gr2.tmp", "tlvx_gr3.tmp",
+                           "tlvx_gr4.tmp", "tlvx_gr5.tmp", "tile1.pic"};
     enum Kind { Directory, Empty, Random };
     uint32_t seed = 1;
     for (const std::string file : files) {

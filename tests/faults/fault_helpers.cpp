@@ -86,8 +86,8 @@ std::map<std::string, std::string> layer_files(const std::string& dir) {
 }
 
 std::vector<std::map<std::string, std::string>> replay_layers(const std::string& world, const std::string& scratch,
-                                                               const std::string& keys, double start, double step,
-                                                               int64_t passes, std::string* save) {
+                                                              const std::string& keys, double start, double step,
+                                                              int64_t passes, std::string* save) {
     copy_dir(world, scratch);
     std::vector<std::map<std::string, std::string>> after{layer_files(scratch)};
     HeadlessPlatform platform(parse_key_script(keys), start, step);

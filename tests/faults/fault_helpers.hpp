@@ -19,7 +19,7 @@ struct ToolRun {
     // would let it write the file anyway (root's), and first checks that it
     // cannot; when it can, it exits with kFaultNotMade and says why.
     std::string read_only = {};
-    int64_t file_size_limit = -1;   // RLIMIT_FSIZE in bytes (SIGXFSZ ignored); -1: none
+    int64_t file_size_limit = -1;  // RLIMIT_FSIZE in bytes (SIGXFSZ ignored); -1: none
     int timeout_seconds = 60;
 };
 
@@ -28,7 +28,7 @@ struct ToolResult {
     int code = -1;        // exit status when exited
     int signal = 0;
     bool timed_out = false;
-    std::string err;      // standard error
+    std::string err;  // standard error
 };
 
 constexpr int kFaultNotMade = 124;
@@ -51,7 +51,7 @@ std::map<std::string, std::string> layer_files(const std::string& dir);
 // layer files after pass k (element 0: before the first pass). `save` receives
 // the save file written at Escape, if the script reaches it.
 std::vector<std::map<std::string, std::string>> replay_layers(const std::string& world, const std::string& scratch,
-                                                               const std::string& keys, double start, double step,
-                                                               int64_t passes, std::string* save);
+                                                              const std::string& keys, double start, double step,
+                                                              int64_t passes, std::string* save);
 
 }  // namespace tlvx::test

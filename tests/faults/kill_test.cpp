@@ -73,8 +73,8 @@ TEST(Kill, EveryCompletedPassIsInTheLayerFilesAndTheSaveIsWhole) {
         ToolRun tool{{"--data", run, "--keys", keys, "--clock", "1000:0.05", "--trace", trace}};
         // Kill targets spread over the whole run; the last two come once the
         // Escape pass is traced, while the save is being written or after it.
-        const int64_t target = i >= kKills - 2 ? kPasses
-                                               : 1 + (kPasses * i) / kKills + static_cast<int64_t>(rng() % (kPasses / kKills));
+        const int64_t target =
+            i >= kKills - 2 ? kPasses : 1 + (kPasses * i) / kKills + static_cast<int64_t>(rng() % (kPasses / kKills));
         pid_t pid = start_tool(tool, root.file("err" + std::to_string(i)));
         int status = 0;
         while (waitpid(pid, &status, WNOHANG) == 0) {

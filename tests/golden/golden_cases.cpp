@@ -30,7 +30,9 @@ GoldenCase walk_with_blocks() {
             return x == 10 && y == 7 ? 2 : 0;
         };
         // Ground 5 below the player may not be entered moving down.
-        w.ground = [](int x, int y) -> uint8_t { return x == 10 && y == 9 ? 5 : static_cast<uint8_t>(1 + (x + y) % 3); };
+        w.ground = [](int x, int y) -> uint8_t {
+            return x == 10 && y == 9 ? 5 : static_cast<uint8_t>(1 + (x + y) % 3);
+        };
         w.tile_block = [](int z, int k) { return z == 5 && k == 3 ? 3 : 0; };
         w.write(dir);
     };
@@ -188,8 +190,9 @@ GoldenCase demo_world() {
 GoldenCase window_session() {
     GoldenCase c;
     c.name = "window_session";
-    c.note = "the demo world played in the real window (record_window_session.sh): walking, road-following, "
-             "editing, a pause, wandering creatures; replayed from its recording";
+    c.note =
+        "the demo world played in the real window (record_window_session.sh): walking, road-following, "
+        "editing, a pause, wandering creatures; replayed from its recording";
     c.make_world = demo_world().make_world;
     c.recording = true;
     return c;
@@ -198,6 +201,6 @@ GoldenCase window_session() {
 }  // namespace
 
 std::vector<GoldenCase> golden_cases() {
-    return {walk_with_blocks(), road_following(), editing_session(), creatures_moving(),
-            edge_clamp(), status_and_pause(), missing_picture(), demo_world(), window_session()};
+    return {walk_with_blocks(), road_following(),  editing_session(), creatures_moving(), edge_clamp(),
+            status_and_pause(), missing_picture(), demo_world(),      window_session()};
 }

@@ -1,10 +1,9 @@
 // Golden replays: a fixture world, a key script and a simulated clock run
-// through `tlvx-tool run` (or a session recorded in the window, replayed); the trace, the exit status with the error report,
-// the save file, the three map layers and the final screen are compared with
-// the expected files under tests/golden/cases/<case>/. Screens are compared
-// by their decoded pixels, so another libpng or zlib that packs the same
-// picture into other bytes does not fail them.
-// Set TLVX_UPDATE_GOLDEN=1 to rewrite the expected files, on purpose only.
+// through `tlvx-tool run` (or a session recorded in the window, replayed); the trace, the exit status with the error
+// report, the save file, the three map layers and the final screen are compared with the expected files under
+// tests/golden/cases/<case>/. Screens are compared by their decoded pixels, so another libpng or zlib that packs the
+// same picture into other bytes does not fail them. Set TLVX_UPDATE_GOLDEN=1 to rewrite the expected files, on purpose
+// only.
 #include <gtest/gtest.h>
 #include <png.h>
 #include <sys/wait.h>
@@ -43,7 +42,8 @@ std::vector<std::pair<std::string, std::string>> run_case(const GoldenCase& c, c
     if (c.make_world) c.make_world(world);
     write_file(dir.file("keys.txt"), c.keys);
     const std::string input =
-        c.recording ? " --replay " + quote((fs::path(TLVX_TESTS_DIR) / "golden" / "cases" / c.name / "session.tlvxrec").string())
+        c.recording ? " --replay " +
+                          quote((fs::path(TLVX_TESTS_DIR) / "golden" / "cases" / c.name / "session.tlvxrec").string())
                     : " --keys " + quote(dir.file("keys.txt")) + " --clock " + c.clock + " --passes " +
                           std::to_string(c.passes) + " --trace " + quote(dir.file("trace.csv"));
     std::string cmd = std::string(TLVX_TOOL) + " run --data " + quote(world) + input + " --screenshot " +

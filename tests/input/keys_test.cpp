@@ -10,11 +10,19 @@ namespace tlvx::test {
 namespace {
 
 TEST(KeyDispatch, StepAndFacingKeys) {
-    struct Case { std::string key; int32_t d2, vx, vy, scrnupdt; };
+    struct Case {
+        std::string key;
+        int32_t d2, vx, vy, scrnupdt;
+    };
     const Case cases[] = {
-        {"", 3, 10, 8, 0}, {std::string("\0;", 2), 3, 10, 8, 0},  // no key, a function key: nothing
-        {"y", 1, 10, 7, 1}, {"Y", 1, 10, 8, 0}, {"8", 1, 10, 8, 0}, {"5", 0, 10, 8, 0},
-        {std::string("\0H", 2), 1, 10, 7, 1}, {std::string("\0K", 2), 4, 9, 8, 1},  // not the "H" of " H h 6 "
+        {"", 3, 10, 8, 0},
+        {std::string("\0;", 2), 3, 10, 8, 0},  // no key, a function key: nothing
+        {"y", 1, 10, 7, 1},
+        {"Y", 1, 10, 8, 0},
+        {"8", 1, 10, 8, 0},
+        {"5", 0, 10, 8, 0},
+        {std::string("\0H", 2), 1, 10, 7, 1},
+        {std::string("\0K", 2), 4, 9, 8, 1},  // not the "H" of " H h 6 "
     };
     for (const Case& c : cases) {
         ViewWorld w;
@@ -22,7 +30,8 @@ TEST(KeyDispatch, StepAndFacingKeys) {
         w.s.GC = 3;
         w.platform.now = 1000.4;  // the pass runs on whatever the key: the animation phase ticks
         w.pass(c.key);
-        EXPECT_EQ(std::tuple(w.s.D2, w.s.VX2, w.s.VY2, w.s.SCRNUPDT), std::tuple(c.d2, c.vx, c.vy, c.scrnupdt)) << c.key;
+        EXPECT_EQ(std::tuple(w.s.D2, w.s.VX2, w.s.VY2, w.s.SCRNUPDT), std::tuple(c.d2, c.vx, c.vy, c.scrnupdt))
+            << c.key;
         EXPECT_EQ(std::tuple(w.s.I, w.s.O, w.s.P, w.s.GC), std::tuple(0, 0, 0, 4)) << c.key;
     }
     State s;  // "y" also fires the facing entry: alone, it turns the player up
@@ -33,14 +42,28 @@ TEST(KeyDispatch, StepAndFacingKeys) {
 }
 
 TEST(KeyDispatch, TogglesAndCycles) {
-    struct Case { const char* key; int32_t State::*field; int32_t before, after; };
+    struct Case {
+        const char* key;
+        int32_t State::*field;
+        int32_t before, after;
+    };
     const Case cases[] = {
-        {"i", &State::I, 5, -4}, {"I", &State::I, -4, 5}, {"i", &State::I, 0, 1}, {"i", &State::I, 1, 0},
-        {"o", &State::O, 1, 2},  {"o", &State::O, 3, 4},  {"O", &State::O, 4, 1}, {"o", &State::O, 0, 1},
-        {"o", &State::O, -5, 0}, {"o", &State::O, 7, 4},  {".", &State::P, 0, 1}, {".", &State::P, 1, 0},
+        {"i", &State::I, 5, -4},
+        {"I", &State::I, -4, 5},
+        {"i", &State::I, 0, 1},
+        {"i", &State::I, 1, 0},
+        {"o", &State::O, 1, 2},
+        {"o", &State::O, 3, 4},
+        {"O", &State::O, 4, 1},
+        {"o", &State::O, 0, 1},
+        {"o", &State::O, -5, 0},
+        {"o", &State::O, 7, 4},
+        {".", &State::P, 0, 1},
+        {".", &State::P, 1, 0},
         {"P", &State::P, 0, 0},
         // mended: 1 - I wraps in 32 bits instead of overflowing on the lowest value.
-        {"i", &State::I, INT32_MIN, -INT32_MAX}, {"i", &State::I, INT32_MAX, 1 - INT32_MAX},
+        {"i", &State::I, INT32_MIN, -INT32_MAX},
+        {"i", &State::I, INT32_MAX, 1 - INT32_MAX},
     };
     ViewWorld w;
     for (const Case& c : cases) {

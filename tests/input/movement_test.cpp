@@ -9,7 +9,12 @@ namespace {
 // One world per blocking rule: the player at (10, 8) faces left with the arm counter
 // at 3; object 3 is a tree (OBJ_M 0), 4 a bridge (OBJ_M 1); ground 7 blocks moving up only.
 TEST(Movement, EachBlockingRule) {
-    struct Case { const char* key; int32_t d2, dx, dy, file, value; bool moves; int32_t ge; };
+    struct Case {
+        const char* key;
+        int32_t d2, dx, dy, file, value;
+        bool moves;
+        int32_t ge;
+    };
     const Case cases[] = {
         {"y", 1, 0, -1, kCreatureFile, 2, false, 3}, {"y", 1, 0, -1, kStructureFile, 3, false, 3},  // a turn only
         {"y", 1, 0, -1, kStructureFile, 4, true, 1}, {"h", 2, 1, 0, kGroundFile, 7, true, 1},
@@ -28,7 +33,8 @@ TEST(Movement, EachBlockingRule) {
         const int32_t g = c.moves && c.file == kGroundFile ? 7 : 1;
         EXPECT_EQ(std::tuple(w.s.D2, w.s.VX2, w.s.VY2, w.s.GE), std::tuple(c.d2, x, y, c.ge));
         EXPECT_EQ(std::pair(w.s.G2, w.s.G2_S), std::pair(g, " " + std::to_string(g) + " "));
-        EXPECT_EQ(std::pair(cell_read(w.s, kCreatureFile, x, y), cell_read(w.s, kCreatureFile, 10, 8)), std::pair(1, c.moves ? 0 : 1));
+        EXPECT_EQ(std::pair(cell_read(w.s, kCreatureFile, x, y), cell_read(w.s, kCreatureFile, 10, 8)),
+                  std::pair(1, c.moves ? 0 : 1));
         // A step costs 16 to 30 minutes; a refused or undone one costs nothing.
         EXPECT_TRUE(c.moves ? w.s.TIMM >= 16 && w.s.TIMM <= 30 : w.s.TIMM == 0) << w.s.TIMM;
     }
@@ -60,7 +66,11 @@ void on_road(ViewWorld& w, int32_t d2) {
 // the player, row by row: r road, t road under a tree (OBJ_M 0), c road under a creature,
 // k road that blocks moving left.
 TEST(RoadFollowing, SearchOrderAndWhatStopsIt) {
-    struct Case { int32_t d2; const char* around; int32_t f2, d2_after, dx, dy; };
+    struct Case {
+        int32_t d2;
+        const char* around;
+        int32_t f2, d2_after, dx, dy;
+    };
     const Case cases[] = {
         {1, " r rrr r ", 1, 4, -1, 0}, {1, " r  rr r ", 2, 1, 0, -1},  // left, then straight on,
         {1, "    rr r ", 3, 2, 1, 0},  {1, "    r  r ", 4, 3, 0, 1},   // then right, then back
@@ -83,7 +93,7 @@ TEST(RoadFollowing, SearchOrderAndWhatStopsIt) {
         w.pass("");
         EXPECT_EQ(std::tuple(w.s.F2, w.s.D2, w.s.VX2, w.s.VY2, w.s.SCRNUPDT),
                   std::tuple(c.f2, c.d2_after, 10 + c.dx, 8 + c.dy, 1));
-        EXPECT_EQ(w.s.GE, c.d2_after == 0 ? 4 : 1);  // any step taken resets it, even one undone
+        EXPECT_EQ(w.s.GE, c.d2_after == 0 ? 4 : 1);                     // any step taken resets it, even one undone
         EXPECT_EQ(cell_read(w.s, kCreatureFile, w.s.VX2, w.s.VY2), 1);  // the marker follows
         EXPECT_EQ(w.s.TIMM == 0, c.dx == 0 && c.dy == 0) << w.s.TIMM;
     }
@@ -97,7 +107,8 @@ TEST(RoadFollowing, MarkerCannotOverwriteAnEditOfThePass) {
     cell_write(w.s, kCreatureFile, 10, 8, 7);
     on_road(w, 1);
     w.pass("*");
-    EXPECT_EQ(std::tuple(w.s.VY2, cell_read(w.s, kCreatureFile, 10, 7), cell_read(w.s, kCreatureFile, 10, 8)), std::tuple(8, 1, 7));
+    EXPECT_EQ(std::tuple(w.s.VY2, cell_read(w.s, kCreatureFile, 10, 7), cell_read(w.s, kCreatureFile, 10, 8)),
+              std::tuple(8, 1, 7));
 }
 
 }  // namespace

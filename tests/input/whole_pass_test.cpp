@@ -25,7 +25,8 @@ TEST(WholePass, KeyWaitingForTheFirstPassIsBlockedByATreeOrACreature) {
     for (int blocker = 0; blocker < 3; ++blocker) {
         FixtureWorld world;  // the player at (10, 8) with marker 1; 3 is a tree, 2 a creature
         if (blocker == 1) world.structures = [](int c, int r) { return uint8_t(c == 10 && r == 7 ? 3 : 0); };
-        if (blocker == 2) world.creatures = [](int c, int r) { return uint8_t(c == 10 && r == 8 ? 1 : c == 10 && r == 7 ? 2 : 0); };
+        if (blocker == 2)
+            world.creatures = [](int c, int r) { return uint8_t(c == 10 && r == 8 ? 1 : c == 10 && r == 7 ? 2 : 0); };
         GameRun run(world, "y");
         EXPECT_EQ(std::pair(run.s.D2, run.s.VY2), std::pair(1, blocker == 0 ? 7 : 8)) << blocker;
     }

@@ -55,8 +55,9 @@ TEST(Headless, KeysByPassAndPause) {
         while (take-- > 0 && !q.empty()) got += q.pop();
         return got;
     };
-    const std::tuple<int64_t, bool, int, std::string> steps[] = {  // begin pass (0: none), paused, keys taken
-        {0, false, 9, ""},   {1, false, 9, "a"}, {0, false, 9, ""},  {2, false, 9, ""},
+    const std::tuple<int64_t, bool, int, std::string> steps[] = {
+        // begin pass (0: none), paused, keys taken
+        {0, false, 9, ""},   {1, false, 9, "a"},  {0, false, 9, ""},  {2, false, 9, ""},
         {3, false, 9, "bc"}, {7, false, 9, "de"}, {9, false, 1, "p"}, {0, true, 9, "y"},
         {0, true, 9, "x"},   {12, false, 9, ""},  {0, true, 9, "z"}};
     for (const auto& [pass, paused, take, keys] : steps) {
@@ -109,11 +110,11 @@ TEST(WindowScaling, PictureRectAndStartScale) {
     EXPECT_EQ(picture_rect(1000, 700, false), (PictureRect{20, 50, 960, 600}));
     EXPECT_EQ(picture_rect(1920, 1080, false), (PictureRect{160, 40, 1600, 1000}));
     EXPECT_EQ(picture_rect(959, 600, false), (PictureRect{159, 100, 640, 400}));
-    EXPECT_EQ(picture_rect(960, 720, true), (PictureRect{0, 0, 960, 720}));  // 4:3 is 320 by 240
-    EXPECT_EQ(picture_rect(960, 600, true), (PictureRect{80, 0, 800, 600}));    // fills the height
+    EXPECT_EQ(picture_rect(960, 720, true), (PictureRect{0, 0, 960, 720}));      // 4:3 is 320 by 240
+    EXPECT_EQ(picture_rect(960, 600, true), (PictureRect{80, 0, 800, 600}));     // fills the height
     EXPECT_EQ(picture_rect(1280, 1024, true), (PictureRect{0, 32, 1280, 960}));  // fills the width
-    EXPECT_EQ(sharp_factor(800, 600), 3);   // 960 x 600, then shrunk to 800 x 600
-    EXPECT_EQ(sharp_factor(1280, 960), 5);  // 1600 x 1000
+    EXPECT_EQ(sharp_factor(800, 600), 3);                                        // 960 x 600, then shrunk to 800 x 600
+    EXPECT_EQ(sharp_factor(1280, 960), 5);                                       // 1600 x 1000
     EXPECT_EQ(sharp_factor(320, 200), 1);
     EXPECT_EQ(picture_rect(160, 200, false), (PictureRect{0, 50, 160, 100}));
     for (auto [w, h, k] : {std::tuple{1920, 1050, 3}, {960, 600, 3}, {800, 560, 2}, {300, 150, 1}})

@@ -36,9 +36,9 @@ k() { xdotool key "$@"; }
 
 struct Session {
     const char* name;
-    bool demo;          // the demo world, or the fixture world
-    const char* keys;   // shell lines after `record`
-    int game_exit;      // the recorded game's exit status (-1: killed)
+    bool demo;         // the demo world, or the fixture world
+    const char* keys;  // shell lines after `record`
+    int game_exit;     // the recorded game's exit status (-1: killed)
     bool creatures_move;
 };
 
@@ -140,10 +140,10 @@ TEST(PlayWindow, PlaysOnACopyUnlessAskedToApply) {
                               .c_str()),
               0);
     auto play = [&](const std::string& extra) {
-        test::write_file(dir.file("play.sh"),
-                         "cd " + sh_quote(world) + "\nexport SDL_VIDEODRIVER=x11 ASAN_OPTIONS=detect_leaks=0\n" +
-                             "xvfb-run -a -s '-screen 0 1280x1024x24' '" + TLVX_GAME + "' --play ../s.tlvxrec " + extra +
-                             " 2>../play-err\n");
+        test::write_file(dir.file("play.sh"), "cd " + sh_quote(world) +
+                                                  "\nexport SDL_VIDEODRIVER=x11 ASAN_OPTIONS=detect_leaks=0\n" +
+                                                  "xvfb-run -a -s '-screen 0 1280x1024x24' '" + TLVX_GAME +
+                                                  "' --play ../s.tlvxrec " + extra + " 2>../play-err\n");
         const int st = std::system(("timeout -k 5 60 sh " + sh_quote(dir.file("play.sh"))).c_str());
         return WIFEXITED(st) ? WEXITSTATUS(st) : -1;
     };

@@ -45,11 +45,11 @@ int count(const std::vector<std::string>& keys, const std::string& key) {
 
 TEST(PassPacer, KeepsAnEvenRhythmAndStartsAgainAfterAStall) {
     PassPacer p(10);
-    EXPECT_DOUBLE_EQ(p.start_time(100.0), 100.0);   // the first pass at once
-    EXPECT_DOUBLE_EQ(p.start_time(100.02), 100.1);  // early: wait for its turn
-    EXPECT_DOUBLE_EQ(p.start_time(100.23), 100.23); // a little late: at once ...
-    EXPECT_NEAR(p.start_time(100.24), 100.3, 1e-9); // ... and the rhythm is kept
-    EXPECT_DOUBLE_EQ(p.start_time(105.0), 105.0);   // a long stall: no burst of missed passes
+    EXPECT_DOUBLE_EQ(p.start_time(100.0), 100.0);    // the first pass at once
+    EXPECT_DOUBLE_EQ(p.start_time(100.02), 100.1);   // early: wait for its turn
+    EXPECT_DOUBLE_EQ(p.start_time(100.23), 100.23);  // a little late: at once ...
+    EXPECT_NEAR(p.start_time(100.24), 100.3, 1e-9);  // ... and the rhythm is kept
+    EXPECT_DOUBLE_EQ(p.start_time(105.0), 105.0);    // a long stall: no burst of missed passes
     EXPECT_DOUBLE_EQ(p.start_time(105.0), 105.1);
     p.set_speed(0);  // max: never waits
     EXPECT_DOUBLE_EQ(p.start_time(105.0), 105.0);
@@ -150,9 +150,9 @@ TEST(KeyRepeat, OnlyTheLastPressedKeyRepeatsAndFocusLossStopsIt) {
     EXPECT_EQ(q.pop(), "y");
     EXPECT_EQ(q.pop(), "h");
     repeat.deliver({}, 0.65, q);
-    EXPECT_EQ(q.pop(), "h");   // h repeats ...
+    EXPECT_EQ(q.pop(), "h");  // h repeats ...
     repeat.deliver({release(2, 0.68)}, 1.5, q);
-    EXPECT_TRUE(q.empty());    // ... and after its release y does not come back
+    EXPECT_TRUE(q.empty());  // ... and after its release y does not come back
     repeat.deliver({press(3, std::string("\0H", 2), 2.0), {Kind::ReleaseAll, 0, {}, 2.1}}, 3.0, q);
     EXPECT_EQ(q.pop(), std::string("\0H", 2));
     EXPECT_TRUE(q.empty());

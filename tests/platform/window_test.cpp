@@ -86,9 +86,11 @@ struct WindowDump {
 TEST(GameWindow, TypedKeysMoveThePlayerAndEscapeSaves) {
     if (!have_x()) GTEST_SKIP() << "needs Xvfb and xdotool";
     test::TempDir world;
-    EXPECT_EQ(run_in_world(world, std::string(kWithX) + "start_game\n"
-                                  "xdotool key --delay 60 h h F11 alt+Return alt+Return F11 F12 y Escape\nwait $G\n"),
-              0)
+    EXPECT_EQ(
+        run_in_world(world, std::string(kWithX) +
+                                "start_game\n"
+                                "xdotool key --delay 60 h h F11 alt+Return alt+Return F11 F12 y Escape\nwait $G\n"),
+        0)
         << test::read_file(world.file("err"));
     EXPECT_EQ(save_field(world, 2) * 1000 + save_field(world, 3) * 10 + save_field(world, 4), 12071);
     std::vector<std::string> shots;
@@ -101,10 +103,13 @@ TEST(GameWindow, TypedKeysMoveThePlayerAndEscapeSaves) {
 TEST(GameWindow, SigtermQuitsLikeEscape) {
     if (!have_x()) GTEST_SKIP() << "needs Xvfb and xdotool";
     test::TempDir world;
-    EXPECT_EQ(run_in_world(world, std::string(kWithX) + "start_game\nbefore=$(cksum < tlvx_gr2.tmp)\nxdotool key g\n"
-                                  // The step moves the marker in the creature layer: wait for that, then signal.
-                                  "for i in $(seq 300); do [ \"$(cksum < tlvx_gr2.tmp)\" != \"$before\" ] && break; "
-                                  "sleep 0.1; done\nkill $G\nwait $G\n"), 0)
+    EXPECT_EQ(
+        run_in_world(world, std::string(kWithX) +
+                                "start_game\nbefore=$(cksum < tlvx_gr2.tmp)\nxdotool key g\n"
+                                // The step moves the marker in the creature layer: wait for that, then signal.
+                                "for i in $(seq 300); do [ \"$(cksum < tlvx_gr2.tmp)\" != \"$before\" ] && break; "
+                                "sleep 0.1; done\nkill $G\nwait $G\n"),
+        0)
         << test::read_file(world.file("err"));
     EXPECT_EQ(save_field(world, 2), 9);
 }
@@ -153,13 +158,15 @@ TEST(GameWithoutDisplay, ReportsNoDisplayFound) {
 // any file is touched; --help and --version print and end with 0.
 TEST(GameCommandLine, UsageErrorsOpenNoWindowAndTouchNoFile) {
     test::TempDir world;
-    EXPECT_EQ(run_in_world(world, "ls -l --time-style=full-iso | grep -v '^total' > before\n"
-                                  "for a in --bogus stray '--speed 0' '--scale x' '--data'; do\n"
-                                  "  DISPLAY=:4999 \"$GAME\" $a >>out 2>>err; [ $? = 2 ] || exit 10\n"
-                                  "done\n"
-                                  "\"$GAME\" --help >help && \"$GAME\" --version >version || exit 11\n"
-                                  "ls -l --time-style=full-iso | grep -v '^total\\| before$\\| after$\\| out$\\| err$\\| help$\\| version$' > after\n"
-                                  "grep -v ' before$' before | diff - after >&2 || exit 12\n"),
+    EXPECT_EQ(run_in_world(world,
+                           "ls -l --time-style=full-iso | grep -v '^total' > before\n"
+                           "for a in --bogus stray '--speed 0' '--scale x' '--data'; do\n"
+                           "  DISPLAY=:4999 \"$GAME\" $a >>out 2>>err; [ $? = 2 ] || exit 10\n"
+                           "done\n"
+                           "\"$GAME\" --help >help && \"$GAME\" --version >version || exit 11\n"
+                           "ls -l --time-style=full-iso | grep -v '^total\\| before$\\| after$\\| out$\\| err$\\| "
+                           "help$\\| version$' > after\n"
+                           "grep -v ' before$' before | diff - after >&2 || exit 12\n"),
               0);
     const std::string err = test::read_file(world.file("err"));
     EXPECT_EQ(err.find("no display"), std::string::npos) << err;
@@ -175,16 +182,18 @@ TEST(GameCommandLine, UsageErrorsOpenNoWindowAndTouchNoFile) {
 TEST(GameWindow, FullscreenAndBackShowTheWholePicture) {
     if (!have_x() || std::system("which xwd >/dev/null") != 0) GTEST_SKIP() << "needs Xvfb, xdotool and xwd";
     test::TempDir world;
-    EXPECT_EQ(run_in_world(world, std::string(kWithX) + "start_game --scale 3\n"
-                                  "geometry() { xdotool getwindowgeometry $W | awk '/Geometry/ { print $2 }'; }\n"
-                                  "settle() { sleep 0.6; }\n"
-                                  "geometry > g-window; xwd -silent -id $W > window.xwd\n"
-                                  "xdotool key alt+Return; settle; geometry > g-full; xwd -silent -id $W > full.xwd\n"
-                                  "xdotool key alt+Return; settle; geometry > g-back; xwd -silent -id $W > back.xwd\n"
-                                  "xdotool key F11; settle; xwd -silent -id $W > aspect.xwd\n"
-                                  "xdotool key ctrl+minus; sleep 0.3; xdotool getwindowname $W > title\n"
-                                  "xdotool key F11 Escape\nwait $G\n"),
-              0)
+    EXPECT_EQ(
+        run_in_world(world, std::string(kWithX) +
+                                "start_game --scale 3\n"
+                                "geometry() { xdotool getwindowgeometry $W | awk '/Geometry/ { print $2 }'; }\n"
+                                "settle() { sleep 0.6; }\n"
+                                "geometry > g-window; xwd -silent -id $W > window.xwd\n"
+                                "xdotool key alt+Return; settle; geometry > g-full; xwd -silent -id $W > full.xwd\n"
+                                "xdotool key alt+Return; settle; geometry > g-back; xwd -silent -id $W > back.xwd\n"
+                                "xdotool key F11; settle; xwd -silent -id $W > aspect.xwd\n"
+                                "xdotool key ctrl+minus; sleep 0.3; xdotool getwindowname $W > title\n"
+                                "xdotool key F11 Escape\nwait $G\n"),
+        0)
         << test::read_file(world.file("err"));
     EXPECT_EQ(test::read_file(world.file("g-window")), "960x600\n");
     EXPECT_EQ(test::read_file(world.file("g-full")), "1280x1024\n");
@@ -207,9 +216,9 @@ TEST(GameWindow, FullscreenAndBackShowTheWholePicture) {
     EXPECT_EQ(back.at(3, 3), ground);
     EXPECT_EQ(back.at(503, 503), ground);
     ASSERT_EQ(aspect.w, 960u);
-    EXPECT_EQ(aspect.at(40, 300), 0u);    // pillarbox left of the 800 x 600 picture
-    EXPECT_EQ(aspect.at(83, 3), ground);  // from column 80 ...
-    EXPECT_EQ(aspect.at(915, 300), 0u);   // ... to 879
+    EXPECT_EQ(aspect.at(40, 300), 0u);       // pillarbox left of the 800 x 600 picture
+    EXPECT_EQ(aspect.at(83, 3), ground);     // from column 80 ...
+    EXPECT_EQ(aspect.at(915, 300), 0u);      // ... to 879
     EXPECT_EQ(aspect.at(496, 500), ground);  // 168 pixels: 420 wide, 504 tall
 }
 
@@ -217,10 +226,13 @@ TEST(GameWindow, FullscreenAndBackShowTheWholePicture) {
 TEST(GameWindow, KeypadKeysWithNumLockOff) {
     if (!have_x()) GTEST_SKIP() << "needs Xvfb and xdotool";
     test::TempDir world;
-    EXPECT_EQ(run_in_world(world, std::string(kWithX) + "start_game\n"
-                                  "xdotool key --delay 120 KP_Right KP_Right KP_Down p KP_Home KP_Left KP_Prior KP_End Escape\n"
-                                  "wait $G\n"),
-              0)
+    EXPECT_EQ(
+        run_in_world(world,
+                     std::string(kWithX) +
+                         "start_game\n"
+                         "xdotool key --delay 120 KP_Right KP_Right KP_Down p KP_Home KP_Left KP_Prior KP_End Escape\n"
+                         "wait $G\n"),
+        0)
         << test::read_file(world.file("err"));
     // Right twice, down once, then the pause; Home ends it, left steps back.
     EXPECT_EQ(save_field(world, 2) * 100 + save_field(world, 3), 1109);
@@ -232,8 +244,8 @@ TEST(GameWindow, HeldKeyAtASlowSpeedStopsWhenReleased) {
     if (!have_x()) GTEST_SKIP() << "needs Xvfb and xdotool";
     test::TempDir world;
     EXPECT_EQ(run_in_world(world, std::string(kWithX) + "start_game --speed 2\n"
-                                  "xdotool keydown h; sleep 2; xdotool keyup h; sleep 1.5\n"
-                                  "xdotool key Escape\nwait $G\n"),
+                                                        "xdotool keydown h; sleep 2; xdotool keyup h; sleep 1.5\n"
+                                                        "xdotool key Escape\nwait $G\n"),
               0)
         << test::read_file(world.file("err"));
     const int x = save_field(world, 2);
@@ -245,13 +257,15 @@ TEST(GameWindow, HeldKeyAtASlowSpeedStopsWhenReleased) {
 TEST(GameWindow, FullscreenUnderAWindowManager) {
     if (!have_x() || std::system("which openbox xwd >/dev/null") != 0) GTEST_SKIP() << "needs openbox and xwd";
     test::TempDir world;
-    EXPECT_EQ(run_in_world(world, std::string(kWithX) + "openbox --sm-disable >/dev/null 2>&1 & WM=$!\n"
-                                  "trap 'kill $WM $X' EXIT\nsleep 1\nstart_game --scale 3\n"
-                                  "geometry() { xdotool getwindowgeometry $W | awk '/Geometry/ { print $2 }'; }\n"
-                                  "xdotool key alt+Return; sleep 1; geometry > g-full; xwd -silent -id $W > full.xwd\n"
-                                  "xdotool key alt+Return; sleep 1; geometry > g-back\n"
-                                  "xdotool key Escape\nwait $G\n"),
-              0)
+    EXPECT_EQ(
+        run_in_world(world, std::string(kWithX) +
+                                "openbox --sm-disable >/dev/null 2>&1 & WM=$!\n"
+                                "trap 'kill $WM $X' EXIT\nsleep 1\nstart_game --scale 3\n"
+                                "geometry() { xdotool getwindowgeometry $W | awk '/Geometry/ { print $2 }'; }\n"
+                                "xdotool key alt+Return; sleep 1; geometry > g-full; xwd -silent -id $W > full.xwd\n"
+                                "xdotool key alt+Return; sleep 1; geometry > g-back\n"
+                                "xdotool key Escape\nwait $G\n"),
+        0)
         << test::read_file(world.file("err"));
     EXPECT_EQ(test::read_file(world.file("g-full")), "1280x1024\n");
     EXPECT_EQ(test::read_file(world.file("g-back")), "960x600\n");
@@ -267,10 +281,12 @@ TEST(GameWindow, FullscreenUnderAWindowManager) {
 TEST(GameWindow, LosingTheDisplaySavesAndEnds) {
     if (!have_x()) GTEST_SKIP() << "needs Xvfb and xdotool";
     test::TempDir world;
-    EXPECT_EQ(run_in_world(world, std::string(kWithX) + "start_game\nbefore=$(cksum < tlvx_gr2.tmp)\nxdotool key h\n"
-                                  "for i in $(seq 300); do [ \"$(cksum < tlvx_gr2.tmp)\" != \"$before\" ] && break; "
-                                  "sleep 0.1; done\nkill $X; wait $X\nwait $G\n"),
-              0)
+    EXPECT_EQ(
+        run_in_world(world, std::string(kWithX) +
+                                "start_game\nbefore=$(cksum < tlvx_gr2.tmp)\nxdotool key h\n"
+                                "for i in $(seq 300); do [ \"$(cksum < tlvx_gr2.tmp)\" != \"$before\" ] && break; "
+                                "sleep 0.1; done\nkill $X; wait $X\nwait $G\n"),
+        0)
         << test::read_file(world.file("err"));
     EXPECT_EQ(save_field(world, 2), 11);
     EXPECT_NE(test::read_file(world.file("err")).find("connection to the display is lost"), std::string::npos);

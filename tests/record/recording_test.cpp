@@ -9,10 +9,10 @@
 #include <filesystem>
 #include <limits>
 
+#include "base/error.hpp"
 #include "platform/record/record_platforms.hpp"
 #include "platform/record/recording.hpp"
 #include "platform/record/session.hpp"
-#include "base/error.hpp"
 #include "shell/game.hpp"
 #include "support/test_support.hpp"
 
@@ -106,7 +106,7 @@ Outcome record_session(const test::TempDir& dir, int64_t passes) {
     write_world(dir.file("rec"));
     fs::copy(dir.file("rec"), dir.file("start"));
     UnevenPlatform inner;
-    inner.keys = {{3, "g"}, {5, "+"}, {9, "b"}, {12, "p"}, {14, "x"}, {20, "*"}, {22, std::string("\0M", 2)},
+    inner.keys = {{3, "g"},        {5, "+"}, {9, "b"}, {12, "p"}, {14, "x"}, {20, "*"}, {22, std::string("\0M", 2)},
                   {passes, "\x1b"}};
     auto writer = start_recording(dir.file("session.tlvxrec"), dir.file("rec"));
     writer->set_flush_interval(0);  // a chunk for every pass: cuts can fall anywhere
@@ -120,8 +120,16 @@ Outcome record_session(const test::TempDir& dir, int64_t passes) {
 
 TEST(Recording, EventsComeBackExactlyAcrossChunks) {
     test::TempDir dir;
-    const double times[] = {0.0, -0.0, 1e-300, 1000.0, 999.9999999999999, 4e15, -3.5,
-                            std::numeric_limits<double>::denorm_min(), std::nextafter(1000.0, 2000.0), 1000.0};
+    const double times[] = {0.0,
+                            -0.0,
+                            1e-300,
+                            1000.0,
+                            999.9999999999999,
+                            4e15,
+                            -3.5,
+                            std::numeric_limits<double>::denorm_min(),
+                            std::nextafter(1000.0, 2000.0),
+                            1000.0};
     const std::vector<std::vector<std::string>> polls = {{}, {"y"}, {}, {}, {std::string("\0H", 2), "\x1b", "+"}, {}};
     RecordingHeader h;
     h.program_version = "test";
@@ -224,7 +232,8 @@ TEST(Recording, EveryCutIsReadUpToItsLastCompletePass) {
             ++refused;
             EXPECT_EQ(last, 0) << "a longer prefix refused after a shorter one was read, at " << len;
             const std::string why = e.what();
-            EXPECT_TRUE(why.find("not a tlvx recording") != std::string::npos || why.find("ends inside") != std::string::npos)
+            EXPECT_TRUE(why.find("not a tlvx recording") != std::string::npos ||
+                        why.find("ends inside") != std::string::npos)
                 << why;
         }
     }
@@ -265,11 +274,26 @@ TEST(Recording, DamageIsNamedAndCutsAtTheLastGoodPass) {
     ASSERT_EQ(whole.substr(first_chunk, 2), "CK");
     const std::vector<Case> cases = {
         {"not a recording", [](std::string b) { return "hello" + b; }, "not a tlvx recording", true},
-        {"a newer format", [](std::string b) { b.at(8) = 2; return b; }, "format version 2", true},
+        {"a newer format",
+         [](std::string b) {
+             b.at(8) = 2;
+             return b;
+         },
+         "format version 2", true},
         {"a spoilt header", [](std::string b) { return flip(std::move(b), 20, 0x40); }, "header", true},
         {"a spoilt chunk", [&](std::string b) { return flip(std::move(b), whole.size() - 3, 1); }, "checksum", false},
-        {"a wrong chunk mark", [&](std::string b) { b[first_chunk] = 'X'; return b; }, "damaged", false},
-        {"a huge chunk length", [&](std::string b) { b[first_chunk + 5] = '\x7f'; return b; }, "damaged", false},
+        {"a wrong chunk mark",
+         [&](std::string b) {
+             b[first_chunk] = 'X';
+             return b;
+         },
+         "damaged", false},
+        {"a huge chunk length",
+         [&](std::string b) {
+             b[first_chunk + 5] = '\x7f';
+             return b;
+         },
+         "damaged", false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -403,14 +427,22 @@ TEST(WorldStart, TheFirstDifferingFileIsNamed) {
     const bool gr5 = test::file_exists(dir.file("tlvx_gr5.tmp"));
     const std::string gr5_bytes = gr5 ? test::read_file(dir.file("tlvx_gr5.tmp")) : "";
     const std::vector<Case> cases = {
-        {"a creature cell", [&] { std::string b = gr2; b[100] = 3; test::write_file(dir.file("tlvx_gr2.tmp"), b); },
+        {"a creature cell",
+         [&] {
+             std::string b = gr2;
+             b[100] = 3;
+             test::write_file(dir.file("tlvx_gr2.tmp"), b);
+         },
          [&] { test::write_file(dir.file("tlvx_gr2.tmp"), gr2); }, "tlvx_gr2.tmp has other contents"},
         {"a longer tile table", [&] { test::write_file(dir.file("tlvx_w05.mem"), mem + "\n"); },
          [&] { test::write_file(dir.file("tlvx_w05.mem"), mem); }, "tlvx_w05.mem has"},
         {"no save file", [&] { fs::remove(dir.file("Pndx_001.sav")); },
          [&] { test::write_file(dir.file("Pndx_001.sav"), sav); }, "Pndx_001.sav is missing"},
-        {"the fifth layer", [&] { gr5 ? fs::remove(dir.file("tlvx_gr5.tmp")) : (test::write_file(dir.file("tlvx_gr5.tmp"), ""), true); },
-         [&] { gr5 ? test::write_file(dir.file("tlvx_gr5.tmp"), gr5_bytes) : (void)fs::remove(dir.file("tlvx_gr5.tmp")); },
+        {"the fifth layer",
+         [&] { gr5 ? fs::remove(dir.file("tlvx_gr5.tmp")) : (test::write_file(dir.file("tlvx_gr5.tmp"), ""), true); },
+         [&] {
+             gr5 ? test::write_file(dir.file("tlvx_gr5.tmp"), gr5_bytes) : (void)fs::remove(dir.file("tlvx_gr5.tmp"));
+         },
          "tlvx_gr5.tmp"},
     };
     EXPECT_EQ(first_world_difference(start, dir.path()), "");

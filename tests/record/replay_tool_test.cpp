@@ -19,15 +19,16 @@ struct Result {
 };
 
 Result tool(const test::TempDir& dir, const std::string& args) {
-    const std::string cmd = std::string(TLVX_TOOL) + " " + args + " >'" + dir.file("out") + "' 2>'" +
-                            dir.file("err") + "'";
+    const std::string cmd =
+        std::string(TLVX_TOOL) + " " + args + " >'" + dir.file("out") + "' 2>'" + dir.file("err") + "'";
     const int st = std::system(cmd.c_str());
     return {WIFEXITED(st) ? WEXITSTATUS(st) : -1, test::read_file(dir.file("out")), test::read_file(dir.file("err"))};
 }
 
 std::map<std::string, std::string> files_of(const std::string& dir) {
     std::map<std::string, std::string> m;
-    for (const auto& e : fs::directory_iterator(dir)) m[e.path().filename().string()] = test::read_file(e.path().string());
+    for (const auto& e : fs::directory_iterator(dir))
+        m[e.path().filename().string()] = test::read_file(e.path().string());
     return m;
 }
 
@@ -45,8 +46,8 @@ void record(const test::TempDir& dir, const std::string& keys, int passes, const
     fs::copy(dir.file("start"), dir.file("rec"));
     test::write_file(dir.file("keys"), keys);
     fs::remove(dir.file("session.tlvxrec"));
-    tool(dir, "run --data '" + dir.file("rec") + "' --keys '" + dir.file("keys") + "' --clock " + clock +
-                  " --passes " + std::to_string(passes) + " --record '" + dir.file("session.tlvxrec") + "'");
+    tool(dir, "run --data '" + dir.file("rec") + "' --keys '" + dir.file("keys") + "' --clock " + clock + " --passes " +
+                  std::to_string(passes) + " --record '" + dir.file("session.tlvxrec") + "'");
 }
 
 }  // namespace
@@ -55,11 +56,13 @@ TEST(ReplayTool, ReplaysToTheSameFilesAndTrace) {
     test::TempDir dir;
     record(dir, "2 g\n4 +\n8 p\n9 h\n12 ]\n30 esc\n", 100);
     const Result r = tool(dir, "run --data '" + dir.file("start") + "' --replay '" + dir.file("session.tlvxrec") +
-                                   "' --trace '" + dir.file("trace")+ "'");
+                                   "' --trace '" + dir.file("trace") + "'");
     EXPECT_EQ(r.code, 0) << r.err;
     EXPECT_EQ(r.err, "");
     for (const char* f : {"Pndx_001.sav", "tlvx_gr1.tmp", "tlvx_gr2.tmp", "tlvx_gr3.tmp"})
-        EXPECT_EQ(test::read_file(dir.file(std::string("start/") + f)), test::read_file(dir.file(std::string("rec/") + f))) << f;
+        EXPECT_EQ(test::read_file(dir.file(std::string("start/") + f)),
+                  test::read_file(dir.file(std::string("rec/") + f)))
+            << f;
     EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 0);
     const std::string trace = test::read_file(dir.file("trace"));
     EXPECT_EQ(std::count(trace.begin(), trace.end(), '\n'), 31) << "a header and 30 passes";
@@ -111,7 +114,8 @@ TEST(ReplayTool, ARecordingCutShortReplaysItsCompletePassesWithoutSaving) {
     const auto untouched = files_of(dir.file("start2"));
     const Result cut = tool(dir, "run --data '" + dir.file("start2") + "' --replay '" + dir.file("cut.tlvxrec") + "'");
     EXPECT_EQ(cut.code, 2) << cut.err;
-    EXPECT_NE(cut.err.find("the recording ends inside chunk 1; it holds no complete pass"), std::string::npos) << cut.err;
+    EXPECT_NE(cut.err.find("the recording ends inside chunk 1; it holds no complete pass"), std::string::npos)
+        << cut.err;
     EXPECT_EQ(files_of(dir.file("start2")), untouched);
 }
 
@@ -140,7 +144,8 @@ TEST(ReplayTool, TheWorldKeptInTheRecordingReplaysWithoutTheWorld) {
                              "' --world-from-recording");
     EXPECT_EQ(r.code, 0) << r.err;
     for (const char* f : {"Pndx_001.sav", "tlvx_gr1.tmp", "tlvx_gr2.tmp", "tlvx_gr3.tmp"})
-        EXPECT_EQ(test::read_file(dir.file(std::string("fresh/") + f)), test::read_file(dir.file(std::string("rec/") + f)))
+        EXPECT_EQ(test::read_file(dir.file(std::string("fresh/") + f)),
+                  test::read_file(dir.file(std::string("rec/") + f)))
             << f;
     // Never into a folder that holds files.
     const auto before = files_of(dir.file("fresh"));

@@ -133,4 +133,3 @@ TEST(Pass, QuitReopenOfSlotZeroClosesTheGroundLayerFile) {
     EXPECT_TRUE(s.files.is_open(2));
     EXPECT_TRUE(s.files.is_open(5));
 }
-

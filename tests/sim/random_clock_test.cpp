@@ -30,15 +30,21 @@ struct Clock : ::testing::Test {
     FakePlatform platform;
     State s;
     void SetUp() override { init_state(s, dir.path(), platform); }
-    void at(double t) { platform.now = t; clock_step(s); }
+    void at(double t) {
+        platform.now = t;
+        clock_step(s);
+    }
 };
 
 // A tick needs a reading strictly past the mark; the new mark is the reading rounded
 // half to even, so the animation phase ticks again in the next pass at 100.25.
 TEST_F(Clock, TicksRoundTheirMarksHalfToEven) {
     std::tie(s.BR, s.SB, s.GE) = std::tuple(99, 101, 4);  // the arm counter ticks only at 101.01
-    const struct { double t; int32_t gc, br, ge; } steps[] = {
-        {100.2, 2, 100, 4}, {100.25, 3, 100, 4}, {100.5, 4, 100, 4}, {100.5, 1, 100, 4},
+    const struct {
+        double t;
+        int32_t gc, br, ge;
+    } steps[] = {
+        {100.2, 2, 100, 4}, {100.25, 3, 100, 4}, {100.5, 4, 100, 4},  {100.5, 1, 100, 4},
         {100.6, 2, 101, 4}, {101.0, 2, 101, 4},  {101.01, 3, 101, 1},
     };
     for (const auto& st : steps) {
@@ -50,10 +56,12 @@ TEST_F(Clock, TicksRoundTheirMarksHalfToEven) {
 
 TEST_F(Clock, MinutesHoursDaysAndTheFirstDay) {
     s.BR = s.SB = 2000;  // no tick: GC stays as set
-    const struct { int32_t gc, m, h, d, m2, h2, d2; } cases[] = {
+    const struct {
+        int32_t gc, m, h, d, m2, h2, d2;
+    } cases[] = {
         {1, 0, 0, 0, 0, 0, 1},    // the first pass starts day 1 with no minute added
         {4, 10, 5, 1, 11, 5, 1},  // a minute a pass while the phase is 4
-        {4, 59, 5, 1, 0, 6, 1},   {4, 150, 6, 1, 31, 8, 1}, {4, 59, 23, 3, 0, 0, 4}, {4, 0, 50, 4, 1, 2, 6},
+        {4, 59, 5, 1, 0, 6, 1},  {4, 150, 6, 1, 31, 8, 1}, {4, 59, 23, 3, 0, 0, 4}, {4, 0, 50, 4, 1, 2, 6},
     };
     for (const auto& c : cases) {
         std::tie(s.GC, s.TIMM, s.TIMH, s.TIMD) = std::tuple(c.gc, c.m, c.h, c.d);

@@ -140,12 +140,12 @@ void FixtureWorld::write(const std::string& dir) const {
     write_file(dir + "/tlvx_w05.pal", pal);
 
     std::string save;
-    for (auto& line : {world, std::string(" ") + std::to_string(vx) + " ", std::string(" ") + std::to_string(vy) + " ",
-                       std::string(" 1 "), std::string(" ") + std::to_string(vx) + " ",
-                       std::string(" ") + std::to_string(vy) + " ", name, std::string("001"), std::string("002"),
-                       std::string("003"), std::string(" ") + std::to_string(S) + " ",
-                       std::string(" ") + std::to_string(O) + " ", std::string(" ") + std::to_string(I) + " ",
-                       std::string(" ") + std::to_string(P) + " "})
+    for (auto& line :
+         {world, std::string(" ") + std::to_string(vx) + " ", std::string(" ") + std::to_string(vy) + " ",
+          std::string(" 1 "), std::string(" ") + std::to_string(vx) + " ", std::string(" ") + std::to_string(vy) + " ",
+          name, std::string("001"), std::string("002"), std::string("003"), std::string(" ") + std::to_string(S) + " ",
+          std::string(" ") + std::to_string(O) + " ", std::string(" ") + std::to_string(I) + " ",
+          std::string(" ") + std::to_string(P) + " "})
         save += crlf(line);
     write_file(dir + "/" + name + "_001.sav", save);
     if (name != "Pndx") write_file(dir + "/Pndx_001.sav", save);

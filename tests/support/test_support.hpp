@@ -57,10 +57,12 @@ struct FixtureWorld {
     std::string name = "Pndx";       // NM$ in the save file
     int vx = 10, vy = 8;
     int32_t I = 0, O = 1, P = 0, S = 7;
-    std::string road_list;                            // item 9 of the world file
-    std::vector<std::string> ck = {"", "", "", ""};   // items 5..8
+    std::string road_list;                           // item 9 of the world file
+    std::vector<std::string> ck = {"", "", "", ""};  // items 5..8
     // Tile records 1..256: picture name and blocked directions (R1..R4).
-    std::function<std::string(int z)> tile_name = [](int z) { return z <= 64 ? "tile" + std::to_string(z) + ".pic" : ""; };
+    std::function<std::string(int z)> tile_name = [](int z) {
+        return z <= 64 ? "tile" + std::to_string(z) + ".pic" : "";
+    };
     std::function<int(int z, int k)> tile_block = [](int, int) { return 0; };
     struct Obj {
         std::string frames[4];
@@ -68,7 +70,7 @@ struct FixtureWorld {
     };
     std::vector<Obj> objects;  // values 1..objects.size(); the rest have empty records
     std::function<uint8_t(int c, int r)> ground = [](int, int) { return 1; };
-    std::function<uint8_t(int c, int r)> creatures;   // default: marker 1 under the player
+    std::function<uint8_t(int c, int r)> creatures;  // default: marker 1 under the player
     std::function<uint8_t(int c, int r)> structures = [](int, int) { return 0; };
     // Patterned pictures instead of solid blocks: ground tiles with a border,
     // objects as round sprites with exact masks (transparent corners).

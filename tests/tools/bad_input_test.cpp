@@ -92,7 +92,8 @@ protected:
         write_file(root_ + "/notjson.tmj", "{\"width\": 80,\n  \"height\": ]\n}");
         write_file(root_ + "/wrongtype.tmj", std::regex_replace(map, std::regex("\"width\":80"), "\"width\":\"80\""));
         write_file(root_ + "/range.tmj", std::regex_replace(map, std::regex("\"width\":80"), "\"width\":70000"));
-        write_file(root_ + "/infinite.tmj", std::regex_replace(map, std::regex("\"infinite\":false"), "\"infinite\":1"));
+        write_file(root_ + "/infinite.tmj",
+                   std::regex_replace(map, std::regex("\"infinite\":false"), "\"infinite\":1"));
         write_file(root_ + "/file.txt", "not a folder\n");
         write_file(root_ + "/keys.txt", "1 h\n2 esc\n");
         write_file(root_ + "/badkeys.txt", "1 h\n2 nosuchkey\n");

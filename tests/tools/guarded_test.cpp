@@ -63,7 +63,8 @@ TEST(Guarded, CaughtStopSignalsEndTheCommandWithOneLineAnd128PlusTheSignal) {
              check_stop();
              return 0;
          },
-         130, "tlvx-tool cmd: stopped by SIGINT; nothing was changed and the temporary files of this run are removed\n"},
+         130,
+         "tlvx-tool cmd: stopped by SIGINT; nothing was changed and the temporary files of this run are removed\n"},
         {[]() -> int {
              std::raise(SIGTERM);
              return 0;

@@ -18,7 +18,12 @@ TEST(Info, FindsEachKindOfPlantedFault) {
     auto with = [](const char* name, std::string bytes) {
         return [=](Dir d) { test::write_file(d.file(name), bytes); };
     };
-    struct Fault { std::function<void(Dir)> plant; bool problem; const char* says1; const char* says2; };
+    struct Fault {
+        std::function<void(Dir)> plant;
+        bool problem;
+        const char* says1;
+        const char* says2;
+    };
     const Fault faults[] = {
         {gone("grass_01.pcv"), true, "ground value 1 ", "file not found"},
         {with("foxy_wk2.pcv", "garbage"), true, "creature value 2 (4 cells), frame 2", "file I/O error"},

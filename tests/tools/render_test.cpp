@@ -49,8 +49,7 @@ void write_layered_world(const std::string& dir, std::function<uint8_t(int c, in
 TEST(Render, RegionMatchesTheGamesView) {
     for (bool demo : {true, false}) {
         test::TempDir dir;
-        if (demo)
-            write_demo_world(dir.path(), false);
+        if (demo) write_demo_world(dir.path(), false);
         else  // a big object under the creature beside it (7), a roof over one (5), never drawn (6), small (8)
             write_layered_world(dir.path(), [](int c, int r) {
                 const int at = c * 100 + r;

@@ -42,9 +42,9 @@ std::set<std::string> names_in(const std::string& dir) {
 }
 
 struct Stopped {
-    int status = -1;      // exit status, -1 when not a normal exit
-    std::string output;   // standard output and error
-    bool sent = false;    // the signal went out while the tool ran
+    int status = -1;     // exit status, -1 when not a normal exit
+    std::string output;  // standard output and error
+    bool sent = false;   // the signal went out while the tool ran
 };
 
 // Runs tlvx-tool with `args`, waits until a name that was not there before
@@ -78,7 +78,8 @@ Stopped stop_midway(const std::vector<std::string>& args, const std::string& wat
         ended = ::waitpid(pid, &wstatus, WNOHANG) == pid;
     }
     if (!ended) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(std::uniform_int_distribution<int>(0, max_delay_ms)(rng)));
+        std::this_thread::sleep_for(
+            std::chrono::milliseconds(std::uniform_int_distribution<int>(0, max_delay_ms)(rng)));
         result.sent = ::waitpid(pid, &wstatus, WNOHANG) == 0;
         if (result.sent) {
             ::kill(pid, signal);

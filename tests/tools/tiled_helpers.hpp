@@ -34,7 +34,8 @@ inline void write_random_world(const std::string& dir, int w, int h, unsigned se
         const auto header = tools::layer_header(w, h);
         for (size_t i = 0; i < bytes.size(); ++i)
             bytes[i] = i < 4 ? static_cast<char>(header[i]) : static_cast<char>(rng());
-        if (k == 2) for (size_t i = 0; i < trailing; ++i) bytes += static_cast<char>(rng());
+        if (k == 2)
+            for (size_t i = 0; i < trailing; ++i) bytes += static_cast<char>(rng());
         write_file(layer_path(dir, k), bytes);
     }
 }
@@ -56,8 +57,8 @@ inline bool tiled_installed() { return std::system("command -v tiled >/dev/null 
 
 // Loads `in` in Tiled and saves it as `out` with its command line.
 inline int tiled_resave(const std::string& in, const std::string& out, const std::string& flags = "") {
-    const std::string cmd = "QT_QPA_PLATFORM=offscreen tiled --export-map " + flags + " json '" + in + "' '" + out +
-                            "' >/dev/null 2>&1";
+    const std::string cmd =
+        "QT_QPA_PLATFORM=offscreen tiled --export-map " + flags + " json '" + in + "' '" + out + "' >/dev/null 2>&1";
     return std::system(cmd.c_str());
 }
 

@@ -4,10 +4,10 @@
 #include <nlohmann/json.hpp>
 
 #include "tiled_helpers.hpp"
-#include "tools_helpers.hpp"
 #include "tools/tiled_export.hpp"
 #include "tools/tiled_format.hpp"
 #include "tools/tiled_import.hpp"
+#include "tools_helpers.hpp"
 
 using namespace tlvx;
 using namespace tlvx::tools::tiled;
@@ -136,7 +136,8 @@ TEST(TiledImport, RefusalsLeaveTheWorldAsItWas) {
         for (json& l : d["layers"]) l["width"] = 16, l["height"] = 20;
     });
     refused("infinite", "infinite map", [](json& d) { d["infinite"] = true; });
-    refused("a field of another type", "a number as its \"encoding\", where a text belongs", [](json& d) { d["layers"][0]["encoding"] = 3; });
+    refused("a field of another type", "a number as its \"encoding\", where a text belongs",
+            [](json& d) { d["layers"][0]["encoding"] = 3; });
     refused("zstd", "zstd", [](json& d) {
         d["layers"][1]["encoding"] = "base64", d["layers"][1]["compression"] = "zstd", d["layers"][1]["data"] = "KLUv";
     });

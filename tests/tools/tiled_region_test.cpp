@@ -124,9 +124,9 @@ TEST(TiledRegion, PartOfTheLargestWorldRoundTripsThroughTiled) {
     EXPECT_TRUE(std::filesystem::is_empty(t.file("out")));
 
     const auto before = world_images(world);
-    const test::ToolRun ex = test::run_tool("export-tiled --csv '" + world + "' '" + t.file("part.tmj") +
-                                            "' --region " + std::to_string(reg.x) + "," + std::to_string(reg.y) +
-                                            ",200,200");
+    const test::ToolRun ex =
+        test::run_tool("export-tiled --csv '" + world + "' '" + t.file("part.tmj") + "' --region " +
+                       std::to_string(reg.x) + "," + std::to_string(reg.y) + ",200,200");
     ASSERT_EQ(ex.status, 0) << ex.output;
     EXPECT_NE(ex.output.find("column " + std::to_string(reg.x) + ", row " + std::to_string(reg.y)), std::string::npos)
         << ex.output;
@@ -147,10 +147,9 @@ TEST(TiledRegion, PartOfTheLargestWorldRoundTripsThroughTiled) {
     import_tiled({t.file("painted.tmj"), world});
     const auto after = world_images(world);
     const int64_t wx = 65535;
-    const std::map<std::pair<int, int64_t>, uint8_t> painted = {
-        {{0, cell_pos(wx, reg.x, reg.y)}, 6},
-        {{0, cell_pos(wx, reg.x + 199, reg.y + 199)}, 7},
-        {{1, cell_pos(wx, made.start_x + 1, made.start_y)}, 2}};
+    const std::map<std::pair<int, int64_t>, uint8_t> painted = {{{0, cell_pos(wx, reg.x, reg.y)}, 6},
+                                                                {{0, cell_pos(wx, reg.x + 199, reg.y + 199)}, 7},
+                                                                {{1, cell_pos(wx, made.start_x + 1, made.start_y)}, 2}};
     for (int k = 0; k < 5; ++k) {
         const SparseImage &b = before[static_cast<size_t>(k)], &a = after[static_cast<size_t>(k)];
         EXPECT_EQ(a.size, b.size) << k;
@@ -184,10 +183,10 @@ TEST(TiledRegion, EdgesCornersAndSingleCellsGoBackIntoTheirPlace) {
     const int w = 50, h = 40;
     test::write_random_world(world, w, h, 5, 17);
     const CellRegion regions[] = {
-        {1, 1, 10, 8},   {41, 1, 10, 8},  {1, 33, 10, 8},  {41, 33, 10, 8},  // corners
-        {20, 1, 5, 3},   {20, 38, 5, 3},  {1, 15, 4, 4},   {47, 15, 4, 4},   // edges
-        {1, 20, 50, 1},  {30, 1, 1, 40},  {1, 1, 50, 40},                    // a row, a column, all
-        {1, 1, 1, 1},    {50, 40, 1, 1},  {50, 1, 1, 1},   {25, 17, 1, 1},   // single cells
+        {1, 1, 10, 8},  {41, 1, 10, 8}, {1, 33, 10, 8}, {41, 33, 10, 8},  // corners
+        {20, 1, 5, 3},  {20, 38, 5, 3}, {1, 15, 4, 4},  {47, 15, 4, 4},   // edges
+        {1, 20, 50, 1}, {30, 1, 1, 40}, {1, 1, 50, 40},                   // a row, a column, all
+        {1, 1, 1, 1},   {50, 40, 1, 1}, {50, 1, 1, 1},  {25, 17, 1, 1},   // single cells
     };
     int n = 0;
     for (const CellRegion& reg : regions) {
@@ -244,11 +243,10 @@ TEST(TiledRegion, RefusalsNameTheProblemAndWriteNothing) {
     // A 0 or a number so large that adding the width would overflow is no
     // region at all: a mistake on the command line, for export-tiled as for
     // render, which shares the region parser.
-    for (const std::string& command : {"export-tiled '" + world + "' '" + t.file("out/m.tmj") + "' --region 0,1,5,5",
-                                       "export-tiled '" + world + "' '" + t.file("out/m.tmj") +
-                                           "' --region 9223372036854775807,1,2,1",
-                                       "render '" + world + "' '" + t.file("out/m.png") +
-                                           "' --region 1,9223372036854775807,1,2"}) {
+    for (const std::string& command :
+         {"export-tiled '" + world + "' '" + t.file("out/m.tmj") + "' --region 0,1,5,5",
+          "export-tiled '" + world + "' '" + t.file("out/m.tmj") + "' --region 9223372036854775807,1,2,1",
+          "render '" + world + "' '" + t.file("out/m.png") + "' --region 1,9223372036854775807,1,2"}) {
         const test::ToolRun r = test::run_tool(command);
         EXPECT_EQ(r.status, 2) << command;
         EXPECT_NE(r.output.find("--region must be X,Y,W,H"), std::string::npos) << r.output;
@@ -272,13 +270,14 @@ TEST(TiledRegion, RefusalsNameTheProblemAndWriteNothing) {
     auto prop = [](json& d, int i) -> json& { return d["properties"][static_cast<size_t>(i)]; };
     refused("origin moved out", "the region 22,11,10,10 of", [&](json& d) { prop(d, 0)["value"] = 22; });
     refused("origin at 0", "reaches outside the world", [&](json& d) { prop(d, 1)["value"] = 0; });
-    refused("origin as text", "tlvx-origin-x of type string (\"21\")", [&](json& d) {
-        prop(d, 0)["type"] = "string", prop(d, 0)["value"] = "21";
-    });
-    refused("origin as float", "of type float", [&](json& d) { prop(d, 1)["type"] = "float", prop(d, 1)["value"] = 11.5; });
+    refused("origin as text", "tlvx-origin-x of type string (\"21\")",
+            [&](json& d) { prop(d, 0)["type"] = "string", prop(d, 0)["value"] = "21"; });
+    refused("origin as float", "of type float",
+            [&](json& d) { prop(d, 1)["type"] = "float", prop(d, 1)["value"] = 11.5; });
     refused("one lost", "has the map property tlvx-origin-x but not tlvx-origin-y",
             [&](json& d) { d["properties"].erase(1); });
-    refused("both lost", "needs its properties tlvx-origin-x and tlvx-origin-y", [&](json& d) { d.erase("properties"); });
+    refused("both lost", "needs its properties tlvx-origin-x and tlvx-origin-y",
+            [&](json& d) { d.erase("properties"); });
     const test::ToolRun empty = test::run_tool("import-tiled '" + t.file("part.tmj") + "' '" + t.path() + "'");
     EXPECT_NE(empty.output.find("holds no map to put it into"), std::string::npos) << empty.output;
 }

@@ -7,8 +7,8 @@
 // pass n.
 // Keys: from pass n on, every poll pushes each scripted key due by pass n (its
 // pass is n or earlier and it has not been handed over yet) into the key queue,
-// in script order; so the keys of pass n are waiting for its key poll. A poll of the pause takes the next scripted key at once whatever its
-// pass, if the queue holds none; with no scripted key left it throws StopRun.
+// in script order; so the keys of pass n are waiting for its key poll. A poll of the pause takes the next scripted key
+// at once whatever its pass, if the queue holds none; with no scripted key left it throws StopRun.
 #include <cstddef>
 #include <cstdint>
 #include <vector>

@@ -14,10 +14,10 @@ std::string ext(char scan) { return std::string(1, '\0') + scan; }
 // Named keys in the order key_name() prefers them.
 const std::array<std::pair<const char*, std::string>, 19>& named_keys() {
     static const std::array<std::pair<const char*, std::string>, 19> names = {{
-        {"space", " "},     {"esc", "\x1b"},     {"bksp", "\b"},      {"enter", "\r"},      {"tab", "\t"},
-        {"up", ext('H')},   {"down", ext('P')},  {"left", ext('K')},  {"right", ext('M')},  {"f1", ext(';')},
-        {"f2", ext('<')},   {"f3", ext('=')},    {"f4", ext('>')},    {"f5", ext('?')},     {"f6", ext('@')},
-        {"f7", ext('A')},   {"f8", ext('B')},    {"f9", ext('C')},    {"f10", ext('D')},
+        {"space", " "},   {"esc", "\x1b"},    {"bksp", "\b"},     {"enter", "\r"},     {"tab", "\t"},
+        {"up", ext('H')}, {"down", ext('P')}, {"left", ext('K')}, {"right", ext('M')}, {"f1", ext(';')},
+        {"f2", ext('<')}, {"f3", ext('=')},   {"f4", ext('>')},   {"f5", ext('?')},    {"f6", ext('@')},
+        {"f7", ext('A')}, {"f8", ext('B')},   {"f9", ext('C')},   {"f10", ext('D')},
     }};
     return names;
 }
@@ -49,8 +49,7 @@ std::string trim(const std::string& t) {
 KeyScriptError::KeyScriptError(int line, const std::string& why, const std::string& file)
     : std::invalid_argument("key script " + (file.empty() ? std::string() : "\"" + file + "\" ") + "line " +
                             std::to_string(line) + ": " + why),
-      line_(line),
-      why_(why) {}
+      line_(line), why_(why) {}
 
 std::string parse_key(const std::string& field) {
     if (field.size() == 1 && field[0] > ' ' && field[0] <= '~') return field;
@@ -87,7 +86,8 @@ std::vector<ScriptedKey> parse_key_script(const std::string& text) {
         for (char c : pass_field) {
             if (c < '0' || c > '9')
                 throw KeyScriptError(number, "expected \"PASS KEY\" with a pass number, got \"" + line + "\"");
-            if (pass > (INT64_MAX - 9) / 10) throw KeyScriptError(number, "pass number " + pass_field + " is too large");
+            if (pass > (INT64_MAX - 9) / 10)
+                throw KeyScriptError(number, "pass number " + pass_field + " is too large");
             pass = pass * 10 + (c - '0');
         }
         if (pass < 1) throw KeyScriptError(number, "pass numbers start at 1, got " + pass_field);
@@ -97,8 +97,8 @@ std::vector<ScriptedKey> parse_key_script(const std::string& text) {
                 throw KeyScriptError(number, "one key a line, got \"" + key_field + "\" (write a blank as space)");
         std::string key = parse_key(key_field);
         if (key.empty())
-            throw KeyScriptError(number, "unknown key \"" + key_field +
-                                             "\" (expected a printable character, a key name or x:HH)");
+            throw KeyScriptError(
+                number, "unknown key \"" + key_field + "\" (expected a printable character, a key name or x:HH)");
         keys.push_back({pass, key});
     }
     return keys;

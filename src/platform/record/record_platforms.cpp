@@ -45,12 +45,12 @@ namespace {
 
 const char* what_is(EventKind k) {
     switch (k) {
-        case EventKind::BeginPass: return "the start of a pass";
-        case EventKind::Time: return "a clock reading";
-        case EventKind::Poll:
-        case EventKind::EmptyPolls: return "a key poll";
-        case EventKind::Quit: return "a request to quit";
-        case EventKind::End: return "the end of the session";
+    case EventKind::BeginPass: return "the start of a pass";
+    case EventKind::Time: return "a clock reading";
+    case EventKind::Poll:
+    case EventKind::EmptyPolls: return "a key poll";
+    case EventKind::Quit: return "a request to quit";
+    case EventKind::End: return "the end of the session";
     }
     return "something unknown";
 }

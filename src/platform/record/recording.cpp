@@ -15,8 +15,8 @@
 #include <map>
 
 #include "base/error.hpp"
-#include "data/world_files.hpp"
 #include "base/state.hpp"
+#include "data/world_files.hpp"
 
 namespace tlvx {
 
@@ -360,8 +360,7 @@ RecordingWriter::~RecordingWriter() {
         // Not finished: keep what was recorded; a reader takes it as a session that did not end.
         try {
             flush();
-        } catch (const RecordingError&) {
-        }
+        } catch (const RecordingError&) {}
         std::fclose(file_);
     }
 }
@@ -550,8 +549,9 @@ std::vector<EmbeddedFile> RecordingReader::world_copy() {
     std::fseek(file_, back, SEEK_SET);
     std::string raw(ok ? raw_len : 0, '\0');
     uLongf got = static_cast<uLongf>(raw.size());
-    if (!ok || uncompress(reinterpret_cast<Bytef*>(raw.data()), &got, reinterpret_cast<const Bytef*>(packed.data()),
-                          static_cast<uLong>(packed.size())) != Z_OK ||
+    if (!ok ||
+        uncompress(reinterpret_cast<Bytef*>(raw.data()), &got, reinterpret_cast<const Bytef*>(packed.data()),
+                   static_cast<uLong>(packed.size())) != Z_OK ||
         got != raw_len)
         throw RecordingError("the world copy in \"" + name_ + "\" is damaged");
     std::vector<EmbeddedFile> files;
@@ -587,7 +587,8 @@ bool RecordingReader::fill() {
         return false;
     };
     if (got < sizeof head) return stop("the recording ends inside chunk " + std::to_string(chunk_));
-    if (head[0] != 'C' || head[1] != 'K') return stop("chunk " + std::to_string(chunk_) + " of the recording is damaged");
+    if (head[0] != 'C' || head[1] != 'K')
+        return stop("chunk " + std::to_string(chunk_) + " of the recording is damaged");
     const uint32_t packed_len = u32_of(head + 2), raw_len = u32_of(head + 6);
     if (packed_len > kMaxChunk || raw_len > kMaxChunk || raw_len > uint64_t{packed_len} * 1032 + 64)
         return stop("chunk " + std::to_string(chunk_) + " of the recording is damaged");
@@ -641,44 +642,43 @@ bool RecordingReader::next(Event& e) {
     e.kind = static_cast<EventKind>(tag);
     uint64_t v = 0;
     switch (e.kind) {
-        case EventKind::BeginPass:
-        case EventKind::Quit:
-            return true;
-        case EventKind::Time:
-            if (!get_varint(v)) return false;
-            last_bits_ += static_cast<uint64_t>(unzigzag(v));
-            e.time = double_of(last_bits_);
-            return true;
-        case EventKind::EmptyPolls:
-            if (!get_varint(v)) return false;
-            e.count = v;
-            if (v == 0) break;
-            return true;
-        case EventKind::End:
-            if (!get_varint(v)) return false;
-            e.status = static_cast<int32_t>(unzigzag(v));
-            return true;
-        case EventKind::Poll: {
-            if (!get_varint(v)) return false;
-            if (v == 0 || v > 1024) break;
-            e.keys.resize(v);
-            for (std::string& k : e.keys) {
-                uint64_t len;
-                if (!get_varint(len)) return false;
-                if (len == 0 || len > 16) {
-                    damage_ = "the recording holds a key of " + std::to_string(len) + " bytes";
-                    ended_ = true;
-                    return false;
-                }
-                k.clear();
-                for (uint64_t i = 0; i < len; ++i) {
-                    uint8_t c;
-                    if (!get_byte(c)) return false;
-                    k.push_back(static_cast<char>(c));
-                }
+    case EventKind::BeginPass:
+    case EventKind::Quit: return true;
+    case EventKind::Time:
+        if (!get_varint(v)) return false;
+        last_bits_ += static_cast<uint64_t>(unzigzag(v));
+        e.time = double_of(last_bits_);
+        return true;
+    case EventKind::EmptyPolls:
+        if (!get_varint(v)) return false;
+        e.count = v;
+        if (v == 0) break;
+        return true;
+    case EventKind::End:
+        if (!get_varint(v)) return false;
+        e.status = static_cast<int32_t>(unzigzag(v));
+        return true;
+    case EventKind::Poll: {
+        if (!get_varint(v)) return false;
+        if (v == 0 || v > 1024) break;
+        e.keys.resize(v);
+        for (std::string& k : e.keys) {
+            uint64_t len;
+            if (!get_varint(len)) return false;
+            if (len == 0 || len > 16) {
+                damage_ = "the recording holds a key of " + std::to_string(len) + " bytes";
+                ended_ = true;
+                return false;
             }
-            return true;
+            k.clear();
+            for (uint64_t i = 0; i < len; ++i) {
+                uint8_t c;
+                if (!get_byte(c)) return false;
+                k.push_back(static_cast<char>(c));
+            }
         }
+        return true;
+    }
     }
     damage_ = "the recording holds an unknown event";
     ended_ = true;
@@ -693,34 +693,28 @@ RecordingSummary summarize_recording(RecordingReader& reader) {
     bool any_time = false;
     while (reader.next(e)) {
         switch (e.kind) {
-            case EventKind::BeginPass:
-                ++begun;
-                break;
-            case EventKind::Time:
-                if (!any_time) s.first_time = e.time;
-                any_time = true;
-                s.last_time = e.time;
-                ++s.time_readings;
-                break;
-            case EventKind::Poll:
-                ++s.polls;
-                for (const std::string& k : e.keys) {
-                    ++s.keys_pressed;
-                    auto [it, fresh] = index.emplace(k, s.keys.size());
-                    if (fresh) s.keys.emplace_back(k, 0);
-                    ++s.keys[it->second].second;
-                }
-                break;
-            case EventKind::EmptyPolls:
-                s.polls += static_cast<int64_t>(e.count);
-                break;
-            case EventKind::Quit:
-                s.ended_by_quit = true;
-                break;
-            case EventKind::End:
-                s.ended = true;
-                s.exit_status = e.status;
-                break;
+        case EventKind::BeginPass: ++begun; break;
+        case EventKind::Time:
+            if (!any_time) s.first_time = e.time;
+            any_time = true;
+            s.last_time = e.time;
+            ++s.time_readings;
+            break;
+        case EventKind::Poll:
+            ++s.polls;
+            for (const std::string& k : e.keys) {
+                ++s.keys_pressed;
+                auto [it, fresh] = index.emplace(k, s.keys.size());
+                if (fresh) s.keys.emplace_back(k, 0);
+                ++s.keys[it->second].second;
+            }
+            break;
+        case EventKind::EmptyPolls: s.polls += static_cast<int64_t>(e.count); break;
+        case EventKind::Quit: s.ended_by_quit = true; break;
+        case EventKind::End:
+            s.ended = true;
+            s.exit_status = e.status;
+            break;
         }
         if (s.ended) break;
     }

@@ -131,8 +131,8 @@ private:
     std::string path_;
     struct Deflater;
     std::unique_ptr<Deflater> z_;
-    std::string raw_;      // events not yet in a chunk
-    std::string packed_;   // reused output buffer
+    std::string raw_;     // events not yet in a chunk
+    std::string packed_;  // reused output buffer
     uint64_t last_bits_ = 0;
     uint64_t empty_polls_ = 0;
     int64_t last_flush_ns_ = 0;
@@ -167,7 +167,7 @@ public:
 
 private:
     void open_header();
-    bool fill();  // inflate the next chunk into raw_; false at the end or on damage
+    bool fill();           // inflate the next chunk into raw_; false at the end or on damage
     uint64_t remaining();  // bytes of the file after the read position
     bool get_byte(uint8_t& b);
     bool get_varint(uint64_t& v);

@@ -36,11 +36,13 @@ void write_whole(const fs::path& p, const std::string& bytes) {
 
 void unpack_world_copy(RecordingReader& reader, const std::string& dir) {
     if (!reader.header().has_world_copy)
-        throw RecordingError("the recording holds no copy of its world (the world was too large); use --data with "
-                             "the world it was recorded on");
+        throw RecordingError(
+            "the recording holds no copy of its world (the world was too large); use --data with "
+            "the world it was recorded on");
     std::error_code ec;
     if (fs::exists(dir, ec) && !fs::is_empty(dir, ec))
-        throw RecordingError("\"" + dir + "\" is not empty; the recorded world is only written into an empty or new folder");
+        throw RecordingError("\"" + dir +
+                             "\" is not empty; the recorded world is only written into an empty or new folder");
     const std::vector<EmbeddedFile> files = reader.world_copy();
     fs::create_directories(dir, ec);
     if (ec) throw RecordingError("cannot create \"" + dir + "\": " + ec.message());
@@ -49,7 +51,8 @@ void unpack_world_copy(RecordingReader& reader, const std::string& dir) {
 
 TemporaryWorld::TemporaryWorld(RecordingReader& reader, const std::string& data_dir) {
     std::string pattern = (fs::temp_directory_path() / "tlvx-play-XXXXXX").string();
-    if (!::mkdtemp(pattern.data())) throw RecordingError("cannot create a temporary folder: " + std::string(std::strerror(errno)));
+    if (!::mkdtemp(pattern.data()))
+        throw RecordingError("cannot create a temporary folder: " + std::string(std::strerror(errno)));
     dir_ = pattern;
     try {
         if (reader.header().has_world_copy) {

@@ -36,9 +36,7 @@ inline PictureRect picture_rect(int out_w, int out_h, bool aspect_4_3) {
 // The whole factor of the sharp intermediate picture for a 4:3 picture of
 // `w` x `h`: the smallest one whose 320k x 200k covers it, so the last step,
 // with linear filtering, only ever shrinks and every row stays equally tall.
-inline int sharp_factor(int w, int h) {
-    return std::max({1, (w + 319) / 320, (h + 199) / 200});
-}
+inline int sharp_factor(int w, int h) { return std::max({1, (w + 319) / 320, (h + 199) / 200}); }
 
 // The starting window scale: 3, or less when the usable display area is
 // smaller (never below 1).

@@ -52,16 +52,15 @@ void sleep_until(double when) {
     timespec ts{};
     ts.tv_sec = static_cast<time_t>(std::floor(when));
     ts.tv_nsec = static_cast<long>((when - std::floor(when)) * 1e9);
-    while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &ts, nullptr) == EINTR) {
-    }
+    while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &ts, nullptr) == EINTR) {}
 }
 
 std::string sdl_failure(const std::string& what) { return what + " (SDL: " + SDL_GetError() + ")"; }
 
 // Drivers that show nothing: used only when SDL_VIDEODRIVER names them.
 bool unseen_driver(const char* name) {
-    return name && (std::strcmp(name, "offscreen") == 0 || std::strcmp(name, "dummy") == 0 ||
-                    std::strcmp(name, "evdev") == 0);
+    return name &&
+           (std::strcmp(name, "offscreen") == 0 || std::strcmp(name, "dummy") == 0 || std::strcmp(name, "evdev") == 0);
 }
 
 }  // namespace
@@ -240,8 +239,7 @@ void SdlPlatform::window_main(std::promise<std::string> opened) {
         }
         // An unchanged picture is not sent again: presenting can cost
         // milliseconds where the window system renders in software.
-        if (present_due_ || (fresh && (frame_.pixels != shown_.pixels || frame_.palette != shown_.palette)))
-            present();
+        if (present_due_ || (fresh && (frame_.pixels != shown_.pixels || frame_.palette != shown_.palette))) present();
         else if (fresh) {
             // The same picture is on show already.
             presented_time_.store(monotonic_seconds(), std::memory_order_release);

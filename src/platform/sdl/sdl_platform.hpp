@@ -141,7 +141,7 @@ private:
     std::atomic<double> speed_{kDefaultSpeed};
     std::atomic<uint64_t> presented_serial_{0};
     std::atomic<double> presented_time_{0.0};
-    int wake_fd_ = -1;  // an eventfd: the game thread wakes the sleeping window thread
+    int wake_fd_ = -1;               // an eventfd: the game thread wakes the sleeping window thread
     std::atomic<bool> lost_{false};  // the display connection broke
 
     // The window thread's own.
@@ -157,12 +157,12 @@ private:
     bool fullscreen_ = false;
     int windowed_x_ = 0, windowed_y_ = 0, windowed_w_ = 0, windowed_h_ = 0;
     bool aspect_4_3_ = false;
-    bool present_due_ = true;  // present the next frame even if it is unchanged
-    Frame frame_;              // the newest frame taken over
-    Frame shown_;              // the frame last presented
+    bool present_due_ = true;          // present the next frame even if it is unchanged
+    Frame frame_;                      // the newest frame taken over
+    Frame shown_;                      // the frame last presented
     std::array<uint32_t, 256> lut_{};  // palette index -> ARGB of shown_.palette
     bool lut_valid_ = false;
-    double title_until_ = 0;   // the speed shows in the title until then
+    double title_until_ = 0;  // the speed shows in the title until then
     uint32_t bells_heard_ = 0;
     bool audio_tried_ = false;
     uint32_t audio_device_ = 0;

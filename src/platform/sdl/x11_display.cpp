@@ -26,8 +26,8 @@ bool x11_window_manager_running(void* display) {
     int format = 0;
     unsigned long items = 0, after = 0;
     unsigned char* data = nullptr;
-    const int got = XGetWindowProperty(d, DefaultRootWindow(d), check, 0, 1, False, XA_WINDOW, &type, &format,
-                                       &items, &after, &data);
+    const int got = XGetWindowProperty(d, DefaultRootWindow(d), check, 0, 1, False, XA_WINDOW, &type, &format, &items,
+                                       &after, &data);
     const bool found = got == Success && type == XA_WINDOW && items == 1;
     if (data) XFree(data);
     return found;
