@@ -70,7 +70,7 @@ world)
   # The character walked up in both runs: the second went on from where the first saved.
   [ "$(cat "$XDG_DATA_HOME/tlvx/world/Pndx_001.sav")" != "$before" ] || fail "the second start did not reuse the world"
   unset XDG_DATA_HOME
-  HOME="$stage/home" "$tool" run --world --passes 2 | grep -qF "$stage/home/.local/share/tlvx/world" ||
+  HOME="$stage/home" "$tool" run --world --passes 2 | grep -F "$stage/home/.local/share/tlvx/world" >/dev/null ||
     fail "without XDG_DATA_HOME the world is not in ~/.local/share"
   ;;
 manuals)
@@ -85,7 +85,7 @@ manuals)
       fail "$1: options in --help (<) and in the manual page (>) differ"
   }
   man_tool="$prefix/share/man/man6/tlvx-tool.6.gz"
-  plain "$man_tool" | grep -qE -- '--help' || fail "tlvx-tool.6 does not mention --help"
+  plain "$man_tool" | grep -E -- '--help' >/dev/null || fail "tlvx-tool.6 does not mention --help"
   commands=$("$tool" --help | sed -n '/^Subcommands:/,$p' | sed -nE 's/^ +([a-z][a-z-]*) .*/\1/p' | sort)
   [ -n "$commands" ] || fail "no commands in tlvx-tool --help"
   man_commands=$(plain "$man_tool" | sed -nE 's/^\.SS ([a-z-]+)$/\1/p' | sort)

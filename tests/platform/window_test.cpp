@@ -186,8 +186,9 @@ TEST(GameWindow, FullscreenAndBackShowTheWholePicture) {
         run_in_world(world, std::string(kWithX) +
                                 "start_game --scale 3\n"
                                 "geometry() { xdotool getwindowgeometry $W | awk '/Geometry/ { print $2 }'; }\n"
-                                "settle() { sleep 0.6; }\n"
-                                "geometry > g-window; xwd -silent -id $W > window.xwd\n"
+                                // Generous: a sanitizer build draws its first pictures slowly.
+                                "settle() { sleep 1.2; }\n"
+                                "settle; geometry > g-window; xwd -silent -id $W > window.xwd\n"
                                 "xdotool key alt+Return; settle; geometry > g-full; xwd -silent -id $W > full.xwd\n"
                                 "xdotool key alt+Return; settle; geometry > g-back; xwd -silent -id $W > back.xwd\n"
                                 "xdotool key F11; settle; xwd -silent -id $W > aspect.xwd\n"
