@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "tools/paths.hpp"
+#include "tools/render.hpp"
 
 namespace tlvx::tools {
 
@@ -25,6 +26,16 @@ std::string subcommand_list(const CLI::App& app) {
 }
 
 }  // namespace
+
+CLI::Validator region_text() {
+    return CLI::Validator(
+        [](std::string& text) -> std::string {
+            if (parse_region(text)) return "";
+            return "--region must be X,Y,W,H: four whole numbers 1 to 65535, e.g. 10,5,40,30 (got \"" +
+                   printable(text) + "\")";
+        },
+        "X,Y,W,H");
+}
 
 CLI::Validator whole_number(const std::string& option, int64_t lo, int64_t hi) {
     const std::string range = hi == std::numeric_limits<int64_t>::max()

@@ -20,6 +20,10 @@ constexpr int kUsageError = 2;
 // more", with the text given when it is not a number at all.
 CLI::Validator whole_number(const std::string& option, int64_t lo, int64_t hi);
 
+// Accepts a region of cells "X,Y,W,H" as --region takes it (render,
+// export-tiled); otherwise one line saying the form it wants.
+CLI::Validator region_text();
+
 // Parses the command line and runs the chosen subcommand; returns the exit
 // status: `exit_code` as the subcommand left it, 0 after --help, or
 // kUsageError after one line on standard error naming the mistake (an unknown

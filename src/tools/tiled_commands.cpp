@@ -6,6 +6,7 @@
 #include <iostream>
 #include <memory>
 
+#include "tools/command_line.hpp"
 #include "tools/guarded.hpp"
 #include "tools/paths.hpp"
 #include "tools/tiled_export.hpp"
@@ -28,13 +29,7 @@ void add_export(CLI::App& app, int& exit_code) {
     cmd->add_option("--region", *region,
                     "Only the cells X,Y,W,H (first column and row from 1, width, height) as a W x H map; its origin "
                     "goes into the map's properties, so import-tiled puts it back in its place")
-        ->check(CLI::Validator(
-            [](std::string& text) -> std::string {
-                if (tools::parse_region(text)) return "";
-                return "--region must be X,Y,W,H: four whole numbers 1 to 65535, e.g. 10,5,40,30 (got \"" +
-                       tools::printable(text) + "\")";
-            },
-            "X,Y,W,H"));
+        ->check(tools::region_text());
     cmd->callback([opt, region, &exit_code] {
         tools::guarded(
             "export-tiled", exit_code,

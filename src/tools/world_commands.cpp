@@ -130,13 +130,7 @@ void add_render(CLI::App& app, int& exit_code) {
     cmd->add_option("DIR", a->dir, "The world's folder")->required();
     cmd->add_option("OUT", a->out, "The PNG file to write")->required();
     cmd->add_option("--region", a->region, "Only the cells X,Y,W,H: first column and row (from 1), width, height")
-        ->check(CLI::Validator(
-            [](std::string& text) -> std::string {
-                if (tools::parse_region(text)) return "";
-                return "--region must be X,Y,W,H: four whole numbers 1 to 65535, e.g. 10,5,40,30 (got \"" +
-                       tools::printable(text) + "\")";
-            },
-            "X,Y,W,H"));
+        ->check(tools::region_text());
     cmd->add_option("--frame", a->frame, "Animation frame of creatures and structures, 1 to 4")
         ->check(tools::whole_number("--frame", 1, 4));
     cmd->callback([a, &exit_code] {
