@@ -19,7 +19,8 @@ namespace {
 const char* const kRecordInX = R"(
 Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>../xdisplay 2>/dev/null & X=$!
 trap 'kill $X' EXIT
-for i in $(seq 100); do [ -s ../xdisplay ] && break; sleep 0.1; done
+for i in $(seq 300); do [ -s ../xdisplay ] && break; sleep 0.1; done
+[ -s ../xdisplay ] || { echo "Xvfb did not start" >&2; exit 92; }
 export DISPLAY=:$(cat ../xdisplay)
 record() {
     "$GAME" --record ../session.tlvxrec 2>../game-err & G=$!
