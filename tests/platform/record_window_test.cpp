@@ -23,13 +23,22 @@ for i in $(seq 300); do [ -s ../xdisplay ] && break; sleep 0.1; done
 [ -s ../xdisplay ] || { echo "Xvfb did not start" >&2; exit 92; }
 export DISPLAY=:$(cat ../xdisplay)
 record() {
-    "$GAME" --record ../session.tlvxrec 2>../game-err & G=$!
-    for i in $(seq 200); do
-        W=$(xdotool search --onlyvisible --name '^tlvx' 2>/dev/null | head -n 1)
-        [ -n "$W" ] && break || kill -0 $G 2>/dev/null || exit 90
-        sleep 0.1
+    for try in 1 2 3; do
+        "$GAME" --record ../session.tlvxrec 2>../game-err & G=$!
+        W=
+        for i in $(seq 200); do
+            W=$(xdotool search --onlyvisible --name '^tlvx' 2>/dev/null | head -n 1)
+            [ -n "$W" ] && break
+            kill -0 $G 2>/dev/null || break
+            sleep 0.1
+        done
+        [ -n "$W" ] && break
+        kill -0 $G 2>/dev/null && exit 91
+        # Under a sanitizer on a loaded machine the fresh X server once
+        # refused the game's first connection; only that is tried again.
+        grep -q "no display found" ../game-err && [ $try -lt 3 ] || exit 90
+        rm -f ../session.tlvxrec; sleep 1
     done
-    [ -n "$W" ] || exit 91
     xdotool windowfocus $W; sleep 0.3
 }
 k() { xdotool key "$@"; }
