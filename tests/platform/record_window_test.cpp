@@ -22,6 +22,10 @@ trap 'kill $X' EXIT
 for i in $(seq 300); do [ -s ../xdisplay ] && break; sleep 0.1; done
 [ -s ../xdisplay ] || { echo "Xvfb did not start" >&2; exit 92; }
 export DISPLAY=:$(cat ../xdisplay)
+# The server must answer before the game starts: under load a client that came
+# at once was sometimes refused.
+for i in $(seq 300); do xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
+xdotool getdisplaygeometry >/dev/null 2>&1 || { echo "Xvfb does not answer" >&2; exit 92; }
 record() {
     for try in 1 2 3; do
         "$GAME" --record ../session.tlvxrec 2>../game-err & G=$!
