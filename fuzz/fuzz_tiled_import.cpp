@@ -5,6 +5,7 @@
 #include <array>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "fuzz_support.hpp"
 #include "tools/picture_files.hpp"
@@ -17,25 +18,29 @@ using tlvx::fuzz::check;
 
 namespace {
 
-void check_message(const tools::ToolError& e) {
+// `input` is the map file. The JSON library's own texts begin
+// "[json.exception."; a refusal may quote a short text of the file, so they
+// count only where the file cannot spell them (plainly or with \u escapes).
+void check_message(const tools::ToolError& e, std::string_view input) {
     const std::string m = e.what();
     check(!m.empty() && m.find('\n') == std::string::npos && m.find('\r') == std::string::npos,
           "a refusal is one line");
-    check(m.find("json.exception") == std::string::npos && m.find("parse_error") == std::string::npos,
-          "a refusal is in plain words");
+    if (input.find("json.exception") == std::string_view::npos && input.find("\\u") == std::string_view::npos)
+        check(m.find("[json.exception.") == std::string::npos, "a refusal is in plain words");
     check(m.size() < 1000, "a refusal is short");
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    fuzz::put_file("map.tmj", fuzz::as_text(data, size));
+    const std::string_view input = fuzz::as_text(data, size);
+    fuzz::put_file("map.tmj", input);
     const std::string in = fuzz::scratch_dir() + "/map.tmj";
     MapPlan plan;
     try {
         plan = read_map_plan(in);
     } catch (const tools::ToolError& e) {
-        check_message(e);
+        check_message(e, input);
         return 0;
     }
     check(plan.w >= 1 && plan.h >= 1 && plan.w <= 65535 && plan.h <= 65535, "an accepted map has a size");
@@ -52,7 +57,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     try {
         stream_layer_data(plan, ptrs, progress);
     } catch (const tools::ToolError& e) {
-        check_message(e);
+        check_message(e, input);
         return 0;
     }
     for (const auto& o : outs) check(o->cells() == int64_t{plan.w} * plan.h, "an accepted layer has every cell");

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <nlohmann/json.hpp>
 
@@ -42,7 +43,42 @@ json parse_without_data(const std::string& path) {
         });
     } catch (const json::parse_error& e) {
         throw ToolError(broken_json_message(path, e.byte));
+    } catch (const json::exception&) {
+        // A number too large for a double: the JSON reader does not say
+        // where, so a second reading finds the place for the message.
+        throw ToolError(json_fault_message(path));
     }
+}
+
+// A reading that keeps nothing and stops at the first fault, noting where.
+struct FaultFinder : json::json_sax_t {
+    size_t at = 0;
+    bool number_too_large = false;
+    bool null() override { return true; }
+    bool boolean(bool) override { return true; }
+    bool number_integer(number_integer_t) override { return true; }
+    bool number_unsigned(number_unsigned_t) override { return true; }
+    bool number_float(number_float_t, const string_t&) override { return true; }
+    bool string(string_t&) override { return true; }
+    bool binary(binary_t&) override { return true; }
+    bool start_object(std::size_t) override { return true; }
+    bool key(string_t&) override { return true; }
+    bool end_object() override { return true; }
+    bool start_array(std::size_t) override { return true; }
+    bool end_array() override { return true; }
+    bool parse_error(std::size_t pos, const std::string&, const nlohmann::detail::exception& e) override {
+        at = pos;
+        number_too_large = e.id == kNumberTooLarge;
+        return false;
+    }
+};
+
+// A text from the map file as a message shows it: on one line, and cut
+// short when it is long.
+std::string shown(const std::string& text) {
+    constexpr size_t kMost = 40;
+    if (text.size() <= kMost) return printable(text);
+    return printable(text.substr(0, kMost)) + "...";
 }
 
 // How a value of the wrong type is called in a message.
@@ -165,13 +201,13 @@ void read_layers(const json& map, MapPlan& plan) {
             const std::string encoding = text_field(l, "encoding", "csv", where);
             const std::string compression = text_field(l, "compression", "", where);
             if (encoding != "csv" && encoding != "base64")
-                throw ToolError(where + " has data encoded as \"" + encoding + "\"; CSV and base64 are read");
+                throw ToolError(where + " has data encoded as \"" + shown(encoding) + "\"; CSV and base64 are read");
             if (encoding == "base64" && compression == "zstd")
                 throw ToolError(where +
                                 " is compressed with zstd, which import does not read; in Tiled set the map's "
                                 "tile layer format to Base64 (zlib compressed) or CSV and save again");
             if (encoding == "base64" && !compression.empty() && compression != "zlib" && compression != "gzip")
-                throw ToolError(where + " is compressed as \"" + compression + "\"; zlib and gzip are read");
+                throw ToolError(where + " is compressed as \"" + shown(compression) + "\"; zlib and gzip are read");
             lp.kind = &kLayers[k];
             lp.index = static_cast<int64_t>(i);
             lp.base64 = encoding == "base64";
@@ -194,8 +230,10 @@ std::optional<int64_t> origin_property(const json& map, const char* name, const 
         if (!p.is_object() || p.value("name", std::string()) != name) continue;
         const std::string type = p.value("type", std::string("int"));
         if (type != "int" || !p.contains("value") || !p["value"].is_number_integer())
-            throw ToolError(in + " has the map property " + name + " of type " + type + " (" +
-                            (p.contains("value") ? p["value"].dump() : std::string("no value")) +
+            throw ToolError(in + " has the map property " + name + " of type " + shown(type) + " (" +
+                            (p.contains("value")
+                                 ? shown(p["value"].dump(-1, ' ', false, json::error_handler_t::replace))
+                                 : std::string("no value")) +
                             "); it must be a whole number (int), the first " +
                             (name == std::string(kOriginXProperty) ? "column" : "row") +
                             " of the region as export-tiled --region wrote it");
@@ -236,21 +274,42 @@ void read_map_fields(const json& map, MapPlan& plan) {
 
 }  // namespace
 
-std::string broken_json_message(const std::string& path, size_t byte) {
+JsonPosition json_position(const std::string& path, size_t byte) {
     // The line and column of the byte where reading stopped, counted from 1.
     std::unique_ptr<FILE, FileCloser> f(std::fopen(path.c_str(), "rb"));
-    int64_t line = 1, column = 0, read = 0;
-    bool ended = true;
+    JsonPosition p;
+    int64_t read = 0;
     for (int c; f && read < static_cast<int64_t>(byte);) {
         if ((c = std::fgetc(f.get())) == EOF) break;
         ++read;
-        if (c == '\n') ++line, column = 0;
-        else ++column;
+        if (c == '\n') ++p.line, p.column = 0;
+        else ++p.column;
     }
-    if (f) ended = std::fgetc(f.get()) == EOF;
-    if (read == 0 && ended) return printable(path) + " is empty, not a map";
-    return printable(path) + " is not a complete map: its JSON breaks at line " + std::to_string(line) + ", column " +
-           std::to_string(std::max<int64_t>(column, 1)) + (ended ? " (the file ends there)" : "");
+    if (f) p.ended = std::fgetc(f.get()) == EOF;
+    p.empty = read == 0 && p.ended;
+    p.column = std::max<int64_t>(p.column, 1);
+    return p;
+}
+
+std::string broken_json_message(const std::string& path, size_t byte) {
+    const JsonPosition p = json_position(path, byte);
+    if (p.empty) return printable(path) + " is empty, not a map";
+    return printable(path) + " is not a complete map: its JSON breaks at line " + std::to_string(p.line) + ", column " +
+           std::to_string(p.column) + (p.ended ? " (the file ends there)" : "");
+}
+
+std::string json_fault_message(const std::string& path, size_t byte, int id) {
+    if (id != kNumberTooLarge) return broken_json_message(path, byte);
+    const JsonPosition p = json_position(path, byte);
+    return printable(path) + " holds a number too large to read at line " + std::to_string(p.line) + ", column " +
+           std::to_string(p.column);
+}
+
+std::string json_fault_message(const std::string& path) {
+    std::ifstream f(path, std::ios::binary);
+    FaultFinder finder;
+    if (!f || json::sax_parse(f, &finder) || finder.at == 0) return printable(path) + " is not a map Tiled wrote";
+    return json_fault_message(path, finder.at, finder.number_too_large ? kNumberTooLarge : 0);
 }
 
 MapPlan read_map_plan(const std::string& in) {

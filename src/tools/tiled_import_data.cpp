@@ -175,8 +175,8 @@ public:
         return true;
     }
     bool end_array() override { return close(); }
-    bool parse_error(std::size_t pos, const std::string&, const nlohmann::detail::exception&) override {
-        throw ToolError(broken_json_message(path_, pos));
+    bool parse_error(std::size_t pos, const std::string&, const nlohmann::detail::exception& e) override {
+        throw ToolError(json_fault_message(path_, pos, e.id));
     }
 
 private:

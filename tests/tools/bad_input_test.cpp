@@ -92,6 +92,16 @@ protected:
         write_file(root_ + "/notjson.tmj", "{\"width\": 80,\n  \"height\": ]\n}");
         write_file(root_ + "/wrongtype.tmj", std::regex_replace(map, std::regex("\"width\":80"), "\"width\":\"80\""));
         write_file(root_ + "/range.tmj", std::regex_replace(map, std::regex("\"width\":80"), "\"width\":70000"));
+        // A compression name with a line break, long enough to swamp a message.
+        write_file(root_ + "/oddzip.tmj", std::regex_replace(map, std::regex("\"compression\":\"zlib\""),
+                                                             "\"compression\":\"zl\\nib" + std::string(300, 'z') + "\"",
+                                                             std::regex_constants::format_first_only));
+        // Numbers beyond any double, in a field and in a layer's data.
+        write_file(root_ + "/hugenum.tmj", std::regex_replace(map, std::regex("\"width\":80"), "\"width\":3e3333"));
+        write_file(
+            root_ + "/hugecell.tmj",
+            std::regex_replace(map, std::regex("\"compression\":\"zlib\",\"encoding\":\"base64\",\"data\":\"[^\"]*\""),
+                               "\"data\":[1e999]", std::regex_constants::format_first_only));
         write_file(root_ + "/infinite.tmj",
                    std::regex_replace(map, std::regex("\"infinite\":false"), "\"infinite\":1"));
         write_file(root_ + "/file.txt", "not a folder\n");
@@ -197,6 +207,9 @@ TEST_F(BadInput, TiledCommands) {
     refused({"import-tiled", "wrongtype.tmj", "w"}, 1, {"wrongtype.tmj", "\"width\"", "a text"});
     refused({"import-tiled", "infinite.tmj", "w"}, 1, {"infinite.tmj", "\"infinite\"", "true or false"});
     refused({"import-tiled", "range.tmj", "w"}, 1, {"range.tmj", "70000"});
+    refused({"import-tiled", "oddzip.tmj", "w"}, 1, {"oddzip.tmj", "compressed as \"zl\\nibzzz"});
+    refused({"import-tiled", "hugenum.tmj", "w"}, 1, {"hugenum.tmj holds a number too large to read at line"});
+    refused({"import-tiled", "hugecell.tmj", "w"}, 1, {"hugecell.tmj holds a number too large to read at line"});
     refused({"import-tiled", "nofile.tmj", "w"}, 1, {"nofile.tmj", "No such file"});
     refused({"import-tiled", "adir", "w"}, 1, {"adir is a folder"});
     refused({"import-tiled", "m.tmj", "nodir"}, 1, {"world folder nodir does not exist"});
