@@ -95,6 +95,16 @@ TEST(SaveFile, InterruptedWriteKeepsTheOldFileAndIsError3) {
     EXPECT_EQ(entries(dir.path()), 1u);
 }
 
+TEST(SaveFile, NameTheSystemRefusesIsError3NamingTheCause) {
+    TempDir dir;
+    auto s = filled(dir.path());
+    s->NM_S = std::string(300, 'a');  // longer than any file name may be
+    Caught c = catch_error([&] { write_save_file(*s); });
+    EXPECT_EQ(c.number, 3);
+    EXPECT_NE(c.place.find("file name too long"), std::string::npos) << c.place;
+    EXPECT_EQ(entries(dir.path()), 0u);
+}
+
 TEST(SaveFile, MissingFileOrNameReachingOutsideTheDataDirectoryIsError2) {
     TempDir outer;
     const std::string data = outer.file("data");
