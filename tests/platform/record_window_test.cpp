@@ -14,36 +14,11 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// $DISPLAY on a private X server; `record` starts the game recording into
-// ../session.tlvxrec ($G its process) and focuses its window.
-const char* const kRecordInX = R"(
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>../xdisplay 2>/dev/null & X=$!
-trap 'kill $X' EXIT
-for i in $(seq 300); do [ -s ../xdisplay ] && break; sleep 0.1; done
-[ -s ../xdisplay ] || { echo "Xvfb did not start" >&2; exit 92; }
-export DISPLAY=:$(cat ../xdisplay)
-# The server must answer before the game starts: under load a client that came
-# at once was sometimes refused.
-for i in $(seq 300); do xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
-xdotool getdisplaygeometry >/dev/null 2>&1 || { echo "Xvfb does not answer" >&2; exit 92; }
+// `record` starts the game in a private X server, recording into
+// ../session.tlvxrec, and focuses its window; `k` types keys.
+const std::string kRecordInX = std::string(test::kXSessionScript) + R"(
 record() {
-    for try in 1 2 3; do
-        "$GAME" --record ../session.tlvxrec 2>../game-err & G=$!
-        W=
-        for i in $(seq 200); do
-            W=$(xdotool search --onlyvisible --name '^tlvx' 2>/dev/null | head -n 1)
-            [ -n "$W" ] && break
-            kill -0 $G 2>/dev/null || break
-            sleep 0.1
-        done
-        [ -n "$W" ] && break
-        kill -0 $G 2>/dev/null && exit 91
-        # Under a sanitizer on a loaded machine the fresh X server once
-        # refused the game's first connection; only that is tried again.
-        grep -q "no display found" ../game-err && [ $try -lt 3 ] || exit 90
-        rm -f ../session.tlvxrec; sleep 1
-    done
-    xdotool windowfocus $W; sleep 0.3
+    GAME_ERR=../game-err BEFORE_RETRY='rm -f ../session.tlvxrec' start_game --record ../session.tlvxrec
 }
 k() { xdotool key "$@"; }
 )";

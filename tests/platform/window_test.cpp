@@ -13,38 +13,7 @@ using namespace tlvx;
 
 namespace {
 
-// Sets up $DISPLAY on a private X server (killed on exit) and start_game, which
-// starts the game ($G its process, $GAME_ARGS its options) and focuses its window; exits 90 if the game
-// ends first, 91 if no window shows.
-const char* const kWithX = R"(
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>xdisplay 2>/dev/null & X=$!
-trap 'kill $X' EXIT
-for i in $(seq 300); do [ -s xdisplay ] && break; sleep 0.1; done
-[ -s xdisplay ] || { echo "Xvfb did not start" >&2; exit 92; }
-export DISPLAY=:$(cat xdisplay)
-# The server must answer before the game starts: under load a client that came
-# at once was sometimes refused.
-for i in $(seq 300); do xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
-xdotool getdisplaygeometry >/dev/null 2>&1 || { echo "Xvfb does not answer" >&2; exit 92; }
-start_game() {
-    for try in 1 2 3; do
-        "$GAME" $GAME_ARGS "$@" 2>err & G=$!
-        W=
-        for i in $(seq 200); do
-            W=$(xdotool search --onlyvisible --name '^tlvx$' 2>/dev/null | head -n 1)
-            [ -n "$W" ] && break
-            kill -0 $G 2>/dev/null || break
-            sleep 0.1
-        done
-        [ -n "$W" ] && break
-        kill -0 $G 2>/dev/null && exit 91
-        # A game refused by the X server at once is started again; any other end is the test's.
-        wait $G; grep -q "no display found" err && [ $try -lt 3 ] || exit 90
-        sleep 1
-    done
-    xdotool windowfocus $W; sleep 0.3
-}
-)";
+const char* const kWithX = test::kXSessionScript;
 
 // Runs `script` with sh in a fresh fixture world; the exit status, or -1 when it was killed.
 int run_in_world(const test::TempDir& world, const std::string& script) {
@@ -138,7 +107,7 @@ TEST(GameWindow, OutsideAWorldPlaysTheWorldInTheDataFolder) {
                                       "start_game >../out1\nxdotool key --delay 60 o Escape\nwait $G || exit 10\n"
                                       "cp xdg/tlvx/world/Pndx_001.sav ../first.sav\n"
                                       "start_game >../out2\nxdotool key --delay 60 o Escape\nwait $G || exit 11\n"
-                                      "cd .. && GAME_ARGS=--world start_game >out3\nxdotool key Escape\n"
+                                      "cd .. && start_game --world >out3\nxdotool key Escape\n"
                                       "wait $G || exit 12\n"),
               0)
         << test::read_file(world.file("err")) << test::read_file(world.file("elsewhere/err"));
