@@ -19,21 +19,33 @@ struct Result {
 };
 
 Result tool(const test::TempDir& dir, const std::string& args) {
-    const std::string cmd =
-        std::string(TLVX_TOOL) + " " + args + " >'" + dir.file("out") + "' 2>'" + dir.file("err") + "'";
+    const std::string cmd = TLVX_TOOL " " + args + " >'" + dir.file("out") + "' 2>'" + dir.file("err") + "'";
     const int st = std::system(cmd.c_str());
     return {WIFEXITED(st) ? WEXITSTATUS(st) : -1, test::read_file(dir.file("out")), test::read_file(dir.file("err"))};
 }
 
+// `run` on the world dir/`world` replaying dir/`rec`, with `more` options.
+Result replay(const test::TempDir& dir, const std::string& world, const std::string& more = "",
+              const std::string& rec = "session.tlvxrec") {
+    return tool(dir, "run --data '" + dir.file(world) + "' --replay '" + dir.file(rec) + "' " + more);
+}
+
 std::map<std::string, std::string> files_of(const std::string& dir) {
     std::map<std::string, std::string> m;
-    for (const auto& e : fs::directory_iterator(dir))
-        m[e.path().filename().string()] = test::read_file(e.path().string());
+    for (const auto& e : fs::directory_iterator(dir)) m[e.path().filename()] = test::read_file(e.path());
     return m;
 }
 
-// A world in dir/start, recorded by a headless run in a copy dir/rec.
-void record(const test::TempDir& dir, const std::string& keys, int passes, const std::string& clock = "777.25:0.0371") {
+void expect_same_world(const test::TempDir& dir, const std::string& a, const std::string& b) {
+    for (const char* f : {"/Pndx_001.sav", "/tlvx_gr1.tmp", "/tlvx_gr2.tmp", "/tlvx_gr3.tmp"})
+        EXPECT_EQ(test::read_file(dir.file(a + f)), test::read_file(dir.file(b + f))) << f;
+}
+
+long lines(const std::string& s) { return std::count(s.begin(), s.end(), '\n'); }
+
+// A world in dir/start (the fixture unless there is one), recorded by a
+// headless run in a copy dir/rec.
+void record(const test::TempDir& dir, const std::string& keys, int passes) {
     if (!fs::exists(dir.file("start"))) {
         fs::create_directory(dir.file("start"));
         test::FixtureWorld w;
@@ -42,77 +54,84 @@ void record(const test::TempDir& dir, const std::string& keys, int passes, const
         w.creatures = [](int x, int y) -> uint8_t { return x == 10 && y == 8 ? 1 : (x == 12 && y == 9 ? 2 : 0); };
         w.write(dir.file("start"));
     }
-    fs::remove_all(dir.file("rec"));
     fs::copy(dir.file("start"), dir.file("rec"));
     test::write_file(dir.file("keys"), keys);
-    fs::remove(dir.file("session.tlvxrec"));
-    tool(dir, "run --data '" + dir.file("rec") + "' --keys '" + dir.file("keys") + "' --clock " + clock + " --passes " +
+    tool(dir, "run --data '" + dir.file("rec") + "' --keys '" + dir.file("keys") + "' --clock 777.25:0.0371 --passes " +
                   std::to_string(passes) + " --record '" + dir.file("session.tlvxrec") + "'");
 }
 
 }  // namespace
 
-TEST(ReplayTool, ReplaysToTheSameFilesAndTrace) {
+TEST(ReplayTool, ReplaysToTheSameFilesFromTheWorldOrFromTheRecording) {
     test::TempDir dir;
     record(dir, "2 g\n4 +\n8 p\n9 h\n12 ]\n30 esc\n", 100);
-    const Result r = tool(dir, "run --data '" + dir.file("start") + "' --replay '" + dir.file("session.tlvxrec") +
-                                   "' --trace '" + dir.file("trace") + "'");
+    Result r = replay(dir, "start", "--trace '" + dir.file("trace") + "'");
     EXPECT_EQ(r.code, 0) << r.err;
-    EXPECT_EQ(r.err, "");
-    for (const char* f : {"Pndx_001.sav", "tlvx_gr1.tmp", "tlvx_gr2.tmp", "tlvx_gr3.tmp"})
-        EXPECT_EQ(test::read_file(dir.file(std::string("start/") + f)),
-                  test::read_file(dir.file(std::string("rec/") + f)))
-            << f;
-    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 0);
-    const std::string trace = test::read_file(dir.file("trace"));
-    EXPECT_EQ(std::count(trace.begin(), trace.end(), '\n'), 31) << "a header and 30 passes";
+    EXPECT_EQ(r.out + r.err, "");
+    expect_same_world(dir, "start", "rec");
+    EXPECT_EQ(lines(test::read_file(dir.file("trace"))), 31) << "a header and 30 passes";
 
     const Result info = tool(dir, "record-info '" + dir.file("session.tlvxrec") + "'");
     EXPECT_EQ(info.code, 0) << info.err;
-    EXPECT_NE(info.out.find("passes: 30 complete; ended by Escape"), std::string::npos) << info.out;
-    EXPECT_NE(info.out.find("keys pressed: 6"), std::string::npos) << info.out;  // the pause's key too
-    EXPECT_NE(info.out.find("Testland.txt"), std::string::npos) << info.out;
+    for (const char* says : {"passes: 30 complete; ended by Escape", "keys pressed: 6", "Testland.txt"})
+        EXPECT_NE(info.out.find(says), std::string::npos) << says << "\n" << info.out;  // 6: the pause's key too
+
+    // The world kept in the recording, unpacked into an empty folder; never
+    // into a folder that holds files.
+    r = replay(dir, "fresh", "--world-from-recording");
+    EXPECT_EQ(r.code, 0) << r.err;
+    expect_same_world(dir, "fresh", "rec");
+    const auto before = files_of(dir.file("fresh"));
+    r = replay(dir, "fresh", "--world-from-recording");
+    EXPECT_EQ(r.code, 2);
+    EXPECT_NE(r.err.find("is not empty"), std::string::npos) << r.err;
+    EXPECT_EQ(files_of(dir.file("fresh")), before);
 }
 
-TEST(ReplayTool, AChangedWorldIsRefusedAndLeftAlone) {
+TEST(ReplayTool, RefusalsLeaveEverythingAsItWas) {
     test::TempDir dir;
     record(dir, "2 g\n10 esc\n", 50);
     std::string gr3 = test::read_file(dir.file("start/tlvx_gr3.tmp"));
     gr3[40] = 5;
     test::write_file(dir.file("start/tlvx_gr3.tmp"), gr3);
     const auto before = files_of(dir.file("start"));
-    const Result r = tool(dir, "run --data '" + dir.file("start") + "' --replay '" + dir.file("session.tlvxrec") +
-                                   "' --trace '" + dir.file("trace") + "' --screenshot '" + dir.file("shot.png") + "'");
+    Result r = replay(dir, "start", "--trace '" + dir.file("trace") + "' --screenshot '" + dir.file("shot.png") + "'");
     EXPECT_EQ(r.code, 2);
     EXPECT_NE(r.err.find("tlvx_gr3.tmp has other contents"), std::string::npos) << r.err;
     EXPECT_EQ(files_of(dir.file("start")), before);
     EXPECT_FALSE(test::file_exists(dir.file("trace")));
     EXPECT_FALSE(test::file_exists(dir.file("shot.png")));
+
+    EXPECT_EQ(tool(dir, "run --replay x --keys y").code, 2);
+    EXPECT_EQ(tool(dir, "run --world-from-recording").code, 2);
+    EXPECT_EQ(tool(dir, "record-info '" + dir.file("keys") + "'").code, 2);
+    // An existing file is never recorded over.
+    const std::string kept = test::read_file(dir.file("session.tlvxrec"));
+    r = tool(dir, "run --data '" + dir.file("rec") + "' --passes 3 --record '" + dir.file("session.tlvxrec") + "'");
+    EXPECT_EQ(r.code, 2);
+    EXPECT_NE(r.err.find("exists already"), std::string::npos) << r.err;
+    EXPECT_EQ(test::read_file(dir.file("session.tlvxrec")), kept);
 }
 
 TEST(ReplayTool, ARecordingCutShortReplaysItsCompletePassesWithoutSaving) {
     test::TempDir dir;
-    // No Escape: like a killed game, the session never ends.
-    record(dir, "2 g\n5 *\n", 200);
+    record(dir, "2 g\n5 *\n", 200);  // no Escape: like a killed game, the session never ends
     const Result info = tool(dir, "record-info '" + dir.file("session.tlvxrec") + "'");
     EXPECT_NE(info.out.find("passes: 199 complete; the session did not end"), std::string::npos) << info.out;
     const std::string sav = test::read_file(dir.file("start/Pndx_001.sav"));
     fs::copy(dir.file("start"), dir.file("start2"));
-    const Result r = tool(dir, "run --data '" + dir.file("start") + "' --replay '" + dir.file("session.tlvxrec") +
-                                   "' --trace '" + dir.file("trace") + "'");
+    const Result r = replay(dir, "start", "--trace '" + dir.file("trace") + "'");
     EXPECT_EQ(r.code, 0);
     EXPECT_NE(r.err.find("replaying its 199 complete passes, without saving"), std::string::npos) << r.err;
     EXPECT_EQ(test::read_file(dir.file("start/Pndx_001.sav")), sav);
-    const std::string trace = test::read_file(dir.file("trace"));
-    EXPECT_EQ(std::count(trace.begin(), trace.end(), '\n'), 200);
+    EXPECT_EQ(lines(test::read_file(dir.file("trace"))), 200);
     EXPECT_EQ(test::read_file(dir.file("start/tlvx_gr2.tmp")), test::read_file(dir.file("rec/tlvx_gr2.tmp")));
 
     // Its only chunk cut: not even start-up can be replayed, and nothing is.
-    std::string bytes = test::read_file(dir.file("session.tlvxrec"));
-    bytes.resize(bytes.size() - 3);
-    test::write_file(dir.file("cut.tlvxrec"), bytes);
+    const std::string bytes = test::read_file(dir.file("session.tlvxrec"));
+    test::write_file(dir.file("cut.tlvxrec"), bytes.substr(0, bytes.size() - 3));
     const auto untouched = files_of(dir.file("start2"));
-    const Result cut = tool(dir, "run --data '" + dir.file("start2") + "' --replay '" + dir.file("cut.tlvxrec") + "'");
+    const Result cut = replay(dir, "start2", "", "cut.tlvxrec");
     EXPECT_EQ(cut.code, 2) << cut.err;
     EXPECT_NE(cut.err.find("the recording ends inside chunk 1; it holds no complete pass"), std::string::npos)
         << cut.err;
@@ -129,39 +148,10 @@ TEST(ReplayTool, ASessionEndingInARuntimeErrorEndsInTheSameError) {
     record(dir, "3 h\n6 h\n9 h\n12 h\n40 esc\n", 100);
     const Result info = tool(dir, "record-info '" + dir.file("session.tlvxrec") + "'");
     EXPECT_NE(info.out.find("ended with runtime error 2"), std::string::npos) << info.out;
-    const Result r = tool(dir, "run --data '" + dir.file("start") + "' --replay '" + dir.file("session.tlvxrec") + "'");
+    const Result r = replay(dir, "start");
     EXPECT_EQ(r.code, 2);
     EXPECT_NE(r.err.find("Aborting due to runtime error 2 (file not found)"), std::string::npos) << r.err;
     EXPECT_NE(r.err.find("tile9.pic"), std::string::npos) << r.err;
     EXPECT_EQ(r.err.find("this replay with"), std::string::npos) << "the replay ended as the session did: " << r.err;
     EXPECT_EQ(test::read_file(dir.file("start/tlvx_gr2.tmp")), test::read_file(dir.file("rec/tlvx_gr2.tmp")));
-}
-
-TEST(ReplayTool, TheWorldKeptInTheRecordingReplaysWithoutTheWorld) {
-    test::TempDir dir;
-    record(dir, "2 g\n4 f\n20 esc\n", 50);
-    Result r = tool(dir, "run --data '" + dir.file("fresh") + "' --replay '" + dir.file("session.tlvxrec") +
-                             "' --world-from-recording");
-    EXPECT_EQ(r.code, 0) << r.err;
-    for (const char* f : {"Pndx_001.sav", "tlvx_gr1.tmp", "tlvx_gr2.tmp", "tlvx_gr3.tmp"})
-        EXPECT_EQ(test::read_file(dir.file(std::string("fresh/") + f)),
-                  test::read_file(dir.file(std::string("rec/") + f)))
-            << f;
-    // Never into a folder that holds files.
-    const auto before = files_of(dir.file("fresh"));
-    r = tool(dir, "run --data '" + dir.file("fresh") + "' --replay '" + dir.file("session.tlvxrec") +
-                      "' --world-from-recording");
-    EXPECT_EQ(r.code, 2);
-    EXPECT_NE(r.err.find("is not empty"), std::string::npos) << r.err;
-    EXPECT_EQ(files_of(dir.file("fresh")), before);
-    // Options that make no sense together.
-    EXPECT_EQ(tool(dir, "run --replay x --keys y").code, 2);
-    EXPECT_EQ(tool(dir, "run --world-from-recording").code, 2);
-    EXPECT_EQ(tool(dir, "record-info '" + dir.file("keys") + "'").code, 2);
-    // An existing file is never recorded over.
-    const std::string kept = test::read_file(dir.file("session.tlvxrec"));
-    r = tool(dir, "run --data '" + dir.file("rec") + "' --passes 3 --record '" + dir.file("session.tlvxrec") + "'");
-    EXPECT_EQ(r.code, 2);
-    EXPECT_NE(r.err.find("exists already"), std::string::npos) << r.err;
-    EXPECT_EQ(test::read_file(dir.file("session.tlvxrec")), kept);
 }
