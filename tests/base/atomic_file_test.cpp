@@ -20,15 +20,17 @@ std::vector<std::string> names_in(const std::string& dir) {
     return names;
 }
 
+// Until the commit the old file is untouched and the temporary sits beside it;
+// then the file is replaced whole, keeping its permissions, and nothing else remains.
 TEST(AtomicFile, CommitReplacesTheTargetWholeAndLeavesNoTemporary) {
     TempDir dir;
-    const std::string path = dir.path() + "/world.txt";
+    const std::string path = dir.file("world.txt");
     write_file(path, "old content that is longer than the new one");
+    ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
     AtomicFile f;
     ASSERT_TRUE(f.open(path)) << f.error();
     ASSERT_TRUE(f.write("new "));
     ASSERT_TRUE(f.write(std::string("content")));
-    // Until the commit the old file is untouched and the temporary sits beside it.
     ASSERT_TRUE(f.finish());
     EXPECT_EQ(read_file(path), "old content that is longer than the new one");
     EXPECT_EQ(folder_of(f.temp_path()), dir.path());
@@ -36,11 +38,17 @@ TEST(AtomicFile, CommitReplacesTheTargetWholeAndLeavesNoTemporary) {
     ASSERT_TRUE(f.commit()) << f.error();
     EXPECT_EQ(read_file(path), "new content");
     EXPECT_EQ(names_in(dir.path()), std::vector<std::string>{"world.txt"});
+    struct stat st {};
+    ASSERT_EQ(::stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    EXPECT_EQ(folder_of("name"), ".");
+    EXPECT_EQ(folder_of("/name"), "/");
+    EXPECT_EQ(folder_of("a/b/name"), "a/b");
 }
 
 TEST(AtomicFile, DroppedOrDiscardedWithoutCommitKeepsTheOldFile) {
     TempDir dir;
-    const std::string path = dir.path() + "/a.sav";
+    const std::string path = dir.file("a.sav");
     write_file(path, "old");
     {
         AtomicFile f;
@@ -57,81 +65,44 @@ TEST(AtomicFile, DroppedOrDiscardedWithoutCommitKeepsTheOldFile) {
     EXPECT_EQ(names_in(dir.path()), std::vector<std::string>{"a.sav"});
 }
 
-TEST(AtomicFile, WritesAtOffsetsAndSetsTheLength) {
+// Two files open at once in one folder: writes at offsets, and many small and
+// large ones, each arrive in their own file.
+TEST(AtomicFile, WritesArriveInOrderAndAtTheirOffsets) {
     TempDir dir;
-    const std::string path = dir.path() + "/layer";
-    AtomicFile f;
-    ASSERT_TRUE(f.open(path));
-    ASSERT_TRUE(f.set_length(8));
-    ASSERT_TRUE(f.write_at(5, "xy", 2));
-    ASSERT_TRUE(f.write("ab"));  // appends from the start: nothing was appended yet
-    ASSERT_TRUE(f.commit());
-    EXPECT_EQ(read_file(path), std::string("ab\0\0\0xy\0", 8));
-}
-
-TEST(AtomicFile, ManySmallAndLargeWritesArriveInOrder) {
-    TempDir dir;
-    const std::string path = dir.path() + "/big";
+    AtomicFile layer, big;
+    ASSERT_TRUE(layer.open(dir.file("layer")));
+    ASSERT_TRUE(big.open(dir.file("big")));
+    ASSERT_TRUE(layer.set_length(8));
+    ASSERT_TRUE(layer.write_at(5, "xy", 2));
+    ASSERT_TRUE(layer.write("ab"));  // appends from the start: nothing was appended yet
     std::string expect;
-    AtomicFile f;
-    ASSERT_TRUE(f.open(path));
     for (int i = 0; i < 30000; ++i) {
         const std::string piece = std::to_string(i) + (i % 1000 == 0 ? std::string(70000, 'x') : ",");
-        ASSERT_TRUE(f.write(piece));
+        ASSERT_TRUE(big.write(piece));
         expect += piece;
     }
-    ASSERT_TRUE(f.commit());
-    EXPECT_EQ(read_file(path), expect);
-}
-
-TEST(AtomicFile, KeepsThePermissionsOfTheFileItReplaces) {
-    TempDir dir;
-    const std::string path = dir.path() + "/kept";
-    write_file(path, "x");
-    ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
-    AtomicFile f;
-    ASSERT_TRUE(f.open(path));
-    ASSERT_TRUE(f.commit());
-    struct stat st {};
-    ASSERT_EQ(::stat(path.c_str(), &st), 0);
-    EXPECT_EQ(st.st_mode & 07777, 0640u);
-}
-
-TEST(AtomicFile, GroupAppearsOnlyWhenEveryFileIsFinished) {
-    TempDir dir;
-    std::vector<AtomicFile> files(3);
-    for (int k = 0; k < 3; ++k) {
-        const std::string path = dir.path() + "/f" + std::to_string(k);
-        write_file(path, "old");
-        ASSERT_TRUE(files[static_cast<size_t>(k)].open(path));
-        ASSERT_TRUE(files[static_cast<size_t>(k)].write("new" + std::to_string(k)));
-    }
-    for (auto& f : files) ASSERT_TRUE(f.finish());
-    for (int k = 0; k < 3; ++k) EXPECT_EQ(read_file(dir.path() + "/f" + std::to_string(k)), "old");
-    for (auto& f : files) ASSERT_TRUE(f.commit());
-    for (int k = 0; k < 3; ++k) EXPECT_EQ(read_file(dir.path() + "/f" + std::to_string(k)), "new" + std::to_string(k));
-    EXPECT_EQ(names_in(dir.path()).size(), 3u);
+    ASSERT_TRUE(layer.commit());
+    ASSERT_TRUE(big.commit());
+    EXPECT_EQ(read_file(dir.file("layer")), std::string("ab\0\0\0xy\0", 8));
+    EXPECT_EQ(read_file(dir.file("big")), expect);
+    EXPECT_EQ(names_in(dir.path()), (std::vector<std::string>{"big", "layer"}));
 }
 
 TEST(AtomicFile, FailuresAreReportedWithTheTargetAndTheReason) {
     TempDir dir;
-    struct Case {
-        std::string path;
-        const char* expect;
-    };
-    const std::vector<Case> cases = {
-        {dir.path() + "/missing-folder/file", "cannot create a file beside"},
+    const std::pair<std::string, const char*> cases[] = {
+        {dir.file("missing-folder/file"), "cannot create a file beside"},
         {dir.path() + std::string("/nul\0name", 9), "cannot create"},
     };
-    for (const Case& c : cases) {
+    for (const auto& [path, expect] : cases) {
         AtomicFile f;
-        EXPECT_FALSE(f.open(c.path));
-        EXPECT_NE(f.error().find(c.expect), std::string::npos) << f.error();
+        EXPECT_FALSE(f.open(path));
+        EXPECT_NE(f.error().find(expect), std::string::npos) << f.error();
         EXPECT_FALSE(f.write("x"));
         EXPECT_FALSE(f.commit());
     }
     // A folder in the way of the rename: the temporary is removed, the folder stays.
-    const std::string blocked = dir.path() + "/blocked";
+    const std::string blocked = dir.file("blocked");
     fs::create_directory(blocked);
     write_file(blocked + "/inside", "x");
     AtomicFile f;
@@ -141,12 +112,6 @@ TEST(AtomicFile, FailuresAreReportedWithTheTargetAndTheReason) {
     EXPECT_NE(f.error().find("cannot replace " + blocked), std::string::npos) << f.error();
     EXPECT_TRUE(fs::is_directory(blocked));
     EXPECT_EQ(names_in(dir.path()), std::vector<std::string>{"blocked"});
-}
-
-TEST(AtomicFile, FolderOfAPath) {
-    EXPECT_EQ(folder_of("name"), ".");
-    EXPECT_EQ(folder_of("/name"), "/");
-    EXPECT_EQ(folder_of("a/b/name"), "a/b");
 }
 
 }  // namespace
