@@ -44,10 +44,7 @@ TEST(AtomicFileSet, CommitPutsAllInPlaceAndADroppedSetLeavesNothing) {
     EXPECT_EQ(read_file(committed.file("old.txt")), "new old.txt");
     EXPECT_EQ(read_file(committed.file("a/b/new.txt")), "new new.txt");
     EXPECT_EQ(std::distance(fs::directory_iterator(committed.file("a/b")), fs::directory_iterator()), 1);
-    {
-        TwoFiles t(dropped);
-        EXPECT_TRUE(fs::exists(dropped.file("a/b")));
-    }
+    { TwoFiles t(dropped); }
     EXPECT_TRUE(as_before(dropped));
 }
 
