@@ -1,33 +1,21 @@
 // `tlvx-tool run --record / --replay` and `tlvx-tool record-info` from the command line.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <algorithm>
 #include <filesystem>
 #include <map>
 
-#include "support/test_support.hpp"
+#include "tools/tools_helpers.hpp"
 
 using namespace tlvx;
 namespace fs = std::filesystem;
 
 namespace {
 
-struct Result {
-    int code;
-    std::string out, err;
-};
-
-Result tool(const test::TempDir& dir, const std::string& args) {
-    const std::string cmd = TLVX_TOOL " " + args + " >'" + dir.file("out") + "' 2>'" + dir.file("err") + "'";
-    const int st = std::system(cmd.c_str());
-    return {WIFEXITED(st) ? WEXITSTATUS(st) : -1, test::read_file(dir.file("out")), test::read_file(dir.file("err"))};
-}
-
 // `run` on the world dir/`world` replaying dir/`rec`, with `more` options.
-Result replay(const test::TempDir& dir, const std::string& world, const std::string& more = "",
-              const std::string& rec = "session.tlvxrec") {
-    return tool(dir, "run --data '" + dir.file(world) + "' --replay '" + dir.file(rec) + "' " + more);
+test::ToolRun replay(const test::TempDir& dir, const std::string& world, const std::string& more = "",
+                     const std::string& rec = "session.tlvxrec") {
+    return test::run_tool("run --data '" + dir.file(world) + "' --replay '" + dir.file(rec) + "' " + more);
 }
 
 std::map<std::string, std::string> files_of(const std::string& dir) {
@@ -51,8 +39,9 @@ void record(const test::TempDir& dir, const std::string& keys, int passes) {
     }
     fs::copy(dir.file("start"), dir.file("rec"));
     test::write_file(dir.file("keys"), keys);
-    tool(dir, "run --data '" + dir.file("rec") + "' --keys '" + dir.file("keys") + "' --clock 777.25:0.0371 --passes " +
-                  std::to_string(passes) + " --record '" + dir.file("session.tlvxrec") + "'");
+    test::run_tool("run --data '" + dir.file("rec") + "' --keys '" + dir.file("keys") +
+                   "' --clock 777.25:0.0371 --passes " + std::to_string(passes) + " --record '" +
+                   dir.file("session.tlvxrec") + "'");
 }
 
 }  // namespace
@@ -60,26 +49,26 @@ void record(const test::TempDir& dir, const std::string& keys, int passes) {
 TEST(ReplayTool, ReplaysToTheSameFilesFromTheWorldOrFromTheRecording) {
     test::TempDir dir;
     record(dir, "2 g\n4 +\n8 p\n9 h\n12 ]\n30 esc\n", 100);
-    Result r = replay(dir, "start", "--trace '" + dir.file("trace") + "'");
-    EXPECT_EQ(r.code, 0) << r.err;
-    EXPECT_EQ(r.out + r.err, "");
+    test::ToolRun r = replay(dir, "start", "--trace '" + dir.file("trace") + "'");
+    EXPECT_EQ(r.status, 0) << r.output;
+    EXPECT_EQ(r.output, "");
     EXPECT_TRUE(files_of(dir.file("start")) == files_of(dir.file("rec")));
     EXPECT_EQ(lines(test::read_file(dir.file("trace"))), 31) << "a header and 30 passes";
 
-    const Result info = tool(dir, "record-info '" + dir.file("session.tlvxrec") + "'");
-    EXPECT_EQ(info.code, 0) << info.err;
+    const test::ToolRun info = test::run_tool("record-info '" + dir.file("session.tlvxrec") + "'");
+    EXPECT_EQ(info.status, 0) << info.output;
     for (const char* says : {"passes: 30 complete; ended by Escape", "keys pressed: 6", "Testland.txt"})
-        EXPECT_NE(info.out.find(says), std::string::npos) << says << "\n" << info.out;  // 6: the pause's key too
+        EXPECT_NE(info.output.find(says), std::string::npos) << says << "\n" << info.output;  // 6: the pause's key too
 
     // The world kept in the recording, unpacked into an empty folder; never
     // into a folder that holds files.
     r = replay(dir, "fresh", "--world-from-recording");
-    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.status, 0) << r.output;
     EXPECT_TRUE(files_of(dir.file("fresh")) == files_of(dir.file("rec")));
     const auto before = files_of(dir.file("fresh"));
     r = replay(dir, "fresh", "--world-from-recording");
-    EXPECT_EQ(r.code, 2);
-    EXPECT_NE(r.err.find("is not empty"), std::string::npos) << r.err;
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.output.find("is not empty"), std::string::npos) << r.output;
     EXPECT_EQ(files_of(dir.file("fresh")), before);
 }
 
@@ -90,34 +79,36 @@ TEST(ReplayTool, RefusalsLeaveEverythingAsItWas) {
     gr3[40] = 5;
     test::write_file(dir.file("start/tlvx_gr3.tmp"), gr3);
     const auto before = files_of(dir.file("start"));
-    Result r = replay(dir, "start", "--trace '" + dir.file("trace") + "' --screenshot '" + dir.file("shot.png") + "'");
-    EXPECT_EQ(r.code, 2);
-    EXPECT_NE(r.err.find("tlvx_gr3.tmp has other contents"), std::string::npos) << r.err;
+    test::ToolRun r =
+        replay(dir, "start", "--trace '" + dir.file("trace") + "' --screenshot '" + dir.file("shot.png") + "'");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.output.find("tlvx_gr3.tmp has other contents"), std::string::npos) << r.output;
     EXPECT_EQ(files_of(dir.file("start")), before);
     EXPECT_FALSE(test::file_exists(dir.file("trace")));
     EXPECT_FALSE(test::file_exists(dir.file("shot.png")));
 
-    EXPECT_EQ(tool(dir, "run --replay x --keys y").code, 2);
-    EXPECT_EQ(tool(dir, "run --world-from-recording").code, 2);
-    EXPECT_EQ(tool(dir, "record-info '" + dir.file("keys") + "'").code, 2);
+    EXPECT_EQ(test::run_tool("run --replay x --keys y").status, 2);
+    EXPECT_EQ(test::run_tool("run --world-from-recording").status, 2);
+    EXPECT_EQ(test::run_tool("record-info '" + dir.file("keys") + "'").status, 2);
     // An existing file is never recorded over.
     const std::string kept = test::read_file(dir.file("session.tlvxrec"));
-    r = tool(dir, "run --data '" + dir.file("rec") + "' --passes 3 --record '" + dir.file("session.tlvxrec") + "'");
-    EXPECT_EQ(r.code, 2);
-    EXPECT_NE(r.err.find("exists already"), std::string::npos) << r.err;
+    r = test::run_tool("run --data '" + dir.file("rec") + "' --passes 3 --record '" + dir.file("session.tlvxrec") +
+                       "'");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.output.find("exists already"), std::string::npos) << r.output;
     EXPECT_EQ(test::read_file(dir.file("session.tlvxrec")), kept);
 }
 
 TEST(ReplayTool, ARecordingCutShortReplaysItsCompletePassesWithoutSaving) {
     test::TempDir dir;
     record(dir, "2 g\n5 *\n", 200);  // no Escape: like a killed game, the session never ends
-    const Result info = tool(dir, "record-info '" + dir.file("session.tlvxrec") + "'");
-    EXPECT_NE(info.out.find("passes: 199 complete; the session did not end"), std::string::npos) << info.out;
+    const test::ToolRun info = test::run_tool("record-info '" + dir.file("session.tlvxrec") + "'");
+    EXPECT_NE(info.output.find("passes: 199 complete; the session did not end"), std::string::npos) << info.output;
     const std::string sav = test::read_file(dir.file("start/Pndx_001.sav"));
     fs::copy(dir.file("start"), dir.file("start2"));
-    const Result r = replay(dir, "start", "--trace '" + dir.file("trace") + "'");
-    EXPECT_EQ(r.code, 0);
-    EXPECT_NE(r.err.find("replaying its 199 complete passes, without saving"), std::string::npos) << r.err;
+    const test::ToolRun r = replay(dir, "start", "--trace '" + dir.file("trace") + "'");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.output.find("replaying its 199 complete passes, without saving"), std::string::npos) << r.output;
     EXPECT_EQ(test::read_file(dir.file("start/Pndx_001.sav")), sav);
     EXPECT_EQ(lines(test::read_file(dir.file("trace"))), 200);
     EXPECT_EQ(test::read_file(dir.file("start/tlvx_gr2.tmp")), test::read_file(dir.file("rec/tlvx_gr2.tmp")));
@@ -126,10 +117,10 @@ TEST(ReplayTool, ARecordingCutShortReplaysItsCompletePassesWithoutSaving) {
     const std::string bytes = test::read_file(dir.file("session.tlvxrec"));
     test::write_file(dir.file("cut.tlvxrec"), bytes.substr(0, bytes.size() - 3));
     const auto untouched = files_of(dir.file("start2"));
-    const Result cut = replay(dir, "start2", "", "cut.tlvxrec");
-    EXPECT_EQ(cut.code, 2) << cut.err;
-    EXPECT_NE(cut.err.find("the recording ends inside chunk 1; it holds no complete pass"), std::string::npos)
-        << cut.err;
+    const test::ToolRun cut = replay(dir, "start2", "", "cut.tlvxrec");
+    EXPECT_EQ(cut.status, 2) << cut.output;
+    EXPECT_NE(cut.output.find("the recording ends inside chunk 1; it holds no complete pass"), std::string::npos)
+        << cut.output;
     EXPECT_EQ(files_of(dir.file("start2")), untouched);
 }
 
@@ -141,12 +132,13 @@ TEST(ReplayTool, ASessionEndingInARuntimeErrorEndsInTheSameError) {
     w.write(dir.file("start"));
     fs::remove(dir.file("start/tile9.pic"));
     record(dir, "3 h\n6 h\n9 h\n12 h\n40 esc\n", 100);
-    const Result info = tool(dir, "record-info '" + dir.file("session.tlvxrec") + "'");
-    EXPECT_NE(info.out.find("ended with runtime error 2"), std::string::npos) << info.out;
-    const Result r = replay(dir, "start");
-    EXPECT_EQ(r.code, 2);
-    EXPECT_NE(r.err.find("Aborting due to runtime error 2 (file not found)"), std::string::npos) << r.err;
-    EXPECT_NE(r.err.find("tile9.pic"), std::string::npos) << r.err;
-    EXPECT_EQ(r.err.find("this replay with"), std::string::npos) << "the replay ended as the session did: " << r.err;
+    const test::ToolRun info = test::run_tool("record-info '" + dir.file("session.tlvxrec") + "'");
+    EXPECT_NE(info.output.find("ended with runtime error 2"), std::string::npos) << info.output;
+    const test::ToolRun r = replay(dir, "start");
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.output.find("Aborting due to runtime error 2 (file not found)"), std::string::npos) << r.output;
+    EXPECT_NE(r.output.find("tile9.pic"), std::string::npos) << r.output;
+    EXPECT_EQ(r.output.find("this replay with"), std::string::npos)
+        << "the replay ended as the session did: " << r.output;
     EXPECT_EQ(test::read_file(dir.file("start/tlvx_gr2.tmp")), test::read_file(dir.file("rec/tlvx_gr2.tmp")));
 }
