@@ -42,19 +42,9 @@ TEST(Guarded, EachKindOfFailureBecomesOneLineAndItsStatus) {
          "tlvx-tool cmd: cannot read a\\nb\\x01\n"},
         // A stop that unwound the body: nothing was put in place.
         {false, []() -> int { throw StopRequested{SIGTERM}; }, 143, "tlvx-tool cmd: stopped by SIGTERM;" + stopped},
-        {true,
-         []() -> int {
-             std::raise(SIGINT);
-             check_stop();
-             return 0;
-         },
-         130, "tlvx-tool cmd: stopped by SIGINT;" + stopped},
-        {true,
-         []() -> int {
-             std::raise(SIGTERM);
-             return 0;
-         },
-         143, "tlvx-tool cmd: stopped by SIGTERM after its files were complete and in place\n"},
+        {true, [] { return std::raise(SIGINT), check_stop(), 0; }, 130, "tlvx-tool cmd: stopped by SIGINT;" + stopped},
+        {true, [] { return std::raise(SIGTERM), 0; }, 143,
+         "tlvx-tool cmd: stopped by SIGTERM after its files were complete and in place\n"},
         {true, []() -> int { throw tools::ToolError("cannot write x"); }, 1, "tlvx-tool cmd: cannot write x\n"},
     };
     struct sigaction before {};
