@@ -22,12 +22,9 @@ namespace {
 
 // A clock with uneven steps in its low bits, like a real one, and keys that
 // arrive before given passes (in the pause: after 50 polls that find none).
-class UnevenPlatform : public Platform {
+class UnevenPlatform : public test::FakePlatform {
 public:
     std::vector<std::pair<int64_t, std::string>> keys;  // pass, key
-    void open_screen() override {}
-    void close_screen() override {}
-    void set_mouse(int, int, bool) override {}
     void begin_pass(int64_t p) override { pass_ = p; }
     void poll(const Screen&, KeyQueue& q, bool paused) override {
         for (auto& [p, k] : keys)
