@@ -76,11 +76,15 @@ TEST(UserWorld, FillsOnlyMissingOrEmptyFolders) {
     fs::create_directory(base.file("empty"));
     EXPECT_TRUE(prepare_user_world(base.file("empty")).created);
     EXPECT_TRUE(test::file_exists(base.file("empty/") + kSaveFileName));
+    fs::create_directory(base.file("mine"));
+    test::write_file(base.file("mine/notes.txt"), "x");
+    EXPECT_FALSE(prepare_user_world(base.file("mine")).created);
+    EXPECT_EQ(names_in(base.file("mine")), std::set<std::string>{"notes.txt"});
     test::write_file(base.file("plain"), "a file");
     EXPECT_THROW(prepare_user_world(base.file("plain")), ToolError);
     EXPECT_THROW(prepare_user_world(base.file("plain/tlvx/world")), ToolError);
     EXPECT_EQ(test::read_file(base.file("plain")), "a file");
-    EXPECT_EQ(names_in(base.path()), (std::set<std::string>{"empty", "plain"}));
+    EXPECT_EQ(names_in(base.path()), (std::set<std::string>{"empty", "mine", "plain"}));
 }
 
 TEST(UserWorld, TheCurrentFolderIsPlayedOnlyWhenItHoldsAWorldAndNothingElseIsAsked) {
