@@ -33,16 +33,11 @@ files)
   for n in "${icon_sizes[@]}"; do expected+=("share/icons/hicolor/${n}x${n}/apps/tlvx.png"); done
   diff <(printf '%s\n' "${expected[@]}" | sort) <(cd "$prefix" && find . -type f -printf '%P\n' | sort) ||
     fail "installed files differ from the expected list (< expected, > installed)"
-  [ -x "$tool" ] || fail "$tool is not executable"
-  [ "$has_game" = 0 ] || [ -x "$game" ] || fail "$game is not executable"
   for n in "${icon_sizes[@]}"; do
     png="$prefix/share/icons/hicolor/${n}x${n}/apps/tlvx.png"
     # PNG header: width and height as 4-byte big-endian numbers at bytes 16 and 20.
     size=$(od -An -tu1 -j16 -N8 "$png" | awk '{print ($1*16777216+$2*65536+$3*256+$4) "x" ($5*16777216+$6*65536+$7*256+$8)}')
     [ "$size" = "${n}x${n}" ] || fail "$png is $size, not ${n}x${n}"
-  done
-  for m in tlvx tlvx-tool; do
-    gzip -t "$prefix/share/man/man6/$m.6.gz" || fail "$m.6.gz is not a gzip file"
   done
   ;;
 world)
@@ -62,13 +57,14 @@ world)
   first=$("$tool" run --world --keys "$stage/keys")
   [ "$first" = "Created the demo world in $XDG_DATA_HOME/tlvx/world; your game is kept there from now on." ] ||
     fail "first start said: $first"
-  [ -f "$XDG_DATA_HOME/tlvx/world/Pndx_001.sav" ] || fail "no world in the data folder"
-  before=$(cat "$XDG_DATA_HOME/tlvx/world/Pndx_001.sav")
+  save="$XDG_DATA_HOME/tlvx/world/Pndx_001.sav"
+  before=$(cat "$save")
   second=$("$tool" run --world --keys "$stage/keys")
   [ -z "$second" ] || fail "second start said: $second"
-  [ "$(cat "$XDG_DATA_HOME/tlvx/world/Pndx_001.sav")" != "" ] || fail "the save file is empty"
   # The character walked up in both runs: the second went on from where the first saved.
-  [ "$(cat "$XDG_DATA_HOME/tlvx/world/Pndx_001.sav")" != "$before" ] || fail "the second start did not reuse the world"
+  [ -n "$(cat "$save")" ] && [ "$(cat "$save")" != "$before" ] || fail "the second start did not reuse the world"
+  [ "$(ls "$XDG_DATA_HOME/tlvx")" = world ] || fail "left beside the world: $(ls "$XDG_DATA_HOME/tlvx")"
+  ! "$tool" run --world --data "$stage/valley" --passes 1 2>/dev/null || fail "run took both --world and --data"
   unset XDG_DATA_HOME
   HOME="$stage/home" "$tool" run --world --passes 2 | grep -F "$stage/home/.local/share/tlvx/world" >/dev/null ||
     fail "without XDG_DATA_HOME the world is not in ~/.local/share"
@@ -95,9 +91,6 @@ manuals)
   done
   if [ "$has_game" = 1 ]; then
     compare tlvx "$("$game" --help | help_options)" "$(plain "$prefix/share/man/man6/tlvx.6.gz" | section_options - ".SH OPTIONS")"
-    # A wrong option is refused with status 2 before any window opens.
-    set +e; "$game" --no-such-option >/dev/null 2>&1; status=$?; set -e
-    [ "$status" = 2 ] || fail "tlvx --no-such-option exited with $status, not 2"
   fi
   if command -v man >/dev/null; then
     for m in tlvx tlvx-tool; do
