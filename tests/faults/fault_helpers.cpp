@@ -79,17 +79,16 @@ void copy_dir(const std::string& from, const std::string& to) {
             fs::copy_file(e.path(), fs::path(to) / e.path().filename(), fs::copy_options::overwrite_existing);
 }
 
-std::map<std::string, std::string> layer_files(const std::string& dir) {
-    std::map<std::string, std::string> out;
-    for (const char* name : kLayerFiles) out[name] = read_file(dir + "/" + name);
+Layers layer_files(const std::string& dir) {
+    Layers out;
+    for (const char* name : {"tlvx_gr1.tmp", "tlvx_gr2.tmp", "tlvx_gr3.tmp"}) out[name] = read_file(dir + "/" + name);
     return out;
 }
 
-std::vector<std::map<std::string, std::string>> replay_layers(const std::string& world, const std::string& scratch,
-                                                              const std::string& keys, double start, double step,
-                                                              int64_t passes, std::string* save) {
+std::vector<Layers> replay_layers(const std::string& world, const std::string& scratch, const std::string& keys,
+                                  double start, double step, int64_t passes, std::string* save) {
     copy_dir(world, scratch);
-    std::vector<std::map<std::string, std::string>> after{layer_files(scratch)};
+    std::vector<Layers> after{layer_files(scratch)};
     HeadlessPlatform platform(parse_key_script(keys), start, step);
     auto s = std::make_unique<State>();
     s->data_dir = scratch;
@@ -98,6 +97,20 @@ std::vector<std::map<std::string, std::string>> replay_layers(const std::string&
     startup(*s);
     if (run_loop(*s, passes) == RunEnd::Quit && save) *save = read_file(scratch + "/Pndx_001.sav");
     return after;
+}
+
+FaultRig::FaultRig(const FixtureWorld& w, const std::string& keys_script) : script(keys_script) {
+    fs::create_directory(world);
+    fs::create_directory(run);
+    w.write(world);
+    write_file(keys, script);
+    copy_dir(world, run);
+}
+
+std::vector<Layers> FaultRig::replay(int64_t passes, std::string* save, double step) const {
+    const std::string scratch = root.file("replay");
+    fs::create_directory(scratch);
+    return replay_layers(world, scratch, script, 1000, step, passes, save);
 }
 
 }  // namespace tlvx::test
