@@ -7,10 +7,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <filesystem>
 #include <memory>
-#include <thread>
 
 #include "platform/headless/headless_platform.hpp"
 #include "platform/headless/key_script.hpp"
@@ -43,6 +41,7 @@ pid_t start_tool(const ToolRun& run, const std::string& err_path) {
             _exit(kFaultNotMade);
         }
     }
+    alarm(static_cast<unsigned>(run.timeout_seconds));  // the time limit: SIGALRM ends the run
     std::vector<char*> args;
     for (auto& a : argv) args.push_back(a.data());
     args.push_back(nullptr);
@@ -52,24 +51,14 @@ pid_t start_tool(const ToolRun& run, const std::string& err_path) {
 
 ToolResult run_tool(const ToolRun& run) {
     TempDir out;
-    const std::string err_path = out.file("stderr");
-    pid_t pid = start_tool(run, err_path);
-    ToolResult r;
     int status = 0;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(run.timeout_seconds);
-    while (waitpid(pid, &status, WNOHANG) == 0) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            kill(pid, SIGKILL);
-            waitpid(pid, &status, 0);
-            r.timed_out = true;
-            break;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    r.exited = !r.timed_out && WIFEXITED(status);
+    waitpid(start_tool(run, out.file("stderr")), &status, 0);
+    ToolResult r;
+    r.exited = WIFEXITED(status);
     r.code = r.exited ? WEXITSTATUS(status) : -1;
     r.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
-    r.err = file_exists(err_path) ? read_file(err_path) : "";
+    r.timed_out = r.signal == SIGALRM;
+    r.err = file_exists(out.file("stderr")) ? read_file(out.file("stderr")) : "";
     return r;
 }
 

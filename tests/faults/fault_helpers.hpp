@@ -20,7 +20,7 @@ struct ToolRun {
     // cannot; when it can, it exits with kFaultNotMade and says why.
     std::string read_only = {};
     int64_t file_size_limit = -1;  // RLIMIT_FSIZE in bytes (SIGXFSZ ignored); -1: none
-    int timeout_seconds = 60;
+    int timeout_seconds = 60;      // then SIGALRM ends it
 };
 
 struct ToolResult {
