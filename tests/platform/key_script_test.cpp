@@ -2,12 +2,23 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
+#include <string>
 
 #include "support/test_support.hpp"
 
 using namespace tlvx;
 using namespace std::string_literals;
+
+// The message of the key script error `f` throws; "" when it throws none.
+template <class F>
+std::string error_of(F f) {
+    try {
+        f();
+    } catch (const KeyScriptError& e) {
+        return e.what();
+    }
+    return "";
+}
 
 // Extended keys are "\0" and the scan code.
 TEST(KeyScript, ParsesEveryForm) {
@@ -37,25 +48,18 @@ TEST(KeyScript, RefusesMalformedLinesNamingThem) {
         {"1.5 y\n", 1, "pass number"},
     };
     for (const auto& [script, line, says] : cases) {
-        try {
-            parse_key_script(script);
-            ADD_FAILURE() << "accepted: " << script;
-        } catch (const KeyScriptError& e) {
-            EXPECT_EQ(e.line(), line) << script;
-            EXPECT_NE(std::strstr(e.what(), ("line " + std::to_string(line) + ": ").c_str()), nullptr) << e.what();
-            EXPECT_NE(std::strstr(e.what(), says.c_str()), nullptr) << e.what();
-        }
+        const std::string what = error_of([&] { parse_key_script(script); });
+        EXPECT_NE(what.find("line " + std::to_string(line) + ": "), std::string::npos) << script << what;
+        EXPECT_NE(what.find(says), std::string::npos) << what;
     }
     for (const char* key : {"x:2", "x:GG", "x:41x:4", "f11", "\x01", "\xe9"})
-        EXPECT_THROW(parse_key_script("5 "s + key + "\n"), KeyScriptError) << key;
+        EXPECT_NE(error_of([&] { parse_key_script("5 "s + key + "\n"); }).find("unknown key"), std::string::npos)
+            << key;
     test::TempDir dir;
     test::write_file(dir.file("bad.keys"), "1 y\n2 escape\n");
-    try {
-        read_key_script(dir.file("bad.keys"));
-        ADD_FAILURE() << "a bad file was accepted";
-    } catch (const KeyScriptError& e) {
-        EXPECT_NE(std::strstr(e.what(), "bad.keys\" line 2: unknown key \"escape\""), nullptr) << e.what();
-    }
+    EXPECT_NE(
+        error_of([&] { read_key_script(dir.file("bad.keys")); }).find("bad.keys\" line 2: unknown key \"escape\""),
+        std::string::npos);
     EXPECT_THROW(read_key_script(dir.file("missing.keys")), std::runtime_error);
 }
 
