@@ -11,6 +11,7 @@
 #include "platform/rhythm/pass_pacer.hpp"
 
 using namespace tlvx;
+using namespace std::string_literals;
 
 namespace {
 
@@ -129,6 +130,8 @@ TEST(KeyRepeat, EverySeparatePressIsQueuedExactlyOnceAtAnyPace) {
     }
 }
 
+// Only the last pressed key repeats, focus loss stops it, text that must not repeat does not; a full
+// queue drops its oldest key and the repeat still follows.
 TEST(KeyRepeat, OnlyTheLastPressedKeyRepeatsAndFocusLossStopsIt) {
     KeyRepeat repeat;
     KeyQueue q;
@@ -139,26 +142,23 @@ TEST(KeyRepeat, OnlyTheLastPressedKeyRepeatsAndFocusLossStopsIt) {
     EXPECT_EQ(q.pop(), "h");  // h repeats ...
     repeat.deliver({release(2, 0.68)}, 1.5, q);
     EXPECT_TRUE(q.empty());  // ... and after its release y does not come back
-    repeat.deliver({press(3, std::string("\0H", 2), 2.0), {Kind::ReleaseAll, 0, {}, 2.1}}, 3.0, q);
-    EXPECT_EQ(q.pop(), std::string("\0H", 2));
+    repeat.deliver({press(3, "\0H"s, 2.0), {Kind::ReleaseAll, 0, {}, 2.1}}, 3.0, q);
+    EXPECT_EQ(q.pop(), "\0H"s);
     EXPECT_TRUE(q.empty());
     EXPECT_FALSE(repeat.holding());
     repeat.deliver({press(KeyRepeat::kNoRepeat, "x", 4.0)}, 5.0, q);  // text that must not repeat
     EXPECT_EQ(q.size(), 1u);
-}
+    q.pop();
 
-TEST(KeyRepeat, AFullQueueDropsItsOldestKeyAndTheRepeatStillFollows) {
-    KeyRepeat repeat;
-    KeyQueue q;
     std::vector<KeyEvent> burst;
-    for (int i = 0; i < 16; ++i) burst.push_back(press(i, std::string(1, static_cast<char>('A' + i)), 0.001 * i));
-    repeat.deliver(burst, 0.02, q);  // 16 presses into 15 places: A is lost, P is held
+    for (int i = 0; i < 16; ++i) burst.push_back(press(i, std::string(1, static_cast<char>('A' + i)), 10 + 0.001 * i));
+    repeat.deliver(burst, 10.02, q);  // 16 presses into 15 places: A is lost, P is held
     ASSERT_EQ(q.size(), KeyQueue::kMax);
     EXPECT_EQ(q.pop(), "B");
     for (int i = 0; i < 13; ++i) q.pop();
-    repeat.deliver({}, 0.6, q);
+    repeat.deliver({}, 10.6, q);
     EXPECT_EQ(q.size(), 1u);  // P itself still waits: no repeat yet
     q.pop();
-    repeat.deliver({}, 0.7, q);
+    repeat.deliver({}, 10.7, q);
     EXPECT_EQ(q.pop(), "P");
 }
