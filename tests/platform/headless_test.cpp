@@ -3,7 +3,6 @@
 #include <png.h>
 
 #include <filesystem>
-#include <set>
 
 #include "formats/png_writer.hpp"
 #include "platform/headless/headless_platform.hpp"
@@ -92,9 +91,7 @@ TEST(PngWriter, ReadBackAndNoHalfWrittenFile) {
     EXPECT_EQ(test::read_file(dir.file("keep.png")), "old");
     EXPECT_THROW(write_screen_png(Screen{}, dir.file("no/such/dir/shot.png")), PngError);
     EXPECT_THROW(PngRowWriter(dir.file("zero.png"), 0, 5), PngError);
-    std::set<std::string> names;
-    for (const auto& e : std::filesystem::directory_iterator(dir.path())) names.insert(e.path().filename().string());
-    EXPECT_EQ(names, (std::set<std::string>{"keep.png", "shot.png"}));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 2) << "only keep.png and shot.png";
 }
 
 // The largest whole factor that fits, letterboxed; smaller than one picture: shrunk, aspect kept.
