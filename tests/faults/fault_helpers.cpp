@@ -33,13 +33,11 @@ pid_t start_tool(const ToolRun& run, const std::string& err_path) {
         rlimit limit{static_cast<rlim_t>(run.file_size_limit), static_cast<rlim_t>(run.file_size_limit)};
         if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(125);
     }
-    if (!run.read_only.empty()) {
-        const std::string why = drop_file_mode_override(run.read_only);
-        if (!why.empty()) {
-            const std::string line = "fault not made: " + why + "\n";
-            [[maybe_unused]] ssize_t n = ::write(2, line.data(), line.size());
-            _exit(kFaultNotMade);
-        }
+    const std::string why = run.read_only.empty() ? "" : drop_file_mode_override(run.read_only);
+    if (!why.empty()) {
+        const std::string line = "fault not made: " + why + "\n";
+        [[maybe_unused]] ssize_t n = ::write(2, line.data(), line.size());
+        _exit(kFaultNotMade);
     }
     alarm(static_cast<unsigned>(run.timeout_seconds));  // the time limit: SIGALRM ends the run
     std::vector<char*> args;
