@@ -7,10 +7,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <filesystem>
 #include <memory>
-#include <thread>
 
 #include "platform/headless/headless_platform.hpp"
 #include "platform/headless/key_script.hpp"
@@ -35,14 +33,13 @@ pid_t start_tool(const ToolRun& run, const std::string& err_path) {
         rlimit limit{static_cast<rlim_t>(run.file_size_limit), static_cast<rlim_t>(run.file_size_limit)};
         if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(125);
     }
-    if (!run.read_only.empty()) {
-        const std::string why = drop_file_mode_override(run.read_only);
-        if (!why.empty()) {
-            const std::string line = "fault not made: " + why + "\n";
-            [[maybe_unused]] ssize_t n = ::write(2, line.data(), line.size());
-            _exit(kFaultNotMade);
-        }
+    const std::string why = run.read_only.empty() ? "" : drop_file_mode_override(run.read_only);
+    if (!why.empty()) {
+        const std::string line = "fault not made: " + why + "\n";
+        [[maybe_unused]] ssize_t n = ::write(2, line.data(), line.size());
+        _exit(kFaultNotMade);
     }
+    alarm(static_cast<unsigned>(run.timeout_seconds));  // the time limit: SIGALRM ends the run
     std::vector<char*> args;
     for (auto& a : argv) args.push_back(a.data());
     args.push_back(nullptr);
@@ -52,24 +49,14 @@ pid_t start_tool(const ToolRun& run, const std::string& err_path) {
 
 ToolResult run_tool(const ToolRun& run) {
     TempDir out;
-    const std::string err_path = out.file("stderr");
-    pid_t pid = start_tool(run, err_path);
-    ToolResult r;
     int status = 0;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(run.timeout_seconds);
-    while (waitpid(pid, &status, WNOHANG) == 0) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            kill(pid, SIGKILL);
-            waitpid(pid, &status, 0);
-            r.timed_out = true;
-            break;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    r.exited = !r.timed_out && WIFEXITED(status);
+    waitpid(start_tool(run, out.file("stderr")), &status, 0);
+    ToolResult r;
+    r.exited = WIFEXITED(status);
     r.code = r.exited ? WEXITSTATUS(status) : -1;
     r.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
-    r.err = file_exists(err_path) ? read_file(err_path) : "";
+    r.timed_out = r.signal == SIGALRM;
+    r.err = file_exists(out.file("stderr")) ? read_file(out.file("stderr")) : "";
     return r;
 }
 
@@ -79,17 +66,16 @@ void copy_dir(const std::string& from, const std::string& to) {
             fs::copy_file(e.path(), fs::path(to) / e.path().filename(), fs::copy_options::overwrite_existing);
 }
 
-std::map<std::string, std::string> layer_files(const std::string& dir) {
-    std::map<std::string, std::string> out;
-    for (const char* name : kLayerFiles) out[name] = read_file(dir + "/" + name);
+Layers layer_files(const std::string& dir) {
+    Layers out;
+    for (const char* name : {"tlvx_gr1.tmp", "tlvx_gr2.tmp", "tlvx_gr3.tmp"}) out[name] = read_file(dir + "/" + name);
     return out;
 }
 
-std::vector<std::map<std::string, std::string>> replay_layers(const std::string& world, const std::string& scratch,
-                                                              const std::string& keys, double start, double step,
-                                                              int64_t passes, std::string* save) {
+std::vector<Layers> replay_layers(const std::string& world, const std::string& scratch, const std::string& keys,
+                                  double start, double step, int64_t passes, std::string* save) {
     copy_dir(world, scratch);
-    std::vector<std::map<std::string, std::string>> after{layer_files(scratch)};
+    std::vector<Layers> after{layer_files(scratch)};
     HeadlessPlatform platform(parse_key_script(keys), start, step);
     auto s = std::make_unique<State>();
     s->data_dir = scratch;
@@ -98,6 +84,20 @@ std::vector<std::map<std::string, std::string>> replay_layers(const std::string&
     startup(*s);
     if (run_loop(*s, passes) == RunEnd::Quit && save) *save = read_file(scratch + "/Pndx_001.sav");
     return after;
+}
+
+FaultRig::FaultRig(const FixtureWorld& w, const std::string& keys_script) : script(keys_script) {
+    fs::create_directory(world);
+    fs::create_directory(run);
+    w.write(world);
+    write_file(keys, script);
+    copy_dir(world, run);
+}
+
+std::vector<Layers> FaultRig::replay(int64_t passes, std::string* save, double step) const {
+    const std::string scratch = root.file("replay");
+    fs::create_directory(scratch);
+    return replay_layers(world, scratch, script, 1000, step, passes, save);
 }
 
 }  // namespace tlvx::test

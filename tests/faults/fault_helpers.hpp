@@ -1,6 +1,6 @@
 #pragma once
 // Running tlvx-tool for the fault tests: as a child process with a time limit,
-// optionally as an unprivileged user or with a file size limit, and the
+// optionally with a file made read-only or a file size limit, and the
 // in-process replay that gives the layer files after every pass.
 #include <sys/types.h>
 
@@ -20,7 +20,7 @@ struct ToolRun {
     // cannot; when it can, it exits with kFaultNotMade and says why.
     std::string read_only = {};
     int64_t file_size_limit = -1;  // RLIMIT_FSIZE in bytes (SIGXFSZ ignored); -1: none
-    int timeout_seconds = 60;
+    int timeout_seconds = 60;      // then SIGALRM ends it
 };
 
 struct ToolResult {
@@ -41,17 +41,24 @@ ToolResult run_tool(const ToolRun& run);
 // Copy every regular file of `from` into `to` (which must exist).
 void copy_dir(const std::string& from, const std::string& to);
 
-const char* const kLayerFiles[] = {"tlvx_gr1.tmp", "tlvx_gr2.tmp", "tlvx_gr3.tmp"};
-
-// The layer files of `dir`, by name.
-std::map<std::string, std::string> layer_files(const std::string& dir);
+using Layers = std::map<std::string, std::string>;  // the three layer files by name
+Layers layer_files(const std::string& dir);
 
 // Run `keys` in-process on a copy of the world in `scratch` with the same
 // clock as tlvx-tool run --clock START:STEP; element k of the result holds the
 // layer files after pass k (element 0: before the first pass). `save` receives
 // the save file written at Escape, if the script reaches it.
-std::vector<std::map<std::string, std::string>> replay_layers(const std::string& world, const std::string& scratch,
-                                                              const std::string& keys, double start, double step,
-                                                              int64_t passes, std::string* save);
+std::vector<Layers> replay_layers(const std::string& world, const std::string& scratch, const std::string& keys,
+                                  double start, double step, int64_t passes, std::string* save);
+
+// `w` written into root/world, a copy of it in root/run and `script` in root/keys.txt.
+struct FaultRig {
+    TempDir root;
+    std::string world = root.file("world"), run = root.file("run"), keys = root.file("keys.txt"), script;
+    FaultRig(const FixtureWorld& w, const std::string& keys_script);
+    ToolRun tool() const { return {{"--data", run, "--keys", keys}}; }
+    // replay_layers of the script from START 1000 on another copy of the world.
+    std::vector<Layers> replay(int64_t passes, std::string* save = nullptr, double step = 0.01) const;
+};
 
 }  // namespace tlvx::test

@@ -10,197 +10,128 @@ using tlvx::test::FixtureWorld;
 
 namespace {
 
-// Object values of the fixture world: 1 marker, 2 creature, 3 tree (blocks),
-// 4 bridge (walkable), 5 roof (over creatures), 6 invisible.
-FixtureWorld base() {
-    FixtureWorld w;
-    w.patterned = true;
-    return w;
-}
-
-GoldenCase walk_with_blocks() {
-    GoldenCase c;
-    c.name = "walk_with_blocks";
-    c.note = "steps blocked by a tree, a creature and ground closed from one side; free steps move the marker";
-    c.make_world = [](const std::string& dir) {
-        FixtureWorld w = base();
-        w.structures = [](int x, int y) -> uint8_t { return x == 11 && y == 8 ? 3 : (x == 8 && y == 8 ? 4 : 0); };
-        w.creatures = [](int x, int y) -> uint8_t {
-            if (x == 10 && y == 8) return 1;
-            return x == 10 && y == 7 ? 2 : 0;
-        };
-        // Ground 5 below the player may not be entered moving down.
-        w.ground = [](int x, int y) -> uint8_t {
-            return x == 10 && y == 9 ? 5 : static_cast<uint8_t>(1 + (x + y) % 3);
-        };
-        w.tile_block = [](int z, int k) { return z == 5 && k == 3 ? 3 : 0; };
+// The fixture world with patterned pictures, changed by `edit`. Object values: 1 marker,
+// 2 creature, 3 tree (blocks), 4 bridge (walkable), 5 roof (over creatures), 6 invisible.
+std::function<void(const std::string&)> fixture(std::function<void(FixtureWorld&)> edit) {
+    return [edit](const std::string& dir) {
+        FixtureWorld w;
+        w.patterned = true;
+        edit(w);
         w.write(dir);
     };
-    c.keys =
-        "# right: a tree; up: a creature; down: closed ground\n"
-        "2 h\n4 y\n6 b\n"
-        "# left twice over the bridge, then turn around and walk back\n"
-        "8 g\n10 left\n12 7\n14 9\n16 9\n18 right\n20 Y\n22 esc\n";
-    return c;
 }
 
-GoldenCase road_following() {
-    GoldenCase c;
-    c.name = "road_following";
-    c.note = "road-following takes the left branch at a fork, turns back at a dead end, waits for the arm counter";
-    c.make_world = [](const std::string& dir) {
-        FixtureWorld w = base();
-        w.P = 1;
-        w.I = 1;
-        w.road_list = "2 3";
-        // A road going up from the player, a fork at row 5 (left and right), the
-        // left branch a dead end at column 6.
-        w.ground = [](int x, int y) -> uint8_t {
-            if (x == 10 && y >= 5 && y <= 8) return 2;
-            if (y == 5 && x >= 6 && x <= 14) return 3;
-            return 1;
-        };
-        w.write(dir);
-    };
-    c.keys = "";
-    c.clock = "1000:0.05";
-    c.passes = 400;
-    return c;
-}
-
-GoldenCase editing_session() {
-    GoldenCase c;
-    c.name = "editing_session";
-    c.note = "the ten editing keys at their limits, facing nowhere, and edits seen by the rest of their pass";
-    c.make_world = [](const std::string& dir) {
-        FixtureWorld w = base();
-        w.I = 1;
-        w.ground = [](int x, int y) -> uint8_t {
-            if (x == 10 && y == 7) return 63;  // above: "+" twice stops at 64
-            if (x == 11 && y == 8) return 47;  // right: "f" gives 63, then nothing
-            if (x == 9 && y == 8) return 18;   // left: "F" gives 2, then nothing
-            return 1;
-        };
-        w.write(dir);
-    };
-    c.keys =
-        "2 +\n4 +\n6 +\n8 -\n"
-        "10 H\n12 f\n14 f\n16 G\n18 F\n20 F\n"
-        "22 B\n24 *\n26 *\n28 /\n30 bksp\n32 ]\n34 ]\n36 ]\n38 [\n40 \\\n42 ]\n44 ]\n46 ]\n48 ]\n"
-        "50 5\n52 ]\n54 ]\n56 ]\n58 ]\n60 ]\n62 esc\n";
-    return c;
-}
-
-GoldenCase creatures_moving() {
-    GoldenCase c;
-    c.name = "creatures_moving";
-    c.note = "creatures of different move chances wander inside the view while the phase is 4, never into the player";
-    c.make_world = [](const std::string& dir) {
-        FixtureWorld w = base();
-        w.I = 1;
-        w.objects[1].move = 4;  // value 2
-        FixtureWorld::Obj slow = w.objects[1];
-        slow.move = 2;
-        for (auto& f : slow.frames) f[0] = 's';
-        w.objects.push_back(slow);  // value 7
-        w.structures = [](int x, int y) -> uint8_t { return x == 12 && y == 8 ? 3 : 0; };
-        w.creatures = [](int x, int y) -> uint8_t {
-            if (x == 10 && y == 8) return 1;
-            if ((x == 11 && y == 8) || (x == 8 && y == 6)) return 2;
-            if (x == 12 && y == 10) return 7;
-            return 0;
-        };
-        w.write(dir);
-    };
-    c.clock = "1000:0.03";
-    c.passes = 300;
-    return c;
-}
-
-GoldenCase edge_clamp() {
-    GoldenCase c;
-    c.name = "edge_clamp";
-    c.note = "on a 100-wide map a step to column 98 is pulled back to 96 and the marker moves with the player";
-    c.make_world = [](const std::string& dir) {
-        FixtureWorld w = base();
-        w.w = 100;
-        w.h = 12;
-        w.vx = 97;
-        w.vy = 6;
-        w.creatures = [](int x, int y) -> uint8_t {
-            if (x == 97 && y == 6) return 1;
-            return x == 96 && y == 6 ? 2 : 0;
-        };
-        w.write(dir);
-    };
-    c.keys = "2 h\n4 esc\n";
-    return c;
-}
-
-GoldenCase status_and_pause() {
-    GoldenCase c;
-    c.name = "status_and_pause";
-    c.note = "the status display with toggles, the pause swallowing the next key, the day and clock rows";
-    c.make_world = [](const std::string& dir) {
-        FixtureWorld w = base();
-        w.I = 5;
-        w.O = 3;
-        w.write(dir);
-    };
-    c.keys = "3 o\n5 i\n7 i\n9 i\n11 p\n12 h\n20 5\n30 .\n";
-    c.clock = "5000.1:0.125";
-    c.passes = 60;
-    return c;
-}
-
-GoldenCase missing_picture() {
-    GoldenCase c;
-    c.name = "missing_picture";
-    c.note = "a picture missing on disk ends the first redraw with file not found naming it";
-    c.make_world = [](const std::string& dir) {
-        FixtureWorld w = base();
-        w.ground = [](int x, int) -> uint8_t { return x == 12 ? 2 : 1; };
-        w.write(dir);
-        std::remove((dir + "/tile2.pic").c_str());
-    };
-    return c;
-}
-
-GoldenCase demo_world() {
-    GoldenCase c;
-    c.name = "demo_world";
-    c.note = "the bundled demo world: walk to the road, follow it, edit the map, watch creatures, quit";
-    c.make_world = [](const std::string& dir) {
-        std::string cmd = std::string(TLVX_TOOL) + " demo '" + dir + "' >/dev/null";
-        if (std::system(cmd.c_str()) != 0) throw std::runtime_error("tlvx-tool demo failed");
-    };
-    c.keys =
-        "# up three cells onto the road, follow it for a while\n"
-        "3 y\n6 up\n9 y\n12 .\n"
-        "# stop following, turn right and edit the cell in front\n"
-        "300 .\n303 H\n306 +\n309 ]\n312 ]\n315 *\n318 bksp\n321 f\n"
-        "# walk back down through the edited world and quit\n"
-        "330 b\n340 b\n350 g\n400 esc\n";
-    c.clock = "2000:0.05";
-    c.passes = 500;
-    c.files = {"Pndx_001.sav", "tlvx_gr1.tmp", "tlvx_gr2.tmp", "tlvx_gr3.tmp"};
-    return c;
-}
-
-GoldenCase window_session() {
-    GoldenCase c;
-    c.name = "window_session";
-    c.note =
-        "the demo world played in the real window (record_window_session.sh): walking, road-following, "
-        "editing, a pause, wandering creatures; replayed from its recording";
-    c.make_world = demo_world().make_world;
-    c.recording = true;
-    return c;
+void demo(const std::string& dir) {
+    if (std::system((std::string(TLVX_TOOL) + " demo '" + dir + "' >/dev/null").c_str()) != 0)
+        throw std::runtime_error("tlvx-tool demo failed");
 }
 
 }  // namespace
 
 std::vector<GoldenCase> golden_cases() {
-    return {walk_with_blocks(), road_following(),  editing_session(), creatures_moving(), edge_clamp(),
-            status_and_pause(), missing_picture(), demo_world(),      window_session()};
+    return {
+        {.name = "walk_with_blocks",
+         .note = "steps blocked by a tree, a creature and ground closed from one side; free steps move the marker",
+         .make_world = fixture([](FixtureWorld& w) {
+             w.structures = [](int x, int y) -> uint8_t { return x == 11 && y == 8 ? 3 : (x == 8 && y == 8 ? 4 : 0); };
+             w.creatures = [](int x, int y) -> uint8_t { return x == 10 && y == 8 ? 1 : (x == 10 && y == 7 ? 2 : 0); };
+             // Ground 5 below the player may not be entered moving down.
+             w.ground = [](int x, int y) -> uint8_t {
+                 return x == 10 && y == 9 ? 5 : static_cast<uint8_t>(1 + (x + y) % 3);
+             };
+             w.tile_block = [](int z, int k) { return z == 5 && k == 3 ? 3 : 0; };
+         }),
+         .keys = "# right: a tree; up: a creature; down: closed ground\n"
+                 "2 h\n4 y\n6 b\n"
+                 "# left twice over the bridge, then turn around and walk back\n"
+                 "8 g\n10 left\n12 7\n14 9\n16 9\n18 right\n20 Y\n22 esc\n"},
+        {.name = "road_following",
+         .note = "road-following takes the left branch at a fork, turns back at a dead end, waits for the arm counter",
+         .make_world = fixture([](FixtureWorld& w) {
+             w.P = 1, w.I = 1, w.road_list = "2 3";
+             // A road going up from the player, a fork at row 5 (left and right), the
+             // left branch a dead end at column 6.
+             w.ground = [](int x, int y) -> uint8_t {
+                 if (x == 10 && y >= 5 && y <= 8) return 2;
+                 return y == 5 && x >= 6 && x <= 14 ? 3 : 1;
+             };
+         }),
+         .keys = "",
+         .clock = "1000:0.05",
+         .passes = 400},
+        {.name = "editing_session",
+         .note = "the ten editing keys at their limits, facing nowhere, and edits seen by the rest of their pass",
+         .make_world = fixture([](FixtureWorld& w) {
+             w.I = 1;
+             w.ground = [](int x, int y) -> uint8_t {
+                 if (x == 10 && y == 7) return 63;  // above: "+" twice stops at 64
+                 if (x == 11 && y == 8) return 47;  // right: "f" gives 63, then nothing
+                 if (x == 9 && y == 8) return 18;   // left: "F" gives 2, then nothing
+                 return 1;
+             };
+         }),
+         .keys = "2 +\n4 +\n6 +\n8 -\n"
+                 "10 H\n12 f\n14 f\n16 G\n18 F\n20 F\n"
+                 "22 B\n24 *\n26 *\n28 /\n30 bksp\n32 ]\n34 ]\n36 ]\n38 [\n40 \\\n42 ]\n44 ]\n46 ]\n48 ]\n"
+                 "50 5\n52 ]\n54 ]\n56 ]\n58 ]\n60 ]\n62 esc\n"},
+        {.name = "creatures_moving",
+         .note = "creatures of different move chances wander inside the view while the phase is 4, never into the "
+                 "player",
+         .make_world = fixture([](FixtureWorld& w) {
+             w.I = 1;
+             w.objects[1].move = 4;  // value 2
+             FixtureWorld::Obj slow = w.objects[1];
+             slow.move = 2;
+             for (auto& f : slow.frames) f[0] = 's';
+             w.objects.push_back(slow);  // value 7
+             w.structures = [](int x, int y) -> uint8_t { return x == 12 && y == 8 ? 3 : 0; };
+             w.creatures = [](int x, int y) -> uint8_t {
+                 if (x == 10 && y == 8) return 1;
+                 if ((x == 11 && y == 8) || (x == 8 && y == 6)) return 2;
+                 return x == 12 && y == 10 ? 7 : 0;
+             };
+         }),
+         .keys = "",
+         .clock = "1000:0.03",
+         .passes = 300},
+        {.name = "edge_clamp",
+         .note = "on a 100-wide map a step to column 98 is pulled back to 96 and the marker moves with the player",
+         .make_world = fixture([](FixtureWorld& w) {
+             w.w = 100, w.h = 12, w.vx = 97, w.vy = 6;
+             w.creatures = [](int x, int y) -> uint8_t { return x == 97 && y == 6 ? 1 : (x == 96 && y == 6 ? 2 : 0); };
+         }),
+         .keys = "2 h\n4 esc\n"},
+        {.name = "status_and_pause",
+         .note = "the status display with toggles, the pause swallowing the next key, the day and clock rows",
+         .make_world = fixture([](FixtureWorld& w) { w.I = 5, w.O = 3; }),
+         .keys = "3 o\n5 i\n7 i\n9 i\n11 p\n12 h\n20 5\n30 .\n",
+         .clock = "5000.1:0.125",
+         .passes = 60},
+        {.name = "missing_picture",
+         .note = "a picture missing on disk ends the first redraw with file not found naming it",
+         .make_world =
+             [](const std::string& dir) {
+                 fixture([](FixtureWorld& w) { w.ground = [](int x, int) -> uint8_t { return x == 12 ? 2 : 1; }; })(
+                     dir);
+                 std::remove((dir + "/tile2.pic").c_str());
+             },
+         .keys = ""},
+        {.name = "demo_world",
+         .note = "the bundled demo world: walk to the road, follow it, edit the map, watch creatures, quit",
+         .make_world = demo,
+         .keys = "# up three cells onto the road, follow it for a while\n"
+                 "3 y\n6 up\n9 y\n12 .\n"
+                 "# stop following, turn right and edit the cell in front\n"
+                 "300 .\n303 H\n306 +\n309 ]\n312 ]\n315 *\n318 bksp\n321 f\n"
+                 "# walk back down through the edited world and quit\n"
+                 "330 b\n340 b\n350 g\n400 esc\n",
+         .clock = "2000:0.05",
+         .passes = 500},
+        {.name = "window_session",
+         .note = "the demo world played in the real window (record_window_session.sh): walking, road-following, "
+                 "editing, a pause, wandering creatures; replayed from its recording",
+         .make_world = demo,
+         .keys = "",
+         .recording = true},
+    };
 }
