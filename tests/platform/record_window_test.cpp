@@ -5,6 +5,8 @@
 #include <sys/wait.h>
 
 #include <filesystem>
+#include <functional>
+#include <numeric>
 
 #include "support/test_support.hpp"
 
@@ -88,10 +90,13 @@ TEST_P(RecordWindow, ReplaysHeadlessToTheSameFiles) {
     EXPECT_EQ(test::read_file(dir.file("replay-err")), "");
     for (const char* f : kEndFiles) EXPECT_EQ(test::read_file(start + "/" + f), test::read_file(world + "/" + f)) << f;
     if (c.creatures_move) {
-        // The creatures wandered, and the replay put each in the same cell.
-        test::TempDir fresh;
-        make_demo(fresh.path());
-        EXPECT_NE(test::read_file(fresh.file("tlvx_gr2.tmp")), test::read_file(world + "/tlvx_gr2.tmp"));
+        // More cells changed than the marker's two: the creatures wandered, and
+        // the replay put each in the same cell.
+        const std::string end_gr2 = test::read_file(world + "/tlvx_gr2.tmp");
+        ASSERT_EQ(end_gr2.size(), start_gr2.size());
+        EXPECT_GT(std::inner_product(end_gr2.begin(), end_gr2.end(), start_gr2.begin(), 0, std::plus<>(),
+                                     std::not_equal_to<>()),
+                  2);
     }
 }
 
