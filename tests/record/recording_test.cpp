@@ -161,11 +161,8 @@ TEST(Recording, CutsAndDamageReadUpToTheLastGoodPass) {
     EXPECT_EQ(last, 60);
 
     test::write_file(dir.file("cut"), whole.substr(0, whole.size() * 2 / 3));
-    int64_t complete = 0;
-    {
-        RecordingReader head(dir.file("cut"));
-        complete = summarize_recording(head).complete_passes;
-    }
+    RecordingReader head(dir.file("cut"));
+    const int64_t complete = summarize_recording(head).complete_passes;
     ASSERT_GT(complete, 0);
     ASSERT_LT(complete, 60);
     RecordingReader reader(dir.file("cut"));
@@ -219,12 +216,10 @@ TEST(Recording, ReplayOnAnotherCourseStopsWithAMessage) {
     test::TempDir dir;
     write_world(dir.path());
     // Start-up takes four readings before the first pass; this recording has one.
-    {
-        RecordingWriter w(dir.file("short"), RecordingHeader{}, {});
-        w.time(1.0);
-        w.begin_pass();
-        w.finish(0);
-    }
+    RecordingWriter w(dir.file("short"), RecordingHeader{}, {});
+    w.time(1.0);
+    w.begin_pass();
+    w.finish(0);
     RecordingReader r(dir.file("short"));
     ReplayPlatform replay(r);
     try {
