@@ -54,8 +54,6 @@ ToolResult run_tool(const ToolRun& run) {
     ToolResult r;
     r.exited = WIFEXITED(status);
     r.code = r.exited ? WEXITSTATUS(status) : -1;
-    r.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
-    r.timed_out = r.signal == SIGALRM;
     r.err = file_exists(out.file("stderr")) ? read_file(out.file("stderr")) : "";
     return r;
 }

@@ -24,11 +24,9 @@ struct ToolRun {
 };
 
 struct ToolResult {
-    bool exited = false;  // false: killed by a signal (or by the time limit)
+    bool exited = false;  // false: killed by a signal (SIGALRM: the time limit)
     int code = -1;        // exit status when exited
-    int signal = 0;
-    bool timed_out = false;
-    std::string err;  // standard error
+    std::string err;      // standard error
 };
 
 constexpr int kFaultNotMade = 124;
