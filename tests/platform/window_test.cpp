@@ -109,24 +109,6 @@ TEST_F(GameWindow, HeldKeyAtASlowSpeedStopsWhenReleasedAndSigtermSaves) {
     EXPECT_LE(save_field(2), 15) << "the held key ran ahead of the game";
 }
 
-// Started outside a world, the game makes the player's world in the data folder and says so;
-// --world inside a world folder plays on in that world silently.
-TEST_F(GameWindow, OutsideAWorldPlaysTheWorldInTheDataFolder) {
-    EXPECT_EQ(session("cp Pndx_001.sav before\nmkdir elsewhere && cd elsewhere\n"
-                      "export XDG_DATA_HOME=\"$PWD/xdg\"\n"
-                      "start_game >../out1\nxdotool key --delay 60 o Escape\nwait $G || exit 10\n"
-                      "cd .. && start_game --world >out2\nxdotool key --delay 60 o Escape\nwait $G || exit 11\n"),
-              0)
-        << err() << test::read_file(world.file("elsewhere/err"));
-    const std::string dir = world.file("elsewhere/xdg/tlvx/world");
-    EXPECT_EQ(test::read_file(world.file("out1")),
-              "Created the demo world in " + dir + "; your game is kept there from now on.\n");
-    EXPECT_EQ(test::read_file(world.file("out2")), "");
-    // The second start cycled the stored setting "o" (line 12) on from where the first saved it.
-    EXPECT_EQ(line_number(test::read_file(dir + "/Pndx_001.sav"), 12), 2);
-    EXPECT_EQ(test::read_file(world.file("Pndx_001.sav")), test::read_file(world.file("before")));
-}
-
 // Fullscreen without a window manager covers the display with the whole picture, letterboxed;
 // back in the window the picture fills it again. 4:3 fills the window's height; the speed keys
 // show the speed in the title. The X server going away then ends the game as closing the window
