@@ -1,6 +1,6 @@
 // The game's own options in the table of bad invocations: each refusal exits
-// with status 2 before anything is opened, its first line names the option
-// or word at fault, and no number is spelled out in hundreds of digits.
+// with status 2 before anything is opened, the usage on standard error, its first
+// line naming the option or word at fault, no number spelled out in hundreds of digits.
 #include <gtest/gtest.h>
 
 #include <regex>
@@ -20,11 +20,13 @@ TEST(GameBadOptions, EachRefusalNamesItsCulpritOnItsFirstLine) {
         {{"--bogus"}, "--bogus"},
         {{"world"}, "world"},
         {{"--data"}, "--data"},
-        {{"--speed", "0"}, "--speed"},
+        {{"--data", "a", "b"}, "b"},
+        {{"--speed", "0.5"}, "--speed"},  // 1 to 1000
+        {{"--speed", "1001"}, "--speed"},
         {{"--speed", "1e400"}, "--speed"},
-        {{"--speed", "-1"}, "--speed"},
+        {{"--speed", "18x"}, "--speed"},
+        {{"--speed", "nan"}, "--speed"},
         {{"--scale", "17"}, "--scale"},
-        {{"--scale", "0"}, "--scale"},
         {{"--scale", "x"}, "--scale"},
         {{"--fullscreen=maybe"}, "--fullscreen"},
     };
@@ -37,6 +39,7 @@ TEST(GameBadOptions, EachRefusalNamesItsCulpritOnItsFirstLine) {
         const std::string first = p.err.substr(0, p.err.find('\n'));
         EXPECT_FALSE(p.run) << row.names;
         EXPECT_EQ(p.exit_status, 2) << row.names;
+        EXPECT_TRUE(p.out.empty() && p.err.find("Usage") != std::string::npos) << p.err;
         EXPECT_NE(first.find(row.names), std::string::npos) << first;
         EXPECT_LE(first.size(), 200u) << first;
         EXPECT_FALSE(std::regex_search(p.err, std::regex("[0-9]{25}"))) << p.err;

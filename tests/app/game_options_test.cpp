@@ -31,14 +31,12 @@ TEST(GameCommandLine, DefaultsAndEveryOptionReachItsField) {
     EXPECT_EQ(fields({}), Fields(".", 18.0, 0, false, false));
     EXPECT_EQ(fields({"--data", "/tmp/w", "--speed", "7.5", "--scale", "2", "--fullscreen", "--aspect"}),
               Fields("/tmp/w", 7.5, 2, true, true));
-    EXPECT_EQ(parse({"--speed=max"}).options.speed, 0.0);
-    EXPECT_EQ(parse({"--speed", "1000"}).options.speed, 1000.0);
-    EXPECT_EQ(parse({"--speed", "1"}).options.speed, 1.0);
+    for (auto [arg, speed] : {std::pair{"--speed=max", 0.0}, {"--speed=1000", 1000.0}, {"--speed=1", 1.0}})
+        EXPECT_EQ(parse({arg}).options.speed, speed) << arg;
 }
 
-// --help and --version print and end with 0; a usage error (more rows in
-// GameBadOptions) ends with 2 and the usage on standard error.
-TEST(GameCommandLine, HelpAndVersionExitZeroAndUsageErrorsTwo) {
+// --help and --version print and end with 0 (usage errors: GameBadOptions).
+TEST(GameCommandLine, HelpAndVersionExitZero) {
     for (const char* flag : {"--help", "-h", "--version"}) {
         const ParsedCommandLine p = parse({flag});
         EXPECT_FALSE(p.run);
@@ -47,14 +45,5 @@ TEST(GameCommandLine, HelpAndVersionExitZeroAndUsageErrorsTwo) {
         else
             for (const char* opt : {"--speed", "--data", "--scale", "--fullscreen", "--aspect", "--version"})
                 EXPECT_NE(p.out.find(opt), std::string::npos) << opt;
-    }
-    const std::vector<std::vector<std::string>> bad = {{"--speed", "0.5"}, {"--speed", "1001"}, {"--speed", "fast"},
-                                                       {"--speed", "18x"}, {"--speed", "nan"},  {"--data", "a", "b"}};
-    for (const auto& args : bad) {
-        const ParsedCommandLine p = parse(args);
-        EXPECT_FALSE(p.run) << args[1];
-        EXPECT_EQ(p.exit_status, 2) << args[1];
-        EXPECT_NE(p.err.find("Usage"), std::string::npos) << args[1] << p.err;
-        EXPECT_TRUE(p.out.empty()) << args[1];
     }
 }

@@ -27,9 +27,8 @@ std::string random_bytes(size_t n, uint32_t seed) {
 TEST(BadFiles, PictureDeletedOrSpoiledWhileRunningEndsTheNextDrawNamingIt) {
     std::string garbage = random_bytes(600, 3);
     garbage[0] = 7;  // no picture layout starts with this byte
-    // The picture's new bytes ("" deletes it: error 2), garbage, a cut BMP, a zero-length picture.
-    const std::string spoils[] = {"", garbage, "BM\x10", "\xFD\0\0\0\0\0\0"s};
-    for (const std::string& bytes : spoils) {
+    // The picture deleted (error 2) or garbage (error 3); the loaders' other refusals are the image tests'.
+    for (const std::string& bytes : {""s, garbage}) {
         SCOPED_TRACE(bytes.size());
         TempDir dir;
         FixtureWorld().write(dir.path());
@@ -79,10 +78,9 @@ TEST(BadFiles, EachDataFileAsDirectoryEmptyOrRandomEndsCleanly) {
             tool.timeout_seconds = 30;
             ToolResult r = run_tool(tool);
             const std::string what = file + " " + kind + ": " + r.err;
-            ASSERT_FALSE(r.timed_out) << what;
-            ASSERT_TRUE(r.exited) << "signal " << r.signal << " " << what;
-            const std::string report = "Aborting due to runtime error " + std::to_string(r.code) + " (";
-            EXPECT_TRUE(r.code == 0 || r.err.find(report) != std::string::npos) << what;
+            ASSERT_TRUE(r.exited) << "killed (SIGALRM: a hang) " << what;  // never a crash or a hang
+            EXPECT_TRUE(r.code == 0 || r.err.find("runtime error " + std::to_string(r.code)) != std::string::npos)
+                << what;
             // A directory, a picture or an empty ground layer can only fail,
             // and the report names the file; text files tolerate any content.
             if (kind == "directory" || file == "tile1.pic" || (kind == "empty" && file == "tlvx_gr1.tmp")) {
@@ -98,9 +96,10 @@ TEST(BadFiles, SaveNamesOutsideTheDataDirectoryAreRefusedAndWorldNamesAreReadAsG
     const std::string data = root.file("data"), outside = "/tmp/tlvx-outside-" + std::to_string(getpid());
     write_file(root.file("keys.txt"), "1 h\n2 esc\n");
     auto entries = [&] { return std::distance(fs::directory_iterator(root.path()), {}); };
-    for (const std::string& name : {"../x"s, outside, "sub/x"s, ".."s}) {
+    // More names (with "/", "..") in SaveFile.MissingFileOrNameReachingOutsideTheDataDirectoryIsError2.
+    for (const std::string& name : {"../x"s, outside}) {
         fs::remove_all(data);
-        fs::create_directories(data + "/sub");
+        fs::create_directory(data);
         FixtureWorld w;
         w.name = name;  // field 7 of the start file names another character
         const std::string save = data + "/" + name + "_001.sav";

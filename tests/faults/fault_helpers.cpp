@@ -54,8 +54,6 @@ ToolResult run_tool(const ToolRun& run) {
     ToolResult r;
     r.exited = WIFEXITED(status);
     r.code = r.exited ? WEXITSTATUS(status) : -1;
-    r.signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
-    r.timed_out = r.signal == SIGALRM;
     r.err = file_exists(out.file("stderr")) ? read_file(out.file("stderr")) : "";
     return r;
 }
@@ -72,11 +70,12 @@ Layers layer_files(const std::string& dir) {
     return out;
 }
 
-std::vector<Layers> replay_layers(const std::string& world, const std::string& scratch, const std::string& keys,
-                                  double start, double step, int64_t passes, std::string* save) {
+std::vector<Layers> FaultRig::replay(int64_t passes, std::string* save, double step) const {
+    const std::string scratch = root.file("replay");
+    fs::create_directory(scratch);
     copy_dir(world, scratch);
     std::vector<Layers> after{layer_files(scratch)};
-    HeadlessPlatform platform(parse_key_script(keys), start, step);
+    HeadlessPlatform platform(parse_key_script(script), 1000, step);
     auto s = std::make_unique<State>();
     s->data_dir = scratch;
     s->platform = &platform;
@@ -92,12 +91,6 @@ FaultRig::FaultRig(const FixtureWorld& w, const std::string& keys_script) : scri
     w.write(world);
     write_file(keys, script);
     copy_dir(world, run);
-}
-
-std::vector<Layers> FaultRig::replay(int64_t passes, std::string* save, double step) const {
-    const std::string scratch = root.file("replay");
-    fs::create_directory(scratch);
-    return replay_layers(world, scratch, script, 1000, step, passes, save);
 }
 
 }  // namespace tlvx::test

@@ -24,11 +24,9 @@ struct ToolRun {
 };
 
 struct ToolResult {
-    bool exited = false;  // false: killed by a signal (or by the time limit)
+    bool exited = false;  // false: killed by a signal (SIGALRM: the time limit)
     int code = -1;        // exit status when exited
-    int signal = 0;
-    bool timed_out = false;
-    std::string err;  // standard error
+    std::string err;      // standard error
 };
 
 constexpr int kFaultNotMade = 124;
@@ -44,20 +42,16 @@ void copy_dir(const std::string& from, const std::string& to);
 using Layers = std::map<std::string, std::string>;  // the three layer files by name
 Layers layer_files(const std::string& dir);
 
-// Run `keys` in-process on a copy of the world in `scratch` with the same
-// clock as tlvx-tool run --clock START:STEP; element k of the result holds the
-// layer files after pass k (element 0: before the first pass). `save` receives
-// the save file written at Escape, if the script reaches it.
-std::vector<Layers> replay_layers(const std::string& world, const std::string& scratch, const std::string& keys,
-                                  double start, double step, int64_t passes, std::string* save);
-
 // `w` written into root/world, a copy of it in root/run and `script` in root/keys.txt.
 struct FaultRig {
     TempDir root;
     std::string world = root.file("world"), run = root.file("run"), keys = root.file("keys.txt"), script;
     FaultRig(const FixtureWorld& w, const std::string& keys_script);
     ToolRun tool() const { return {{"--data", run, "--keys", keys}}; }
-    // replay_layers of the script from START 1000 on another copy of the world.
+    // The script run in-process on another copy of the world with the clock of
+    // tlvx-tool run --clock 1000:STEP; element k of the result holds the layer files
+    // after pass k (element 0: before the first pass). `save` receives the save
+    // file written at Escape, if the script reaches it.
     std::vector<Layers> replay(int64_t passes, std::string* save = nullptr, double step = 0.01) const;
 };
 

@@ -93,10 +93,7 @@ TEST(Kill, EveryCompletedPassIsInTheLayerFilesAndTheSaveIsWhole) {
         EXPECT_TRUE(save == old_save || (save == new_save && done == kPasses)) << "kill after pass " << done;
         std::filesystem::remove_all(run);
     }
-    std::string landed;
-    for (int64_t p : killed_at) landed += " " + std::to_string(p);
-    RecordProperty("killed_after_passes", landed);
-    EXPECT_GE(killed_at.size(), 12u) << "kills should land at many different passes:" << landed;
+    EXPECT_GE(killed_at.size(), 12u) << "kills should land at many different passes";
 }
 
 }  // namespace

@@ -20,15 +20,15 @@ std::string error_of(F f) {
     return "";
 }
 
-// Extended keys are "\0" and the scan code.
+// Comments, blank lines, CR LF, blanks and tabs around the fields, any case of a name, hex
+// bytes; every other name is pinned by KeyName's round trip. Extended keys are "\0" and the scan code.
 TEST(KeyScript, ParsesEveryForm) {
     const auto keys = parse_key_script(
-        "# a comment line\n1 y\n\n2 +\r\n2 \\\n3 #\n   \t\n  4\tspace  \n4 ESC\n5 bksp\n5 enter\n5 tab\n"
-        "6 up\n6 down\n6 left\n6 right\n7 f1\n7 f2\n7 f9\n7 f10\n8 x:2c\n8 x:00\n8 x:00x:47\n8 x:FF\n12345678901 [");
+        "# a comment line\n1 y\n\n2 +\r\n2 \\\n3 #\n   \t\n  4\tspace  \n4 ESC\n6 up\n7 f9\n"
+        "8 x:2c\n8 x:00\n8 x:00x:47\n8 x:FF\n12345678901 [");
     const std::vector<ScriptedKey> want = {
-        {1, "y"},    {2, "+"},    {2, "\\"},   {3, "#"},    {4, " "},    {4, "\x1b"},        {5, "\b"},   {5, "\r"},
-        {5, "\t"},   {6, "\0H"s}, {6, "\0P"s}, {6, "\0K"s}, {6, "\0M"s}, {7, "\0;"s},        {7, "\0<"s}, {7, "\0C"s},
-        {7, "\0D"s}, {8, ","},    {8, "\0"s},  {8, "\0G"s}, {8, "\xff"}, {12345678901, "["},
+        {1, "y"},    {2, "+"}, {2, "\\"},  {3, "#"},    {4, " "},    {4, "\x1b"},        {6, "\0H"s},
+        {7, "\0C"s}, {8, ","}, {8, "\0"s}, {8, "\0G"s}, {8, "\xff"}, {12345678901, "["},
     };
     EXPECT_EQ(keys, want);
     EXPECT_TRUE(parse_key_script("# only\n\n#5 y\n").empty());
@@ -39,20 +39,18 @@ TEST(KeyScript, RefusesMalformedLinesNamingThem) {
     const std::tuple<std::string, int, std::string> cases[] = {
         {"1 y\ny 1\n", 2, "pass number"},
         {"0 y\n", 1, "start at 1"},
-        {"-1 y\n", 1, "pass number"},
         {"1 y\n\n5\n", 3, "missing key"},
         {"5 yy\n", 1, "unknown key \"yy\""},
         {"5 y z\n", 1, "one key a line"},
         {"# ok\n  # indented\n", 2, "pass number"},
         {"99999999999999999999 y\n", 1, "too large"},
-        {"1.5 y\n", 1, "pass number"},
     };
     for (const auto& [script, line, says] : cases) {
         const std::string what = error_of([&] { parse_key_script(script); });
         EXPECT_NE(what.find("line " + std::to_string(line) + ": "), std::string::npos) << script << what;
         EXPECT_NE(what.find(says), std::string::npos) << what;
     }
-    for (const char* key : {"x:2", "x:GG", "x:41x:4", "f11", "\x01", "\xe9"})
+    for (const char* key : {"x:GG", "x:41x:4", "f11", "\x01"})
         EXPECT_NE(error_of([&] { parse_key_script("5 "s + key + "\n"); }).find("unknown key"), std::string::npos)
             << key;
     test::TempDir dir;
@@ -65,10 +63,10 @@ TEST(KeyScript, RefusesMalformedLinesNamingThem) {
 
 TEST(KeyName, CanonicalFormsAndEveryTracedKeyReplaysAsItself) {
     const std::pair<std::string, std::string> cases[] = {
-        {",", "x:2C"},        {"\"", "x:22"},   {"#", "#"},       {"~", "~"},        {" ", "space"},   {"\x1b", "esc"},
-        {"\b", "bksp"},       {"\r", "enter"},  {"\t", "tab"},    {"\n", "x:0A"},    {"\x7f", "x:7F"}, {"\xab", "x:AB"},
-        {"\0H"s, "up"},       {"\0P"s, "down"}, {"\0K"s, "left"}, {"\0M"s, "right"}, {"\0;"s, "f1"},   {"\0D"s, "f10"},
-        {"\0G"s, "x:00x:47"}, {"\0"s, "x:00"},  {"", ""},
+        {",", "x:2C"},   {"\"", "x:22"},       {"#", "#"},       {" ", "space"},    {"\x1b", "esc"},
+        {"\b", "bksp"},  {"\r", "enter"},      {"\t", "tab"},    {"\n", "x:0A"},    {"\x7f", "x:7F"},
+        {"\0H"s, "up"},  {"\0P"s, "down"},     {"\0K"s, "left"}, {"\0M"s, "right"}, {"\0;"s, "f1"},
+        {"\0D"s, "f10"}, {"\0G"s, "x:00x:47"}, {"\0"s, "x:00"},  {"", ""},
     };
     for (const auto& [key, name] : cases) EXPECT_EQ(key_name(key), name);
     for (int b = 0; b < 256; ++b)

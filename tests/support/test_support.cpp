@@ -77,20 +77,16 @@ std::string read_file(const std::string& path) {
 
 bool file_exists(const std::string& path) { return std::filesystem::exists(path); }
 
+// `v` as two bytes, low first (`big`: high first).
+static std::string word16(size_t v, bool big = false) {
+    const char lo = static_cast<char>(v & 0xFF), hi = static_cast<char>((v >> 8) & 0xFF);
+    return big ? std::string{hi, lo} : std::string{lo, hi};
+}
+
 std::string block_picture(int w, int h, const std::vector<uint8_t>& pixels) {
-    std::string data;
-    uint16_t word = static_cast<uint16_t>(w * 8 + 1);
-    data += static_cast<char>(word & 0xFF);
-    data += static_cast<char>(word >> 8);
-    data += static_cast<char>(h & 0xFF);
-    data += static_cast<char>((h >> 8) & 0xFF);
-    data.append(reinterpret_cast<const char*>(pixels.data()), pixels.size());
-    std::string file;
-    file += static_cast<char>(253);
-    file += std::string(4, '\0');
-    file += static_cast<char>(data.size() & 0xFF);
-    file += static_cast<char>((data.size() >> 8) & 0xFF);
-    return file + data;
+    const std::string data = word16(static_cast<size_t>(w * 8 + 1)) + word16(static_cast<size_t>(h)) +
+                             std::string(pixels.begin(), pixels.end());
+    return static_cast<char>(253) + std::string(4, '\0') + word16(data.size()) + data;
 }
 
 std::string solid_picture(int w, int h, uint8_t index) {
@@ -98,11 +94,7 @@ std::string solid_picture(int w, int h, uint8_t index) {
 }
 
 std::string layer_bytes(int w, int h, const std::function<uint8_t(int c, int r)>& cell) {
-    std::string out;
-    out += static_cast<char>((w >> 8) & 0xFF);
-    out += static_cast<char>(w & 0xFF);
-    out += static_cast<char>((h >> 8) & 0xFF);
-    out += static_cast<char>(h & 0xFF);
+    std::string out = word16(static_cast<size_t>(w), true) + word16(static_cast<size_t>(h), true);
     out += std::string(static_cast<size_t>(w), '\0');  // row 0, never used
     for (int r = 1; r <= h; ++r)
         for (int c = 1; c <= w; ++c) out += static_cast<char>(cell ? cell(c, r) : 0);
@@ -110,16 +102,11 @@ std::string layer_bytes(int w, int h, const std::function<uint8_t(int c, int r)>
 }
 
 FixtureWorld::FixtureWorld() {
-    auto obj = [](const std::string& stem, int32_t size, int32_t move, int32_t mode) {
-        Obj o;
+    for (auto [stem, mode] : {std::pair{"hero", 1}, {"crit", 1}, {"tree", 0}, {"brdg", 1}, {"roof", 2}, {"mark", 3}}) {
+        Obj& o = objects.emplace_back();
         for (int f = 0; f < 4; ++f) o.frames[f] = stem + std::to_string(f + 1) + ".pic";
-        o.size = size;
-        o.move = move;
         o.mode = mode;
-        return o;
-    };
-    objects = {obj("hero", 24, 0, 1), obj("crit", 24, 0, 1), obj("tree", 24, 0, 0),
-               obj("brdg", 24, 0, 1), obj("roof", 24, 0, 2), obj("mark", 24, 0, 3)};
+    }
 }
 
 // Drawing reads a picture from the name with "v" as its 12th character.
@@ -139,13 +126,10 @@ void FixtureWorld::write(const std::string& dir) const {
     }
     write_file(dir + "/tlvx_w05.pal", pal);
 
+    auto num = [](int32_t v) { return " " + std::to_string(v) + " "; };
     std::string save;
-    for (auto& line :
-         {world, std::string(" ") + std::to_string(vx) + " ", std::string(" ") + std::to_string(vy) + " ",
-          std::string(" 1 "), std::string(" ") + std::to_string(vx) + " ", std::string(" ") + std::to_string(vy) + " ",
-          name, std::string("001"), std::string("002"), std::string("003"), std::string(" ") + std::to_string(S) + " ",
-          std::string(" ") + std::to_string(O) + " ", std::string(" ") + std::to_string(I) + " ",
-          std::string(" ") + std::to_string(P) + " "})
+    for (auto& line : {world, num(vx), num(vy), num(1), num(vx), num(vy), name, std::string("001"), std::string("002"),
+                       std::string("003"), num(S), num(O), num(I), num(P)})
         save += crlf(line);
     write_file(dir + "/" + name + "_001.sav", save);
     if (name != "Pndx") write_file(dir + "/Pndx_001.sav", save);
@@ -156,7 +140,7 @@ void FixtureWorld::write(const std::string& dir) const {
     wd += crlf(quoted("unused"));
     wd += crlf("0");
     wd += crlf("0");
-    for (int k = 0; k < 4; ++k) wd += crlf(quoted(ck[static_cast<size_t>(k)]));
+    for (int k = 0; k < 4; ++k) wd += crlf(quoted(""));
     wd += crlf(quoted(road_list));
     wd += crlf(quoted(""));
     write_file(dir + "/" + world + ".txt", wd);

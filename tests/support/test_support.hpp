@@ -66,8 +66,7 @@ struct FixtureWorld {
     std::string name = "Pndx";       // NM$ in the save file
     int vx = 10, vy = 8;
     int32_t I = 0, O = 1, P = 0, S = 7;
-    std::string road_list;                           // item 9 of the world file
-    std::vector<std::string> ck = {"", "", "", ""};  // items 5..8
+    std::string road_list;  // item 9 of the world file (items 5 to 8 are empty)
     // Tile records 1..256: picture name and blocked directions (R1..R4).
     std::function<std::string(int z)> tile_name = [](int z) {
         return z <= 64 ? "tile" + std::to_string(z) + ".pic" : "";
@@ -95,13 +94,10 @@ class FakePlatform : public Platform {
 public:
     double now = 1000.0;
     std::deque<std::string> pending;  // moved into the key queue at each poll
-    bool screen_open = false;
-    int polls = 0;
-    void open_screen() override { screen_open = true; }
-    void close_screen() override { screen_open = false; }
+    void open_screen() override {}
+    void close_screen() override {}
     void set_mouse(int, int, bool) override {}
     void poll(const Screen&, KeyQueue& keys, bool) override {
-        ++polls;
         while (!pending.empty()) {
             keys.push(pending.front());
             pending.pop_front();
