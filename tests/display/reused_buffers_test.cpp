@@ -40,6 +40,8 @@ TEST(MaskName, WrittenIntoStorageThatHeldALongerName) {
     EXPECT_EQ(mask, "tree-001.08x");
     mask_name_into("abc", mask);
     EXPECT_EQ(mask, "abc-abc");
+    mask_name_into("abcdefghij", mask);
+    EXPECT_EQ(mask, "abcd-defghij");
     mask_name_into("", mask);
     EXPECT_EQ(mask, "");
 }
