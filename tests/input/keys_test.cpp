@@ -19,7 +19,6 @@ TEST(KeyDispatch, StepAndFacingKeys) {
         {std::string("\0;", 2), 3, 10, 8, 0},  // no key, a function key: nothing
         {"y", 1, 10, 7, 1},
         {"Y", 1, 10, 8, 0},
-        {"8", 1, 10, 8, 0},
         {"5", 0, 10, 8, 0},
         {std::string("\0H", 2), 1, 10, 7, 1},
         {std::string("\0K", 2), 4, 9, 8, 1},  // not the "H" of " H h 6 "
