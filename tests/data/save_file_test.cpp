@@ -95,13 +95,12 @@ TEST(SaveFile, NameTheSystemRefusesIsError3NamingTheCause) {
     EXPECT_EQ(entries(dir.path()), 0u);
 }
 
-TEST(SaveFile, MissingFileOrNameReachingOutsideTheDataDirectoryIsError2) {
+// mended: a name reaching outside the data directory is refused before anything is
+// closed or written. (A missing save file is a row of BadInput.WorldWithEachDataFileMissing.)
+TEST(SaveFile, NameReachingOutsideTheDataDirectoryIsError2) {
     TempDir outer;
     const std::string data = outer.file("data");
     std::filesystem::create_directory(data);
-    Caught missing = catch_error([&] { load_save_file(*state_in(data)); });
-    EXPECT_EQ(missing.number, 2);
-    EXPECT_NE(missing.place.find("\"Pndx_001.sav\""), std::string::npos) << missing.place;
     write_file(data + "/tlvx_gr1.tmp", header(8, 8));
     for (const std::string name : {"sub/evil", "..\\evil", ".", ".."}) {
         auto s = filled(data);
