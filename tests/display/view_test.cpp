@@ -7,6 +7,17 @@
 namespace tlvx::test {
 namespace {
 
+// mended: an empty picture name has an empty mask name. The mask name is written into
+// storage that held a longer name, as the cell drawing reuses it.
+TEST(MaskName, WrittenIntoStorageThatHeldALongerName) {
+    std::string mask = "a-much-longer-name-than-any-picture.pic";
+    for (auto [name, want] :
+         {std::pair{"tree_001.08x", "tree-001.08x"}, {"abcdefghij", "abcd-defghij"}, {"abc", "abc-abc"}, {"", ""}}) {
+        mask_name_into(name, mask);
+        EXPECT_EQ(mask, want) << name;
+    }
+}
+
 // Around the centre (10, 8): creature 2 (16 pixels) on structure 3 at (0, 0), structure 3 alone at
 // (1, 0), value 9 without a record at (2, 0), all layers 0 at (1, -2). Frame 1 has colour base + 1.
 TEST_F(ScreenFixture, CellDrawing) {
