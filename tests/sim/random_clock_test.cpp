@@ -1,22 +1,11 @@
-// The shared random generator and the clock with its two ticks.
+// The clock with its two ticks.
 #include <gtest/gtest.h>
 
 #include "sim/clock.hpp"
-#include "sim/random.hpp"
 #include "support/test_support.hpp"
 
 namespace tlvx::test {
 namespace {
-
-TEST(Random, FirstValuesAndSeedingFromATimeReading) {
-    // The 24-bit generator s' = (s * 16598013 + 12820163) mod 2^24 from 0, as a fraction of 2^24.
-    State s;
-    for (uint32_t v : {12820163u, 6000250u, 1792853u}) EXPECT_DOUBLE_EQ(rnd(s), v / 16777216.0);
-    // Seeding from 1000.0 (high word 0x408F4000): ((h >> 16) XOR h) AND 65535 = 0x8F, times 256,
-    // replaces the middle byte; the old low byte 0x55 stays.
-    reseed(s, 1000.0);
-    EXPECT_EQ(s.rnd_state, 0x8F55u);
-}
 
 struct Clock : ::testing::Test {
     TempDir dir;
