@@ -58,26 +58,6 @@ TEST(Startup, MissingLayerFilesAreCreatedEmptyAndAnEmptyGroundLayerIsError1) {
     EXPECT_EQ(read_file(missing.dir.file("tlvx_gr1.tmp")), "");  // created empty, left behind
 }
 
-TEST(Pass, FirstPassIsAFullRefreshAndEscapeSavesTheStateOfThatPass) {
-    Game g;
-    State& s = *g.s;
-    startup(s);
-    EXPECT_FALSE(run_pass(s));
-    EXPECT_EQ(s.SCRNUPDT, 1);
-
-    // Escape in a pass that also steps: the step is saved, the redraw skipped.
-    s.screen.pixels.fill(7);
-    g.platform.pending = {"h"};
-    EXPECT_FALSE(run_pass(s));
-    g.platform.pending = {"\x1b"};
-    g.platform.now += 1;
-    EXPECT_TRUE(run_pass(s));
-    for (int y = 0; y < 168; y += 24) EXPECT_NE(s.screen.at(0, y), 7);  // the step's pass redrew the view
-    std::string saved = read_file(g.dir.file("Pndx_001.sav"));
-    EXPECT_EQ(saved.substr(0, 10), "Testland\r\n");
-    EXPECT_NE(saved.find("\r\n 11 \r\n"), std::string::npos) << saved;
-}
-
 TEST(Pass, QuitReopenOfSlotZeroClosesTheGroundLayerFile) {
     Game g;
     State& s = *g.s;
