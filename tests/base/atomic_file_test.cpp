@@ -22,7 +22,7 @@ std::vector<std::string> names_in(const std::string& dir) {
 
 // Until the commit the old file is untouched and the temporary sits beside it;
 // then the file is replaced whole, keeping its permissions, and nothing else remains.
-TEST(AtomicFile, CommitReplacesTheTargetWholeAndLeavesNoTemporary) {
+TEST(AtomicFile, CommitReplacesTheTargetWholeAndADiscardLeavesNoTemporary) {
     TempDir dir;
     const std::string path = dir.file("world.txt");
     write_file(path, "old content that is longer than the new one");
@@ -41,19 +41,12 @@ TEST(AtomicFile, CommitReplacesTheTargetWholeAndLeavesNoTemporary) {
     ASSERT_EQ(::stat(path.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0640u);
     EXPECT_EQ(folder_of("name"), ".");  // a bare name's temporary goes in the current folder
-}
-
-// A dropped file is covered with the dropped set in atomic_file_set_test.cpp.
-TEST(AtomicFile, DiscardedWithoutCommitKeepsTheOldFile) {
-    TempDir dir;
-    const std::string path = dir.file("a.sav");
-    write_file(path, "old");
-    AtomicFile g;
-    ASSERT_TRUE(g.open(path) && g.write("half") && g.finish());
-    g.discard();
-    EXPECT_FALSE(g.commit());
-    EXPECT_EQ(read_file(path), "old");
-    EXPECT_EQ(names_in(dir.path()), std::vector<std::string>{"a.sav"});
+    // A discarded file never commits. (A dropped one: the dropped set in atomic_file_set_test.cpp.)
+    ASSERT_TRUE(f.open(path) && f.write("half") && f.finish());
+    f.discard();
+    EXPECT_FALSE(f.commit());
+    EXPECT_EQ(read_file(path), "new content");
+    EXPECT_EQ(names_in(dir.path()), std::vector<std::string>{"world.txt"});
 }
 
 // Two files open at once in one folder: writes at offsets, and many small and
