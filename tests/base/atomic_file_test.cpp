@@ -22,15 +22,14 @@ std::vector<std::string> names_in(const std::string& dir) {
 
 // Until the commit the old file is untouched and the temporary sits beside it;
 // then the file is replaced whole, keeping its permissions, and nothing else remains.
-TEST(AtomicFile, CommitReplacesTheTargetWholeAndLeavesNoTemporary) {
+TEST(AtomicFile, CommitReplacesTheTargetWholeAndADiscardLeavesNoTemporary) {
     TempDir dir;
     const std::string path = dir.file("world.txt");
     write_file(path, "old content that is longer than the new one");
     ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
     AtomicFile f;
     ASSERT_TRUE(f.open(path)) << f.error();
-    ASSERT_TRUE(f.write("new "));
-    ASSERT_TRUE(f.write(std::string("content")));
+    ASSERT_TRUE(f.write("new ") && f.write("content"));
     ASSERT_TRUE(f.finish());
     EXPECT_EQ(read_file(path), "old content that is longer than the new one");
     EXPECT_EQ(folder_of(f.temp_path()), dir.path());
@@ -41,28 +40,13 @@ TEST(AtomicFile, CommitReplacesTheTargetWholeAndLeavesNoTemporary) {
     struct stat st {};
     ASSERT_EQ(::stat(path.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 07777, 0640u);
-    EXPECT_EQ(folder_of("name"), ".");
-    EXPECT_EQ(folder_of("/name"), "/");
-    EXPECT_EQ(folder_of("a/b/name"), "a/b");
-}
-
-TEST(AtomicFile, DroppedOrDiscardedWithoutCommitKeepsTheOldFile) {
-    TempDir dir;
-    const std::string path = dir.file("a.sav");
-    write_file(path, "old");
-    {
-        AtomicFile f;
-        ASSERT_TRUE(f.open(path));
-        ASSERT_TRUE(f.write("half"));
-    }
-    AtomicFile g;
-    ASSERT_TRUE(g.open(path));
-    ASSERT_TRUE(g.write("half"));
-    ASSERT_TRUE(g.finish());
-    g.discard();
-    EXPECT_FALSE(g.commit());
-    EXPECT_EQ(read_file(path), "old");
-    EXPECT_EQ(names_in(dir.path()), std::vector<std::string>{"a.sav"});
+    EXPECT_EQ(folder_of("name"), ".");  // a bare name's temporary goes in the current folder
+    // A discarded file never commits. (A dropped one: the dropped set in atomic_file_set_test.cpp.)
+    ASSERT_TRUE(f.open(path) && f.write("half") && f.finish());
+    f.discard();
+    EXPECT_FALSE(f.commit());
+    EXPECT_EQ(read_file(path), "new content");
+    EXPECT_EQ(names_in(dir.path()), std::vector<std::string>{"world.txt"});
 }
 
 // Two files open at once in one folder: writes at offsets, and many small and
@@ -70,19 +54,16 @@ TEST(AtomicFile, DroppedOrDiscardedWithoutCommitKeepsTheOldFile) {
 TEST(AtomicFile, WritesArriveInOrderAndAtTheirOffsets) {
     TempDir dir;
     AtomicFile layer, big;
-    ASSERT_TRUE(layer.open(dir.file("layer")));
-    ASSERT_TRUE(big.open(dir.file("big")));
-    ASSERT_TRUE(layer.set_length(8));
-    ASSERT_TRUE(layer.write_at(5, "xy", 2));
+    ASSERT_TRUE(layer.open(dir.file("layer")) && big.open(dir.file("big")));
+    ASSERT_TRUE(layer.set_length(8) && layer.write_at(5, "xy", 2));
     ASSERT_TRUE(layer.write("ab"));  // appends from the start: nothing was appended yet
     std::string expect;
-    for (int i = 0; i < 30000; ++i) {
+    for (int i = 0; i < 3000; ++i) {  // small pieces and some larger than any buffer
         const std::string piece = std::to_string(i) + (i % 1000 == 0 ? std::string(70000, 'x') : ",");
         ASSERT_TRUE(big.write(piece));
         expect += piece;
     }
-    ASSERT_TRUE(layer.commit());
-    ASSERT_TRUE(big.commit());
+    ASSERT_TRUE(layer.commit() && big.commit());
     EXPECT_EQ(read_file(dir.file("layer")), std::string("ab\0\0\0xy\0", 8));
     EXPECT_EQ(read_file(dir.file("big")), expect);
     EXPECT_EQ(names_in(dir.path()), (std::vector<std::string>{"big", "layer"}));
@@ -90,24 +71,16 @@ TEST(AtomicFile, WritesArriveInOrderAndAtTheirOffsets) {
 
 TEST(AtomicFile, FailuresAreReportedWithTheTargetAndTheReason) {
     TempDir dir;
-    const std::pair<std::string, const char*> cases[] = {
-        {dir.file("missing-folder/file"), "cannot create a file beside"},
-        {dir.path() + std::string("/nul\0name", 9), "cannot create"},
-    };
-    for (const auto& [path, expect] : cases) {
-        AtomicFile f;
-        EXPECT_FALSE(f.open(path));
-        EXPECT_NE(f.error().find(expect), std::string::npos) << f.error();
-        EXPECT_FALSE(f.write("x"));
-        EXPECT_FALSE(f.commit());
-    }
+    AtomicFile none;
+    EXPECT_FALSE(none.open(dir.file("missing-folder/file")));
+    EXPECT_NE(none.error().find("missing-folder/file"), std::string::npos) << none.error();
+    EXPECT_FALSE(none.write("x") || none.commit());
     // A folder in the way of the rename: the temporary is removed, the folder stays.
     const std::string blocked = dir.file("blocked");
     fs::create_directory(blocked);
     write_file(blocked + "/inside", "x");
     AtomicFile f;
-    ASSERT_TRUE(f.open(blocked));
-    ASSERT_TRUE(f.write("x"));
+    ASSERT_TRUE(f.open(blocked) && f.write("x"));
     EXPECT_FALSE(f.commit());
     EXPECT_NE(f.error().find("cannot replace " + blocked), std::string::npos) << f.error();
     EXPECT_TRUE(fs::is_directory(blocked));

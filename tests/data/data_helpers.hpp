@@ -19,14 +19,14 @@ inline std::unique_ptr<State> state_in(const std::string& dir) {
 
 struct Caught {
     int32_t number = 0;  // 0: nothing was thrown
-    std::string place, report;
+    std::string place;
 };
 template <class F>
 Caught catch_error(F&& f) {
     try {
         f();
     } catch (const RuntimeError& e) {
-        return {e.number(), e.place(), error_report(e)};
+        return {e.number(), e.place()};
     }
     return {};
 }

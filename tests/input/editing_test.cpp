@@ -12,14 +12,13 @@ TEST(Editing, EveryBoundaryOfTheEditTable) {
         int32_t file, before, after;
     };  // after == before: no edit
     const Case cases[] = {
-        {"+", kGroundFile, 63, 64},    {"+", kGroundFile, 64, 64},      {"+", kGroundFile, 0, 1},
-        {"-", kGroundFile, 2, 1},      {"-", kGroundFile, 1, 1},        {"f", kGroundFile, 47, 63},
-        {"f", kGroundFile, 48, 48},    {"f", kGroundFile, 0, 16},       {"F", kGroundFile, 18, 2},
-        {"F", kGroundFile, 17, 17},    {"\x08", kCreatureFile, 1, 0},   {"\x08", kCreatureFile, 200, 0},
-        {"\x08", kCreatureFile, 0, 0}, {"*", kCreatureFile, 254, 255},  {"*", kCreatureFile, 255, 255},
-        {"/", kCreatureFile, 1, 0},    {"/", kCreatureFile, 0, 0},      {"\\", kStructureFile, 1, 0},
-        {"\\", kStructureFile, 0, 0},  {"]", kStructureFile, 254, 255}, {"]", kStructureFile, 255, 255},
-        {"[", kStructureFile, 1, 0},   {"[", kStructureFile, 0, 0},
+        {"+", kGroundFile, 63, 64},      {"+", kGroundFile, 64, 64},      {"-", kGroundFile, 2, 1},
+        {"-", kGroundFile, 1, 1},        {"f", kGroundFile, 47, 63},      {"f", kGroundFile, 48, 48},
+        {"F", kGroundFile, 18, 2},       {"F", kGroundFile, 17, 17},      {"\x08", kCreatureFile, 200, 0},
+        {"\x08", kCreatureFile, 0, 0},   {"*", kCreatureFile, 254, 255},  {"*", kCreatureFile, 255, 255},
+        {"/", kCreatureFile, 1, 0},      {"/", kCreatureFile, 0, 0},      {"\\", kStructureFile, 1, 0},
+        {"]", kStructureFile, 254, 255}, {"]", kStructureFile, 255, 255}, {"[", kStructureFile, 1, 0},
+        {"[", kStructureFile, 0, 0},
     };
     ViewWorld w;
     for (const Case& c : cases) {

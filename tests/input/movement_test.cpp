@@ -1,44 +1,10 @@
-// Stepping, turning, the checks after a move, and road-following.
+// Turning and road-following. The blocking rules of a step are the golden case walk_with_blocks.
 #include <gtest/gtest.h>
 
 #include "support/view_world.hpp"
 
 namespace tlvx::test {
 namespace {
-
-// One world per blocking rule: the player at (10, 8) faces left with the arm counter
-// at 3; object 3 is a tree (OBJ_M 0), 4 a bridge (OBJ_M 1); ground 7 blocks moving up only.
-TEST(Movement, EachBlockingRule) {
-    struct Case {
-        const char* key;
-        int32_t d2, dx, dy, file, value;
-        bool moves;
-        int32_t ge;
-    };
-    const Case cases[] = {
-        {"y", 1, 0, -1, kCreatureFile, 2, false, 3}, {"y", 1, 0, -1, kStructureFile, 3, false, 3},  // a turn only
-        {"y", 1, 0, -1, kStructureFile, 4, true, 1}, {"h", 2, 1, 0, kGroundFile, 7, true, 1},
-        {"y", 1, 0, -1, kGroundFile, 7, false, 1},  // stepped, then undone: the arm counter was reset
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(std::string(c.key) + " onto " + std::to_string(c.value));
-        ViewWorld w;
-        w.s.OBJ_M(4) = 1;
-        w.s.CK_S(1) = " 7 ";
-        w.s.GE = 3;
-        w.s.D2 = 4;
-        w.put(c.file, c.dx, c.dy, c.value);
-        w.pass(c.key);
-        const int32_t x = c.moves ? 10 + c.dx : 10, y = c.moves ? 8 + c.dy : 8;
-        const int32_t g = c.moves && c.file == kGroundFile ? 7 : 1;
-        EXPECT_EQ(std::tuple(w.s.D2, w.s.VX2, w.s.VY2, w.s.GE), std::tuple(c.d2, x, y, c.ge));
-        EXPECT_EQ(std::pair(w.s.G2, w.s.G2_S), std::pair(g, " " + std::to_string(g) + " "));
-        EXPECT_EQ(std::pair(cell_read(w.s, kCreatureFile, x, y), cell_read(w.s, kCreatureFile, 10, 8)),
-                  std::pair(1, c.moves ? 0 : 1));
-        // A step costs 16 to 30 minutes; a refused or undone one costs nothing.
-        EXPECT_TRUE(c.moves ? w.s.TIMM >= 16 && w.s.TIMM <= 30 : w.s.TIMM == 0) << w.s.TIMM;
-    }
-}
 
 TEST(Movement, TurnTableOfSevenAndNine) {
     const int32_t after[][5] = {{3, 4, 1, 2, 3}, {1, 2, 3, 4, 1}};  // after "7", after "9", from 0 to 4
