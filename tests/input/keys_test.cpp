@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <deque>
 
 #include "display/screen.hpp"
 #include "support/view_world.hpp"
@@ -86,6 +87,25 @@ TEST(KeyDispatch, PauseWaitsForAKeyAndSwallowsIt) {
     pause_if_asked(s);
     EXPECT_EQ(platform.paused_polls, 3);
     EXPECT_EQ(KEY_POLL(s), "");  // the key that ended the pause is gone
+}
+
+// The queue keeps the newest fifteen keys: a sixteenth drops the oldest,
+// also after the ring has wrapped many times.
+TEST(KeyQueue, KeepsTheNewestFifteenInOrderAcrossWraps) {
+    KeyQueue q;
+    std::deque<std::string> model;
+    for (int i = 0; i < 2000; ++i) {
+        if (i % 7 != 3) {
+            const std::string key(1, static_cast<char>('a' + i % 26));
+            q.push(key);
+            if (model.size() == KeyQueue::kMax) model.pop_front();
+            model.push_back(key);
+        } else {
+            ASSERT_EQ(q.pop(), model.empty() ? "" : model.front()) << i;
+            if (!model.empty()) model.pop_front();
+        }
+        ASSERT_EQ(q.size(), model.size()) << i;
+    }
 }
 
 }  // namespace
