@@ -162,32 +162,6 @@ void AtomicFile::discard() {
     temp_.clear();
 }
 
-AtomicFileSet::~AtomicFileSet() {
-    files_.clear();  // each drops its temporary unless committed
-    if (committed_) return;
-    for (auto f = folders_.rbegin(); f != folders_.rend(); ++f) ::rmdir(f->c_str());
-}
-
-bool AtomicFileSet::make_folders(const std::string& dir) {
-    std::vector<std::string> missing;
-    std::string p = dir;
-    while (p.size() > 1 && p.back() == '/') p.pop_back();
-    struct stat st {};
-    while (!p.empty() && p != "." && p != "/" && ::stat(p.c_str(), &st) != 0) {
-        missing.push_back(p);
-        const size_t slash = p.find_last_of('/');
-        p = slash == std::string::npos ? std::string() : p.substr(0, slash);
-    }
-    for (auto m = missing.rbegin(); m != missing.rend(); ++m) {
-        if (::mkdir(m->c_str(), 0777) != 0 && errno != EEXIST) {
-            error_ = "cannot create " + *m + ": " + std::strerror(errno);
-            return false;
-        }
-        folders_.push_back(*m);
-    }
-    return true;
-}
-
 AtomicFile* AtomicFileSet::add(const std::string& path) {
     auto file = std::make_unique<AtomicFile>();
     if (!file->open(path)) {
@@ -208,7 +182,6 @@ bool AtomicFileSet::commit() {
     }
     const HoldStopSignals hold;
     check_stop();
-    committed_ = true;
     std::set<std::string> folders;
     for (const auto& f : files_) {
         if (!f->commit(false)) {

@@ -69,20 +69,15 @@ private:
 
 // Files that appear together or not at all, and the registry of a run's live
 // temporary files: every member is an AtomicFile; dropping the set (when a
-// run fails, or unwinds after a stop signal) removes every temporary file and
-// the folders the set made. commit() finishes every file first and only then
-// renames them all, with SIGINT and SIGTERM held back so that the renames are
-// not cut short (see stop_signal.hpp).
+// run fails, or unwinds after a stop signal) removes every temporary file. commit() finishes every file first and only
+// then renames them all, with SIGINT and SIGTERM held back so that the renames are not cut short (see stop_signal.hpp).
 class AtomicFileSet {
 public:
     AtomicFileSet() = default;
-    ~AtomicFileSet();
+    ~AtomicFileSet() = default;  // each member drops its temporary unless committed
     AtomicFileSet(const AtomicFileSet&) = delete;
     AtomicFileSet& operator=(const AtomicFileSet&) = delete;
 
-    // Creates `dir` and its missing parents; those it made are removed again
-    // unless the set is committed.
-    [[nodiscard]] bool make_folders(const std::string& dir);
     // A new member for `path`, open; nullptr on failure. The pointer stays
     // valid as long as the set.
     [[nodiscard]] AtomicFile* add(const std::string& path);
@@ -97,8 +92,6 @@ public:
 
 private:
     std::vector<std::unique_ptr<AtomicFile>> files_;
-    std::vector<std::string> folders_;  // made by make_folders, outermost first
-    bool committed_ = false;
     std::string error_;
 };
 
