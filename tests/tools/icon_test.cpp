@@ -44,13 +44,12 @@ TEST(Icon, TileAtTheLargestWholeScaleCentredOnTransparency) {
     EXPECT_THROW(make_icon(kIconMaxSize + 1), ToolError);
 }
 
-TEST(Icon, ToolWritesThePngAndRefusesBadSizes) {
+// (The tool's refusal of a bad size is a row of the bad-input table.)
+TEST(Icon, ToolWritesThePng) {
     test::TempDir dir;
     ASSERT_EQ(test::run_tool("icon --size 48 '" + dir.file("i.png") + "'").status, 0);
     const test::RgbPicture png = test::read_png_rgb(dir.file("i.png"));
     const IconImage icon = make_icon(48);
     EXPECT_EQ(png.w * 1000 + png.h, 48048);
     EXPECT_EQ(png.at(20, 30), (Rgb{icon.pixel(20, 30)[0], icon.pixel(20, 30)[1], icon.pixel(20, 30)[2]}));
-    EXPECT_NE(test::run_tool("icon --size 8 '" + dir.file("j.png") + "'").status, 0);
-    EXPECT_FALSE(test::file_exists(dir.file("j.png")));
 }
