@@ -176,6 +176,7 @@ TEST_F(BadInput, TopLevelAndWorldCommands) {
 
 TEST_F(BadInput, TiledCommands) {
     refused({"export-tiled", "w", "m2.tmj"}, 1, {"m2-objects.tsj", "is a folder"});
+    refused({"export-tiled", "w", "m3.tmj", "--region", "76,1,6,5"}, 1, {"76,1,6,5 reaches outside", "80 x 60"});
     refused({"export-tiled", "nodir", "m2.tmj"}, 1, {"world folder nodir does not exist"});
     refused({"import-tiled", "trunc.tmj", "w"}, 1, {"trunc.tmj is not a complete map", "line 3, column"});
     refused({"import-tiled", "empty.tmj", "w"}, 1, {"empty.tmj is empty"});
