@@ -64,23 +64,18 @@ TEST(DemoWorld, PicturesAreTileSizedWithExactMasks) {
     test::StartedGame g(dir.path());
     State& s = *g.s;
     auto load = [&](const std::string& name) {
-        SCOPED_TRACE(name);
-        EXPECT_EQ(name.size() == 12 && name[11] == 'v', true);
         load_image(s, name);
-        EXPECT_EQ(s.SCN[0] | s.SCN[1] << 8 | s.SCN[2] << 16 | s.SCN[3] << 24, (24 * 8 + 1) | 24 << 16);
+        EXPECT_EQ(s.SCN[0] | s.SCN[1] << 8 | s.SCN[2] << 16 | s.SCN[3] << 24, (24 * 8 + 1) | 24 << 16) << name;
         return std::vector<uint8_t>(s.SCN.begin() + 4, s.SCN.begin() + 4 + 576);
     };
-    int bmps = 0;
     for (int z = 1; z <= 255; ++z)
         for (int f = 0; f <= 4; ++f) {
             const std::string& name = f ? s.OBJ_S(z, f) : s.M_S(z);
             if (name.empty()) continue;
-            bmps += test::read_file(dir.file(name))[0] == 'B';
             const auto pic = load(name), mask = f ? load(mask_name(name)) : std::vector<uint8_t>(576, 0);
             for (size_t i = 0; i < 576; ++i) {
                 ASSERT_TRUE(pic[i] < 223 || pic[i] > 238) << name << " " << int(pic[i]);
                 ASSERT_TRUE(mask[i] == 0 || (mask[i] == 255 && pic[i] == 0)) << name << " " << i;
             }
         }
-    EXPECT_GE(bmps, 2);
 }

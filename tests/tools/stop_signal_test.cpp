@@ -18,19 +18,11 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::set<std::string> names_in(const std::string& dir) {
-    std::set<std::string> names;
-    std::error_code ec;
-    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec))
-        names.insert(it->path().filename().string());
-    return names;
-}
-
 // Runs tlvx-tool with `args` (quoted for the shell), waits until a name
 // that was not there before shows up in `watch` (the tool started writing),
 // waits a random moment of up to `max_delay_ms` more and sends SIGTERM.
 test::ToolRun stop_midway(const std::string& args, const std::string& watch, int max_delay_ms, std::mt19937& rng) {
-    const std::set<std::string> before = names_in(watch);
+    const std::set<std::string> before = test::names_in(watch);
     const std::string log = watch + ".log", command = "exec '" TLVX_TOOL "' " + args + " >'" + log + "' 2>&1";
     const pid_t pid = ::fork();
     if (pid == 0) {
@@ -40,7 +32,7 @@ test::ToolRun stop_midway(const std::string& args, const std::string& watch, int
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
     int wstatus = 0;
     bool ended = false;
-    while (!ended && names_in(watch) == before && std::chrono::steady_clock::now() < deadline) {
+    while (!ended && test::names_in(watch) == before && std::chrono::steady_clock::now() < deadline) {
         std::this_thread::sleep_for(std::chrono::microseconds(500));
         ended = ::waitpid(pid, &wstatus, WNOHANG) == pid;
     }

@@ -5,7 +5,9 @@
 #include <sys/wait.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -45,6 +47,15 @@ inline ToolRun run_tool(const std::string& args) {
     const int st = p ? ::pclose(p) : -1;
     r.status = st != -1 && WIFEXITED(st) ? WEXITSTATUS(st) : -1;
     return r;
+}
+
+// The names in a folder (none when it cannot be read).
+inline std::set<std::string> names_in(const std::string& dir) {
+    std::set<std::string> names;
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec))
+        names.insert(it->path().filename().string());
+    return names;
 }
 
 // The game started on the world in `dir` with a clock standing at 1000 s.
