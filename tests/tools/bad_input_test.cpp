@@ -56,30 +56,6 @@ Outcome run_in(const std::string& cwd, const std::vector<std::string>& args, con
     return {WIFEXITED(st) ? WEXITSTATUS(st) : -1, read_file(out), read_file(err)};
 }
 
-// Every entry under `root`: its kind, permissions and bytes (links: target).
-std::map<std::string, std::string> tree(const std::string& root) {
-    std::map<std::string, std::string> t;
-    for (const auto& e : fs::recursive_directory_iterator(root)) {
-        const std::string rel = fs::relative(e.path(), root).string();
-        const auto perms = std::to_string(static_cast<int>(e.symlink_status().permissions()));
-        if (e.is_symlink()) t[rel] = "link " + fs::read_symlink(e.path()).string();
-        else if (e.is_directory()) t[rel] = "folder " + perms;
-        else t[rel] = "file " + perms + " " + read_file(e.path().string());
-    }
-    return t;
-}
-
-// The differences between two trees, by entry name.
-std::string changes(const std::map<std::string, std::string>& a, const std::map<std::string, std::string>& b) {
-    std::string out;
-    for (const auto& [k, v] : a)
-        if (!b.count(k)) out += " removed " + k;
-        else if (b.at(k) != v) out += " changed " + k;
-    for (const auto& [k, v] : b)
-        if (!a.count(k)) out += " left behind " + k;
-    return out;
-}
-
 class BadInput : public ::testing::Test {
 protected:
     void SetUp() override {
