@@ -93,6 +93,5 @@ TEST(UserWorld, PlayCommandNamesTheGameBesideTheTool) {
     const std::string on_path = "/nonexistent:" + bin.path() + ":" + other.path();
     EXPECT_EQ(play_command("w", bin.path(), on_path.c_str()), "cd w && tlvx");
     EXPECT_EQ(play_command("w", bin.path(), other.path().c_str()), "cd w && " + bin.file("tlvx"));
-    EXPECT_EQ(play_command("w", bin.path(), nullptr), "cd w && " + bin.file("tlvx"));
     EXPECT_EQ(play_command("my world's", other.path() + "/none", nullptr), "cd 'my world'\\''s' && tlvx");
 }
