@@ -69,16 +69,15 @@ TEST(TiledRoundTrip, SurvivesASaveByTiledItself) {
     test::write_random_world(world, 300, 200, 11);
     std::filesystem::create_directories(t.file("maps/elsewhere"));
     export_tiled({world, t.file("maps/world.tmj")});
-    export_tiled({world, t.file("maps/world-csv.tmj"), true});
     int n = 0;
-    // Saved in another folder (tileset paths rewritten), with the tilesets
-    // embedded, and with CSV data.
-    for (const auto& [map, flags] : std::vector<std::pair<std::string, std::string>>{
-             {"maps/world.tmj", ""}, {"maps/world.tmj", "--embed-tilesets"}, {"maps/world-csv.tmj", ""}}) {
-        expect_round_trip(world, t.file(map), t.file("copy" + std::to_string(n)), 300, 200, [&](const std::string& in) {
-            const std::string out = t.file("maps/elsewhere/saved" + std::to_string(n) + ".tmj");
-            return test::tiled_resave(in, out, flags) == 0 ? out : std::string();
-        });
+    // Saved in another folder (tileset paths rewritten), also with the
+    // tilesets embedded. (A CSV map saved by Tiled: the region test.)
+    for (const std::string flags : {"", "--embed-tilesets"}) {
+        expect_round_trip(world, t.file("maps/world.tmj"), t.file("copy" + std::to_string(n)), 300, 200,
+                          [&](const std::string& in) {
+                              const std::string out = t.file("maps/elsewhere/saved" + std::to_string(n) + ".tmj");
+                              return test::tiled_resave(in, out, flags) == 0 ? out : std::string();
+                          });
         ++n;
     }
 }
