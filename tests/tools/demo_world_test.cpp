@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <set>
 
 #include "data/text_record.hpp"
@@ -44,16 +43,15 @@ TEST(DemoWorld, PassesInfoStartsAndFollowsTheRoad) {
     EXPECT_EQ(s.CR(0, 0), object::Hero);
 }
 
-// The same bytes every time, also over a changed world with --force (the
-// refusal without it is a row of the bad-input table).
-TEST(DemoWorld, IsDeterministicAndForceRewritesIt) {
+// --force rewrites a changed world (the world's bytes feed the golden replay
+// of the demo world; the refusal without --force is a bad-input row).
+TEST(DemoWorld, ForceRewritesAChangedWorld) {
     test::TempDir a, b;
     write_demo_world(a.path(), false);
     write_demo_world(b.path(), false);
     test::write_file(a.file("tlvx_w05.pal"), "changed");
     ASSERT_EQ(test::run_tool("demo '" + a.path() + "' --force").status, 0);
-    for (const auto& e : std::filesystem::directory_iterator(b.path()))
-        EXPECT_EQ(test::read_file(a.file(e.path().filename())), test::read_file(e.path())) << e.path();
+    EXPECT_EQ(test::read_file(a.file("tlvx_w05.pal")), test::read_file(b.file("tlvx_w05.pal")));
 }
 
 // Every picture is 24 by 24 and avoids the entries the gradient overwrites; object masks are exact
