@@ -3,6 +3,8 @@
 #   files     the list of installed files, their modes, the icons' sizes
 #   world     the installed tlvx-tool writes and runs a world, and the player's
 #             world in an empty data folder is created once and then reused
+#             (where that folder is, and what is left beside it, the unit
+#             tests of tests/tools/user_world_test.cpp check)
 #   manuals   every option each program (and each tlvx-tool command) lists in
 #             --help is in its manual page, and the other way round
 #   desktop   desktop-file-validate accepts the menu entry
@@ -63,11 +65,6 @@ world)
   [ -z "$second" ] || fail "second start said: $second"
   # The character walked up in both runs: the second went on from where the first saved.
   [ -n "$(cat "$save")" ] && [ "$(cat "$save")" != "$before" ] || fail "the second start did not reuse the world"
-  [ "$(ls "$XDG_DATA_HOME/tlvx")" = world ] || fail "left beside the world: $(ls "$XDG_DATA_HOME/tlvx")"
-  ! "$tool" run --world --data "$stage/valley" --passes 1 2>/dev/null || fail "run took both --world and --data"
-  unset XDG_DATA_HOME
-  HOME="$stage/home" "$tool" run --world --passes 2 | grep -F "$stage/home/.local/share/tlvx/world" >/dev/null ||
-    fail "without XDG_DATA_HOME the world is not in ~/.local/share"
   ;;
 manuals)
   # Option names of a CLI11 help text: the first column of the option lines.

@@ -56,30 +56,6 @@ Outcome run_in(const std::string& cwd, const std::vector<std::string>& args, con
     return {WIFEXITED(st) ? WEXITSTATUS(st) : -1, read_file(out), read_file(err)};
 }
 
-// Every entry under `root`: its kind, permissions and bytes (links: target).
-std::map<std::string, std::string> tree(const std::string& root) {
-    std::map<std::string, std::string> t;
-    for (const auto& e : fs::recursive_directory_iterator(root)) {
-        const std::string rel = fs::relative(e.path(), root).string();
-        const auto perms = std::to_string(static_cast<int>(e.symlink_status().permissions()));
-        if (e.is_symlink()) t[rel] = "link " + fs::read_symlink(e.path()).string();
-        else if (e.is_directory()) t[rel] = "folder " + perms;
-        else t[rel] = "file " + perms + " " + read_file(e.path().string());
-    }
-    return t;
-}
-
-// The differences between two trees, by entry name.
-std::string changes(const std::map<std::string, std::string>& a, const std::map<std::string, std::string>& b) {
-    std::string out;
-    for (const auto& [k, v] : a)
-        if (!b.count(k)) out += " removed " + k;
-        else if (b.at(k) != v) out += " changed " + k;
-    for (const auto& [k, v] : b)
-        if (!a.count(k)) out += " left behind " + k;
-    return out;
-}
-
 class BadInput : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -89,28 +65,20 @@ protected:
         const std::string map = read_file(root_ + "/m.tmj");
         write_file(root_ + "/trunc.tmj", map.substr(0, 300));
         write_file(root_ + "/empty.tmj", "");
-        write_file(root_ + "/notjson.tmj", "{\"width\": 80,\n  \"height\": ]\n}");
         write_file(root_ + "/wrongtype.tmj", std::regex_replace(map, std::regex("\"width\":80"), "\"width\":\"80\""));
         write_file(root_ + "/range.tmj", std::regex_replace(map, std::regex("\"width\":80"), "\"width\":70000"));
         // A compression name with a line break, long enough to swamp a message.
         write_file(root_ + "/oddzip.tmj", std::regex_replace(map, std::regex("\"compression\":\"zlib\""),
                                                              "\"compression\":\"zl\\nib" + std::string(300, 'z') + "\"",
                                                              std::regex_constants::format_first_only));
-        // Numbers beyond any double, in a field and in a layer's data.
+        // A number beyond any double.
         write_file(root_ + "/hugenum.tmj", std::regex_replace(map, std::regex("\"width\":80"), "\"width\":3e3333"));
-        write_file(
-            root_ + "/hugecell.tmj",
-            std::regex_replace(map, std::regex("\"compression\":\"zlib\",\"encoding\":\"base64\",\"data\":\"[^\"]*\""),
-                               "\"data\":[1e999]", std::regex_constants::format_first_only));
-        write_file(root_ + "/infinite.tmj",
-                   std::regex_replace(map, std::regex("\"infinite\":false"), "\"infinite\":1"));
         write_file(root_ + "/file.txt", "not a folder\n");
         write_file(root_ + "/keys.txt", "1 h\n2 esc\n");
         write_file(root_ + "/badkeys.txt", "1 h\n2 nosuchkey\n");
         fs::create_directory(root_ + "/adir");
         fs::create_directory(root_ + "/m2-objects.tsj");  // in the way of an export to m2.tmj
         fs::create_symlink("file.txt", root_ + "/link.png");
-        fs::create_symlink("m.tmj", root_ + "/linkout.tmj");
         fs::create_directory(root_ + "/ro");
         write_file(root_ + "/ro/locked", "");
         ::chmod((root_ + "/ro/locked").c_str(), 0444);
@@ -150,8 +118,7 @@ protected:
         if (!game_report) {
             EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << shown << "\n" << r.err;
             EXPECT_LE(r.err.size(), 200u) << shown << "\n" << r.err;
-            EXPECT_EQ(r.err.find("exception"), std::string::npos) << shown << "\n" << r.err;
-            EXPECT_FALSE(std::regex_search(r.err, std::regex("[0-9]{25}"))) << shown << "\n" << r.err;
+            EXPECT_FALSE(std::regex_search(r.err, std::regex("exception|[0-9]{25}"))) << shown << "\n" << r.err;
         }
         EXPECT_EQ(changes(before, tree(root_)), "") << shown;
     }
@@ -163,57 +130,36 @@ protected:
 TEST_F(BadInput, TopLevelAndWorldCommands) {
     refused({}, 2, {"subcommand", "render"});
     refused({"bogus"}, 2, {"\"bogus\"", "demo, new, render, info"});
-    refused({"--bogus"}, 2, {"\"--bogus\"", "demo, new, render, info"});
-    refused({"demo"}, 2, {"demo", "DIR"});
     refused({"demo", "file.txt"}, 1, {"file.txt", "not a folder"});
     refused({"demo", "w"}, 1, {"w", "--force"});
     refused({"demo", "ro/new"}, 1, {"ro/new", "permission denied"});
-    refused({"demo", "d1", "d2"}, 2, {"d2"});
-    refused({"new", "n"}, 2, {"--size"});
-    for (const char* size : {"7x7", "200x", "x", "99999999999999999999999x8", "10x70000"})
+    for (const char* size : {"7x7", "200x", "99999999999999999999999x8", "10x70000"})
         refused({"new", "n", "--size", size}, 2, {"--size must be WxH", size});
     refused({"new", "n", "--size", "10x10", "--fill", "256"}, 2, {"--fill must be 0 to 255"});
-    refused({"new", "n", "--size", "10x10", "--fill", "abc"}, 2, {"--fill must be a whole number", "abc"});
     refused({"new", "w", "--size", "10x10"}, 1, {"w", "already has a map"});
-    refused({"new", "file.txt", "--size", "10x10"}, 1, {"file.txt", "not a folder"});
-    refused({"new", "ro/n", "--size", "10x10"}, 1, {"ro/n", "permission denied"});
     refused({"new", "row", "--size", "10x10", "--force"}, 1, {"row/tlvx_gr1.tmp", "folder row cannot be written"});
-    refused({"render", "nodir", "x.png"}, 1, {"world folder nodir does not exist"});
-    refused({"render", "file.txt", "x.png"}, 1, {"file.txt", "not a folder"});
     refused({"render", "w", "adir"}, 1, {"adir", "is a folder"});
-    refused({"render", "w", "nodir/x.png"}, 1, {"nodir does not exist"});
     refused({"render", "w", "ro/x.png"}, 1, {"ro", "cannot be written"});
     refused({"render", "w", "link.png"}, 1, {"link.png", "link"});
-    for (const char* region : {"0,0,5,5", "1,1,5", "1,1,99999999999999999999,5", "1,1,5,5,5", "a,b,c,d"})
+    for (const char* region : {"0,0,5,5", "1,1,5", "1,1,99999999999999999999,5"})
         refused({"render", "w", "x.png", "--region", region}, 2, {"--region must be"});
     refused({"render", "w", "x.png", "--region", "1,1,500,5"}, 1, {"region reaches outside"});
     refused({"render", "w", "x.png", "--frame", "5"}, 2, {"--frame must be 1 to 4"});
-    refused({"render", "w", "x.png", "--frame", "999999999999999999999999999"}, 2, {"--frame must be 1 to 4"});
     refused({"info", "nodir"}, 1, {"world folder nodir does not exist"});
-    refused({"info", "file.txt"}, 1, {"file.txt", "not a folder"});
+    refused({"icon", "--size", "8", "i.png"}, 2, {"--size must be 24 to"});
 }
 
 TEST_F(BadInput, TiledCommands) {
-    refused({"export-tiled", "w", "adir"}, 1, {"adir", "is a folder"});
     refused({"export-tiled", "w", "m2.tmj"}, 1, {"m2-objects.tsj", "is a folder"});
-    refused({"export-tiled", "w", "linkout.tmj"}, 1, {"linkout.tmj", "link"});
-    refused({"export-tiled", "w", "nodir/m2.tmj"}, 1, {"nodir does not exist"});
-    refused({"export-tiled", "w", "ro/m2.tmj"}, 1, {"ro", "cannot be written"});
-    refused({"export-tiled", "nodir", "m2.tmj"}, 1, {"world folder nodir does not exist"});
-    refused({"export-tiled", "no-tlvx_gr1.tmp", "m3.tmj"}, 1, {"tlvx_gr1.tmp", "missing"});
+    refused({"export-tiled", "w", "m3.tmj", "--region", "76,1,6,5"}, 1, {"76,1,6,5 reaches outside", "80 x 60"});
     refused({"import-tiled", "trunc.tmj", "w"}, 1, {"trunc.tmj is not a complete map", "line 3, column"});
-    refused({"import-tiled", "notjson.tmj", "w"}, 1, {"notjson.tmj is not a complete map", "line 2, column 13"});
     refused({"import-tiled", "empty.tmj", "w"}, 1, {"empty.tmj is empty"});
     refused({"import-tiled", "wrongtype.tmj", "w"}, 1, {"wrongtype.tmj", "\"width\"", "a text"});
-    refused({"import-tiled", "infinite.tmj", "w"}, 1, {"infinite.tmj", "\"infinite\"", "true or false"});
     refused({"import-tiled", "range.tmj", "w"}, 1, {"range.tmj", "70000"});
     refused({"import-tiled", "oddzip.tmj", "w"}, 1, {"oddzip.tmj", "compressed as \"zl\\nibzzz"});
     refused({"import-tiled", "hugenum.tmj", "w"}, 1, {"hugenum.tmj holds a number too large to read at line"});
-    refused({"import-tiled", "hugecell.tmj", "w"}, 1, {"hugecell.tmj holds a number too large to read at line"});
     refused({"import-tiled", "nofile.tmj", "w"}, 1, {"nofile.tmj", "No such file"});
     refused({"import-tiled", "adir", "w"}, 1, {"adir is a folder"});
-    refused({"import-tiled", "m.tmj", "nodir"}, 1, {"world folder nodir does not exist"});
-    refused({"import-tiled", "m.tmj", "file.txt"}, 1, {"file.txt", "not a folder"});
     refused({"import-tiled", "m.tmj", "wlink"}, 1, {"tlvx_gr2.tmp", "link"});
     refused({"import-tiled", "m.tmj", "small"}, 1, {"80 x 60", "10 x 10"});
     refused({"import-tiled", "m.tmj", "row"}, 1, {"row", "Permission denied"});
@@ -221,12 +167,11 @@ TEST_F(BadInput, TiledCommands) {
 }
 
 TEST_F(BadInput, Run) {
-    for (const char* passes : {"0", "-5", "99999999999999999999999999999"})
+    for (const char* passes : {"0", "99999999999999999999999999999"})
         refused({"run", "--data", "w", "--passes", passes}, 2, {"--passes must be 1 or more"});
     refused({"run", "--data", "w", "--passes", "1e3"}, 2, {"--passes must be a whole number 1 or more", "1e3"});
-    refused({"run", "--data", "w", "--passes"}, 2, {"--passes needs a value"});
     refused({"run", "--data", "nodir"}, 2, {"data folder nodir does not exist"});
-    refused({"run", "--data", "file.txt"}, 2, {"file.txt", "not a folder"});
+    refused({"run", "--world", "--data", "w"}, 2, {"--world", "--data"});
     refused({"run", "--data", "w", "--keys", "nokeys.txt"}, 2, {"nokeys.txt"});
     refused({"run", "--data", "w", "--keys", "badkeys.txt"}, 2, {"badkeys.txt", "line 2"});
     refused({"run", "--data", "w", "--clock", "abc"}, 2, {"--clock must be START:STEP", "abc"});
@@ -234,8 +179,6 @@ TEST_F(BadInput, Run) {
     // starts, so the world is not touched.
     refused({"run", "--data", "w", "--keys", "keys.txt", "--screenshot", "docs/demo.png"}, 2,
             {"docs/demo.png", "folder docs does not exist"});
-    refused({"run", "--data", "w", "--keys", "keys.txt", "--screenshot", "ro/x.png"}, 2, {"ro", "cannot be written"});
-    refused({"run", "--data", "w", "--keys", "keys.txt", "--trace", "adir"}, 2, {"adir", "is a folder"});
 }
 
 // A world with one data file missing: each tool names the file. The game's

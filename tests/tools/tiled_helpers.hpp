@@ -13,15 +13,6 @@
 
 namespace tlvx::test {
 
-// Every entry of a folder (none when it is missing) with a hash of its bytes.
-inline std::map<std::string, size_t> snapshot(const std::string& dir) {
-    std::map<std::string, size_t> files;
-    if (std::filesystem::exists(dir))
-        for (const auto& e : std::filesystem::directory_iterator(dir))
-            files[e.path().filename().string()] = std::hash<std::string>{}(read_file(e.path().string()));
-    return files;
-}
-
 inline std::string layer_path(const std::string& dir, int k) { return dir + "/" + tools::kLayerNames[k]; }
 
 // The demo world's tables and pictures with random layer files of w x h:

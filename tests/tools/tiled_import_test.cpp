@@ -7,6 +7,7 @@
 #include "tools/tiled_export.hpp"
 #include "tools/tiled_format.hpp"
 #include "tools/tiled_import.hpp"
+#include "tools_helpers.hpp"
 
 using namespace tlvx;
 using namespace tlvx::tools::tiled;
@@ -83,7 +84,7 @@ TEST(TiledImport, ReadsWhatTiledMayWrite) {
 TEST(TiledImport, RefusalsLeaveTheWorldAsItWas) {
     Fixture fx;
     const json original = fx.doc;
-    const auto before = test::snapshot(fx.world);
+    const auto before = test::tree(fx.world);
     auto refused = [&](const std::string& expect, const std::function<void(json&)>& change) {
         fx.doc = original;
         change(fx.doc);
@@ -94,17 +95,15 @@ TEST(TiledImport, RefusalsLeaveTheWorldAsItWas) {
         } catch (const tools::ToolError& e) {
             EXPECT_NE(std::string(e.what()).find(expect), std::string::npos) << e.what();
         }
-        EXPECT_TRUE(test::snapshot(fx.world) == before) << expect << ": the world folder changed";
+        EXPECT_EQ(test::changes(before, test::tree(fx.world)), "") << expect;
     };
     // The creatures layer is read last, after the other two were written.
     refused("cell (column 7, row 2) of layer creatures", [](json& d) { d["layers"][2]["data"][26] = 600; });
-    refused("not a tile of the objects tileset", [](json& d) { d["layers"][2]["data"][0] = 5; });
     refused("every ground cell needs a tile", [](json& d) { d["layers"][0]["data"][3] = 0; });
     refused("cell (column 2, row 2) of layer creatures (x 1, y 1 in Tiled) holds a flipped",
             [](json& d) { d["layers"][2]["data"][21] = 0x80000000u + 258; });
     refused("no tile layer named structures", [](json& d) { d["layers"].erase(1); });
     refused("holds 319 tiles", [](json& d) { d["layers"][2]["data"].erase(319); });
-    refused("more tiles than", [](json& d) { d["layers"][2]["data"].push_back(0); });
     refused("is 20 x 15 tiles", [](json& d) { d["layers"][1]["height"] = 15; });
     // The origin of a map of a region: outside the world, of another type,
     // half lost, or lost from a map of another size.
@@ -114,16 +113,13 @@ TEST(TiledImport, RefusalsLeaveTheWorldAsItWas) {
     };
     const char *ox = kOriginXProperty, *oy = kOriginYProperty;
     refused("the region 2,1,20,16 of", with({prop(ox, "int", 2), prop(oy, "int", 1)}));
-    refused("reaches outside the world", with({prop(ox, "int", 1), prop(oy, "int", 0)}));
     refused("tlvx-origin-x of type string (\"1\")", with({prop(ox, "string", "1"), prop(oy, "int", 1)}));
-    refused("of type float", with({prop(ox, "int", 1), prop(oy, "float", 1.5)}));
     refused("has the map property tlvx-origin-x but not tlvx-origin-y", with({prop(ox, "int", 1)}));
     refused("needs its properties tlvx-origin-x and tlvx-origin-y", [](json& d) {
         d["width"] = 16, d["height"] = 20;
         for (json& l : d["layers"]) l["width"] = 16, l["height"] = 20;
     });
     refused("infinite map", [](json& d) { d["infinite"] = true; });
-    refused("a number as its \"encoding\", where a text belongs", [](json& d) { d["layers"][0]["encoding"] = 3; });
     refused("zstd", [](json& d) {
         d["layers"][1]["encoding"] = "base64", d["layers"][1]["compression"] = "zstd", d["layers"][1]["data"] = "KLUv";
     });

@@ -3,7 +3,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <filesystem>
 #include <nlohmann/json.hpp>
 
@@ -51,16 +50,6 @@ std::string region_text(const CellRegion& r) {
     return std::to_string(r.x) + "," + std::to_string(r.y) + "," + std::to_string(r.w) + "," + std::to_string(r.h);
 }
 
-// Seconds taken by an export of `reg` of the world in `dir` and its import back.
-double round_trip_seconds(const std::string& dir, std::optional<CellRegion> reg, const std::string& map) {
-    const auto t0 = std::chrono::steady_clock::now();
-    ExportOptions o{dir, map};
-    o.region = reg;
-    export_tiled(o);
-    import_tiled({map, dir});
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-}
-
 }  // namespace
 
 // A 200 x 200 part of the largest world goes through Tiled and back: painted
@@ -85,8 +74,6 @@ TEST(TiledRegion, PartOfTheLargestWorldRoundTripsThroughTiled) {
     const test::ToolRun ex =
         test::run_tool("export-tiled --csv '" + world + "' '" + t.file("part.tmj") + "' --region " + region_text(reg));
     ASSERT_EQ(ex.status, 0) << ex.output;
-    EXPECT_NE(ex.output.find("column " + std::to_string(reg.x) + ", row " + std::to_string(reg.y)), std::string::npos)
-        << ex.output;
     ASSERT_EQ(test::tiled_resave(t.file("part.tmj"), t.file("saved.tmj")), 0);
 
     // Painted: ground in the region's corners (holes of the sparse ground)
@@ -108,28 +95,19 @@ TEST(TiledRegion, PartOfTheLargestWorldRoundTripsThroughTiled) {
         const int64_t filled = static_cast<int64_t>(want[k].bytes.size() - before[k].bytes.size());
         EXPECT_LE(after[k].allocated, want[k].allocated + filled * 64 * 1024) << tools::kLayerNames[k];
     }
-
-    // Printed, not asserted: the region against a world of its size.
-    tools::new_map({.dir = t.file("small"), .w = 200, .h = 200, .fill = {}});
-    const double small = round_trip_seconds(t.file("small"), std::nullopt, t.file("small.tmj"));
-    std::cout << "export and import of a 200 x 200 region of 65535 x 65535 take "
-              << round_trip_seconds(world, reg, t.file("timed.tmj")) / small
-              << " times as long as of a 200 x 200 world\n";
 }
 
-// Regions at every edge and corner and single cells: every cell of the
-// region changes, every byte around it stays, in all five layer files.
-// Regions that do not fit are refused, with nothing written.
-TEST(TiledRegion, EdgesCornersAndSingleCellsGoBackInPlaceOutsideIsRefused) {
+// Regions at each corner (so touching each edge), the whole map and single
+// cells: every cell of the region changes, every byte around it stays, in
+// all five layer files.
+// A map of a region is refused by a folder without a map. (A region
+// reaching outside the map is a row of the bad-input table.)
+TEST(TiledRegion, EdgesCornersAndSingleCellsGoBackInPlace) {
     test::TempDir t;
     const std::string world = t.file("world");
     test::write_random_world(world, 50, 40, 5, 17);
-    const CellRegion regions[] = {
-        {1, 1, 10, 8},  {41, 1, 10, 8}, {1, 33, 10, 8}, {41, 33, 10, 8},  // corners
-        {20, 1, 5, 3},  {20, 38, 5, 3}, {1, 15, 4, 4},  {47, 15, 4, 4},   // edges
-        {1, 20, 50, 1}, {30, 1, 1, 40}, {1, 1, 50, 40},                   // a row, a column, all
-        {1, 1, 1, 1},   {50, 40, 1, 1}, {50, 1, 1, 1},  {25, 17, 1, 1},   // single cells
-    };
+    const CellRegion regions[] = {{1, 1, 10, 8},  {41, 1, 10, 8}, {1, 33, 10, 8}, {41, 33, 10, 8},
+                                  {1, 1, 50, 40}, {1, 1, 1, 1},   {50, 40, 1, 1}};
     for (const CellRegion& reg : regions) {
         SCOPED_TRACE(region_text(reg));
         std::array<std::string, 5> want;
@@ -156,18 +134,6 @@ TEST(TiledRegion, EdgesCornersAndSingleCellsGoBackInPlaceOutsideIsRefused) {
             EXPECT_TRUE(test::read_file(test::layer_path(world, k)) == want[size_t(k)]) << tools::kLayerNames[k];
     }
 
-    // A number so large that adding the width would overflow is a mistake on the command line.
-    std::filesystem::create_directory(t.file("out"));
-    for (const char* region : {"42,1,10,5", "1,37,5,5", "9223372036854775807,1,2,1"}) {
-        const test::ToolRun r =
-            test::run_tool("export-tiled '" + world + "' '" + t.file("out/m.tmj") + "' --region " + region);
-        const bool parsed = region[0] != '9';
-        EXPECT_EQ(r.status, parsed ? 1 : 2) << region;
-        EXPECT_NE(r.output.find(parsed ? "reaches outside the map, which is 50 x 40" : "--region must be X,Y,W,H"),
-                  std::string::npos)
-            << r.output;
-    }
-    EXPECT_TRUE(std::filesystem::is_empty(t.file("out")));
     try {
         import_tiled({t.file("1,1,1,1.tmj"), t.path()});
         ADD_FAILURE() << "a region imported into a folder without a map";

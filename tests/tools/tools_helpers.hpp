@@ -5,7 +5,10 @@
 #include <sys/wait.h>
 
 #include <cstdio>
+#include <filesystem>
+#include <map>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -45,6 +48,41 @@ inline ToolRun run_tool(const std::string& args) {
     const int st = p ? ::pclose(p) : -1;
     r.status = st != -1 && WIFEXITED(st) ? WEXITSTATUS(st) : -1;
     return r;
+}
+
+// The names in a folder (none when it cannot be read).
+inline std::set<std::string> names_in(const std::string& dir) {
+    std::set<std::string> names;
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec))
+        names.insert(it->path().filename().string());
+    return names;
+}
+
+// Every entry under `root` (none when it is missing): its kind, permissions
+// and a hash of its bytes (links: their target).
+inline std::map<std::string, std::string> tree(const std::string& root) {
+    std::map<std::string, std::string> t;
+    if (!std::filesystem::exists(root)) return t;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(root)) {
+        const std::string rel = std::filesystem::relative(e.path(), root).string();
+        const auto perms = std::to_string(static_cast<int>(e.symlink_status().permissions()));
+        if (e.is_symlink()) t[rel] = "link " + std::filesystem::read_symlink(e.path()).string();
+        else if (e.is_directory()) t[rel] = "folder " + perms;
+        else t[rel] = "file " + perms + " " + std::to_string(std::hash<std::string>{}(read_file(e.path().string())));
+    }
+    return t;
+}
+
+// The differences between two trees, by entry name.
+inline std::string changes(const std::map<std::string, std::string>& a, const std::map<std::string, std::string>& b) {
+    std::string out;
+    for (const auto& [k, v] : a)
+        if (!b.count(k)) out += " removed " + k;
+        else if (b.at(k) != v) out += " changed " + k;
+    for (const auto& [k, v] : b)
+        if (!a.count(k)) out += " left behind " + k;
+    return out;
 }
 
 // The game started on the world in `dir` with a clock standing at 1000 s.
