@@ -7,20 +7,10 @@
 namespace tlvx::test {
 namespace {
 
-TEST(RuntimeErrorText, DescriptionAndReportShareOneWording) {
-    struct Case {
-        RuntimeError error;
-        const char* description;
-    };
-    const Case cases[] = {
-        {RuntimeError(ERR_FILE_NOT_FOUND, "while opening \"a.txt\""),
-         "runtime error 2 (file not found) while opening \"a.txt\""},
-        {RuntimeError(99, "somewhere"), "runtime error 99 (unknown error) somewhere"},
-    };
-    for (const Case& c : cases) {
-        EXPECT_EQ(describe(c.error), c.description);
-        EXPECT_EQ(error_report(c.error), std::string("\nAborting due to ") + c.description + "\n\n");
-    }
+// The wording of a known number is checked where the tools print it; an unknown one still reads.
+TEST(RuntimeErrorText, ReportOfAnUnknownNumber) {
+    EXPECT_EQ(error_report(RuntimeError(99, "somewhere")),
+              "\nAborting due to runtime error 99 (unknown error) somewhere\n\n");
 }
 
 TEST(CheckedTable, IndexOutsideTheBoundsIsError6NamingTableAndIndex) {
@@ -32,8 +22,8 @@ TEST(CheckedTable, IndexOutsideTheBoundsIsError6NamingTableAndIndex) {
             (void)t(bad);
             ADD_FAILURE() << bad;
         } catch (const RuntimeError& e) {
-            EXPECT_EQ(e.number(), ERR_OUT_OF_BOUNDS);
             EXPECT_EQ(e.place(), "indexing GR with " + std::to_string(bad));
+            EXPECT_EQ(e.number(), ERR_OUT_OF_BOUNDS);
         }
     }
 }

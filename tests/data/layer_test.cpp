@@ -8,6 +8,9 @@
 namespace tlvx::test {
 namespace {
 
+// A layer file header for a w by h map.
+std::string header(int w, int h) { return {char(w >> 8), char(w & 255), char(h >> 8), char(h & 255)}; }
+
 std::unique_ptr<State> opened(const TempDir& dir, const std::string& ground) {
     write_file(dir.file("tlvx_gr1.tmp"), ground);
     auto s = state_in(dir.path());

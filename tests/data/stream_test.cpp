@@ -24,5 +24,17 @@ TEST(StreamTable, ReopenClosesWhateverHoldsTheSlotsNumber) {
     EXPECT_EQ(catch_error([&] { stream_close(*s, 256); }).number, 6);
 }
 
+// Data directory, a slash, the name with backslashes as slashes and leading
+// "./" or ".\" dropped; a reused buffer keeps nothing of a longer path before.
+TEST(ResolvePath, JoinsTheDataDirectoryAndReusesTheBuffer) {
+    auto s = state_in("/data");
+    EXPECT_EQ(resolve_path(*s, "./.\\x.pic"), "/data/x.pic");
+    EXPECT_EQ(resolve_path(*s, "pics\\a.pic"), "/data/pics/a.pic");
+    EXPECT_EQ(resolve_path(*s, ".hidden"), "/data/.hidden");
+    std::string path = "/a/much/longer/path/than/the/next/one/is";
+    resolve_path_into(*s, "b.pic", path);
+    EXPECT_EQ(path, "/data/b.pic");
+}
+
 }  // namespace
 }  // namespace tlvx::test
