@@ -1,5 +1,5 @@
 #pragma once
-// Helpers for the data tests: a state over a directory, a caught runtime error,
+// Helpers for the data tests (and the base and display ones): a state over a directory, a caught runtime error,
 // and the number of entries in a folder.
 #include <filesystem>
 

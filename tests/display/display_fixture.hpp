@@ -3,7 +3,7 @@
 // text read back off the screen, BMP files built in memory, and view cells.
 #include <gtest/gtest.h>
 
-#include "base/error.hpp"
+#include "data/data_helpers.hpp"
 #include "data/layer.hpp"
 #include "display/image.hpp"
 #include "display/screen.hpp"
@@ -39,14 +39,7 @@ struct ScreenFixture : ::testing::Test {
 };
 
 // The error number a call ends with, or 0 when it returns normally.
-inline int error_of(const std::function<void()>& f) {
-    try {
-        f();
-    } catch (const RuntimeError& e) {
-        return e.number();
-    }
-    return 0;
-}
+inline int error_of(const std::function<void()>& f) { return catch_error(f).number; }
 
 // The text shown from a cell on, wrapping like the cursor: each cell's glyph by its set pixels.
 inline std::string screen_text(const State& s, int row, int col, int len) {
