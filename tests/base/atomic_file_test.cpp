@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <csignal>
 #include <filesystem>
 #include <set>
 
+#include "base/stop_signal.hpp"
 #include "support/test_support.hpp"
 
 namespace tlvx::test {
@@ -36,7 +38,7 @@ TEST(AtomicFile, CommitReplacesTheTargetWholeAndADiscardLeavesNoTemporary) {
     struct stat st {};
     EXPECT_EQ(::stat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0, 0640u);
     EXPECT_EQ(folder_of("name"), ".");  // a bare name's temporary goes in the current folder
-    // A discarded file never commits. (A dropped one: the dropped set in atomic_file_set_test.cpp.)
+    // A discarded file never commits. (A dropped one: the dropped set below.)
     ASSERT_TRUE(f.open(path) && f.write("half") && f.finish());
     f.discard();
     EXPECT_FALSE(f.commit());
@@ -79,6 +81,56 @@ TEST(AtomicFile, FailuresAreReportedWithTheTargetAndTheReason) {
     EXPECT_NE(f.error().find("cannot replace " + blocked), std::string::npos) << f.error();
     EXPECT_TRUE(fs::is_directory(blocked + "/inside"));
     EXPECT_EQ(names_in(dir.path()), std::set<std::string>{"blocked"});
+}
+
+// Two files of a set, one replacing an old file, one new in another folder.
+struct TwoFiles {
+    const TempDir& dir;
+    AtomicFileSet set;
+    explicit TwoFiles(const TempDir& d) : dir(d) {
+        write_file(dir.file("old.txt"), "old");
+        fs::create_directory(dir.file("sub"));
+        for (const std::string& p : {dir.file("old.txt"), dir.file("sub/new.txt")}) {
+            AtomicFile* f = set.add(p);
+            EXPECT_TRUE(f && f->write("new " + p.substr(p.size() - 7))) << set.error();
+        }
+    }
+};
+
+// Only the old file, as before the set.
+bool as_before(const TempDir& dir) {
+    return read_file(dir.file("old.txt")) == "old" && fs::is_empty(dir.file("sub")) &&
+           std::distance(fs::directory_iterator(dir.path()), {}) == 2;
+}
+
+TEST(AtomicFileSet, CommitPutsAllInPlaceAndADroppedSetLeavesNothing) {
+    TempDir committed, dropped;
+    ASSERT_TRUE(TwoFiles(committed).set.commit());
+    EXPECT_EQ(read_file(committed.file("old.txt")), "new old.txt");
+    EXPECT_EQ(read_file(committed.file("sub/new.txt")), "new new.txt");
+    EXPECT_EQ(std::distance(fs::directory_iterator(committed.file("sub")), {}), 1);
+    { TwoFiles t(dropped); }
+    EXPECT_TRUE(as_before(dropped));
+}
+
+// A stop signal that came before the commit stops it before any rename; one
+// that comes while the renames run is held back until they are all done.
+TEST(AtomicFileSet, StopSignalBeforeTheRenamesChangesNothing) {
+    const StopSignals handler;
+    TempDir dir;
+    {
+        TwoFiles t(dir);
+        std::raise(SIGTERM);
+        EXPECT_THROW((void)t.set.commit(), StopRequested);
+    }
+    EXPECT_TRUE(as_before(dir));
+    const StopSignals fresh;  // clears the recorded signal
+    {
+        const HoldStopSignals hold;
+        std::raise(SIGINT);
+        EXPECT_NO_THROW(check_stop());
+    }
+    EXPECT_THROW(check_stop(), StopRequested);
 }
 
 }  // namespace
