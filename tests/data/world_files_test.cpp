@@ -41,13 +41,14 @@ const std::string kOld =
 TEST(SaveFile, RoundTripOfTheFourteenLines) {
     TempDir dir;
     auto out = filled(dir.path());
-    std::tie(out->P1_S, out->NM_S, out->C2_S) = std::tuple(" Far\r\nLand", "Ada, the Bold", "say \"hi\", then go");
+    std::tie(out->P1_S, out->NM_S, out->C1_S, out->C2_S, out->C3_S) =
+        std::tuple(" Far Land", "Ada, the Bold", "\"q\" first", "say \"hi\", then go", "two\r\nlines");
     write_save_file(*out);
     EXPECT_EQ(read_file(dir.file("Ada, the Bold_001.sav")),
-              "\" Far\r\r\nLand\"\r\n 10 \r\n 8 \r\n 4 \r\n 10 \r\n 8 \r\n\"Ada, the Bold\"\r\n"
-              "001\r\n\"say hi, then go\"\r\n003\r\n 7 \r\n-1 \r\n 5 \r\n 1 \r\n");
-    EXPECT_EQ(entries(dir.path()), 1u);  // no temporary left behind
-    out->C2_S = "say hi, then go";       // a quoted text cannot hold a quote
+              "\" Far Land\"\r\n 10 \r\n 8 \r\n 4 \r\n 10 \r\n 8 \r\n\"Ada, the Bold\"\r\nq first\r\n"
+              "\"say hi, then go\"\r\n\"two\r\r\nlines\"\r\n 7 \r\n-1 \r\n 5 \r\n 1 \r\n");
+    EXPECT_EQ(entries(dir.path()), 1u);                    // no temporary left behind
+    out->C1_S = "q first", out->C2_S = "say hi, then go";  // a quoted text cannot hold a quote
     EXPECT_EQ(loaded(dir.path(), "Ada, the Bold"), fields(*out));
 }
 
