@@ -3,7 +3,7 @@
 // text read back off the screen, BMP files built in memory, and view cells.
 #include <gtest/gtest.h>
 
-#include <array>
+#include <map>
 
 #include "data/data_helpers.hpp"
 #include "data/layer.hpp"
@@ -16,12 +16,8 @@ namespace tlvx::test {
 
 using Cell = std::function<uint8_t(int c, int r)>;
 // A layer holding value v at each listed (c, r, v), 0 elsewhere.
-inline Cell cells(std::vector<std::array<int, 3>> list) {
-    return [list](int c, int r) {
-        for (auto [lc, lr, v] : list)
-            if (lc == c && lr == r) return uint8_t(v);
-        return uint8_t(0);
-    };
+inline Cell cells(std::map<std::pair<int, int>, uint8_t> at) {
+    return [at](int c, int r) { return at.count({c, r}) ? at.at({c, r}) : uint8_t(0); };
 }
 
 struct ScreenFixture : ::testing::Test {

@@ -44,7 +44,6 @@ struct StatusTest : ScreenFixture {
         const int32_t dx[] = {0, 0, 1, 0, -1}, dy[] = {0, -1, 0, 1, 0};
         for (int d = 0; d <= 4; ++d) s.D(d) = {dx[d], dy[d]}, s.A_S(d) = std::string(1, "\x04\x18\x1A\x19\x1B"[d]);
     }
-    std::string row(int r, int len) { return screen_text(s, r, 33, len); }
 };
 
 // The rows a status display of an ordinary session shows are the golden replays'; here the
@@ -75,7 +74,7 @@ TEST_F(StatusTest, RowsAndTheirColours) {
     for (const Case& c : cases) {
         if (c.set) c.set();
         status_display(s);
-        EXPECT_EQ(row(c.row, int(c.text.size())), c.text);
+        EXPECT_EQ(screen_text(s, c.row, 33, int(c.text.size())), c.text);
         EXPECT_EQ(c.fg < 0 ? c.fg : cell_fg(s, c.row, c.col), c.fg) << c.text;
     }
 }
@@ -96,14 +95,10 @@ TEST_F(StatusTest, PaletteSetPaletteFileAndGradient) {
     put("tlvx_w05.pal", pal);
     load_palette_file(s);
     // The file's entries, the gradient over entries 223 to 238 (its ends and one step), and before them the default.
-    for (auto [k, rgb] : {std::pair{175, Rgb{0, 0, 255}},
-                          {177, Rgb{0, 4, 0}},
-                          {255, Rgb{121, 80, 40}},
-                          {223, Rgb{12, 64, 0}},
-                          {227, Rgb{76, 97, 0}},
-                          {238, Rgb{255, 186, 0}},
-                          {174, kVgaDefaultPalette[174]}})
-        EXPECT_EQ(s.screen.palette[size_t(k)], rgb) << k;
+    const std::pair<int, Rgb> entries[] = {
+        {175, {0, 0, 255}}, {177, {0, 4, 0}},     {255, {121, 80, 40}},          {223, {12, 64, 0}},
+        {227, {76, 97, 0}}, {238, {255, 186, 0}}, {174, kVgaDefaultPalette[174]}};
+    for (auto [k, rgb] : entries) EXPECT_EQ(s.screen.palette[size_t(k)], rgb) << k;
 }
 
 // Entries 239..242 hold four shades; the one holding shade 0 moves on every quarter second.

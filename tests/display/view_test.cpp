@@ -22,8 +22,8 @@ TEST(MaskName, WrittenIntoStorageThatHeldALongerName) {
 // (1, 0), value 9 without a record at (2, 0), all layers 0 at (1, -2). Frame 1 has colour base + 1.
 TEST_F(ScreenFixture, CellDrawing) {
     make_map(
-        20, 16, [](int c, int r) { return uint8_t(c == 11 && r == 6 ? 0 : 1); }, cells({{10, 8, 2}, {12, 8, 9}}),
-        cells({{10, 8, 3}, {11, 8, 3}}));
+        20, 16, [](int c, int r) { return uint8_t(c == 11 && r == 6 ? 0 : 1); }, cells({{{10, 8}, 2}, {{12, 8}, 9}}),
+        cells({{{10, 8}, 3}, {{11, 8}, 3}}));
     tile(0, 40), tile(1, 50), object(2, 16, 1, 120);
     s.VX2 = 10, s.VY2 = 8, s.OBJ_M(9) = 1;
     s.GR(1, -2) = s.CS(1, -2) = s.CR(1, -2) = -1, s.screen.pixels.fill(0xEE);
@@ -54,8 +54,8 @@ TEST_F(ScreenFixture, CellDrawing) {
 // Row 8: (8) structure only, (9) creature alone, (10) creature under a bridge, (11) under a roof.
 TEST_F(ScreenFixture, CreatureRedrawPaintsOnlyCreatureCellsNotUnderARoof) {
     make_map(
-        20, 16, [](int, int) { return 1; }, cells({{9, 8, 2}, {10, 8, 2}, {11, 8, 2}}),
-        cells({{8, 8, 3}, {10, 8, 3}, {11, 8, 5}}));
+        20, 16, [](int, int) { return 1; }, cells({{{9, 8}, 2}, {{10, 8}, 2}, {{11, 8}, 2}}),
+        cells({{{8, 8}, 3}, {{10, 8}, 3}, {{11, 8}, 5}}));
     tile(1, 50), object(2, 16, 1, 120), object(3, 24, 1, 100), object(5, 24, 2, 140);
     s.VX2 = 10, s.VY2 = 8, s.GC = 3, s.SCRNUPDT = 0;
     s.screen.pixels.fill(0xEE);
@@ -77,7 +77,7 @@ TEST_F(ScreenFixture, CentreClampKeepsTheViewInsideTheMap) {
 // Start-up clamps without touching the layers; a full refresh carries the marker along (mended).
 TEST_F(ScreenFixture, ClampingAndTheMarker) {
     const Cell ground = [](int c, int r) { return uint8_t((c * 3 + r * 5) % 7); };
-    make_map(100, 20, ground, cells({{98, 10, 1}, {96, 10, 2}}), cells({{99, 9, 3}}));
+    make_map(100, 20, ground, cells({{{98, 10}, 1}, {{96, 10}, 2}}), cells({{{99, 9}, 3}}));
     for (int z = 0; z < 7; ++z) tile(z, uint8_t(60 + z));
     object(1, 24, 1, 100), object(2, 24, 1, 120), object(3, 24, 0, 140);
     const std::string before = read_file(dir.file("tlvx_gr2.tmp"));
