@@ -9,12 +9,6 @@
 namespace tlvx::test {
 namespace {
 
-// The wording of a known number is checked where the tools print it; an unknown one still reads.
-TEST(RuntimeErrorText, ReportOfAnUnknownNumber) {
-    EXPECT_EQ(error_report(RuntimeError(99, "somewhere")),
-              "\nAborting due to runtime error 99 (unknown error) somewhere\n\n");
-}
-
 TEST(CheckedTable, IndexOutsideTheBoundsIsError6NamingTableAndIndex) {
     Table<int, -3, 3> t("GR");
     t(-3) = 1, t(3) = 2;
