@@ -135,7 +135,6 @@ TEST(WorldTables, ShortFilesLeaveTheRestEmpty) {
     write_file(dir.file("tlvx_w05.mem"), "a.pic\r\n1\r\n0,0,0,9\r\nb.pic,0,2,\r\n0\r\n8");
     write_file(dir.file("tlvx_w05.mom"), "h1,h2,h3,h4,24,0,1\r\nc1,c2\r\nc3\r\nc4,16\r\n4\r\n3\r\n,,,,,,\r\nx1,x2");
     auto s = state_in(dir.path());
-    s->M_S(5) = "stale";
     load_tile_table(*s);
     load_object_table(*s);
     EXPECT_EQ(std::tuple(s->M_S(1), s->M_TILE(1), s->M_S(2), s->M_TILE(2), s->M_S(5)),

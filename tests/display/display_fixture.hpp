@@ -73,7 +73,7 @@ inline void put_le(std::string& o, int64_t v, int bytes) {
 }
 
 struct Bmp {
-    int info_size = 40, width = 4, height = 4, bpp = 8, planes = 1, compression = 0;  // height < 0: top row first
+    int info_size = 40, width = 4, height = 4, bpp = 8;  // height < 0: top row first
     bool zero_offset = false;
     std::vector<Rgb> colours = {};  // the colour table (padded with black)
     std::function<int(int x, int y)> pixel = [](int x, int y) { return (x + 3 * y) & 0xFF; };  // y = 0 is the top
@@ -84,8 +84,8 @@ struct Bmp {
         const int dim = entry == 3 ? 2 : 4;  // width and height have 16 bits in the 12-byte header
         std::string f = "BM";
         put_le(f, offset + row_bytes * h, 4), put_le(f, 0, 4), put_le(f, zero_offset ? 0 : offset, 4);
-        put_le(f, info_size, 4), put_le(f, width, dim), put_le(f, height, dim), put_le(f, planes, 2), put_le(f, bpp, 2);
-        if (info_size > 12) put_le(f, compression, 4), f += std::string(size_t(info_size - 20), '\0');
+        put_le(f, info_size, 4), put_le(f, width, dim), put_le(f, height, dim), put_le(f, 1, 2), put_le(f, bpp, 2);
+        if (info_size > 12) f += std::string(size_t(info_size - 16), '\0');  // no compression
         for (int i = 0; i < entries; ++i) {
             const Rgb c = i < int(colours.size()) ? colours[size_t(i)] : Rgb{};
             f += {char(c.b), char(c.g), char(c.r)}, f += std::string(size_t(entry - 3), '\0');
