@@ -84,9 +84,8 @@ TEST(AtomicFile, FailuresAreReportedWithTheTargetAndTheReason) {
 
 // Two files of a set, one replacing an old file, one new in another folder.
 struct TwoFiles {
-    const TempDir& dir;
     AtomicFileSet set;
-    explicit TwoFiles(const TempDir& d) : dir(d) {
+    explicit TwoFiles(const TempDir& dir) {
         write_file(dir.file("old.txt"), "old");
         fs::create_directory(dir.file("sub"));
         for (const std::string& p : {dir.file("old.txt"), dir.file("sub/new.txt")}) {
