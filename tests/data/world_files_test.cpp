@@ -37,18 +37,19 @@ auto loaded(const std::string& dir, const std::string& name) {
 const std::string kOld =
     "Old\r\n 4 \r\n 4 \r\n 1 \r\n 4 \r\n 4 \r\nBea\r\n001\r\n002\r\n003\r\n 0 \r\n 0 \r\n 0 \r\n 0 \r\n";
 
-// Texts that would not read back bare are quoted, so every field keeps its place.
+// Texts that would not read back bare (a comma, a line break, a leading blank, tab or double
+// quote) are quoted, so every field keeps its place.
 TEST(SaveFile, RoundTripOfTheFourteenLines) {
     TempDir dir;
     auto out = filled(dir.path());
     std::tie(out->P1_S, out->NM_S, out->C1_S, out->C2_S, out->C3_S) =
-        std::tuple(" Far Land", "Ada, the Bold", "\"q\" first", "say \"hi\", then go", "two\r\nlines");
+        std::tuple(" Far Land", "Ada, the Bold", "\"q\" first", "say \"hi\",\r\nthen go", "\tthree");
     write_save_file(*out);
     EXPECT_EQ(read_file(dir.file("Ada, the Bold_001.sav")),
               "\" Far Land\"\r\n 10 \r\n 8 \r\n 4 \r\n 10 \r\n 8 \r\n\"Ada, the Bold\"\r\nq first\r\n"
-              "\"say hi, then go\"\r\n\"two\r\r\nlines\"\r\n 7 \r\n-1 \r\n 5 \r\n 1 \r\n");
-    EXPECT_EQ(entries(dir.path()), 1u);                    // no temporary left behind
-    out->C1_S = "q first", out->C2_S = "say hi, then go";  // a quoted text cannot hold a quote
+              "\"say hi,\r\r\nthen go\"\r\n\"\tthree\"\r\n 7 \r\n-1 \r\n 5 \r\n 1 \r\n");
+    EXPECT_EQ(entries(dir.path()), 1u);                       // no temporary left behind
+    out->C1_S = "q first", out->C2_S = "say hi,\r\nthen go";  // a quoted text cannot hold a quote
     EXPECT_EQ(loaded(dir.path(), "Ada, the Bold"), fields(*out));
 }
 
