@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <map>
 
 #include "tools/tools_helpers.hpp"
@@ -64,20 +65,16 @@ TEST(ReplayTool, ReplaysToTheSameFilesFromTheWorldOrFromTheRecording) {
     // into a folder that holds files.
     r = replay(dir, "fresh", "--world-from-recording");
     EXPECT_EQ(r.status, 0) << r.output;
-    EXPECT_TRUE(files_of(dir.file("fresh")) == files_of(dir.file("rec")));
-    const auto before = files_of(dir.file("fresh"));
     r = replay(dir, "fresh", "--world-from-recording");
     EXPECT_EQ(r.status, 2);
     EXPECT_NE(r.output.find("is not empty"), std::string::npos) << r.output;
-    EXPECT_EQ(files_of(dir.file("fresh")), before);
+    EXPECT_TRUE(files_of(dir.file("fresh")) == files_of(dir.file("rec"))) << "unpacked, then left alone";
 }
 
 TEST(ReplayTool, RefusalsLeaveEverythingAsItWas) {
     test::TempDir dir;
     record(dir, "2 g\n10 esc\n", 50);
-    std::string gr3 = test::read_file(dir.file("start/tlvx_gr3.tmp"));
-    gr3[40] = 5;
-    test::write_file(dir.file("start/tlvx_gr3.tmp"), gr3);
+    std::fstream(dir.file("start/tlvx_gr3.tmp"), std::ios::in | std::ios::out | std::ios::binary).seekp(40).put(5);
     const auto before = files_of(dir.file("start"));
     test::ToolRun r =
         replay(dir, "start", "--trace '" + dir.file("trace") + "' --screenshot '" + dir.file("shot.png") + "'");
