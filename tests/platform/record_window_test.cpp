@@ -2,13 +2,11 @@
 // `tlvx --record`, keys typed by xdotool at uneven moments, then replayed
 // headless by `tlvx-tool run --replay` on a copy of the starting world.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <filesystem>
-#include <functional>
 #include <numeric>
 
-#include "support/test_support.hpp"
+#include "tools/tools_helpers.hpp"
 
 #ifdef TLVX_GAME
 using namespace tlvx;
@@ -52,10 +50,6 @@ class RecordWindow : public ::testing::TestWithParam<Session> {};
 
 std::string sh_quote(const std::string& s) { return "'" + s + "'"; }
 
-void make_demo(const std::string& dir) {
-    ASSERT_EQ(std::system((std::string(TLVX_TOOL) + " demo " + sh_quote(dir) + " >/dev/null").c_str()), 0);
-}
-
 const char* const kEndFiles[] = {"Pndx_001.sav", "tlvx_gr1.tmp", "tlvx_gr2.tmp", "tlvx_gr3.tmp"};
 
 }  // namespace
@@ -65,7 +59,7 @@ TEST_P(RecordWindow, ReplaysHeadlessToTheSameFiles) {
     const Session& c = GetParam();
     test::TempDir dir;
     const std::string world = dir.file("world"), start = dir.file("start");
-    make_demo(world);
+    ASSERT_EQ(test::run_tool("demo " + sh_quote(world)).status, 0);
     fs::copy(world, start);
     test::write_file(dir.file("run.sh"), "cd " + sh_quote(world) + "\nunset WAYLAND_DISPLAY\n" +
                                              "export SDL_VIDEODRIVER=x11 ASAN_OPTIONS=detect_leaks=0 GAME='" +
@@ -77,17 +71,16 @@ TEST_P(RecordWindow, ReplaysHeadlessToTheSameFiles) {
         << test::read_file(dir.file("game-err"));
 
     const std::string start_gr2 = test::read_file(start + "/tlvx_gr2.tmp");
-    const std::string cmd = std::string(TLVX_TOOL) + " run --data " + sh_quote(start) + " --replay " +
-                            sh_quote(dir.file("session.tlvxrec")) + " 2>" + sh_quote(dir.file("replay-err"));
-    const int st = std::system(cmd.c_str());
-    EXPECT_EQ(WIFEXITED(st) ? WEXITSTATUS(st) : -1, 0) << test::read_file(dir.file("replay-err"));
+    const test::ToolRun r =
+        test::run_tool("run --data " + sh_quote(start) + " --replay " + sh_quote(dir.file("session.tlvxrec")));
+    EXPECT_EQ(r.status, 0) << r.output;
     if (c.killed) {
         // The passes before the kill replay; nothing is saved.
         EXPECT_EQ(test::read_file(start + "/Pndx_001.sav"), test::read_file(world + "/Pndx_001.sav"));
         EXPECT_NE(test::read_file(start + "/tlvx_gr2.tmp"), start_gr2) << "the step before the kill was replayed";
         return;
     }
-    EXPECT_EQ(test::read_file(dir.file("replay-err")), "");
+    EXPECT_EQ(r.output, "");
     for (const char* f : kEndFiles) EXPECT_EQ(test::read_file(start + "/" + f), test::read_file(world + "/" + f)) << f;
     if (c.creatures_move) {
         // More cells changed than the marker's two: the creatures wandered, and
@@ -109,13 +102,13 @@ TEST(PlayWindow, PlaysOnACopyUnlessAskedToApply) {
     if (std::system("which Xvfb xdotool >/dev/null") != 0) GTEST_SKIP() << "needs Xvfb and xdotool";
     test::TempDir dir;
     const std::string world = dir.file("world"), rec = dir.file("rec");
-    make_demo(world);
+    ASSERT_EQ(test::run_tool("demo " + sh_quote(world)).status, 0);
     fs::copy(world, rec);
     // 1.5 seconds of play: up, road-following, an edit, Escape.
     test::write_file(dir.file("keys"), "5 y\n20 y\n30 .\n120 .\n125 H\n130 +\n150 esc\n");
-    ASSERT_EQ(std::system((std::string(TLVX_TOOL) + " run --data " + sh_quote(rec) + " --keys " +
-                           sh_quote(dir.file("keys")) + " --clock 100:0.01 --record " + sh_quote(dir.file("s.tlvxrec")))
-                              .c_str()),
+    ASSERT_EQ(test::run_tool("run --data " + sh_quote(rec) + " --keys " + sh_quote(dir.file("keys")) +
+                             " --clock 100:0.01 --record " + sh_quote(dir.file("s.tlvxrec")))
+                  .status,
               0);
     auto play = [&](const std::string& extra) {
         test::write_file(dir.file("play.sh"), "cd " + sh_quote(world) +
