@@ -1,7 +1,10 @@
+// The game's command line: defaults, every option reaching its field, and the
+// table of bad invocations.
 #include "game_options.hpp"
 
 #include <gtest/gtest.h>
 
+#include <regex>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -35,15 +38,37 @@ TEST(GameCommandLine, DefaultsAndEveryOptionReachItsField) {
         EXPECT_EQ(parse({arg}).options.speed, speed) << arg;
 }
 
-// --help and --version print and end with 0 (usage errors: GameBadOptions).
-TEST(GameCommandLine, HelpAndVersionExitZero) {
-    for (const char* flag : {"--help", "-h", "--version"}) {
-        const ParsedCommandLine p = parse({flag});
-        EXPECT_FALSE(p.run);
-        EXPECT_EQ(p.exit_status, 0);
-        if (flag == std::string("--version")) EXPECT_EQ(p.out.rfind("tlvx ", 0), 0u) << p.out;
-        else
-            for (const char* opt : {"--speed", "--data", "--scale", "--fullscreen", "--aspect", "--version"})
-                EXPECT_NE(p.out.find(opt), std::string::npos) << opt;
+// --version prints one line and ends with 0 (--help, needing no display either: GameWithoutDisplay).
+TEST(GameCommandLine, VersionIsOneLineAndExitsZero) {
+    const ParsedCommandLine p = parse({"--version"});
+    EXPECT_TRUE(!p.run && p.exit_status == 0) << p.err;
+    EXPECT_EQ(p.out.rfind("tlvx ", 0), 0u) << p.out;
+    EXPECT_EQ(p.out.find('\n'), p.out.size() - 1) << p.out;
+}
+
+// Each refusal exits with status 2 before anything is opened, the usage on standard error, its
+// first line naming the option or word at fault, no number spelled out in hundreds of digits.
+TEST(GameBadOptions, EachRefusalNamesItsCulpritOnItsFirstLine) {
+    const std::pair<std::vector<std::string>, const char*> rows[] = {
+        {{"--bogus"}, "--bogus"},
+        {{"--data"}, "--data"},
+        {{"--data", "a", "b"}, "b"},
+        {{"--speed", "0.5"}, "--speed"},  // 1 to 1000
+        {{"--speed", "1001"}, "--speed"},
+        {{"--speed", "1e400"}, "--speed"},
+        {{"--speed", "18x"}, "--speed"},
+        {{"--speed", "nan"}, "--speed"},
+        {{"--scale", "17"}, "--scale"},
+        {{"--scale", "x"}, "--scale"},
+        {{"--fullscreen=maybe"}, "--fullscreen"},
+    };
+    for (const auto& [args, names] : rows) {
+        const ParsedCommandLine p = parse(args);
+        const std::string first = p.err.substr(0, p.err.find('\n'));
+        EXPECT_TRUE(!p.run && p.exit_status == 2) << names;
+        EXPECT_TRUE(p.out.empty() && p.err.find("Usage") != std::string::npos) << p.err;
+        EXPECT_NE(first.find(names), std::string::npos) << first;
+        EXPECT_LE(first.size(), 200u) << first;
+        EXPECT_FALSE(std::regex_search(p.err, std::regex("[0-9]{25}"))) << p.err;
     }
 }
