@@ -62,20 +62,22 @@ protected:
         root_ = dir_.path();
         tools::write_demo_world(root_ + "/w", false);
         ASSERT_EQ(run_in(root_, {"export-tiled", "w", "m.tmj"}, "").status, 0);
+        ASSERT_EQ(run_in(root_, {"export-tiled", "w", "r.tmj", "--region", "1,1,2,2"}, "").status, 0);
         const std::string map = read_file(root_ + "/m.tmj");
-        write_file(root_ + "/trunc.tmj", map.substr(0, 300));
-        write_file(root_ + "/empty.tmj", "");
-        write_file(root_ + "/wrongtype.tmj", std::regex_replace(map, std::regex("\"width\":80"), "\"width\":\"80\""));
-        write_file(root_ + "/range.tmj", std::regex_replace(map, std::regex("\"width\":80"), "\"width\":70000"));
+        auto swap = [&](const char* from, const std::string& to) {
+            return std::regex_replace(map, std::regex(from), to);
+        };
+        auto put = [&](const char* name, const std::string& bytes) { write_file(root_ + "/" + name, bytes); };
+        put("trunc.tmj", map.substr(0, 300));
+        put("empty.tmj", "");
+        put("wrongtype.tmj", swap("\"width\":80", "\"width\":\"80\""));
+        put("range.tmj", swap("\"width\":80", "\"width\":70000"));
         // A compression name with a line break, long enough to swamp a message.
-        write_file(root_ + "/oddzip.tmj", std::regex_replace(map, std::regex("\"compression\":\"zlib\""),
-                                                             "\"compression\":\"zl\\nib" + std::string(300, 'z') + "\"",
-                                                             std::regex_constants::format_first_only));
-        // A number beyond any double.
-        write_file(root_ + "/hugenum.tmj", std::regex_replace(map, std::regex("\"width\":80"), "\"width\":3e3333"));
-        write_file(root_ + "/file.txt", "not a folder\n");
-        write_file(root_ + "/keys.txt", "1 h\n2 esc\n");
-        write_file(root_ + "/badkeys.txt", "1 h\n2 nosuchkey\n");
+        put("oddzip.tmj", swap("\"compression\":\"zlib\"", "\"compression\":\"zl\\nib" + std::string(300, 'z') + "\""));
+        put("hugenum.tmj", swap("\"width\":80", "\"width\":3e3333"));  // a number beyond any double
+        put("file.txt", "not a folder\n");
+        put("keys.txt", "1 h\n2 esc\n");
+        put("badkeys.txt", "1 h\n2 nosuchkey\n");
         fs::create_directory(root_ + "/adir");
         fs::create_directory(root_ + "/m2-objects.tsj");  // in the way of an export to m2.tmj
         fs::create_symlink("file.txt", root_ + "/link.png");
@@ -83,10 +85,7 @@ protected:
         write_file(root_ + "/ro/locked", "");
         ::chmod((root_ + "/ro/locked").c_str(), 0444);
         ::chmod((root_ + "/ro").c_str(), 0555);
-        tools::NewMapOptions small;
-        small.dir = root_ + "/small";
-        small.w = small.h = 10;
-        tools::new_map(small);
+        tools::new_map({.dir = root_ + "/small", .w = 10, .h = 10, .fill = {}});
         // A world whose creature layer is a link, and worlds each missing one data file.
         fs::copy(root_ + "/w", root_ + "/wlink");
         fs::remove(root_ + "/wlink/tlvx_gr2.tmp");
@@ -162,6 +161,7 @@ TEST_F(BadInput, TiledCommands) {
     refused({"import-tiled", "adir", "w"}, 1, {"adir is a folder"});
     refused({"import-tiled", "m.tmj", "wlink"}, 1, {"tlvx_gr2.tmp", "link"});
     refused({"import-tiled", "m.tmj", "small"}, 1, {"80 x 60", "10 x 10"});
+    refused({"import-tiled", "r.tmj", "adir"}, 1, {"adir", "holds no map to put it into"});
     refused({"import-tiled", "m.tmj", "row"}, 1, {"row", "Permission denied"});
     refused({"import-tiled", "m.tmj"}, 2, {"import-tiled", "DIR"});
 }
