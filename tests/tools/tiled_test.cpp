@@ -67,6 +67,64 @@ std::string region_text(const CellRegion& r) {
     return std::to_string(r.x) + "," + std::to_string(r.y) + "," + std::to_string(r.w) + "," + std::to_string(r.h);
 }
 
+// A 20 x 16 world with objects in both object layers, exported as CSV so the
+// tests can change the map (layers ground, structures, creatures) as JSON.
+struct Fixture {
+    test::TempDir t;
+    std::string world = t.file("world"), map = t.file("world.tmj");
+    json doc;
+    Fixture() {
+        test::FixtureWorld f;
+        f.structures = [](int c, int r) { return static_cast<uint8_t>((c * 7 + r) % 5 == 0 ? 3 : 0); };
+        f.ground = [](int c, int r) { return static_cast<uint8_t>((c + r * 3) % 256); };
+        std::filesystem::create_directories(world);
+        f.write(world);
+        export_tiled({world, map, true});
+        doc = json::parse(read_file(map));
+    }
+};
+
+// The layer's tile ids as base64, gzip-compressed through the file `gz` when one is named.
+std::string encode(const json& csv, const std::string& gz = "") {
+    std::string raw, text;
+    for (const json& g : csv)
+        for (int k = 0; k < 4; ++k) raw += static_cast<char>((g.get<uint32_t>() >> (8 * k)) & 0xFF);
+    if (!gz.empty()) {
+        const gzFile f = gzopen(gz.c_str(), "wb");
+        gzwrite(f, raw.data(), static_cast<unsigned>(raw.size())), gzclose(f);
+        raw = read_file(gz);
+    }
+    Base64Encoder b64([&](const uint8_t* d, size_t n) { text.append(reinterpret_cast<const char*>(d), n); });
+    b64.write(reinterpret_cast<const uint8_t*>(raw.data()), raw.size()), b64.finish();
+    return text;
+}
+
+// A layer file as its length, its bytes on disk and its non-zero bytes, read
+// from its data extents alone (the holes of a 4 GiB file are zeros).
+struct Image {
+    int64_t size = 0, allocated = 0;
+    std::map<int64_t, char> bytes;
+};
+
+std::array<Image, 5> world_images(const std::string& dir) {
+    std::array<Image, 5> images;
+    for (size_t k = 0; k < 5; ++k) {
+        const int fd = ::open(layer_path(dir, int(k)).c_str(), O_RDONLY);
+        struct stat st {};
+        EXPECT_EQ(::fstat(fd, &st), 0);
+        images[k].size = st.st_size, images[k].allocated = int64_t{st.st_blocks} * 512;
+        for (off_t data, hole = 0; (data = ::lseek(fd, hole, SEEK_DATA)) >= 0;) {
+            hole = ::lseek(fd, data, SEEK_HOLE);
+            std::string chunk(static_cast<size_t>(hole - data), '\0');
+            EXPECT_EQ(::pread(fd, chunk.data(), chunk.size(), data), static_cast<ssize_t>(chunk.size()));
+            for (size_t i = 0; i < chunk.size(); ++i)
+                if (chunk[i] != 0) images[k].bytes[data + static_cast<int64_t>(i)] = chunk[i];
+        }
+        ::close(fd);
+    }
+    return images;
+}
+
 }  // namespace
 
 // The demo world exports without a warning; random cells everywhere, row 0
@@ -154,42 +212,6 @@ TEST(TiledRoundTrip, AtlasTilesFollowTheGamesDrawing) {
     EXPECT_EQ(o.at(48 + 4, 4), blue);
 }
 
-namespace {
-
-// A 20 x 16 world with objects in both object layers, exported as CSV so the
-// tests can change the map (layers ground, structures, creatures) as JSON.
-struct Fixture {
-    test::TempDir t;
-    std::string world = t.file("world"), map = t.file("world.tmj");
-    json doc;
-    Fixture() {
-        test::FixtureWorld f;
-        f.structures = [](int c, int r) { return static_cast<uint8_t>((c * 7 + r) % 5 == 0 ? 3 : 0); };
-        f.ground = [](int c, int r) { return static_cast<uint8_t>((c + r * 3) % 256); };
-        std::filesystem::create_directories(world);
-        f.write(world);
-        export_tiled({world, map, true});
-        doc = json::parse(read_file(map));
-    }
-};
-
-// The layer's tile ids as base64, gzip-compressed through the file `gz` when one is named.
-std::string encode(const json& csv, const std::string& gz = "") {
-    std::string raw, text;
-    for (const json& g : csv)
-        for (int k = 0; k < 4; ++k) raw += static_cast<char>((g.get<uint32_t>() >> (8 * k)) & 0xFF);
-    if (!gz.empty()) {
-        const gzFile f = gzopen(gz.c_str(), "wb");
-        gzwrite(f, raw.data(), static_cast<unsigned>(raw.size())), gzclose(f);
-        raw = read_file(gz);
-    }
-    Base64Encoder b64([&](const uint8_t* d, size_t n) { text.append(reinterpret_cast<const char*>(d), n); });
-    b64.write(reinterpret_cast<const uint8_t*>(raw.data()), raw.size()), b64.finish();
-    return text;
-}
-
-}  // namespace
-
 // gzip base64 (zlib is what export writes), uncompressed base64, layers
 // reordered, tilesets embedded with other first ids and a foreign tileset
 // before them: the copy gets the world's cells.
@@ -258,36 +280,6 @@ TEST(TiledImport, RefusalsLeaveTheWorldAsItWas) {
         d["layers"][2].update({{"encoding", "base64"}, {"compression", "zlib"}, {"data", "AAAAAAAA"}});
     });
 }
-
-namespace {
-
-// A layer file as its length, its bytes on disk and its non-zero bytes, read
-// from its data extents alone (the holes of a 4 GiB file are zeros).
-struct Image {
-    int64_t size = 0, allocated = 0;
-    std::map<int64_t, char> bytes;
-};
-
-std::array<Image, 5> world_images(const std::string& dir) {
-    std::array<Image, 5> images;
-    for (size_t k = 0; k < 5; ++k) {
-        const int fd = ::open(layer_path(dir, int(k)).c_str(), O_RDONLY);
-        struct stat st {};
-        EXPECT_EQ(::fstat(fd, &st), 0);
-        images[k].size = st.st_size, images[k].allocated = int64_t{st.st_blocks} * 512;
-        for (off_t data, hole = 0; (data = ::lseek(fd, hole, SEEK_DATA)) >= 0;) {
-            hole = ::lseek(fd, data, SEEK_HOLE);
-            std::string chunk(static_cast<size_t>(hole - data), '\0');
-            EXPECT_EQ(::pread(fd, chunk.data(), chunk.size(), data), static_cast<ssize_t>(chunk.size()));
-            for (size_t i = 0; i < chunk.size(); ++i)
-                if (chunk[i] != 0) images[k].bytes[data + static_cast<int64_t>(i)] = chunk[i];
-        }
-        ::close(fd);
-    }
-    return images;
-}
-
-}  // namespace
 
 // A 200 x 200 part of the largest world goes through Tiled and back: painted
 // cells land in place (also in a hole); every other byte, the length and the
