@@ -1,6 +1,6 @@
-// Every refusal of tlvx-tool: a non-zero exit status, one short line on
-// standard error that names the culprit, and the folder tree exactly as it
-// was (no file left behind, no world changed). The tool runs without the
+// Every refusal of tlvx-tool: a non-zero exit status, one short line of
+// output that names the culprit, and the folder tree exactly as it was (no
+// file left behind, no world changed). The tool runs without the
 // capabilities that let root write read-only files, so the unwritable rows
 // mean the same for every user.
 #include <fcntl.h>
@@ -24,36 +24,25 @@ namespace {
 
 constexpr int kNotMade = 124;
 
-struct Outcome {
-    int status = -1;
-    std::string out, err;
-};
-
 // Runs tlvx-tool in `cwd` with `args`, without the file mode override.
-Outcome run_in(const std::string& cwd, const std::vector<std::string>& args, const std::string& probe) {
+ToolRun run_in(const std::string& cwd, const std::vector<std::string>& args, const std::string& probe) {
     TempDir io;
-    const std::string out = io.file("out"), err = io.file("err");
+    const std::string out = io.file("out");
     const pid_t pid = fork();
     if (pid == 0) {
         const int o = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        const int e = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        if (o < 0 || e < 0 || dup2(o, 1) < 0 || dup2(e, 2) < 0 || chdir(cwd.c_str()) != 0) _exit(kNotMade);
-        const std::string why = drop_file_mode_override(probe);
-        if (!why.empty()) {
-            std::fprintf(stderr, "fault not made: %s\n", why.c_str());
-            _exit(kNotMade);
-        }
-        std::vector<std::string> argv = {TLVX_TOOL};
-        argv.insert(argv.end(), args.begin(), args.end());
-        std::vector<char*> ptrs;
-        for (std::string& a : argv) ptrs.push_back(a.data());
-        ptrs.push_back(nullptr);
-        execv(ptrs[0], ptrs.data());
+        if (o < 0 || dup2(o, 1) < 0 || dup2(o, 2) < 0 || chdir(cwd.c_str()) != 0) _exit(kNotMade);
+        if (const std::string why = drop_file_mode_override(probe); !why.empty())
+            std::fprintf(stderr, "fault not made: %s\n", why.c_str()), _exit(kNotMade);
+        std::vector<char*> argv = {const_cast<char*>(TLVX_TOOL)};  // execv changes none of them
+        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        execv(argv[0], argv.data());
         _exit(127);
     }
     int st = 0;
     waitpid(pid, &st, 0);
-    return {WIFEXITED(st) ? WEXITSTATUS(st) : -1, read_file(out), read_file(err)};
+    return {WIFEXITED(st) ? WEXITSTATUS(st) : -1, read_file(out)};
 }
 
 class BadInput : public ::testing::Test {
@@ -110,14 +99,14 @@ protected:
         std::string shown;
         for (const std::string& a : args) shown += a + " ";
         const auto before = tree(root_);
-        const Outcome r = run_in(root_, args, "ro/locked");
-        ASSERT_NE(r.status, kNotMade) << r.err;
-        EXPECT_EQ(r.status, status) << shown << "\n" << r.err << r.out;
-        for (const std::string& s : says) EXPECT_NE(r.err.find(s), std::string::npos) << shown << "\n" << r.err;
+        const ToolRun r = run_in(root_, args, "ro/locked");
+        ASSERT_NE(r.status, kNotMade) << r.output;
+        EXPECT_EQ(r.status, status) << shown << "\n" << r.output;
+        for (const std::string& s : says) EXPECT_NE(r.output.find(s), std::string::npos) << shown << "\n" << r.output;
         if (!game_report) {
-            EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << shown << "\n" << r.err;
-            EXPECT_LE(r.err.size(), 200u) << shown << "\n" << r.err;
-            EXPECT_FALSE(std::regex_search(r.err, std::regex("exception|[0-9]{25}"))) << shown << "\n" << r.err;
+            EXPECT_EQ(std::count(r.output.begin(), r.output.end(), '\n'), 1) << shown << "\n" << r.output;
+            EXPECT_LE(r.output.size(), 200u) << shown << "\n" << r.output;
+            EXPECT_FALSE(std::regex_search(r.output, std::regex("exception|[0-9]{25}"))) << shown << "\n" << r.output;
         }
         EXPECT_EQ(changes(before, tree(root_)), "") << shown;
     }
@@ -193,10 +182,10 @@ TEST_F(BadInput, WorldWithEachDataFileMissing) {
         }
         refused({"run", "--data", world, "--keys", "keys.txt"}, 2,
                 {"Aborting due to runtime error 2 (file not found)", name}, true);
-        const Outcome info = run_in(root_, {"info", world}, "");
-        EXPECT_EQ(info.status, 1) << info.out;
-        EXPECT_NE(info.out.find(name), std::string::npos) << info.out;
-        EXPECT_EQ(info.out.find("No problems"), std::string::npos) << info.out;
+        const ToolRun info = run_in(root_, {"info", world}, "");
+        EXPECT_EQ(info.status, 1) << info.output;
+        EXPECT_NE(info.output.find(name), std::string::npos) << info.output;
+        EXPECT_EQ(info.output.find("No problems"), std::string::npos) << info.output;
     }
 }
 
