@@ -52,7 +52,7 @@ TEST(Info, FindsEachKindOfPlantedFault) {
 }
 
 // The report counts the values, and names from the data files cannot break
-// its lines. (A world with a missing file: status 1 and no "No problems", in
+// its lines. (A world with a missing file: status 1 and the file named, in
 // the bad-input table.)
 TEST(Info, ToolReportCountsAndQuotesNames) {
     test::TempDir dir;
