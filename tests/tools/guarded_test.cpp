@@ -42,6 +42,8 @@ TEST(Guarded, EachKindOfFailureBecomesOneLineAndItsStatus) {
         {true, [] { return std::raise(SIGINT), check_stop(), 0; }, 130, "stopped by SIGINT;" + stopped},
         {true, [] { return std::raise(SIGTERM), 0; }, 143,
          "stopped by SIGTERM after its files were complete and in place"},
+        // The stop of the run before is forgotten (and the flag is clear for
+        // the tests after this one).
         {true, []() -> int { throw tools::ToolError("cannot write x"); }, 1, "cannot write x"},
     };
     struct sigaction before {};

@@ -13,13 +13,13 @@ using namespace tlvx::tools;
 namespace {
 
 // Renders `region` of the world in `dir`, or the whole map.
-test::RgbPicture render(const std::string& dir, std::optional<CellRegion> region = {}, int32_t frame = 1) {
+test::RgbaPicture render(const std::string& dir, std::optional<CellRegion> region = {}, int32_t frame = 1) {
     render_world({.dir = dir, .out = dir + "/r.png", .region = region, .frame = frame});
-    return test::read_png_rgb(dir + "/r.png");
+    return test::read_png(dir + "/r.png");
 }
 
 // How many pixels of `part` differ from `whole` at offset (dx, dy).
-int differ(const test::RgbPicture& part, const test::RgbPicture& whole, int dx, int dy) {
+int differ(const test::RgbaPicture& part, const test::RgbaPicture& whole, int dx, int dy) {
     int n = 0;
     for (int y = 0; y < part.h; ++y)
         for (int x = 0; x < part.w; ++x) n += !(part.at(x, y) == whole.at(dx + x, dy + y));
@@ -58,9 +58,12 @@ TEST(Render, RegionMatchesTheGamesView) {
         test::StartedGame g(dir.path());
         State& s = *g.s;
         ASSERT_FALSE(run_pass(s));
-        const test::RgbPicture p = render(dir.path(), CellRegion{s.VX2 - 3, s.VY2 - 3, 7, 7}, s.GC);
-        test::RgbPicture view{168, 168, {}};
-        for (int i = 0; i < 168 * 168; ++i) view.px.push_back(s.screen.palette[s.screen.at(i % 168, i / 168)]);
+        const test::RgbaPicture p = render(dir.path(), CellRegion{s.VX2 - 3, s.VY2 - 3, 7, 7}, s.GC);
+        test::RgbaPicture view{168, 168, {}};
+        for (int i = 0; i < 168 * 168; ++i) {
+            const Rgb c = s.screen.palette[s.screen.at(i % 168, i / 168)];
+            view.px.push_back({c.r, c.g, c.b, 255});
+        }
         ASSERT_EQ(p.w * 1000 + p.h, 168168);
         EXPECT_EQ(differ(p, view, 0, 0), 0) << (demo ? "demo world" : "layered objects");
     }
@@ -72,7 +75,7 @@ TEST(Render, RegionMatchesTheGamesView) {
 TEST(Render, WindowsAndBandsJoinWithoutSeams) {
     test::TempDir layered;
     write_layered_world(layered.path(), [](int c, int r) { return uint8_t(c == 14 && r == 9 ? 7 : 0); });
-    const test::RgbPicture w = render(layered.path()), part = render(layered.path(), CellRegion{10, 5, 10, 7});
+    const test::RgbaPicture w = render(layered.path()), part = render(layered.path(), CellRegion{10, 5, 10, 7});
     ASSERT_EQ(part.w * 1000 + part.h, 240168);
     EXPECT_EQ(differ(part, w, 9 * 24, 4 * 24), 0);
     EXPECT_NE(w.at(13 * 24 - 4, 8 * 24 + 12), w.at(13 * 24 - 12, 8 * 24 + 12));  // the overhang left
@@ -92,7 +95,7 @@ TEST(Render, ToolRefusesOversizedPicturesAndNamesTheCellThatFails) {
     std::filesystem::remove(dir.file("hero_wk1.pcv"));
     const test::ToolRun part = test::run_tool(render + " --region 990,10,20,10 --frame 3");
     ASSERT_EQ(part.status, 0) << part.output;
-    const test::RgbPicture p = test::read_png_rgb(dir.file("r.png"));
+    const test::RgbaPicture p = test::read_png(dir.file("r.png"));
     EXPECT_EQ(p.w * 1000 + p.h, 480240);
     const std::string e = test::run_tool(render + " --region 990,10,20,10").output;
     EXPECT_TRUE(e.find("cell (1000, 15)") != e.npos && e.find("file not found") != e.npos) << e;

@@ -8,7 +8,6 @@
 #include <random>
 #include <thread>
 
-#include "tiled_helpers.hpp"
 #include "tools/new_map.hpp"
 #include "tools/tiled_export.hpp"
 #include "tools_helpers.hpp"

@@ -1,9 +1,10 @@
 #pragma once
 // Helpers of the world tool tests: reading PNGs back, running tlvx-tool,
-// starting the game on a world.
+// folder snapshots, layer files, starting the game on a world.
 #include <png.h>
 #include <sys/wait.h>
 
+#include <array>
 #include <cstdio>
 #include <filesystem>
 #include <map>
@@ -14,21 +15,25 @@
 
 #include "shell/game.hpp"
 #include "support/test_support.hpp"
+#include "tools/demo_world.hpp"
+#include "tools/picture_files.hpp"
 
 namespace tlvx::test {
 
-struct RgbPicture {
+// A PNG's pixels as RGBA, row by row; 0 x 0 when it cannot be read.
+using Rgba = std::array<uint8_t, 4>;
+struct RgbaPicture {
     int w = 0, h = 0;
-    std::vector<Rgb> px;  // Rgb is 3 bytes: the rows as libpng hands them over
-    Rgb at(int x, int y) const { return px[size_t(y) * size_t(w) + size_t(x)]; }
+    std::vector<Rgba> px;
+    Rgba at(int x, int y) const { return px[size_t(y) * size_t(w) + size_t(x)]; }
 };
 
-inline RgbPicture read_png_rgb(const std::string& path) {
+inline RgbaPicture read_png(const std::string& path) {
     png_image img{};
     img.version = PNG_IMAGE_VERSION;
-    RgbPicture p;
+    RgbaPicture p;
     if (!png_image_begin_read_from_file(&img, path.c_str())) return p;
-    img.format = PNG_FORMAT_RGB;
+    img.format = PNG_FORMAT_RGBA;
     p.px.resize(size_t(img.width) * img.height);
     if (png_image_finish_read(&img, nullptr, p.px.data(), 0, nullptr)) p.w = int(img.width), p.h = int(img.height);
     return p;
@@ -83,6 +88,21 @@ inline std::string changes(const std::map<std::string, std::string>& a, const st
     for (const auto& [k, v] : b)
         if (!a.count(k)) out += " left behind " + k;
     return out;
+}
+
+inline std::string layer_path(const std::string& dir, int k) { return dir + "/" + tools::kLayerNames[k]; }
+
+// A copy of the world in `from` whose three map layers hold other cells
+// (row 0, header and anything after the map kept), so that an import into it
+// has to write every cell.
+inline void copy_with_other_cells(const std::string& from, const std::string& to, int w, int h) {
+    std::filesystem::copy(from, to, std::filesystem::copy_options::recursive);
+    for (int k = 0; k < 3; ++k) {
+        std::string bytes = read_file(layer_path(to, k));
+        for (int64_t i = 4 + w; i < tools::layer_file_length(w, h); ++i)
+            bytes[static_cast<size_t>(i)] = static_cast<char>(bytes[static_cast<size_t>(i)] ^ 0x5A);
+        write_file(layer_path(to, k), bytes);
+    }
 }
 
 // The game started on the world in `dir` with a clock standing at 1000 s.
