@@ -15,9 +15,7 @@ using Spot = std::pair<int32_t, int32_t>;  // a view offset
 // A view with one creature, value 2, at `at`; the sweep runs (GC 4) without immediate draws.
 struct CreatureWorld : ViewWorld {
     CreatureWorld(int32_t obj_s, Spot at) {
-        s.OBJS(2) = obj_s;
-        s.GC = 4;
-        s.SCRNUPDT = 1;
+        std::tie(s.OBJS(2), s.GC, s.SCRNUPDT) = std::tuple(obj_s, 4, 1);
         put(kCreatureFile, at.first, at.second, 2);
     }
     // One sweep; where the creature is now ({99, 99} unless it is in the grid and the file once).
@@ -34,18 +32,18 @@ struct CreatureWorld : ViewWorld {
 // Nothing moves unless the phase is 4 and OBJS is over 1, yet the processed flags are cleared. The flag
 // travels with a creature, so one stepping right or down is not moved again in the sweep.
 TEST(Creatures, OneCellPerSweepOnlyInPhaseFourAndNeverOutOfTheView) {
+    // Phase 3, or a move chance of 1 or less even in phase 4: never.
+    for (auto [obj_s, gc] : {std::pair{1000, 3}, {1, 4}, {-3, 4}}) {
+        CreatureWorld still(obj_s, {1, 1});
+        still.s.GC = gc;
+        for (int i = 0; i < 50; ++i) {
+            still.s.LC.fill(1);
+            const Spot now = still.sweep();
+            ASSERT_EQ(std::pair(now, still.s.LC(-3, -3) + still.s.LC(3, 3)), std::pair(Spot(1, 1), 0))
+                << obj_s << " in phase " << gc;
+        }
+    }
     CreatureWorld w(1000, {-3, -3});
-    w.s.GC = 3;
-    for (int i = 0; i < 50; ++i) {
-        w.s.LC.fill(1);
-        ASSERT_EQ(w.sweep(), Spot(-3, -3));
-        ASSERT_EQ(w.s.LC(-3, -3) + w.s.LC(3, 3), 0);
-    }
-    for (int32_t never : {1, -3}) {  // a move chance of 1 or less: never, even in phase 4
-        CreatureWorld still(never, {1, 1});
-        for (int i = 0; i < 50; ++i) ASSERT_EQ(still.sweep(), Spot(1, 1)) << never;
-    }
-    w.s.GC = 4;
     Spot last{-3, -3};
     int right_or_down = 0;
     for (int i = 0; i < 600; ++i) {
@@ -63,8 +61,7 @@ TEST(Creatures, NeverIntoObjectsCreaturesOrBlockedGround) {
     const Spot home{1, 1}, sides[] = {{1, 0}, {2, 1}, {0, 1}, {1, 2}};
     for (int open = -1; open < 4; ++open) {
         CreatureWorld w(1000, home);
-        w.s.OBJ_M(4) = 1;
-        w.s.CK_S(3) = " 9 ";
+        std::tie(w.s.OBJ_M(4), w.s.CK_S(3)) = std::tuple(1, " 9 ");
         if (open != 0) w.put(kStructureFile, 1, 0, 4);
         if (open != 1) w.put(kStructureFile, 2, 1, 3);
         if (open != 2) w.put(kCreatureFile, 0, 1, 1);
