@@ -24,15 +24,12 @@ std::string random_bytes(size_t n, uint32_t seed) {
 
 // Each data file replaced by a directory, an empty file or random bytes.
 TEST(BadFiles, EachDataFileAsDirectoryEmptyOrRandomEndsCleanly) {
-    FaultRig rig(FixtureWorld(), "1 h\n2 +\n3 i\n4 b\n");
     uint32_t seed = 1;
     for (const std::string file :
          {"tlvx_w05.pal", "Pndx_001.sav", "Testland.txt", "tlvx_w05.mem", "tlvx_w05.mom", "tlvx_gr1.tmp",
           "tlvx_gr2.tmp", "tlvx_gr3.tmp", "tlvx_gr4.tmp", "tlvx_gr5.tmp", "tile1.pic"}) {
         for (const std::string kind : {"directory", "empty", "random"}) {
-            fs::remove_all(rig.run);
-            fs::create_directory(rig.run);
-            copy_dir(rig.world, rig.run);
+            FaultRig rig(FixtureWorld(), "1 h\n2 +\n3 i\n4 b\n");
             const std::string path = rig.run + "/" + file;
             fs::remove(path);
             std::string bytes = kind == "random" ? random_bytes(2000, seed++) : "";

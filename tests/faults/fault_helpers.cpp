@@ -3,7 +3,6 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/resource.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -51,11 +50,8 @@ ToolResult run_tool(const ToolRun& run) {
     TempDir out;
     int status = 0;
     waitpid(start_tool(run, out.file("stderr")), &status, 0);
-    ToolResult r;
-    r.exited = WIFEXITED(status);
-    r.code = r.exited ? WEXITSTATUS(status) : -1;
-    r.err = file_exists(out.file("stderr")) ? read_file(out.file("stderr")) : "";
-    return r;
+    return {WIFEXITED(status), WIFEXITED(status) ? WEXITSTATUS(status) : -1,
+            file_exists(out.file("stderr")) ? read_file(out.file("stderr")) : ""};
 }
 
 void copy_dir(const std::string& from, const std::string& to) {
