@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <memory>
 
@@ -34,8 +35,7 @@ pid_t start_tool(const ToolRun& run, const std::string& err_path) {
     }
     const std::string why = run.read_only.empty() ? "" : drop_file_mode_override(run.read_only);
     if (!why.empty()) {
-        const std::string line = "fault not made: " + why + "\n";
-        [[maybe_unused]] ssize_t n = ::write(2, line.data(), line.size());
+        dprintf(2, "fault not made: %s\n", why.c_str());
         _exit(kFaultNotMade);
     }
     alarm(static_cast<unsigned>(run.timeout_seconds));  // the time limit: SIGALRM ends the run

@@ -130,8 +130,7 @@ std::vector<GoldenCase> golden_cases() {
                  fixture([](FixtureWorld& w) { w.ground = [](int x, int) -> uint8_t { return x == 12 ? 2 : 1; }; })(
                      dir);
                  std::remove((dir + "/tile2.pic").c_str());
-             },
-         .keys = ""},
+             }},
         // the bundled demo world: walk to the road, follow it, edit the map, watch creatures, quit
         {.name = "demo_world",
          .make_world = demo,

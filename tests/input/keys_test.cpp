@@ -65,8 +65,8 @@ TEST(KeyDispatch, PauseWaitsForAKeyAndSwallowsIt) {
     init_state(s, dir.path(), platform);
     s.KEY = "p";
     pause_if_asked(s);
-    EXPECT_EQ(platform.paused_polls, 3);
-    EXPECT_EQ(KEY_POLL(s), "");  // the key that ended the pause is gone
+    // The key that ended the pause is gone.
+    EXPECT_EQ(std::pair(platform.paused_polls, KEY_POLL(s)), std::pair(3, std::string()));
 }
 
 // The queue keeps the newest fifteen keys: a sixteenth drops the oldest,
