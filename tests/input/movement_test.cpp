@@ -16,15 +16,10 @@ TEST(Movement, TurnTableOfSevenAndNine) {
         }
 }
 
-// Readies road-following from the player's cell on road 5, facing `d2`.
+// Readies road-following (P 1) from the player's cell on road 5 with the arm counter GE at 4, facing `d2`.
 void on_road(ViewWorld& w, int32_t d2) {
     w.read_view();
-    w.s.RD_S = " 5 ";
-    w.s.G1 = w.s.G2 = 5;
-    w.s.G2_S = " 5 ";
-    w.s.P = 1;
-    w.s.GE = 4;
-    w.s.D2 = d2;
+    std::tie(w.s.RD_S, w.s.G1, w.s.G2, w.s.G2_S, w.s.P, w.s.GE, w.s.D2) = std::tuple(" 5 ", 5, 5, " 5 ", 1, 4, d2);
 }
 
 // From (10, 8) on road 5 with the arm counter at 4. `around` is the 3 by 3 block around
