@@ -15,16 +15,9 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::string_literals;
 
-std::string random_bytes(size_t n, uint32_t seed) {
-    std::mt19937 rng(seed);
-    std::string out(n, '\0');
-    for (char& c : out) c = static_cast<char>(rng() & 255);
-    return out;
-}
-
 // Each data file replaced by a directory, an empty file or random bytes.
 TEST(BadFiles, EachDataFileAsDirectoryEmptyOrRandomEndsCleanly) {
-    uint32_t seed = 1;
+    std::mt19937 rng(1);
     for (const std::string file :
          {"tlvx_w05.pal", "Pndx_001.sav", "Testland.txt", "tlvx_w05.mem", "tlvx_w05.mom", "tlvx_gr1.tmp",
           "tlvx_gr2.tmp", "tlvx_gr3.tmp", "tlvx_gr4.tmp", "tlvx_gr5.tmp", "tile1.pic"}) {
@@ -32,7 +25,8 @@ TEST(BadFiles, EachDataFileAsDirectoryEmptyOrRandomEndsCleanly) {
             FaultRig rig(FixtureWorld(), "1 h\n2 +\n3 i\n4 b\n");
             const std::string path = rig.run + "/" + file;
             fs::remove(path);
-            std::string bytes = kind == "random" ? random_bytes(2000, seed++) : "";
+            std::string bytes(kind == "random" ? 2000 : 0, '\0');
+            for (char& c : bytes) c = static_cast<char>(rng() & 255);
             if (kind == "random" && file == "tile1.pic") bytes[0] = 7;  // not a picture layout
             if (kind == "directory") fs::create_directory(path);
             else write_file(path, bytes);
