@@ -1,10 +1,8 @@
 #!/usr/bin/env bash
 # Checks of the installed tree, each case in a staging folder of its own:
 #   files     the list of installed files, their modes, the icons' sizes
-#   world     the installed tlvx-tool writes and runs a world, and the player's
-#             world in an empty data folder is created once and then reused
-#             (where that folder is, and what is left beside it, the unit
-#             tests of tests/tools/user_world_test.cpp check)
+#   world     the installed tlvx-tool writes and runs a world; the player's world in an empty
+#             data folder is created once, then reused (its place: tests/tools/user_world_test.cpp)
 #   manuals   every option each program (and each tlvx-tool command) lists in
 #             --help is in its manual page, and the other way round
 #   desktop   desktop-file-validate accepts the menu entry
