@@ -27,12 +27,8 @@ TEST(DiskFaults, ReadOnlyStructureLayerFailsAtItsFirstWriteKeepingEveryEarlierEd
     // Ground and creature edits and steps over a bridge, then a structure edit in pass 9.
     FaultRig rig(w, "1 +\n2 h\n3 +\n4 *\n5 h\n6 f\n7 b\n8 bksp\n9 ]\n10 h\n");
     chmod((rig.run + "/tlvx_gr3.tmp").c_str(), 0444);
-    ToolRun tool = rig.tool();
-    tool.args.insert(tool.args.end(), {"--trace", rig.root.file("trace.csv")});
-    tool.read_only = rig.run + "/tlvx_gr3.tmp";
-    ToolResult r = run_tool(tool);
-    ASSERT_TRUE(r.exited) << r.err;
-    ASSERT_NE(r.code, kFaultNotMade) << r.err;
+    ToolResult r = run_tool({.args = {"--data", rig.run, "--keys", rig.keys, "--trace", rig.root.file("trace.csv")},
+                             .read_only = rig.run + "/tlvx_gr3.tmp"});
     expect_error_3(r, {"\"tlvx_gr3.tmp\""});
 
     // Passes 1 to 8 completed (the trace lists them); their writes are all there.
@@ -55,10 +51,7 @@ TEST(DiskFaults, FullDiskDuringTheSaveKeepsTheOldSaveFileAndEveryEdit) {
     const std::string old_save = read_file(rig.run + "/Pndx_001.sav");
     ASSERT_GT(old_save.size(), 200u);
     const size_t files_before = entries(rig.run);
-    ToolRun tool = rig.tool();
-    tool.file_size_limit = 128;
-    ToolResult r = run_tool(tool);
-    ASSERT_TRUE(r.exited) << r.err;
+    ToolResult r = run_tool({.args = rig.tool().args, .file_size_limit = 128});
     expect_error_3(r, {"\"Pndx_001.sav\""});
     EXPECT_EQ(read_file(rig.run + "/Pndx_001.sav"), old_save);
     EXPECT_EQ(entries(rig.run), files_before) << "no temporary file is left behind";
@@ -82,22 +75,16 @@ TEST(DiskFaults, SaveInAReadOnlyFolderIsWrittenInPlaceOrFailsNamingTheCause) {
         const std::string old_save = read_file(rig.run + "/Pndx_001.sav");
         const size_t files_before = entries(rig.run);
         chmod(rig.run.c_str(), 0555);
-        ToolRun tool = rig.tool();
-        tool.read_only = rig.run + "/probe";
-        ToolResult r = run_tool(tool);
+        ToolResult r = run_tool({.args = rig.tool().args, .read_only = rig.run + "/probe"});
         chmod(rig.run.c_str(), 0755);
-        ASSERT_TRUE(r.exited) << r.err;
         ASSERT_NE(r.code, kFaultNotMade) << r.err;
         EXPECT_EQ(entries(rig.run), files_before) << "no file is added";
 
         std::string new_save;
         EXPECT_EQ(layer_files(rig.run), rig.replay(4, &new_save).back()) << "every edit and step is kept";
         ASSERT_NE(new_save, old_save);
-        if (save_writable) {
-            EXPECT_EQ(r.code, 0) << r.err;
-        } else {
-            expect_error_3(r, {"\"Pndx_001.sav\"", "permission denied"});
-        }
+        if (save_writable) EXPECT_EQ(r.code, 0) << r.err;
+        else expect_error_3(r, {"\"Pndx_001.sav\"", "permission denied"});
         EXPECT_EQ(read_file(rig.run + "/Pndx_001.sav"), save_writable ? new_save : old_save);
     }
 }

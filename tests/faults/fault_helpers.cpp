@@ -3,10 +3,10 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/resource.h>
-#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <memory>
 
@@ -35,8 +35,7 @@ pid_t start_tool(const ToolRun& run, const std::string& err_path) {
     }
     const std::string why = run.read_only.empty() ? "" : drop_file_mode_override(run.read_only);
     if (!why.empty()) {
-        const std::string line = "fault not made: " + why + "\n";
-        [[maybe_unused]] ssize_t n = ::write(2, line.data(), line.size());
+        dprintf(2, "fault not made: %s\n", why.c_str());
         _exit(kFaultNotMade);
     }
     alarm(static_cast<unsigned>(run.timeout_seconds));  // the time limit: SIGALRM ends the run
@@ -51,11 +50,8 @@ ToolResult run_tool(const ToolRun& run) {
     TempDir out;
     int status = 0;
     waitpid(start_tool(run, out.file("stderr")), &status, 0);
-    ToolResult r;
-    r.exited = WIFEXITED(status);
-    r.code = r.exited ? WEXITSTATUS(status) : -1;
-    r.err = file_exists(out.file("stderr")) ? read_file(out.file("stderr")) : "";
-    return r;
+    return {WIFEXITED(status), WIFEXITED(status) ? WEXITSTATUS(status) : -1,
+            file_exists(out.file("stderr")) ? read_file(out.file("stderr")) : ""};
 }
 
 void copy_dir(const std::string& from, const std::string& to) {

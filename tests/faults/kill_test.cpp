@@ -56,12 +56,12 @@ TEST(Kill, EveryCompletedPassIsInTheLayerFilesAndTheSaveIsWhole) {
         std::filesystem::create_directory(run);
         copy_dir(rig.world, run);
         const std::string trace = run + "/trace.csv";
-        ToolRun tool{{"--data", run, "--keys", rig.keys, "--clock", "1000:0.05", "--trace", trace}};
         // Kill targets spread over the whole run; the last two come once the
         // Escape pass is traced, while the save is being written or after it.
         const int64_t target =
             i >= kKills - 2 ? kPasses : 1 + (kPasses * i) / kKills + static_cast<int64_t>(rng() % (kPasses / kKills));
-        pid_t pid = start_tool(tool, rig.root.file("err" + std::to_string(i)));
+        pid_t pid = start_tool({{"--data", run, "--keys", rig.keys, "--clock", "1000:0.05", "--trace", trace}},
+                               rig.root.file("err" + std::to_string(i)));
         int status = 0;
         while (waitpid(pid, &status, WNOHANG) == 0) {
             if (traced(trace) > target) {
@@ -72,17 +72,14 @@ TEST(Kill, EveryCompletedPassIsInTheLayerFilesAndTheSaveIsWhole) {
             std::this_thread::sleep_for(std::chrono::microseconds(200));
         }
         const int64_t done = traced(trace) - 1;  // passes the trace lists
-        ASSERT_GE(done, 0);
-        ASSERT_LE(done, kPasses);
+        ASSERT_TRUE(done >= 0 && done <= kPasses) << done;
         killed_at.insert(done);
 
         // Each layer byte is as after the last completed pass, or as after the
         // next pass, which may have been under way when the kill came.
-        const auto& before = after[static_cast<size_t>(done)];
-        const auto& next = after[static_cast<size_t>(std::min(done + 1, kPasses))];
         for (const auto& [name, got] : layer_files(run)) {
-            const std::string& a = before.at(name);
-            const std::string& b = next.at(name);
+            const std::string &a = after[static_cast<size_t>(done)].at(name),
+                              &b = after[static_cast<size_t>(std::min(done + 1, kPasses))].at(name);
             ASSERT_TRUE(got.size() == a.size() || got.size() == b.size()) << name << " after pass " << done;
             for (size_t k = 0; k < got.size(); ++k)
                 ASSERT_TRUE((k < a.size() && got[k] == a[k]) || (k < b.size() && got[k] == b[k]))

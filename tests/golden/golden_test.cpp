@@ -22,9 +22,8 @@ namespace {
 
 struct GoldenCase {
     std::string name;
-    std::string note;  // what the case proves
     std::function<void(const std::string& dir)> make_world;
-    std::string keys;
+    std::string keys = "";
     std::string clock = "1000:0.01";
     int passes = 100;
     // A session recorded in the window (cases/<name>/session.tlvxrec) replayed
@@ -50,8 +49,8 @@ void demo(const std::string& dir) {
 
 std::vector<GoldenCase> golden_cases() {
     return {
+        // steps blocked by a tree, a creature and ground closed from one side; free steps move the marker
         {.name = "walk_with_blocks",
-         .note = "steps blocked by a tree, a creature and ground closed from one side; free steps move the marker",
          .make_world = fixture([](FixtureWorld& w) {
              w.structures = [](int x, int y) -> uint8_t { return x == 11 && y == 8 ? 3 : (x == 8 && y == 8 ? 4 : 0); };
              w.creatures = [](int x, int y) -> uint8_t { return x == 10 && y == 8 ? 1 : (x == 10 && y == 7 ? 2 : 0); };
@@ -65,8 +64,8 @@ std::vector<GoldenCase> golden_cases() {
                  "2 h\n4 y\n6 b\n"
                  "# left twice over the bridge, then turn around and walk back\n"
                  "8 g\n10 left\n12 7\n14 9\n16 9\n18 right\n20 Y\n22 esc\n"},
+        // road-following takes the left branch at a fork, turns back at a dead end, waits for the arm counter
         {.name = "road_following",
-         .note = "road-following takes the left branch at a fork, turns back at a dead end, waits for the arm counter",
          .make_world = fixture([](FixtureWorld& w) {
              w.P = 1, w.I = 1, w.road_list = "2 3";
              // A road going up from the player, a fork at row 5 (left and right), the
@@ -76,11 +75,10 @@ std::vector<GoldenCase> golden_cases() {
                  return y == 5 && x >= 6 && x <= 14 ? 3 : 1;
              };
          }),
-         .keys = "",
          .clock = "1000:0.05",
          .passes = 400},
+        // the ten editing keys at their limits, facing nowhere, and edits seen by the rest of their pass
         {.name = "editing_session",
-         .note = "the ten editing keys at their limits, facing nowhere, and edits seen by the rest of their pass",
          .make_world = fixture([](FixtureWorld& w) {
              w.I = 1;
              w.ground = [](int x, int y) -> uint8_t {
@@ -94,9 +92,8 @@ std::vector<GoldenCase> golden_cases() {
                  "10 H\n12 f\n14 f\n16 G\n18 F\n20 F\n"
                  "22 B\n24 *\n26 *\n28 /\n30 bksp\n32 ]\n34 ]\n36 ]\n38 [\n40 \\\n42 ]\n44 ]\n46 ]\n48 ]\n"
                  "50 5\n52 ]\n54 ]\n56 ]\n58 ]\n60 ]\n62 esc\n"},
+        // creatures of different move chances wander inside the view while the phase is 4, never into the player
         {.name = "creatures_moving",
-         .note = "creatures of different move chances wander inside the view while the phase is 4, never into the "
-                 "player",
          .make_world = fixture([](FixtureWorld& w) {
              w.I = 1;
              w.objects[1].move = 4;  // value 2
@@ -111,33 +108,31 @@ std::vector<GoldenCase> golden_cases() {
                  return x == 12 && y == 10 ? 7 : 0;
              };
          }),
-         .keys = "",
          .clock = "1000:0.03",
          .passes = 300},
+        // on a 100-wide map a step to column 98 is pulled back to 96 and the marker moves with the player
         {.name = "edge_clamp",
-         .note = "on a 100-wide map a step to column 98 is pulled back to 96 and the marker moves with the player",
          .make_world = fixture([](FixtureWorld& w) {
              w.w = 100, w.h = 12, w.vx = 97, w.vy = 6;
              w.creatures = [](int x, int y) -> uint8_t { return x == 97 && y == 6 ? 1 : (x == 96 && y == 6 ? 2 : 0); };
          }),
          .keys = "2 h\n4 esc\n"},
+        // the status display with toggles, the pause swallowing the next key, the day and clock rows
         {.name = "status_and_pause",
-         .note = "the status display with toggles, the pause swallowing the next key, the day and clock rows",
          .make_world = fixture([](FixtureWorld& w) { w.I = 5, w.O = 3; }),
          .keys = "3 o\n5 i\n7 i\n9 i\n11 p\n12 h\n20 5\n30 .\n",
          .clock = "5000.1:0.125",
          .passes = 60},
+        // a picture missing on disk ends the first redraw with file not found naming it
         {.name = "missing_picture",
-         .note = "a picture missing on disk ends the first redraw with file not found naming it",
          .make_world =
              [](const std::string& dir) {
                  fixture([](FixtureWorld& w) { w.ground = [](int x, int) -> uint8_t { return x == 12 ? 2 : 1; }; })(
                      dir);
                  std::remove((dir + "/tile2.pic").c_str());
-             },
-         .keys = ""},
+             }},
+        // the bundled demo world: walk to the road, follow it, edit the map, watch creatures, quit
         {.name = "demo_world",
-         .note = "the bundled demo world: walk to the road, follow it, edit the map, watch creatures, quit",
          .make_world = demo,
          .keys = "# up three cells onto the road, follow it for a while\n"
                  "3 y\n6 up\n9 y\n12 .\n"
@@ -147,12 +142,9 @@ std::vector<GoldenCase> golden_cases() {
                  "330 b\n340 b\n350 g\n400 esc\n",
          .clock = "2000:0.05",
          .passes = 500},
-        {.name = "window_session",
-         .note = "the demo world played in the real window (record_window_session.sh): walking, road-following, "
-                 "editing, a pause, wandering creatures; replayed from its recording",
-         .make_world = demo,
-         .keys = "",
-         .recording = true},
+        // the demo world played in the real window (record_window_session.sh): walking, road-following, editing, a
+        // pause, wandering creatures; replayed from its recording
+        {.name = "window_session", .make_world = demo, .recording = true},
     };
 }
 
@@ -165,45 +157,35 @@ std::string decoded_png(const std::string& bytes) {
     if (!png_image_begin_read_from_memory(&image, bytes.data(), bytes.size())) return "";
     image.format = PNG_FORMAT_RGB;
     std::string rgb(PNG_IMAGE_SIZE(image), '\0');
-    if (!png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr)) {
-        png_image_free(&image);
-        return "";
-    }
-    return std::to_string(image.width) + "x" + std::to_string(image.height) + "\n" + rgb;
-}
-
-// Runs the case and returns the files to compare, by name.
-std::vector<std::pair<std::string, std::string>> run_case(const GoldenCase& c, const TempDir& dir) {
-    std::string world = dir.file("world");
-    fs::create_directory(world);
-    c.make_world(world);
-    write_file(dir.file("keys.txt"), c.keys);
-    const std::string input =
-        c.recording ? " --replay " +
-                          quote((fs::path(TLVX_TESTS_DIR) / "golden" / "cases" / c.name / "session.tlvxrec").string())
-                    : " --keys " + quote(dir.file("keys.txt")) + " --clock " + c.clock + " --passes " +
-                          std::to_string(c.passes) + " --trace " + quote(dir.file("trace.csv"));
-    const std::string cmd = std::string(TLVX_TOOL) + " run --data " + quote(world) + input + " --screenshot " +
-                            quote(dir.file("screen.png")) + " 2>" + quote(dir.file("stderr.txt"));
-    const int status = std::system(cmd.c_str());
-    const int code = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    std::vector<std::pair<std::string, std::string>> out;
-    out.emplace_back("result.txt", "exit " + std::to_string(code) + "\n" + read_file(dir.file("stderr.txt")));
-    if (!c.recording) out.emplace_back("trace.csv", read_file(dir.file("trace.csv")));
-    for (const std::string f : {"Pndx_001.sav", "tlvx_gr1.tmp", "tlvx_gr2.tmp", "tlvx_gr3.tmp"})
-        out.emplace_back(f, file_exists(world + "/" + f) ? read_file(world + "/" + f) : std::string("(missing)"));
-    out.emplace_back("screen.png", read_file(dir.file("screen.png")));
-    return out;
+    const bool read = png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr);
+    png_image_free(&image);
+    return read ? std::to_string(image.width) + "x" + std::to_string(image.height) + "\n" + rgb : "";
 }
 
 class Golden : public ::testing::TestWithParam<GoldenCase> {};
 
 TEST_P(Golden, Replay) {
     const GoldenCase& c = GetParam();
-    SCOPED_TRACE(c.note);
+    const fs::path expected = fs::path(TLVX_TESTS_DIR) / "golden" / "cases" / c.name;
     TempDir dir;
-    auto files = run_case(c, dir);
-    fs::path expected = fs::path(TLVX_TESTS_DIR) / "golden" / "cases" / c.name;
+    const std::string world = dir.file("world");
+    fs::create_directory(world);
+    c.make_world(world);
+    write_file(dir.file("keys.txt"), c.keys);
+    const std::string input = c.recording
+                                  ? " --replay " + quote((expected / "session.tlvxrec").string())
+                                  : " --keys " + quote(dir.file("keys.txt")) + " --clock " + c.clock + " --passes " +
+                                        std::to_string(c.passes) + " --trace " + quote(dir.file("trace.csv"));
+    const int status = std::system((std::string(TLVX_TOOL) + " run --data " + quote(world) + input + " --screenshot " +
+                                    quote(dir.file("screen.png")) + " 2>" + quote(dir.file("stderr.txt")))
+                                       .c_str());
+    std::vector<std::pair<std::string, std::string>> files = {
+        {"result.txt", "exit " + std::to_string(WIFEXITED(status) ? WEXITSTATUS(status) : -1) + "\n" +
+                           read_file(dir.file("stderr.txt"))},
+        {"screen.png", read_file(dir.file("screen.png"))}};
+    if (!c.recording) files.emplace_back("trace.csv", read_file(dir.file("trace.csv")));
+    for (const std::string f : {"Pndx_001.sav", "tlvx_gr1.tmp", "tlvx_gr2.tmp", "tlvx_gr3.tmp"})
+        files.emplace_back(f, file_exists(world + "/" + f) ? read_file(world + "/" + f) : std::string("(missing)"));
     if (std::getenv("TLVX_UPDATE_GOLDEN")) {
         fs::create_directories(expected);
         for (auto& [name, bytes] : files) write_file((expected / name).string(), bytes);

@@ -47,15 +47,13 @@ TEST(Editing, CreatureSweepOfThePassCannotOverwriteAnEdit) {
         w.s.OBJS(2) = 1000;
         w.put(kCreatureFile, 0, -2, 2);
         for (auto [x, y] : {std::pair{-1, -2}, {1, -2}, {0, -3}}) w.put(kStructureFile, x, y, 4);
-        w.s.D2 = 1;
-        w.s.GC = 4;
+        std::tie(w.s.D2, w.s.GC) = std::tuple(1, 4);
         bool moved = false;
         for (uint32_t trial = 0; trial < 100 && !moved; ++trial) {
             w.put(kCreatureFile, 0, -1, 0);
             w.put(kStructureFile, 0, -1, 0);
-            w.s.rnd_state = trial * 40503u & 0xFFFFFFu;
-            w.s.SCRNUPDT = 1;  // no immediate cell draws
-            w.s.KEY = key;
+            // SCRNUPDT 1: no immediate cell draws.
+            std::tie(w.s.rnd_state, w.s.SCRNUPDT, w.s.KEY) = std::tuple(trial * 40503u & 0xFFFFFFu, 1, key);
             editing_keys(w.s);
             creature_sweep(w.s);
             moved = cell_read(w.s, kCreatureFile, 10, 6) == 0;

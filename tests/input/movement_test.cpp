@@ -7,25 +7,19 @@ namespace tlvx::test {
 namespace {
 
 TEST(Movement, TurnTableOfSevenAndNine) {
-    const int32_t after[][5] = {{3, 4, 1, 2, 3}, {1, 2, 3, 4, 1}};  // after "7", after "9", from 0 to 4
     ViewWorld w;
-    for (int k = 0; k < 2; ++k)
+    for (const auto& [key, after] : {std::pair{"7", "34123"}, {"9", "12341"}})  // the facing after, from 0 to 4
         for (int32_t d = 0; d <= 4; ++d) {
             w.s.D2 = d;
-            w.pass(k == 0 ? "7" : "9");
-            EXPECT_EQ(w.s.D2, after[k][d]) << (k == 0 ? "7" : "9") << " from " << d;
+            w.pass(key);
+            EXPECT_EQ(w.s.D2, after[d] - '0') << key << " from " << d;
         }
 }
 
-// Readies road-following from the player's cell on road 5, facing `d2`.
+// Readies road-following (P 1) from the player's cell on road 5 with the arm counter GE at 4, facing `d2`.
 void on_road(ViewWorld& w, int32_t d2) {
     w.read_view();
-    w.s.RD_S = " 5 ";
-    w.s.G1 = w.s.G2 = 5;
-    w.s.G2_S = " 5 ";
-    w.s.P = 1;
-    w.s.GE = 4;
-    w.s.D2 = d2;
+    std::tie(w.s.RD_S, w.s.G1, w.s.G2, w.s.G2_S, w.s.P, w.s.GE, w.s.D2) = std::tuple(" 5 ", 5, 5, " 5 ", 1, 4, d2);
 }
 
 // From (10, 8) on road 5 with the arm counter at 4. `around` is the 3 by 3 block around
@@ -57,11 +51,11 @@ TEST(RoadFollowing, SearchOrderAndWhatStopsIt) {
         }
         on_road(w, c.d2);
         w.pass("");
-        EXPECT_EQ(std::tuple(w.s.F2, w.s.D2, w.s.VX2, w.s.VY2, w.s.SCRNUPDT),
-                  std::tuple(c.f2, c.d2_after, 10 + c.dx, 8 + c.dy, 1));
-        EXPECT_EQ(w.s.GE, c.d2_after == 0 ? 4 : 1);                     // any step taken resets it, even one undone
-        EXPECT_EQ(cell_read(w.s, kCreatureFile, w.s.VX2, w.s.VY2), 1);  // the marker follows
-        EXPECT_EQ(w.s.TIMM == 0, c.dx == 0 && c.dy == 0) << w.s.TIMM;
+        // Any step taken resets the arm counter GE, even one undone; the marker follows the player.
+        EXPECT_EQ(
+            std::tuple(w.s.F2, w.s.D2, w.s.VX2, w.s.VY2, w.s.SCRNUPDT, w.s.GE,
+                       cell_read(w.s, kCreatureFile, w.s.VX2, w.s.VY2), w.s.TIMM == 0),
+            std::tuple(c.f2, c.d2_after, 10 + c.dx, 8 + c.dy, 1, c.d2_after == 0 ? 4 : 1, 1, c.dx == 0 && c.dy == 0));
     }
 }
 

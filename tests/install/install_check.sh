@@ -1,10 +1,8 @@
 #!/usr/bin/env bash
 # Checks of the installed tree, each case in a staging folder of its own:
 #   files     the list of installed files, their modes, the icons' sizes
-#   world     the installed tlvx-tool writes and runs a world, and the player's
-#             world in an empty data folder is created once and then reused
-#             (where that folder is, and what is left beside it, the unit
-#             tests of tests/tools/user_world_test.cpp check)
+#   world     the installed tlvx-tool writes and runs a world; the player's world in an empty
+#             data folder is created once, then reused (its place: tests/tools/user_world_test.cpp)
 #   manuals   every option each program (and each tlvx-tool command) lists in
 #             --help is in its manual page, and the other way round
 #   desktop   desktop-file-validate accepts the menu entry
@@ -67,18 +65,17 @@ world)
   [ -n "$(cat "$save")" ] && [ "$(cat "$save")" != "$before" ] || fail "the second start did not reuse the world"
   ;;
 manuals)
-  # Option names of a CLI11 help text: the first column of the option lines.
-  help_options() { sed -nE 's/^ +(-[^ ]*).*/\1/p' | tr ',' '\n' | grep -E '^--' | sort -u; }
+  # Option names of a CLI11 help text, --help aside: the first column of the option lines.
+  help_options() { sed -nE 's/^ +(-[^ ]*).*/\1/p' | tr ',' '\n' | grep -E '^--' | grep -vx -- --help | sort -u; }
   # A manual page as plain text lines: no font changes, no escaped hyphens.
   plain() { gzip -dc "$1" | sed -E 's/\\-/-/g; s/\\f[BIRP]//g'; }
-  # Options named between the line ".S[SH] NAME" and the next section.
-  section_options() { awk -v h="$2" '/^\.S[SH] /{on = ($0 == h)} on' | grep -oE -- '--[a-z][a-z0-9-]*' | sort -u; }
-  compare() {  # compare NAME HELP_OPTIONS MAN_OPTIONS
-    diff <(echo "$2" | grep -v -- '^--help$' | sed '/^$/d') <(echo "$3" | grep -v -- '^--help$' | sed '/^$/d') ||
-      fail "$1: options in --help (<) and in the manual page (>) differ"
+  # Options named between the line ".S[SH] NAME" and the next section, --help aside.
+  section_options() {
+    awk -v h="$2" '/^\.S[SH] /{on = ($0 == h)} on' | grep -oE -- '--[a-z][a-z0-9-]*' | grep -vx -- --help | sort -u
   }
+  # compare NAME HELP_OPTIONS MAN_OPTIONS
+  compare() { diff <(echo "$2") <(echo "$3") || fail "$1: options in --help (<) and in the manual page (>) differ"; }
   man_tool="$prefix/share/man/man6/tlvx-tool.6.gz"
-  plain "$man_tool" | grep -E -- '--help' >/dev/null || fail "tlvx-tool.6 does not mention --help"
   commands=$("$tool" --help | sed -n '/^Subcommands:/,$p' | sed -nE 's/^ +([a-z][a-z-]*) .*/\1/p' | sort)
   [ -n "$commands" ] || fail "no commands in tlvx-tool --help"
   man_commands=$(plain "$man_tool" | sed -nE 's/^\.SS ([a-z-]+)$/\1/p' | sort)

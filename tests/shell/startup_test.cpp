@@ -1,7 +1,8 @@
-// Start-up, the pass frame and the quit sequence, on a fixture world.
+// Start-up, the pass frame, keys handled in whole passes and the quit sequence, on a fixture world.
 #include <gtest/gtest.h>
 
 #include "base/error.hpp"
+#include "data/layer.hpp"
 #include "data/stream.hpp"
 #include "shell/game.hpp"
 #include "support/test_support.hpp"
@@ -19,16 +20,13 @@ struct Game {
         w.write(dir.path());
         init_state(*s, dir.path(), platform);
     }
-};
-
-int32_t startup_error(Game& g) {
-    try {
-        startup(*g.s);
-    } catch (const RuntimeError& e) {
-        return e.number();
+    // Start-up, then one whole pass with `key` waiting; whether it quits.
+    bool start_and_pass(const std::string& key) {
+        startup(*s);
+        platform.pending.push_back(key);
+        return run_pass(*s);
     }
-    return 0;
-}
+};
 
 }  // namespace
 
@@ -46,25 +44,50 @@ TEST(Startup, LoadsTheWorldAndLeavesLayerFilesOnNumbersOneToFive) {
 // A missing creature or upper layer is created empty and reads 0; a missing ground
 // layer is created empty too, but an empty ground layer is illegal (error 1).
 TEST(Startup, MissingLayerFilesAreCreatedEmptyAndAnEmptyGroundLayerIsError1) {
-    Game g;
-    std::remove(g.dir.file("tlvx_gr4.tmp").c_str());
-    std::remove(g.dir.file("tlvx_gr2.tmp").c_str());
+    Game g, missing;
+    for (const char* f : {"tlvx_gr4.tmp", "tlvx_gr2.tmp"}) std::remove(g.dir.file(f).c_str());
     startup(*g.s);
-    EXPECT_TRUE(file_exists(g.dir.file("tlvx_gr4.tmp")));
-    EXPECT_EQ(g.s->CR(0, 0), 0);
-    Game missing;
+    EXPECT_EQ(std::pair(file_exists(g.dir.file("tlvx_gr4.tmp")), g.s->CR(0, 0)), std::pair(true, 0));
     std::remove(missing.dir.file("tlvx_gr1.tmp").c_str());
-    EXPECT_EQ(startup_error(missing), 1);
+    try {
+        startup(*missing.s);
+        ADD_FAILURE() << "started without a ground layer";
+    } catch (const RuntimeError& e) {
+        EXPECT_EQ(e.number(), 1);
+    }
     EXPECT_EQ(read_file(missing.dir.file("tlvx_gr1.tmp")), "");  // created empty, left behind
 }
 
 TEST(Pass, QuitReopenOfSlotZeroClosesTheGroundLayerFile) {
     Game g;
     State& s = *g.s;
-    startup(s);
-    g.platform.pending = {"\x1b"};
-    EXPECT_TRUE(run_pass(s));
+    EXPECT_TRUE(g.start_and_pass("\x1b"));
     // kept: the save reopened slot 0, which held number 1, the ground layer's number.
     EXPECT_FALSE(s.files.is_open(1));
     EXPECT_TRUE(s.files.is_open(2) && s.files.is_open(5));
+}
+
+TEST(WholePass, KeyWaitingForTheFirstPassIsBlockedByATreeOrACreature) {
+    for (int blocker = 0; blocker < 3; ++blocker) {
+        FixtureWorld world;  // the player at (10, 8) with marker 1; 3 is a tree, 2 a creature
+        if (blocker == 1) world.structures = [](int c, int r) { return uint8_t(c == 10 && r == 7 ? 3 : 0); };
+        if (blocker == 2)
+            world.creatures = [](int c, int r) { return uint8_t(c == 10 && r == 8 ? 1 : c == 10 && r == 7 ? 2 : 0); };
+        Game g(world);
+        g.start_and_pass("y");
+        EXPECT_EQ(std::pair(g.s->D2, g.s->VY2), std::pair(1, blocker == 0 ? 7 : 8)) << blocker;
+    }
+}
+
+// On a 100-wide map the view cannot come nearer the edge than 96: the player stepping to
+// 98 is pulled back, and the marker with it.
+TEST(WholePass, MarkerFollowsThePlayerPulledBackFromTheMapEdge) {
+    FixtureWorld world;
+    world.w = 100;
+    world.vx = 97;
+    Game g(world);
+    g.start_and_pass("h");
+    auto marker_at = [&](int c) { return cell_read(*g.s, kCreatureFile, c, 8); };
+    EXPECT_EQ(std::tuple(g.s->VX2, marker_at(96), marker_at(97), marker_at(98), g.s->CR(0, 0)),
+              std::tuple(96, 1, 0, 0, 1));
 }

@@ -1,8 +1,7 @@
-// The creature sweep: when and where creatures may go. How often each moves is the golden
-// case creatures_moving.
+// The creature sweep: when and where creatures may go. How often each moves, and that
+// they stay inside the view, is the golden case creatures_moving.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <vector>
 
 #include "support/view_world.hpp"
@@ -15,9 +14,7 @@ using Spot = std::pair<int32_t, int32_t>;  // a view offset
 // A view with one creature, value 2, at `at`; the sweep runs (GC 4) without immediate draws.
 struct CreatureWorld : ViewWorld {
     CreatureWorld(int32_t obj_s, Spot at) {
-        s.OBJS(2) = obj_s;
-        s.GC = 4;
-        s.SCRNUPDT = 1;
+        std::tie(s.OBJS(2), s.GC, s.SCRNUPDT) = std::tuple(obj_s, 4, 1);
         put(kCreatureFile, at.first, at.second, 2);
     }
     // One sweep; where the creature is now ({99, 99} unless it is in the grid and the file once).
@@ -31,47 +28,29 @@ struct CreatureWorld : ViewWorld {
     }
 };
 
-// Nothing moves unless the phase is 4 and OBJS is over 1, yet the processed flags are cleared. The flag
-// travels with a creature, so one stepping right or down is not moved again in the sweep.
-TEST(Creatures, OneCellPerSweepOnlyInPhaseFourAndNeverOutOfTheView) {
-    CreatureWorld w(1000, {-3, -3});
-    w.s.GC = 3;
-    for (int i = 0; i < 50; ++i) {
-        w.s.LC.fill(1);
-        ASSERT_EQ(w.sweep(), Spot(-3, -3));
-        ASSERT_EQ(w.s.LC(-3, -3) + w.s.LC(3, 3), 0);
-    }
-    for (int32_t never : {1, -3}) {  // a move chance of 1 or less: never, even in phase 4
-        CreatureWorld still(never, {1, 1});
-        for (int i = 0; i < 50; ++i) ASSERT_EQ(still.sweep(), Spot(1, 1)) << never;
-    }
-    w.s.GC = 4;
-    Spot last{-3, -3};
-    int right_or_down = 0;
-    for (int i = 0; i < 600; ++i) {
-        const Spot now = w.sweep();
-        ASSERT_LE(std::abs(now.first - last.first) + std::abs(now.second - last.second), 1) << "sweep " << i;
-        right_or_down += now.first > last.first || now.second > last.second;
-        last = now;
-    }
-    EXPECT_GT(right_or_down, 50);
-}
-
 // Around a creature at (1, 1): above, an enterable object; right, a solid one; left, a
-// creature; below, ground blocked moving down. Each case opens one side: it goes only there.
+// creature; below, ground blocked moving down. Each case opens one side: it goes there, one
+// cell (the processed flag travels with it), and only in phase 4 with a move chance over 1.
 TEST(Creatures, NeverIntoObjectsCreaturesOrBlockedGround) {
     const Spot home{1, 1}, sides[] = {{1, 0}, {2, 1}, {0, 1}, {1, 2}};
-    for (int open = -1; open < 4; ++open) {
-        CreatureWorld w(1000, home);
-        w.s.OBJ_M(4) = 1;
-        w.s.CK_S(3) = " 9 ";
+    for (auto [open, obj_s, gc] : {std::tuple{-1, 1000, 4},
+                                   {0, 1000, 4},
+                                   {1, 1000, 4},
+                                   {2, 1000, 4},
+                                   {3, 1000, 4},
+                                   {1, 1, 4},
+                                   {3, -3, 4},
+                                   {1, 1000, 3}}) {
+        CreatureWorld w(obj_s, home);
+        std::tie(w.s.GC, w.s.OBJ_M(4), w.s.CK_S(3)) = std::tuple(gc, 1, " 9 ");
         if (open != 0) w.put(kStructureFile, 1, 0, 4);
         if (open != 1) w.put(kStructureFile, 2, 1, 3);
         if (open != 2) w.put(kCreatureFile, 0, 1, 1);
         if (open != 3) w.put(kGroundFile, 1, 2, 9);
         Spot now = home;
         for (int i = 0; i < 200 && now == home; ++i) now = w.sweep();
-        EXPECT_EQ(now, open < 0 ? home : sides[open]) << "open side " << open;
+        EXPECT_EQ(now, open < 0 || obj_s <= 1 || gc != 4 ? home : sides[open])
+            << "open side " << open << ", move chance " << obj_s << ", phase " << gc;
     }
 }
 

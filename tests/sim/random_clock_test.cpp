@@ -1,17 +1,12 @@
 // The clock with its two ticks.
 #include <gtest/gtest.h>
 
-#include "sim/clock.hpp"
-#include "support/test_support.hpp"
+#include "support/view_world.hpp"
 
 namespace tlvx::test {
 namespace {
 
-struct Clock : ::testing::Test {
-    TempDir dir;
-    FakePlatform platform;
-    State s;
-    void SetUp() override { init_state(s, dir.path(), platform); }
+struct Clock : ::testing::Test, ViewWorld {
     void at(double t) {
         platform.now = t;
         clock_step(s);
