@@ -36,6 +36,8 @@ StopSignals::StopSignals() {
 StopSignals::~StopSignals() {
     sigaction(SIGINT, &old_int_, nullptr);
     sigaction(SIGTERM, &old_term_, nullptr);
+    // The stop belonged to this scope: a check_stop() after it must not see it.
+    g_stop_signal = 0;
 }
 
 int stop_signal() { return g_stop_signal; }

@@ -31,7 +31,7 @@ private:
     }, old_term_{};
 };
 
-// The signal that arrived since the handler was installed, or 0.
+// The signal that arrived while the handler is installed, or 0.
 int stop_signal();
 // Throws StopRequested when a signal arrived.
 void check_stop();

@@ -52,7 +52,7 @@ TEST(BadFiles, SaveNamesOutsideTheDataDirectoryAreRefusedAndWorldNamesAreReadAsG
     const std::string data = root.file("data"), outside = "/tmp/tlvx-outside-" + std::to_string(getpid());
     write_file(root.file("keys.txt"), "1 h\n2 esc\n");
     auto entries = [&] { return std::distance(fs::directory_iterator(root.path()), {}); };
-    // More names (with "/", "..") in SaveFile.MissingFileOrNameReachingOutsideTheDataDirectoryIsError2.
+    // More names (with "/", "..") in SaveFile.RefusedNamesAreErrorsNamingTheCauseAndWriteNothing.
     for (const std::string& name : {"../x"s, outside}) {
         fs::remove_all(data);
         fs::create_directory(data);

@@ -51,10 +51,12 @@ TEST(PngWriter, ReadBackAndNoHalfWrittenFile) {
     for (int i = 0; i < kScreenW * kScreenH; ++i) s.at(i % kScreenW, i / kScreenW) = uint8_t(i * 7 + i / kScreenW);
     test::write_file(dir.file("shot.png"), "old");
     write_screen_png(s, dir.file("shot.png"));
-    const test::RgbPicture png = test::read_png_rgb(dir.file("shot.png"));
+    const test::RgbaPicture png = test::read_png(dir.file("shot.png"));
     ASSERT_EQ(png.w * 1000 + png.h, 320200);
-    for (int i = 0; i < kScreenW * kScreenH; ++i)
-        ASSERT_EQ(png.px[size_t(i)], s.palette[s.at(i % kScreenW, i / kScreenW)]) << i;
+    for (int i = 0; i < kScreenW * kScreenH; ++i) {
+        const Rgb c = s.palette[s.at(i % kScreenW, i / kScreenW)];
+        ASSERT_EQ(png.px[size_t(i)], (test::Rgba{c.r, c.g, c.b, 255})) << i;
+    }
 
     const uint8_t row[6] = {1, 2, 3, 4, 5, 6};
     test::write_file(dir.file("keep.png"), "old");

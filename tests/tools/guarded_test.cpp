@@ -42,8 +42,7 @@ TEST(Guarded, EachKindOfFailureBecomesOneLineAndItsStatus) {
         {true, [] { return std::raise(SIGINT), check_stop(), 0; }, 130, "stopped by SIGINT;" + stopped},
         {true, [] { return std::raise(SIGTERM), 0; }, 143,
          "stopped by SIGTERM after its files were complete and in place"},
-        // The stop of the run before is forgotten (and the flag is clear for
-        // the tests after this one).
+        // The stop of the run before is forgotten.
         {true, []() -> int { throw tools::ToolError("cannot write x"); }, 1, "cannot write x"},
     };
     struct sigaction before {};
@@ -59,6 +58,8 @@ TEST(Guarded, EachKindOfFailureBecomesOneLineAndItsStatus) {
         struct sigaction now {};
         sigaction(SIGINT, nullptr, &now);
         EXPECT_EQ(now.sa_handler, before.sa_handler);
+        // Nor does a stop outlive its guard.
+        EXPECT_NO_THROW(check_stop());
     }
 }
 
