@@ -30,6 +30,8 @@ struct GoldenCase {
     // instead of keys and a simulated clock; its trace is not kept (thousands of passes).
     bool recording = false;
 };
+// Test logs name a case rather than dumping its bytes.
+void PrintTo(const GoldenCase& c, std::ostream* os) { *os << c.name; }
 
 // The fixture world with patterned pictures, changed by `edit`. Object values: 1 marker,
 // 2 creature, 3 tree (blocks), 4 bridge (walkable), 5 roof (over creatures), 6 invisible.

@@ -27,6 +27,8 @@ struct Session {
     const char* keys;  // shell lines after `record`, on the demo world
     bool killed;       // the game is killed (kill -9) instead of ending with Escape
 };
+// Test logs name a session rather than dumping its bytes.
+void PrintTo(const Session& s, std::ostream* os) { *os << s.name; }
 
 // A runtime error ending the session, and creatures that wandered replaying into the same cells, are
 // the recording tests' (ReplayTool, Recording): the recorder is the same wrapper around any backend.
