@@ -69,8 +69,10 @@ private:
 
 // Files that appear together or not at all, and the registry of a run's live
 // temporary files: every member is an AtomicFile; dropping the set (when a
-// run fails, or unwinds after a stop signal) removes every temporary file. commit() finishes every file first and only
-// then renames them all, with SIGINT and SIGTERM held back so that the renames are not cut short (see stop_signal.hpp).
+// run fails, or unwinds after a stop signal) removes every temporary file.
+// commit() finishes every file first and only then renames them all, with
+// SIGINT and SIGTERM held back so that the renames are not cut short (see
+// stop_signal.hpp).
 class AtomicFileSet {
 public:
     AtomicFileSet() = default;

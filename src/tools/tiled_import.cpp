@@ -32,22 +32,37 @@ struct FileCloser {
     void operator()(FILE* f) const { std::fclose(f); }
 };
 
-// The map without the "data" of its layers: that is read in a second pass,
-// once the layers and tilesets are known, so that it never has to be held.
-json parse_without_data(const std::string& path) {
+// Where byte `byte` of a file is (counted from 1, as the JSON reader reports
+// it): its line and column, whether the file ends there, and whether the
+// file is empty.
+struct JsonPosition {
+    int64_t line = 1, column = 0;
+    bool ended = true, empty = false;
+};
+
+JsonPosition json_position(const std::string& path, size_t byte) {
     std::unique_ptr<FILE, FileCloser> f(std::fopen(path.c_str(), "rb"));
-    if (!f) throw ToolError("cannot read " + printable(path) + ": " + std::strerror(errno));
-    try {
-        return json::parse(f.get(), [](int, json::parse_event_t event, json& parsed) {
-            return !(event == json::parse_event_t::key && parsed == "data");
-        });
-    } catch (const json::parse_error& e) {
-        throw ToolError(broken_json_message(path, e.byte));
-    } catch (const json::exception&) {
-        // A number too large for a double: the JSON reader does not say
-        // where, so a second reading finds the place for the message.
-        throw ToolError(json_fault_message(path));
+    JsonPosition p;
+    int64_t read = 0;
+    for (int c; f && read < static_cast<int64_t>(byte);) {
+        if ((c = std::fgetc(f.get())) == EOF) break;
+        ++read;
+        if (c == '\n') ++p.line, p.column = 0;
+        else ++p.column;
     }
+    if (f) p.ended = std::fgetc(f.get()) == EOF;
+    p.empty = read == 0 && p.ended;
+    p.column = std::max<int64_t>(p.column, 1);
+    return p;
+}
+
+// One line for a map file whose JSON stops being valid at byte `byte`:
+// where, as line and column, and whether the file simply ends there.
+std::string broken_json_message(const std::string& path, size_t byte) {
+    const JsonPosition p = json_position(path, byte);
+    if (p.empty) return printable(path) + " is empty, not a map";
+    return printable(path) + " is not a complete map: its JSON breaks at line " + std::to_string(p.line) + ", column " +
+           std::to_string(p.column) + (p.ended ? " (the file ends there)" : "");
 }
 
 // A reading that keeps nothing and stops at the first fault, noting where.
@@ -72,6 +87,31 @@ struct FaultFinder : json::json_sax_t {
         return false;
     }
 };
+
+// One line for a fault the JSON reader did not place (a number too large
+// for a double): a second reading, keeping nothing, finds where it is.
+std::string unplaced_fault_message(const std::string& path) {
+    std::ifstream f(path, std::ios::binary);
+    FaultFinder finder;
+    if (!f || json::sax_parse(f, &finder) || finder.at == 0) return printable(path) + " is not a map Tiled wrote";
+    return json_fault_message(path, finder.at, finder.number_too_large ? kNumberTooLarge : 0);
+}
+
+// The map without the "data" of its layers: that is read in a second pass,
+// once the layers and tilesets are known, so that it never has to be held.
+json parse_without_data(const std::string& path) {
+    std::unique_ptr<FILE, FileCloser> f(std::fopen(path.c_str(), "rb"));
+    if (!f) throw ToolError("cannot read " + printable(path) + ": " + std::strerror(errno));
+    try {
+        return json::parse(f.get(), [](int, json::parse_event_t event, json& parsed) {
+            return !(event == json::parse_event_t::key && parsed == "data");
+        });
+    } catch (const json::parse_error& e) {
+        throw ToolError(broken_json_message(path, e.byte));
+    } catch (const json::exception&) {
+        throw ToolError(unplaced_fault_message(path));
+    }
+}
 
 // A text from the map file as a message shows it: on one line, and cut
 // short when it is long.
@@ -274,42 +314,11 @@ void read_map_fields(const json& map, MapPlan& plan) {
 
 }  // namespace
 
-JsonPosition json_position(const std::string& path, size_t byte) {
-    // The line and column of the byte where reading stopped, counted from 1.
-    std::unique_ptr<FILE, FileCloser> f(std::fopen(path.c_str(), "rb"));
-    JsonPosition p;
-    int64_t read = 0;
-    for (int c; f && read < static_cast<int64_t>(byte);) {
-        if ((c = std::fgetc(f.get())) == EOF) break;
-        ++read;
-        if (c == '\n') ++p.line, p.column = 0;
-        else ++p.column;
-    }
-    if (f) p.ended = std::fgetc(f.get()) == EOF;
-    p.empty = read == 0 && p.ended;
-    p.column = std::max<int64_t>(p.column, 1);
-    return p;
-}
-
-std::string broken_json_message(const std::string& path, size_t byte) {
-    const JsonPosition p = json_position(path, byte);
-    if (p.empty) return printable(path) + " is empty, not a map";
-    return printable(path) + " is not a complete map: its JSON breaks at line " + std::to_string(p.line) + ", column " +
-           std::to_string(p.column) + (p.ended ? " (the file ends there)" : "");
-}
-
 std::string json_fault_message(const std::string& path, size_t byte, int id) {
     if (id != kNumberTooLarge) return broken_json_message(path, byte);
     const JsonPosition p = json_position(path, byte);
     return printable(path) + " holds a number too large to read at line " + std::to_string(p.line) + ", column " +
            std::to_string(p.column);
-}
-
-std::string json_fault_message(const std::string& path) {
-    std::ifstream f(path, std::ios::binary);
-    FaultFinder finder;
-    if (!f || json::sax_parse(f, &finder) || finder.at == 0) return printable(path) + " is not a map Tiled wrote";
-    return json_fault_message(path, finder.at, finder.number_too_large ? kNumberTooLarge : 0);
 }
 
 MapPlan read_map_plan(const std::string& in) {

@@ -47,28 +47,12 @@ struct MapPlan {
 // checked without it. Throws ToolError.
 MapPlan read_map_plan(const std::string& in);
 
-// Where byte `byte` of a file is (counted from 1, as the JSON reader reports
-// it): its line and column, whether the file ends there, and whether the
-// file is empty.
-struct JsonPosition {
-    int64_t line = 1, column = 0;
-    bool ended = true, empty = false;
-};
-JsonPosition json_position(const std::string& path, size_t byte);
-
-// One line for a map file whose JSON stops being valid at byte `byte`:
-// where, as line and column, and whether the file simply ends there.
-std::string broken_json_message(const std::string& path, size_t byte);
-
 // The JSON reader's number for a number too large for a double.
 inline constexpr int kNumberTooLarge = 406;
 
 // One line for a fault the JSON reader reported at byte `byte` with the
 // number `id`: a number too large, or the JSON breaking there.
 std::string json_fault_message(const std::string& path, size_t byte, int id);
-// The same for a fault the reader did not place: the file is read again to
-// find it.
-std::string json_fault_message(const std::string& path);
 
 // One new layer file, written to a temporary file of `staged` in the world
 // folder, cell by cell in the map's order.
