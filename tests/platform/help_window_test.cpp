@@ -93,8 +93,7 @@ TEST_F(HelpWindow, F1ShowsTheKeysOverThePictureAndHoldsTheGame) {
                       "k x Escape; wait $G\n"),
               0)
         << file("err");
-    EXPECT_EQ(file("titles"),
-              "tlvx - keys (F1 closes) - paused (any key goes on)\ntlvx - paused (any key goes on)\n");
+    EXPECT_EQ(file("titles"), "tlvx - keys (F1 closes) - paused (any key goes on)\ntlvx - paused (any key goes on)\n");
     const Dump before(dir.file("before.xwd")), help(dir.file("help.xwd")), help2(dir.file("help2.xwd")),
         after(dir.file("after.xwd"));
     ASSERT_EQ(before.w * 1000 + before.h, 320200);
@@ -102,9 +101,9 @@ TEST_F(HelpWindow, F1ShowsTheKeysOverThePictureAndHoldsTheGame) {
     EXPECT_EQ(differing(help.px, help2.px), 0) << "the keys typed under the help changed the picture";
     EXPECT_EQ(differing(before.px, after.px), 0) << "the game's picture changed under the help";
 
-    const test::ToolRun r = test::run_tool("run --data " + sh_quote(dir.file("start")) + " --replay " +
-                                           sh_quote(dir.file("s.tlvxrec")) + " --trace " +
-                                           sh_quote(dir.file("trace.csv")));
+    const test::ToolRun r =
+        test::run_tool("run --data " + sh_quote(dir.file("start")) + " --replay " + sh_quote(dir.file("s.tlvxrec")) +
+                       " --trace " + sh_quote(dir.file("trace.csv")));
     ASSERT_EQ(r.status, 0) << r.output;
     EXPECT_EQ(test::changes(test::tree(dir.file("start")), test::tree(world)), "");
     // One step right, then the pause, nothing else: the keys typed under the help were dropped.
@@ -121,16 +120,32 @@ TEST_F(HelpWindow, F1ShowsTheKeysOverThePictureAndHoldsTheGame) {
     }
     EXPECT_EQ(moves, "h@11,8 p@11,8 esc@11,8 ");  // the x that ended the pause is swallowed
     // The window showed the picture of the pass that paused: the headless screen after that pass.
-    const test::ToolRun upto = test::run_tool("run --data " + sh_quote(dir.file("start2")) + " --replay " +
-                                              sh_quote(dir.file("s.tlvxrec")) + " --passes " + pause_pass +
-                                              " --screenshot " + sh_quote(dir.file("end.png")));
+    const test::ToolRun upto =
+        test::run_tool("run --data " + sh_quote(dir.file("start2")) + " --replay " + sh_quote(dir.file("s.tlvxrec")) +
+                       " --passes " + pause_pass + " --screenshot " + sh_quote(dir.file("end.png")));
     ASSERT_EQ(upto.status, 0) << upto.output;
     const test::RgbaPicture end = test::read_png(dir.file("end.png"));
     ASSERT_EQ(end.w * 1000 + end.h, 320200);
     std::vector<uint32_t> headless;
     for (const test::Rgba& p : end.px) headless.push_back(uint32_t{p[0]} << 16 | uint32_t{p[1]} << 8 | p[2]);
     EXPECT_EQ(differing(after.px, headless), 0) << "the window and the headless replay disagree";
+}
 
+// While the help shows no pass runs: three seconds of help at 18 passes a second leave about 54
+// passes fewer in the session's recording.
+TEST_F(HelpWindow, NoPassRunsWhileTheHelpShows) {
+    test::FixtureWorld().write(world);
+    ASSERT_EQ(session("start_game --record ../s.tlvxrec\n"
+                      "sleep 0.5; k F1; sleep 3; k F1; sleep 0.5; k Escape\nwait $G\n"),
+              0)
+        << file("err");
+    const test::ToolRun r = test::run_tool("record-info " + sh_quote(dir.file("s.tlvxrec")));
+    ASSERT_EQ(r.status, 0) << r.output;
+    const size_t at = r.output.find("passes: ");
+    ASSERT_NE(at, std::string::npos) << r.output;
+    const int passes = std::atoi(r.output.c_str() + at + 8);
+    EXPECT_GT(passes, 5) << r.output;
+    EXPECT_LT(passes, 50) << r.output;  // at least 4 seconds of the window open: 72 passes unheld
 }
 
 // The title says when the game is paused and where an F12 screenshot went, for a while.
