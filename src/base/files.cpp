@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include "base/error.hpp"
+#include "base/input_file.hpp"
 
 namespace tlvx {
 
@@ -22,13 +23,11 @@ std::string quoted(const std::string& name) { return "\"" + name + "\""; }
 
 // The whole readable text of a text input file.
 void open_text_input(OpenFile& f) {
-    int fd = ::open(f.path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) fail(ERR_FILE_NOT_FOUND, "while opening", f.name);
-    struct stat st {};
-    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        fail(ERR_FILE_NOT_FOUND, "while opening", f.name);
-    }
+    // mended: only a regular file is read, and its open never waits (a FIFO
+    // in the folder made the open wait for a writer, deaf to Ctrl+C).
+    InputFile in = open_input_file(f.path, InputLinks::Follow);
+    if (!in) fail(ERR_FILE_NOT_FOUND, "while opening", f.name);
+    const int fd = in.release();
     std::string bytes;
     char buf[65536];
     for (;;) {
@@ -96,9 +95,11 @@ bool write_all(int fd, const std::string& data) {
 }
 
 void open_binary(OpenFile& f) {
-    int fd = ::open(f.path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    // O_NONBLOCK: a FIFO or a device in the file's place is refused below
+    // instead of making the open wait; a regular file reads and writes as ever.
+    int fd = ::open(f.path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0644);
     f.writable = fd >= 0;
-    if (fd < 0) fd = ::open(f.path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) fd = ::open(f.path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) fail(ERR_FILE_NOT_FOUND, "while opening", f.name);
     struct stat st {};
     if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {

@@ -27,8 +27,12 @@ StopSignals::StopSignals() {
     struct sigaction sa {};
     sa.sa_handler = record_stop;
     sigemptyset(&sa.sa_mask);
-    // Calls in progress go on; the loops look at the flag between steps.
-    sa.sa_flags = SA_RESTART;
+    // mended: no SA_RESTART. A call that waits (the open of a FIFO, a read
+    // from a terminal, a write to a full pipe) returns EINTR when the signal
+    // comes instead of going on waiting, so a stop is never stuck behind it;
+    // the loops look at the flag between steps. Calls on regular files are
+    // not interrupted by signals, so the files' own reads and writes go on.
+    sa.sa_flags = 0;
     sigaction(SIGINT, &sa, &old_int_);
     sigaction(SIGTERM, &sa, &old_term_);
 }

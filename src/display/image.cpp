@@ -104,8 +104,15 @@ void load_image(State& s, const std::string& name) {
     auto& buf = s.scratch.picture_start;
     std::string& path = s.scratch.picture_path;
     resolve_path_into(s, std::string_view(name).substr(0, kNameLimit), path);
-    Fd file{::open(path.c_str(), O_RDONLY | O_CLOEXEC)};
+    // O_NONBLOCK: the open of a FIFO named by the tables does not wait.
+    Fd file{::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)};
     if (file.fd < 0) throw RuntimeError(ERR_FILE_NOT_FOUND, picture_place("while loading", name));
+    // mended: only a regular file is read as a picture; a FIFO or a terminal
+    // made the read wait for ever, a device that never ends was read on.
+    // They fail as a folder always did, as a file that cannot be read.
+    struct stat st {};
+    if (::fstat(file.fd, &st) != 0 || !S_ISREG(st.st_mode))
+        throw RuntimeError(ERR_FILE_IO, picture_place("while reading", name));
     PictureStart start{file.fd, buf.data(), buf.size()};
     if (!start.want(1)) throw RuntimeError(ERR_FILE_IO, picture_place("while reading", name));
     if (start.n == 0) throw RuntimeError(ERR_FILE_IO, picture_place("reading the empty", name));

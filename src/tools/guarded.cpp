@@ -19,6 +19,9 @@ namespace {
 // the signal came while the finished files were being put in place, so they
 // are complete; otherwise nothing was changed.
 int report_stop(const std::string& prefix, int signal, bool finished) {
+    // A write to standard error that the signal cut short (a stalled
+    // terminal or pipe) left the stream failed; the one line is still due.
+    std::cerr.clear();
     std::cerr << prefix << "stopped by " << stop_signal_name(signal)
               << (finished ? " after its files were complete and in place"
                            : "; nothing was changed and the temporary files of this run are removed")

@@ -9,10 +9,10 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <nlohmann/json.hpp>
 
+#include "base/input_file.hpp"
 #include "tools/tiled_export.hpp"
 #include "tools/tiled_import_data.hpp"
 #include "world/demo_world.hpp"
@@ -31,6 +31,28 @@ namespace fs = std::filesystem;
 struct FileCloser {
     void operator()(FILE* f) const { std::fclose(f); }
 };
+using FilePtr = std::unique_ptr<FILE, FileCloser>;
+
+// The map file, open for reading when it is a regular file (a FIFO or a
+// terminal would make the reading wait for ever); null with `why` otherwise.
+FilePtr open_map_file(const std::string& path, std::string* why = nullptr) {
+    InputFile in = open_input_file(path, InputLinks::Follow);
+    if (!in) {
+        if (why) *why = in.why;
+        return nullptr;
+    }
+    FilePtr f(::fdopen(in.fd, "rb"));
+    if (f) in.release();
+    else if (why) *why = std::string("cannot be read: ") + std::strerror(errno);
+    return f;
+}
+
+// How deep a map's lists and objects may nest, and how many values outside
+// the layer data the map plan may hold. Tiled writes maps a few levels deep
+// with some thousands of values besides the cells; the bounds stop a file of
+// nested brackets or of millions of empty objects before it fills memory.
+constexpr int kMostNesting = 256;
+constexpr int64_t kMostPlanValues = int64_t{1} << 18;
 
 // Where byte `byte` of a file is (counted from 1, as the JSON reader reports
 // it): its line and column, whether the file ends there, and whether the
@@ -41,7 +63,7 @@ struct JsonPosition {
 };
 
 JsonPosition json_position(const std::string& path, size_t byte) {
-    std::unique_ptr<FILE, FileCloser> f(std::fopen(path.c_str(), "rb"));
+    const FilePtr f = open_map_file(path);
     JsonPosition p;
     int64_t read = 0;
     for (int c; f && read < static_cast<int64_t>(byte);) {
@@ -65,52 +87,108 @@ std::string broken_json_message(const std::string& path, size_t byte) {
            std::to_string(p.column) + (p.ended ? " (the file ends there)" : "");
 }
 
-// A reading that keeps nothing and stops at the first fault, noting where.
-struct FaultFinder : json::json_sax_t {
-    size_t at = 0;
-    bool number_too_large = false;
-    bool null() override { return true; }
-    bool boolean(bool) override { return true; }
-    bool number_integer(number_integer_t) override { return true; }
-    bool number_unsigned(number_unsigned_t) override { return true; }
-    bool number_float(number_float_t, const string_t&) override { return true; }
-    bool string(string_t&) override { return true; }
-    bool binary(binary_t&) override { return true; }
-    bool start_object(std::size_t) override { return true; }
-    bool key(string_t&) override { return true; }
-    bool end_object() override { return true; }
-    bool start_array(std::size_t) override { return true; }
-    bool end_array() override { return true; }
+// Keys whose values the map plan never looks at: the cells ("data", read in
+// a second pass so that they never have to be held), and the objects, tiles
+// and terrain sets, which can be many.
+bool skipped_key(const std::string& key) {
+    return key == "data" || key == "objects" || key == "tiles" || key == "wangsets";
+}
+
+// mended: the map is read into memory without the values it skips, and it is
+// refused while it is read when it nests deeper than any map Tiled writes or
+// holds more values than a plan could need; a 10 MB file of brackets took
+// hundreds of megabytes before it was refused.
+class PlanReader : public json::json_sax_t {
+public:
+    explicit PlanReader(const std::string& path) : path_(path) {}
+
+    json root;
+    // Where the JSON breaks (counted from 1) and the reader's fault number,
+    // once sax_parse has returned false.
+    size_t fault_at = 0;
+    int fault_id = 0;
+
+    bool null() override { return scalar(nullptr); }
+    bool boolean(bool v) override { return scalar(v); }
+    bool number_integer(number_integer_t v) override { return scalar(v); }
+    bool number_unsigned(number_unsigned_t v) override { return scalar(v); }
+    bool number_float(number_float_t v, const string_t&) override { return scalar(v); }
+    bool string(string_t& v) override { return scalar(std::move(v)); }
+    bool binary(binary_t& v) override { return scalar(json::binary(std::move(v))); }
+    bool start_object(std::size_t) override { return open(json::object()); }
+    bool start_array(std::size_t) override { return open(json::array()); }
+    bool end_object() override { return close(); }
+    bool end_array() override { return close(); }
+    bool key(string_t& k) override {
+        if (skip_depth_ == 0) {
+            skip_next_ = skipped_key(k);
+            key_ = std::move(k);
+        }
+        return true;
+    }
     bool parse_error(std::size_t pos, const std::string&, const nlohmann::detail::exception& e) override {
-        at = pos;
-        number_too_large = e.id == kNumberTooLarge;
+        fault_at = pos;
+        fault_id = e.id;
         return false;
     }
-};
 
-// One line for a fault the JSON reader did not place (a number too large
-// for a double): a second reading, keeping nothing, finds where it is.
-std::string unplaced_fault_message(const std::string& path) {
-    std::ifstream f(path, std::ios::binary);
-    FaultFinder finder;
-    if (!f || json::sax_parse(f, &finder) || finder.at == 0) return printable(path) + " is not a map Tiled wrote";
-    return json_fault_message(path, finder.at, finder.number_too_large ? kNumberTooLarge : 0);
-}
+private:
+    std::string path_;
+    std::vector<json*> open_;  // the lists and objects being filled, innermost last
+    std::string key_;
+    bool skip_next_ = false;
+    int depth_ = 0, skip_depth_ = 0;  // skip_depth_: the depth of the value skipped, 0 for none
+    int64_t values_ = 0;
+
+    // Puts `v` where the next value goes; null when it is skipped.
+    json* place(json&& v) {
+        if (skip_depth_ != 0) return nullptr;
+        if (skip_next_) {
+            skip_next_ = false;
+            return nullptr;
+        }
+        if (++values_ > kMostPlanValues)
+            throw ToolError(printable(path_) + " holds more than " + std::to_string(kMostPlanValues) +
+                            " values besides its layers' cells, objects and tiles; a map Tiled writes holds far fewer");
+        if (open_.empty()) return &(root = std::move(v));
+        json& parent = *open_.back();
+        if (parent.is_array()) {
+            parent.push_back(std::move(v));
+            return &parent.back();
+        }
+        return &(parent[key_] = std::move(v));
+    }
+    bool scalar(json&& v) {
+        place(std::move(v));
+        return true;
+    }
+    bool open(json&& v) {
+        if (++depth_ > kMostNesting)
+            throw ToolError(printable(path_) + " nests lists and objects more than " + std::to_string(kMostNesting) +
+                            " deep; a map Tiled writes is a few levels deep");
+        const bool skipping = skip_depth_ != 0 || skip_next_;
+        json* placed = place(std::move(v));
+        if (placed) open_.push_back(placed);
+        else if (skipping && skip_depth_ == 0) skip_depth_ = depth_;
+        return true;
+    }
+    bool close() {
+        if (skip_depth_ == 0) open_.pop_back();
+        else if (skip_depth_ == depth_) skip_depth_ = 0;
+        --depth_;
+        return true;
+    }
+};
 
 // The map without the "data" of its layers: that is read in a second pass,
 // once the layers and tilesets are known, so that it never has to be held.
 json parse_without_data(const std::string& path) {
-    std::unique_ptr<FILE, FileCloser> f(std::fopen(path.c_str(), "rb"));
-    if (!f) throw ToolError("cannot read " + printable(path) + ": " + std::strerror(errno));
-    try {
-        return json::parse(f.get(), [](int, json::parse_event_t event, json& parsed) {
-            return !(event == json::parse_event_t::key && parsed == "data");
-        });
-    } catch (const json::parse_error& e) {
-        throw ToolError(broken_json_message(path, e.byte));
-    } catch (const json::exception&) {
-        throw ToolError(unplaced_fault_message(path));
-    }
+    std::string why;
+    const FilePtr f = open_map_file(path, &why);
+    if (!f) throw ToolError(printable(path) + " " + why);
+    PlanReader reader(path);
+    if (!json::sax_parse(f.get(), &reader)) throw ToolError(json_fault_message(path, reader.fault_at, reader.fault_id));
+    return std::move(reader.root);
 }
 
 // A text from the map file as a message shows it: on one line, and cut
@@ -163,16 +241,71 @@ Kind kind_of(const std::string& name) {
     return Kind::Other;
 }
 
+// The "name" of a tileset file, read without keeping anything else; empty
+// when the file has none or is no JSON.
+class TilesetName : public json::json_sax_t {
+public:
+    std::string name;
+
+    bool null() override { return scalar(); }
+    bool boolean(bool) override { return scalar(); }
+    bool number_integer(number_integer_t) override { return scalar(); }
+    bool number_unsigned(number_unsigned_t) override { return scalar(); }
+    bool number_float(number_float_t, const string_t&) override { return scalar(); }
+    bool string(string_t& v) override {
+        if (depth_ == 1 && name_next_) name = v;
+        return scalar();
+    }
+    bool binary(binary_t&) override { return scalar(); }
+    bool start_object(std::size_t) override { return open(); }
+    bool key(string_t& k) override {
+        name_next_ = depth_ == 1 && k == "name";
+        return true;
+    }
+    bool end_object() override { return --depth_, true; }
+    bool start_array(std::size_t) override { return open(); }
+    bool end_array() override { return --depth_, true; }
+    bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception&) override {
+        name.clear();
+        return false;
+    }
+
+private:
+    int depth_ = 0;
+    bool name_next_ = false;
+    bool scalar() { return name_next_ = false, true; }
+    bool open() {
+        name_next_ = false;
+        return ++depth_ <= kMostNesting;
+    }
+};
+
+// The largest tileset file whose name is read; Tiled's tilesets of 256
+// tiles are some kilobytes.
+constexpr int64_t kMostTilesetBytes = int64_t{64} << 20;
+
 // Which of the two tilesets a map's tileset entry is: by its name (embedded,
 // or read from its file), else by its file name (OUT-ground.tsj...).
 Kind tileset_kind(const json& ts, const fs::path& map_dir, const std::string& where) {
     if (!ts.contains("source")) return kind_of(text_field(ts, "name", "", where));
     const std::string source = text_field(ts, "source", "", where);
-    std::unique_ptr<FILE, FileCloser> f(std::fopen((map_dir / source).string().c_str(), "rb"));
-    if (f) {
-        const json set = json::parse(f.get(), nullptr, false);
-        if (set.is_object() && set.contains("name") && set["name"].is_string()) {
-            const Kind k = kind_of(set["name"].get<std::string>());
+    // mended: the file is read only when it is a regular file, and not
+    // through a link; a FIFO or a terminal named here made the import wait
+    // for ever, deaf to Ctrl+C. A missing file still falls back to its name.
+    const std::string path = (map_dir / source).string();
+    InputFile in = open_input_file(path, InputLinks::Refuse);
+    if (!in && !in.missing) throw ToolError(where + " names the file " + printable(path) + ", which " + in.why);
+    if (in) {
+        struct stat st {};
+        if (::fstat(in.fd, &st) == 0 && st.st_size > kMostTilesetBytes)
+            throw ToolError(where + " names the file " + printable(path) + " of " + std::to_string(st.st_size) +
+                            " bytes, more than a tileset holds (at most " + std::to_string(kMostTilesetBytes) + ")");
+        FilePtr f(::fdopen(in.fd, "rb"));
+        if (f) {
+            in.release();
+            TilesetName reader;
+            json::sax_parse(f.get(), &reader);
+            const Kind k = kind_of(reader.name);
             if (k != Kind::Other) return k;
         }
     }
@@ -325,8 +458,6 @@ MapPlan read_map_plan(const std::string& in) {
     MapPlan plan;
     plan.in = printable(in);
     plan.path = in;
-    struct stat st {};
-    if (::stat(in.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) throw ToolError(plan.in + " is a folder, not a map file");
     const json map = parse_without_data(in);
     try {
         read_map_fields(map, plan);

@@ -6,10 +6,10 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <memory>
 #include <nlohmann/json.hpp>
 
+#include "base/input_file.hpp"
 #include "base/stop_signal.hpp"
 #include "tools/tiled_import_data.hpp"
 #include "world/picture_files.hpp"
@@ -307,10 +307,18 @@ void stream_layer_data(const MapPlan& plan, const std::array<LayerOut*, 3>& outs
         if (by_index.size() <= static_cast<size_t>(lp.index)) by_index.resize(static_cast<size_t>(lp.index) + 1);
         by_index[static_cast<size_t>(lp.index)] = sinks.back().get();
     }
-    std::ifstream f(plan.path, std::ios::binary);
+    // Read again by name: only a regular file, and never waiting (the file
+    // may have been replaced since the first reading).
+    InputFile in = open_input_file(plan.path, InputLinks::Follow);
+    if (!in) throw ToolError(plan.in + " " + in.why);
+    struct Closer {
+        void operator()(FILE* file) const { std::fclose(file); }
+    };
+    std::unique_ptr<FILE, Closer> f(::fdopen(in.fd, "rb"));
     if (!f) throw ToolError("cannot read " + plan.in + ": " + std::strerror(errno));
+    in.release();
     DataReader reader(plan.path, by_index);
-    json::sax_parse(f, &reader);
+    json::sax_parse(f.get(), &reader);
     for (const auto& s : sinks) s->check_complete();
 }
 

@@ -1,11 +1,16 @@
 // Finding and preparing the player's own world in the per-user data folder.
 #include "tools/user_world.hpp"
 
+#include <dirent.h>
+#include <fcntl.h>
 #include <pwd.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cctype>
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -38,9 +43,32 @@ void make_private_dirs(const std::string& dir) {
     if (::stat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) throw ToolError(dir + " is not a folder");
 }
 
-// Removes a temporary folder when it was not renamed into place.
+constexpr const char kTempPrefix[] = ".world-new-";
+constexpr size_t kTempNameLength = sizeof kTempPrefix - 1 + 6;  // mkdtemp's six letters
+
+// A folder opened to hold or test its lock; closed with the object.
+struct FolderLock {
+    int fd = -1;
+    FolderLock() = default;
+    FolderLock(const FolderLock&) = delete;
+    FolderLock& operator=(const FolderLock&) = delete;
+    ~FolderLock() {
+        if (fd >= 0) ::close(fd);
+    }
+    // Takes the lock without waiting; false when another process holds it
+    // or the file system cannot lock.
+    bool take(int at, const char* name) {
+        fd = ::openat(at, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+        return fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+    }
+};
+
+// Removes a temporary folder when it was not renamed into place. It is
+// locked while it is filled: the kernel drops the lock when the process
+// dies, which tells a later start that the folder is left over.
 struct TempDirGuard {
     std::string path;
+    FolderLock lock;
     ~TempDirGuard() {
         if (path.empty()) return;
         std::error_code ec;
@@ -48,7 +76,61 @@ struct TempDirGuard {
     }
 };
 
+bool temp_name(const char* name) {
+    if (std::strlen(name) != kTempNameLength || std::strncmp(name, kTempPrefix, sizeof kTempPrefix - 1) != 0)
+        return false;
+    for (const char* c = name + sizeof kTempPrefix - 1; *c; ++c)
+        if (!std::isalnum(static_cast<unsigned char>(*c))) return false;
+    return true;
+}
+
+// Empties and removes the folder `name` in `at` when it holds nothing but
+// regular files (what a demo world is made of); anything else in it keeps it.
+void remove_plain_folder(int at, const char* name, int fd) {
+    DIR* d = ::fdopendir(::dup(fd));
+    if (!d) return;
+    std::vector<std::string> files;
+    bool plain = true;
+    while (const dirent* e = ::readdir(d)) {
+        if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0) continue;
+        struct stat st {};
+        if (::fstatat(fd, e->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode)) plain = false;
+        files.emplace_back(e->d_name);
+    }
+    ::closedir(d);
+    if (!plain) return;
+    for (const std::string& f : files) ::unlinkat(fd, f.c_str(), 0);
+    ::unlinkat(at, name, AT_REMOVEDIR);
+}
+
 }  // namespace
+
+void remove_stale_world_temps(const std::string& parent, std::chrono::seconds min_age) {
+    const int at = ::open(parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NONBLOCK);
+    if (at < 0) return;
+    DIR* d = ::fdopendir(::dup(at));
+    std::vector<std::string> names;
+    while (const dirent* e = d ? ::readdir(d) : nullptr)
+        if (temp_name(e->d_name)) names.emplace_back(e->d_name);
+    if (d) ::closedir(d);
+    const auto now = std::chrono::system_clock::now();
+    for (const std::string& name : names) {
+        struct stat st {};
+        if (::fstatat(at, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISDIR(st.st_mode) ||
+            st.st_uid != ::geteuid())
+            continue;
+        // Young folders are left alone: a start that has just made its folder
+        // may not have locked it yet.
+        const auto changed = std::chrono::system_clock::time_point(std::chrono::seconds(st.st_mtim.tv_sec));
+        if (now - changed < min_age) continue;
+        FolderLock lock;
+        if (!lock.take(at, name.c_str())) continue;  // its start is still at work, or no lock can tell
+        struct stat locked {};
+        if (::fstat(lock.fd, &locked) != 0 || locked.st_ino != st.st_ino || locked.st_dev != st.st_dev) continue;
+        remove_plain_folder(at, name.c_str(), lock.fd);
+    }
+    ::close(at);
+}
 
 WorldEnv process_world_env() {
     WorldEnv env;
@@ -84,30 +166,45 @@ std::string user_world_dir(const WorldEnv& env) {
 UserWorld prepare_user_world(const std::string& dir) {
     UserWorld w{dir, false};
     std::error_code ec;
+    // mended: temporary folders of first starts that were killed are removed
+    // (they were left for ever, 2 MB each).
+    const std::string parent = fs::path(dir).parent_path().string();
+    remove_stale_world_temps(parent, kStaleTempAge);
+    // Where the world's folder is: `dir` itself, or the folder it links to.
+    std::string place = dir;
     const fs::file_status st = fs::symlink_status(dir, ec);
     if (fs::exists(st)) {
         if (!fs::is_directory(fs::status(dir, ec)))
             throw ToolError(dir + " is in the place of the world folder but is not a folder");
         if (!fs::is_empty(dir, ec)) return w;  // the player's world, as it is
+        if (fs::is_symlink(st)) {
+            // mended: a link to an empty folder is a place the player chose
+            // for the world: the folder it leads to is filled, and the link
+            // stays. It was refused as "Not a directory".
+            place = fs::canonical(dir, ec).string();
+            if (ec) throw ToolError("cannot follow the link " + dir + ": " + ec.message());
+        }
     }
-    const std::string parent = fs::path(dir).parent_path().string();
-    make_private_dirs(parent);
+    const std::string place_parent = fs::path(place).parent_path().string();
+    if (place == dir) make_private_dirs(place_parent);
+    else remove_stale_world_temps(place_parent, kStaleTempAge);
 
-    std::string pattern = join_path(parent, ".world-new-XXXXXX");
+    std::string pattern = join_path(place_parent, std::string(kTempPrefix) + "XXXXXX");
     if (!::mkdtemp(pattern.data()))
-        throw ToolError("cannot create a folder in " + parent + ": " + std::strerror(errno));
-    TempDirGuard guard{pattern};
+        throw ToolError("cannot create a folder in " + place_parent + ": " + std::strerror(errno));
+    TempDirGuard guard{pattern, {}};
+    guard.lock.take(AT_FDCWD, pattern.c_str());
     write_demo_world(pattern, false);
     // rename() also replaces an empty folder; it fails when another start
     // made the world first, and then that world is used.
-    if (::rename(pattern.c_str(), dir.c_str()) == 0) {
+    if (::rename(pattern.c_str(), place.c_str()) == 0) {
         guard.path.clear();
         w.created = true;
         return w;
     }
     const int err = errno;
-    if ((err == ENOTEMPTY || err == EEXIST) && fs::is_directory(dir, ec)) return w;
-    throw ToolError("cannot create the world folder " + dir + ": " + std::strerror(err));
+    if ((err == ENOTEMPTY || err == EEXIST) && fs::is_directory(place, ec)) return w;
+    throw ToolError("cannot create the world folder " + place + ": " + std::strerror(err));
 }
 
 std::optional<std::string> chosen_data_dir(const std::optional<std::string>& data, bool world, bool current_has_save) {

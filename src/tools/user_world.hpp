@@ -2,6 +2,7 @@
 // The player's own world: a folder in the per-user data folder that the game
 // opens when started from a desktop menu or with --world, filled with the demo
 // world the first time.
+#include <chrono>
 #include <optional>
 #include <string>
 
@@ -35,9 +36,21 @@ struct UserWorld {
 // and is used as it is, never overwritten. The demo world is written into a
 // temporary folder beside `dir` and renamed into place, so an interrupted
 // first start leaves no half-made world, and two games starting at once end
-// up with the same single world. Missing parent folders are made private
-// (mode 0700). Throws ToolError when `dir` cannot be made or is not a folder.
+// up with the same single world; the temporary folders that killed starts
+// left are removed. Missing parent folders are made private (mode 0700). A
+// link to an empty folder is kept and the folder it leads to is filled.
+// Throws ToolError when `dir` cannot be made or is not a folder.
 UserWorld prepare_user_world(const std::string& dir);
+
+// How old a temporary folder of a first start must be before a later start
+// takes it for left over.
+inline constexpr std::chrono::seconds kStaleTempAge{60};
+
+// Removes the temporary folders ".world-new-XXXXXX" in `parent` that killed
+// first starts left: only folders of this user, unchanged for `min_age`,
+// holding nothing but regular files, and whose lock no live start holds.
+// Anything else is left as it is; failures are silent.
+void remove_stale_world_temps(const std::string& parent, std::chrono::seconds min_age);
 
 // Which folder the game opens: `data` when given; the player's world when
 // `world` is set; otherwise the current folder when it holds a world's save

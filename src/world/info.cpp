@@ -1,14 +1,16 @@
 #include "world/info.hpp"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
-#include <fstream>
+#include <cerrno>
 #include <map>
 #include <memory>
 #include <set>
 
 #include "base/error.hpp"
+#include "base/input_file.hpp"
 #include "base/state.hpp"
 #include "data/stream.hpp"
 #include "display/image.hpp"
@@ -30,12 +32,19 @@ int64_t file_size(const std::string& path) {
 }
 
 // Up to `limit` bytes from the start of a file.
+// Only a regular file is read, so that a FIFO or a terminal never waits.
 bool read_file_prefix(const std::string& path, size_t limit, std::string& out) {
-    std::ifstream f(path, std::ios::binary);
+    const InputFile f = open_input_file(path, InputLinks::Follow);
     if (!f) return false;
     out.resize(limit);
-    f.read(out.data(), static_cast<std::streamsize>(limit));
-    out.resize(static_cast<size_t>(f.gcount()));
+    size_t got = 0;
+    while (got < limit) {
+        const ssize_t n = ::read(f.fd, out.data() + got, limit - got);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        got += static_cast<size_t>(n);
+    }
+    out.resize(got);
     return true;
 }
 

@@ -47,10 +47,12 @@ void StagedFiles::commit() {
 }
 
 void copy_keeping_holes(const std::string& from, ToolFile& to) {
-    const Descriptor in{::open(from.c_str(), O_RDONLY | O_CLOEXEC)};
+    const Descriptor in{::open(from.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)};
     if (in.fd < 0) fail("cannot read", from);
     struct stat st {};
     if (::fstat(in.fd, &st) != 0) fail("cannot read", from);
+    // A FIFO or a device has no size to copy and could make the copy wait.
+    if (!S_ISREG(st.st_mode)) throw ToolError("cannot read " + from + ": it is not a regular file");
     const int64_t size = st.st_size;
     std::vector<char> buf(size_t{1} << 20);
     int64_t pos = 0;

@@ -1,4 +1,6 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 
 #include <filesystem>
@@ -87,4 +89,84 @@ TEST(UserWorld, PlayCommandNamesTheGameBesideTheTool) {
     EXPECT_EQ(play_command("w", bin.path(), on_path.c_str()), "cd w && tlvx");
     EXPECT_EQ(play_command("w", bin.path(), other.path().c_str()), "cd w && " + bin.file("tlvx"));
     EXPECT_EQ(play_command("my world's", other.path() + "/none", nullptr), "cd 'my world'\\''s' && tlvx");
+}
+
+// mended: the temporary folders of first starts that were killed are removed
+// at the next start; only those: young folders (a start at work that may not
+// have locked its folder yet), locked ones (a start at work), links, folders
+// holding anything but files, and other names stay as they are.
+TEST(UserWorld, LeftoversOfKilledFirstStartsAreRemovedAndNothingElse) {
+    test::TempDir home, other;
+    const std::string dir = user_world_dir(WorldEnv{nullptr, home.path().c_str(), ""});
+    const std::string parent = fs::path(dir).parent_path().string();
+    fs::create_directories(parent);
+    fs::create_directories(other.file("target"));
+    test::write_file(other.file("target/precious"), "kept");
+    const struct {
+        std::string name;
+        bool old, sub, removed;
+    } cases[] = {
+        {".world-new-AbC123", true, false, true},   {".world-new-zzzzzz", true, false, true},
+        {".world-new-young1", false, false, false}, {".world-new-sub123", true, true, false},
+        {".world-new-locked", true, false, false},  {".world-new-toolong7", true, false, false},
+        {"world-new-abcdef", true, false, false},
+    };
+    std::set<std::string> kept = {"world", ".world-new-link12"};
+    for (const auto& c : cases) {
+        const std::string p = parent + "/" + c.name;
+        fs::create_directory(p);
+        test::write_file(p + "/" + kSaveFileName, "half a world");
+        test::write_file(p + "/tlvx_gr1.tmp.tmp-XyZ", "");
+        if (c.sub) fs::create_directory(p + "/inner");
+        if (c.old) {
+            const timespec two_hours_ago[2] = {{::time(nullptr) - 7200, 0}, {::time(nullptr) - 7200, 0}};
+            ASSERT_EQ(::utimensat(AT_FDCWD, p.c_str(), two_hours_ago, 0), 0);
+        }
+        if (!c.removed) kept.insert(c.name);
+    }
+    fs::create_directory_symlink(other.file("target"), parent + "/.world-new-link12");
+    const int held = ::open((parent + "/.world-new-locked").c_str(), O_RDONLY | O_DIRECTORY);
+    ASSERT_EQ(::flock(held, LOCK_EX), 0);  // a start still filling it
+
+    EXPECT_TRUE(prepare_user_world(dir).created);
+    ::close(held);
+    EXPECT_EQ(test::names_in(parent), kept);
+    EXPECT_EQ(test::read_file(other.file("target/precious")), "kept");
+    EXPECT_EQ(test::names_in(parent + "/.world-new-sub123").size(), 3u);
+    // Later starts clean up too, once the folder is no longer locked.
+    EXPECT_FALSE(prepare_user_world(dir).created);
+    kept.erase(".world-new-locked");
+    EXPECT_EQ(test::names_in(parent), kept);
+}
+
+// mended: the per-user world may be a link to a folder the player chose:
+// an empty one is filled through the link, which stays; a link to nothing
+// or to a file is refused and left as it is.
+TEST(UserWorld, ALinkToAnEmptyFolderIsFilledThroughTheLink) {
+    test::TempDir home, chosen;
+    const std::string dir = user_world_dir(WorldEnv{nullptr, home.path().c_str(), ""});
+    fs::create_directories(fs::path(dir).parent_path());
+    fs::create_directory(chosen.file("world"));
+    fs::create_directory_symlink(chosen.file("world"), dir);
+    EXPECT_TRUE(prepare_user_world(dir).created);
+    EXPECT_TRUE(fs::is_symlink(dir));
+    EXPECT_TRUE(inspect_world(dir).problems.empty());
+    EXPECT_TRUE(test::file_exists(chosen.file("world/") + kSaveFileName));
+    EXPECT_EQ(test::names_in(chosen.path()), std::set<std::string>{"world"});
+    EXPECT_EQ(test::names_in(fs::path(dir).parent_path().string()), std::set<std::string>{"world"});
+    test::write_file(chosen.file("world/") + kSaveFileName, "played since");
+    EXPECT_FALSE(prepare_user_world(dir).created);
+    EXPECT_EQ(test::read_file(dir + "/" + kSaveFileName), "played since");
+
+    for (const char* target : {"nothing", "file"}) {
+        SCOPED_TRACE(target);
+        test::TempDir h;
+        const std::string d = user_world_dir(WorldEnv{nullptr, h.path().c_str(), ""});
+        fs::create_directories(fs::path(d).parent_path());
+        test::write_file(h.file("file"), "a file");
+        fs::create_symlink(h.file(target), d);
+        EXPECT_THROW(prepare_user_world(d), ToolError);
+        EXPECT_TRUE(fs::is_symlink(d));
+        EXPECT_EQ(test::read_file(h.file("file")), "a file");
+    }
 }
