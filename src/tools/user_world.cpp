@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <vector>
 
+#include "base/world_lock.hpp"
 #include "tools/demo_world.hpp"
 #include "tools/picture_files.hpp"
 
@@ -48,6 +49,17 @@ struct TempDirGuard {
     }
 };
 
+bool holds_only_lock_file(const std::string& dir) {
+    std::error_code ec;
+    int entries = 0;
+    bool lock_file = false;
+    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+        ++entries;
+        lock_file = lock_file || it->path().filename() == kWorldLockName;
+    }
+    return !ec && entries == 1 && lock_file;
+}
+
 }  // namespace
 
 WorldEnv process_world_env() {
@@ -81,13 +93,21 @@ std::string user_world_dir(const WorldEnv& env) {
     return (base == "/" ? "" : base) + "/tlvx/world";
 }
 
-UserWorld prepare_user_world(const std::string& dir) {
+UserWorld prepare_user_world(const std::string& dir, const std::string& program) {
     UserWorld w{dir, false};
     std::error_code ec;
     const fs::file_status st = fs::symlink_status(dir, ec);
     if (fs::exists(st)) {
         if (!fs::is_directory(fs::status(dir, ec)))
             throw ToolError(dir + " is in the place of the world folder but is not a folder");
+        // A folder holding only a lock file (a program locked it and found no
+        // world) is as good as empty; it cannot be renamed over, so the demo
+        // world is written straight into it, under the lock.
+        if (holds_only_lock_file(dir)) {
+            write_demo_world(dir, false, program);
+            w.created = true;
+            return w;
+        }
         if (!fs::is_empty(dir, ec)) return w;  // the player's world, as it is
     }
     const std::string parent = fs::path(dir).parent_path().string();

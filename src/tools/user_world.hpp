@@ -36,8 +36,11 @@ struct UserWorld {
 // temporary folder beside `dir` and renamed into place, so an interrupted
 // first start leaves no half-made world, and two games starting at once end
 // up with the same single world. Missing parent folders are made private
-// (mode 0700). Throws ToolError when `dir` cannot be made or is not a folder.
-UserWorld prepare_user_world(const std::string& dir);
+// (mode 0700). A folder holding nothing but the world's lock file counts as
+// empty; the demo world is then written into it under the lock, for `program`.
+// Throws ToolError when `dir` cannot be made or is not a folder, or when
+// another program holds the lock of such a folder.
+UserWorld prepare_user_world(const std::string& dir, const std::string& program = "tlvx");
 
 // Which folder the game opens: `data` when given; the player's world when
 // `world` is set; otherwise the current folder when it holds a world's save
