@@ -14,11 +14,13 @@
 
 #include "base/error.hpp"
 #include "base/state.hpp"
+#include "base/world_lock.hpp"
 #include "game_options.hpp"
 #include "platform/record/record_platforms.hpp"
 #include "platform/record/session.hpp"
 #include "platform/sdl/sdl_platform.hpp"
 #include "shell/game.hpp"
+#include "world/paths.hpp"
 #include "tools/user_world.hpp"
 #include "world/demo_world.hpp"
 #include "world/picture_files.hpp"
@@ -118,6 +120,21 @@ int main(int argc, char** argv) {
             }
         } catch (const tlvx::tools::ToolError& e) {
             std::fprintf(stderr, "tlvx: %s\n", e.what());
+            return 1;
+        }
+    }
+
+    // mended: the game holds the world's lock for as long as it runs, so a
+    // second game or a tool that replaces the world's files is refused while
+    // it plays, before anything is written. A playback on a temporary copy
+    // leaves the world alone and needs none; a folder that does not exist is
+    // left to the start-up's own report.
+    std::optional<tlvx::WorldLock> lock;
+    if ((o.play_file.empty() || o.apply) && tlvx::tools::folder_problem(data_dir).empty()) {
+        try {
+            lock.emplace(tlvx::tools::lock_world(data_dir, "tlvx", true));
+        } catch (const tlvx::tools::ToolError& e) {
+            std::fprintf(stderr, "tlvx: %s\n", tlvx::tools::printable(e.what()).c_str());
             return 1;
         }
     }

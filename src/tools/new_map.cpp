@@ -65,7 +65,14 @@ NewMapResult new_map(const NewMapOptions& opt) {
     if (opt.w < 8 || opt.h < 8 || opt.w > 65535 || opt.h > 65535) throw ToolError("a map is 8 to 65535 cells each way");
     if (opt.fill && (*opt.fill < 0 || *opt.fill > 255)) throw ToolError("the fill is a ground value 0 to 255");
     CreatedPaths created;
+    const bool fresh = !path_exists(opt.dir);
     created.create_folders(opt.dir);
+    // mended: the world's lock is held while writing, so a game playing the
+    // world is not left writing into files renamed away. A folder made by this
+    // run is removed again when the run fails, and its lock file with it; an
+    // existing folder keeps its lock file.
+    if (fresh) created.note(join_path(opt.dir, kWorldLockName));
+    const WorldLock lock = lock_world(opt.dir, opt.program);
     for (const char* name : kLayerNames) require_output(join_path(opt.dir, name));
     // Everything goes into place at the end, together; until then an
     // interrupted or failed run leaves the folder as it was.

@@ -19,6 +19,9 @@ int run_replay(const RunOptions& o) {
     try {
         RecordingReader head(o.replay_file);
         if (o.world_from_recording) unpack_world_copy(head, o.data_dir);
+        // Locked once the world is there, before it is compared or played.
+        const std::optional<WorldLock> lock = lock_run_world(o.data_dir);
+        if (!lock) return 1;
         // Nothing of the world is opened for writing before it is known to be the recorded one.
         const std::string diff = first_world_difference(head.header().files, o.data_dir);
         if (!diff.empty()) {

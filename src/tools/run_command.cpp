@@ -116,6 +116,15 @@ int run_game_headless(Platform& platform, const RunOptions& o, int64_t passes, b
     return code;
 }
 
+std::optional<WorldLock> lock_run_world(const std::string& dir) {
+    try {
+        return tools::lock_world(dir, "tlvx-tool run", true);
+    } catch (const tools::ToolError& e) {
+        std::cerr << "tlvx-tool run: " << tools::printable(e.what()) << "\n";
+        return std::nullopt;
+    }
+}
+
 int run_headless(const RunOptions& o) {
     // Everything the run needs is checked before the game starts, so that a
     // mistake in the options changes nothing in the world.
@@ -140,6 +149,11 @@ int run_headless(const RunOptions& o) {
             return refuse(e.what());
         }
     }
+    // mended: the run holds the world's lock until it ends, so a second game or
+    // a tool that replaces the world's files is refused instead of costing
+    // this run its edits, or this run theirs.
+    const std::optional<WorldLock> lock = lock_run_world(o.data_dir);
+    if (!lock) return 1;
     HeadlessPlatform platform(std::move(script), o.clock_start, o.clock_step);
     if (o.record_file.empty()) return run_game_headless(platform, o, o.passes);
     // Recorded like a session in the window; a run stopped by --passes or by

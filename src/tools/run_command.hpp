@@ -2,7 +2,10 @@
 // The headless runner: the game's own start-up, passes and quit, with scripted
 // keys and a simulated clock, for automation, golden replays and bug reports.
 #include <cstdint>
+#include <optional>
 #include <string>
+
+#include "base/world_lock.hpp"
 
 namespace CLI {
 class App;
@@ -26,7 +29,8 @@ struct RunOptions {
 
 // Runs the game headless. Returns the exit status: 0 after Escape or at the
 // pass limit, the error number after a runtime error (whose report goes to
-// standard error), 2 for unusable options.
+// standard error), 2 for unusable options, 1 when another program holds the
+// world.
 int run_headless(const RunOptions& options);
 
 class Platform;
@@ -34,6 +38,10 @@ class Platform;
 // with the trace and screenshot of `options`. Returns the exit status.
 // `ended` (when given) becomes true when Escape or a runtime error ended the game.
 int run_game_headless(Platform& platform, const RunOptions& options, int64_t passes, bool* ended = nullptr);
+
+// The world's lock for a run on `dir`, held while the game runs; when another
+// program holds it, one line "tlvx-tool run: ..." and the empty optional.
+std::optional<WorldLock> lock_run_world(const std::string& dir);
 
 // Replays options.replay_file on options.data_dir (see replay_command.cpp).
 int run_replay(const RunOptions& options);

@@ -472,6 +472,10 @@ ImportResult import_tiled(const ImportOptions& opt) {
     const MapPlan plan = read_map_plan(opt.in);
     std::error_code ec;
     require_folder(opt.dir);
+    // mended: the import holds the world's lock, so it is refused while a game
+    // plays the world; the game writes each edit into its open layer files, and
+    // new files renamed over them would lose every later edit with the old ones.
+    const WorldLock lock = lock_world(opt.dir, opt.program);
     int32_t ow = 0, oh = 0;
     {
         const LayerReader ground(join_path(opt.dir, kLayerNames[0]));

@@ -9,9 +9,10 @@
 namespace tlvx::tools::tiled {
 
 struct ImportOptions {
-    std::string in;         // the map file (.tmj, JSON)
-    std::string dir;        // the world folder
-    bool progress = false;  // a progress bar on standard error
+    std::string in;                                  // the map file (.tmj, JSON)
+    std::string dir;                                 // the world folder
+    bool progress = false;                           // a progress bar on standard error
+    std::string program = "tlvx-tool import-tiled";  // the name in the world's lock file while writing
 };
 
 struct ImportResult {
@@ -26,6 +27,9 @@ struct ImportResult {
 // after the last cell are kept from the old file (row 0 zero where it had
 // none). The map must have the world's size (any size when the folder has no
 // map yet).
+//
+// The world's lock is held from the check of `dir` on; a world another
+// program holds (a game playing it) is refused with a ToolError.
 //
 // Accepts CSV or base64 layer data, uncompressed or zlib or gzip compressed,
 // layers in any order, tilesets embedded or in files. Refused with a

@@ -18,6 +18,7 @@
 
 #include "world/demo_world.hpp"
 #include "world/picture_files.hpp"
+#include "base/world_lock.hpp"
 
 namespace tlvx::tools {
 
@@ -101,6 +102,15 @@ void remove_plain_folder(int at, const char* name, int fd) {
     if (!plain) return;
     for (const std::string& f : files) ::unlinkat(fd, f.c_str(), 0);
     ::unlinkat(at, name, AT_REMOVEDIR);
+bool holds_only_lock_file(const std::string& dir) {
+    std::error_code ec;
+    int entries = 0;
+    bool lock_file = false;
+    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+        ++entries;
+        lock_file = lock_file || it->path().filename() == kWorldLockName;
+    }
+    return !ec && entries == 1 && lock_file;
 }
 
 }  // namespace
@@ -163,7 +173,7 @@ std::string user_world_dir(const WorldEnv& env) {
     return (base == "/" ? "" : base) + "/tlvx/world";
 }
 
-UserWorld prepare_user_world(const std::string& dir) {
+UserWorld prepare_user_world(const std::string& dir, const std::string& program) {
     UserWorld w{dir, false};
     std::error_code ec;
     // mended: temporary folders of first starts that were killed are removed
@@ -176,6 +186,14 @@ UserWorld prepare_user_world(const std::string& dir) {
     if (fs::exists(st)) {
         if (!fs::is_directory(fs::status(dir, ec)))
             throw ToolError(dir + " is in the place of the world folder but is not a folder");
+        // A folder holding only a lock file (a program locked it and found no
+        // world) is as good as empty; it cannot be renamed over, so the demo
+        // world is written straight into it, under the lock.
+        if (holds_only_lock_file(dir)) {
+            write_demo_world(dir, false, program);
+            w.created = true;
+            return w;
+        }
         if (!fs::is_empty(dir, ec)) return w;  // the player's world, as it is
         if (fs::is_symlink(st)) {
             // mended: a link to an empty folder is a place the player chose

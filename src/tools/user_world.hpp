@@ -38,9 +38,12 @@ struct UserWorld {
 // first start leaves no half-made world, and two games starting at once end
 // up with the same single world; the temporary folders that killed starts
 // left are removed. Missing parent folders are made private (mode 0700). A
-// link to an empty folder is kept and the folder it leads to is filled.
-// Throws ToolError when `dir` cannot be made or is not a folder.
-UserWorld prepare_user_world(const std::string& dir);
+// link to an empty folder is kept and the folder it leads to is filled. A
+// folder holding nothing but the world's lock file counts as empty; the demo
+// world is then written into it under the lock, for `program`.
+// Throws ToolError when `dir` cannot be made or is not a folder, or when
+// another program holds the lock of such a folder.
+UserWorld prepare_user_world(const std::string& dir, const std::string& program = "tlvx");
 
 // How old a temporary folder of a first start must be before a later start
 // takes it for left over.

@@ -185,14 +185,21 @@ std::vector<WorldFile> layer_files(const DemoMap& map) {
     return files;
 }
 
-int write_demo_world(const std::string& dir, bool force) {
+int write_demo_world(const std::string& dir, bool force, const std::string& program) {
     DemoMap map = make_demo_map();
     std::vector<WorldFile> files = demo_support_files();
     files.push_back(demo_save_file(map.start_x, map.start_y));
     for (WorldFile& f : layer_files(map)) files.push_back(std::move(f));
 
     CreatedPaths created;
+    const bool fresh = !path_exists(dir);
     created.create_folders(dir);
+    // mended: the world's lock is held while writing, so a game playing the
+    // world is not left writing into files renamed away. A folder made by this
+    // run is removed again when the run fails, and its lock file with it; an
+    // existing folder keeps its lock file.
+    if (fresh) created.note(join_path(dir, kWorldLockName));
+    const WorldLock lock = lock_world(dir, program);
     if (!force) {
         std::string existing;
         int count = 0;

@@ -94,9 +94,10 @@ WorldFile demo_save_file(int x, int y);
 // The five layer files of a map held in memory.
 std::vector<WorldFile> layer_files(const DemoMap& map);
 
-// Write the whole demo world into `dir` (created when missing). Unless `force`,
-// refuses (ToolError) when any of its files already exists. Returns the number
-// of files written.
-int write_demo_world(const std::string& dir, bool force);
+// Write the whole demo world into `dir` (created when missing), holding the
+// world's lock for `program` meanwhile (refused with ToolError when another
+// program holds it). Unless `force`, refuses (ToolError) when any of its files
+// already exists. Returns the number of files written.
+int write_demo_world(const std::string& dir, bool force, const std::string& program = "tlvx-tool demo");
 
 }  // namespace tlvx::tools

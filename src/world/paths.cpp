@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <iostream>
 
 #include "world/picture_files.hpp"
 
@@ -93,6 +94,17 @@ std::string cannot_write(const std::string& shown, const std::string& writer_err
     const size_t colon = writer_error.rfind(": ");
     return "cannot write " + printable(shown) +
            (colon == std::string::npos ? std::string() : ": " + lower_first(writer_error.substr(colon + 2)));
+}
+
+WorldLock lock_world(const std::string& dir, const std::string& program, bool game) {
+    try {
+        WorldLock lock(dir, program);
+        if (!lock.warning().empty() && (game || !lock.folder_unwritable()))
+            std::cerr << program << ": warning: " << printable(lock.warning()) << "\n";
+        return lock;
+    } catch (const WorldLockError& e) {
+        throw ToolError(e.what());
+    }
 }
 
 CreatedPaths::~CreatedPaths() {

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "base/world_lock.hpp"
+
 namespace tlvx::tools {
 
 // The text with every control character (line ends included) written as an
@@ -29,6 +31,18 @@ void require_output(const std::string& path);
 // "cannot write SHOWN: reason", the reason taken from the atomic file
 // writer's message (which names its temporary file rather than `shown`).
 std::string cannot_write(const std::string& shown, const std::string& writer_error);
+
+// Takes the lock on the world in `dir` for `program` (e.g. "tlvx-tool demo"),
+// for as long as the returned lock lives. A world held by another program (or
+// with something other than a file in its lock file's place) is refused with
+// ToolError, e.g. `the world in "W" is in use by tlvx (pid 1234); close it
+// first`. Where the world cannot be protected (a file system without locks),
+// one line "PROGRAM: warning: ..." goes to standard error and the world is
+// used as it is. In a folder this program may not write, the warning is given
+// only for a game (`game`): it writes its layer and save files in place, while
+// a tool, which renames every file it writes into place, can change nothing
+// there and fails with its own message.
+WorldLock lock_world(const std::string& dir, const std::string& program, bool game = false);
 
 // Files and folders a command creates, removed again (newest first) unless
 // the command calls keep(): a refused or failed command leaves nothing behind.

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <memory>
 
+#include "base/world_lock.hpp"
 #include "platform/headless/headless_platform.hpp"
 #include "platform/headless/key_script.hpp"
 #include "shell/game.hpp"
@@ -56,7 +57,7 @@ ToolResult run_tool(const ToolRun& run) {
 
 void copy_dir(const std::string& from, const std::string& to) {
     for (auto& e : fs::directory_iterator(from))
-        if (e.is_regular_file())
+        if (e.is_regular_file() && e.path().filename() != kWorldLockName)
             fs::copy_file(e.path(), fs::path(to) / e.path().filename(), fs::copy_options::overwrite_existing);
 }
 

@@ -36,7 +36,8 @@ pid_t start_tool(const ToolRun& run, const std::string& err_path);
 // Run it to the end (or the time limit) and collect the result.
 ToolResult run_tool(const ToolRun& run);
 
-// Copy every regular file of `from` into `to` (which must exist).
+// Copy every regular file of `from` into `to` (which must exist), but for a
+// world's lock file.
 void copy_dir(const std::string& from, const std::string& to);
 
 using Layers = std::map<std::string, std::string>;  // the three layer files by name

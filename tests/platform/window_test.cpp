@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <tuple>
 
@@ -145,6 +146,53 @@ TEST_F(GameWindow, FullscreenAndBackShowTheWholePictureAndLosingTheDisplaySaves)
     EXPECT_EQ(aspect.at(496, 500), ground);  // 168 pixels: 420 wide, 504 tall, from column 80
 }
 
+// The layer file `k` (1 to 3) of the fixture world: its cells, row after row.
+std::string fixture_cells(const test::TempDir& world, int k) {
+    return test::read_file(world.file("tlvx_gr" + std::to_string(k) + ".tmp")).substr(4 + 20);
+}
+
+// While the game plays its world, import-tiled and demo --force are refused at
+// once (status 1, one line naming the game) and change nothing: the ground
+// cell raised before and after them ends at 4, the step and the structure
+// edit after them land, and the saved place is where the marker is.
+TEST_F(GameWindow, ToolsThatReplaceTheWorldAreRefusedWhileItPlays) {
+    EXPECT_EQ(
+        session(std::string("TOOL='") + TLVX_TOOL +
+                "'\n"
+                "\"$TOOL\" export-tiled . map.tmj >/dev/null 2>&1 || exit 80\n"
+                // Waits up to 5 s for a byte of value $1 in the file $2.
+                "has() { od -An -v -tu1 \"$2\" | tr -s ' ' '\\n' | grep -qx \"$1\"; }\n"
+                "until_has() { for i in $(seq 50); do has \"$@\" && return; sleep 0.1; done; }\n"
+                "start_game\n"
+                "xdotool key --delay 150 plus plus; until_has 3 tlvx_gr1.tmp\n"
+                "\"$TOOL\" import-tiled map.tmj . >import.out 2>&1; echo $? >>import.out\n"
+                "\"$TOOL\" demo --force . >demo.out 2>&1; echo $? >>demo.out\n"
+                "xdotool key --delay 150 plus h bracketright; until_has 4 tlvx_gr1.tmp; until_has 1 tlvx_gr3.tmp\n"
+                "xdotool key Escape\n"
+                "wait $G\n"),
+        0)
+        << err();
+    for (const auto& [tool, file] : {std::pair{"import-tiled", "import.out"}, {"demo", "demo.out"}}) {
+        const std::string out = test::read_file(world.file(file));
+        EXPECT_EQ(out.rfind(std::string("tlvx-tool ") + tool + ": the world in \".\" is in use by tlvx (pid ", 0), 0u)
+            << out;
+        EXPECT_TRUE(out.ends_with("); close it first\n1\n")) << out;
+    }
+    const std::string ground = fixture_cells(world, 1), creatures = fixture_cells(world, 2),
+                      structures = fixture_cells(world, 3);
+    ASSERT_EQ(ground.size(), 20u * 16u) << "the world's size is kept";
+    std::string raised;  // the ground cells not at 1, for the failure message
+    for (size_t i = 0; i < ground.size(); ++i)
+        if (ground[i] != 1) raised += " cell " + std::to_string(i) + ": " + std::to_string(ground[i]);
+    EXPECT_EQ(std::count(ground.begin(), ground.end(), '\x04'), 1) << "three raises of one cell:" << raised;
+    EXPECT_EQ(std::count(ground.begin(), ground.end(), '\x01'), 20 * 16 - 1);
+    EXPECT_EQ(std::count(structures.begin(), structures.end(), '\0'), 20 * 16 - 1) << "one structure edit";
+    // The save's place (11, 8 after one step right) holds the marker, the only one.
+    EXPECT_EQ(save_field(2) * 100 + save_field(3), 1108);
+    EXPECT_EQ(creatures.find('\x01'), size_t{(8 - 1) * 20 + (11 - 1)});
+    EXPECT_EQ(std::count(creatures.begin(), creatures.end(), '\x01'), 1);
+}
+
 // No X server, or none at all and no video driver named: refused at once, never run unseen. A
 // usage error comes before any display is looked for; --help needs none. No file is touched.
 TEST(GameWithoutDisplay, RefusedAtOnceAfterTheCommandLineTouchingNoFile) {
@@ -166,6 +214,46 @@ TEST(GameWithoutDisplay, RefusedAtOnceAfterTheCommandLineTouchingNoFile) {
         const std::string err = test::read_file(world.file("out")) + test::read_file(world.file("err"));
         EXPECT_NE(err.find(says), std::string::npos) << err;
         EXPECT_EQ(err.find("no display") != std::string::npos, status == 1) << err;
+    }
+}
+
+// A world a headless game holds: the game, a recording session and a playback
+// applied to the world are refused before any window (status 1, one line
+// naming the holder); a playback on a temporary copy needs no lock and goes
+// on to look for its display.
+TEST(GameWithoutDisplay, WorldHeldByAnotherGameIsRefusedUnlessPlayedOnACopy) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"", "is in use by tlvx-tool run (pid "},
+        {"--record r2", "is in use by tlvx-tool run (pid "},
+        {"--play rec --apply", "is in use by tlvx-tool run (pid "},
+        {"--play rec", "no display found"},
+    };
+    for (const auto& [args, says] : cases) {
+        SCOPED_TRACE(args);
+        test::TempDir world;
+        EXPECT_EQ(
+            run_in_world(world,
+                         std::string("TOOL='") + TLVX_TOOL +
+                             "'\n"
+                             "printf '1 h\\n2 esc\\n' >k1; printf '1 +\\n100000000 esc\\n' >k2\n"
+                             "\"$TOOL\" run --data . --keys k1 --record rec >/dev/null 2>&1 || exit 81\n"
+                             "\"$TOOL\" run --data . --keys k2 --passes 100000000 --trace tr >/dev/null "
+                             "2>&1 & R=$!\n"
+                             "trap 'kill -KILL $R' EXIT\n"
+                             "for i in $(seq 600); do [ -s tr ] && break; sleep 0.1; done\n"
+                             "kill -STOP $R; until grep -q '^State:.*stopped' /proc/$R/status; do sleep 0.05; done\n"
+                             "L() { ls -l --time-style=full-iso | grep -v '^total\\| out$\\| err$\\| before$'; }\n"
+                             "L >before\n"
+                             "DISPLAY=:4999 \"$GAME\" " +
+                             args +
+                             " >out 2>err; s=$?\n"
+                             "L | diff before - >&2 || exit 99\nexit $s\n"),
+            1);
+        const std::string out = test::read_file(world.file("out")) + test::read_file(world.file("err"));
+        EXPECT_NE(out.find(says), std::string::npos) << out;
+        if (args != "--play rec") {
+            EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), 1) << out;
+        }
     }
 }
 #endif

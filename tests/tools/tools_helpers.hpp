@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "base/world_lock.hpp"
 #include "shell/game.hpp"
 #include "support/test_support.hpp"
 #include "world/demo_world.hpp"
@@ -55,21 +56,25 @@ inline ToolRun run_tool(const std::string& args) {
     return r;
 }
 
-// The names in a folder (none when it cannot be read).
+// The names in a folder (none when it cannot be read). A world's lock file is
+// left out: any program that writes a world leaves one, and it holds nothing
+// of the world.
 inline std::set<std::string> names_in(const std::string& dir) {
     std::set<std::string> names;
     std::error_code ec;
     for (std::filesystem::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec))
-        names.insert(it->path().filename().string());
+        if (it->path().filename() != kWorldLockName) names.insert(it->path().filename().string());
     return names;
 }
 
 // Every entry under `root` (none when it is missing): its kind, permissions
-// and a hash of its bytes (links: their target).
+// and a hash of its bytes (links: their target). Worlds' lock files are left
+// out, as in names_in.
 inline std::map<std::string, std::string> tree(const std::string& root) {
     std::map<std::string, std::string> t;
     if (!std::filesystem::exists(root)) return t;
     for (const auto& e : std::filesystem::recursive_directory_iterator(root)) {
+        if (e.path().filename() == kWorldLockName) continue;
         const std::string rel = std::filesystem::relative(e.path(), root).string();
         const auto perms = std::to_string(static_cast<int>(e.symlink_status().permissions()));
         if (e.is_symlink()) t[rel] = "link " + std::filesystem::read_symlink(e.path()).string();

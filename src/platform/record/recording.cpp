@@ -16,6 +16,7 @@
 
 #include "base/error.hpp"
 #include "base/state.hpp"
+#include "base/world_lock.hpp"
 #include "data/world_files.hpp"
 
 namespace tlvx {
@@ -240,7 +241,9 @@ std::vector<EmbeddedFile> world_copy_files(const std::string& data_dir) {
     for (fs::directory_iterator it(data_dir, ec), end; !ec && it != end; it.increment(ec)) {
         const std::string name = it->path().filename().string();
         if (!it->is_regular_file(ec)) continue;
-        if (name.rfind("tlvx-shot-", 0) == 0 || name.ends_with(".tlvxrec") || name.ends_with(".tmp~")) continue;
+        if (name.rfind("tlvx-shot-", 0) == 0 || name.ends_with(".tlvxrec") || name.ends_with(".tmp~") ||
+            name == kWorldLockName)
+            continue;
         total += static_cast<int64_t>(it->file_size(ec));
         if (total > kWorldCopyLimit || paths.size() >= 4096) return {};
         paths.push_back(it->path());

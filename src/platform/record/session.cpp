@@ -7,6 +7,8 @@
 #include <ctime>
 #include <filesystem>
 
+#include "base/world_lock.hpp"
+
 namespace tlvx {
 
 namespace fs = std::filesystem;
@@ -62,7 +64,9 @@ TemporaryWorld::TemporaryWorld(RecordingReader& reader, const std::string& data_
         std::error_code ec;
         for (fs::directory_iterator it(data_dir, ec), end; !ec && it != end; it.increment(ec)) {
             const std::string name = it->path().filename().string();
-            if (!it->is_regular_file(ec) || name.rfind("tlvx-shot-", 0) == 0 || name.ends_with(".tlvxrec")) continue;
+            if (!it->is_regular_file(ec) || name.rfind("tlvx-shot-", 0) == 0 || name.ends_with(".tlvxrec") ||
+                name == kWorldLockName)
+                continue;
             copy_file_sparse(it->path().string(), (fs::path(dir_) / name).string());
         }
         if (ec) throw RecordingError("cannot read the folder \"" + data_dir + "\": " + ec.message());
