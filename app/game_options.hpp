@@ -11,7 +11,7 @@ namespace tlvx {
 
 struct GameOptions {
     std::string data_dir = ".";  // the world's data directory
-    double speed = 18.0;         // passes a second; 0 is "max", the passes back to back
+    double speed = 20.0;         // passes a second; 0 is "max", the passes back to back
     int scale = 0;               // window size as a multiple of 320x200; 0 picks one that fits
     bool fullscreen = false;     // start fullscreen
     bool aspect = false;         // start with the 4:3 picture

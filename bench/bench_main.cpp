@@ -11,6 +11,12 @@
 //   paced DIR SPEED SECONDS PRESSES     the real window at SPEED (or default) passes a
 //                                       second: processor use standing, pass
 //                                       rate, key-to-picture delays (needs a display)
+//   speed DIR SPEEDS SECONDS PHASES JITTER_MS CHECK_SECONDS
+//                                       game minutes a second standing at each
+//                                       of the comma-separated SPEEDS, over
+//                                       PHASES start-up phases (speed_bench.cpp)
+//   window-clock DIR SPEED SECONDS      the same in the real window on the real
+//                                       clock, and the passes' lateness (needs a display)
 //   peak CMD ARGS...                    runs CMD; its peak resident memory
 // MODE is standing or walking (bench_game.hpp).
 #include <fcntl.h>
@@ -175,6 +181,20 @@ int cmd_peak(char** argv) {
     return 0;
 }
 
+// "10,18,25": the speeds of the `speed` command.
+std::vector<double> speed_list(const std::string& text) {
+    std::vector<double> speeds;
+    size_t at = 0;
+    while (at <= text.size()) {
+        const size_t comma = std::min(text.find(',', at), text.size());
+        const double v = std::stod(text.substr(at, comma - at));
+        if (!(v >= kMinSpeed && v <= kMaxSpeed)) throw std::invalid_argument("a speed is 1 to 1000");
+        speeds.push_back(v);
+        at = comma + 1;
+    }
+    return speeds;
+}
+
 int usage() {
     std::fprintf(stderr,
                  "usage: tlvx-bench passes DIR MODE OPS ROUNDS SECONDS\n"
@@ -182,6 +202,8 @@ int usage() {
                  "       tlvx-bench count DIR MODE PASSES\n"
                  "       tlvx-bench window DIR MODE ROUNDS SECONDS\n"
                  "       tlvx-bench paced DIR SPEED SECONDS PRESSES\n"
+                 "       tlvx-bench speed DIR SPEEDS SECONDS PHASES JITTER_MS CHECK_SECONDS\n"
+                 "       tlvx-bench window-clock DIR SPEED SECONDS\n"
                  "       tlvx-bench peak CMD ARGS...\n");
     return 2;
 }
@@ -202,6 +224,11 @@ int main(int argc, char** argv) {
         if (a.size() == 5 && a[0] == "paced")
             return cmd_paced(a[1], a[2] == "default" ? tlvx::kDefaultSpeed : std::stod(a[2]), std::stod(a[3]),
                              std::stoi(a[4]));
+        if (a.size() == 7 && a[0] == "speed")
+            return cmd_speed(a[1], speed_list(a[2]), std::stod(a[3]), std::stoi(a[4]), std::stod(a[5]) / 1000,
+                             std::stod(a[6]));
+        if (a.size() == 4 && a[0] == "window-clock")
+            return cmd_window_clock(a[1], a[2] == "default" ? tlvx::kDefaultSpeed : std::stod(a[2]), std::stod(a[3]));
         if (a.size() >= 2 && a[0] == "peak") return cmd_peak(argv + 2);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "tlvx-bench %s: %s\n", a.empty() ? "" : a[0].c_str(), e.what());

@@ -29,4 +29,21 @@ int cmd_window(const std::string& dir, Walk walk, int rounds, double seconds);
 // each of PRESSES key presses to the first presented picture showing it.
 int cmd_paced(const std::string& dir, double speed, double seconds, int presses);
 
+// Game minutes since start-up, from the day, hour and minute counters (the
+// day counter becomes 1 in the first pass).
+int64_t game_minutes(const State& s);
+// "18", "12.5".
+std::string speed_label(double speed);
+// The `speed` command (speed_bench.cpp): game minutes a real second for a
+// player standing still at each of `speeds`, over `phases` start-up phases of
+// the clock, steady and with up to `jitter` seconds of noise a pass; every
+// eighth phase is run again for `check_seconds` with whole passes, which must
+// count the same minutes as the clock step alone.
+int cmd_speed(const std::string& dir, const std::vector<double>& speeds, double seconds, int phases, double jitter,
+              double check_seconds);
+// The `window-clock` command: the real window at `speed` on the real clock for
+// `seconds`, standing: game minutes a second, and how far the clock readings
+// of the passes stray from an even rhythm.
+int cmd_window_clock(const std::string& dir, double speed, double seconds);
+
 }  // namespace tlvx::bench

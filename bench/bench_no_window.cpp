@@ -13,4 +13,8 @@ int cmd_paced(const std::string&, double, double, int) {
     throw std::runtime_error("this build has no window (configure with TLVX_SDL=ON)");
 }
 
+int cmd_window_clock(const std::string&, double, double) {
+    throw std::runtime_error("this build has no window (configure with TLVX_SDL=ON)");
+}
+
 }  // namespace tlvx::bench

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <cstdio>
 #include <random>
 #include <thread>
@@ -87,7 +88,64 @@ private:
     int64_t pass_ = 0, took_key_in_ = 0;
 };
 
+// The real window at a chosen speed that notes each pass's clock reading: the
+// first reading of a pass is the one its clock step takes.
+class ClockWatch : public SdlPlatform {
+public:
+    explicit ClockWatch(double speed) : SdlPlatform(settings(speed)) {}
+    void begin_pass(int64_t pass) override {
+        SdlPlatform::begin_pass(pass);
+        fresh_ = true;
+    }
+    double time() override {
+        const double t = SdlPlatform::time();
+        if (fresh_) readings.push_back(t), fresh_ = false;
+        return t;
+    }
+    std::vector<double> readings;
+
+private:
+    static WindowSettings settings(double speed) {
+        WindowSettings w;
+        w.speed = speed;
+        return w;
+    }
+    bool fresh_ = false;
+};
+
 }  // namespace
+
+int cmd_window_clock(const std::string& dir, double speed, double seconds) {
+    ClockWatch window(speed);
+    auto s = start_game(dir, window);
+    window.readings.reserve(static_cast<size_t>(seconds * speed * 2) + 16);
+    const double t0 = now_seconds();
+    while (now_seconds() - t0 < seconds)
+        if (run_pass(*s)) throw std::runtime_error("a pass ended the game");
+    const double wall = now_seconds() - t0;
+    // Each reading against the even rhythm through the earliest one so far:
+    // how late it comes. A pass more than an interval late starts a new rhythm
+    // (the pacer does not run missed passes in a burst).
+    const std::vector<double>& r = window.readings;
+    if (r.empty()) throw std::runtime_error("no pass ran");
+    std::vector<double> late;
+    double base = r.front();
+    int64_t restarts = 0;
+    for (size_t i = 0; i < r.size(); ++i) {
+        const double offset = r[i] - static_cast<double>(i) / speed;
+        if (offset - base > 1.0 / speed) ++restarts, base = offset;
+        base = std::min(base, offset);
+        late.push_back(offset - base);
+    }
+    std::sort(late.begin(), late.end());
+    std::printf("speed %.3f\nseconds %.2f\npasses %zu\nminutes %lld\nminutes_per_second %.3f\n", speed, wall, r.size(),
+                static_cast<long long>(game_minutes(*s)), static_cast<double>(game_minutes(*s)) / wall);
+    std::printf("late_p95_ms %.3f\n", 1000 * late[late.size() * 95 / 100]);
+    std::printf("late_median_ms %.3f\nlate_p99_ms %.3f\nlate_max_ms %.3f\nrestarts %lld\nphase %.4f\n",
+                1000 * median(late), 1000 * late[late.size() * 99 / 100], 1000 * late.back(),
+                static_cast<long long>(restarts), r.front() - std::floor(r.front()));
+    return 0;
+}
 
 int cmd_paced(const std::string& dir, double speed, double seconds, int presses) {
     PacedWindow window(speed);

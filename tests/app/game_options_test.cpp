@@ -24,7 +24,7 @@ ParsedCommandLine parse(std::vector<std::string> args) {
 
 }  // namespace
 
-// No options: the current directory at 18 passes a second, a scale that fits, a window.
+// No options: the current directory at 20 passes a second, a scale that fits, a window.
 TEST(GameCommandLine, DefaultsAndEveryOptionReachItsField) {
     using Fields = std::tuple<std::string, double, int, bool, bool>;
     auto fields = [](const std::vector<std::string>& args) {
@@ -33,7 +33,7 @@ TEST(GameCommandLine, DefaultsAndEveryOptionReachItsField) {
         const GameOptions& o = p.options;
         return Fields{o.data_dir, o.speed, o.scale, o.fullscreen, o.aspect};
     };
-    EXPECT_EQ(fields({}), Fields(".", 18.0, 0, false, false));
+    EXPECT_EQ(fields({}), Fields(".", 20.0, 0, false, false));
     EXPECT_EQ(fields({"--data", "/tmp/w", "--speed", "7.5", "--scale", "2", "--fullscreen", "--aspect"}),
               Fields("/tmp/w", 7.5, 2, true, true));
     for (auto [arg, speed] : {std::pair{"--speed=max", 0.0}, {"--speed=1000", 1000.0}, {"--speed=1", 1.0}})

@@ -5,6 +5,7 @@
 #             data folder is created once, then reused (its place: tests/tools/user_world_test.cpp)
 #   manuals   every option each program (and each tlvx-tool command) lists in
 #             --help is in its manual page, and the other way round
+#             (the game's also in the README's option table)
 #   desktop   desktop-file-validate accepts the menu entry
 #   metainfo  appstreamcli accepts the metainfo and the tree it points into
 # Usage: install_check.sh CASE BUILD_DIR BINDIR APP_ID HAS_GAME HAS_NOT_BUGS ICON_SIZES...
@@ -85,6 +86,12 @@ manuals)
   done
   if [ "$has_game" = 1 ]; then
     compare tlvx "$("$game" --help | help_options)" "$(plain "$prefix/share/man/man6/tlvx.6.gz" | section_options - ".SH OPTIONS")"
+    # The README's option table (rows whose first column starts with an option) lists every option
+    # of --help but --version, which the README shows in the synopsis above the table.
+    readme_options=$(grep -E '^\| `--' "$prefix/share/doc/tlvx/README.md" | cut -d'|' -f2 |
+      grep -oE -- '--[a-z][a-z0-9-]*' | sort -u)
+    diff <("$game" --help | help_options | grep -vx -- --version) <(echo "$readme_options") ||
+      fail "tlvx: options in --help (<) and in the README's option table (>) differ"
   fi
   if command -v man >/dev/null; then
     for m in tlvx tlvx-tool; do

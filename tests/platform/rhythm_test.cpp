@@ -4,11 +4,16 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "base/rounding.hpp"
+#include "base/state.hpp"
 #include "platform/rhythm/key_repeat.hpp"
 #include "platform/rhythm/pass_pacer.hpp"
+#include "sim/clock.hpp"
+#include "support/test_support.hpp"
 
 using namespace tlvx;
 using namespace std::string_literals;
@@ -63,10 +68,50 @@ TEST(PassPacer, KeepsAnEvenRhythmAndStartsAgainAfterAStall) {
 
 TEST(SpeedLadder, StepsUpToMaxAndDown) {
     // A speed, the next step up and down (between steps: the next one in that direction); 0 is max.
-    const double rows[][3] = {{18, 25, 14}, {20, 25, 18}, {1000, 0, 500}, {0, 0, 1000}, {1, 2, 1}};
+    const double rows[][3] = {{18, 20, 14}, {20, 25, 14}, {1000, 0, 500}, {0, 0, 1000}, {1, 2, 1}};
     for (const auto& [speed, up, down] : rows)
         EXPECT_EQ(std::pair(faster_speed(speed), slower_speed(speed)), std::pair(up, down)) << speed;
     EXPECT_EQ(speed_text(0) + " " + speed_text(18.2), "max 18.2");
+}
+
+// Game minutes after `seconds` of passes paced at `speed`, the game started at
+// clock reading `start` and standing still (only the clock step moves time).
+int64_t paced_minutes(double speed, double start, double seconds) {
+    tlvx::test::FakePlatform clock;
+    auto s = std::make_unique<State>();
+    s->platform = &clock;
+    s->BR = s->SB = round_half_even(start);
+    s->GC = s->GE = 1;
+    PassPacer pacer(speed);
+    double now = start;
+    for (int64_t n = std::llround(seconds * speed); n > 0; --n) {
+        now = pacer.start_time(now);  // each pass begins the moment the pacer allows
+        clock.now = now;
+        clock_step(*s);
+    }
+    return (int64_t{s->TIMD} - 1) * 1440 + s->TIMH * 60 + s->TIMM;
+}
+
+// The default speed is chosen so that game time runs at one rate whatever the
+// clock's phase at start-up: at a multiple of 4 passes a second the clock's
+// ticks fall alike in every second, a quarter of the passes add a minute. At
+// other speeds the rate locks to the phase the game started at.
+TEST(DefaultSpeed, GameTimeRunsAlikeWhateverTheClocksPhaseAtStartUp) {
+    const struct {
+        double speed;
+        bool alike;
+    } rows[] = {{kDefaultSpeed, true}, {24, true}, {100, true}, {18, false}, {25, false}};
+    for (const auto& [speed, alike] : rows) {
+        std::vector<int64_t> minutes;
+        for (int k = 0; k < 97; ++k) minutes.push_back(paced_minutes(speed, 1000 + k / 97.0, 60));
+        const auto [lo, hi] = std::minmax_element(minutes.begin(), minutes.end());
+        if (alike) {
+            EXPECT_NEAR(static_cast<double>(*lo), speed * 15, 1) << speed;  // speed / 4 minutes a second
+            EXPECT_NEAR(static_cast<double>(*hi), speed * 15, 1) << speed;
+        } else {
+            EXPECT_GT(*hi, 2 * *lo) << speed;
+        }
+    }
 }
 
 TEST(KeyRepeat, HeldKeyRepeatsAfterHalfASecondAtElevenASecond) {

@@ -9,7 +9,7 @@ namespace tlvx {
 namespace {
 
 // Roughly 1.4 times apart, so two presses about double or halve the speed.
-constexpr std::array<double, 17> kSteps = {1, 2, 3, 5, 7, 10, 14, 18, 25, 35, 50, 70, 100, 140, 200, 500, 1000};
+constexpr std::array<double, 17> kSteps = {1, 2, 3, 5, 7, 10, 14, 20, 25, 35, 50, 70, 100, 140, 200, 500, 1000};
 
 }  // namespace
 
