@@ -143,6 +143,7 @@ TEST_F(BadInput, TopLevelAndWorldCommands) {
 
 TEST_F(BadInput, TiledCommands) {
     refused({"export-tiled", "w", "m2.tmj"}, 1, {"m2-objects.tsj", "is a folder"});
+    refused({"export-tiled", "w", "m.tmj"}, 1, {"m-ground.png exists already", "--force"});
     refused({"export-tiled", "w", "m3.tmj", "--region", "76,1,6,5"}, 1, {"76,1,6,5 reaches outside", "80 x 60"});
     refused({"import-tiled", "trunc.tmj", "w"}, 1, {"trunc.tmj is not a complete map", "line 3, column"});
     refused({"import-tiled", "empty.tmj", "w"}, 1, {"empty.tmj is empty"});
