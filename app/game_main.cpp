@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <new>
 #include <optional>
@@ -18,6 +19,7 @@
 #include "game_options.hpp"
 #include "platform/record/record_platforms.hpp"
 #include "platform/record/session.hpp"
+#include "platform/sdl/display_check.hpp"
 #include "platform/sdl/sdl_platform.hpp"
 #include "shell/game.hpp"
 #include "world/paths.hpp"
@@ -93,6 +95,37 @@ int record(tlvx::SdlPlatform& window, const std::string& data_dir, const std::st
     return code;
 }
 
+// Why the files and folders the options name cannot be used, or "": the data
+// folder must hold a world, a recording to play must be one, and a recording
+// to write needs a folder to go into.
+std::string argument_problem(const tlvx::GameOptions& o) {
+    if (o.data_given) {
+        const std::string problem = tlvx::tools::data_folder_problem(o.data_dir, true);
+        if (!problem.empty()) return problem;
+    }
+    if (!o.play_file.empty()) {
+        try {
+            tlvx::RecordingReader probe(o.play_file);
+        } catch (const tlvx::RecordingError& e) {
+            return e.what();
+        }
+    }
+    if (!o.record_file.empty()) {
+        std::error_code ec;
+        // The recorder never writes over a file (it may be a recording someone keeps).
+        if (std::filesystem::exists(std::filesystem::symlink_status(o.record_file, ec)))
+            return "\"" + tlvx::tools::printable(o.record_file) +
+                   "\" exists already; remove it or name another file for the recording";
+        std::string folder = std::filesystem::path(o.record_file).parent_path().string();
+        if (folder.empty()) folder = ".";
+        const std::string problem = tlvx::tools::folder_problem(folder);
+        if (!problem.empty())
+            return "cannot write the recording " + tlvx::tools::printable(o.record_file) + ": the folder " +
+                   tlvx::tools::printable(folder) + " " + problem;
+    }
+    return "";
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -101,6 +134,19 @@ int main(int argc, char** argv) {
     std::fputs(cl.err.c_str(), stderr);
     if (!cl.run) return cl.exit_status;
     const tlvx::GameOptions& o = cl.options;
+
+    // mended: everything the command line names is checked before anything
+    // is created or opened, so a mistake leaves no per-user world and no
+    // window, and a data folder without a world is one line instead of the
+    // game's report about its first missing file.
+    if (const std::string problem = argument_problem(o); !problem.empty()) {
+        std::fprintf(stderr, "tlvx: %s\n", tlvx::tools::printable(problem).c_str());
+        return 2;
+    }
+    if (const std::string problem = tlvx::display_problem(); !problem.empty()) {
+        std::fprintf(stderr, "tlvx: %s\n", problem.c_str());
+        return 1;
+    }
 
     // The folder to play: --data when given; else the current folder when it
     // holds a world (started in a terminal inside one) and --world is not

@@ -64,6 +64,9 @@ std::optional<std::pair<int32_t, int32_t>> parse_map_size(const std::string& tex
 NewMapResult new_map(const NewMapOptions& opt) {
     if (opt.w < 8 || opt.h < 8 || opt.w > 65535 || opt.h > 65535) throw ToolError("a map is 8 to 65535 cells each way");
     if (opt.fill && (*opt.fill < 0 || *opt.fill > 255)) throw ToolError("the fill is a ground value 0 to 255");
+    if (opt.name)
+        if (const std::string problem = world_name_problem(*opt.name); !problem.empty())
+            throw ToolError(problem + " (got \"" + printable(*opt.name) + "\")");
     CreatedPaths created;
     const bool fresh = !path_exists(opt.dir);
     created.create_folders(opt.dir);
@@ -113,8 +116,12 @@ NewMapResult new_map(const NewMapOptions& opt) {
     result.start_x = s.VX2;
     result.start_y = s.VY2;
 
-    for (WorldFile& f : demo_support_files()) {
-        if (f.name == std::string(kDemoWorldBase) + ".txt") f.name = world + ".txt";
+    const std::string description = world + ".txt";
+    if (opt.name && path_exists(join_path(opt.dir, description)))
+        throw ToolError("cannot name the world: " + printable(join_path(opt.dir, description)) +
+                        " exists already and names it on its first line; leave out --name or edit that line");
+    for (WorldFile& f : demo_support_files(opt.name.value_or(kDemoWorldName))) {
+        if (f.name == std::string(kDemoWorldBase) + ".txt") f.name = description;
         if (path_exists(join_path(opt.dir, f.name))) continue;
         staged.add_bytes(join_path(opt.dir, f.name), f.bytes);
         result.written.push_back(f.name);

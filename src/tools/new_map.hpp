@@ -10,10 +10,11 @@ namespace tlvx::tools {
 
 struct NewMapOptions {
     std::string dir;
-    int32_t w = 0, h = 0;                   // 8 to 65535 each
-    std::optional<int32_t> fill;            // ground value for every cell; see new_map()
-    bool force = false;                     // replace existing layer files
-    std::string program = "tlvx-tool new";  // the name in the world's lock file while writing
+    int32_t w = 0, h = 0;                            // 8 to 65535 each
+    std::optional<int32_t> fill;                     // ground value for every cell; see new_map()
+    bool force = false;                              // replace existing layer files
+    std::optional<std::string> name = std::nullopt;  // the world's name, when the world description is new
+    std::string program = "tlvx-tool new";           // the name in the world's lock file while writing
 };
 
 struct NewMapResult {
@@ -34,7 +35,9 @@ std::optional<std::pair<int32_t, int32_t>> parse_map_size(const std::string& tex
 
 // Writes the five layer files (refusing, unless `force`, when one exists) and
 // every file of the demo set that `dir` lacks, holding the world's lock
-// meanwhile (refused when another program holds it). An explicit fill is written
+// meanwhile (refused when another program holds it); a `name` (checked with
+// world_name_problem) goes into that new world description, and is refused
+// when `dir` has a world description already. An explicit fill is written
 // into every cell; fill 0 leaves the ground file sparse. Throws ToolError.
 NewMapResult new_map(const NewMapOptions& options);
 

@@ -130,8 +130,8 @@ int run_headless(const RunOptions& o) {
     // mistake in the options changes nothing in the world.
     if (!o.replay_file.empty() && !o.world_from_recording) {
         // --world-from-recording fills a new folder; otherwise the world must be there.
-        const std::string data_problem = tools::folder_problem(o.data_dir);
-        if (!data_problem.empty()) return refuse("the data folder " + o.data_dir + " " + data_problem);
+        const std::string data_problem = tools::data_folder_problem(o.data_dir, false);
+        if (!data_problem.empty()) return refuse(data_problem);
     }
     for (const std::string* out : {&o.trace_file, &o.screenshot_file}) {
         const std::string problem = out->empty() ? "" : tools::output_problem(*out);
@@ -139,8 +139,8 @@ int run_headless(const RunOptions& o) {
     }
     if (!o.replay_file.empty()) return run_replay(o);
     if (o.world_from_recording) return refuse("--world-from-recording needs --replay");
-    const std::string data_problem = tools::folder_problem(o.data_dir);
-    if (!data_problem.empty()) return refuse("the data folder " + o.data_dir + " " + data_problem);
+    const std::string data_problem = tools::data_folder_problem(o.data_dir, false);
+    if (!data_problem.empty()) return refuse(data_problem);
     std::vector<ScriptedKey> script;
     if (!o.keys_file.empty()) {
         try {

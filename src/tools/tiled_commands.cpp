@@ -30,6 +30,8 @@ void add_export(CLI::App& app, int& exit_code) {
                     "Only the cells X,Y,W,H (first column and row from 1, width, height) as a W x H map; its origin "
                     "goes into the map's properties, so import-tiled puts it back in its place")
         ->check(tools::region_text());
+    cmd->add_flag("--force", opt->force,
+                  "Replace an existing map and tilesets (they may hold work done in Tiled and not yet imported)");
     cmd->callback([opt, region, &exit_code] {
         tools::guarded(
             "export-tiled", exit_code,

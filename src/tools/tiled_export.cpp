@@ -7,6 +7,7 @@
 
 #include "base/state.hpp"
 #include "base/stop_signal.hpp"
+#include "data/text_record.hpp"
 #include "formats/png_writer.hpp"
 #include "tools/tiled_format.hpp"
 #include "tools/tiled_tiles.hpp"
@@ -23,7 +24,57 @@ namespace {
 using json = nlohmann::json;
 namespace fs = std::filesystem;
 
-std::string tileset_json(const std::string& name, const std::string& image) {
+json property(const char* name, const json& value) {
+    const char* type = value.is_boolean() ? "bool" : value.is_number_integer() ? "int" : "string";
+    return {{"name", name}, {"type", type}, {"value", value}};
+}
+
+// A picture name from the tables without its extension: "grass_01".
+std::string picture_stem(const std::string& picture) { return picture.substr(0, picture.rfind('.')); }
+
+// What each structure mode of the object table means for the map.
+std::string structure_mode_text(int32_t mode) {
+    if (mode == 0) return "solid: drawn under creatures, blocks the way";
+    if (mode == 2) return "roof: drawn over creatures, can be walked under";
+    if (mode > 2) return "hidden: not drawn, can be walked onto";
+    return "walk-on: drawn under creatures, can be walked onto";
+}
+
+// The tiles' properties as Tiled shows them: ground values with their name,
+// the directions of travel in which they cannot be entered and whether they
+// are road; object values with their name, structure mode and whether a
+// creature of that value wanders. Read from the world's tables as the game
+// reads them; import-tiled ignores them.
+json tile_properties(const State& s, bool objects) {
+    json tiles = json::array();
+    for (int32_t v = objects ? 1 : 0; v < 256; ++v) {
+        json props = json::array();
+        const std::string picture = objects ? s.OBJ_S(v, 1) : s.M_S(v);
+        if (objects) {
+            const int32_t mode = s.OBJ_M(v);
+            if (picture.empty() && mode == 0 && s.OBJS(v) == 0) continue;
+            props.push_back(property("moves", s.OBJS(v) != 0));
+            if (!picture.empty()) props.push_back(property("name", picture_stem(picture)));
+            props.push_back(property("structure", structure_mode_text(mode)));
+            props.push_back(property("structure-mode", mode));
+        } else {
+            static const char* const kBlocks[4] = {"blocks-going-up", "blocks-going-right", "blocks-going-down",
+                                                   "blocks-going-left"};
+            bool blocks[4], any = false;
+            for (int k = 0; k < 4; ++k) any |= blocks[k] = in_list(s.CK_S(k + 1), v);
+            const bool road = in_list(s.RD_S, v);
+            if (picture.empty() && !any && !road) continue;
+            for (int k = 0; k < 4; ++k) props.push_back(property(kBlocks[k], blocks[k]));
+            if (!picture.empty()) props.push_back(property("name", picture_stem(picture)));
+            props.push_back(property("road", road));
+        }
+        props.push_back(property("value", v));
+        tiles.push_back({{"id", v}, {"properties", std::move(props)}});
+    }
+    return tiles;
+}
+
+std::string tileset_json(const std::string& name, const std::string& image, json tiles) {
     json j = {{"columns", kAtlasColumns},
               {"image", image},
               {"imageheight", kAtlasSide},
@@ -34,6 +85,7 @@ std::string tileset_json(const std::string& name, const std::string& image) {
               {"tilecount", kAtlasColumns * kAtlasColumns},
               {"tiledversion", "1.8.2"},
               {"tileheight", kTile},
+              {"tiles", std::move(tiles)},
               {"tilewidth", kTile},
               {"type", "tileset"},
               {"version", "1.8"}};
@@ -133,6 +185,14 @@ ExportResult export_tiled(const ExportOptions& opt) {
     }
     outputs.push_back(opt.out);
     for (const std::string& path : outputs) require_output(path);
+    // mended: a map or tileset that exists may hold work done in Tiled and not
+    // yet imported; it is replaced only when asked with --force.
+    if (!opt.force)
+        for (const std::string& path : outputs)
+            if (path_exists(path))
+                throw ToolError(printable(path) +
+                                " exists already (it may hold work done in Tiled and not yet imported); "
+                                "use --force to replace it");
     if (stem.empty() || std::count(outputs.begin(), outputs.end(), opt.out) > 1)
         throw ToolError("cannot write " + printable(opt.out) +
                         ": it is one of the tileset files the map needs; "
@@ -182,7 +242,8 @@ ExportResult export_tiled(const ExportOptions& opt) {
         // The PNG writer replaces the set's temporary file whole (through a
         // temporary of its own); the set then puts it in place with the rest.
         write_atlas(atlas, staged.add(beside(atlas_file(stem, set))).temp_path());
-        staged.add_bytes(beside(tileset_file(stem, set)), tileset_json(set, atlas_file(stem, set)));
+        staged.add_bytes(beside(tileset_file(stem, set)),
+                         tileset_json(set, atlas_file(stem, set), tile_properties(*s, !is_ground)));
         result.written.push_back(beside(atlas_file(stem, set)));
         result.written.push_back(beside(tileset_file(stem, set)));
     }

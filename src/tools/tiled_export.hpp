@@ -27,6 +27,7 @@ struct ExportOptions {
     std::string out;        // the map file to write, e.g. world.tmj
     bool csv = false;       // layer data as CSV instead of base64 of zlib
     bool progress = false;  // a progress bar on standard error
+    bool force = false;     // replace a map or tileset file that exists already
     // Only these cells, as a map of the region's size whose properties hold
     // its first column and row.
     std::optional<CellRegion> region = std::nullopt;
@@ -43,7 +44,8 @@ struct ExportResult {
 // Reads the layer files row by row and streams each layer into the map as it
 // is read, so maps of any size need little memory. The files are written to
 // temporary files and renamed into place together when all are complete.
-// Throws ToolError, before writing anything, when the world has no map, the
+// Throws ToolError, before writing anything, when one of the files exists
+// already and `force` is not set, when the world has no map, the
 // region reaches outside it, or the whole map is over kMaxWholeExportCells
 // (suggesting a region around the player's start); and when a file cannot be
 // written. Throws StopRequested on SIGINT or SIGTERM (see stop_signal.hpp).

@@ -16,9 +16,10 @@
 #include <filesystem>
 #include <vector>
 
-#include "world/demo_world.hpp"
-#include "world/picture_files.hpp"
 #include "base/world_lock.hpp"
+#include "world/demo_world.hpp"
+#include "world/paths.hpp"
+#include "world/picture_files.hpp"
 
 namespace tlvx::tools {
 
@@ -229,6 +230,16 @@ std::optional<std::string> chosen_data_dir(const std::optional<std::string>& dat
     if (data) return data;
     if (world || !current_has_save) return std::nullopt;
     return std::string(".");
+}
+
+std::string data_folder_problem(const std::string& dir, bool need_world) {
+    const std::string shown = "the data folder " + printable(dir);
+    const std::string problem = folder_problem(dir);
+    if (!problem.empty()) return shown + " " + problem;
+    if (!need_world) return "";
+    struct stat st {};
+    if (::stat(join_path(dir, kSaveFileName).c_str(), &st) == 0 && S_ISREG(st.st_mode)) return "";
+    return shown + " holds no world (there is no " + kSaveFileName + " in it)";
 }
 
 namespace {

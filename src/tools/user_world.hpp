@@ -61,6 +61,13 @@ void remove_stale_world_temps(const std::string& parent, std::chrono::seconds mi
 // Returns the empty optional for "the player's world".
 std::optional<std::string> chosen_data_dir(const std::optional<std::string>& data, bool world, bool current_has_save);
 
+// "" when `dir` can be played: an existing folder and, when `need_world`,
+// one holding a world's save file. Else one line saying why, e.g. "the data
+// folder DIR does not exist" or "the data folder DIR holds no world (there is
+// no Pndx_001.sav in it)". The game and `tlvx-tool run` both check their
+// data folder with it before the game starts.
+std::string data_folder_problem(const std::string& dir, bool need_world);
+
 // The shell command that plays the world in `dir`: "cd DIR && GAME", where
 // GAME is "tlvx" when the first tlvx on `path_env` (the PATH value) is the one
 // in `self_dir` (the folder of the running tool) or when `self_dir` has none,

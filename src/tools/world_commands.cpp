@@ -73,7 +73,7 @@ void add_icon(CLI::App& app, int& exit_code) {
 
 void add_new(CLI::App& app, int& exit_code) {
     struct Args {
-        std::string dir, size;
+        std::string dir, size, name;
         int32_t fill = -1;
         bool force = false;
     };
@@ -94,7 +94,20 @@ void add_new(CLI::App& app, int& exit_code) {
                     "default to a sparse ground 0 with a patch of grass around the start)")
         ->check(tools::whole_number("--fill", 0, 255));
     cmd->add_flag("--force", a->force, "Replace existing layer files");
-    cmd->callback([a, &exit_code] {
+    CLI::Option* name =
+        cmd->add_option("--name", a->name,
+                        "The world's name, shown on the status display: 1 to " + std::to_string(tools::kMaxWorldName) +
+                            " characters (default: " + tools::kDemoWorldName +
+                            "); only for a folder without a world "
+                            "description")
+            ->type_name("TEXT")
+            ->check(CLI::Validator(
+                [](std::string& text) -> std::string {
+                    const std::string problem = tools::world_name_problem(text);
+                    return problem.empty() ? "" : "--name: " + problem + " (got \"" + tools::printable(text) + "\")";
+                },
+                "TEXT"));
+    cmd->callback([a, name, &exit_code] {
         tools::guarded(
             "new", exit_code,
             [&] {
@@ -106,6 +119,7 @@ void add_new(CLI::App& app, int& exit_code) {
                 o.h = size->second;
                 if (a->fill >= 0) o.fill = a->fill;
                 o.force = a->force;
+                if (name->count() > 0) o.name = a->name;
                 tools::NewMapResult r = tools::new_map(o);
                 std::cout << "New " << o.w << " x " << o.h << " map in " << tools::printable(o.dir) << ": "
                           << r.written.size() << " files written; the player starts at (" << r.start_x << ", "
@@ -154,8 +168,8 @@ void add_info(CLI::App& app, int& exit_code) {
     auto dir = std::make_shared<std::string>();
     CLI::App* cmd =
         app.add_subcommand("info",
-                           "Check the world in DIR: map size, layer files, values used, missing pictures, start; "
-                           "exit status 1 when the game would stop with an error");
+                           "Check the world in DIR: map size, layer files, values used, missing pictures, start, "
+                           "player markers away from it; exit status 1 when the game would stop with an error");
     cmd->add_option("DIR", *dir, "The world's folder")->required();
     cmd->callback([dir, &exit_code] {
         tools::guarded("info", exit_code, [&] {

@@ -2,6 +2,7 @@
 // The demo world's pictures, drawn by code: 24 by 24 ground tiles and object
 // sprites with their exact masks.
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "world/picture_files.hpp"
@@ -73,5 +74,13 @@ Canvas art_boulder();
 Canvas art_marker();
 Canvas art_fence();
 Canvas art_signpost();
+
+// Placeholders for values without art: the value's number on a ground tile
+// framed in magenta, or on a magenta plate of kPlaceholderObjectSide pixels
+// for an object. The plate has no pixel of index 0, so that it can be its own
+// mask (drawn with "and" and then "or" it shows exactly its pixels).
+constexpr int kPlaceholderObjectSide = 16;
+Picture art_placeholder_ground(int value);
+Picture art_placeholder_object(int value);
 
 }  // namespace tlvx::tools

@@ -1,6 +1,7 @@
 // The demo set's tables and pictures, and writing the demo world.
 #include "world/demo_world.hpp"
 
+#include <cstdio>
 #include <filesystem>
 #include <set>
 
@@ -74,6 +75,30 @@ const ObjectEntry kObjects[] = {
     {object::Signpost, "sign_pst", false, 0, 0, false, [](int) { return art_signpost(); }},
 };
 
+const GroundEntry* ground_entry(int z) {
+    for (const GroundEntry& g : kGround)
+        if (g.value == z) return &g;
+    return nullptr;
+}
+
+const ObjectEntry* object_entry(int z) {
+    for (const ObjectEntry& o : kObjects)
+        if (o.value == z) return &o;
+    return nullptr;
+}
+
+// The picture names of the placeholders, 12 characters ending in "v" like
+// the others: "tile_017.pcv" for a ground value, "objt-023.pcv" for an object
+// value. The object's name is its own mask name (the first four characters,
+// "-", the last seven), so one file is picture and mask.
+std::string placeholder_name(const char* stem, char separator, int value) {
+    char name[16];
+    std::snprintf(name, sizeof name, "%s%c%03d.pcv", stem, separator, value);
+    return name;
+}
+std::string ground_placeholder(int value) { return placeholder_name("tile", '_', value); }
+std::string object_placeholder(int value) { return placeholder_name("objt", '-', value); }
+
 std::string frame_name(const ObjectEntry& o, int frame) {
     std::string ext = o.bmp ? ".bmv" : ".pcv";
     if (o.animated) return std::string(o.stem) + static_cast<char>('0' + frame) + ext;
@@ -87,11 +112,11 @@ std::string encode(const Picture& p, bool bmp) {
 
 std::string save_number(int32_t v) { return crlf((v < 0 ? "" : " ") + std::to_string(v) + " "); }
 
-std::string world_description() {
+std::string world_description(const std::string& name) {
     std::string out;
     // P2$, shown on the status display: 8 characters at most, or it runs on
     // into the view.
-    out += crlf(quoted("Oakvale"));
+    out += crlf(quoted(name));
     out += crlf(quoted("A valley made by tlvx-tool demo"));
     out += crlf("0");
     out += crlf("0");
@@ -105,9 +130,12 @@ std::string world_description() {
 std::string tile_table() {
     std::string out;
     for (int z = 1; z <= 256; ++z) {
-        const GroundEntry* e = nullptr;
-        for (const GroundEntry& g : kGround)
-            if (g.value == z) e = &g;
+        const GroundEntry* e = ground_entry(z);
+        if (!e && z <= kLastEditedGround) {
+            const Picture p = art_placeholder_ground(z);
+            out += crlf(quoted(ground_placeholder(z)) + ",0,0,0,0," + std::to_string(p.at(12, 12)));
+            continue;
+        }
         if (!e) {
             out += crlf("\"\",0,0,0,0,0");
             continue;
@@ -123,11 +151,13 @@ std::string tile_table() {
 std::string object_table() {
     std::string out;
     for (int z = 1; z <= 255; ++z) {
-        const ObjectEntry* e = nullptr;
-        for (const ObjectEntry& o : kObjects)
-            if (o.value == z) e = &o;
+        const ObjectEntry* e = object_entry(z);
         if (!e) {
-            out += crlf("\"\",\"\",\"\",\"\",0,0,0");
+            // A placeholder in all four frames; it stays where it is put
+            // and can be walked over.
+            const std::string name = quoted(object_placeholder(z));
+            out += crlf(name + "," + name + "," + name + "," + name + "," + std::to_string(kPlaceholderObjectSide) +
+                        ",0,1");
             continue;
         }
         std::string line;
@@ -140,10 +170,22 @@ std::string object_table() {
 
 }  // namespace
 
-std::vector<WorldFile> demo_support_files() {
+std::string world_name_problem(const std::string& name) {
+    if (name.empty()) return "a world name needs at least one character";
+    if (name.size() > kMaxWorldName)
+        return "a world name has at most " + std::to_string(kMaxWorldName) +
+               " characters (a longer one runs on over the view)";
+    for (const char c : name)
+        if (c < 0x20 || c > 0x7E || c == '"')
+            return "a world name holds letters, digits, blanks and punctuation other than a double quote";
+    if (name.front() == ' ' || name.back() == ' ') return "a world name cannot start or end with a blank";
+    return "";
+}
+
+std::vector<WorldFile> demo_support_files(const std::string& world_name) {
     std::vector<WorldFile> files;
     files.push_back({kPaletteFileName, demo_palette_file()});
-    files.push_back({std::string(kDemoWorldBase) + ".txt", world_description()});
+    files.push_back({std::string(kDemoWorldBase) + ".txt", world_description(world_name)});
     files.push_back({kTileTableName, tile_table()});
     files.push_back({kObjectTableName, object_table()});
     std::set<std::string> done;
@@ -157,6 +199,10 @@ std::vector<WorldFile> demo_support_files() {
             files.push_back({name, encode(c.sprite(), o.bmp)});
             files.push_back({mask_name(name), encode(c.mask(), o.bmp)});
         }
+    for (int z = 1; z <= kLastEditedGround; ++z)
+        if (!ground_entry(z)) files.push_back({ground_placeholder(z), encode(art_placeholder_ground(z), false)});
+    for (int z = 1; z <= 255; ++z)
+        if (!object_entry(z)) files.push_back({object_placeholder(z), encode(art_placeholder_object(z), false)});
     return files;
 }
 

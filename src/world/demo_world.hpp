@@ -30,7 +30,8 @@ enum : uint8_t {
     Slabs,
 };
 }
-// Object values of the demo set (creatures 1 to 5, structures 10 onwards).
+// Object values of the demo set with art (creatures 1 to 5, structures 10
+// onwards); every other value 1 to 255 has a numbered placeholder picture.
 namespace object {
 enum : uint8_t {
     Hero = 1,
@@ -86,9 +87,22 @@ struct WorldFile {
     std::string bytes;
 };
 
-// Palette, world description, tile table, object table and every picture the
-// tables name (not the save file, not the layer files).
-std::vector<WorldFile> demo_support_files();
+// The highest ground value the editing keys make ("+" stops there); ground
+// values up to it without art get a numbered placeholder picture.
+inline constexpr int kLastEditedGround = 64;
+// The name of the demo world, shown on the status display.
+inline constexpr const char* kDemoWorldName = "Oakvale";
+// The longest world name that fits the status display beside the view.
+inline constexpr size_t kMaxWorldName = 8;
+
+// "" when `name` can name a world: 1 to kMaxWorldName printable ASCII
+// characters, no double quote, no blank at either end. Else why not.
+std::string world_name_problem(const std::string& name);
+
+// Palette, world description (naming the world `world_name`), tile table,
+// object table and every picture the tables name (not the save file, not the
+// layer files).
+std::vector<WorldFile> demo_support_files(const std::string& world_name = kDemoWorldName);
 // The save file: world oakvale, the player at (x, y), status display on.
 WorldFile demo_save_file(int x, int y);
 // The five layer files of a map held in memory.

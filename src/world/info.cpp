@@ -50,20 +50,24 @@ bool read_file_prefix(const std::string& path, size_t limit, std::string& out) {
 
 std::string cells(uint64_t n) { return std::to_string(n) + (n == 1 ? " cell" : " cells"); }
 
-std::string value_counts(const uint64_t counts[256]) {
-    std::string out, line;
+// The label and the values with their counts, wrapped into rows of about 90
+// characters; each row is a line of the report of its own, so the escaping of
+// names from files never touches these line breaks.
+void add_value_counts(std::vector<std::string>& lines, const std::string& label, const uint64_t counts[256]) {
+    std::string prefix = label, row;
     for (int v = 0; v < 256; ++v) {
         if (counts[v] == 0) continue;
         std::string item = std::to_string(v) + " x " + std::to_string(counts[v]);
-        if (!line.empty() && line.size() + item.size() > 90) {
-            out += line + ",\n      ";
-            line.clear();
-        } else if (!line.empty()) {
-            line += ", ";
+        if (!row.empty() && row.size() + item.size() > 90) {
+            lines.push_back(prefix + row + ",");
+            prefix = "      ";
+            row.clear();
+        } else if (!row.empty()) {
+            row += ", ";
         }
-        line += item;
+        row += item;
     }
-    return out + (line.empty() ? "none" : line);
+    lines.push_back(prefix + (row.empty() ? "none" : row));
 }
 
 uint32_t le(const std::string& b, size_t at, int bytes) {
@@ -149,6 +153,7 @@ private:
     std::unique_ptr<LayerReader> layers_[5];
     int32_t wx_ = 0, wy_ = 0;
     uint64_t counts_[3][256] = {};
+    ValuePlaces markers_;                       // the first and last creature value 1
     std::map<std::string, std::string> drawn_;  // picture name + mode -> error text
 };
 
@@ -222,10 +227,13 @@ void Inspector::check_layers() {
 
 void Inspector::count_cells() {
     const int64_t begin = int64_t{wx_} + 4, end = layer_file_length(wx_, wy_);
-    for (int k = 0; k < 3; ++k) layers_[k]->count_values(begin, end, counts_[k]);
-    info_.lines.push_back("ground values:    " + value_counts(counts_[0]));
-    info_.lines.push_back("creature values:  " + value_counts(counts_[1]));
-    info_.lines.push_back("structure values: " + value_counts(counts_[2]));
+    // One pass over each layer, reading only its data extents (a sparse map
+    // of 65535 x 65535 cells costs what its written cells cost); the creature
+    // layer's pass also notes where the player markers are.
+    for (int k = 0; k < 3; ++k) layers_[k]->count_values(begin, end, counts_[k], k == 1 ? &markers_ : nullptr);
+    add_value_counts(info_.lines, "ground values:    ", counts_[0]);
+    add_value_counts(info_.lines, "creature values:  ", counts_[1]);
+    add_value_counts(info_.lines, "structure values: ", counts_[2]);
 }
 
 std::string Inspector::draw_error(const std::string& name, const char* mode) {
@@ -323,6 +331,17 @@ void Inspector::check_start() {
     else if (v[1] > 1)
         info_.notes.push_back("the start cell holds creature value " + std::to_string(v[1]) +
                               ", not the player marker 1");
+    // A marker anywhere else is left over (from a crash or from another
+    // program changing the world): it shows as a second player.
+    const int64_t start = s_.VX2 + int64_t{s_.VY2} * wx_ + 3;
+    const uint64_t elsewhere = counts_[1][1] - (v[1] == 1 ? 1 : 0);
+    if (elsewhere > 0) {
+        const int64_t at = markers_.first != start ? markers_.first : markers_.last;
+        const int64_t row = (at - 4) / wx_, col = at - 3 - row * wx_;
+        info_.notes.push_back("the creature layer holds the player marker (creature value 1) in " + cells(elsewhere) +
+                              " besides the start cell, e.g. (" + std::to_string(col) + ", " + std::to_string(row) +
+                              "): each shows as a second player; remove it with Backspace or /");
+    }
 }
 
 }  // namespace

@@ -104,7 +104,7 @@ void LayerReader::read_cells(int64_t wx, int64_t c0, int64_t r, uint8_t* out, si
     read(c0 + r * wx + 3, out, n);
 }
 
-void LayerReader::count_values(int64_t begin, int64_t end, uint64_t counts[256]) const {
+void LayerReader::count_values(int64_t begin, int64_t end, uint64_t counts[256], ValuePlaces* ones) const {
     if (end <= begin) return;
     const int64_t data_end = std::min(end, fd_ >= 0 ? size_ : 0);
     std::vector<uint8_t> buf(size_t{4} << 20);
@@ -128,6 +128,13 @@ void LayerReader::count_values(int64_t begin, int64_t end, uint64_t counts[256])
             size_t n = static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(buf.size()), stop - pos));
             read(pos, buf.data(), n);
             for (size_t i = 0; i < n; ++i) ++counts[buf[i]];
+            if (ones) {
+                const auto* first = static_cast<const uint8_t*>(std::memchr(buf.data(), 1, n));
+                if (first) {
+                    if (ones->first < 0) ones->first = pos + (first - buf.data());
+                    ones->last = pos + (static_cast<const uint8_t*>(::memrchr(buf.data(), 1, n)) - buf.data());
+                }
+            }
             pos += static_cast<int64_t>(n);
         }
     }

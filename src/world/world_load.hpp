@@ -29,6 +29,11 @@ std::vector<LoadFailure> load_world_tables(State& s, const std::string& dir);
 // many more there are.
 std::string load_failure_message(const std::string& dir, const std::vector<LoadFailure>& failures);
 
+// File offsets of the first and the last byte of one value; -1 when none.
+struct ValuePlaces {
+    int64_t first = -1, last = -1;
+};
+
 // One layer file, open for reading only. A missing file reads as empty,
 // as the game's freshly created file would.
 class LayerReader {
@@ -51,7 +56,8 @@ public:
     void read_cells(int64_t wx, int64_t c0, int64_t r, uint8_t* out, size_t n) const;
     // Add the values of the bytes in [begin, end) to `counts`; holes of a
     // sparse file and bytes beyond its end count as 0 without being read.
-    void count_values(int64_t begin, int64_t end, uint64_t counts[256]) const;
+    // With `ones`, also where the first and the last byte of value 1 are.
+    void count_values(int64_t begin, int64_t end, uint64_t counts[256], ValuePlaces* ones = nullptr) const;
 
 private:
     int fd_ = -1;

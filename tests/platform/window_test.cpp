@@ -256,4 +256,38 @@ TEST(GameWithoutDisplay, WorldHeldByAnotherGameIsRefusedUnlessPlayedOnACopy) {
         }
     }
 }
+
+// Started outside a world, each refusal is one line before anything is created or opened: no
+// per-user world, no window, no recording. Arguments are checked before the display is looked
+// for (a refusal is status 2, not "no display"), and a missing display is said once, plainly,
+// without lines of the display libraries.
+TEST(GameRefusals, OneLineEachBeforeAnythingIsCreated) {
+    const std::tuple<std::string, int, std::string> cases[] = {
+        {"DISPLAY=:4999 \"$GAME\" --data nodir", 2, "tlvx: the data folder nodir does not exist"},
+        {"DISPLAY=:4999 \"$GAME\" --data empty", 2, "tlvx: the data folder empty holds no world"},
+        {"DISPLAY=:4999 \"$GAME\" --play nothere.rec", 2, "tlvx: cannot read the recording \"nothere.rec\""},
+        {"DISPLAY=:4999 \"$GAME\" --play old.rec", 2, "tlvx: \"old.rec\" is not a tlvx recording"},
+        {"DISPLAY=:4999 \"$GAME\" --record old.rec", 2, "tlvx: \"old.rec\" exists already"},
+        {"DISPLAY=:4999 \"$GAME\" --record nodir/new.rec", 2,
+         "tlvx: cannot write the recording nodir/new.rec: the folder nodir does not exist"},
+        {"env -u DISPLAY -u SDL_VIDEODRIVER \"$GAME\"", 1, "tlvx: no display found"},
+        {"env -u SDL_VIDEODRIVER DISPLAY=:4999 \"$GAME\"", 1, "tlvx: no display found"},
+    };
+    for (const auto& [command, status, says] : cases) {
+        SCOPED_TRACE(command);
+        test::TempDir world;
+        EXPECT_EQ(run_in_world(world,
+                               "mkdir -p out-of-world/empty home && cd out-of-world && echo junk >old.rec\n"
+                               "export HOME=\"$PWD/../home\" XDG_DATA_HOME=\"$PWD/../home/data\"\n"
+                               "unset XDG_RUNTIME_DIR\n"
+                               "L() { find .. ! -name out ! -name err ! -name before | sort; }\nL >before\n" +
+                                   command + " >out 2>err; s=$?\nL | diff before - >&2 || exit 99\nexit $s\n"),
+                  status);
+        const std::string out = test::read_file(world.file("out-of-world/out")),
+                          err = test::read_file(world.file("out-of-world/err"));
+        EXPECT_EQ(out, "");
+        EXPECT_EQ(err.rfind(says, 0), 0u) << err;
+        EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+    }
+}
 #endif

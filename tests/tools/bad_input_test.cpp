@@ -127,6 +127,9 @@ TEST_F(BadInput, TopLevelAndWorldCommands) {
     refused({"new", "n", "--size", "10x10", "--fill", "256"}, 2, {"--fill must be 0 to 255"});
     refused({"new", "w", "--size", "10x10"}, 1, {"w", "already has a map"});
     refused({"new", "row", "--size", "10x10", "--force"}, 1, {"row/tlvx_gr1.tmp", "folder row cannot be written"});
+    for (const char* name : {"", "Elevenchars", " Lead", "Tail ", "Say\"hi", "Tab\tin", "Caf\xC3\xA9"})
+        refused({"new", "n", "--size", "10x10", "--name", name}, 2, {"--name: a world name"});
+    refused({"new", "w", "--size", "10x10", "--force", "--name", "Elm"}, 1, {"w/oakvale.txt", "exists already"});
     refused({"render", "w", "adir"}, 1, {"adir", "is a folder"});
     refused({"render", "w", "ro/x.png"}, 1, {"ro", "cannot be written"});
     refused({"render", "w", "link.png"}, 1, {"link.png", "link"});
@@ -140,6 +143,7 @@ TEST_F(BadInput, TopLevelAndWorldCommands) {
 
 TEST_F(BadInput, TiledCommands) {
     refused({"export-tiled", "w", "m2.tmj"}, 1, {"m2-objects.tsj", "is a folder"});
+    refused({"export-tiled", "w", "m.tmj"}, 1, {"m-ground.png exists already", "--force"});
     refused({"export-tiled", "w", "m3.tmj", "--region", "76,1,6,5"}, 1, {"76,1,6,5 reaches outside", "80 x 60"});
     refused({"import-tiled", "trunc.tmj", "w"}, 1, {"trunc.tmj is not a complete map", "line 3, column"});
     refused({"import-tiled", "empty.tmj", "w"}, 1, {"empty.tmj is empty"});

@@ -2,7 +2,9 @@
 
 #include <filesystem>
 #include <functional>
+#include <map>
 
+#include "tools/new_map.hpp"
 #include "tools_helpers.hpp"
 #include "world/demo_world.hpp"
 #include "world/info.hpp"
@@ -63,4 +65,86 @@ TEST(Info, ToolReportCountsAndQuotesNames) {
     for (const char* line : {"No problems", "world: \"Oak\\nvale\\x01\" (oakvale.txt)\n", "map: 80 x 60 cells",
                              "creature values:  0 x 4783, 1 x 1, 2 x 4", "start: (38, 33)"})
         EXPECT_NE(ok.output.find(line), std::string::npos) << line << "\n" << ok.output;
+}
+
+namespace {
+
+// Writes `v` into cell (c, r) of layer file `k` of a map `w` cells wide.
+void put_cell(const std::string& dir, int k, int64_t w, int64_t c, int64_t r, uint8_t v) {
+    std::FILE* f = std::fopen(test::layer_path(dir, k).c_str(), "r+b");
+    ASSERT_NE(f, nullptr);
+    std::fseek(f, static_cast<long>(c + r * w + 3), SEEK_SET);
+    std::fputc(v, f);
+    std::fclose(f);
+}
+
+}  // namespace
+
+// Every value the editing keys can reach has a picture in the demo world and
+// in a world made by `new`: "+" and "f" make ground values up to 64 and "-"
+// and "F" none below 1; "*" and "]" make creature and structure values up to
+// 255. Each such value is put into a cell and info draws every one without a
+// finding. The report of so many values wraps with real line breaks.
+TEST(Info, EveryValueTheEditingKeysReachHasAPicture) {
+    test::TempDir t;
+    const std::string demo = t.file("demo"), made = t.file("made");
+    write_demo_world(demo, false);
+    new_map({.dir = made, .w = 20, .h = 16, .fill = {}});
+    for (const auto& [dir, w] : {std::pair{demo, 80}, std::pair{made, 20}}) {
+        SCOPED_TRACE(dir);
+        for (int v = 1; v <= 255; ++v) {
+            const int c = 1 + (v - 1) % w, r = 1 + (v - 1) / w;
+            if (v <= kLastEditedGround) put_cell(dir, 0, w, c, r, static_cast<uint8_t>(v));
+            put_cell(dir, 1, w, c, r, static_cast<uint8_t>(v));
+            put_cell(dir, 2, w, c, r, static_cast<uint8_t>(v));
+        }
+        const WorldInfo info = inspect_world(dir);
+        EXPECT_TRUE(info.problems.empty()) << format_info(info);
+        for (const std::string& n : info.notes) EXPECT_EQ(n.find("picture"), std::string::npos) << n;
+        const test::ToolRun run = test::run_tool("info '" + dir + "'");
+        EXPECT_EQ(run.status, 0) << run.output;
+        EXPECT_EQ(run.output.find("\\n"), std::string::npos) << run.output;
+        EXPECT_NE(run.output.find(",\n      "), std::string::npos) << run.output;
+    }
+}
+
+// A player marker (creature value 1) anywhere but the start cell is named
+// with a cell; the scan reads only the written parts of a sparse map, so the
+// largest map is checked in moments.
+TEST(Info, PlayerMarkersAwayFromTheStart) {
+    struct Row {
+        const char* what;
+        int32_t w, h;
+        std::vector<std::pair<int64_t, int64_t>> markers;  // cells given the marker besides the start
+        bool clear_start;
+        const char* says;  // "" when no note about markers elsewhere is expected
+    };
+    const Row rows[] = {
+        {"only the start", 20, 16, {}, false, ""},
+        {"one before the start", 20, 16, {{3, 2}}, false, "in 1 cell besides the start cell, e.g. (3, 2)"},
+        {"one after the start", 20, 16, {{20, 16}}, false, "e.g. (20, 16)"},
+        {"moved off the start", 20, 16, {{1, 1}}, true, "in 1 cell besides the start cell, e.g. (1, 1)"},
+        {"two", 20, 16, {{5, 5}, {19, 15}}, false, "in 2 cells besides"},
+        {"far in the largest map", 65535, 65535, {{65000, 64000}}, false, "e.g. (65000, 64000)"},
+    };
+    test::TempDir t;
+    std::map<int32_t, NewMapResult> made;  // one world of each size, its creature layer put back after each row
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        const std::string dir = t.file(std::to_string(row.w));
+        if (!made.count(row.w)) made[row.w] = new_map({.dir = dir, .w = row.w, .h = row.h, .fill = {}});
+        const NewMapResult& m = made[row.w];
+        for (const auto& [c, r] : row.markers) put_cell(dir, 1, row.w, c, r, 1);
+        if (row.clear_start) put_cell(dir, 1, row.w, m.start_x, m.start_y, 0);
+        const WorldInfo info = inspect_world(dir);
+        for (const auto& [c, r] : row.markers) put_cell(dir, 1, row.w, c, r, 0);
+        if (row.clear_start) put_cell(dir, 1, row.w, m.start_x, m.start_y, 1);
+        int elsewhere = 0, unmarked_start = 0;
+        for (const std::string& n : info.notes) {
+            elsewhere += n.find("besides the start cell") != n.npos && n.find(row.says) != n.npos;
+            unmarked_start += n.find("start cell holds no player marker") != n.npos;
+        }
+        EXPECT_EQ(elsewhere, *row.says ? 1 : 0) << format_info(info);
+        EXPECT_EQ(unmarked_start, row.clear_start ? 1 : 0) << format_info(info);
+    }
 }

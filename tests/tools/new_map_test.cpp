@@ -61,3 +61,20 @@ TEST(NewMap, SizesAreCheckedByTheParser) {
     EXPECT_EQ(parse_map_size("65535X12"), (std::pair{65535, 12}));
     for (const char* bad : {"7x8", "8x65536", "10x", "-10x10", "10x10x3"}) EXPECT_FALSE(parse_map_size(bad)) << bad;
 }
+
+// --name names the new world as the game reads it; eight characters fit the
+// status display, punctuation and inner blanks are fine. (Names refused, and a
+// name for a folder that already has a world description: bad-input rows.)
+TEST(NewMap, NameGoesIntoTheNewWorldDescription) {
+    for (const char* name : {"Ash-Dale", "A b, c!", ""}) {
+        SCOPED_TRACE(name);
+        test::TempDir dir;
+        const std::string flag = *name ? std::string(" --name '") + name + "'" : "";
+        const test::ToolRun made = test::run_tool("new '" + dir.path() + "' --size 10x10" + flag);
+        ASSERT_EQ(made.status, 0) << made.output;
+        test::StartedGame g(dir.path());
+        EXPECT_EQ(g.s->P2_S, *name ? name : kDemoWorldName);
+    }
+    EXPECT_EQ(world_name_problem("12345678"), "");
+    EXPECT_NE(world_name_problem("123456789"), "");
+}

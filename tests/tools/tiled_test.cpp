@@ -212,6 +212,71 @@ TEST(TiledRoundTrip, AtlasTilesFollowTheGamesDrawing) {
     EXPECT_EQ(o.at(48 + 4, 4), blue);
 }
 
+// Each tile carries its value's meaning as Tiled properties, read from the
+// world's tables as the game reads them: the demo world's water blocks every
+// way, a south cliff only going up, road and bridge water are road, a roof
+// is drawn over creatures. A value with nothing to say has no entry.
+TEST(TiledExport, TilesCarryNamesAndWhatTheyMeanForTheMap) {
+    test::TempDir t;
+    tools::write_demo_world(t.file("w"), false);
+    export_tiled({t.file("w"), t.file("m.tmj")});
+    auto props = [&](const char* set, int id) {
+        std::map<std::string, json> found;
+        const json doc = json::parse(read_file(t.file(std::string("m-") + set + ".tsj")));
+        for (const json& tile : doc["tiles"])
+            if (tile["id"] == id)
+                for (const json& p : tile["properties"]) found[p["name"].get<std::string>()] = p["value"];
+        return found;
+    };
+    using B = std::array<bool, 5>;  // blocks going up, right, down, left; road
+    auto ground = [&](int id) {
+        auto p = props("ground", id);
+        return B{p["blocks-going-up"] == true, p["blocks-going-right"] == true, p["blocks-going-down"] == true,
+                 p["blocks-going-left"] == true, p["road"] == true};
+    };
+    const std::pair<int, B> rows[] = {
+        {tools::ground::Grass, {false, false, false, false, false}},
+        {tools::ground::Water, {true, true, true, true, false}},
+        {tools::ground::CliffSouth, {true, false, false, false, false}},
+        {tools::ground::CliffWest, {false, true, false, false, false}},
+        {tools::ground::Road, {false, false, false, false, true}},
+        {tools::ground::BridgeWater, {false, false, false, false, true}},
+    };
+    for (const auto& [id, want] : rows) EXPECT_EQ(ground(id), want) << "ground " << id;
+    EXPECT_EQ(props("ground", tools::ground::Grass)["name"], "grass_01");
+    EXPECT_EQ(props("ground", tools::ground::Grass)["value"], tools::ground::Grass);
+    EXPECT_EQ(props("ground", 17)["name"], "tile_017");  // a numbered placeholder
+    EXPECT_TRUE(props("ground", 0).empty());             // no picture, not blocked, no road
+    EXPECT_TRUE(props("ground", 200).empty());
+    EXPECT_EQ(props("objects", tools::object::Roof)["structure-mode"], 2);
+    EXPECT_NE(props("objects", tools::object::Roof)["structure"].get<std::string>().find("over creatures"),
+              std::string::npos);
+    EXPECT_EQ(props("objects", tools::object::Oak)["structure"].get<std::string>().substr(0, 6), "solid:");
+    EXPECT_EQ(props("objects", tools::object::Fox)["moves"], true);
+    EXPECT_EQ(props("objects", tools::object::Oak)["moves"], false);
+    EXPECT_EQ(props("objects", tools::object::Hero)["name"], "hero_wk1");
+    EXPECT_TRUE(props("objects", 0).empty());  // object 0 is "nothing": no tile of its own
+}
+
+// An existing map or tileset is replaced only with --force: it may hold work
+// done in Tiled. (The refusal's message and the untouched folder: a row of the
+// bad-input table.)
+TEST(TiledExport, ReplacesAnExistingMapOrTilesetOnlyWhenForced) {
+    test::TempDir t;
+    tools::write_demo_world(t.file("w"), false);
+    for (const char* kept : {"m.tmj", "m-ground.tsj", "m-objects.png"}) {
+        SCOPED_TRACE(kept);
+        std::filesystem::remove_all(t.file("out"));
+        std::filesystem::create_directories(t.file("out"));
+        test::write_file(t.file("out/") + kept, "work done in Tiled");
+        EXPECT_THROW(export_tiled({t.file("w"), t.file("out/m.tmj")}), tools::ToolError);
+        EXPECT_EQ(test::names_in(t.file("out")), std::set<std::string>{kept});
+        EXPECT_EQ(read_file(t.file("out/") + kept), "work done in Tiled");
+        export_tiled({.dir = t.file("w"), .out = t.file("out/m.tmj"), .force = true});
+        EXPECT_EQ(test::names_in(t.file("out")).size(), 5u);
+    }
+}
+
 // gzip base64 (zlib is what export writes), uncompressed base64, layers
 // reordered, tilesets embedded with other first ids and a foreign tileset
 // before them: the copy gets the world's cells.
@@ -339,7 +404,7 @@ TEST(TiledRegion, EdgesCornersAndSingleCellsGoBackInPlace) {
                                   {1, 1, 50, 40}, {1, 1, 1, 1},   {50, 40, 1, 1}};
     for (const CellRegion& reg : regions) {
         SCOPED_TRACE(region_text(reg));
-        export_tiled({.dir = world, .out = map, .csv = true, .region = reg});
+        export_tiled({.dir = world, .out = map, .csv = true, .force = true, .region = reg});
         std::filesystem::remove_all(copy);
         test::copy_with_other_cells(world, copy, 50, 40);
         std::array<std::string, 5> want;

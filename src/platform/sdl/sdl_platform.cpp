@@ -21,6 +21,7 @@
 #include "base/error.hpp"
 #include "formats/png_writer.hpp"
 #include "platform/sdl/help_overlay.hpp"
+#include "platform/sdl/display_check.hpp"
 #include "platform/sdl/picture_rect.hpp"
 #include "platform/sdl/sdl_keys.hpp"
 
@@ -58,12 +59,6 @@ void sleep_until(double when) {
 }
 
 std::string sdl_failure(const std::string& what) { return what + " (SDL: " + SDL_GetError() + ")"; }
-
-// Drivers that show nothing: used only when SDL_VIDEODRIVER names them.
-bool unseen_driver(const char* name) {
-    return name &&
-           (std::strcmp(name, "offscreen") == 0 || std::strcmp(name, "dummy") == 0 || std::strcmp(name, "evdev") == 0);
-}
 
 }  // namespace
 
@@ -301,12 +296,13 @@ std::string SdlPlatform::open_window() {
     SDL_SetHint(SDL_HINT_RENDER_VSYNC, "0");
     SDL_SetHint(SDL_HINT_RENDER_SCALE_QUALITY, "nearest");
     SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
+    choose_video_driver();
     if (SDL_Init(SDL_INIT_VIDEO) != 0) return sdl_failure("no display found");
     sdl_up_ = true;
     if (SDL_GetNumVideoDisplays() < 1) return sdl_failure("no display found");
     // A driver that shows nothing is used only when asked for by name.
     const char* asked = std::getenv("SDL_VIDEODRIVER");
-    if ((!asked || !*asked) && unseen_driver(SDL_GetCurrentVideoDriver()))
+    if ((!asked || !*asked) && unseen_video_driver(SDL_GetCurrentVideoDriver()))
         return std::string("no display found (only the unseen \"") + SDL_GetCurrentVideoDriver() +
                "\" video driver is available)";
 
