@@ -17,6 +17,7 @@
 #include "game_options.hpp"
 #include "platform/record/record_platforms.hpp"
 #include "platform/record/session.hpp"
+#include "platform/record/world_hash.hpp"
 #include "platform/sdl/sdl_platform.hpp"
 #include "shell/game.hpp"
 #include "tools/demo_world.hpp"

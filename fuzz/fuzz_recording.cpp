@@ -5,7 +5,7 @@
 #include <string>
 
 #include "fuzz_support.hpp"
-#include "platform/record/recording.hpp"
+#include "platform/record/recording_reader.hpp"
 
 using namespace tlvx;
 using tlvx::fuzz::check;

@@ -9,8 +9,9 @@
 
 #include "platform/headless/key_script.hpp"
 #include "platform/record/record_platforms.hpp"
-#include "platform/record/recording.hpp"
+#include "platform/record/recording_reader.hpp"
 #include "platform/record/session.hpp"
+#include "platform/record/world_hash.hpp"
 #include "tools/run_command.hpp"
 
 namespace tlvx {

@@ -10,8 +10,11 @@
 
 #include "base/error.hpp"
 #include "platform/record/record_platforms.hpp"
-#include "platform/record/recording.hpp"
+#include "platform/record/recording_reader.hpp"
+#include "platform/record/recording_writer.hpp"
 #include "platform/record/session.hpp"
+#include "platform/record/world_copy.hpp"
+#include "platform/record/world_hash.hpp"
 #include "shell/game.hpp"
 #include "tools/tools_helpers.hpp"
 

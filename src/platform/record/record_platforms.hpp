@@ -11,7 +11,8 @@
 #include <vector>
 
 #include "base/platform.hpp"
-#include "platform/record/recording.hpp"
+#include "platform/record/recording_reader.hpp"
+#include "platform/record/recording_writer.hpp"
 
 namespace tlvx {
 

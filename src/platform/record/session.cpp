@@ -7,6 +7,9 @@
 #include <ctime>
 #include <filesystem>
 
+#include "platform/record/world_copy.hpp"
+#include "platform/record/world_hash.hpp"
+
 namespace tlvx {
 
 namespace fs = std::filesystem;

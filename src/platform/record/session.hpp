@@ -3,7 +3,8 @@
 #include <memory>
 #include <string>
 
-#include "platform/record/recording.hpp"
+#include "platform/record/recording_reader.hpp"
+#include "platform/record/recording_writer.hpp"
 
 namespace tlvx {
 
