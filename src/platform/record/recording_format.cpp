@@ -3,6 +3,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 namespace tlvx::recording_bytes {
@@ -27,7 +28,6 @@ void put_varint(std::string& out, uint64_t v) {
     out.push_back(static_cast<char>(v));
 }
 
-
 void put_u32(std::string& out, uint32_t v) {
     for (int i = 0; i < 4; ++i) out.push_back(static_cast<char>((v >> (8 * i)) & 0xFF));
 }
@@ -50,5 +50,29 @@ uint32_t crc_of(const char* data, size_t n) {
     return static_cast<uint32_t>(c);
 }
 
+std::string printable_name(const std::string& name) {
+    std::string out;
+    out.reserve(name.size());
+    for (const char ch : name) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (c < 0x20 || c >= 0x7F || c == '\\') {
+            char hex[8];
+            std::snprintf(hex, sizeof hex, "\\x%02X", c);
+            out += hex;
+        } else {
+            out += ch;
+        }
+    }
+    return out;
+}
+
+bool plain_world_name(const std::string& name) {
+    if (name.empty() || name.size() > kMaxNameBytes || name[0] == '.') return false;
+    for (const char ch : name) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (c == '/' || c < 0x20 || c == 0x7F) return false;
+    }
+    return true;
+}
 
 }  // namespace tlvx::recording_bytes

@@ -78,10 +78,30 @@ struct Event {
 namespace recording_bytes {
 
 inline constexpr char kMagic[8] = {'T', 'L', 'V', 'X', 'R', 'E', 'C', 0x1A};
-// A header or chunk larger than this is damage, not data.
-constexpr uint32_t kMaxHeader = 16 * 1024 * 1024;
-constexpr uint32_t kMaxChunk = 64 * 1024 * 1024;
-constexpr uint64_t kMaxWorldCopy = 1024ull * 1024 * 1024;
+
+// What the writer can produce. A recording is untrusted input: the reader
+// refuses anything beyond these before it allocates or loops.
+constexpr uint32_t kMaxHeader = 64 * 1024;  // the writer's header is about 1 KiB
+constexpr uint64_t kMaxStartFiles = 64;     // the writer lists 10
+constexpr uint64_t kMaxNameBytes = 255;     // a file name, as the file systems allow
+constexpr uint64_t kMaxCopyFiles = 8192;    // the tables can name about 6700 pictures and masks
+// The world copy unpacked: the file bytes plus each file's name and two lengths.
+constexpr uint64_t kMaxCopyRaw = static_cast<uint64_t>(kWorldCopyLimit) + kMaxCopyFiles * (kMaxNameBytes + 20);
+// The writer writes a chunk once 1 MiB of events has gathered; the largest
+// event (a poll of 1024 keys) is 17 KiB.
+constexpr uint32_t kMaxChunkRaw = (1u << 20) + (64u << 10);
+// Deflate's worst case for incompressible bytes, with room to spare.
+constexpr uint64_t packed_bound(uint64_t raw) { return raw + raw / 1000 + 1024; }
+// The writer starts a new run of key polls that found nothing at this count;
+// a paused window polls about 50 times a second, so a run is never near it.
+constexpr uint64_t kMaxEmptyPollRun = 1u << 24;
+
+// A name read from a recording as it may be printed: control bytes, DEL and
+// bytes of 0x80 and above (terminal escape sequences, NUL) become \xHH.
+std::string printable_name(const std::string& name);
+// A name a world copy may hold: a plain file name of one folder, not hidden,
+// 1 to kMaxNameBytes bytes, without control bytes.
+bool plain_world_name(const std::string& name);
 
 uint64_t bits_of(double v);
 double double_of(uint64_t b);

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstring>
 #include <map>
+#include <set>
 
 namespace tlvx {
 
@@ -39,7 +40,7 @@ void RecordingReader::open_header() {
     z_->ready = true;
     unsigned char head[16];
     if (!read_exact(file_, head, sizeof head) || std::memcmp(head, kMagic, sizeof kMagic) != 0)
-        throw RecordingError("\"" + name_ + "\" is not a tlvx recording");
+        throw RecordingError("\"" + name_ + "\" is not a tlvx recording (or is damaged at its start)");
     header_.format = u32_of(head + 8);
     if (header_.format != kRecordingFormat)
         throw RecordingError("\"" + name_ + "\" is a recording of format version " + std::to_string(header_.format) +
@@ -56,10 +57,12 @@ void RecordingReader::open_header() {
     header_.program_version = c.string();
     header_.created = static_cast<int64_t>(c.u64());
     const uint64_t n = c.varint();
-    if (n > h.size()) throw RecordingError("the header of \"" + name_ + "\" is damaged");
+    if (n > kMaxStartFiles) throw RecordingError("the header of \"" + name_ + "\" is damaged (too many files)");
     for (uint64_t i = 0; i < n; ++i) {
         StartFile f;
         f.name = c.string();
+        if (f.name.size() > kMaxNameBytes)
+            throw RecordingError("the header of \"" + name_ + "\" is damaged (a file name is too long)");
         f.size = static_cast<int64_t>(c.u64());
         f.hash = c.u64();
         // A name is one file of the data directory, never a path.
@@ -72,10 +75,14 @@ void RecordingReader::open_header() {
     copy_offset_ = std::ftell(file_);
     if (header_.has_world_copy) {
         unsigned char w[20];
-        if (!read_exact(file_, w, sizeof w)) throw RecordingError("\"" + name_ + "\" ends inside its world copy");
-        const uint64_t packed = u64_of(w + 8);
-        if (packed > kMaxWorldCopy || std::fseek(file_, static_cast<long>(packed), SEEK_CUR) != 0)
-            throw RecordingError("the world copy in \"" + name_ + "\" is damaged");
+        if (!read_exact(file_, w, sizeof w))
+            throw RecordingError("\"" + name_ + "\" is damaged: it ends inside its world copy");
+        const uint64_t raw = u64_of(w), packed = u64_of(w + 8);
+        // mended: the world copy can be no larger than the writer makes it
+        // (it once took up to 1 GiB unpacked); refused here, before anything is read.
+        if (raw > kMaxCopyRaw || packed > packed_bound(raw) || packed > remaining() ||
+            std::fseek(file_, static_cast<long>(packed), SEEK_CUR) != 0)
+            throw RecordingError("the world copy in \"" + name_ + "\" is damaged (larger than a recording holds)");
     }
 }
 
@@ -96,7 +103,8 @@ std::vector<EmbeddedFile> RecordingReader::world_copy() {
     bool ok = read_exact(file_, w, sizeof w);
     const uint64_t raw_len = ok ? u64_of(w) : 0, packed_len = ok ? u64_of(w + 8) : 0;
     // Lengths are checked against the file and deflate's best ratio before anything is allocated.
-    ok = ok && packed_len <= remaining() && raw_len <= kMaxWorldCopy && raw_len <= packed_len * 1032 + 64;
+    ok = ok && packed_len <= remaining() && raw_len <= kMaxCopyRaw && packed_len <= packed_bound(raw_len) &&
+         raw_len <= packed_len * 1032 + 64;
     if (ok) {
         packed.resize(packed_len);
         ok = read_exact(file_, packed.data(), packed_len) && crc_of(packed.data(), packed.size()) == u32_of(w + 16);
@@ -113,11 +121,18 @@ std::vector<EmbeddedFile> RecordingReader::world_copy() {
     try {
         Cursor c{raw};
         const uint64_t n = c.varint();
+        // mended: the count and every name are checked before they are used, so
+        // millions of empty entries are refused at once instead of taking gigabytes.
+        if (n > kMaxCopyFiles) throw RecordingError("");
+        std::set<std::string> seen;
+        uint64_t total = 0;
         for (uint64_t i = 0; i < n; ++i) {
             EmbeddedFile f;
             f.name = c.string();
             f.bytes = c.string();
-            if (f.name.empty() || f.name.find('/') != std::string::npos || f.name == "." || f.name == "..")
+            total += f.bytes.size();
+            if (!plain_world_name(f.name) || !seen.insert(f.name).second ||
+                total > static_cast<uint64_t>(kWorldCopyLimit))
                 throw RecordingError("");
             files.push_back(std::move(f));
         }
@@ -145,7 +160,7 @@ bool RecordingReader::fill() {
     if (head[0] != 'C' || head[1] != 'K')
         return stop("chunk " + std::to_string(chunk_) + " of the recording is damaged");
     const uint32_t packed_len = u32_of(head + 2), raw_len = u32_of(head + 6);
-    if (packed_len > kMaxChunk || raw_len > kMaxChunk || raw_len > uint64_t{packed_len} * 1032 + 64)
+    if (raw_len > kMaxChunkRaw || packed_len > packed_bound(raw_len) || raw_len > uint64_t{packed_len} * 1032 + 64)
         return stop("chunk " + std::to_string(chunk_) + " of the recording is damaged");
     if (packed_len > remaining()) return stop("the recording ends inside chunk " + std::to_string(chunk_));
     std::string packed(packed_len, '\0');
@@ -208,6 +223,12 @@ bool RecordingReader::next(Event& e) {
         if (!get_varint(v)) return false;
         e.count = v;
         if (v == 0) break;
+        if (v > kMaxEmptyPollRun) {
+            damage_ = "the recording is damaged: a run of " + std::to_string(v) +
+                      " key polls that found nothing, more than a session makes";
+            ended_ = true;
+            return false;
+        }
         return true;
     case EventKind::End:
         if (!get_varint(v)) return false;

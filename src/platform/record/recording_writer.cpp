@@ -6,6 +6,8 @@
 #include <chrono>
 #include <cstring>
 
+#include <unistd.h>
+
 namespace tlvx {
 
 using namespace recording_bytes;
@@ -75,8 +77,18 @@ RecordingWriter::RecordingWriter(const std::string& path, const RecordingHeader&
         put_u32(out, crc_of(packed.data(), packed.size()));
         out += packed;
     }
-    write_bytes(out.data(), out.size());
-    if (std::fflush(file_) != 0) throw RecordingError("cannot write the recording \"" + path + "\"");
+    // A recording whose start cannot be written is removed again: half a
+    // header is of no use to anyone.
+    try {
+        write_bytes(out.data(), out.size());
+        if (std::fflush(file_) != 0) throw RecordingError(cannot_write(errno));
+    } catch (const RecordingError&) {
+        std::fclose(file_);
+        file_ = nullptr;
+        ::unlink(path.c_str());
+        throw;
+    }
+    good_ = written_;
     last_flush_ns_ = now_ns();
     raw_.reserve(1 << 16);
 }
@@ -87,14 +99,36 @@ RecordingWriter::~RecordingWriter() {
         try {
             flush();
         } catch (const RecordingError&) {}
-        std::fclose(file_);
+        if (file_) std::fclose(file_);
     }
 }
 
+std::string RecordingWriter::cannot_write(int error) const {
+    return "cannot write the recording \"" + path_ + "\" (" + (error ? std::strerror(error) : "a write failed") + ")";
+}
+
 void RecordingWriter::write_bytes(const void* data, size_t n) {
-    if (std::fwrite(data, 1, n, file_) != n)
-        throw RecordingError("cannot write the recording \"" + path_ + "\": " + std::strerror(errno));
+    if (std::fwrite(data, 1, n, file_) != n) throw RecordingError(cannot_write(errno));
     written_ += static_cast<int64_t>(n);
+}
+
+void RecordingWriter::give_up(const std::string& why) {
+    // mended: a recording that cannot be written (a full disk, a file size
+    // limit) is cut after its last whole chunk and closed; the game does not
+    // depend on it. The deflate stream cannot go on after a lost chunk, so
+    // nothing more is written.
+    const int fd = ::dup(::fileno(file_));
+    std::fclose(file_);
+    file_ = nullptr;
+    // The part of a chunk that did reach the file is cut off again (when that
+    // fails too, the reader stops at the cut chunk all the same).
+    if (fd >= 0) {
+        if (::ftruncate(fd, good_) != 0) {}
+        ::close(fd);
+    }
+    failure_ = why + "; it is cut after pass " + std::to_string(passes_flushed_ > 0 ? passes_flushed_ - 1 : 0) +
+               ", the last one it holds whole";
+    throw RecordingError(failure_);
 }
 
 void RecordingWriter::put_empty_polls() {
@@ -105,12 +139,15 @@ void RecordingWriter::put_empty_polls() {
 }
 
 void RecordingWriter::begin_pass() {
+    if (!file_) return;
+    ++passes_;
     put_empty_polls();
     raw_.push_back(static_cast<char>(EventKind::BeginPass));
     flush_if_due();
 }
 
 void RecordingWriter::time(double reading) {
+    if (!file_) return;
     put_empty_polls();
     const uint64_t b = bits_of(reading);
     raw_.push_back(static_cast<char>(EventKind::Time));
@@ -119,8 +156,10 @@ void RecordingWriter::time(double reading) {
 }
 
 void RecordingWriter::poll(const std::vector<std::string>& keys) {
+    if (!file_) return;
     if (keys.empty()) {
-        ++empty_polls_;
+        // A run is never longer than the reader takes.
+        if (++empty_polls_ == kMaxEmptyPollRun) put_empty_polls();
     } else {
         put_empty_polls();
         raw_.push_back(static_cast<char>(EventKind::Poll));
@@ -131,11 +170,13 @@ void RecordingWriter::poll(const std::vector<std::string>& keys) {
 }
 
 void RecordingWriter::quit() {
+    if (!file_) return;
     put_empty_polls();
     raw_.push_back(static_cast<char>(EventKind::Quit));
 }
 
 void RecordingWriter::flush_if_due() {
+    if (!file_) return;
     if (raw_.size() < (1u << 20) && now_ns() - last_flush_ns_ < flush_ns_) return;
     flush();
 }
@@ -155,18 +196,24 @@ void RecordingWriter::flush() {
         z.next_out = reinterpret_cast<Bytef*>(packed_.data() + out_len);
         z.avail_out = static_cast<uInt>(packed_.size() - out_len);
         const int rc = deflate(&z, Z_SYNC_FLUSH);
-        if (rc != Z_OK && rc != Z_BUF_ERROR) throw RecordingError("cannot compress the recording");
+        if (rc != Z_OK && rc != Z_BUF_ERROR) give_up("cannot compress the recording \"" + path_ + "\"");
         out_len = packed_.size() - z.avail_out;
     } while (z.avail_out == 0 || z.avail_in > 0);
     std::string head = "CK";
     put_u32(head, static_cast<uint32_t>(out_len));
     put_u32(head, static_cast<uint32_t>(raw_.size()));
     put_u32(head, crc_of(packed_.data(), out_len));
-    write_bytes(head.data(), head.size());
-    write_bytes(packed_.data(), out_len);
     raw_.clear();
-    // Into the kernel at once: a killed game still leaves this chunk in the file.
-    if (std::fflush(file_) != 0) throw RecordingError("cannot write the recording \"" + path_ + "\"");
+    try {
+        write_bytes(head.data(), head.size());
+        write_bytes(packed_.data(), out_len);
+        // Into the kernel at once: a killed game still leaves this chunk in the file.
+        if (std::fflush(file_) != 0) throw RecordingError(cannot_write(errno));
+    } catch (const RecordingError& e) {
+        give_up(e.what());
+    }
+    good_ = written_;
+    passes_flushed_ = passes_;
 }
 
 void RecordingWriter::finish(int32_t exit_status) {
@@ -175,9 +222,11 @@ void RecordingWriter::finish(int32_t exit_status) {
     raw_.push_back(static_cast<char>(EventKind::End));
     put_varint(raw_, zigzag(exit_status));
     flush();
+    if (!file_) return;
+    if (std::fflush(file_) != 0 || ::fsync(::fileno(file_)) != 0) give_up(cannot_write(errno));
     const int rc = std::fclose(file_);
     file_ = nullptr;
-    if (rc != 0) throw RecordingError("cannot write the recording \"" + path_ + "\"");
+    if (rc != 0) throw RecordingError(cannot_write(errno));
 }
 
 }  // namespace tlvx

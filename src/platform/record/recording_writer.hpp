@@ -35,10 +35,17 @@ public:
     void set_flush_interval(double seconds) { flush_ns_ = static_cast<int64_t>(seconds * 1e9); }
     // Bytes written to the file so far.
     int64_t bytes_written() const { return written_; }
+    // Why the recording stopped early ("" while it is written): a write
+    // failed, the file was cut after its last whole chunk and closed, and
+    // every later call does nothing. The call that failed threw RecordingError
+    // with this message.
+    const std::string& failure() const { return failure_; }
 
 private:
     void put_empty_polls();
     void write_bytes(const void* data, size_t n);
+    std::string cannot_write(int error) const;
+    [[noreturn]] void give_up(const std::string& why);
 
     std::FILE* file_ = nullptr;
     std::string path_;
@@ -51,6 +58,9 @@ private:
     int64_t last_flush_ns_ = 0;
     int64_t flush_ns_ = 500'000'000;
     int64_t written_ = 0;
-    bool finished_ = false;
+    int64_t good_ = 0;            // bytes of the file that hold whole chunks
+    int64_t passes_ = 0;          // passes begun
+    int64_t passes_flushed_ = 0;  // passes begun when the last whole chunk was written
+    std::string failure_;
 };
 }  // namespace tlvx

@@ -82,7 +82,7 @@ bool hash_file(const std::string& path, int64_t& size, uint64_t& hash) {
     return true;
 }
 
-std::vector<StartFile> world_start_state(const std::string& data_dir) {
+std::vector<std::string> start_file_names(const std::string& data_dir) {
     std::vector<std::string> names = {"tlvx_w05.pal", "Pndx_001.sav"};
     // The world description is the one the save file names, read as the game reads it.
     {
@@ -98,6 +98,11 @@ std::vector<StartFile> world_start_state(const std::string& data_dir) {
     for (const char* n : {"tlvx_w05.mem", "tlvx_w05.mom", "tlvx_gr1.tmp", "tlvx_gr2.tmp", "tlvx_gr3.tmp",
                           "tlvx_gr4.tmp", "tlvx_gr5.tmp"})
         names.emplace_back(n);
+    return names;
+}
+
+std::vector<StartFile> world_start_state(const std::string& data_dir) {
+    const std::vector<std::string> names = start_file_names(data_dir);
     std::vector<StartFile> files;
     for (const std::string& n : names) {
         StartFile f;

@@ -9,7 +9,6 @@
 
 namespace tlvx {
 
-
 // Content hash of a file, independent of how it is stored: the file is hashed
 // in 64 KiB blocks and the block hashes are hashed in turn; a block inside a
 // hole of a sparse file gets the hash of zeros without being read. So a
@@ -17,6 +16,9 @@ namespace tlvx {
 // with the holes filled in hashes the same. Returns false when the file does
 // not exist or is not a regular file; throws RecordingError when it cannot be read.
 bool hash_file(const std::string& path, int64_t& size, uint64_t& hash);
+
+// The names of the files world_start_state() lists.
+std::vector<std::string> start_file_names(const std::string& data_dir);
 
 // The files the game reads at start-up (palette, save file, the world
 // description the save file names, tile and object tables) and the five layer
@@ -26,6 +28,5 @@ std::vector<StartFile> world_start_state(const std::string& data_dir);
 // The first file of `recorded` that differs in `data_dir`, as a message naming
 // it; empty when the world is the recorded one.
 std::string first_world_difference(const std::vector<StartFile>& recorded, const std::string& data_dir);
-
 
 }  // namespace tlvx
