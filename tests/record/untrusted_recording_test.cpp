@@ -132,7 +132,11 @@ std::string decompression_bomb() {
 std::string millions_of_entries() {
     std::string raw;
     put_varint(raw, 5'000'000);
-    for (int i = 0; i < 5'000'000; ++i) raw += std::string("\x01" "a\x00", 3);
+    for (int i = 0; i < 5'000'000; ++i)
+        raw += std::string(
+            "\x01"
+            "a\x00",
+            3);
     return file_start(true) + world_copy_part(raw.size(), deflated(raw));
 }
 
@@ -243,7 +247,7 @@ TEST(UntrustedRecording, CraftedFilesAreRefusedQuicklyAndInLittleMemory) {
     const Case cases[] = {
         {"bomb.tlvxrec", true, 2, "damaged", 2},
         {"entries.tlvxrec", true, 2, "damaged", 2},
-        {"polls.tlvxrec", false, 0, "damaged", 0},
+        {"polls.tlvxrec", false, 0, "more than a session makes", 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file);
@@ -339,8 +343,8 @@ TEST(UntrustedRecording, OnlyTheWorldIsRecorded) {
     test::write_file(dir.file("tlvx-shot-1.png"), "picture");
     std::set<std::string> names;
     for (const EmbeddedFile& f : world_copy_files(dir.path())) names.insert(f.name);
-    for (const char* kept : {"Pndx_001.sav", "tlvx_w05.mem", "tlvx_w05.mom", "tlvx_gr1.tmp", "Testland.txt",
-                             "tile1.pic", "tile64.pic"})
+    for (const char* kept :
+         {"Pndx_001.sav", "tlvx_w05.mem", "tlvx_w05.mom", "tlvx_gr1.tmp", "Testland.txt", "tile1.pic", "tile64.pic"})
         EXPECT_TRUE(names.count(kept)) << kept;
     for (const char* left : {".netrc-notes", "diary.txt", "tlvx-shot-1.png"}) EXPECT_FALSE(names.count(left)) << left;
 

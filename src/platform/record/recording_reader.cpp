@@ -224,7 +224,7 @@ bool RecordingReader::next(Event& e) {
         e.count = v;
         if (v == 0) break;
         if (v > kMaxEmptyPollRun) {
-            damage_ = "the recording is damaged: a run of " + std::to_string(v) +
+            damage_ = "the recording holds a run of " + std::to_string(v) +
                       " key polls that found nothing, more than a session makes";
             ended_ = true;
             return false;
