@@ -427,3 +427,47 @@ TEST(UntrustedRecording, NamesFromARecordingArePrintedEscaped) {
     EXPECT_NE(r.output.find("a\\x1B]0;owned\\x07z\\x00q"), std::string::npos) << r.output;
     EXPECT_NE(r.output.find("tlvx 1\\x1B[2J"), std::string::npos) << r.output;
 }
+
+// SIGINT, sent twice at any moment of a replay with --world-from-recording,
+// leaves the target either missing or holding the whole world, and never a
+// private folder (the old unpack left a partial world behind).
+TEST(UntrustedRecording, AnInterruptedUnpackLeavesNothingOrTheWholeWorld) {
+    test::TempDir dir;
+    fs::create_directory(dir.file("start"));
+    test::FixtureWorld w;
+    w.write(dir.file("start"));
+    // A picture the tables name, large enough for the unpack to take a while.
+    std::string big(3u << 20, '\0');
+    for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>(i * 2654435761u >> 11);
+    test::write_file(dir.file("start/tile2.pic"), big);
+    test::write_file(dir.file("keys"), "2 esc\n");
+    const test::ToolRun rec = test::run_tool("run --data '" + dir.file("start") + "' --keys '" + dir.file("keys") +
+                                             "' --passes 3 --record '" + dir.file("r.tlvxrec") + "'");
+    ASSERT_EQ(rec.status, 0) << rec.output;
+    const size_t files = RecordingReader(dir.file("r.tlvxrec")).world_copy().size();
+    ASSERT_GT(files, 10u);
+    // From before the handlers are in place to after the world is in place.
+    for (int delay_ms : {10, 80, 160, 300, 600, 1200, 2500}) {
+        SCOPED_TRACE(delay_ms);
+        const std::string target = dir.file("w" + std::to_string(delay_ms));
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            ::freopen("/dev/null", "w", stderr);
+            ::execl(TLVX_TOOL, TLVX_TOOL, "run", "--data", target.c_str(), "--replay", dir.file("r.tlvxrec").c_str(),
+                    "--world-from-recording", static_cast<char*>(nullptr));
+            ::_exit(121);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(delay_ms));
+        ::kill(pid, SIGINT);
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        ::kill(pid, SIGINT);
+        int st = 0;
+        ::waitpid(pid, &st, 0);
+        if (fs::exists(target)) {
+            size_t n = 0;
+            for (const auto& e : fs::directory_iterator(target)) n += e.path().filename() != "Pndx_001.sav.tmp~";
+            EXPECT_GE(n, files) << "a partial world was left";
+        }
+        EXPECT_FALSE(any_private_folder(dir.path()));
+    }
+}
