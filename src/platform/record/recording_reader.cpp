@@ -131,6 +131,11 @@ std::vector<EmbeddedFile> RecordingReader::world_copy() {
             f.name = c.string();
             f.bytes = c.string();
             total += f.bytes.size();
+            // Recordings made before hidden files were left out may hold
+            // some: they are skipped, never written.
+            if (f.name.size() > 1 && f.name[0] == '.' && plain_world_name("x" + f.name.substr(1)) &&
+                total <= static_cast<uint64_t>(kWorldCopyLimit))
+                continue;
             if (!plain_world_name(f.name) || !seen.insert(f.name).second ||
                 total > static_cast<uint64_t>(kWorldCopyLimit))
                 throw RecordingError("");
