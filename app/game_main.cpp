@@ -4,6 +4,7 @@
 // made from the demo world on the first start. --record writes the session
 // into a recording; --play shows one (on a temporary copy of the world unless
 // --apply).
+#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -15,10 +16,12 @@
 
 #include "base/error.hpp"
 #include "base/state.hpp"
+#include "base/stop_signal.hpp"
 #include "base/world_lock.hpp"
 #include "game_options.hpp"
 #include "platform/record/record_platforms.hpp"
 #include "platform/record/session.hpp"
+#include "platform/record/world_hash.hpp"
 #include "platform/sdl/display_check.hpp"
 #include "platform/sdl/sdl_platform.hpp"
 #include "shell/game.hpp"
@@ -73,6 +76,11 @@ int play(tlvx::SdlPlatform& window, const std::string& data_dir, const std::stri
         window.close_screen();
         std::fprintf(stderr, "tlvx: %s\n", e.what());
         return 2;
+    } catch (const tlvx::StopRequested& stop) {
+        // Stopped while the world was copied; the copy is gone again.
+        window.close_screen();
+        std::fprintf(stderr, "tlvx: stopped by %s; nothing was played\n", tlvx::stop_signal_name(stop.signal));
+        return 128 + stop.signal;
     }
 }
 
@@ -84,8 +92,10 @@ int record(tlvx::SdlPlatform& window, const std::string& data_dir, const std::st
         std::fprintf(stderr, "tlvx: %s\n", e.what());
         return 2;
     }
-    tlvx::RecordingPlatform recorder(window, *writer);
+    tlvx::RecordingPlatform recorder(window, *writer, "tlvx");
     const int code = run_game(recorder, window, data_dir, INT64_MAX);
+    // The recorder said why on standard error when it stopped; the game and its save went on.
+    if (!writer->failure().empty()) return code != 0 ? code : 2;
     try {
         writer->finish(code);
     } catch (const tlvx::RecordingError& e) {
@@ -129,6 +139,10 @@ std::string argument_problem(const tlvx::GameOptions& o) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // mended: past a file size limit a write fails with EFBIG instead of
+    // killing the program, so a recording that cannot grow stops and the
+    // game goes on to its save.
+    std::signal(SIGXFSZ, SIG_IGN);
     const tlvx::ParsedCommandLine cl = tlvx::parse_game_command_line(argc, argv);
     std::fputs(cl.out.c_str(), stdout);
     std::fputs(cl.err.c_str(), stderr);

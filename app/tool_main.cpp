@@ -1,5 +1,6 @@
 // tlvx-tool: the headless runner and the world tools.
 #include <CLI/CLI.hpp>
+#include <csignal>
 
 #include "tools/command_line.hpp"
 #include "tools/run_command.hpp"
@@ -7,6 +8,10 @@
 #include "tools/world_commands.hpp"
 
 int main(int argc, char** argv) {
+    // mended: past a file size limit a write fails with EFBIG instead of
+    // killing the program, so a recording that cannot grow stops and the
+    // game goes on to its save.
+    std::signal(SIGXFSZ, SIG_IGN);
     CLI::App app{"tlvx-tool: run the game headless and make, check and draw worlds", "tlvx-tool"};
     app.require_subcommand(1);
     int exit_code = 0;

@@ -21,6 +21,7 @@
 #include "base/state.hpp"
 #include "platform/record/record_platforms.hpp"
 #include "platform/record/session.hpp"
+#include "platform/record/world_hash.hpp"
 #include "shell/game.hpp"
 
 using namespace tlvx;

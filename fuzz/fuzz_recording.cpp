@@ -3,9 +3,10 @@
 // What the summary counts agrees with the events read one by one.
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "fuzz_support.hpp"
-#include "platform/record/recording.hpp"
+#include "platform/record/recording_reader.hpp"
 
 using namespace tlvx;
 using tlvx::fuzz::check;
@@ -25,8 +26,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     try {
         RecordingReader reader(open_bytes(data, size), "input");
         try {
-            for (const EmbeddedFile& f : reader.world_copy())
-                check(!f.name.empty() && f.name.find('/') == std::string::npos, "a kept file is a plain name");
+            const std::vector<EmbeddedFile> copy = reader.world_copy();
+            check(copy.size() <= recording_bytes::kMaxCopyFiles, "a world copy holds at most the files a world has");
+            int64_t total = 0;
+            for (const EmbeddedFile& f : copy) {
+                check(recording_bytes::plain_world_name(f.name), "a kept file is a plain name, not hidden");
+                total += static_cast<int64_t>(f.bytes.size());
+            }
+            check(total <= kWorldCopyLimit, "a world copy is no larger than the writer makes it");
         } catch (const RecordingError& e) {
             check(*e.what() != 0, "a damaged world copy is named");
         }
@@ -41,7 +48,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 for (const std::string& k : e.keys) check(!k.empty() && k.size() <= 16, "a key is 1 to 16 bytes");
                 keys += static_cast<int64_t>(e.keys.size());
             }
-            if (e.kind == EventKind::EmptyPolls) check(e.count > 0, "a run of empty polls is not empty");
+            if (e.kind == EventKind::EmptyPolls)
+                check(e.count > 0 && e.count <= recording_bytes::kMaxEmptyPollRun,
+                      "a run of empty polls is not empty and no longer than a session makes");
         }
         RecordingReader again(open_bytes(data, size), "input");
         const RecordingSummary s = summarize_recording(again);

@@ -140,9 +140,62 @@ def tiled_maps():
             put('fuzz_tiled_import', '%s_%s' % (encoding, tag), json.dumps(m, indent=1).encode())
 
 
+def varint(v):
+    out = b''
+    while v >= 0x80:
+        out += bytes([(v & 0x7F) | 0x80])
+        v >>= 7
+    return out + bytes([v])
+
+
+def vstring(b):
+    return varint(len(b)) + b
+
+
+def recording(version=b'crafted', files=(), copy=None, copy_raw_len=None, events=b''):
+    """A recording: the header (start files as (name, size, hash)), the world
+    copy (raw bytes, optionally with another stated length) and one chunk of
+    `events`."""
+    import zlib
+    h = vstring(version) + struct.pack('<Q', 0) + varint(len(files))
+    for name, size, digest in files:
+        h += vstring(name) + struct.pack('<qQ', size, digest)
+    h += b'\x01' if copy is not None else b'\x00'
+    out = b'TLVXREC\x1a' + struct.pack('<II', 1, len(h)) + h + struct.pack('<I', zlib.crc32(h))
+    if copy is not None:
+        packed = zlib.compress(copy, 9)
+        raw_len = len(copy) if copy_raw_len is None else copy_raw_len
+        out += struct.pack('<QQI', raw_len, len(packed), zlib.crc32(packed)) + packed
+    if events:
+        z = zlib.compressobj(6)
+        packed = z.compress(events) + z.flush(zlib.Z_SYNC_FLUSH)
+        out += b'CK' + struct.pack('<III', len(packed), len(events), zlib.crc32(packed)) + packed
+    return out
+
+
+def recordings():
+    """Crafted recordings the reader must refuse quickly and in little memory."""
+    one_pass = b'\x01\x02' + varint(0) + b'\x03\x01\x01p'
+    # A world copy said to unpack to 1 GiB.
+    put('fuzz_recording', 'bomb', recording(copy=b'\x00' * 4096, copy_raw_len=1 << 30))
+    # Five million empty entries in the world copy.
+    put('fuzz_recording', 'entries', recording(copy=varint(5000000) + b'\x01a\x00' * 5000000))
+    # A plain copy, a hidden name and a name that is a path.
+    good = varint(2) + vstring(b'tlvx_w05.pal') + vstring(b'1,2,3\r\n') + vstring(b'tile1.pic') + vstring(b'\xfd')
+    put('fuzz_recording', 'world_copy', recording(copy=good, events=one_pass + b'\x06\x00'))
+    put('fuzz_recording', 'hidden_name', recording(copy=varint(1) + vstring(b'.netrc') + vstring(b'x')))
+    put('fuzz_recording', 'path_name', recording(copy=varint(1) + vstring(b'../x') + vstring(b'x')))
+    # 2^62 polls that found nothing inside a pause.
+    put('fuzz_recording', 'polls', recording(events=one_pass + b'\x04' + varint(1 << 62) + b'\x03\x01\x01x'))
+    # Names with terminal escape sequences and a NUL.
+    put('fuzz_recording', 'names', recording(version=b'1\x1b[2J', files=[(b'a\x1b]0;x\x07\x00', 5, 7)],
+                                             events=one_pass + b'\x06\x00'))
+
+
 if __name__ == '__main__':
     text_record()
     data_files()
     pictures()
     key_scripts()
     tiled_maps()
+    recordings()

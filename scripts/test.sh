@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Checks the formatting; builds everything with warnings as errors and runs every test; then builds
 # and runs every test again with the address and undefined behaviour
-# sanitizers, and runs each fuzz target for 30 seconds (fuzz/run).
+# sanitizers, and runs each fuzz target for 30 seconds (fuzz/run), the recording reader a minute more.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
@@ -23,3 +23,5 @@ LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$PWD/scripts/lsan.supp:print_suppressi
   ctest --test-dir "$asan" --output-on-failure -j"$jobs"
 
 TLVX_FUZZ_BUILD_DIR=${TLVX_FUZZ_BUILD_DIR:-build-fuzz} bash fuzz/run 30
+# Recordings come from strangers: their reader gets a minute more.
+TLVX_FUZZ_BUILD_DIR=${TLVX_FUZZ_BUILD_DIR:-build-fuzz} bash fuzz/run 60 fuzz_recording

@@ -7,10 +7,13 @@
 #include <iostream>
 #include <memory>
 
+#include "base/stop_signal.hpp"
 #include "platform/headless/key_script.hpp"
 #include "platform/record/record_platforms.hpp"
-#include "platform/record/recording.hpp"
+#include "platform/record/recording_reader.hpp"
 #include "platform/record/session.hpp"
+#include "platform/record/world_hash.hpp"
+#include "tools/paths.hpp"
 #include "tools/run_command.hpp"
 
 namespace tlvx {
@@ -30,8 +33,9 @@ int run_replay(const RunOptions& o) {
             return 2;
         }
         if (head.header().program_version != program_version())
-            std::cerr << "tlvx-tool run: the recording was made by tlvx " << head.header().program_version
-                      << ", this is " << program_version() << "; the replay may take another course\n";
+            std::cerr << "tlvx-tool run: the recording was made by tlvx "
+                      << recording_bytes::printable_name(head.header().program_version) << ", this is "
+                      << program_version() << "; the replay may take another course\n";
         const RecordingSummary sum = summarize_recording(head);
         if (!sum.ended && sum.complete_passes == 0) {
             std::cerr << "tlvx-tool run: "
@@ -56,8 +60,12 @@ int run_replay(const RunOptions& o) {
                       << ", this replay with " << code << "\n";
         return code;
     } catch (const RecordingError& e) {
-        std::cerr << "tlvx-tool run: " << e.what() << "\n";
+        std::cerr << "tlvx-tool run: " << tools::printable(e.what()) << "\n";
         return 2;
+    } catch (const StopRequested& stop) {
+        std::cerr << "tlvx-tool run: stopped by " << stop_signal_name(stop.signal)
+                  << " while writing the recorded world; nothing was written\n";
+        return 128 + stop.signal;
     }
 }
 
@@ -77,9 +85,12 @@ int record_info(const std::string& path) {
         RecordingReader reader(path);
         const RecordingHeader& h = reader.header();
         const RecordingSummary s = summarize_recording(reader);
-        std::printf("recording: %s\n", path.c_str());
-        std::printf("made by: tlvx %s on %s (format %u)\n", h.program_version.c_str(), utc_text(h.created).c_str(),
-                    h.format);
+        // mended: every name read from the recording is printed escaped: a
+        // crafted name can carry terminal escape sequences or a NUL.
+        using recording_bytes::printable_name;
+        std::printf("recording: %s\n", tools::printable(path).c_str());
+        std::printf("made by: tlvx %s on %s (format %u)\n", printable_name(h.program_version).c_str(),
+                    utc_text(h.created).c_str(), h.format);
         std::string end;
         if (!s.ended) end = "the session did not end in the recording (killed, or the recording is damaged)";
         else if (s.exit_status == 0)
@@ -87,7 +98,7 @@ int record_info(const std::string& path) {
                                   : "ended by Escape, exit status 0";
         else end = "ended with runtime error " + std::to_string(s.exit_status);
         std::printf("passes: %" PRId64 " complete; %s\n", s.complete_passes, end.c_str());
-        if (!s.damage.empty()) std::printf("damage: %s\n", s.damage.c_str());
+        if (!s.damage.empty()) std::printf("damaged: %s\n", s.damage.c_str());
         std::printf("duration: %.3f s (clock %.6f to %.6f, %" PRId64 " readings, %" PRId64 " key polls)\n",
                     s.last_time - s.first_time, s.first_time, s.last_time, s.time_readings, s.polls);
         std::printf("keys pressed: %" PRId64 "\n", s.keys_pressed);
@@ -96,14 +107,33 @@ int record_info(const std::string& path) {
             for (const auto& [key, n] : s.keys) line += " " + key_name(key) + " x" + std::to_string(n);
             std::printf("%s\n", line.c_str());
         }
-        std::printf("world it starts from:%s\n", h.has_world_copy ? " (a copy is kept in the recording)" : "");
+        std::printf("world it starts from:\n");
         for (const StartFile& f : h.files) {
-            if (f.size < 0) std::printf("  %-16s absent\n", f.name.c_str());
-            else std::printf("  %-16s %12" PRId64 " bytes  hash %016" PRIx64 "\n", f.name.c_str(), f.size, f.hash);
+            const std::string name = printable_name(f.name);
+            if (f.size < 0) std::printf("  %-16s absent\n", name.c_str());
+            else std::printf("  %-16s %12" PRId64 " bytes  hash %016" PRIx64 "\n", name.c_str(), f.size, f.hash);
         }
+        if (!h.has_world_copy) {
+            std::printf("world copy: none (the world was too large to keep)\n");
+            return 0;
+        }
+        // What a replay with --world-from-recording would write, read with the
+        // same limits; a copy the reader refuses is damaged.
+        std::vector<EmbeddedFile> copy;
+        try {
+            copy = reader.world_copy();
+        } catch (const RecordingError& e) {
+            std::printf("world copy: damaged (%s)\n", e.what());
+            return 2;
+        }
+        int64_t total = 0;
+        for (const EmbeddedFile& f : copy) total += static_cast<int64_t>(f.bytes.size());
+        std::printf("world copy: %zu files, %" PRId64 " bytes\n", copy.size(), total);
+        for (const EmbeddedFile& f : copy)
+            std::printf("  %-16s %12zu bytes\n", printable_name(f.name).c_str(), f.bytes.size());
         return 0;
     } catch (const RecordingError& e) {
-        std::cerr << "tlvx-tool record-info: " << e.what() << "\n";
+        std::cerr << "tlvx-tool record-info: " << tools::printable(e.what()) << "\n";
         return 2;
     }
 }

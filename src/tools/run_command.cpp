@@ -160,9 +160,11 @@ int run_headless(const RunOptions& o) {
     // the end of the key script is recorded as a session that did not end.
     try {
         std::unique_ptr<RecordingWriter> writer = start_recording(o.record_file, o.data_dir);
-        RecordingPlatform recorder(platform, *writer);
+        RecordingPlatform recorder(platform, *writer, "tlvx-tool run");
         bool ended = false;
         const int code = run_game_headless(recorder, o, o.passes, &ended);
+        // A recording that failed on the way said why on standard error; the run and its save went on.
+        if (!writer->failure().empty()) return code != 0 ? code : 2;
         if (ended) writer->finish(code);
         return code;
     } catch (const RecordingError& e) {

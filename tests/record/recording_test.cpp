@@ -10,8 +10,11 @@
 
 #include "base/error.hpp"
 #include "platform/record/record_platforms.hpp"
-#include "platform/record/recording.hpp"
+#include "platform/record/recording_reader.hpp"
+#include "platform/record/recording_writer.hpp"
 #include "platform/record/session.hpp"
+#include "platform/record/world_copy.hpp"
+#include "platform/record/world_hash.hpp"
 #include "shell/game.hpp"
 #include "tools/tools_helpers.hpp"
 
@@ -262,9 +265,9 @@ TEST(WorldHash, HolesHashLikeZerosEveryByteCountsAndCopiesStaySparse) {
 }
 
 // The first file that differs from the start is named (a changed content of
-// the same size is the replay tool's test); a small world is copied whole into
-// the recording, but not its screenshots; a large one not at all.
-TEST(WorldStart, TheFirstDifferingFileIsNamedAndSmallWorldsAreCopiedWhole) {
+// the same size is the replay tool's test). What is copied is
+// UntrustedRecording.OnlyTheWorldIsRecorded.
+TEST(WorldStart, TheFirstDifferingFileIsNamed) {
     test::TempDir dir;
     write_world(dir.path());
     const std::vector<StartFile> start = world_start_state(dir.path());
@@ -275,11 +278,6 @@ TEST(WorldStart, TheFirstDifferingFileIsNamedAndSmallWorldsAreCopiedWhole) {
     EXPECT_EQ(first_world_difference(start, dir.path()).rfind("tlvx_w05.mem has", 0), 0u);
     fs::remove(dir.file("Pndx_001.sav"));  // listed before the tables
     EXPECT_EQ(first_world_difference(start, dir.path()).rfind("Pndx_001.sav is missing", 0), 0u);
-
-    test::write_file(dir.file("tlvx-shot-1.png"), "picture");
-    for (const EmbeddedFile& f : world_copy_files(dir.path())) EXPECT_NE(f.name, "tlvx-shot-1.png");
-    test::write_file(dir.file("huge.pic"), std::string(kWorldCopyLimit, 'x'));
-    EXPECT_TRUE(world_copy_files(dir.path()).empty());
 }
 
 TEST(Playback, SteeringKeysHoldAndChangeTheSpeedWithinLimits) {

@@ -9,6 +9,18 @@ namespace tlvx {
 
 // --- Recording ------------------------------------------------------------------
 
+template <class F>
+void RecordingPlatform::record(F&& write) {
+    if (!writer_.failure().empty()) return;
+    try {
+        write();
+    } catch (const RecordingError& e) {
+        // mended: a recording that cannot be written no longer ends the game
+        // (uncaught, it skipped the quit's save); the game goes on unrecorded.
+        std::fprintf(stderr, "%s: %s; the game goes on without recording\n", program_, e.what());
+    }
+}
+
 void RecordingPlatform::poll(const Screen& screen, KeyQueue& keys, bool paused) {
     // The inner platform sees the game's own queue. The keys this poll brought
     // are the newest min(pushed, waiting) in it: pushing just those again onto
@@ -19,23 +31,23 @@ void RecordingPlatform::poll(const Screen& screen, KeyQueue& keys, bool paused) 
     const size_t n = static_cast<size_t>(std::min<uint64_t>(keys.pushes() - before, keys.size()));
     got_.clear();
     for (size_t i = keys.size() - n; i < keys.size(); ++i) got_.push_back(keys.at(i));
-    writer_.poll(got_);
+    record([&] { writer_.poll(got_); });
 }
 
 double RecordingPlatform::time() {
     const double t = inner_.time();
-    writer_.time(t);
+    record([&] { writer_.time(t); });
     return t;
 }
 
 void RecordingPlatform::begin_pass(int64_t pass) {
     inner_.begin_pass(pass);
-    writer_.begin_pass();
+    record([&] { writer_.begin_pass(); });
 }
 
 bool RecordingPlatform::quit_requested() {
     const bool q = inner_.quit_requested();
-    if (q) writer_.quit();
+    if (q) record([&] { writer_.quit(); });
     return q;
 }
 
@@ -89,10 +101,13 @@ double ReplayPlatform::time() {
     return e->time;
 }
 
-void ReplayPlatform::poll(const Screen&, KeyQueue& keys, bool) {
+void ReplayPlatform::poll(const Screen&, KeyQueue& keys, bool paused) {
     Event* e = const_cast<Event*>(peek());
     if (e && e->kind == EventKind::EmptyPolls) {
-        if (--e->count == 0) have_next_ = false;
+        // mended: the pause polls until a key comes and does nothing else, so
+        // the whole run of polls that found nothing is used up at once; a
+        // crafted count of 2^62 no longer keeps a replay busy for ever.
+        if (paused || --e->count == 0) have_next_ = false;
         return;
     }
     if (!e || e->kind != EventKind::Poll) mismatch("a key poll");

@@ -12,13 +12,17 @@
 #include <vector>
 
 #include "base/platform.hpp"
-#include "platform/record/recording.hpp"
+#include "platform/record/recording_reader.hpp"
+#include "platform/record/recording_writer.hpp"
 
 namespace tlvx {
 
 class RecordingPlatform : public Platform {
 public:
-    RecordingPlatform(Platform& inner, RecordingWriter& writer) : inner_(inner), writer_(writer) {}
+    // `program` starts the one line on standard error that says why the
+    // recording stopped, when a write fails; the game then goes on unrecorded.
+    RecordingPlatform(Platform& inner, RecordingWriter& writer, const char* program = "tlvx")
+        : inner_(inner), writer_(writer), program_(program) {}
 
     void open_screen() override { inner_.open_screen(); }
     void close_screen() override { inner_.close_screen(); }
@@ -29,8 +33,12 @@ public:
     bool quit_requested() override;
 
 private:
+    template <class F>
+    void record(F&& write);
+
     Platform& inner_;
     RecordingWriter& writer_;
+    const char* program_;
     std::vector<std::string> got_;  // reused
 };
 

@@ -3,7 +3,9 @@
 #include <memory>
 #include <string>
 
-#include "platform/record/recording.hpp"
+#include "platform/record/recording_reader.hpp"
+#include "platform/record/recording_writer.hpp"
+#include "platform/record/world_copy.hpp"
 
 namespace tlvx {
 
@@ -15,22 +17,27 @@ std::string program_version();
 std::unique_ptr<RecordingWriter> start_recording(const std::string& path, const std::string& data_dir);
 
 // Writes the world copy kept in a recording into `dir`, which must not exist
-// or be empty. Throws RecordingError when there is no copy or `dir` holds files.
+// or be an empty folder (not a link). The files go into a private folder
+// beside `dir` that becomes `dir` only when complete. Throws RecordingError
+// when there is no copy, the copy is damaged or `dir` cannot take it, and
+// StopRequested after SIGINT or SIGTERM; either way nothing is left behind.
 void unpack_world_copy(RecordingReader& reader, const std::string& dir);
 
 // A temporary copy of a world, removed with everything in it on destruction.
 class TemporaryWorld {
 public:
     // From the recording's own world copy when it has one, otherwise from the
-    // regular files directly in `data_dir` (sparse files stay sparse).
+    // world's files in `data_dir` (sparse files stay sparse), into a private
+    // folder in $TMPDIR (or /tmp). Throws RecordingError when that cannot be
+    // made, and StopRequested after SIGINT or SIGTERM, leaving nothing.
     TemporaryWorld(RecordingReader& reader, const std::string& data_dir);
     ~TemporaryWorld();
     TemporaryWorld(const TemporaryWorld&) = delete;
     TemporaryWorld& operator=(const TemporaryWorld&) = delete;
-    const std::string& dir() const { return dir_; }
+    const std::string& dir() const;
 
 private:
-    std::string dir_;
+    std::unique_ptr<PrivateWorld> world_;
 };
 
 }  // namespace tlvx
