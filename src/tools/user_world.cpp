@@ -103,6 +103,8 @@ void remove_plain_folder(int at, const char* name, int fd) {
     if (!plain) return;
     for (const std::string& f : files) ::unlinkat(fd, f.c_str(), 0);
     ::unlinkat(at, name, AT_REMOVEDIR);
+}
+
 bool holds_only_lock_file(const std::string& dir) {
     std::error_code ec;
     int entries = 0;
