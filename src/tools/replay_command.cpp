@@ -13,7 +13,7 @@
 #include "platform/record/recording_reader.hpp"
 #include "platform/record/session.hpp"
 #include "platform/record/world_hash.hpp"
-#include "tools/paths.hpp"
+#include "world/paths.hpp"
 #include "tools/run_command.hpp"
 
 namespace tlvx {
