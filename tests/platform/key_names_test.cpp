@@ -22,22 +22,38 @@ struct KeyRow {
 
 // Scancodes as numbers, so that the table is the same with or without SDL.
 const KeyRow kKeys[] = {
-    {"Numpad8", 96, ext('H'), ""},        {"ArrowUp", 82, ext('H'), ext('H')},
-    {"Numpad2", 90, ext('P'), ""},        {"ArrowDown", 81, ext('P'), ext('P')},
-    {"Numpad4", 92, ext('K'), ""},        {"ArrowLeft", 80, ext('K'), ext('K')},
-    {"Numpad6", 94, ext('M'), ""},        {"ArrowRight", 79, ext('M'), ext('M')},
-    {"Numpad7", 95, ext('G'), ""},        {"Home", 74, ext('G'), ext('G')},
-    {"Numpad1", 89, ext('O'), ""},        {"End", 77, ext('O'), ext('O')},
-    {"Numpad9", 97, ext('I'), ""},        {"PageUp", 75, ext('I'), ext('I')},
-    {"Numpad3", 91, ext('Q'), ""},        {"PageDown", 78, ext('Q'), ext('Q')},
-    {"Numpad0", 98, ext('R'), ""},        {"Insert", 73, ext('R'), ext('R')},
-    {"NumpadDecimal", 99, ext('S'), ""},  {"Delete", 76, ext('S'), ext('S')},
-    {"Numpad5", 93, "", ""},              {"NumpadEnter", 88, "\r", "\r"},
-    {"Enter", 40, "\r", "\r"},            {"Escape", 41, "\x1b", "\x1b"},
-    {"Backspace", 42, "\b", "\b"},        {"Tab", 43, "\t", "\t"},
-    {"F1", 58, ext(';'), ext(';')},       {"F10", 67, ext('D'), ext('D')},
-    {"F11", 68, "", ""},                  {"F12", 69, "", ""},  // the window's and the page's own
-    {"KeyA", 4, "", ""},                  {"Minus", 45, "", ""},  // printable: from the typed text
+    {"Numpad8", 96, ext('H'), ""},
+    {"ArrowUp", 82, ext('H'), ext('H')},
+    {"Numpad2", 90, ext('P'), ""},
+    {"ArrowDown", 81, ext('P'), ext('P')},
+    {"Numpad4", 92, ext('K'), ""},
+    {"ArrowLeft", 80, ext('K'), ext('K')},
+    {"Numpad6", 94, ext('M'), ""},
+    {"ArrowRight", 79, ext('M'), ext('M')},
+    {"Numpad7", 95, ext('G'), ""},
+    {"Home", 74, ext('G'), ext('G')},
+    {"Numpad1", 89, ext('O'), ""},
+    {"End", 77, ext('O'), ext('O')},
+    {"Numpad9", 97, ext('I'), ""},
+    {"PageUp", 75, ext('I'), ext('I')},
+    {"Numpad3", 91, ext('Q'), ""},
+    {"PageDown", 78, ext('Q'), ext('Q')},
+    {"Numpad0", 98, ext('R'), ""},
+    {"Insert", 73, ext('R'), ext('R')},
+    {"NumpadDecimal", 99, ext('S'), ""},
+    {"Delete", 76, ext('S'), ext('S')},
+    {"Numpad5", 93, "", ""},
+    {"NumpadEnter", 88, "\r", "\r"},
+    {"Enter", 40, "\r", "\r"},
+    {"Escape", 41, "\x1b", "\x1b"},
+    {"Backspace", 42, "\b", "\b"},
+    {"Tab", 43, "\t", "\t"},
+    {"F1", 58, ext(';'), ext(';')},
+    {"F10", 67, ext('D'), ext('D')},
+    {"F11", 68, "", ""},
+    {"F12", 69, "", ""},  // the window's and the page's own
+    {"KeyA", 4, "", ""},
+    {"Minus", 45, "", ""},  // printable: from the typed text
 };
 
 }  // namespace
@@ -60,8 +76,8 @@ TEST(KeyNames, SpeedKeysNeedCtrl) {
         bool ctrl;
         int step;
     } cases[] = {
-        {PhysicalKey::Other, '-', true, -1},       {PhysicalKey::Other, '=', true, 1},
-        {PhysicalKey::Other, '+', true, 1},        {PhysicalKey::KeypadPlus, '\0', true, 1},
+        {PhysicalKey::Other, '-', true, -1},        {PhysicalKey::Other, '=', true, 1},
+        {PhysicalKey::Other, '+', true, 1},         {PhysicalKey::KeypadPlus, '\0', true, 1},
         {PhysicalKey::KeypadMinus, '\0', true, -1}, {PhysicalKey::Other, '-', false, 0},  // the editing key "-"
         {PhysicalKey::KeypadPlus, '\0', false, 0},  {PhysicalKey::Other, 'r', true, 0},
     };
@@ -77,10 +93,10 @@ TEST(KeyNames, BrowserPressesGoToTheGameOrOnToTheBrowser) {
         bool keep;
     } cases[] = {
         {"KeyA", "a", false, false, 0, "a", true},
-        {"KeyA", "A", false, false, 0, "A", true},      // Shift: the typed letter
-        {"Space", " ", false, false, 0, " ", true},     // kept: it would scroll the page
-        {"Digit8", "(", false, false, 0, "(", true},    // the layout's character
-        {"Numpad8", "8", false, false, 0, "8", true},   // NumLock on: the digit
+        {"KeyA", "A", false, false, 0, "A", true},                // Shift: the typed letter
+        {"Space", " ", false, false, 0, " ", true},               // kept: it would scroll the page
+        {"Digit8", "(", false, false, 0, "(", true},              // the layout's character
+        {"Numpad8", "8", false, false, 0, "8", true},             // NumLock on: the digit
         {"Numpad8", "ArrowUp", false, false, 0, ext('H'), true},  // NumLock off: an arrow
         {"ArrowRight", "ArrowRight", false, false, 0, ext('M'), true},
         {"Escape", "Escape", false, false, 0, "", true},
