@@ -291,6 +291,8 @@ int run_player() {
             set_state("ended", "Your world is saved.");
             action = wait_for_action();
         }
+        if (action == "open") set_state("loading", "Checking the world you opened...");
+        if (action == "new") set_state("loading", "Making a new demo world...");
         try {
             if (action == "download") write_archive();
             else if (action == "open") notice = open_incoming_world();
