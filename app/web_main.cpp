@@ -209,7 +209,11 @@ std::string play(tlvx::WebPlatform& platform) {
         t.O = st.O;
         t.I = st.I;
         t.P = st.P;
-        tlvx::write_save_file(t);
+        try {
+            tlvx::write_save_file(t);
+        } catch (const tlvx::RuntimeError&) {
+            return;  // the quit's own save reports it, as on the desktop
+        }
         tlvx_js_world_changed();
     };
     std::string report;
