@@ -449,7 +449,7 @@ void SdlPlatform::handle_key_down(const SDL_Event& e) {
         toggle_help();
     } else if (help_shown_.load(std::memory_order_relaxed)) {
         // The help shows: the key is dropped, and its text with it.
-    } else if (std::string key = key_text_for(sc, (mod & KMOD_NUM) != 0); !key.empty()) {
+    } else if (std::string key = key_text_for(physical_key(sc), (mod & KMOD_NUM) != 0); !key.empty()) {
         add_key_event({KeyEvent::Kind::Press, static_cast<int>(sc), std::move(key), 0});
     } else {
         text_owner_ = TextOwner::Key;
