@@ -7,7 +7,8 @@ packages=(g++ cmake make pkg-config libsdl2-dev libpng-dev libcli11-dev libgtest
           clang libclang-rt-14-dev  # clang and its runtime: the fuzz targets
           clang-format  # scripts/format.sh
           desktop-file-utils appstream lintian dpkg-dev fakeroot file man-db  # install checks, the package
-          libxxhash-dev)  # content hashes of the world in recordings
+          libxxhash-dev  # content hashes of the world in recordings
+          emscripten nodejs chromium)  # the web build, and its tests in headless Chromium
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
