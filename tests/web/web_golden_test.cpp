@@ -61,19 +61,20 @@ TEST_P(WebGolden, SameAsNativeRunner) {
     fs::copy(native, web);
     write_file(dir.file("keys.txt"), c.keys);
 
-    const int status = std::system((std::string(TLVX_TOOL) + " run --data " + quote(native) + " --keys " +
-                                    quote(dir.file("keys.txt")) + " --clock " + c.clock + " --passes " +
-                                    std::to_string(c.passes) + " --screenshot " + quote(dir.file("screen.png")) +
-                                    " 2>" + quote(dir.file("native.err")))
-                                       .c_str());
+    const int status =
+        std::system((std::string(TLVX_TOOL) + " run --data " + quote(native) + " --keys " +
+                     quote(dir.file("keys.txt")) + " --clock " + c.clock + " --passes " + std::to_string(c.passes) +
+                     " --screenshot " + quote(dir.file("screen.png")) + " 2>" + quote(dir.file("native.err")))
+                        .c_str());
     ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << read_file(dir.file("native.err"));
 
-    const int page = std::system((std::string(TLVX_NODE) + " --no-warnings " + quote(TLVX_WEB_TESTS + std::string("/run_page.mjs")) +
-                                  " " + quote(site.string()) + " " + quote(web) + " " + quote(dir.file("keys.txt")) +
-                                  " " + c.clock + " " + std::to_string(c.passes) + " " + quote(out) + " >" +
-                                  quote(dir.file("page.log")) + " 2>&1")
-                                     .c_str());
-    ASSERT_TRUE(WIFEXITED(page) && WEXITSTATUS(page) == 0) << "the page's run failed:\n" << read_file(dir.file("page.log"));
+    const int page =
+        std::system((std::string(TLVX_NODE) + " --no-warnings " + quote(TLVX_WEB_TESTS + std::string("/run_page.mjs")) +
+                     " " + quote(site.string()) + " " + quote(web) + " " + quote(dir.file("keys.txt")) + " " + c.clock +
+                     " " + std::to_string(c.passes) + " " + quote(out) + " >" + quote(dir.file("page.log")) + " 2>&1")
+                        .c_str());
+    ASSERT_TRUE(WIFEXITED(page) && WEXITSTATUS(page) == 0) << "the page's run failed:\n"
+                                                           << read_file(dir.file("page.log"));
     const std::string result = read_file(out + "/result.json");
     ASSERT_NE(result.find("\"state\": \"ended\""), std::string::npos) << "the page did not end as the runner did:\n"
                                                                       << result;
@@ -83,11 +84,10 @@ TEST_P(WebGolden, SameAsNativeRunner) {
     const auto want = files_of(native), got = files_of(out + "/files");
     for (const auto& [name, bytes] : want) {
         auto it = got.find(name);
-        if (it == got.end())
-            ADD_FAILURE() << name << " is missing in the page's world";
+        if (it == got.end()) ADD_FAILURE() << name << " is missing in the page's world";
         else
-            EXPECT_TRUE(it->second == bytes) << name << " differs in the page's world (" << it->second.size() << " bytes, "
-                                             << bytes.size() << " natively)";
+            EXPECT_TRUE(it->second == bytes) << name << " differs in the page's world (" << it->second.size()
+                                             << " bytes, " << bytes.size() << " natively)";
     }
     for (const auto& [name, bytes] : got)
         EXPECT_TRUE(want.count(name)) << name << " is in the page's world and not in the native one";
