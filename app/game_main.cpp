@@ -19,9 +19,9 @@
 #include "platform/record/session.hpp"
 #include "platform/sdl/sdl_platform.hpp"
 #include "shell/game.hpp"
-#include "tools/demo_world.hpp"
-#include "tools/picture_files.hpp"
 #include "tools/user_world.hpp"
+#include "world/demo_world.hpp"
+#include "world/picture_files.hpp"
 
 namespace {
 

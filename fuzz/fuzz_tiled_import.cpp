@@ -8,9 +8,9 @@
 #include <string_view>
 
 #include "fuzz_support.hpp"
-#include "tools/picture_files.hpp"
-#include "tools/staged_files.hpp"
 #include "tools/tiled_import_data.hpp"
+#include "world/picture_files.hpp"
+#include "world/staged_files.hpp"
 
 using namespace tlvx;
 using namespace tlvx::tools::tiled;

@@ -5,8 +5,8 @@
 #include <iostream>
 #include <limits>
 
-#include "tools/paths.hpp"
 #include "tools/render.hpp"
+#include "world/paths.hpp"
 
 namespace tlvx::tools {
 

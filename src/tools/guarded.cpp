@@ -8,8 +8,8 @@
 #include "base/error.hpp"
 #include "base/stop_signal.hpp"
 #include "formats/png_writer.hpp"
-#include "tools/paths.hpp"
-#include "tools/picture_files.hpp"
+#include "world/paths.hpp"
+#include "world/picture_files.hpp"
 
 namespace tlvx::tools {
 

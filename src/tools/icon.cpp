@@ -1,9 +1,9 @@
 #include "tools/icon.hpp"
 
 #include "formats/png_writer.hpp"
-#include "tools/demo_art.hpp"
-#include "tools/demo_palette.hpp"
-#include "tools/picture_files.hpp"
+#include "world/demo_art.hpp"
+#include "world/demo_palette.hpp"
+#include "world/picture_files.hpp"
 
 namespace tlvx::tools {
 

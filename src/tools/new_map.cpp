@@ -9,10 +9,10 @@
 #include "base/stop_signal.hpp"
 #include "data/world_files.hpp"
 #include "display/view.hpp"
-#include "tools/demo_world.hpp"
-#include "tools/paths.hpp"
-#include "tools/picture_files.hpp"
-#include "tools/staged_files.hpp"
+#include "world/demo_world.hpp"
+#include "world/paths.hpp"
+#include "world/picture_files.hpp"
+#include "world/staged_files.hpp"
 
 namespace tlvx::tools {
 

@@ -14,10 +14,10 @@
 #include "display/image.hpp"
 #include "display/view.hpp"
 #include "formats/png_writer.hpp"
-#include "tools/demo_world.hpp"
-#include "tools/paths.hpp"
-#include "tools/picture_files.hpp"
-#include "tools/world_load.hpp"
+#include "world/demo_world.hpp"
+#include "world/paths.hpp"
+#include "world/picture_files.hpp"
+#include "world/world_load.hpp"
 
 namespace tlvx::tools {
 

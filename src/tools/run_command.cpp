@@ -20,9 +20,9 @@
 #include "platform/record/session.hpp"
 #include "shell/game.hpp"
 #include "tools/command_line.hpp"
-#include "tools/paths.hpp"
-#include "tools/picture_files.hpp"
 #include "tools/user_world.hpp"
+#include "world/paths.hpp"
+#include "world/picture_files.hpp"
 
 namespace tlvx {
 

@@ -8,9 +8,9 @@
 
 #include "tools/command_line.hpp"
 #include "tools/guarded.hpp"
-#include "tools/paths.hpp"
 #include "tools/tiled_export.hpp"
 #include "tools/tiled_import.hpp"
+#include "world/paths.hpp"
 
 namespace tlvx {
 

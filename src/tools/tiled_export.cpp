@@ -8,13 +8,13 @@
 #include "base/state.hpp"
 #include "base/stop_signal.hpp"
 #include "formats/png_writer.hpp"
-#include "tools/demo_world.hpp"
-#include "tools/paths.hpp"
-#include "tools/picture_files.hpp"
-#include "tools/staged_files.hpp"
 #include "tools/tiled_format.hpp"
 #include "tools/tiled_tiles.hpp"
-#include "tools/world_load.hpp"
+#include "world/demo_world.hpp"
+#include "world/paths.hpp"
+#include "world/picture_files.hpp"
+#include "world/staged_files.hpp"
+#include "world/world_load.hpp"
 
 namespace tlvx::tools::tiled {
 

@@ -13,13 +13,13 @@
 #include <memory>
 #include <nlohmann/json.hpp>
 
-#include "tools/demo_world.hpp"
-#include "tools/paths.hpp"
-#include "tools/picture_files.hpp"
-#include "tools/staged_files.hpp"
 #include "tools/tiled_export.hpp"
 #include "tools/tiled_import_data.hpp"
-#include "tools/world_load.hpp"
+#include "world/demo_world.hpp"
+#include "world/paths.hpp"
+#include "world/picture_files.hpp"
+#include "world/staged_files.hpp"
+#include "world/world_load.hpp"
 
 namespace tlvx::tools::tiled {
 

@@ -11,10 +11,10 @@
 #include <nlohmann/json.hpp>
 
 #include "base/stop_signal.hpp"
-#include "tools/picture_files.hpp"
-#include "tools/staged_files.hpp"
 #include "tools/tiled_import_data.hpp"
-#include "tools/world_load.hpp"
+#include "world/picture_files.hpp"
+#include "world/staged_files.hpp"
+#include "world/world_load.hpp"
 
 namespace tlvx::tools::tiled {
 

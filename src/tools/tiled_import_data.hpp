@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "tools/picture_files.hpp"
 #include "tools/render.hpp"
 #include "tools/tiled_format.hpp"
-#include "tools/world_load.hpp"
+#include "world/picture_files.hpp"
+#include "world/world_load.hpp"
 
 namespace tlvx::tools {
 class StagedFiles;

@@ -11,8 +11,8 @@
 #include <filesystem>
 #include <vector>
 
-#include "tools/demo_world.hpp"
-#include "tools/picture_files.hpp"
+#include "world/demo_world.hpp"
+#include "world/picture_files.hpp"
 
 namespace tlvx::tools {
 

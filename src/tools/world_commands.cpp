@@ -9,15 +9,15 @@
 #include <memory>
 
 #include "tools/command_line.hpp"
-#include "tools/demo_world.hpp"
 #include "tools/guarded.hpp"
 #include "tools/icon.hpp"
-#include "tools/info.hpp"
 #include "tools/new_map.hpp"
-#include "tools/paths.hpp"
-#include "tools/picture_files.hpp"
 #include "tools/render.hpp"
 #include "tools/user_world.hpp"
+#include "world/demo_world.hpp"
+#include "world/info.hpp"
+#include "world/paths.hpp"
+#include "world/picture_files.hpp"
 
 namespace tlvx {
 

@@ -13,9 +13,9 @@
 #include <map>
 #include <regex>
 
-#include "tools/demo_world.hpp"
 #include "tools/new_map.hpp"
 #include "tools_helpers.hpp"
+#include "world/demo_world.hpp"
 
 namespace fs = std::filesystem;
 

@@ -2,10 +2,10 @@
 
 #include "display/image.hpp"
 #include "display/view.hpp"
-#include "tools/demo_palette.hpp"
-#include "tools/demo_world.hpp"
-#include "tools/info.hpp"
 #include "tools_helpers.hpp"
+#include "world/demo_palette.hpp"
+#include "world/demo_world.hpp"
+#include "world/info.hpp"
 
 using namespace tlvx;
 using namespace tlvx::tools;

@@ -11,7 +11,7 @@
 #include "base/error.hpp"
 #include "base/stop_signal.hpp"
 #include "formats/png_writer.hpp"
-#include "tools/picture_files.hpp"
+#include "world/picture_files.hpp"
 
 namespace tlvx::test {
 namespace {

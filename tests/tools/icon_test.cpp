@@ -2,10 +2,10 @@
 
 #include <algorithm>
 
-#include "tools/demo_art.hpp"
-#include "tools/demo_palette.hpp"
 #include "tools/icon.hpp"
 #include "tools_helpers.hpp"
+#include "world/demo_art.hpp"
+#include "world/demo_palette.hpp"
 
 using namespace tlvx;
 using namespace tlvx::tools;

@@ -3,9 +3,9 @@
 #include <filesystem>
 #include <functional>
 
-#include "tools/demo_world.hpp"
-#include "tools/info.hpp"
 #include "tools_helpers.hpp"
+#include "world/demo_world.hpp"
+#include "world/info.hpp"
 
 using namespace tlvx;
 using namespace tlvx::tools;

@@ -1,10 +1,10 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include "tools/demo_world.hpp"
-#include "tools/info.hpp"
 #include "tools/new_map.hpp"
 #include "tools_helpers.hpp"
+#include "world/demo_world.hpp"
+#include "world/info.hpp"
 
 using namespace tlvx;
 using namespace tlvx::tools;

@@ -2,10 +2,10 @@
 
 #include <filesystem>
 
-#include "tools/demo_world.hpp"
 #include "tools/new_map.hpp"
 #include "tools/render.hpp"
 #include "tools_helpers.hpp"
+#include "world/demo_world.hpp"
 
 using namespace tlvx;
 using namespace tlvx::tools;

@@ -15,8 +15,8 @@
 
 #include "shell/game.hpp"
 #include "support/test_support.hpp"
-#include "tools/demo_world.hpp"
-#include "tools/picture_files.hpp"
+#include "world/demo_world.hpp"
+#include "world/picture_files.hpp"
 
 namespace tlvx::test {
 

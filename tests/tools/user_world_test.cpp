@@ -5,11 +5,11 @@
 #include <optional>
 #include <set>
 
-#include "tools/demo_world.hpp"
-#include "tools/info.hpp"
-#include "tools/picture_files.hpp"
 #include "tools/user_world.hpp"
 #include "tools_helpers.hpp"
+#include "world/demo_world.hpp"
+#include "world/info.hpp"
+#include "world/picture_files.hpp"
 
 using namespace tlvx;
 using namespace tlvx::tools;

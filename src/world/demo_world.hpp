@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/picture_files.hpp"
+#include "world/picture_files.hpp"
 
 namespace tlvx::tools {
 

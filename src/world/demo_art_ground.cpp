@@ -1,8 +1,8 @@
 // The canvas and the demo world's ground tiles.
 #include <cstdlib>
 
-#include "tools/demo_art.hpp"
-#include "tools/demo_palette.hpp"
+#include "world/demo_art.hpp"
+#include "world/demo_palette.hpp"
 
 namespace tlvx::tools {
 

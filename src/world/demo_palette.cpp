@@ -1,7 +1,7 @@
-#include "tools/demo_palette.hpp"
+#include "world/demo_palette.hpp"
 
 #include "display/screen.hpp"
-#include "tools/picture_files.hpp"
+#include "world/picture_files.hpp"
 
 namespace tlvx::tools {
 

@@ -1,4 +1,4 @@
-#include "tools/staged_files.hpp"
+#include "world/staged_files.hpp"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "base/stop_signal.hpp"
-#include "tools/paths.hpp"
+#include "world/paths.hpp"
 
 namespace tlvx::tools {
 

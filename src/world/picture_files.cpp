@@ -1,4 +1,4 @@
-#include "tools/picture_files.hpp"
+#include "world/picture_files.hpp"
 
 #include <filesystem>
 #include <stdexcept>

@@ -1,15 +1,15 @@
 // The demo set's tables and pictures, and writing the demo world.
-#include "tools/demo_world.hpp"
+#include "world/demo_world.hpp"
 
 #include <filesystem>
 #include <set>
 
 #include "base/stop_signal.hpp"
 #include "display/view.hpp"
-#include "tools/demo_art.hpp"
-#include "tools/demo_palette.hpp"
-#include "tools/paths.hpp"
-#include "tools/staged_files.hpp"
+#include "world/demo_art.hpp"
+#include "world/demo_palette.hpp"
+#include "world/paths.hpp"
+#include "world/staged_files.hpp"
 
 namespace tlvx::tools {
 

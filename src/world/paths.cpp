@@ -1,4 +1,4 @@
-#include "tools/paths.hpp"
+#include "world/paths.hpp"
 
 #include <stdlib.h>
 #include <sys/stat.h>
@@ -9,7 +9,7 @@
 #include <cstring>
 #include <filesystem>
 
-#include "tools/picture_files.hpp"
+#include "world/picture_files.hpp"
 
 namespace tlvx::tools {
 

@@ -4,8 +4,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "tools/demo_art.hpp"
-#include "tools/demo_world.hpp"
+#include "world/demo_art.hpp"
+#include "world/demo_world.hpp"
 
 namespace tlvx::tools {
 

@@ -1,4 +1,4 @@
-#include "tools/world_load.hpp"
+#include "world/world_load.hpp"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -15,7 +15,7 @@
 #include "data/world_files.hpp"
 #include "display/screen.hpp"
 #include "display/status.hpp"
-#include "tools/picture_files.hpp"
+#include "world/picture_files.hpp"
 
 namespace tlvx::tools {
 

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "tools/picture_files.hpp"
+#include "world/picture_files.hpp"
 
 namespace tlvx::tools {
 

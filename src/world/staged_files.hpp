@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "base/atomic_file.hpp"
-#include "tools/picture_files.hpp"
+#include "world/picture_files.hpp"
 
 namespace tlvx::tools {
 

@@ -1,6 +1,6 @@
 // The demo world's creatures and structures.
-#include "tools/demo_art.hpp"
-#include "tools/demo_palette.hpp"
+#include "world/demo_art.hpp"
+#include "world/demo_palette.hpp"
 
 namespace tlvx::tools {
 

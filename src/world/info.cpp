@@ -1,4 +1,4 @@
-#include "tools/info.hpp"
+#include "world/info.hpp"
 
 #include <sys/stat.h>
 
@@ -13,10 +13,10 @@
 #include "data/stream.hpp"
 #include "display/image.hpp"
 #include "display/view.hpp"
-#include "tools/demo_world.hpp"
-#include "tools/paths.hpp"
-#include "tools/picture_files.hpp"
-#include "tools/world_load.hpp"
+#include "world/demo_world.hpp"
+#include "world/paths.hpp"
+#include "world/picture_files.hpp"
+#include "world/world_load.hpp"
 
 namespace tlvx::tools {
 
