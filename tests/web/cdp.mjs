@@ -365,6 +365,15 @@ export function siteDir() {
 export async function openGame(browser, url, { timeoutMs = 20000 } = {}) {
   const page = await browser.newPage();
   await page.navigate(url);
-  await page.waitFor("window.tlvx && window.tlvx.state === 'running'", { timeoutMs, what: 'the game to run' });
+  await waitRunning(page, timeoutMs);
   return page;
+}
+
+// Waits until the game of `page` runs; fails at once, with what the page shows, when it ends
+// or stops with an error instead.
+export async function waitRunning(page, timeoutMs = 20000) {
+  const state = await page.waitFor("window.tlvx && window.tlvx.state !== 'loading' && window.tlvx.state",
+                                   { timeoutMs, what: 'the game to start' });
+  if (state !== 'running')
+    throw new Error(`the game is ${state} instead of running: ${await page.eval('document.body.innerText')}`);
 }

@@ -7,7 +7,7 @@ import { execFileSync, spawnSync } from 'node:child_process';
 import { mkdtempSync, readdirSync, readFileSync, writeFileSync, rmSync, statSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import { join } from 'node:path';
-import { launch, serve, main, check, siteDir, openGame, sleep } from './cdp.mjs';
+import { launch, serve, main, check, siteDir, openGame, sleep, waitRunning } from './cdp.mjs';
 
 const tool = process.env.TLVX_TOOL;
 
@@ -83,7 +83,7 @@ await main(async () => {
     const moved = await player(page);
     await sleep(1500);  // synced within about a second
     await page.reload();
-    await page.waitFor("window.tlvx && window.tlvx.state === 'running'", { timeoutMs: 20000, what: 'the game after reload' });
+    await waitRunning(page);
     const reloaded = await worldOf(page);
     check(layers(reloaded) === layers(edited), 'the edit is there after a reload');
     const p1 = await player(page);

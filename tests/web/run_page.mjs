@@ -30,7 +30,8 @@ await main(async () => {
   const files = await page.eval('Array.from(window.tlvx.listFiles())');
   for (const name of files) writeFileSync(join(out, 'files', name), await page.bytes(`window.tlvx.readFile(${JSON.stringify(name)})`));
   const result = { state, message: await page.eval('String(window.tlvx.message ?? "")'),
-                   pass: await page.eval('window.tlvx.pass'), files, errors: page.errors };
+                   pass: await page.eval('window.tlvx.pass'), files, errors: page.errors,
+                   text: await page.eval('document.body.innerText') };
   writeFileSync(join(out, 'result.json'), JSON.stringify(result, null, 1));
   await browser.close();
   server.close();
