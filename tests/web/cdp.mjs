@@ -342,9 +342,9 @@ export async function main(body, { timeoutMs = 120000 } = {}) {
 
 export class Skip extends Error {}
 
-// Fails the test with `message` unless `cond` holds.
-export function check(cond, message) {
-  if (!cond) throw new Error(message);
+// Fails the test with `message` (and `detail`) unless `cond` holds.
+export function check(cond, message, detail = '') {
+  if (!cond) throw new Error(detail ? `${message}\n${detail}` : message);
   console.log(`ok: ${message}`);
 }
 
