@@ -73,7 +73,8 @@ export async function launch({ args = [], prefs = null, timeoutMs = 15000 } = {}
                 '--no-first-run', '--no-default-browser-check', '--disable-gpu', '--mute-audio',
                 '--disable-background-networking', '--disable-extensions', '--disable-sync',
                 '--disable-background-timer-throttling', '--disable-renderer-backgrounding',
-                '--disable-backgrounding-occluded-windows', '--window-size=1024,768', ...args];
+                '--disable-backgrounding-occluded-windows', '--disable-dev-shm-usage', '--window-size=1024,768',
+                ...args];
   if (process.getuid && process.getuid() === 0) argv.push('--no-sandbox');
   argv.push('about:blank');
   const child = spawn(exe, argv, { stdio: ['ignore', 'ignore', 'pipe', 'pipe', 'pipe'] });
