@@ -6,6 +6,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
+bash scripts/deps.sh --web-test  # the web build, and the browser its tests drive
 # Unformatted code fails here, before anything is built (scripts/format.sh fixes it).
 bash scripts/format.sh --check
 jobs=$(nproc)

@@ -1,6 +1,6 @@
 // The shared random generator: a 24-bit linear congruential state.
-#include <bit>
 #include <cstdint>
+#include <cstring>
 
 #include "base/state.hpp"
 #include "sim/random.hpp"
@@ -20,7 +20,10 @@ double rnd(State& s) {
 }
 
 void reseed(State& s, double t) {
-    const uint32_t h = static_cast<uint32_t>(std::bit_cast<uint64_t>(t) >> 32);
+    // The bits of the double, copied: the browser build's library has no std::bit_cast.
+    uint64_t bits = 0;
+    std::memcpy(&bits, &t, sizeof bits);
+    const uint32_t h = static_cast<uint32_t>(bits >> 32);
     const uint32_t mixed = ((h >> 16) ^ h) & 0xFFFFu;
     // The low byte of the old state survives a re-seed.
     s.rnd_state = (mixed << 8) | (s.rnd_state & 0xFFu);

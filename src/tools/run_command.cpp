@@ -26,23 +26,6 @@
 
 namespace tlvx {
 
-bool parse_clock(const std::string& text, double& start, double& step) {
-    size_t colon = text.find(':');
-    if (colon == std::string::npos) return false;
-    std::string a = text.substr(0, colon), b = text.substr(colon + 1);
-    if (a.empty() || b.empty()) return false;
-    char* end = nullptr;
-    errno = 0;
-    double x = std::strtod(a.c_str(), &end);
-    if (*end != '\0' || errno != 0) return false;
-    double y = std::strtod(b.c_str(), &end);
-    if (*end != '\0' || errno != 0) return false;
-    if (!std::isfinite(x) || !std::isfinite(y) || y < 0) return false;
-    start = x;
-    step = y;
-    return true;
-}
-
 std::string trace_header() { return "pass,key,VX2,VY2,D2,G2,GC,GE,TIMD,TIMH,TIMM,SCRNUPDT,I,O,P"; }
 
 std::string trace_line(const State& s) {

@@ -41,9 +41,6 @@ int run_replay(const RunOptions& options);
 // Registers `record-info` on the tool's command line.
 void add_record_info_command(CLI::App& app, int& exit_code);
 
-// Parses "START:STEP" into the two numbers; false when malformed.
-bool parse_clock(const std::string& text, double& start, double& step);
-
 // The header and one line of the trace CSV.
 std::string trace_header();
 struct State;

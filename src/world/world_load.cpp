@@ -110,7 +110,12 @@ void LayerReader::count_values(int64_t begin, int64_t end, uint64_t counts[256])
     int64_t pos = begin;
     while (pos < data_end) {
         // Skip a hole: it holds zeros and reading it would only cost time.
+#ifdef SEEK_DATA
         off_t data = ::lseek(fd_, static_cast<off_t>(pos), SEEK_DATA);
+#else
+        off_t data = -1;  // the browser's file system knows no holes
+        errno = EINVAL;
+#endif
         if (data < 0) {
             if (errno == ENXIO) break;       // nothing but a hole up to the end
             data = static_cast<off_t>(pos);  // no hole information: read everything
@@ -121,7 +126,11 @@ void LayerReader::count_values(int64_t begin, int64_t end, uint64_t counts[256])
             pos = data;
             if (pos >= data_end) break;
         }
+#ifdef SEEK_HOLE
         off_t hole = ::lseek(fd_, static_cast<off_t>(pos), SEEK_HOLE);
+#else
+        off_t hole = -1;
+#endif
         if (hole > pos) stop = std::min<int64_t>(hole, data_end);
         while (pos < stop) {
             size_t n = static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(buf.size()), stop - pos));

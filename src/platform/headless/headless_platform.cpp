@@ -1,9 +1,29 @@
 #include "platform/headless/headless_platform.hpp"
 
 #include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstdlib>
 #include <utility>
 
 namespace tlvx {
+
+bool parse_clock(const std::string& text, double& start, double& step) {
+    size_t colon = text.find(':');
+    if (colon == std::string::npos) return false;
+    std::string a = text.substr(0, colon), b = text.substr(colon + 1);
+    if (a.empty() || b.empty()) return false;
+    char* end = nullptr;
+    errno = 0;
+    double x = std::strtod(a.c_str(), &end);
+    if (*end != '\0' || errno != 0) return false;
+    double y = std::strtod(b.c_str(), &end);
+    if (*end != '\0' || errno != 0) return false;
+    if (!std::isfinite(x) || !std::isfinite(y) || y < 0) return false;
+    start = x;
+    step = y;
+    return true;
+}
 
 HeadlessPlatform::HeadlessPlatform(std::vector<ScriptedKey> script, double start, double step)
     : script_(std::move(script)), start_(start), step_(step) {

@@ -11,12 +11,16 @@
 // at once whatever its pass, if the queue holds none; with no scripted key left it throws StopRun.
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "base/platform.hpp"
 #include "platform/headless/key_script.hpp"
 
 namespace tlvx {
+
+// Parses a clock "START:STEP" into the two numbers; false when malformed.
+bool parse_clock(const std::string& text, double& start, double& step);
 
 class HeadlessPlatform : public Platform {
 public:

@@ -2,59 +2,44 @@
 
 namespace tlvx {
 
-namespace {
-
-std::string ext(char scan) { return std::string(1, '\0') + scan; }
-
-}  // namespace
-
-std::string key_text_for(SDL_Scancode sc, bool numlock) {
+PhysicalKey physical_key(SDL_Scancode sc) {
+    using K = PhysicalKey;
     switch (sc) {
-    case SDL_SCANCODE_ESCAPE: return "\x1b";
-    case SDL_SCANCODE_BACKSPACE: return "\b";
-    case SDL_SCANCODE_RETURN:
-    case SDL_SCANCODE_KP_ENTER: return "\r";
-    case SDL_SCANCODE_TAB: return "\t";
-    case SDL_SCANCODE_UP: return ext('H');
-    case SDL_SCANCODE_DOWN: return ext('P');
-    case SDL_SCANCODE_LEFT: return ext('K');
-    case SDL_SCANCODE_RIGHT: return ext('M');
-    case SDL_SCANCODE_HOME: return ext('G');
-    case SDL_SCANCODE_END: return ext('O');
-    case SDL_SCANCODE_PAGEUP: return ext('I');
-    case SDL_SCANCODE_PAGEDOWN: return ext('Q');
-    case SDL_SCANCODE_INSERT: return ext('R');
-    case SDL_SCANCODE_DELETE: return ext('S');
+    case SDL_SCANCODE_ESCAPE: return K::Escape;
+    case SDL_SCANCODE_BACKSPACE: return K::Backspace;
+    case SDL_SCANCODE_RETURN: return K::Enter;
+    case SDL_SCANCODE_KP_ENTER: return K::KeypadEnter;
+    case SDL_SCANCODE_TAB: return K::Tab;
+    case SDL_SCANCODE_UP: return K::Up;
+    case SDL_SCANCODE_DOWN: return K::Down;
+    case SDL_SCANCODE_LEFT: return K::Left;
+    case SDL_SCANCODE_RIGHT: return K::Right;
+    case SDL_SCANCODE_HOME: return K::Home;
+    case SDL_SCANCODE_END: return K::End;
+    case SDL_SCANCODE_PAGEUP: return K::PageUp;
+    case SDL_SCANCODE_PAGEDOWN: return K::PageDown;
+    case SDL_SCANCODE_INSERT: return K::Insert;
+    case SDL_SCANCODE_DELETE: return K::Delete;
+    case SDL_SCANCODE_KP_0: return K::Keypad0;
+    case SDL_SCANCODE_KP_PERIOD: return K::KeypadPeriod;
+    case SDL_SCANCODE_KP_PLUS: return K::KeypadPlus;
+    case SDL_SCANCODE_KP_MINUS: return K::KeypadMinus;
     default: break;
     }
-    if (sc >= SDL_SCANCODE_F1 && sc <= SDL_SCANCODE_F10) return ext(static_cast<char>(';' + (sc - SDL_SCANCODE_F1)));
-    // With NumLock on the keypad types digits and the point (text input).
-    if (numlock) return {};
-    switch (sc) {
-    case SDL_SCANCODE_KP_8: return ext('H');
-    case SDL_SCANCODE_KP_2: return ext('P');
-    case SDL_SCANCODE_KP_4: return ext('K');
-    case SDL_SCANCODE_KP_6: return ext('M');
-    case SDL_SCANCODE_KP_7: return ext('G');
-    case SDL_SCANCODE_KP_1: return ext('O');
-    case SDL_SCANCODE_KP_9: return ext('I');
-    case SDL_SCANCODE_KP_3: return ext('Q');
-    case SDL_SCANCODE_KP_0: return ext('R');
-    case SDL_SCANCODE_KP_PERIOD: return ext('S');
-    default: return {};
-    }
+    if (sc >= SDL_SCANCODE_F1 && sc <= SDL_SCANCODE_F12)
+        return static_cast<K>(static_cast<int>(K::F1) + (sc - SDL_SCANCODE_F1));
+    // SDL numbers the keypad 1 to 9 in a row, before its 0.
+    if (sc >= SDL_SCANCODE_KP_1 && sc <= SDL_SCANCODE_KP_9)
+        return static_cast<K>(static_cast<int>(K::Keypad1) + (sc - SDL_SCANCODE_KP_1));
+    return K::Other;
 }
 
 int speed_key(SDL_Keycode key, Uint16 mod) {
-    if ((mod & KMOD_CTRL) == 0) return 0;
-    switch (key) {
-    case SDLK_PLUS:
-    case SDLK_EQUALS:
-    case SDLK_KP_PLUS: return 1;
-    case SDLK_MINUS:
-    case SDLK_KP_MINUS: return -1;
-    default: return 0;
-    }
+    PhysicalKey pk = PhysicalKey::Other;
+    if (key == SDLK_KP_PLUS) pk = PhysicalKey::KeypadPlus;
+    if (key == SDLK_KP_MINUS) pk = PhysicalKey::KeypadMinus;
+    const char typed = key > 0 && key < 128 ? static_cast<char>(key) : '\0';
+    return speed_key(pk, typed, (mod & KMOD_CTRL) != 0);
 }
 
 }  // namespace tlvx

@@ -420,7 +420,7 @@ void SdlPlatform::handle_key_down(const SDL_Event& e) {
         take_screenshot();
     } else if (int step = speed_key(e.key.keysym.sym, mod)) {
         change_speed(step > 0);
-    } else if (std::string key = key_text_for(sc, (mod & KMOD_NUM) != 0); !key.empty()) {
+    } else if (std::string key = key_text_for(physical_key(sc), (mod & KMOD_NUM) != 0); !key.empty()) {
         add_key_event({KeyEvent::Kind::Press, static_cast<int>(sc), std::move(key), 0});
     } else {
         text_owner_ = TextOwner::Key;

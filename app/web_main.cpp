@@ -1,0 +1,295 @@
+// tlvx in a browser page: the game over the page's canvas and keys, the
+// player's world kept in the browser's storage at /world. With a test set up
+// by the page (window.tlvxTest), it instead plays a given world with scripted
+// keys and a simulated clock, as `tlvx-tool run` does, so that a test can
+// compare the two pass for pass. The page (share/web/index.html) mounts the
+// storage, takes the one-tab lock and provides the `tlvxPage` calls below.
+#include <emscripten.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "base/error.hpp"
+#include "base/state.hpp"
+#include "data/world_files.hpp"
+#include "platform/headless/headless_platform.hpp"
+#include "platform/headless/key_script.hpp"
+#include "platform/web/web_platform.hpp"
+#include "shell/game.hpp"
+#include "world/demo_world.hpp"
+#include "world/info.hpp"
+#include "world/paths.hpp"
+#include "world/picture_files.hpp"
+#include "world/world_archive.hpp"
+
+// clang-format off
+EM_JS(int, tlvx_js_test_mode, (), { return tlvxPage.test ? 1 : 0; });
+EM_JS(char*, tlvx_js_test_text, (const char* field), {
+    const v = tlvxPage.test[UTF8ToString(field)];
+    const s = v === undefined ? "" : String(v);
+    const n = lengthBytesUTF8(s) + 1;
+    const p = _malloc(n);
+    stringToUTF8(s, p, n);
+    return p;
+});
+EM_JS(int, tlvx_js_test_write_world, (const char* dir), { return tlvxPage.writeTestWorld(UTF8ToString(dir)); });
+EM_JS(int, tlvx_js_storage, (), { return tlvxPage.storage; });
+EM_JS(void, tlvx_js_set_state, (const char* state, const char* message), {
+    tlvxPage.setState(UTF8ToString(state), UTF8ToString(message));
+});
+EM_JS(void, tlvx_js_pass, (double pass, int x, int y), { tlvxPage.pass(pass, x, y); });
+EM_JS(void, tlvx_js_world_changed, (), { tlvxPage.worldChanged(); });
+EM_JS(char*, tlvx_js_take_action, (), {
+    const s = tlvxPage.takeAction();
+    const n = lengthBytesUTF8(s) + 1;
+    const p = _malloc(n);
+    stringToUTF8(s, p, n);
+    return p;
+});
+EM_JS(void, tlvx_js_present_final, (const uint8_t* rgba, int bytes), {
+    tlvxPage.present(HEAPU8.slice(rgba, rgba + bytes));
+});
+EM_JS(void, tlvx_js_download, (const char* path), { tlvxPage.download(UTF8ToString(path)); });
+// clang-format on
+
+namespace {
+
+using tlvx::tools::WorldFile;
+
+constexpr const char* kWorldDir = "/world";
+constexpr const char* kIncomingDir = "/incoming";
+constexpr const char* kCheckDir = "/incoming-check";
+constexpr const char* kArchivePath = "/tlvx-world.tar";
+
+std::string take_js_string(char* p) {
+    std::string s = p ? p : "";
+    std::free(p);
+    return s;
+}
+
+void set_state(const std::string& state, const std::string& message) {
+    tlvx_js_set_state(state.c_str(), message.c_str());
+}
+
+// The headless platform, giving the browser its turn now and then so that the
+// page stays alive during a long scripted run; the game sees no difference.
+class YieldingPlatform : public tlvx::HeadlessPlatform {
+public:
+    using HeadlessPlatform::HeadlessPlatform;
+    void begin_pass(int64_t pass) override {
+        HeadlessPlatform::begin_pass(pass);
+        if (pass % 500 == 0) emscripten_sleep(0);
+    }
+};
+
+void show_final_screen(const tlvx::Screen& screen) {
+    std::vector<uint8_t> rgba;
+    tlvx::screen_rgba(screen, rgba);
+    tlvx_js_present_final(rgba.data(), static_cast<int>(rgba.size()));
+}
+
+// Plays the page's test world with its key script and clock, as the headless
+// runner does; the page reads the picture and the files afterwards.
+int run_test() {
+    const std::string dir = "/test";
+    ::mkdir(dir.c_str(), 0755);
+    if (tlvx_js_test_write_world(dir.c_str()) < 0) {
+        set_state("error", "the test's world could not be written");
+        return 2;
+    }
+    double start = 1000, step = 0.01;
+    const std::string clock = take_js_string(tlvx_js_test_text("clock"));
+    if (!clock.empty() && !tlvx::parse_clock(clock, start, step)) {
+        set_state("error", "the test's clock must be START:STEP, e.g. 1000:0.01");
+        return 2;
+    }
+    std::vector<tlvx::ScriptedKey> script;
+    try {
+        script = tlvx::parse_key_script(take_js_string(tlvx_js_test_text("keys")));
+    } catch (const std::exception& e) {
+        set_state("error", e.what());
+        return 2;
+    }
+    const std::string passes_text = take_js_string(tlvx_js_test_text("passes"));
+    const int64_t passes = passes_text.empty() ? INT64_MAX : std::strtoll(passes_text.c_str(), nullptr, 10);
+    YieldingPlatform platform(std::move(script), start, step);
+    auto s = std::make_unique<tlvx::State>();
+    s->data_dir = dir;
+    s->platform = &platform;
+    s->on_pass_end = [](const tlvx::State& st) { tlvx_js_pass(static_cast<double>(st.pass), st.VX2, st.VY2); };
+    std::string state = "ended", message;
+    int code = 0;
+    try {
+        tlvx::startup(*s);
+        tlvx::run_loop(*s, passes);
+    } catch (const tlvx::RuntimeError& e) {
+        state = "error";
+        message = tlvx::error_report(e);
+        code = e.number();
+    } catch (const tlvx::StopRun&) {}
+    show_final_screen(s->screen);
+    set_state(state, message);
+    return code;
+}
+
+void remove_files(const std::string& dir) {
+    for (const WorldFile& f : tlvx::tools::read_world_folder(dir))
+        ::unlink(tlvx::tools::join_path(dir, f.name).c_str());
+}
+
+void write_files(const std::string& dir, const std::vector<WorldFile>& files) {
+    ::mkdir(dir.c_str(), 0755);
+    for (const WorldFile& f : files) tlvx::tools::write_file_bytes(tlvx::tools::join_path(dir, f.name), f.bytes);
+}
+
+// The world the page put into /incoming (one archive, or the files of a world
+// folder), checked as `tlvx-tool info` checks; it replaces the player's world
+// only when nothing is wrong with it. Returns the message for the page.
+std::string open_incoming_world() {
+    std::vector<WorldFile> files = tlvx::tools::read_world_folder(kIncomingDir);
+    remove_files(kIncomingDir);
+    if (files.size() == 1 && files[0].name.size() > 4 && files[0].name.substr(files[0].name.size() - 4) == ".tar")
+        files = tlvx::tools::read_world_archive(files[0].bytes);
+    ::mkdir(kCheckDir, 0755);
+    remove_files(kCheckDir);
+    write_files(kCheckDir, files);
+    const tlvx::tools::WorldInfo info = tlvx::tools::inspect_world(kCheckDir);
+    remove_files(kCheckDir);
+    if (!info.problems.empty()) throw tlvx::tools::ToolError(info.problems.front());
+    remove_files(kWorldDir);
+    write_files(kWorldDir, files);
+    return "The world you opened is now yours to play.";
+}
+
+void write_archive() {
+    const std::string bytes = tlvx::tools::write_world_archive(tlvx::tools::read_world_folder(kWorldDir));
+    tlvx::tools::write_file_bytes(kArchivePath, bytes);
+    tlvx_js_download(kArchivePath);
+    ::unlink(kArchivePath);
+}
+
+// Plays the player's world until the game ends; returns "" or the runtime
+// error report.
+std::string play(tlvx::WebPlatform& platform) {
+    auto s = std::make_unique<tlvx::State>();
+    s->data_dir = kWorldDir;
+    s->platform = &platform;
+    // Now and then the save file is written as at quit, so that a page the
+    // browser ends keeps the character where it stood; the storage then takes
+    // whatever changed. It is written from a state of its own: the game's save
+    // reuses a file number its layer files hold, which is right only at quit.
+    auto saver = std::make_unique<tlvx::State>();
+    saver->data_dir = kWorldDir;
+    double last_save = platform.time();
+    s->on_pass_end = [&platform, &last_save, &saver](const tlvx::State& st) {
+        tlvx_js_pass(static_cast<double>(st.pass), st.VX2, st.VY2);
+        const double now = platform.time();
+        if (now - last_save < 1.0) return;
+        last_save = now;
+        tlvx::State& t = *saver;
+        t.P1_S = st.P1_S;
+        t.VX2 = st.VX2;
+        t.VY2 = st.VY2;
+        t.D1 = st.D1;
+        t.NM_S = st.NM_S;
+        t.C1_S = st.C1_S;
+        t.C2_S = st.C2_S;
+        t.C3_S = st.C3_S;
+        t.S = st.S;
+        t.O = st.O;
+        t.I = st.I;
+        t.P = st.P;
+        tlvx::write_save_file(t);
+        tlvx_js_world_changed();
+    };
+    std::string report;
+    try {
+        tlvx::startup(*s);
+        tlvx::run_loop(*s, INT64_MAX);
+    } catch (const tlvx::RuntimeError& e) {
+        report = tlvx::error_report(e);
+    } catch (const std::bad_alloc&) {
+        report = tlvx::error_report(tlvx::RuntimeError(tlvx::ERR_OUT_OF_MEMORY, "while allocating memory"));
+    }
+    platform.close_screen();
+    tlvx_js_world_changed();
+    return report;
+}
+
+std::string wait_for_action() {
+    for (;;) {
+        std::string action = take_js_string(tlvx_js_take_action());
+        if (!action.empty()) return action;
+        emscripten_sleep(100);
+    }
+}
+
+std::string new_demo_world() {
+    ::mkdir(kWorldDir, 0755);
+    remove_files(kWorldDir);
+    tlvx::tools::write_demo_world(kWorldDir, true);
+    tlvx_js_world_changed();
+    return "A new demo world was made; your old world is gone.";
+}
+
+int run_player() {
+    const int storage = tlvx_js_storage();
+    if (storage == 2) {
+        set_state(
+            "locked",
+            "The world is open in another tab of this site. Play it there, or close that tab and reload this one.");
+        return 0;
+    }
+    std::string notice = storage == 1 ? "Your browser refused to keep this site's data: the game plays in memory, and "
+                                        "what you do is lost when the page closes. "
+                                      : "";
+    try {
+        if (!tlvx::tools::path_exists(std::string(kWorldDir) + "/" + tlvx::tools::kSaveFileName)) {
+            ::mkdir(kWorldDir, 0755);
+            tlvx::tools::write_demo_world(kWorldDir, true);
+            tlvx_js_world_changed();
+            notice += "Made the demo world in your browser; your game is kept there from now on.";
+        }
+    } catch (const tlvx::tools::ToolError& e) {
+        set_state("error", e.what());
+        return 1;
+    }
+    tlvx::WebPlatform platform;
+    for (;;) {
+        set_state("running", notice);
+        notice.clear();
+        const std::string report = play(platform);
+        std::string action = take_js_string(tlvx_js_take_action());
+        if (!report.empty()) {
+            set_state("error", report);
+            action = wait_for_action();
+        } else if (action.empty()) {
+            set_state("ended", "Your world is saved.");
+            action = wait_for_action();
+        }
+        try {
+            if (action == "download") write_archive();
+            else if (action == "open") notice = open_incoming_world();
+            else if (action == "new") notice = new_demo_world();
+        } catch (const tlvx::tools::ToolError& e) {
+            notice = action == "open" ? std::string("This world was not opened; yours is unchanged: ") + e.what()
+                                      : std::string(e.what());
+        }
+        tlvx_js_world_changed();
+    }
+}
+
+}  // namespace
+
+int main() {
+    // The browser's file system starts with a mask that takes every
+    // permission away; files are made as on a desktop instead.
+    ::umask(022);
+    return tlvx_js_test_mode() ? run_test() : run_player();
+}

@@ -1,0 +1,131 @@
+#include "platform/rhythm/key_names.hpp"
+
+#include <array>
+#include <utility>
+
+namespace tlvx {
+
+namespace {
+
+std::string ext(char scan) { return std::string(1, '\0') + scan; }
+
+bool in_range(PhysicalKey k, PhysicalKey first, PhysicalKey last) {
+    return static_cast<int>(k) >= static_cast<int>(first) && static_cast<int>(k) <= static_cast<int>(last);
+}
+
+int offset(PhysicalKey k, PhysicalKey first) { return static_cast<int>(k) - static_cast<int>(first); }
+
+}  // namespace
+
+std::string key_text_for(PhysicalKey key, bool numlock) {
+    using K = PhysicalKey;
+    switch (key) {
+    case K::Escape: return "\x1b";
+    case K::Backspace: return "\b";
+    case K::Enter:
+    case K::KeypadEnter: return "\r";
+    case K::Tab: return "\t";
+    case K::Up: return ext('H');
+    case K::Down: return ext('P');
+    case K::Left: return ext('K');
+    case K::Right: return ext('M');
+    case K::Home: return ext('G');
+    case K::End: return ext('O');
+    case K::PageUp: return ext('I');
+    case K::PageDown: return ext('Q');
+    case K::Insert: return ext('R');
+    case K::Delete: return ext('S');
+    default: break;
+    }
+    if (in_range(key, K::F1, K::F10)) return ext(static_cast<char>(';' + offset(key, K::F1)));
+    // With NumLock on the keypad types digits and the point (text input).
+    if (numlock) return {};
+    switch (key) {
+    case K::Keypad8: return ext('H');
+    case K::Keypad2: return ext('P');
+    case K::Keypad4: return ext('K');
+    case K::Keypad6: return ext('M');
+    case K::Keypad7: return ext('G');
+    case K::Keypad1: return ext('O');
+    case K::Keypad9: return ext('I');
+    case K::Keypad3: return ext('Q');
+    case K::Keypad0: return ext('R');
+    case K::KeypadPeriod: return ext('S');
+    default: return {};
+    }
+}
+
+int speed_key(PhysicalKey key, char typed, bool ctrl) {
+    if (!ctrl) return 0;
+    if (key == PhysicalKey::KeypadPlus || typed == '+' || typed == '=') return 1;
+    if (key == PhysicalKey::KeypadMinus || typed == '-') return -1;
+    return 0;
+}
+
+PhysicalKey key_from_code(std::string_view code) {
+    using K = PhysicalKey;
+    static constexpr std::array<std::pair<std::string_view, K>, 30> named{{
+        {"Escape", K::Escape},
+        {"Backspace", K::Backspace},
+        {"Enter", K::Enter},
+        {"NumpadEnter", K::KeypadEnter},
+        {"Tab", K::Tab},
+        {"ArrowUp", K::Up},
+        {"ArrowDown", K::Down},
+        {"ArrowLeft", K::Left},
+        {"ArrowRight", K::Right},
+        {"Home", K::Home},
+        {"End", K::End},
+        {"PageUp", K::PageUp},
+        {"PageDown", K::PageDown},
+        {"Insert", K::Insert},
+        {"Delete", K::Delete},
+        {"NumpadDecimal", K::KeypadPeriod},
+        {"NumpadAdd", K::KeypadPlus},
+        {"NumpadSubtract", K::KeypadMinus},
+        {"F1", K::F1},
+        {"F2", K::F2},
+        {"F3", K::F3},
+        {"F4", K::F4},
+        {"F5", K::F5},
+        {"F6", K::F6},
+        {"F7", K::F7},
+        {"F8", K::F8},
+        {"F9", K::F9},
+        {"F10", K::F10},
+        {"F11", K::F11},
+        {"F12", K::F12},
+    }};
+    for (const auto& [name, key] : named)
+        if (name == code) return key;
+    if (code.size() == 7 && code.substr(0, 6) == "Numpad" && code[6] >= '0' && code[6] <= '9')
+        return static_cast<K>(static_cast<int>(K::Keypad0) + (code[6] - '0'));
+    return K::Other;
+}
+
+BrowserKey browser_key_down(std::string_view code, std::string_view key, bool ctrl, bool alt, bool meta) {
+    using K = PhysicalKey;
+    const K pk = key_from_code(code);
+    const char typed = key.size() == 1 ? key[0] : '\0';
+    BrowserKey out;
+    if (const int step = speed_key(pk, typed, ctrl && !alt && !meta)) {
+        out.speed_step = step;
+        out.keep = true;
+        return out;
+    }
+    if (ctrl || alt || meta) return out;  // the browser's and the desktop's shortcuts
+    // The keypad types its digit (NumLock on) or names an arrow ("ArrowUp").
+    const bool keypad = in_range(pk, K::Keypad0, K::Keypad9) || pk == K::KeypadPeriod;
+    out.text = key_text_for(pk, keypad && key.size() == 1);
+    if (!out.text.empty()) {
+        out.keep = !in_range(pk, K::F1, K::F12) && pk != K::Tab;
+        return out;
+    }
+    if (key.size() == 1 && typed >= ' ' && typed <= '~') {
+        out.text = std::string(1, typed);
+        out.keep = true;
+    }
+    return out;
+}
+
+}  // namespace tlvx

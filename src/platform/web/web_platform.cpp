@@ -1,0 +1,148 @@
+#include "platform/web/web_platform.hpp"
+
+#include <emscripten.h>
+#include <emscripten/html5.h>
+
+#include <algorithm>
+#include <functional>
+
+#include "platform/rhythm/key_names.hpp"
+
+// The page's side of the platform (share/web/index.html).
+// clang-format off
+EM_JS(void, tlvx_js_present, (const uint8_t* rgba, int bytes), {
+    tlvxPage.present(HEAPU8.slice(rgba, rgba + bytes));
+});
+EM_JS(int, tlvx_js_take_speed_step, (), { return tlvxPage.takeSpeedStep(); });
+EM_JS(void, tlvx_js_show_speed, (double speed), { tlvxPage.showSpeed(speed); });
+EM_JS(int, tlvx_js_quit_asked, (), { return tlvxPage.quitAsked() ? 1 : 0; });
+// clang-format on
+
+namespace tlvx {
+
+namespace {
+
+// At full speed, and in the pause, the picture goes to the canvas about 60
+// times a second, and the browser gets its turn as often.
+constexpr double kPresentInterval = 1.0 / 60.0;
+
+int key_id(const char* code) { return static_cast<int>(std::hash<std::string>{}(code)&0x3fffffff); }
+
+EM_BOOL on_key_down(int, const EmscriptenKeyboardEvent* e, void* user) {
+    return static_cast<WebPlatform*>(user)->key_down(e->code, e->key, e->ctrlKey, e->altKey, e->metaKey, e->repeat)
+               ? EM_TRUE
+               : EM_FALSE;
+}
+
+EM_BOOL on_key_up(int, const EmscriptenKeyboardEvent* e, void* user) {
+    static_cast<WebPlatform*>(user)->key_up(e->code);
+    return EM_FALSE;
+}
+
+EM_BOOL on_blur(int, const EmscriptenFocusEvent*, void* user) {
+    static_cast<WebPlatform*>(user)->release_all();
+    return EM_FALSE;
+}
+
+}  // namespace
+
+void screen_rgba(const Screen& screen, std::vector<uint8_t>& out) {
+    out.resize(screen.pixels.size() * 4);
+    for (size_t i = 0; i < screen.pixels.size(); ++i) {
+        const Rgb& c = screen.palette[screen.pixels[i]];
+        out[4 * i] = c.r;
+        out[4 * i + 1] = c.g;
+        out[4 * i + 2] = c.b;
+        out[4 * i + 3] = 255;
+    }
+}
+
+WebPlatform::WebPlatform(double speed) : pacer_(speed) {
+    emscripten_set_keydown_callback(EMSCRIPTEN_EVENT_TARGET_DOCUMENT, this, EM_TRUE, on_key_down);
+    emscripten_set_keyup_callback(EMSCRIPTEN_EVENT_TARGET_DOCUMENT, this, EM_TRUE, on_key_up);
+    emscripten_set_blur_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, this, EM_TRUE, on_blur);
+    tlvx_js_show_speed(pacer_.speed());
+}
+
+WebPlatform::~WebPlatform() {
+    emscripten_set_keydown_callback(EMSCRIPTEN_EVENT_TARGET_DOCUMENT, nullptr, EM_TRUE, nullptr);
+    emscripten_set_keyup_callback(EMSCRIPTEN_EVENT_TARGET_DOCUMENT, nullptr, EM_TRUE, nullptr);
+    emscripten_set_blur_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_TRUE, nullptr);
+}
+
+void WebPlatform::open_screen() {
+    open_ = true;
+    last_present_ = -1;
+    events_.clear();
+}
+
+void WebPlatform::close_screen() {
+    open_ = false;
+    screen_ = nullptr;
+}
+
+bool WebPlatform::key_down(const char* code, const char* key, bool ctrl, bool alt, bool meta, bool repeat) {
+    const BrowserKey k = browser_key_down(code, key, ctrl, alt, meta);
+    // The browser's own repeats are ignored: the platform repeats keys itself.
+    if (repeat || !open_) return k.keep;
+    if (k.speed_step != 0) change_speed(k.speed_step > 0 ? faster_speed(pacer_.speed()) : slower_speed(pacer_.speed()));
+    else if (!k.text.empty()) events_.push_back({KeyEvent::Kind::Press, key_id(code), k.text, time()});
+    return k.keep;
+}
+
+void WebPlatform::key_up(const char* code) {
+    if (open_) events_.push_back({KeyEvent::Kind::Release, key_id(code), {}, time()});
+}
+
+void WebPlatform::release_all() {
+    if (open_) events_.push_back({KeyEvent::Kind::ReleaseAll, 0, {}, time()});
+}
+
+void WebPlatform::change_speed(double speed) {
+    pacer_.set_speed(speed);
+    tlvx_js_show_speed(pacer_.speed());
+}
+
+void WebPlatform::present(const Screen& screen) {
+    screen_rgba(screen, rgba_);
+    tlvx_js_present(rgba_.data(), static_cast<int>(rgba_.size()));
+    last_present_ = time();
+}
+
+void WebPlatform::poll(const Screen& screen, KeyQueue& keys, bool paused) {
+    screen_ = &screen;
+    if (paused && keys.empty() && events_.empty() && !repeat_.holding() && !quit_requested()) {
+        // The pause polls again and again: the browser gets its turn between them.
+        if (time() - last_present_ >= kPresentInterval) present(screen);
+        emscripten_sleep(20);
+    }
+    std::vector<KeyEvent> events;
+    events.swap(events_);
+    const double now = time();
+    repeat_.deliver(events, now, keys);
+    if (last_present_ < 0) present(screen);
+}
+
+double WebPlatform::time() { return emscripten_get_now() / 1000.0; }
+
+void WebPlatform::begin_pass(int64_t) {
+    if (const int step = tlvx_js_take_speed_step(); step != 0)
+        change_speed(step > 0 ? faster_speed(pacer_.speed()) : slower_speed(pacer_.speed()));
+    const double now = time();
+    if (pacer_.speed() == 0) {
+        if (now - last_yield_ < kPresentInterval) return;
+        if (screen_) present(*screen_);
+        last_yield_ = now;
+        emscripten_sleep(0);
+        return;
+    }
+    // The picture of the pass that just ended shows while this one waits.
+    if (screen_) present(*screen_);
+    const double start = pacer_.start_time(now);
+    emscripten_sleep(static_cast<unsigned>(std::max(0.0, (start - now) * 1000.0)));
+    last_yield_ = time();
+}
+
+bool WebPlatform::quit_requested() { return tlvx_js_quit_asked() != 0; }
+
+}  // namespace tlvx
