@@ -23,6 +23,8 @@ const kStill = /_gr[13-9]\.tmp$/;
 const layers = (world) => JSON.stringify(Object.entries(world).filter(([n]) => kStill.test(n)).sort());
 // The world but the creatures' layer.
 const still = (world) => JSON.stringify(Object.entries(world).filter(([n]) => !/_gr2\.tmp$/.test(n)).sort());
+// The names of the files that differ between two worlds.
+const differ = (a, b) => [...new Set([...Object.keys(a), ...Object.keys(b)])].filter((n) => a[n] !== b[n]).join(' ');
 const message = (page) => page.eval('String(window.tlvx.message ?? "")');
 
 // The button whose text matches `re`, clicked.
@@ -43,9 +45,8 @@ async function upload(page, path) {
   if (!nodeIds.length) throw new Error('no file input on the page');
   const before = await message(page);
   await page.send('DOM.setFileInputFiles', { files: [path], nodeId: nodeIds[0] });
-  // A refusal worded as the one before leaves the message as it was: then it is read after 3 s.
-  await page.waitFor(`String(window.tlvx.message ?? "") !== ${JSON.stringify(before)}`, { timeoutMs: 3000 })
-    .catch(() => {});
+  await page.waitFor(`String(window.tlvx.message ?? "") !== ${JSON.stringify(before)}`,
+                     { timeoutMs: 10000, what: 'the page to answer the upload' });
   return message(page);
 }
 
@@ -124,7 +125,8 @@ await main(async () => {
     for (const bad of [spoiled, foreign]) {
       const said = await upload(page, bad);
       check(said.length > 0 && (await page.eval('window.tlvx.state')) === 'running', `the upload of ${bad} is refused: "${said}"`);
-      check(still(await worldOf(page)) === still(before), 'the world is unchanged');
+      const after = await worldOf(page);
+      check(still(after) === still(before), 'the world is unchanged', differ(before, after));
     }
 
     // The downloaded world opened again, after one more edit: the edit is gone.
@@ -135,6 +137,8 @@ await main(async () => {
     for (let i = 0; i < 100 && layers(await worldOf(page)) !== downloaded; ++i) await sleep(50);
     await page.waitFor("window.tlvx.state === 'running'", { timeoutMs: 10000, what: 'the opened world to run' });
     check(layers(await worldOf(page)) === downloaded, `the downloaded world opens again: "${opened}"`);
+    const start = await page.eval('window.tlvx.pass');
+    await page.waitFor(`window.tlvx.pass > ${start} + 5`, { timeoutMs: 5000, what: 'the opened world to play' });
     const reopened = await worldOf(page);
 
     // A second tab of the site is refused and leaves the first one's world alone.
@@ -148,7 +152,8 @@ await main(async () => {
     const pass = await page.eval('window.tlvx.pass');
     await sleep(500);
     check((await page.eval('window.tlvx.pass')) > pass, 'the first tab plays on');
-    check(still(await worldOf(page)) === still(reopened), "the first tab's world is unchanged");
+    const kept = await worldOf(page);
+    check(still(kept) === still(reopened), "the first tab's world is unchanged", differ(reopened, kept));
     await browser.close();
 
     // Storage refused (the browser blocks site data): the page says so and plays in memory.
