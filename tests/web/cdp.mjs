@@ -365,6 +365,9 @@ export function siteDir() {
 // A new tab of `browser` playing the site at `url`, once the game runs.
 export async function openGame(browser, url, { timeoutMs = 20000 } = {}) {
   const page = await browser.newPage();
+  // A headless window has no real focus to lose; the page is told it keeps it, as a
+  // player's window in front does, so that no stray blur lets go of a held key.
+  await page.send('Emulation.setFocusEmulationEnabled', { enabled: true });
   await page.navigate(url);
   await waitRunning(page, timeoutMs);
   return page;

@@ -56,7 +56,7 @@ await main(async () => {
   await sleep(2000);
   const busyFor = (await busy()) - busy0;
   const [pausedAfter, pictureAfter, worldAfter] = await snapshot();
-  check(pausedAfter === paused, `no pass runs while paused (pass ${paused})`);
+  check(pausedAfter === paused, `no pass runs while paused (pass ${paused})`, `pass ${pausedAfter} after 2 s`);
   check(pictureAfter === picture && worldAfter === world, 'the picture and the world stay as they were');
   check(busyFor < 1.0, `the page is busy less than half the time: ${(busyFor * 1000).toFixed(0)} ms in 2 s`);
   await page.press('x');
