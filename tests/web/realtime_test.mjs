@@ -59,8 +59,12 @@ await main(async () => {
   await sleep(300);
   await page.send('Performance.enable');
   const busy = async () => (await page.send('Performance.getMetrics')).metrics.find((m) => m.name === 'TaskDuration').value;
-  const snapshot = () => page.eval(`[window.tlvx.pass, Array.from(window.tlvx.screenRGBA()).join(),
-    Array.from(window.tlvx.listFiles()).map((n) => Array.from(window.tlvx.readFile(n)).join()).join('|')]`);
+  // A checksum of the picture and of every world file, taken in the page (light enough not to stall it).
+  const snapshot = () => page.eval(`(() => {
+    const sum = (u) => { let h = 0; for (let i = 0; i < u.length; ++i) h = (h * 31 + u[i]) | 0; return h; };
+    return [window.tlvx.pass, sum(window.tlvx.screenRGBA()),
+            Array.from(window.tlvx.listFiles()).map((n) => n + ':' + sum(window.tlvx.readFile(n))).join(' ')];
+  })()`);
   const [paused, picture, world] = await snapshot();
   const busy0 = await busy();
   await sleep(2000);
