@@ -63,6 +63,7 @@ int play(tlvx::SdlPlatform& window, const std::string& data_dir, const std::stri
         if (!sum.damage.empty()) std::fprintf(stderr, "tlvx: %s; playing the passes before it\n", sum.damage.c_str());
         tlvx::RecordingReader reader(file);
         tlvx::PlaybackPlatform playback(reader, window);
+        playback.on_state = [&window](const std::string& state) { window.set_status(state); };
         return run_game(playback, window, dir, sum.complete_passes);
     } catch (const tlvx::RecordingError& e) {
         window.close_screen();

@@ -4,6 +4,7 @@
 
 #include <sstream>
 
+#include "platform/rhythm/key_help.hpp"
 #include "platform/rhythm/pass_pacer.hpp"
 
 #ifndef TLVX_VERSION
@@ -67,6 +68,7 @@ ParsedCommandLine parse_game_command_line(int argc, const char* const* argv) {
         ->needs(play);
     app.add_flag("--fullscreen", o.fullscreen, "Start fullscreen (Alt+Enter toggles)");
     app.add_flag("--aspect", o.aspect, "Start with the 4:3 picture (F11 toggles)");
+    app.footer(key_help_text());
 
     std::ostringstream out, err;
     try {

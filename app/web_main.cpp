@@ -20,6 +20,7 @@
 #include "data/world_files.hpp"
 #include "platform/headless/headless_platform.hpp"
 #include "platform/headless/key_script.hpp"
+#include "platform/rhythm/key_help.hpp"
 #include "platform/web/web_platform.hpp"
 #include "shell/game.hpp"
 #include "world/demo_world.hpp"
@@ -54,6 +55,9 @@ EM_JS(char*, tlvx_js_take_action, (), {
 });
 EM_JS(void, tlvx_js_present_final, (const uint8_t* rgba, int bytes), {
     tlvxPage.present(HEAPU8.slice(rgba, rgba + bytes));
+});
+EM_JS(void, tlvx_js_key_row, (const char* keys, const char* what), {
+    tlvxPage.addKeyRow(UTF8ToString(keys), UTF8ToString(what));
 });
 EM_JS(void, tlvx_js_download, (const char* path), { tlvxPage.download(UTF8ToString(path)); });
 // clang-format on
@@ -205,7 +209,11 @@ std::string play(tlvx::WebPlatform& platform) {
         t.O = st.O;
         t.I = st.I;
         t.P = st.P;
-        tlvx::write_save_file(t);
+        try {
+            tlvx::write_save_file(t);
+        } catch (const tlvx::RuntimeError&) {
+            return;  // the quit's own save reports it, as on the desktop
+        }
         tlvx_js_world_changed();
     };
     std::string report;
@@ -238,7 +246,20 @@ std::string new_demo_world() {
     return "A new demo world was made; your old world is gone.";
 }
 
+// The page's key table, from the one table of keys: the game's keys, and of
+// the window's own only the speed keys, which the page has too.
+void show_key_table() {
+    for (const tlvx::KeyHelpRow& row : tlvx::key_help_rows()) {
+        if (!row.window) {
+            tlvx_js_key_row(std::string(row.keys).c_str(), std::string(row.what).c_str());
+        } else if (row.keys.find("Ctrl++") != std::string_view::npos) {
+            tlvx_js_key_row(std::string(row.keys).c_str(), "slower, faster; the speed shows below the picture");
+        }
+    }
+}
+
 int run_player() {
+    show_key_table();
     const int storage = tlvx_js_storage();
     if (storage == 2) {
         set_state(
@@ -254,7 +275,8 @@ int run_player() {
             ::mkdir(kWorldDir, 0755);
             tlvx::tools::write_demo_world(kWorldDir, true);
             tlvx_js_world_changed();
-            notice += "Made the demo world in your browser; your game is kept there from now on.";
+            notice += storage == 1 ? "Made the demo world to play."
+                                   : "Made the demo world in your browser; your game is kept there from now on.";
         }
     } catch (const tlvx::tools::ToolError& e) {
         set_state("error", e.what());
@@ -273,6 +295,8 @@ int run_player() {
             set_state("ended", "Your world is saved.");
             action = wait_for_action();
         }
+        if (action == "open") set_state("loading", "Checking the world you opened...");
+        if (action == "new") set_state("loading", "Making a new demo world...");
         try {
             if (action == "download") write_archive();
             else if (action == "open") notice = open_incoming_world();

@@ -2,6 +2,8 @@
 // table of bad invocations.
 #include "game_options.hpp"
 
+#include "platform/rhythm/key_help.hpp"
+
 #include <gtest/gtest.h>
 
 #include <regex>
@@ -71,4 +73,14 @@ TEST(GameBadOptions, EachRefusalNamesItsCulpritOnItsFirstLine) {
         EXPECT_LE(first.size(), 200u) << first;
         EXPECT_FALSE(std::regex_search(p.err, std::regex("[0-9]{25}"))) << p.err;
     }
+}
+
+// --help ends with the key table, complete, as the terminal text of the keys.
+TEST(GameCommandLine, HelpListsEveryKey) {
+    const ParsedCommandLine p = parse({"--help"});
+    EXPECT_TRUE(!p.run && p.exit_status == 0) << p.err;
+    const std::string keys = key_help_text();
+    const size_t at = p.out.find(keys);
+    ASSERT_NE(at, std::string::npos) << p.out;
+    EXPECT_EQ(p.out.find_first_not_of('\n', at + keys.size()), std::string::npos) << p.out;
 }

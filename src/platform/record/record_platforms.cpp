@@ -109,8 +109,26 @@ bool ReplayPlatform::quit_requested() {
 
 // --- Playback in a window --------------------------------------------------------
 
+namespace {
+
+// A window poll longer than this was held on purpose.
+constexpr double kStall = 0.25;
+
+}  // namespace
+
 double PlaybackPlatform::wall() {
     return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
+}
+
+void PlaybackPlatform::open_screen() {
+    window_.open_screen();
+    if (on_state) on_state(state_text());
+}
+
+std::string PlaybackPlatform::state_text() const {
+    char speed[32];
+    std::snprintf(speed, sizeof speed, "%g", speed_);
+    return held_ ? "playback held" : std::string("playback, speed ") + speed;
 }
 
 bool PlaybackPlatform::steer(const std::string& key, double now) {
@@ -119,6 +137,7 @@ bool PlaybackPlatform::steer(const std::string& key, double now) {
         held_ = !held_;
         synced_ = false;  // the pace starts again from where the playback is
         std::fprintf(stderr, held_ ? "playback held\n" : "playback goes on\n");
+        if (on_state) on_state(state_text());
         return true;
     }
     if (key == "\x1b") throw StopRun{};
@@ -129,12 +148,18 @@ bool PlaybackPlatform::steer(const std::string& key, double now) {
     sync_wall_ = now;
     speed_ = speed;
     std::fprintf(stderr, "playback speed %g\n", speed_);
+    if (on_state) on_state(state_text());
     return true;
 }
 
 void PlaybackPlatform::pump(double now) {
     // Before the game's first poll there is no screen to show yet.
-    if (screen_) window_.poll(*screen_, steering_, false);
+    if (screen_) {
+        window_.poll(*screen_, steering_, false);
+        // The window held the poll (its key help showed): the playback goes on
+        // from where it is instead of catching up on the time it stood.
+        if (wall() - now > kStall) synced_ = false;
+    }
     while (!steering_.empty()) steer(steering_.pop(), now);
     if (window_.quit_requested()) throw StopRun{};
 }

@@ -7,6 +7,7 @@
 //   PlaybackPlatform   a recording shown in a window at its recorded pace; the
 //                      window's keys steer the playback and never reach the game.
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -72,11 +73,17 @@ public:
     // `window` shows the screen and brings the steering keys.
     PlaybackPlatform(RecordingReader& reader, Platform& window) : ReplayPlatform(reader), window_(window) {}
 
-    void open_screen() override { window_.open_screen(); }
+    void open_screen() override;
     void close_screen() override { window_.close_screen(); }
     void set_mouse(int x, int y, bool show) override { window_.set_mouse(x, y, show); }
     void poll(const Screen& screen, KeyQueue& keys, bool paused) override;
     void begin_pass(int64_t pass) override;
+
+    // Told the playback's state in words ("playback, speed 2", "playback
+    // held") when the window opens and whenever it changes; the window shows
+    // it in its title.
+    std::function<void(const std::string&)> on_state;
+    std::string state_text() const;
     bool quit_requested() override;
 
     double speed() const { return speed_; }

@@ -20,6 +20,7 @@
 
 #include "base/error.hpp"
 #include "formats/png_writer.hpp"
+#include "platform/sdl/help_overlay.hpp"
 #include "platform/sdl/picture_rect.hpp"
 #include "platform/sdl/sdl_keys.hpp"
 
@@ -39,6 +40,7 @@ void on_stop_signal(int) { g_stop_signal = 1; }
 constexpr double kPresentInterval = 1.0 / 60.0;
 constexpr double kPacedHandover = 0.75 / 60.0;
 constexpr double kTitleSeconds = 2.0;
+constexpr double kScreenshotTitleSeconds = 5.0;
 // The window thread looks at the clock at least this often while nothing happens.
 constexpr int kIdleWaitMs = 100;
 
@@ -110,6 +112,7 @@ void SdlPlatform::close_screen() {
         std::lock_guard<std::mutex> lock(mutex_);
         stop_ = true;
     }
+    help_hidden_.notify_all();
     wake_window();
     if (lost_.load()) {
         thread_.detach();  // held in display_lost() for good
@@ -158,7 +161,9 @@ void SdlPlatform::hand_over(const Screen& screen, double now) {
 
 void SdlPlatform::poll(const Screen& screen, KeyQueue& keys, bool paused) {
     if (!thread_.joinable()) return;
+    hold_while_help();
     screen_ = &screen;
+    if (game_paused_.exchange(paused, std::memory_order_relaxed) != paused) wake_window();  // for the title
     double now = monotonic_seconds();
     if (paused && keys.empty() && !keys_waiting_.load(std::memory_order_acquire) && !quit_requested() &&
         !repeat_.holding()) {
@@ -184,6 +189,7 @@ void SdlPlatform::poll(const Screen& screen, KeyQueue& keys, bool paused) {
 
 void SdlPlatform::begin_pass(int64_t) {
     if (!thread_.joinable()) return;
+    hold_while_help();
     const double speed = speed_.load(std::memory_order_relaxed);
     if (speed != pacer_.speed()) pacer_.set_speed(speed);
     if (pacer_.speed() == 0) return;
@@ -195,6 +201,24 @@ void SdlPlatform::begin_pass(int64_t) {
 }
 
 double SdlPlatform::time() { return monotonic_seconds(); }
+
+void SdlPlatform::hold_while_help() {
+    if (!help_shown_.load(std::memory_order_acquire)) return;
+    // The game waits here, as on a machine too busy to run it, until the help
+    // is put away or the user asks to quit. A stop signal only sets a flag,
+    // so the wait looks at it now and then.
+    std::unique_lock<std::mutex> lock(mutex_);
+    while (help_shown_.load(std::memory_order_relaxed) && !stop_ && !quit_requested())
+        help_hidden_.wait_for(lock, std::chrono::milliseconds(50));
+}
+
+void SdlPlatform::set_status(std::string text) {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        status_ = std::move(text);
+    }
+    wake_window();
+}
 
 bool SdlPlatform::quit_requested() { return quit_.load(std::memory_order_relaxed) || g_stop_signal != 0; }
 
@@ -377,10 +401,15 @@ void SdlPlatform::add_key_event(KeyEvent ev) {
 
 void SdlPlatform::handle_event(const SDL_Event& e) {
     switch (e.type) {
-    case SDL_QUIT: quit_ = true; break;
+    case SDL_QUIT:
+        quit_ = true;
+        help_hidden_.notify_all();
+        break;
     case SDL_WINDOWEVENT:
-        if (e.window.event == SDL_WINDOWEVENT_CLOSE) quit_ = true;
-        else if (e.window.event == SDL_WINDOWEVENT_FOCUS_LOST) add_key_event({KeyEvent::Kind::ReleaseAll, 0, {}, 0});
+        if (e.window.event == SDL_WINDOWEVENT_CLOSE) {
+            quit_ = true;
+            help_hidden_.notify_all();
+        } else if (e.window.event == SDL_WINDOWEVENT_FOCUS_LOST) add_key_event({KeyEvent::Kind::ReleaseAll, 0, {}, 0});
         else present_due_ = true;  // resized, exposed, restored: show the picture again
         break;
     case SDL_TEXTINPUT: {
@@ -420,6 +449,10 @@ void SdlPlatform::handle_key_down(const SDL_Event& e) {
         take_screenshot();
     } else if (int step = speed_key(e.key.keysym.sym, mod)) {
         change_speed(step > 0);
+    } else if (sc == SDL_SCANCODE_F1) {
+        toggle_help();
+    } else if (help_shown_.load(std::memory_order_relaxed)) {
+        // The help shows: the key is dropped, and its text with it.
     } else if (std::string key = key_text_for(physical_key(sc), (mod & KMOD_NUM) != 0); !key.empty()) {
         add_key_event({KeyEvent::Kind::Press, static_cast<int>(sc), std::move(key), 0});
     } else {
@@ -428,18 +461,46 @@ void SdlPlatform::handle_key_down(const SDL_Event& e) {
     }
 }
 
+void SdlPlatform::toggle_help() {
+    const bool show = !help_shown_.load(std::memory_order_relaxed);
+    // A key held when the help comes up stops repeating.
+    if (show) add_key_event({KeyEvent::Kind::ReleaseAll, 0, {}, 0});
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        help_shown_.store(show, std::memory_order_release);
+    }
+    if (!show) help_hidden_.notify_all();
+    present_due_ = true;
+}
+
 void SdlPlatform::change_speed(bool faster) {
     const double now_speed = speed_.load();
     speed_.store(faster ? faster_speed(now_speed) : slower_speed(now_speed));
-    title_until_ = monotonic_seconds() + kTitleSeconds;
-    const std::string title = "tlvx - speed " + speed_text(speed_.load()) + (speed_.load() > 0 ? " passes/s" : "");
-    SDL_SetWindowTitle(window_, title.c_str());
+    show_note("speed " + speed_text(speed_.load()) + (speed_.load() > 0 ? " passes/s" : ""), kTitleSeconds);
+}
+
+void SdlPlatform::show_note(std::string text, double seconds) {
+    note_ = std::move(text);
+    title_until_ = monotonic_seconds() + seconds;
+    update_title(monotonic_seconds());
 }
 
 void SdlPlatform::update_title(double now) {
     if (title_until_ > 0 && now >= title_until_) {
         title_until_ = 0;
-        SDL_SetWindowTitle(window_, "tlvx");
+        note_.clear();
+    }
+    std::string title = "tlvx";
+    if (help_shown_.load(std::memory_order_relaxed)) title += " - keys (F1 closes)";
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (!status_.empty()) title += " - " + status_;
+    }
+    if (game_paused_.load(std::memory_order_relaxed)) title += " - paused (any key goes on)";
+    if (!note_.empty()) title += " - " + note_;
+    if (title != title_) {
+        title_ = title;
+        SDL_SetWindowTitle(window_, title_.c_str());
     }
 }
 
@@ -460,6 +521,18 @@ void SdlPlatform::present() {
             auto* row = reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(pixels) + static_cast<ptrdiff_t>(y) * pitch);
             const uint8_t* src = &shown_.pixels[static_cast<size_t>(y) * kScreenW];
             for (int x = 0; x < kScreenW; ++x) row[x] = lut_[src[x]];
+        }
+        if (help_shown_.load(std::memory_order_relaxed)) {
+            // Drawn over the window's copy only: the game's screen, and so a
+            // screenshot, keeps the game's own pixels.
+            std::vector<uint32_t> argb(static_cast<size_t>(kScreenW) * kScreenH);
+            for (int y = 0; y < kScreenH; ++y)
+                std::memcpy(&argb[static_cast<size_t>(y) * kScreenW],
+                            static_cast<uint8_t*>(pixels) + static_cast<ptrdiff_t>(y) * pitch, kScreenW * 4);
+            draw_help_overlay(argb);
+            for (int y = 0; y < kScreenH; ++y)
+                std::memcpy(static_cast<uint8_t*>(pixels) + static_cast<ptrdiff_t>(y) * pitch,
+                            &argb[static_cast<size_t>(y) * kScreenW], kScreenW * 4);
         }
         SDL_UnlockTexture(texture_);
     }
@@ -565,9 +638,13 @@ void SdlPlatform::take_screenshot() {
     try {
         write_screen_png(shot, path);
         std::fprintf(stderr, "tlvx: screenshot saved as %s\n", path.c_str());
+        std::error_code ec;
+        const std::filesystem::path full = std::filesystem::absolute(path, ec);
+        show_note("screenshot saved as " + (ec ? path : full.lexically_normal().string()), kScreenshotTitleSeconds);
     } catch (const PngError& err) {
         // A failed screenshot must not end the game; say so and go on.
         std::fprintf(stderr, "tlvx: %s\n", err.what());
+        show_note(err.what(), kScreenshotTitleSeconds);
     }
 }
 

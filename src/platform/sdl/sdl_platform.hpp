@@ -7,6 +7,10 @@
 //   F11               4:3 aspect on/off (rows 1.2 times as tall)
 //   F12               PNG screenshot into the screenshot directory
 //   Ctrl+-, Ctrl++    slower, faster (the speed shows in the title for a while)
+//   F1                the key help over the picture, until F1 again; the game
+//                     is held meanwhile and no other key reaches it
+// The title says when the game is paused, the status the program gives it
+// (a playback's state), and for a while the speed or the last screenshot.
 // Closing the window, losing the display, SIGINT and SIGTERM make
 // quit_requested() true.
 //
@@ -65,6 +69,12 @@ public:
     void begin_pass(int64_t pass) override;
     bool quit_requested() override;
 
+    // A lasting word for the window title, such as a playback's state; ""
+    // for none. Any thread.
+    void set_status(std::string text);
+    // True while the key help shows (F1).
+    bool help_shown() const { return help_shown_.load(std::memory_order_acquire); }
+
     // True after the connection to the display broke. The window thread is
     // then stuck inside the X library, holding its lock; the program must end
     // with _Exit once the game is saved, since the X library's own clean-up at
@@ -97,6 +107,7 @@ private:
     // Game thread.
     void hand_over(const Screen& screen, double now);
     void wake_window();
+    void hold_while_help();
 
     // The window thread.
     void window_main(std::promise<std::string> opened);
@@ -112,6 +123,8 @@ private:
     void toggle_fullscreen();
     void change_speed(bool faster);
     void update_title(double now);
+    void show_note(std::string text, double seconds);
+    void toggle_help();
     void beep();
     void take_screenshot();
     void display_lost();
@@ -143,6 +156,12 @@ private:
     std::atomic<double> presented_time_{0.0};
     int wake_fd_ = -1;               // an eventfd: the game thread wakes the sleeping window thread
     std::atomic<bool> lost_{false};  // the display connection broke
+    // The key help shows: set by the window thread under mutex_, which then
+    // wakes the game thread held in hold_while_help().
+    std::atomic<bool> help_shown_{false};
+    std::condition_variable help_hidden_;
+    std::atomic<bool> game_paused_{false};  // the game's last poll came from its pause
+    std::string status_;                    // set_status()
 
     // The window thread's own.
     SDL_Window* window_ = nullptr;
@@ -162,7 +181,9 @@ private:
     Frame shown_;                      // the frame last presented
     std::array<uint32_t, 256> lut_{};  // palette index -> ARGB of shown_.palette
     bool lut_valid_ = false;
-    double title_until_ = 0;  // the speed shows in the title until then
+    std::string note_;        // a passing word for the title: the speed, a screenshot
+    double title_until_ = 0;  // the note shows in the title until then
+    std::string title_;       // the title on show
     uint32_t bells_heard_ = 0;
     bool audio_tried_ = false;
     uint32_t audio_device_ = 0;

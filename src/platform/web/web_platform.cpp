@@ -15,6 +15,7 @@ EM_JS(void, tlvx_js_present, (const uint8_t* rgba, int bytes), {
 });
 EM_JS(int, tlvx_js_take_speed_step, (), { return tlvxPage.takeSpeedStep(); });
 EM_JS(void, tlvx_js_show_speed, (double speed), { tlvxPage.showSpeed(speed); });
+EM_JS(void, tlvx_js_paused, (int paused), { tlvxPage.paused(paused !== 0); });
 EM_JS(int, tlvx_js_quit_asked, (), { return tlvxPage.quitAsked() ? 1 : 0; });
 // clang-format on
 
@@ -111,10 +112,16 @@ void WebPlatform::present(const Screen& screen) {
 
 void WebPlatform::poll(const Screen& screen, KeyQueue& keys, bool paused) {
     screen_ = &screen;
-    if (paused && keys.empty() && events_.empty() && !repeat_.holding() && !quit_requested()) {
-        // The pause polls again and again: the browser gets its turn between them.
+    if (paused != paused_) {
+        paused_ = paused;
+        tlvx_js_paused(paused ? 1 : 0);
+    }
+    if (paused && keys.empty() && events_.empty() && !quit_requested()) {
+        // The pause polls again and again: the browser gets its turn between
+        // them, also while a key is held, or its release could never come in
+        // and the held key's repeat would end the pause.
         if (time() - last_present_ >= kPresentInterval) present(screen);
-        emscripten_sleep(20);
+        emscripten_sleep(repeat_.holding() ? 5 : 20);
     }
     std::vector<KeyEvent> events;
     events.swap(events_);

@@ -57,6 +57,7 @@ private:
     double last_present_ = -1;
     double last_yield_ = 0;
     bool open_ = false;
+    bool paused_ = false;  // the last poll was the pause's
 };
 
 }  // namespace tlvx
