@@ -1,26 +1,33 @@
 #!/usr/bin/env bash
-# Checks the formatting; builds everything with warnings as errors and runs every test; then builds
+# Checks the formatting; builds everything with warnings as errors and the web
+# build's site (scripts/web.sh) and runs every test; then builds
 # and runs every test again with the address and undefined behaviour
 # sanitizers, and runs each fuzz target for 30 seconds (fuzz/run), the recording reader a minute more.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/deps.sh
+bash scripts/deps.sh --web-test  # the web build, and the browser its tests drive
 # Unformatted code fails here, before anything is built (scripts/format.sh fixes it).
 bash scripts/format.sh --check
 jobs=$(nproc)
 build=${TLVX_BUILD_DIR:-build}
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTLVX_WERROR=ON
 cmake --build "$build" -j"$jobs"
+# The web build's site, which the tests labelled web play in headless Chromium
+# (tests/web); here they fail rather than skip when it is missing.
+bash scripts/web.sh --build-only
+export TLVX_WEB_REQUIRED=1
 ctest --test-dir "$build" --output-on-failure -j"$jobs"
 
-# The same tests under the sanitizers. Leaks inside the window system's
-# libraries are not ours: scripts/lsan.supp lists them.
+# The same tests under the sanitizers, but the web ones (their page is the
+# same). Leaks inside the window system's libraries are not ours:
+# scripts/lsan.supp lists them.
 asan=${TLVX_ASAN_BUILD_DIR:-build-asan}
 cmake -S . -B "$asan" -DCMAKE_BUILD_TYPE=Debug -DTLVX_SANITIZE=ON
 cmake --build "$asan" -j"$jobs"
 UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1} \
 LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$PWD/scripts/lsan.supp:print_suppressions=0} \
-  ctest --test-dir "$asan" --output-on-failure -j"$jobs"
+  ctest --test-dir "$asan" --output-on-failure -j"$jobs" -LE web
 
 TLVX_FUZZ_BUILD_DIR=${TLVX_FUZZ_BUILD_DIR:-build-fuzz} bash fuzz/run 30
 # Recordings come from strangers: their reader gets a minute more.

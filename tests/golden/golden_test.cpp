@@ -4,7 +4,6 @@
 // Screens are compared by their decoded pixels, so another libpng or zlib packing the same picture into other
 // bytes does not fail them. Set TLVX_UPDATE_GOLDEN=1 to rewrite the expected files, on purpose only.
 #include <gtest/gtest.h>
-#include <png.h>
 #include <sys/wait.h>
 
 #include <cstdio>
@@ -13,6 +12,7 @@
 #include <functional>
 #include <stdexcept>
 
+#include "golden/golden_cases.hpp"
 #include "support/test_support.hpp"
 
 using namespace tlvx::test;
@@ -20,149 +20,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-struct GoldenCase {
-    std::string name;
-    std::function<void(const std::string& dir)> make_world;
-    std::string keys = "";
-    std::string clock = "1000:0.01";
-    int passes = 100;
-    // A session recorded in the window (cases/<name>/session.tlvxrec) replayed
-    // instead of keys and a simulated clock; its trace is not kept (thousands of passes).
-    bool recording = false;
-};
-// Test logs name a case rather than dumping its bytes.
-void PrintTo(const GoldenCase& c, std::ostream* os) { *os << c.name; }
-
-// The fixture world with patterned pictures, changed by `edit`. Object values: 1 marker,
-// 2 creature, 3 tree (blocks), 4 bridge (walkable), 5 roof (over creatures), 6 invisible.
-std::function<void(const std::string&)> fixture(std::function<void(FixtureWorld&)> edit) {
-    return [edit](const std::string& dir) {
-        FixtureWorld w;
-        w.patterned = true;
-        edit(w);
-        w.write(dir);
-    };
-}
-
-void demo(const std::string& dir) {
-    if (std::system((std::string(TLVX_TOOL) + " demo '" + dir + "' >/dev/null").c_str()) != 0)
-        throw std::runtime_error("tlvx-tool demo failed");
-}
-
-std::vector<GoldenCase> golden_cases() {
-    return {
-        // steps blocked by a tree, a creature and ground closed from one side; free steps move the marker
-        {.name = "walk_with_blocks",
-         .make_world = fixture([](FixtureWorld& w) {
-             w.structures = [](int x, int y) -> uint8_t { return x == 11 && y == 8 ? 3 : (x == 8 && y == 8 ? 4 : 0); };
-             w.creatures = [](int x, int y) -> uint8_t { return x == 10 && y == 8 ? 1 : (x == 10 && y == 7 ? 2 : 0); };
-             // Ground 5 below the player may not be entered moving down.
-             w.ground = [](int x, int y) -> uint8_t {
-                 return x == 10 && y == 9 ? 5 : static_cast<uint8_t>(1 + (x + y) % 3);
-             };
-             w.tile_block = [](int z, int k) { return z == 5 && k == 3 ? 3 : 0; };
-         }),
-         .keys = "# right: a tree; up: a creature; down: closed ground\n"
-                 "2 h\n4 y\n6 b\n"
-                 "# left twice over the bridge, then turn around and walk back\n"
-                 "8 g\n10 left\n12 7\n14 9\n16 9\n18 right\n20 Y\n22 esc\n"},
-        // road-following takes the left branch at a fork, turns back at a dead end, waits for the arm counter
-        {.name = "road_following",
-         .make_world = fixture([](FixtureWorld& w) {
-             w.P = 1, w.I = 1, w.road_list = "2 3";
-             // A road going up from the player, a fork at row 5 (left and right), the
-             // left branch a dead end at column 6.
-             w.ground = [](int x, int y) -> uint8_t {
-                 if (x == 10 && y >= 5 && y <= 8) return 2;
-                 return y == 5 && x >= 6 && x <= 14 ? 3 : 1;
-             };
-         }),
-         .clock = "1000:0.05",
-         .passes = 400},
-        // the ten editing keys at their limits, facing nowhere, and edits seen by the rest of their pass
-        {.name = "editing_session",
-         .make_world = fixture([](FixtureWorld& w) {
-             w.I = 1;
-             w.ground = [](int x, int y) -> uint8_t {
-                 if (x == 10 && y == 7) return 63;  // above: "+" twice stops at 64
-                 if (x == 11 && y == 8) return 47;  // right: "f" gives 63, then nothing
-                 if (x == 9 && y == 8) return 18;   // left: "F" gives 2, then nothing
-                 return 1;
-             };
-         }),
-         .keys = "2 +\n4 +\n6 +\n8 -\n"
-                 "10 H\n12 f\n14 f\n16 G\n18 F\n20 F\n"
-                 "22 B\n24 *\n26 *\n28 /\n30 bksp\n32 ]\n34 ]\n36 ]\n38 [\n40 \\\n42 ]\n44 ]\n46 ]\n48 ]\n"
-                 "50 5\n52 ]\n54 ]\n56 ]\n58 ]\n60 ]\n62 esc\n"},
-        // creatures of different move chances wander inside the view while the phase is 4, never into the player
-        {.name = "creatures_moving",
-         .make_world = fixture([](FixtureWorld& w) {
-             w.I = 1;
-             w.objects[1].move = 4;  // value 2
-             FixtureWorld::Obj slow = w.objects[1];
-             slow.move = 2;
-             for (auto& f : slow.frames) f[0] = 's';
-             w.objects.push_back(slow);  // value 7
-             w.structures = [](int x, int y) -> uint8_t { return x == 12 && y == 8 ? 3 : 0; };
-             w.creatures = [](int x, int y) -> uint8_t {
-                 if (x == 10 && y == 8) return 1;
-                 if ((x == 11 && y == 8) || (x == 8 && y == 6)) return 2;
-                 return x == 12 && y == 10 ? 7 : 0;
-             };
-         }),
-         .clock = "1000:0.03",
-         .passes = 300},
-        // on a 100-wide map a step to column 98 is pulled back to 96 and the marker moves with the player
-        {.name = "edge_clamp",
-         .make_world = fixture([](FixtureWorld& w) {
-             w.w = 100, w.h = 12, w.vx = 97, w.vy = 6;
-             w.creatures = [](int x, int y) -> uint8_t { return x == 97 && y == 6 ? 1 : (x == 96 && y == 6 ? 2 : 0); };
-         }),
-         .keys = "2 h\n4 esc\n"},
-        // the status display with toggles, the pause swallowing the next key, the day and clock rows
-        {.name = "status_and_pause",
-         .make_world = fixture([](FixtureWorld& w) { w.I = 5, w.O = 3; }),
-         .keys = "3 o\n5 i\n7 i\n9 i\n11 p\n12 h\n20 5\n30 .\n",
-         .clock = "5000.1:0.125",
-         .passes = 60},
-        // a picture missing on disk ends the first redraw with file not found naming it
-        {.name = "missing_picture",
-         .make_world =
-             [](const std::string& dir) {
-                 fixture([](FixtureWorld& w) { w.ground = [](int x, int) -> uint8_t { return x == 12 ? 2 : 1; }; })(
-                     dir);
-                 std::remove((dir + "/tile2.pic").c_str());
-             }},
-        // the bundled demo world: walk to the road, follow it, edit the map, watch creatures, quit
-        {.name = "demo_world",
-         .make_world = demo,
-         .keys = "# up three cells onto the road, follow it for a while\n"
-                 "3 y\n6 up\n9 y\n12 .\n"
-                 "# stop following, turn right and edit the cell in front\n"
-                 "300 .\n303 H\n306 +\n309 ]\n312 ]\n315 *\n318 bksp\n321 f\n"
-                 "# walk back down through the edited world and quit\n"
-                 "330 b\n340 b\n350 g\n400 esc\n",
-         .clock = "2000:0.05",
-         .passes = 500},
-        // the demo world played in the real window (record_window_session.sh): walking, road-following, editing, a
-        // pause, wandering creatures; replayed from its recording
-        {.name = "window_session", .make_world = demo, .recording = true},
-    };
-}
-
 std::string quote(const std::string& s) { return "'" + s + "'"; }
-
-// The picture in PNG bytes as "WxH" and its RGB rows; "" when it cannot be decoded.
-std::string decoded_png(const std::string& bytes) {
-    png_image image{};
-    image.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_memory(&image, bytes.data(), bytes.size())) return "";
-    image.format = PNG_FORMAT_RGB;
-    std::string rgb(PNG_IMAGE_SIZE(image), '\0');
-    const bool read = png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr);
-    png_image_free(&image);
-    return read ? std::to_string(image.width) + "x" + std::to_string(image.height) + "\n" + rgb : "";
-}
 
 class Golden : public ::testing::TestWithParam<GoldenCase> {};
 
