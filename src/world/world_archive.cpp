@@ -174,7 +174,8 @@ std::vector<WorldFile> read_world_folder(const std::string& dir) {
     std::vector<std::string> names;
     while (const dirent* e = readdir(d.get())) {
         const std::string name = e->d_name;
-        if (name == "." || name == "..") continue;
+        // Hidden files, the world's lock file among them, are not part of the world.
+        if (name.empty() || name[0] == '.') continue;
         struct stat st {};
         if (lstat(join_path(dir, name).c_str(), &st) == 0 && S_ISREG(st.st_mode)) names.push_back(name);
     }

@@ -28,7 +28,7 @@ std::string write_world_archive(const std::vector<WorldFile>& files);
 std::vector<WorldFile> read_world_archive(const std::string& bytes);
 
 // The regular files directly in `dir`, sorted by name; throws ToolError when
-// one cannot be read. Links and folders are left out.
+// one cannot be read. Links, folders and hidden files (the lock file) are left out.
 std::vector<WorldFile> read_world_folder(const std::string& dir);
 
 }  // namespace tlvx::tools

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <functional>
 
 #include "support/test_support.hpp"
@@ -132,4 +133,19 @@ TEST(WorldArchive, RefusesSpoiledAndForeignArchives) {
 TEST(WorldArchive, RefusesNamesItCannotWrite) {
     EXPECT_THROW(write_world_archive({{"../up", "x"}}), ToolError);
     EXPECT_THROW(write_world_archive({{std::string(95, 'n'), "x"}}), ToolError);
+}
+
+// Downloading a world takes its plain files only: the lock file and other
+// hidden files, folders and links stay behind.
+TEST(WorldArchive, AFolderGivesItsPlainFilesOnly) {
+    const tlvx::test::TempDir dir;
+    write_file_bytes(dir.file("Pndx_001.sav"), "oakvale\r\n");
+    write_file_bytes(dir.file(".tlvx.lock"), "tlvx 12\n");
+    write_file_bytes(dir.file(".notes"), "private\n");
+    std::filesystem::create_directory(dir.file("sub"));
+    std::filesystem::create_symlink("Pndx_001.sav", dir.file("link.sav"));
+    const std::vector<WorldFile> files = read_world_folder(dir.path());
+    ASSERT_EQ(files.size(), 1u);
+    EXPECT_EQ(files[0].name, "Pndx_001.sav");
+    EXPECT_EQ(files[0].bytes, "oakvale\r\n");
 }
