@@ -25,9 +25,9 @@
 #include "platform/sdl/display_check.hpp"
 #include "platform/sdl/sdl_platform.hpp"
 #include "shell/game.hpp"
-#include "world/paths.hpp"
 #include "tools/user_world.hpp"
 #include "world/demo_world.hpp"
+#include "world/paths.hpp"
 #include "world/picture_files.hpp"
 
 namespace {

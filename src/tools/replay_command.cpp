@@ -13,8 +13,8 @@
 #include "platform/record/recording_reader.hpp"
 #include "platform/record/session.hpp"
 #include "platform/record/world_hash.hpp"
-#include "world/paths.hpp"
 #include "tools/run_command.hpp"
+#include "world/paths.hpp"
 
 namespace tlvx {
 

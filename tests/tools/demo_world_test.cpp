@@ -2,8 +2,8 @@
 
 #include "display/image.hpp"
 #include "display/view.hpp"
-#include "world/demo_art.hpp"
 #include "tools_helpers.hpp"
+#include "world/demo_art.hpp"
 #include "world/demo_palette.hpp"
 #include "world/demo_world.hpp"
 #include "world/info.hpp"

@@ -14,9 +14,9 @@
 #include <regex>
 #include <thread>
 
-#include "world/demo_world.hpp"
 #include "tools/tiled_export.hpp"
 #include "tools_helpers.hpp"
+#include "world/demo_world.hpp"
 
 namespace fs = std::filesystem;
 

@@ -13,9 +13,9 @@
 
 #include "platform/headless/headless_platform.hpp"
 #include "platform/headless/key_script.hpp"
-#include "world/demo_world.hpp"
 #include "tools/user_world.hpp"
 #include "tools_helpers.hpp"
+#include "world/demo_world.hpp"
 
 using namespace tlvx;
 namespace fs = std::filesystem;

@@ -20,8 +20,8 @@
 
 #include "base/error.hpp"
 #include "formats/png_writer.hpp"
-#include "platform/sdl/help_overlay.hpp"
 #include "platform/sdl/display_check.hpp"
+#include "platform/sdl/help_overlay.hpp"
 #include "platform/sdl/picture_rect.hpp"
 #include "platform/sdl/sdl_keys.hpp"
 
