@@ -135,7 +135,9 @@ await main(async () => {
     check(layers(await worldOf(page)) !== downloaded, 'one more edit after the download');
     const opened = await upload(page, archivePath);
     for (let i = 0; i < 100 && layers(await worldOf(page)) !== downloaded; ++i) await sleep(50);
-    await page.waitFor("window.tlvx.state === 'running'", { timeoutMs: 10000, what: 'the opened world to run' });
+    const t0 = Date.now();
+    await page.waitFor("window.tlvx.state === 'running'", { timeoutMs: 60000, what: "the opened world to run" });
+    console.log(`note: the opened world ran after ${Date.now() - t0} ms`);
     check(layers(await worldOf(page)) === downloaded, `the downloaded world opens again: "${opened}"`);
     const start = await page.eval('window.tlvx.pass');
     await page.waitFor(`window.tlvx.pass > ${start} + 5`, { timeoutMs: 5000, what: 'the opened world to play' });
