@@ -35,18 +35,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kLimitMemory = false;  // the sanitizer reserves terabytes of address space
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool kLimitMemory = false;
-#else
-constexpr bool kLimitMemory = true;
-#endif
-#else
-constexpr bool kLimitMemory = true;
-#endif
-
 struct Limited {
     int status = -1;  // exit status, or 128 + signal
     bool timed_out = false;
@@ -58,7 +46,7 @@ struct Limited {
 Limited run_limited(const std::vector<std::string>& args, const std::string& out_file, double seconds = 20) {
     const pid_t pid = ::fork();
     if (pid == 0) {
-        if (kLimitMemory) {
+        if (test::kAddressSpaceCanBeLimited) {
             const rlimit as{256u << 20, 256u << 20};
             ::setrlimit(RLIMIT_AS, &as);
         }

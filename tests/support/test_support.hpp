@@ -12,6 +12,20 @@
 
 namespace tlvx::test {
 
+// False in a sanitizer build: the address sanitizer reserves terabytes of
+// address space, so a child's RLIMIT_AS cannot stand for a memory budget there.
+#if defined(__SANITIZE_ADDRESS__)
+inline constexpr bool kAddressSpaceCanBeLimited = false;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+inline constexpr bool kAddressSpaceCanBeLimited = false;
+#else
+inline constexpr bool kAddressSpaceCanBeLimited = true;
+#endif
+#else
+inline constexpr bool kAddressSpaceCanBeLimited = true;
+#endif
+
 // A fresh directory under /tmp, removed with everything in it on destruction.
 class TempDir {
 public:

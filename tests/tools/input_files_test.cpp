@@ -44,7 +44,7 @@ TimedRun run_timed(const std::string& cwd, const std::vector<std::string>& args,
         if (o < 0 || null < 0 || ::dup2(null, 0) < 0 || ::dup2(o, 1) < 0 || ::dup2(o, 2) < 0 ||
             ::chdir(cwd.c_str()) != 0)
             ::_exit(120);
-        if (memory != 0) {
+        if (memory != 0 && test::kAddressSpaceCanBeLimited) {
             const rlimit lim{memory, memory};
             if (::setrlimit(RLIMIT_AS, &lim) != 0) ::_exit(121);
         }
