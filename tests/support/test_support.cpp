@@ -221,12 +221,21 @@ void init_state(State& s, const std::string& dir, Platform& platform) {
 
 const char* const kXSessionScript = R"(
 XD=$(mktemp)
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$XD" 2>/dev/null & X=$!
-trap 'kill $X; rm -f "$XD"' EXIT
-for i in $(seq 300); do [ -s "$XD" ] && break; sleep 0.1; done
-[ -s "$XD" ] || { echo "Xvfb did not start" >&2; exit 92; }
-export DISPLAY=:$(cat "$XD")
-for i in $(seq 300); do xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
+X=
+trap 'kill $X 2>/dev/null; rm -f "$XD"' EXIT
+# Under load a new Xvfb now and then stops answering at once; a second one is
+# started before the session gives up.
+for attempt in 1 2 3; do
+    [ -n "$X" ] && kill $X 2>/dev/null
+    : >"$XD"
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$XD" 2>/dev/null & X=$!
+    for i in $(seq 300); do [ -s "$XD" ] && break; sleep 0.1; done
+    [ -s "$XD" ] || { echo "Xvfb did not start" >&2; exit 92; }
+    export DISPLAY=:$(cat "$XD")
+    for i in $(seq 300); do xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
+    sleep 0.2
+    xdotool getdisplaygeometry >/dev/null 2>&1 && break
+done
 xdotool getdisplaygeometry >/dev/null 2>&1 || { echo "Xvfb does not answer" >&2; exit 92; }
 start_game() {
     for try in 1 2 3; do
