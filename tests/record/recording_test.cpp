@@ -23,6 +23,10 @@ namespace fs = std::filesystem;
 
 namespace {
 
+size_t open_files() {
+    return static_cast<size_t>(std::distance(fs::directory_iterator("/proc/self/fd"), fs::directory_iterator{}));
+}
+
 // A clock with uneven steps in its low bits, like a real one, keys that
 // arrive before given passes (in the pause: after 50 polls that find none),
 // and a request to quit (a window closed) from a given pass on.
@@ -142,6 +146,7 @@ TEST(Recording, CutsAndDamageReadUpToTheLastGoodPass) {
     const std::string whole = test::read_file(dir.file("session.tlvxrec"));
     int64_t last = 0;
     int refused = 0;
+    const size_t fds_before = open_files();
     for (size_t len = 0; len <= whole.size(); len += len < 100 || len + 100 > whole.size() ? 1 : 3) {
         test::write_file(dir.file("cut"), whole.substr(0, len));
         try {
@@ -157,6 +162,7 @@ TEST(Recording, CutsAndDamageReadUpToTheLastGoodPass) {
     }
     EXPECT_GT(refused, 0);
     EXPECT_EQ(last, 60);
+    EXPECT_EQ(open_files(), fds_before) << "a refused recording keeps its file open";
 
     test::write_file(dir.file("cut"), whole.substr(0, whole.size() * 2 / 3));
     RecordingReader head(dir.file("cut")), reader(dir.file("cut"));

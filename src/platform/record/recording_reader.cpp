@@ -21,19 +21,18 @@ struct RecordingReader::Inflater {
 };
 
 RecordingReader::RecordingReader(const std::string& path) : name_(path), z_(std::make_unique<Inflater>()) {
-    file_ = std::fopen(path.c_str(), "rb");
+    owned_.reset(std::fopen(path.c_str(), "rb"));
+    file_ = owned_.get();
     if (!file_) throw RecordingError("cannot read the recording \"" + path + "\": " + std::strerror(errno));
     open_header();
 }
 
 RecordingReader::RecordingReader(std::FILE* file, const std::string& name)
-    : file_(file), name_(name), z_(std::make_unique<Inflater>()) {
+    : owned_(file), file_(file), name_(name), z_(std::make_unique<Inflater>()) {
     open_header();
 }
 
-RecordingReader::~RecordingReader() {
-    if (file_) std::fclose(file_);
-}
+RecordingReader::~RecordingReader() = default;
 
 void RecordingReader::open_header() {
     if (inflateInit(&z_->z) != Z_OK) throw RecordingError("cannot start reading the recording");

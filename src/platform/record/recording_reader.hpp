@@ -41,6 +41,11 @@ private:
     bool get_byte(uint8_t& b);
     bool get_varint(uint64_t& v);
 
+    // Owned from the start, so a header refused in the constructor closes it.
+    struct Closer {
+        void operator()(std::FILE* f) const { std::fclose(f); }
+    };
+    std::unique_ptr<std::FILE, Closer> owned_;
     std::FILE* file_ = nullptr;
     std::string name_;
     RecordingHeader header_;
