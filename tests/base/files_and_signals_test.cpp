@@ -1,0 +1,174 @@
+// The base layer: the atomic writer, stop signals, opening files and checked tables.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <filesystem>
+#include <set>
+#include <thread>
+
+#include "base/atomic_file.hpp"
+#include "base/checked.hpp"
+#include "base/files.hpp"
+#include "base/stop_signal.hpp"
+#include "data/data_helpers.hpp"
+
+namespace tlvx::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Every name in `dir`, so that a test sees a temporary left behind.
+std::set<std::string> names_in(const std::string& dir) {
+    std::set<std::string> names;
+    for (const auto& e : fs::directory_iterator(dir)) names.insert(e.path().filename().string());
+    return names;
+}
+
+// Until the commit the old file is untouched and the temporary sits beside it;
+// then the file is replaced whole, keeping its permissions, and nothing else remains.
+// A discarded file never commits. Two files open at once in one folder: writes at offsets,
+// and many small and large ones, each arrive in their own file.
+TEST(AtomicFile, CommitReplacesTheTargetWholeAndADiscardLeavesNoTemporary) {
+    TempDir dir;
+    const std::string path = dir.file("world.txt"), old = "old content that is longer than the new one";
+    write_file(path, old);
+    ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
+    AtomicFile f, layer, big;
+    ASSERT_TRUE(f.open(path) && f.write("new ") && f.write("content") && f.finish()) << f.error();
+    EXPECT_EQ(read_file(path), old);
+    EXPECT_EQ(folder_of(f.temp_path()) + folder_of("name"), dir.path() + ".");
+    ASSERT_TRUE(f.commit()) << f.error();
+    struct stat st {};
+    EXPECT_EQ(::stat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0, 0640u);
+    ASSERT_TRUE(f.open(path) && f.write("half") && f.finish());
+    f.discard();
+    EXPECT_FALSE(f.commit());
+    EXPECT_EQ(read_file(path), "new content");
+    ASSERT_TRUE(layer.open(dir.file("layer")) && big.open(dir.file("big")));
+    ASSERT_TRUE(layer.set_length(8) && layer.write_at(5, "xy", 2) && layer.write("ab"));  // appends from the start
+    std::string expect;
+    for (int i = 0; i < 3000; ++i) {  // small pieces and some larger than any buffer
+        const std::string piece = std::to_string(i) + (i % 1000 == 0 ? std::string(70000, 'x') : ",");
+        ASSERT_TRUE(big.write(piece));
+        expect += piece;
+    }
+    ASSERT_TRUE(layer.commit() && big.commit());
+    EXPECT_EQ(read_file(dir.file("layer")), std::string("ab\0\0\0xy\0", 8));
+    EXPECT_EQ(read_file(dir.file("big")), expect);
+    EXPECT_EQ(names_in(dir.path()), (std::set<std::string>{"big", "layer", "world.txt"}));
+}
+
+TEST(AtomicFile, FailuresAreReportedWithTheTargetAndTheReason) {
+    TempDir dir;
+    AtomicFile none, f;
+    EXPECT_FALSE(none.open(dir.file("missing-folder/file")));
+    EXPECT_NE(none.error().find("missing-folder/file"), std::string::npos) << none.error();
+    // A folder in the way of the rename: the temporary is removed, the folder stays.
+    const std::string blocked = dir.file("blocked");
+    fs::create_directories(blocked + "/inside");
+    ASSERT_TRUE(f.open(blocked) && f.write("x"));
+    EXPECT_FALSE(f.commit());
+    EXPECT_NE(f.error().find("cannot replace " + blocked), std::string::npos) << f.error();
+    EXPECT_TRUE(fs::is_directory(blocked + "/inside"));
+    EXPECT_EQ(names_in(dir.path()), std::set<std::string>{"blocked"});
+}
+
+// A set of two files, one replacing an old file, one new in another folder, committed or
+// dropped; a set the stop signal came before changes nothing, just like a dropped one.
+// A signal that comes while the renames run is held back until they are all done.
+TEST(AtomicFileSet, CommitPutsAllInPlaceAndADroppedOrStoppedSetLeavesNothing) {
+    const StopSignals handler;
+    for (const std::string end : {"commit", "drop", "stop"}) {
+        SCOPED_TRACE(end);
+        TempDir dir;
+        write_file(dir.file("old.txt"), "old");
+        fs::create_directory(dir.file("sub"));
+        {
+            AtomicFileSet set;
+            for (const std::string& p : {dir.file("old.txt"), dir.file("sub/new.txt")}) {
+                AtomicFile* f = set.add(p);
+                ASSERT_TRUE(f && f->write("new " + p.substr(p.size() - 7))) << set.error();
+            }
+            if (end == "stop") {
+                std::raise(SIGTERM);
+                EXPECT_THROW((void)set.commit(), StopRequested);
+            }
+            EXPECT_TRUE(end != "commit" || set.commit());
+        }
+        const bool committed = end == "commit";
+        EXPECT_EQ(read_file(dir.file("old.txt")), committed ? "new old.txt" : "old");
+        EXPECT_EQ(names_in(dir.file("sub")), committed ? std::set<std::string>{"new.txt"} : std::set<std::string>{});
+        EXPECT_EQ(file_exists(dir.file("sub/new.txt")) ? read_file(dir.file("sub/new.txt")) : "",
+                  committed ? "new new.txt" : "");
+        EXPECT_EQ(names_in(dir.path()), (std::set<std::string>{"old.txt", "sub"}));
+    }
+    const StopSignals fresh;  // clears the recorded signal
+    {
+        const HoldStopSignals hold;
+        std::raise(SIGINT);
+        EXPECT_NO_THROW(check_stop());
+    }
+    EXPECT_THROW(check_stop(), StopRequested);
+}
+
+// mended: a call that waits when the stop signal comes returns instead of
+// being resumed, so a program stopped while it waits (here: on the open of a
+// FIFO nobody writes to) ends within a second. Before, the open went on
+// waiting after the handler ran, and the program with it.
+TEST(StopSignals, AWaitingCallEndsWhenTheSignalComes) {
+    TempDir dir;
+    const std::string fifo = dir.file("fifo");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+    for (const int signal : {SIGINT, SIGTERM}) {
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            const StopSignals caught;
+            const int fd = ::open(fifo.c_str(), O_RDONLY);  // waits for a writer
+            ::_exit(fd < 0 && errno == EINTR && stop_signal() == signal ? 0 : 1);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));  // the child is waiting by now
+        const auto sent = std::chrono::steady_clock::now();
+        ::kill(pid, signal);
+        int st = 0;
+        while (::waitpid(pid, &st, WNOHANG) == 0 && std::chrono::steady_clock::now() - sent < std::chrono::seconds(2))
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        const bool ended = std::chrono::steady_clock::now() - sent < std::chrono::seconds(1);
+        if (!ended) ::kill(pid, SIGKILL), ::waitpid(pid, &st, 0);
+        EXPECT_TRUE(ended) << stop_signal_name(signal) << ": still waiting a second after the signal";
+        EXPECT_TRUE(WIFEXITED(st) && WEXITSTATUS(st) == 0) << stop_signal_name(signal);
+    }
+}
+
+TEST(CheckedTable, IndexOutsideTheBoundsIsError6NamingTableAndIndex) {
+    Table<int, -3, 3> t("GR");
+    t(-3) = 1, t(3) = 2;
+    EXPECT_EQ(t(-3) + t(3), 3);
+    for (int64_t bad : {int64_t{-4}, int64_t{4}, int64_t{1} << 40}) {
+        const Caught c = catch_error([&] { (void)t(bad); });
+        EXPECT_EQ(std::pair(c.number, c.place),
+                  std::pair(int32_t{ERR_OUT_OF_BOUNDS}, "indexing GR with " + std::to_string(bad)));
+    }
+}
+
+// mended: a name holding a NUL byte would open the shorter name before it;
+// it is refused like a name that cannot be opened, in every mode.
+TEST(OpenFile, NameWithANulByteIsFileNotFoundAndCreatesNothing) {
+    TempDir dir;
+    write_file(dir.path() + "/a", "kept");
+    const std::string name("a\0b", 3);
+    for (FileMode mode : {FileMode::TextInput, FileMode::TextOutput, FileMode::Binary}) {
+        EXPECT_EQ(catch_error([&] { (void)open_file(name, dir.path() + "/" + name, mode); }).number, ERR_FILE_NOT_FOUND)
+            << static_cast<int>(mode);
+    }
+    EXPECT_EQ(read_file(dir.path() + "/a"), "kept");
+    EXPECT_EQ(entries(dir.path()), 1u);
+}
+
+}  // namespace
+}  // namespace tlvx::test
