@@ -34,7 +34,7 @@ std::set<std::string> names_in(const std::string& dir) {
 // then the file is replaced whole, keeping its permissions, and nothing else remains.
 // A discarded file never commits. Two files open at once in one folder: writes at offsets,
 // and many small and large ones, each arrive in their own file.
-TEST(AtomicFile, CommitReplacesTheTargetWholeAndADiscardLeavesNoTemporary) {
+TEST(AtomicFile, CommitReplacesTheTargetWholeAndADiscardOrAFailureLeavesNoTemporary) {
     TempDir dir;
     const std::string path = dir.file("world.txt"), old = "old content that is longer than the new one";
     write_file(path, old);
@@ -61,22 +61,17 @@ TEST(AtomicFile, CommitReplacesTheTargetWholeAndADiscardLeavesNoTemporary) {
     ASSERT_TRUE(layer.commit() && big.commit());
     EXPECT_EQ(read_file(dir.file("layer")), std::string("ab\0\0\0xy\0", 8));
     EXPECT_EQ(read_file(dir.file("big")), expect);
-    EXPECT_EQ(names_in(dir.path()), (std::set<std::string>{"big", "layer", "world.txt"}));
-}
-
-TEST(AtomicFile, FailuresAreReportedWithTheTargetAndTheReason) {
-    TempDir dir;
-    AtomicFile none, f;
+    // Failures name the target and the reason. A folder in the way of the rename: the temporary is removed,
+    // the folder stays.
+    AtomicFile none, blocked;
     EXPECT_FALSE(none.open(dir.file("missing-folder/file")));
     EXPECT_NE(none.error().find("missing-folder/file"), std::string::npos) << none.error();
-    // A folder in the way of the rename: the temporary is removed, the folder stays.
-    const std::string blocked = dir.file("blocked");
-    fs::create_directories(blocked + "/inside");
-    ASSERT_TRUE(f.open(blocked) && f.write("x"));
-    EXPECT_FALSE(f.commit());
-    EXPECT_NE(f.error().find("cannot replace " + blocked), std::string::npos) << f.error();
-    EXPECT_TRUE(fs::is_directory(blocked + "/inside"));
-    EXPECT_EQ(names_in(dir.path()), std::set<std::string>{"blocked"});
+    fs::create_directories(dir.file("blocked/inside"));
+    ASSERT_TRUE(blocked.open(dir.file("blocked")) && blocked.write("x"));
+    EXPECT_FALSE(blocked.commit());
+    EXPECT_NE(blocked.error().find("cannot replace " + dir.file("blocked")), std::string::npos) << blocked.error();
+    EXPECT_TRUE(fs::is_directory(dir.file("blocked/inside")));
+    EXPECT_EQ(names_in(dir.path()), (std::set<std::string>{"big", "blocked", "layer", "world.txt"}));
 }
 
 // A set of two files, one replacing an old file, one new in another folder, committed or

@@ -83,12 +83,8 @@ TEST(WorldLock, FileSystemWithoutLocksGoesOnWithAWarning) {
         fake_errno = err;
         WorldLock lock(dir.path(), "tlvx", [](int) { return errno = fake_errno, -1; });
         EXPECT_FALSE(lock.held());
-        EXPECT_EQ(lock.warning().rfind("the world in \"" + dir.path() +
-                                           "\" is not protected against a second program: "
-                                           "its file system does not support locks (",
-                                       0),
-                  0u)
-            << lock.warning();
+        const std::string says = "the world in \"" + dir.path() + "\" is not protected against a second program: ";
+        EXPECT_EQ(lock.warning().rfind(says + "its file system does not support locks (", 0), 0u) << lock.warning();
         EXPECT_EQ(read_file(lock_file(dir)), "") << "no holder is named for a lock not held";
         EXPECT_EQ(refusal(dir.path()), "");
     }

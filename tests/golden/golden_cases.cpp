@@ -2,6 +2,7 @@
 
 #include <png.h>
 
+#include <array>
 #include <cstdlib>
 #include <stdexcept>
 
@@ -21,6 +22,15 @@ std::function<void(const std::string&)> fixture(std::function<void(FixtureWorld&
     };
 }
 
+// A layer holding value v at each listed {x, y, v}, 0 elsewhere.
+std::function<uint8_t(int, int)> cells(std::vector<std::array<int, 3>> at) {
+    return [at](int x, int y) -> uint8_t {
+        for (auto [cx, cy, v] : at)
+            if (cx == x && cy == y) return static_cast<uint8_t>(v);
+        return 0;
+    };
+}
+
 void demo(const std::string& dir) {
     if (std::system((std::string(TLVX_TOOL) + " demo '" + dir + "' >/dev/null").c_str()) != 0)
         throw std::runtime_error("tlvx-tool demo failed");
@@ -30,49 +40,40 @@ void demo(const std::string& dir) {
 
 std::vector<GoldenCase> golden_cases() {
     return {
-        // steps blocked by a tree, a creature and ground closed from one side; free steps move the marker
+        // right: a tree; up: a creature; down: ground 5, closed moving down; then left twice over the
+        // bridge, turn around and walk back
         {.name = "walk_with_blocks",
          .make_world = fixture([](FixtureWorld& w) {
-             w.structures = [](int x, int y) -> uint8_t { return x == 11 && y == 8 ? 3 : (x == 8 && y == 8 ? 4 : 0); };
-             w.creatures = [](int x, int y) -> uint8_t { return x == 10 && y == 8 ? 1 : (x == 10 && y == 7 ? 2 : 0); };
-             // Ground 5 below the player may not be entered moving down.
+             w.structures = cells({{11, 8, 3}, {8, 8, 4}});
+             w.creatures = cells({{10, 8, 1}, {10, 7, 2}});
              w.ground = [](int x, int y) -> uint8_t {
-                 return x == 10 && y == 9 ? 5 : static_cast<uint8_t>(1 + (x + y) % 3);
+                 return static_cast<uint8_t>(x == 10 && y == 9 ? 5 : 1 + (x + y) % 3);
              };
              w.tile_block = [](int z, int k) { return z == 5 && k == 3 ? 3 : 0; };
          }),
-         .keys = "# right: a tree; up: a creature; down: closed ground\n"
-                 "2 h\n4 y\n6 b\n"
-                 "# left twice over the bridge, then turn around and walk back\n"
-                 "8 g\n10 left\n12 7\n14 9\n16 9\n18 right\n20 Y\n22 esc\n"},
-        // road-following takes the left branch at a fork, turns back at a dead end, waits for the arm counter
+         .keys = "2 h\n4 y\n6 b\n8 g\n10 left\n12 7\n14 9\n16 9\n18 right\n20 Y\n22 esc\n"},
+        // road-following takes the left branch at a fork (row 5), turns back at the dead end (column 6),
+        // waits for the arm counter
         {.name = "road_following",
          .make_world = fixture([](FixtureWorld& w) {
              w.P = 1, w.I = 1, w.road_list = "2 3";
-             // A road going up from the player, a fork at row 5 (left and right), the
-             // left branch a dead end at column 6.
              w.ground = [](int x, int y) -> uint8_t {
-                 if (x == 10 && y >= 5 && y <= 8) return 2;
-                 return y == 5 && x >= 6 && x <= 14 ? 3 : 1;
+                 return x == 10 && y >= 5 && y <= 8 ? 2 : y == 5 && x >= 6 && x <= 14 ? 3 : 1;
              };
          }),
          .clock = "1000:0.05",
          .passes = 400},
-        // the ten editing keys at their limits, facing nowhere, and edits seen by the rest of their pass
+        // the ten editing keys at their limits ("+" twice stops at 64 above, "f" gives 63 on the right, "F"
+        // gives 2 on the left, then nothing), facing nowhere, and edits seen by the rest of their pass
         {.name = "editing_session",
          .make_world = fixture([](FixtureWorld& w) {
              w.I = 1;
              w.ground = [](int x, int y) -> uint8_t {
-                 if (x == 10 && y == 7) return 63;  // above: "+" twice stops at 64
-                 if (x == 11 && y == 8) return 47;  // right: "f" gives 63, then nothing
-                 if (x == 9 && y == 8) return 18;   // left: "F" gives 2, then nothing
-                 return 1;
+                 return x == 10 && y == 7 ? 63 : x == 11 && y == 8 ? 47 : x == 9 && y == 8 ? 18 : 1;
              };
          }),
-         .keys = "2 +\n4 +\n6 +\n8 -\n"
-                 "10 H\n12 f\n14 f\n16 G\n18 F\n20 F\n"
-                 "22 B\n24 *\n26 *\n28 /\n30 bksp\n32 ]\n34 ]\n36 ]\n38 [\n40 \\\n42 ]\n44 ]\n46 ]\n48 ]\n"
-                 "50 5\n52 ]\n54 ]\n56 ]\n58 ]\n60 ]\n62 esc\n"},
+         .keys = "2 +\n4 +\n6 +\n8 -\n10 H\n12 f\n14 f\n16 G\n18 F\n20 F\n22 B\n24 *\n26 *\n28 /\n30 bksp\n"
+                 "32 ]\n34 ]\n36 ]\n38 [\n40 \\\n42 ]\n44 ]\n46 ]\n48 ]\n50 5\n52 ]\n54 ]\n56 ]\n58 ]\n60 ]\n62 esc\n"},
         // creatures of different move chances wander inside the view while the phase is 4, never into the player
         {.name = "creatures_moving",
          .make_world = fixture([](FixtureWorld& w) {
@@ -82,12 +83,8 @@ std::vector<GoldenCase> golden_cases() {
              slow.move = 2;
              for (auto& f : slow.frames) f[0] = 's';
              w.objects.push_back(slow);  // value 7
-             w.structures = [](int x, int y) -> uint8_t { return x == 12 && y == 8 ? 3 : 0; };
-             w.creatures = [](int x, int y) -> uint8_t {
-                 if (x == 10 && y == 8) return 1;
-                 if ((x == 11 && y == 8) || (x == 8 && y == 6)) return 2;
-                 return x == 12 && y == 10 ? 7 : 0;
-             };
+             w.structures = cells({{12, 8, 3}});
+             w.creatures = cells({{10, 8, 1}, {11, 8, 2}, {8, 6, 2}, {12, 10, 7}});
          }),
          .clock = "1000:0.03",
          .passes = 300},
@@ -95,7 +92,7 @@ std::vector<GoldenCase> golden_cases() {
         {.name = "edge_clamp",
          .make_world = fixture([](FixtureWorld& w) {
              w.w = 100, w.h = 12, w.vx = 97, w.vy = 6;
-             w.creatures = [](int x, int y) -> uint8_t { return x == 97 && y == 6 ? 1 : (x == 96 && y == 6 ? 2 : 0); };
+             w.creatures = cells({{97, 6, 1}, {96, 6, 2}});
          }),
          .keys = "2 h\n4 esc\n"},
         // the status display with toggles, the pause swallowing the next key, the day and clock rows
@@ -112,14 +109,11 @@ std::vector<GoldenCase> golden_cases() {
                      dir);
                  std::remove((dir + "/tile2.pic").c_str());
              }},
-        // the bundled demo world: walk to the road, follow it, edit the map, watch creatures, quit
+        // the bundled demo world: up three cells onto the road, follow it for a while; stop, turn right and edit
+        // the cell in front; walk back down through the edited world and quit
         {.name = "demo_world",
          .make_world = demo,
-         .keys = "# up three cells onto the road, follow it for a while\n"
-                 "3 y\n6 up\n9 y\n12 .\n"
-                 "# stop following, turn right and edit the cell in front\n"
-                 "300 .\n303 H\n306 +\n309 ]\n312 ]\n315 *\n318 bksp\n321 f\n"
-                 "# walk back down through the edited world and quit\n"
+         .keys = "3 y\n6 up\n9 y\n12 .\n300 .\n303 H\n306 +\n309 ]\n312 ]\n315 *\n318 bksp\n321 f\n"
                  "330 b\n340 b\n350 g\n400 esc\n",
          .clock = "2000:0.05",
          .passes = 500},

@@ -41,9 +41,9 @@ TEST_P(Golden, Replay) {
                                        .c_str());
     std::vector<std::pair<std::string, std::string>> files = {
         {"result.txt", "exit " + std::to_string(WIFEXITED(status) ? WEXITSTATUS(status) : -1) + "\n" +
-                           read_file(dir.file("stderr.txt"))},
-        {"screen.png", read_file(dir.file("screen.png"))}};
-    if (!c.recording) files.emplace_back("trace.csv", read_file(dir.file("trace.csv")));
+                           read_file(dir.file("stderr.txt"))}};
+    for (const std::string f : {"screen.png", "trace.csv"})
+        if (f != "trace.csv" || !c.recording) files.emplace_back(f, read_file(dir.file(f)));
     for (const std::string f : {"Pndx_001.sav", "tlvx_gr1.tmp", "tlvx_gr2.tmp", "tlvx_gr3.tmp"})
         files.emplace_back(f, file_exists(world + "/" + f) ? read_file(world + "/" + f) : std::string("(missing)"));
     if (std::getenv("TLVX_UPDATE_GOLDEN")) {
@@ -52,19 +52,17 @@ TEST_P(Golden, Replay) {
         GTEST_SKIP() << "expected files rewritten in " << expected;
     }
     for (auto& [name, bytes] : files) {
-        fs::path p = expected / name;
+        const fs::path p = expected / name;
         ASSERT_TRUE(fs::exists(p)) << "no expected file " << p << " (run with TLVX_UPDATE_GOLDEN=1 once)";
-        const std::string want = read_file(p.string());
-        if (name == "screen.png") {
-            const std::string got = decoded_png(bytes);
-            ASSERT_FALSE(got.empty()) << "this run's screen is no readable PNG";
-            if (got == decoded_png(want)) continue;
-            const std::string kept = "/tmp/tlvx-golden-" + c.name + "-screen.png";
-            write_file(kept, bytes);
-            ADD_FAILURE() << "screen differs from " << p << "; this run's screen is kept as " << kept;
-        } else {
-            EXPECT_EQ(bytes, want) << name << " differs from " << p;
+        if (name != "screen.png") {
+            EXPECT_EQ(bytes, read_file(p.string())) << name << " differs from " << p;
+            continue;
         }
+        const std::string got = decoded_png(bytes), kept = "/tmp/tlvx-golden-" + c.name + "-screen.png";
+        ASSERT_FALSE(got.empty()) << "this run's screen is no readable PNG";
+        if (got == decoded_png(read_file(p.string()))) continue;
+        write_file(kept, bytes);
+        ADD_FAILURE() << "screen differs from " << p << "; this run's screen is kept as " << kept;
     }
 }
 

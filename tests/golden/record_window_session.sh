@@ -1,27 +1,19 @@
 #!/bin/sh
-# Makes tests/golden/cases/window_session/session.tlvxrec again: the demo world
-# played in the real window under a private Xvfb server, driven by xdotool:
-# walking, road-following, editing, a pause and wandering creatures.
+# Makes tests/golden/cases/window_session/session.tlvxrec again: the demo world played in the real window under
+# a private Xvfb server, driven by xdotool: walking, road-following, editing, a pause and wandering creatures.
 #   tests/golden/record_window_session.sh BUILD_DIR
 # Then rewrite the expected end files on purpose:
 #   TLVX_UPDATE_GOLDEN=1 BUILD_DIR/tests/test_golden --gtest_filter='*window_session*'
 set -eu
-build=$(cd "$1" && pwd)
-out=$(cd "$(dirname "$0")" && pwd)/cases/window_session/session.tlvxrec
-work=$(mktemp -d)
+build=$(cd "$1" && pwd) out=$(cd "$(dirname "$0")" && pwd)/cases/window_session/session.tlvxrec work=$(mktemp -d)
 trap 'kill $X 2>/dev/null; rm -rf "$work"' EXIT
 "$build/app/tlvx-tool" demo "$work/world" >/dev/null
 Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/xdisplay" 2>/dev/null & X=$!
 for i in $(seq 100); do [ -s "$work/xdisplay" ] && break; sleep 0.1; done
 export DISPLAY=:$(cat "$work/xdisplay") SDL_VIDEODRIVER=x11
-cd "$work/world"
-rm -f "$out"
+cd "$work/world" && rm -f "$out"
 "$build/app/tlvx" --record "$out" & G=$!
-for i in $(seq 200); do
-    W=$(xdotool search --onlyvisible --name '^tlvx' 2>/dev/null | head -n 1)
-    [ -n "$W" ] && break
-    sleep 0.1
-done
+for i in $(seq 200); do W=$(xdotool search --onlyvisible --name '^tlvx' 2>/dev/null | head -n 1) && [ -n "$W" ] && break; sleep 0.1; done
 xdotool windowfocus "$W"; sleep 0.3
 k() { xdotool key "$@"; }
 k i; sleep 0.3; k y; sleep 0.2; k y; sleep 0.35; k y; sleep 0.1   # up to the road, status display on
