@@ -219,41 +219,4 @@ void init_state(State& s, const std::string& dir, Platform& platform) {
     s.platform = &platform;
 }
 
-const char* const kXSessionScript = R"(
-XD=$(mktemp)
-X=
-trap 'kill $X 2>/dev/null; rm -f "$XD"' EXIT
-# Under load a new Xvfb now and then stops answering at once; a second one is
-# started before the session gives up.
-for attempt in 1 2 3; do
-    [ -n "$X" ] && kill $X 2>/dev/null
-    : >"$XD"
-    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$XD" 2>/dev/null & X=$!
-    for i in $(seq 300); do [ -s "$XD" ] && break; sleep 0.1; done
-    [ -s "$XD" ] || { echo "Xvfb did not start" >&2; exit 92; }
-    export DISPLAY=:$(cat "$XD")
-    for i in $(seq 300); do xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
-    sleep 0.2
-    xdotool getdisplaygeometry >/dev/null 2>&1 && break
-done
-xdotool getdisplaygeometry >/dev/null 2>&1 || { echo "Xvfb does not answer" >&2; exit 92; }
-start_game() {
-    for try in 1 2 3; do
-        "$GAME" "$@" 2>"${GAME_ERR:-err}" & G=$!
-        W=
-        for i in $(seq 200); do
-            W=$(xdotool search --onlyvisible --name '^tlvx' 2>/dev/null | head -n 1)
-            [ -n "$W" ] && break
-            kill -0 $G 2>/dev/null || break
-            sleep 0.1
-        done
-        [ -n "$W" ] && break
-        kill -0 $G 2>/dev/null && exit 91
-        wait $G; grep -q "no display found" "${GAME_ERR:-err}" && [ $try -lt 3 ] || exit 90
-        eval "$BEFORE_RETRY"; sleep 1
-    done
-    xdotool windowfocus $W; sleep 0.3
-}
-)";
-
 }  // namespace tlvx::test
