@@ -4,18 +4,17 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <sstream>
-#include <string>
-#include <vector>
 
 using namespace tlvx;
 
 namespace {
 
-std::vector<std::string> file_lines(const std::string& path) {
-    std::ifstream in(path);
-    EXPECT_TRUE(in) << path;
+std::vector<std::string> file_lines(const std::string& name) {
+    std::ifstream in(std::string(TLVX_TESTS_DIR) + "/../" + name);
+    EXPECT_TRUE(in) << name;
     std::vector<std::string> lines;
     for (std::string line; std::getline(in, line);) lines.push_back(line);
     return lines;
@@ -23,13 +22,10 @@ std::vector<std::string> file_lines(const std::string& path) {
 
 // The rows of the README's table headed "| Key | What it does |".
 std::vector<std::string> readme_key_rows() {
-    const std::vector<std::string> lines = file_lines(std::string(TLVX_TESTS_DIR) + "/../README.md");
+    const std::vector<std::string> lines = file_lines("README.md");
     std::vector<std::string> rows;
-    for (size_t i = 0; i < lines.size(); ++i) {
-        if (lines[i] != "| Key | What it does |") continue;
-        for (size_t j = i + 2; j < lines.size() && lines[j].rfind('|', 0) == 0; ++j) rows.push_back(lines[j]);
-        break;
-    }
+    size_t i = std::find(lines.begin(), lines.end(), "| Key | What it does |") - lines.begin() + 2;
+    for (; i < lines.size() && lines[i].rfind('|', 0) == 0; ++i) rows.push_back(lines[i]);
     return rows;
 }
 
@@ -53,7 +49,7 @@ std::string roff_plain(std::string s) {
 // The entries of the manual page's KEYS section: ".TP", ".B keys", then the
 // text lines up to the next request.
 std::vector<std::pair<std::string, std::string>> man_key_entries() {
-    const std::vector<std::string> lines = file_lines(std::string(TLVX_TESTS_DIR) + "/../share/tlvx.6");
+    const std::vector<std::string> lines = file_lines("share/tlvx.6");
     std::vector<std::pair<std::string, std::string>> entries;
     bool in_keys = false;
     for (size_t i = 0; i < lines.size(); ++i) {
