@@ -82,24 +82,11 @@ TEST(KeyHelp, ReadmeAndManualPageListExactlyTheTablesKeys) {
     EXPECT_EQ(man_key_entries(), expected);
 }
 
-// A table cell may not hold a "|" (it would split the README's row), and every
-// row has all four texts; the game's keys come before the window's.
-TEST(KeyHelp, EveryRowIsCompleteAndTheWindowsKeysComeLast) {
-    bool window = false;
-    for (const KeyHelpRow& r : key_help_rows()) {
-        for (std::string_view text : {r.keys, r.what, r.screen_keys, r.screen_what}) {
-            EXPECT_FALSE(text.empty()) << r.keys;
-            EXPECT_EQ(text.find('|'), std::string_view::npos) << text;
-        }
-        EXPECT_TRUE(r.window || !window) << r.keys << " (a game key after a window key)";
-        window = window || r.window;
-    }
-    EXPECT_TRUE(window);
-}
-
 // The help drawn over the picture fits 40 columns by 25 rows of the 8x8 font,
-// printable characters only, and names every row's keys.
-TEST(KeyHelp, ScreenLinesFitThePictureAndNameEveryKey) {
+// printable characters only, and names every row's keys. Every row has all four
+// texts, none with a "|" (it would split the README's row); the game's keys come
+// before the window's.
+TEST(KeyHelp, EveryRowIsCompleteAndItsScreenLinesFitThePicture) {
     const std::vector<std::string> lines = key_help_screen_lines();
     EXPECT_LE(lines.size(), 25u - 2u);  // a row of margin above and below
     std::string all;
@@ -108,11 +95,19 @@ TEST(KeyHelp, ScreenLinesFitThePictureAndNameEveryKey) {
         for (char c : line) EXPECT_TRUE(c >= 32 && c < 127) << line;
         all += line + "\n";
     }
+    bool window = false;
     for (const KeyHelpRow& r : key_help_rows()) {
+        for (std::string_view text : {r.keys, r.what, r.screen_keys, r.screen_what}) {
+            EXPECT_FALSE(text.empty()) << r.keys;
+            EXPECT_EQ(text.find('|'), std::string_view::npos) << text;
+        }
+        EXPECT_TRUE(r.window || !window) << r.keys << " (a game key after a window key)";
+        window = window || r.window;
         EXPECT_LE(r.screen_keys.size(), static_cast<size_t>(kScreenKeysWidth)) << r.screen_keys;
         EXPECT_LE(r.screen_what.size(), static_cast<size_t>(kScreenWhatWidth)) << r.screen_what;
         EXPECT_NE(all.find(std::string(r.screen_keys)), std::string::npos) << r.screen_keys;
     }
+    EXPECT_TRUE(window);
 }
 
 // The terminal text wraps at the asked width without losing or reordering a word.

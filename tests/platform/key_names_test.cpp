@@ -57,30 +57,19 @@ const KeyRow kKeys[] = {{"Numpad8", 96, ext('H'), true},
 
 }  // namespace
 
-TEST(KeyNames, BrowserCodesGiveTheGamesKeyTexts) {
+// The browser's codes give the game's key texts, and the window's scancodes name the same keys.
+TEST(KeyNames, BrowserCodesAndWindowScancodesGiveTheGamesKeyTexts) {
     for (const KeyRow& row : kKeys) {
         SCOPED_TRACE(row.code);
         EXPECT_EQ(key_text_for(key_from_code(row.code), false), row.text);
         EXPECT_EQ(key_text_for(key_from_code(row.code), true), row.numpad ? "" : row.text);
+#ifdef TLVX_GAME
+        EXPECT_EQ(physical_key(static_cast<SDL_Scancode>(row.scancode)), key_from_code(row.code));
+#endif
     }
     EXPECT_EQ(key_from_code("Numpad"), PhysicalKey::Other);
     EXPECT_EQ(key_from_code("NumpadA"), PhysicalKey::Other);
     EXPECT_EQ(key_from_code("F13"), PhysicalKey::Other);
-}
-
-TEST(KeyNames, SpeedKeysNeedCtrl) {
-    const struct {
-        PhysicalKey key;
-        char typed;
-        bool ctrl;
-        int step;
-    } cases[] = {
-        {PhysicalKey::Other, '-', true, -1},        {PhysicalKey::Other, '=', true, 1},
-        {PhysicalKey::Other, '+', true, 1},         {PhysicalKey::KeypadPlus, '\0', true, 1},
-        {PhysicalKey::KeypadMinus, '\0', true, -1}, {PhysicalKey::Other, '-', false, 0},  // the editing key "-"
-        {PhysicalKey::KeypadPlus, '\0', false, 0},  {PhysicalKey::Other, 'r', true, 0},
-    };
-    for (const auto& c : cases) EXPECT_EQ(speed_key(c.key, c.typed, c.ctrl), c.step) << c.typed;
 }
 
 TEST(KeyNames, BrowserPressesGoToTheGameOrOnToTheBrowser) {
@@ -108,6 +97,9 @@ TEST(KeyNames, BrowserPressesGoToTheGameOrOnToTheBrowser) {
         {"Minus", "-", true, false, -1, "", true},
         {"Equal", "=", true, false, 1, "", true},
         {"NumpadAdd", "+", true, false, 1, "", true},
+        {"NumpadSubtract", "-", true, false, -1, "", true},
+        {"Equal", "+", true, false, 1, "", true},        // Ctrl+Shift+=
+        {"NumpadAdd", "+", false, false, 0, "+", true},  // without Ctrl: the editing key
         {"ShiftLeft", "Shift", false, false, 0, "", false},
     };
     for (const auto& c : cases) {
@@ -120,14 +112,11 @@ TEST(KeyNames, BrowserPressesGoToTheGameOrOnToTheBrowser) {
 }
 
 #ifdef TLVX_GAME
-TEST(KeyNames, TheWindowsScancodesNameTheSameKeysAsTheBrowser) {
-    for (const KeyRow& row : kKeys) {
-        SCOPED_TRACE(row.code);
-        EXPECT_EQ(physical_key(static_cast<SDL_Scancode>(row.scancode)), key_from_code(row.code));
-    }
+// The window's speed keys: Ctrl with -, + (Shift+=) or the keypad's; the keypad's + alone is the editing key.
+TEST(KeyNames, TheWindowsSpeedKeysNeedCtrl) {
     EXPECT_EQ(speed_key(SDLK_MINUS, KMOD_LCTRL), -1);
     EXPECT_EQ(speed_key(SDLK_PLUS, KMOD_LCTRL | KMOD_LSHIFT), 1);
     EXPECT_EQ(speed_key(SDLK_KP_PLUS, KMOD_LCTRL | KMOD_NUM), 1);
-    EXPECT_EQ(speed_key(SDLK_KP_PLUS, KMOD_NUM), 0);  // the editing key "+"
+    EXPECT_EQ(speed_key(SDLK_KP_PLUS, KMOD_NUM), 0);
 }
 #endif

@@ -8,8 +8,6 @@
 
 #include <cerrno>
 #include <cstring>
-
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -136,13 +134,9 @@ void FixtureWorld::write(const std::string& dir) const {
 
     auto quoted = [](const std::string& t) { return "\"" + t + "\""; };
     std::string wd;
-    wd += crlf(quoted(world + " World"));
-    wd += crlf(quoted("unused"));
-    wd += crlf("0");
-    wd += crlf("0");
-    for (int k = 0; k < 4; ++k) wd += crlf(quoted(""));
-    wd += crlf(quoted(road_list));
-    wd += crlf(quoted(""));
+    for (const std::string& line : {quoted(world + " World"), quoted("unused"), std::string("0"), std::string("0"),
+                                    quoted(""), quoted(""), quoted(""), quoted(""), quoted(road_list), quoted("")})
+        wd += crlf(line);
     write_file(dir + "/" + world + ".txt", wd);
 
     std::string mem;
@@ -207,11 +201,9 @@ void FixtureWorld::write(const std::string& dir) const {
     auto cre = creatures;
     int px = vx, py = vy;
     if (!cre) cre = [px, py](int c, int r) { return static_cast<uint8_t>(c == px && r == py ? 1 : 0); };
-    write_file(dir + "/tlvx_gr1.tmp", layer_bytes(w, h, ground));
-    write_file(dir + "/tlvx_gr2.tmp", layer_bytes(w, h, cre));
-    write_file(dir + "/tlvx_gr3.tmp", layer_bytes(w, h, structures));
-    write_file(dir + "/tlvx_gr4.tmp", layer_bytes(w, h, nullptr));
-    write_file(dir + "/tlvx_gr5.tmp", layer_bytes(w, h, nullptr));
+    const std::function<uint8_t(int, int)> layers[] = {ground, cre, structures, nullptr, nullptr};
+    for (int k = 0; k < 5; ++k)
+        write_file(dir + "/tlvx_gr" + std::to_string(k + 1) + ".tmp", layer_bytes(w, h, layers[k]));
 }
 
 void init_state(State& s, const std::string& dir, Platform& platform) {
