@@ -115,6 +115,7 @@ TEST(KeyNames, BrowserPressesGoToTheGameOrOnToTheBrowser) {
 // The window's speed keys: Ctrl with -, + (Shift+=) or the keypad's; the keypad's + alone is the editing key.
 TEST(KeyNames, TheWindowsSpeedKeysNeedCtrl) {
     EXPECT_EQ(speed_key(SDLK_MINUS, KMOD_LCTRL), -1);
+    EXPECT_EQ(speed_key(SDLK_KP_MINUS, KMOD_LCTRL), -1);
     EXPECT_EQ(speed_key(SDLK_PLUS, KMOD_LCTRL | KMOD_LSHIFT), 1);
     EXPECT_EQ(speed_key(SDLK_KP_PLUS, KMOD_LCTRL | KMOD_NUM), 1);
     EXPECT_EQ(speed_key(SDLK_KP_PLUS, KMOD_NUM), 0);

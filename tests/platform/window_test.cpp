@@ -100,14 +100,14 @@ TEST_F(GameWindow, ToolsThatReplaceTheWorldAreRefusedWhileItPlays) {
                       "until_has() { for i in $(seq 50); do od -An -v -tu1 \"$2\" | tr -s ' ' '\\n' | grep -qx \"$1\" "
                       "&& return; sleep 0.1; done; }\n"
                       "start_game; k --delay 150 plus plus; until_has 3 tlvx_gr1.tmp\n"
-                      "\"$TOOL\" import-tiled map.tmj . >../import.out 2>&1; echo $? >>../import.out\n"
+                      "\"$TOOL\" import-tiled map.tmj . >../import-tiled.out 2>&1; echo $? >>../import-tiled.out\n"
                       "\"$TOOL\" demo --force . >../demo.out 2>&1; echo $? >>../demo.out\n"
                       "k --delay 150 plus h bracketright; until_has 4 tlvx_gr1.tmp; until_has 1 tlvx_gr3.tmp\n"
                       "k Escape; wait $G\n"),
               0)
         << file("err");
     for (const char* tool : {"import-tiled", "demo"}) {
-        const std::string out = file(tool == std::string("demo") ? "demo.out" : "import.out");
+        const std::string out = file(std::string(tool) + ".out");
         EXPECT_EQ(out.rfind(std::string("tlvx-tool ") + tool + ": the world in \".\" is in use by tlvx (pid ", 0), 0u)
             << out;
         EXPECT_TRUE(out.ends_with("); close it first\n1\n")) << out;
