@@ -4,18 +4,17 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <sstream>
-#include <string>
-#include <vector>
 
 using namespace tlvx;
 
 namespace {
 
-std::vector<std::string> file_lines(const std::string& path) {
-    std::ifstream in(path);
-    EXPECT_TRUE(in) << path;
+std::vector<std::string> file_lines(const std::string& name) {
+    std::ifstream in(std::string(TLVX_TESTS_DIR) + "/../" + name);
+    EXPECT_TRUE(in) << name;
     std::vector<std::string> lines;
     for (std::string line; std::getline(in, line);) lines.push_back(line);
     return lines;
@@ -23,13 +22,10 @@ std::vector<std::string> file_lines(const std::string& path) {
 
 // The rows of the README's table headed "| Key | What it does |".
 std::vector<std::string> readme_key_rows() {
-    const std::vector<std::string> lines = file_lines(std::string(TLVX_TESTS_DIR) + "/../README.md");
+    const std::vector<std::string> lines = file_lines("README.md");
     std::vector<std::string> rows;
-    for (size_t i = 0; i < lines.size(); ++i) {
-        if (lines[i] != "| Key | What it does |") continue;
-        for (size_t j = i + 2; j < lines.size() && lines[j].rfind('|', 0) == 0; ++j) rows.push_back(lines[j]);
-        break;
-    }
+    size_t i = std::find(lines.begin(), lines.end(), "| Key | What it does |") - lines.begin() + 2;
+    for (; i < lines.size() && lines[i].rfind('|', 0) == 0; ++i) rows.push_back(lines[i]);
     return rows;
 }
 
@@ -53,7 +49,7 @@ std::string roff_plain(std::string s) {
 // The entries of the manual page's KEYS section: ".TP", ".B keys", then the
 // text lines up to the next request.
 std::vector<std::pair<std::string, std::string>> man_key_entries() {
-    const std::vector<std::string> lines = file_lines(std::string(TLVX_TESTS_DIR) + "/../share/tlvx.6");
+    const std::vector<std::string> lines = file_lines("share/tlvx.6");
     std::vector<std::pair<std::string, std::string>> entries;
     bool in_keys = false;
     for (size_t i = 0; i < lines.size(); ++i) {
@@ -86,24 +82,11 @@ TEST(KeyHelp, ReadmeAndManualPageListExactlyTheTablesKeys) {
     EXPECT_EQ(man_key_entries(), expected);
 }
 
-// A table cell may not hold a "|" (it would split the README's row), and every
-// row has all four texts; the game's keys come before the window's.
-TEST(KeyHelp, EveryRowIsCompleteAndTheWindowsKeysComeLast) {
-    bool window = false;
-    for (const KeyHelpRow& r : key_help_rows()) {
-        for (std::string_view text : {r.keys, r.what, r.screen_keys, r.screen_what}) {
-            EXPECT_FALSE(text.empty()) << r.keys;
-            EXPECT_EQ(text.find('|'), std::string_view::npos) << text;
-        }
-        EXPECT_TRUE(r.window || !window) << r.keys << " (a game key after a window key)";
-        window = window || r.window;
-    }
-    EXPECT_TRUE(window);
-}
-
 // The help drawn over the picture fits 40 columns by 25 rows of the 8x8 font,
-// printable characters only, and names every row's keys.
-TEST(KeyHelp, ScreenLinesFitThePictureAndNameEveryKey) {
+// printable characters only, and names every row's keys. Every row has all four
+// texts, none with a "|" (it would split the README's row); the game's keys come
+// before the window's.
+TEST(KeyHelp, EveryRowIsCompleteAndItsScreenLinesFitThePicture) {
     const std::vector<std::string> lines = key_help_screen_lines();
     EXPECT_LE(lines.size(), 25u - 2u);  // a row of margin above and below
     std::string all;
@@ -112,11 +95,19 @@ TEST(KeyHelp, ScreenLinesFitThePictureAndNameEveryKey) {
         for (char c : line) EXPECT_TRUE(c >= 32 && c < 127) << line;
         all += line + "\n";
     }
+    bool window = false;
     for (const KeyHelpRow& r : key_help_rows()) {
+        for (std::string_view text : {r.keys, r.what, r.screen_keys, r.screen_what}) {
+            EXPECT_FALSE(text.empty()) << r.keys;
+            EXPECT_EQ(text.find('|'), std::string_view::npos) << text;
+        }
+        EXPECT_TRUE(r.window || !window) << r.keys << " (a game key after a window key)";
+        window = window || r.window;
         EXPECT_LE(r.screen_keys.size(), static_cast<size_t>(kScreenKeysWidth)) << r.screen_keys;
         EXPECT_LE(r.screen_what.size(), static_cast<size_t>(kScreenWhatWidth)) << r.screen_what;
         EXPECT_NE(all.find(std::string(r.screen_keys)), std::string::npos) << r.screen_keys;
     }
+    EXPECT_TRUE(window);
 }
 
 // The terminal text wraps at the asked width without losing or reordering a word.

@@ -16,72 +16,60 @@ std::string ext(char scan) { return std::string(1, '\0') + scan; }
 
 struct KeyRow {
     const char* code;  // the browser's name of the key
-    int scancode;      // the window's (SDL_Scancode)
-    std::string numlock_off, numlock_on;
+    int scancode;      // the window's (SDL_Scancode), as a number: the table is the same with or without SDL
+    std::string text;  // the game's key text
+    bool numpad;       // the text comes only with NumLock off (on: the typed digit)
 };
 
-// Scancodes as numbers, so that the table is the same with or without SDL.
-const KeyRow kKeys[] = {
-    {"Numpad8", 96, ext('H'), ""},
-    {"ArrowUp", 82, ext('H'), ext('H')},
-    {"Numpad2", 90, ext('P'), ""},
-    {"ArrowDown", 81, ext('P'), ext('P')},
-    {"Numpad4", 92, ext('K'), ""},
-    {"ArrowLeft", 80, ext('K'), ext('K')},
-    {"Numpad6", 94, ext('M'), ""},
-    {"ArrowRight", 79, ext('M'), ext('M')},
-    {"Numpad7", 95, ext('G'), ""},
-    {"Home", 74, ext('G'), ext('G')},
-    {"Numpad1", 89, ext('O'), ""},
-    {"End", 77, ext('O'), ext('O')},
-    {"Numpad9", 97, ext('I'), ""},
-    {"PageUp", 75, ext('I'), ext('I')},
-    {"Numpad3", 91, ext('Q'), ""},
-    {"PageDown", 78, ext('Q'), ext('Q')},
-    {"Numpad0", 98, ext('R'), ""},
-    {"Insert", 73, ext('R'), ext('R')},
-    {"NumpadDecimal", 99, ext('S'), ""},
-    {"Delete", 76, ext('S'), ext('S')},
-    {"Numpad5", 93, "", ""},
-    {"NumpadEnter", 88, "\r", "\r"},
-    {"Enter", 40, "\r", "\r"},
-    {"Escape", 41, "\x1b", "\x1b"},
-    {"Backspace", 42, "\b", "\b"},
-    {"Tab", 43, "\t", "\t"},
-    {"F1", 58, ext(';'), ext(';')},
-    {"F10", 67, ext('D'), ext('D')},
-    {"F11", 68, "", ""},
-    {"F12", 69, "", ""},  // the window's and the page's own
-    {"KeyA", 4, "", ""},
-    {"Minus", 45, "", ""},  // printable: from the typed text
-};
+// F11 and F12 are the window's and the page's own; printable keys give the typed text.
+const KeyRow kKeys[] = {{"Numpad8", 96, ext('H'), true},
+                        {"ArrowUp", 82, ext('H'), false},
+                        {"Numpad2", 90, ext('P'), true},
+                        {"ArrowDown", 81, ext('P'), false},
+                        {"Numpad4", 92, ext('K'), true},
+                        {"ArrowLeft", 80, ext('K'), false},
+                        {"Numpad6", 94, ext('M'), true},
+                        {"ArrowRight", 79, ext('M'), false},
+                        {"Numpad7", 95, ext('G'), true},
+                        {"Home", 74, ext('G'), false},
+                        {"Numpad1", 89, ext('O'), true},
+                        {"End", 77, ext('O'), false},
+                        {"Numpad9", 97, ext('I'), true},
+                        {"PageUp", 75, ext('I'), false},
+                        {"Numpad3", 91, ext('Q'), true},
+                        {"PageDown", 78, ext('Q'), false},
+                        {"Numpad0", 98, ext('R'), true},
+                        {"Insert", 73, ext('R'), false},
+                        {"NumpadDecimal", 99, ext('S'), true},
+                        {"Delete", 76, ext('S'), false},
+                        {"Numpad5", 93, "", true},
+                        {"NumpadEnter", 88, "\r", false},
+                        {"Enter", 40, "\r", false},
+                        {"Escape", 41, "\x1b", false},
+                        {"Backspace", 42, "\b", false},
+                        {"Tab", 43, "\t", false},
+                        {"F1", 58, ext(';'), false},
+                        {"F10", 67, ext('D'), false},
+                        {"F11", 68, "", false},
+                        {"F12", 69, "", false},
+                        {"KeyA", 4, "", false},
+                        {"Minus", 45, "", false}};
 
 }  // namespace
 
-TEST(KeyNames, BrowserCodesGiveTheGamesKeyTexts) {
+// The browser's codes give the game's key texts, and the window's scancodes name the same keys.
+TEST(KeyNames, BrowserCodesAndWindowScancodesGiveTheGamesKeyTexts) {
     for (const KeyRow& row : kKeys) {
         SCOPED_TRACE(row.code);
-        EXPECT_EQ(key_text_for(key_from_code(row.code), false), row.numlock_off);
-        EXPECT_EQ(key_text_for(key_from_code(row.code), true), row.numlock_on);
+        EXPECT_EQ(key_text_for(key_from_code(row.code), false), row.text);
+        EXPECT_EQ(key_text_for(key_from_code(row.code), true), row.numpad ? "" : row.text);
+#ifdef TLVX_GAME
+        EXPECT_EQ(physical_key(static_cast<SDL_Scancode>(row.scancode)), key_from_code(row.code));
+#endif
     }
     EXPECT_EQ(key_from_code("Numpad"), PhysicalKey::Other);
     EXPECT_EQ(key_from_code("NumpadA"), PhysicalKey::Other);
     EXPECT_EQ(key_from_code("F13"), PhysicalKey::Other);
-}
-
-TEST(KeyNames, SpeedKeysNeedCtrl) {
-    const struct {
-        PhysicalKey key;
-        char typed;
-        bool ctrl;
-        int step;
-    } cases[] = {
-        {PhysicalKey::Other, '-', true, -1},        {PhysicalKey::Other, '=', true, 1},
-        {PhysicalKey::Other, '+', true, 1},         {PhysicalKey::KeypadPlus, '\0', true, 1},
-        {PhysicalKey::KeypadMinus, '\0', true, -1}, {PhysicalKey::Other, '-', false, 0},  // the editing key "-"
-        {PhysicalKey::KeypadPlus, '\0', false, 0},  {PhysicalKey::Other, 'r', true, 0},
-    };
-    for (const auto& c : cases) EXPECT_EQ(speed_key(c.key, c.typed, c.ctrl), c.step) << c.typed;
 }
 
 TEST(KeyNames, BrowserPressesGoToTheGameOrOnToTheBrowser) {
@@ -109,6 +97,9 @@ TEST(KeyNames, BrowserPressesGoToTheGameOrOnToTheBrowser) {
         {"Minus", "-", true, false, -1, "", true},
         {"Equal", "=", true, false, 1, "", true},
         {"NumpadAdd", "+", true, false, 1, "", true},
+        {"NumpadSubtract", "-", true, false, -1, "", true},
+        {"Equal", "+", true, false, 1, "", true},        // Ctrl+Shift+=
+        {"NumpadAdd", "+", false, false, 0, "+", true},  // without Ctrl: the editing key
         {"ShiftLeft", "Shift", false, false, 0, "", false},
     };
     for (const auto& c : cases) {
@@ -121,14 +112,12 @@ TEST(KeyNames, BrowserPressesGoToTheGameOrOnToTheBrowser) {
 }
 
 #ifdef TLVX_GAME
-TEST(KeyNames, TheWindowsScancodesNameTheSameKeysAsTheBrowser) {
-    for (const KeyRow& row : kKeys) {
-        SCOPED_TRACE(row.code);
-        EXPECT_EQ(physical_key(static_cast<SDL_Scancode>(row.scancode)), key_from_code(row.code));
-    }
+// The window's speed keys: Ctrl with -, + (Shift+=) or the keypad's; the keypad's + alone is the editing key.
+TEST(KeyNames, TheWindowsSpeedKeysNeedCtrl) {
     EXPECT_EQ(speed_key(SDLK_MINUS, KMOD_LCTRL), -1);
+    EXPECT_EQ(speed_key(SDLK_KP_MINUS, KMOD_LCTRL), -1);
     EXPECT_EQ(speed_key(SDLK_PLUS, KMOD_LCTRL | KMOD_LSHIFT), 1);
     EXPECT_EQ(speed_key(SDLK_KP_PLUS, KMOD_LCTRL | KMOD_NUM), 1);
-    EXPECT_EQ(speed_key(SDLK_KP_PLUS, KMOD_NUM), 0);  // the editing key "+"
+    EXPECT_EQ(speed_key(SDLK_KP_PLUS, KMOD_NUM), 0);
 }
 #endif

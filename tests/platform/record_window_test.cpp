@@ -1,30 +1,19 @@
 // Sessions played in the real window under a private Xvfb server with
 // `tlvx --record`, keys typed by xdotool at uneven moments, then replayed
-// headless by `tlvx-tool run --replay` on a copy of the starting world.
-#include <gtest/gtest.h>
-
-#include <filesystem>
-
-#include "tools/tools_helpers.hpp"
+// headless by `tlvx-tool run --replay` on a copy of the starting world; and
+// recordings played back in the window with `tlvx --play`.
+#include "x_window.hpp"
 
 #ifdef TLVX_GAME
 using namespace tlvx;
+using namespace tlvx::test;
 namespace fs = std::filesystem;
 
 namespace {
 
-// `record` starts the game in a private X server, recording into
-// ../session.tlvxrec, and focuses its window; `k` types keys.
-const std::string kRecordInX = std::string(test::kXSessionScript) + R"(
-record() {
-    GAME_ERR=../game-err BEFORE_RETRY='rm -f ../session.tlvxrec' start_game --record ../session.tlvxrec
-}
-k() { xdotool key "$@"; }
-)";
-
 struct Session {
     const char* name;
-    const char* keys;  // shell lines after `record`, on the demo world
+    const char* keys;  // shell lines after the game started recording, on the demo world
     bool killed;       // the game is killed (kill -9) instead of ending with Escape
 };
 // Test logs name a session rather than dumping its bytes.
@@ -46,75 +35,64 @@ const Session kSessions[] = {
     {"killed", "k y; sleep 0.4; k i; sleep 1.6; kill -9 $G\n", true},
 };
 
-class RecordWindow : public ::testing::TestWithParam<Session> {};
-
-std::string sh_quote(const std::string& s) { return "'" + s + "'"; }
+class RecordWindow : public XWindow, public ::testing::WithParamInterface<Session> {};
 
 }  // namespace
 
 TEST_P(RecordWindow, ReplaysHeadlessToTheSameFiles) {
-    if (std::system("which Xvfb xdotool >/dev/null") != 0) GTEST_SKIP() << "needs Xvfb and xdotool";
     const Session& c = GetParam();
-    test::TempDir dir;
-    const std::string world = dir.file("world"), start = dir.file("start");
-    ASSERT_EQ(test::run_tool("demo " + sh_quote(world)).status, 0);
+    const std::string start = dir.file("start");
+    ASSERT_EQ(run_tool("demo " + sh_quote(world)).status, 0);
     fs::copy(world, start);
-    test::write_file(dir.file("run.sh"), "cd " + sh_quote(world) + "\nunset WAYLAND_DISPLAY\n" +
-                                             "export SDL_VIDEODRIVER=x11 ASAN_OPTIONS=detect_leaks=0 GAME='" +
-                                             TLVX_GAME + "'\n" + kRecordInX + "record\n" + c.keys +
-                                             "wait $G; echo $? >../game-exit\n");
-    ASSERT_EQ(std::system(("timeout -k 5 120 sh " + sh_quote(dir.file("run.sh"))).c_str()), 0)
-        << test::read_file(dir.file("game-err"));
-    EXPECT_EQ(std::atoi(test::read_file(dir.file("game-exit")).c_str()), c.killed ? 137 : 0)
-        << test::read_file(dir.file("game-err"));
+    ASSERT_EQ(session("BEFORE_RETRY='rm -f ../session.tlvxrec' start_game --record ../session.tlvxrec\n" +
+                      std::string(c.keys) + "wait $G; echo $? >../game-exit\n"),
+              0)
+        << file("err");
+    EXPECT_EQ(std::atoi(file("game-exit").c_str()), c.killed ? 137 : 0) << file("err");
 
-    const std::string start_gr2 = test::read_file(start + "/tlvx_gr2.tmp");
-    const test::ToolRun r =
-        test::run_tool("run --data " + sh_quote(start) + " --replay " + sh_quote(dir.file("session.tlvxrec")));
+    const std::string start_gr2 = read_file(start + "/tlvx_gr2.tmp");
+    const ToolRun r = run_tool("run --data " + sh_quote(start) + " --replay " + sh_quote(dir.file("session.tlvxrec")));
     EXPECT_EQ(r.status, 0) << r.output;
     if (c.killed) {
         // The passes before the kill replay; nothing is saved.
-        EXPECT_EQ(test::read_file(start + "/Pndx_001.sav"), test::read_file(world + "/Pndx_001.sav"));
-        EXPECT_NE(test::read_file(start + "/tlvx_gr2.tmp"), start_gr2) << "the step before the kill was replayed";
+        EXPECT_EQ(read_file(start + "/Pndx_001.sav"), read_file(world + "/Pndx_001.sav"));
+        EXPECT_NE(read_file(start + "/tlvx_gr2.tmp"), start_gr2) << "the step before the kill was replayed";
         return;
     }
     EXPECT_EQ(r.output, "");
-    EXPECT_EQ(test::changes(test::tree(start), test::tree(world)), "");
+    EXPECT_EQ(changes(tree(start), tree(world)), "");
 }
 
 INSTANTIATE_TEST_SUITE_P(Sessions, RecordWindow, ::testing::ValuesIn(kSessions),
                          [](const ::testing::TestParamInfo<Session>& i) { return std::string(i.param.name); });
 
-// `tlvx --play` shows a recording in the window at its pace on a temporary copy
-// of the world; with --apply the world ends as the recording left it.
-TEST(PlayWindow, PlaysOnACopyUnlessAskedToApply) {
-    if (std::system("which Xvfb xdotool >/dev/null") != 0) GTEST_SKIP() << "needs Xvfb and xdotool";
-    test::TempDir dir;
-    const std::string world = dir.file("world"), rec = dir.file("rec");
-    ASSERT_EQ(test::run_tool("demo " + sh_quote(world)).status, 0);
+using PlayWindow = XWindow;
+
+// `tlvx --play` shows a recording in the window on a temporary copy of the world, naming itself
+// and its speed in the title or saying it is held; with --apply the world ends as the recording
+// left it, and a world that is no longer the recorded start is refused and left alone.
+TEST_F(PlayWindow, PlaysOnACopyUnlessAskedToApply) {
+    const std::string rec = dir.file("rec");
+    ASSERT_EQ(run_tool("demo " + sh_quote(world)).status, 0);
     fs::copy(world, rec);
-    // 1.5 seconds of play: up, road-following, an edit, Escape.
-    test::write_file(dir.file("keys"), "5 y\n20 y\n30 .\n120 .\n125 H\n130 +\n150 esc\n");
-    ASSERT_EQ(test::run_tool("run --data " + sh_quote(rec) + " --keys " + sh_quote(dir.file("keys")) +
-                             " --clock 100:0.01 --record " + sh_quote(dir.file("s.tlvxrec")))
+    // 3 seconds of play: up, road-following, an edit, Escape.
+    write_file(dir.file("keys"), "5 y\n20 y\n30 .\n120 .\n125 H\n130 +\n300 esc\n");
+    ASSERT_EQ(run_tool("run --data " + sh_quote(rec) + " --keys " + sh_quote(dir.file("keys")) +
+                       " --clock 100:0.01 --record " + sh_quote(dir.file("s.tlvxrec")))
                   .status,
               0);
-    auto play = [&](const std::string& extra) {
-        test::write_file(dir.file("play.sh"), "cd " + sh_quote(world) +
-                                                  "\nexport SDL_VIDEODRIVER=x11 ASAN_OPTIONS=detect_leaks=0\n" +
-                                                  "xvfb-run -a -s '-screen 0 1280x1024x24' '" + TLVX_GAME +
-                                                  "' --play ../s.tlvxrec " + extra + " 2>../play-err\n");
-        const int st = std::system(("timeout -k 5 60 sh " + sh_quote(dir.file("play.sh"))).c_str());
-        return WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-    };
-    const auto before = test::tree(world);
-    EXPECT_EQ(play(""), 0) << test::read_file(dir.file("play-err"));
-    EXPECT_EQ(test::tree(world), before) << "nothing changed, nothing left behind";
-    EXPECT_EQ(play("--apply"), 0) << test::read_file(dir.file("play-err"));
-    EXPECT_EQ(test::tree(world), test::tree(rec));
-    // A third time the world is no longer the recorded start: refused, untouched.
-    EXPECT_EQ(play("--apply"), 2);
-    EXPECT_NE(test::read_file(dir.file("play-err")).find("not the one the recording starts from"), std::string::npos);
-    EXPECT_EQ(test::tree(world), test::tree(rec));
+    const auto before = tree(world);
+    EXPECT_EQ(
+        session("start_game --play ../s.tlvxrec\n"
+                "sleep 0.3; title; k space; sleep 0.4; title; k space plus; sleep 0.4; title; k Escape; wait $G\n"),
+        0)
+        << file("err");
+    EXPECT_EQ(file("titles"), "tlvx - playback, speed 1\ntlvx - playback held\ntlvx - playback, speed 2\n");
+    EXPECT_EQ(tree(world), before) << "nothing changed, nothing left behind";
+    EXPECT_EQ(session("start_game --play ../s.tlvxrec --apply; wait $G\n"), 0) << file("err");
+    EXPECT_EQ(tree(world), tree(rec));
+    EXPECT_EQ(session("\"$GAME\" --play ../s.tlvxrec --apply 2>../err\n"), 2);
+    EXPECT_NE(file("err").find("not the one the recording starts from"), std::string::npos) << file("err");
+    EXPECT_EQ(tree(world), tree(rec));
 }
 #endif

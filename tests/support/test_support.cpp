@@ -8,8 +8,6 @@
 
 #include <cerrno>
 #include <cstring>
-
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -136,13 +134,9 @@ void FixtureWorld::write(const std::string& dir) const {
 
     auto quoted = [](const std::string& t) { return "\"" + t + "\""; };
     std::string wd;
-    wd += crlf(quoted(world + " World"));
-    wd += crlf(quoted("unused"));
-    wd += crlf("0");
-    wd += crlf("0");
-    for (int k = 0; k < 4; ++k) wd += crlf(quoted(""));
-    wd += crlf(quoted(road_list));
-    wd += crlf(quoted(""));
+    for (const std::string& line : {quoted(world + " World"), quoted("unused"), std::string("0"), std::string("0"),
+                                    quoted(""), quoted(""), quoted(""), quoted(""), quoted(road_list), quoted("")})
+        wd += crlf(line);
     write_file(dir + "/" + world + ".txt", wd);
 
     std::string mem;
@@ -207,53 +201,14 @@ void FixtureWorld::write(const std::string& dir) const {
     auto cre = creatures;
     int px = vx, py = vy;
     if (!cre) cre = [px, py](int c, int r) { return static_cast<uint8_t>(c == px && r == py ? 1 : 0); };
-    write_file(dir + "/tlvx_gr1.tmp", layer_bytes(w, h, ground));
-    write_file(dir + "/tlvx_gr2.tmp", layer_bytes(w, h, cre));
-    write_file(dir + "/tlvx_gr3.tmp", layer_bytes(w, h, structures));
-    write_file(dir + "/tlvx_gr4.tmp", layer_bytes(w, h, nullptr));
-    write_file(dir + "/tlvx_gr5.tmp", layer_bytes(w, h, nullptr));
+    const std::function<uint8_t(int, int)> layers[] = {ground, cre, structures, nullptr, nullptr};
+    for (int k = 0; k < 5; ++k)
+        write_file(dir + "/tlvx_gr" + std::to_string(k + 1) + ".tmp", layer_bytes(w, h, layers[k]));
 }
 
 void init_state(State& s, const std::string& dir, Platform& platform) {
     s.data_dir = dir;
     s.platform = &platform;
 }
-
-const char* const kXSessionScript = R"(
-XD=$(mktemp)
-X=
-trap 'kill $X 2>/dev/null; rm -f "$XD"' EXIT
-# Under load a new Xvfb now and then stops answering at once; a second one is
-# started before the session gives up.
-for attempt in 1 2 3; do
-    [ -n "$X" ] && kill $X 2>/dev/null
-    : >"$XD"
-    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$XD" 2>/dev/null & X=$!
-    for i in $(seq 300); do [ -s "$XD" ] && break; sleep 0.1; done
-    [ -s "$XD" ] || { echo "Xvfb did not start" >&2; exit 92; }
-    export DISPLAY=:$(cat "$XD")
-    for i in $(seq 300); do xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
-    sleep 0.2
-    xdotool getdisplaygeometry >/dev/null 2>&1 && break
-done
-xdotool getdisplaygeometry >/dev/null 2>&1 || { echo "Xvfb does not answer" >&2; exit 92; }
-start_game() {
-    for try in 1 2 3; do
-        "$GAME" "$@" 2>"${GAME_ERR:-err}" & G=$!
-        W=
-        for i in $(seq 200); do
-            W=$(xdotool search --onlyvisible --name '^tlvx' 2>/dev/null | head -n 1)
-            [ -n "$W" ] && break
-            kill -0 $G 2>/dev/null || break
-            sleep 0.1
-        done
-        [ -n "$W" ] && break
-        kill -0 $G 2>/dev/null && exit 91
-        wait $G; grep -q "no display found" "${GAME_ERR:-err}" && [ $try -lt 3 ] || exit 90
-        eval "$BEFORE_RETRY"; sleep 1
-    done
-    xdotool windowfocus $W; sleep 0.3
-}
-)";
 
 }  // namespace tlvx::test

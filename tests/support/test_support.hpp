@@ -52,15 +52,6 @@ bool file_exists(const std::string& path);
 // made and the text says so.
 std::string drop_file_mode_override(const std::string& probe = "");
 
-// Shell lines that start a private Xvfb server (killed on exit) and set
-// $DISPLAY once it answers (exit 92 if it never does), then define
-// `start_game ARGS...`: starts "$GAME" ARGS, its standard error in
-// ${GAME_ERR:-err} and $G its process, waits for its window ($W) and focuses
-// it. It exits 90 if the game ends first and 91 if no window shows. Under load
-// a fresh server sometimes refuses the first client; a game that ended at
-// once saying so is started again, at most twice, after $BEFORE_RETRY runs.
-extern const char* const kXSessionScript;
-
 // A picture file in the short-block layout: a short image header (width * 8 + 1,
 // height) followed by the rows.
 std::string block_picture(int w, int h, const std::vector<uint8_t>& pixels);

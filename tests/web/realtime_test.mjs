@@ -1,60 +1,56 @@
 // The web program in real time, on the world a first visit gets: Right moves the
 // character one cell, a held key repeats at the window's rhythm (half a second,
 // then about eleven a second, whatever the browser's own repeats), the passes
-// keep the window's default speed (20 a second) over 10 s, and while paused only the polls run: no pass, the
-// same picture and world, no busy loop, and a key goes on.
+// keep the window's default speed (20 a second) over 10 s, and while paused only
+// the polls run: no pass, the same picture and world, no busy loop, and a key goes on.
 import { launch, serve, main, check, siteDir, openGame, sleep } from './cdp.mjs';
 
 await main(async () => {
   const server = await serve(siteDir());
   const browser = await launch();
   const page = await openGame(browser, server.url);
-  const player = () => page.eval('({ x: window.tlvx.player.x, y: window.tlvx.player.y })');
+  const x = () => page.eval('window.tlvx.player.x');
+  const y0 = await page.eval('window.tlvx.player.y');
 
-  // One press, one step to the right.
-  const p0 = await player();
+  const x0 = await x();
   await page.press('ArrowRight');
-  await page.waitFor(`window.tlvx.player.x !== ${p0.x}`, { timeoutMs: 3000, what: 'the character to move' });
+  await page.waitFor(`window.tlvx.player.x !== ${x0}`, { timeoutMs: 3000, what: 'the character to move' });
   await sleep(300);
-  const p1 = await player();
-  check(p1.x === p0.x + 1 && p1.y === p0.y, `Right moves the character one cell: ${JSON.stringify(p0)} to ${JSON.stringify(p1)}`);
+  check((await x()) === x0 + 1 && (await page.eval('window.tlvx.player.y')) === y0, 'Right moves the character one cell');
 
   // Held for 1.5 s, with the browser's own repeats every 33 ms: one step at once, the
   // first repeat after 0.5 s and then eleven a second gives about 12 steps; the
-  // browser's repeats followed would give one a pass (27), none followed at all 1.
+  // browser's repeats followed would give one a pass (30), none followed at all 1.
   const hold = async () => {
-    const from = await player();
+    const from = await x();
     await page.key('keyDown', 'ArrowRight');
-    const t0 = Date.now();
-    while (Date.now() - t0 < 1500) {
+    for (const t0 = Date.now(); Date.now() - t0 < 1500;) {
       await sleep(33);
       await page.key('keyDown', 'ArrowRight', { autoRepeat: true });
     }
     await page.key('keyUp', 'ArrowRight');
-    const released = await player();
+    const released = await x();
     await sleep(500);
-    return [from, released, await player()];
+    return [from, released, await x()];
   };
-  let [from, released, p2] = await hold();
-  if (p2.x - from.x === 1) {
+  let [from, released, to] = await hold();
+  if (to - from === 1) {
     // Seen now and then under load: the held key did not repeat at all. Said here, and
     // held once more, so that the log shows it while a repeat that never works still fails.
     console.log('note: a held key did not repeat; holding it once more');
-    [from, released, p2] = await hold();
+    [from, released, to] = await hold();
   }
-  const steps = p2.x - from.x;
-  check(steps >= 9 && steps <= 15, `a key held 1.5 s repeats like the window's: ${steps} steps`);
-  check(p2.x - released.x <= 1, `the character stops at most one step after the key is let go (${p2.x - released.x})`);
+  check(to - from >= 9 && to - from <= 15, `a key held 1.5 s repeats like the window's: ${to - from} steps`);
+  check(to - released <= 1, `the character stops at most one step after the key is let go (${to - released})`);
 
-  // The pass rate over 10 s, timed by the page's own clock.
-  const r0 = await page.eval('[window.tlvx.pass, performance.now()]');
+  // The pass rate over 10 s, timed by the page's own clock, at the window's default speed.
+  const rate = () => page.eval('[window.tlvx.pass, performance.now()]');
+  const r0 = await rate();
   await sleep(10000);
-  const r1 = await page.eval('[window.tlvx.pass, performance.now()]');
-  const rate = ((r1[0] - r0[0]) * 1000) / (r1[1] - r0[1]);
-  // The default speed, as the window's: 20 passes a second.
-  const speed = Number(await page.eval('document.getElementById("speed").textContent'));
-  check(speed === 20, `the page starts at the window's default speed, 20: ${speed}`);
-  check(Math.abs(rate - speed) <= speed / 10, `the pass rate over 10 s is within 10% of ${speed}: ${rate.toFixed(2)}`);
+  const r1 = await rate();
+  const passes = ((r1[0] - r0[0]) * 1000) / (r1[1] - r0[1]);
+  check((await page.eval('document.getElementById("speed").textContent')) === '20', 'the page starts at speed 20');
+  check(Math.abs(passes - 20) <= 2, `the pass rate over 10 s is within 10% of 20: ${passes.toFixed(2)}`);
 
   // Paused for 2 s: no pass, the same picture and the same world (creatures stand still),
   // and no busy loop: the polls wait for keys (a spinning poll keeps the page busy all along).
@@ -62,23 +58,22 @@ await main(async () => {
   await sleep(300);
   await page.send('Performance.enable');
   const busy = async () => (await page.send('Performance.getMetrics')).metrics.find((m) => m.name === 'TaskDuration').value;
-  // A checksum of the picture and of every world file, taken in the page (light enough not to stall it).
+  // The pass and a checksum of the picture and of every world file, taken in the page.
   const snapshot = () => page.eval(`(() => {
     const sum = (u) => { let h = 0; for (let i = 0; i < u.length; ++i) h = (h * 31 + u[i]) | 0; return h; };
     return [window.tlvx.pass, sum(window.tlvx.screenRGBA()),
             Array.from(window.tlvx.listFiles()).map((n) => n + ':' + sum(window.tlvx.readFile(n))).join(' ')];
   })()`);
-  const [paused, picture, world] = await snapshot();
+  const paused = await snapshot();
   const busy0 = await busy();
   await sleep(2000);
   const busyFor = (await busy()) - busy0;
-  const [pausedAfter, pictureAfter, worldAfter] = await snapshot();
-  check(pausedAfter === paused, `no pass runs while paused (pass ${paused})`, `pass ${pausedAfter} after 2 s`);
-  check(pictureAfter === picture && worldAfter === world, 'the picture and the world stay as they were');
+  const after = await snapshot();
+  check(after[0] === paused[0], `no pass runs while paused (pass ${paused[0]})`, `pass ${after[0]} after 2 s`);
+  check(after[1] === paused[1] && after[2] === paused[2], 'the picture and the world stay as they were');
   check(busyFor < 1.0, `the page is busy less than half the time: ${(busyFor * 1000).toFixed(0)} ms in 2 s`);
   await page.press('x');
-  await page.waitFor(`window.tlvx.pass > ${paused}`, { timeoutMs: 3000, what: 'the passes to go on after a key' });
-  check(true, 'a key ends the pause');
+  await page.waitFor(`window.tlvx.pass > ${paused[0]}`, { timeoutMs: 3000, what: 'the passes to go on after a key' });
   await browser.close();
   server.close();
 }, { timeoutMs: 90000 });
