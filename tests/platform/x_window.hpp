@@ -25,14 +25,15 @@ inline std::string sh_quote(const std::string& s) { return "'" + s + "'"; }
 // pixels in the folder above.
 inline const std::string kXSession = R"(
 XD=$(mktemp)
+XL=$(mktemp)
 X=
-trap 'kill $X 2>/dev/null; rm -f "$XD"' EXIT
+trap 'kill $X 2>/dev/null; rm -f "$XD" "$XL"' EXIT
 # Under load a new Xvfb now and then stops answering at once; a second one is
 # started before the session gives up.
 for attempt in 1 2 3; do
     [ -n "$X" ] && kill $X 2>/dev/null
     : >"$XD"
-    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$XD" 2>/dev/null & X=$!
+    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$XD" 2>"$XL" & X=$!
     for i in $(seq 300); do [ -s "$XD" ] && break; sleep 0.1; done
     [ -s "$XD" ] || { echo "Xvfb did not start" >&2; exit 92; }
     export DISPLAY=:$(cat "$XD")
@@ -40,7 +41,12 @@ for attempt in 1 2 3; do
     sleep 0.2
     xdotool getdisplaygeometry >/dev/null 2>&1 && break
 done
-xdotool getdisplaygeometry >/dev/null 2>&1 || { echo "Xvfb does not answer" >&2; exit 92; }
+# What the server said and whether it still runs, for a failure seen only in CI.
+xdotool getdisplaygeometry >/dev/null 2>&1 || {
+    state=ended; kill -0 $X 2>/dev/null && state=running
+    echo "Xvfb does not answer on $DISPLAY ($state):" $(xdotool getdisplaygeometry 2>&1 | tail -n 2) / $(tail -n 5 "$XL") >&2
+    exit 92
+}
 start_game() {
     for try in 1 2 3; do
         "$GAME" "$@" 2>"$GAME_ERR" & G=$!
