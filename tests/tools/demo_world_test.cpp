@@ -22,7 +22,7 @@ TEST(DemoWorld, ForceRewritesItWholeAndItsPicturesAreTileSizedWithExactMasks) {
     write_demo_world(dir.path(), false);
     const std::string palette = test::read_file(dir.file("tlvx_w05.pal"));
     test::write_file(dir.file("tlvx_w05.pal"), "changed");
-    ASSERT_EQ(test::run_tool("demo '" + dir.path() + "' --force").status, 0);
+    ASSERT_EQ(test::run_tool({"demo", dir.path(), "--force"}, {}).status, 0);
     EXPECT_EQ(test::read_file(dir.file("tlvx_w05.pal")), palette);
     const WorldInfo info = inspect_world(dir.path());
     EXPECT_TRUE(info.problems.empty() && info.notes.empty()) << format_info(info);

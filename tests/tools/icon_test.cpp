@@ -12,12 +12,13 @@ using namespace tlvx::tools;
 
 // Each size holds the tile at the largest whole scale, centred: transparent outside it and in its
 // corners, and each tile pixel a uniform block in the hero's colour where the hero is painted, else
-// the grass tile's.
+// the grass tile's. The tool writes it as a PNG. (Its refusal of a bad size: a bad-input row.)
 TEST(Icon, TileAtTheLargestWholeScaleCentredOnTransparency) {
     const auto palette = demo_screen_palette();
     const Picture grass = art_grass(1);
     const Canvas hero = art_hero(1);
-    for (int size : {24, 32, 256}) {
+    test::TempDir dir;
+    for (int size : {24, 32, 48, 256}) {
         SCOPED_TRACE(size);
         const IconImage icon = make_icon(size);
         ASSERT_EQ(icon.rgba.size(), size_t(size) * size * 4);
@@ -34,16 +35,10 @@ TEST(Icon, TileAtTheLargestWholeScaleCentredOnTransparency) {
                 const Rgb want = palette[hero.painted(tx, ty) ? hero.at(tx, ty) : grass.at(tx, ty)];
                 ASSERT_EQ((Rgb{p[0], p[1], p[2]}), want) << x << "," << y;
             }
+        ASSERT_EQ(test::run_tool({"icon", "--size", std::to_string(size), dir.file("i.png")}, {}).status, 0);
+        const auto png = test::read_png(dir.file("i.png"));
+        ASSERT_EQ(png.w * 1000 + png.h, size * 1001);
+        EXPECT_TRUE(std::equal(icon.rgba.begin(), icon.rgba.end(), reinterpret_cast<const uint8_t*>(png.px.data())));
     }
     for (int bad : {23, kIconMaxSize + 1}) EXPECT_THROW(make_icon(bad), ToolError) << bad;
-}
-
-// (The tool's refusal of a bad size is a row of the bad-input table.)
-TEST(Icon, ToolWritesThePng) {
-    test::TempDir dir;
-    ASSERT_EQ(test::run_tool("icon --size 48 '" + dir.file("i.png") + "'").status, 0);
-    const auto png = test::read_png(dir.file("i.png"));
-    const IconImage icon = make_icon(48);
-    ASSERT_EQ(png.w * 1000 + png.h, 48048);
-    EXPECT_TRUE(std::equal(icon.rgba.begin(), icon.rgba.end(), reinterpret_cast<const uint8_t*>(png.px.data())));
 }

@@ -60,7 +60,7 @@ TEST(Info, ToolReportCountsAndQuotesNames) {
     test::TempDir dir;
     write_demo_world(dir.path(), false);
     test::write_file(dir.file("oakvale.txt"), "\"Oak\nvale\x01\"\r\n\"unused\"\r\n0\r\n0\r\n");
-    const test::ToolRun ok = test::run_tool("info '" + dir.path() + "'");
+    const test::ToolRun ok = test::run_tool({"info", dir.path()}, {});
     EXPECT_EQ(ok.status, 0) << ok.output;
     for (const char* line : {"No problems", "world: \"Oak\\nvale\\x01\" (oakvale.txt)\n", "map: 80 x 60 cells",
                              "creature values:  0 x 4783, 1 x 1, 2 x 4", "start: (38, 33)"})
@@ -101,7 +101,7 @@ TEST(Info, EveryValueTheEditingKeysReachHasAPicture) {
         const WorldInfo info = inspect_world(dir);
         EXPECT_TRUE(info.problems.empty()) << format_info(info);
         for (const std::string& n : info.notes) EXPECT_EQ(n.find("picture"), std::string::npos) << n;
-        const test::ToolRun run = test::run_tool("info '" + dir + "'");
+        const test::ToolRun run = test::run_tool({"info", dir}, {});
         EXPECT_EQ(run.status, 0) << run.output;
         EXPECT_EQ(run.output.find("\\n"), std::string::npos) << run.output;
         EXPECT_NE(run.output.find(",\n      "), std::string::npos) << run.output;

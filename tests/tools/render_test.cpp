@@ -87,16 +87,18 @@ TEST(Render, WindowsAndBandsJoinWithoutSeams) {
 TEST(Render, ToolRefusesOversizedPicturesAndNamesTheCellThatFails) {
     test::TempDir dir;
     new_map({.dir = dir.path(), .w = 2000, .h = 30, .fill = {}});
-    const std::string render = "render '" + dir.path() + "' '" + dir.file("r.png") + "'";
-    const test::ToolRun whole = test::run_tool(render);
+    auto render = [&](std::vector<std::string> more) {
+        more.insert(more.begin(), {"render", dir.path(), dir.file("r.png")});
+        return test::run_tool(more, {});
+    };
+    const test::ToolRun whole = render({});
     EXPECT_EQ(whole.status, 1);
     EXPECT_NE(whole.output.find("--region"), std::string::npos) << whole.output;
     EXPECT_FALSE(std::filesystem::exists(dir.file("r.png")));
     std::filesystem::remove(dir.file("hero_wk1.pcv"));
-    const test::ToolRun part = test::run_tool(render + " --region 990,10,20,10 --frame 3");
-    ASSERT_EQ(part.status, 0) << part.output;
+    ASSERT_EQ(render({"--region", "990,10,20,10", "--frame", "3"}).status, 0);
     const test::RgbaPicture p = test::read_png(dir.file("r.png"));
     EXPECT_EQ(p.w * 1000 + p.h, 480240);
-    const std::string e = test::run_tool(render + " --region 990,10,20,10").output;
+    const std::string e = render({"--region", "990,10,20,10"}).output;
     EXPECT_TRUE(e.find("cell (1000, 15)") != e.npos && e.find("file not found") != e.npos) << e;
 }

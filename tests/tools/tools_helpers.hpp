@@ -1,16 +1,23 @@
 #pragma once
 // Helpers of the world tool tests: reading PNGs back, running tlvx-tool,
 // folder snapshots, layer files, starting the game on a world.
+#include <fcntl.h>
 #include <png.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <array>
+#include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <map>
 #include <memory>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "base/world_lock.hpp"
@@ -41,8 +48,9 @@ inline RgbaPicture read_png(const std::string& path) {
 }
 
 struct ToolRun {
-    int status = -1;
+    int status = -1;     // the exit status, or minus the signal that ended it
     std::string output;  // standard output and standard error
+    double seconds = 0;
 };
 
 // Runs tlvx-tool with `args` (already quoted for the shell).
@@ -54,6 +62,58 @@ inline ToolRun run_tool(const std::string& args) {
     const int st = p ? ::pclose(p) : -1;
     r.status = st != -1 && WIFEXITED(st) ? WEXITSTATUS(st) : -1;
     return r;
+}
+
+inline constexpr int kNotStarted = 124;  // the child could not be set up as asked
+
+struct RunLimits {
+    std::string cwd = ".";
+    std::string probe = {};  // when set: without the file mode override, `probe` proving it (drop_file_mode_override)
+    rlim_t memory = 0;       // bytes of address space; 0: no limit
+    int deadline_s = 600;
+};
+
+// Starts tlvx-tool with `args` in a session of its own (no terminal), its
+// input /dev/null, its output in `log`.
+inline pid_t start_tool(const std::vector<std::string>& args, const std::string& log, const RunLimits& l = {}) {
+    const pid_t pid = ::fork();
+    if (pid != 0) return pid;
+    ::setsid();
+    const int out = ::open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644), in = ::open("/dev/null", O_RDONLY);
+    if (out < 0 || in < 0 || ::dup2(in, 0) < 0 || ::dup2(out, 1) < 0 || ::dup2(out, 2) < 0 || ::chdir(l.cwd.c_str()))
+        ::_exit(kNotStarted);
+    const rlimit lim{l.memory, l.memory};
+    if (l.memory != 0 && kAddressSpaceCanBeLimited && ::setrlimit(RLIMIT_AS, &lim) != 0) ::_exit(kNotStarted);
+    if (const std::string why = l.probe.empty() ? "" : drop_file_mode_override(l.probe); !why.empty())
+        std::fprintf(stderr, "fault not made: %s\n", why.c_str()), ::_exit(kNotStarted);
+    std::vector<char*> argv = {const_cast<char*>(TLVX_TOOL)};  // execv changes none of them
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    ::execv(argv[0], argv.data());
+    ::_exit(127);
+}
+
+// The exit status of a waitpid status, or minus the signal that ended it.
+inline int status_of(int st) { return WIFEXITED(st) ? WEXITSTATUS(st) : WIFSIGNALED(st) ? -WTERMSIG(st) : -1000; }
+
+// Runs tlvx-tool as start_tool does and waits for it, killing it at the deadline.
+inline ToolRun run_tool(const std::vector<std::string>& args, const RunLimits& l) {
+    TempDir io;
+    const auto start = std::chrono::steady_clock::now();
+    const pid_t pid = start_tool(args, io.file("out"), l);
+    int st = 0;
+    while (::waitpid(pid, &st, WNOHANG) == 0) {
+        if (std::chrono::steady_clock::now() - start > std::chrono::seconds(l.deadline_s))
+            ::kill(pid, SIGKILL), ::waitpid(pid, &st, 0);
+        else std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return {status_of(st), read_file(io.file("out")),
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count()};
+}
+
+// One line of output at most 200 bytes long.
+inline bool one_short_line(const std::string& s) {
+    return std::count(s.begin(), s.end(), '\n') == 1 && s.back() == '\n' && s.size() <= 200;
 }
 
 // The names in a folder (none when it cannot be read). A world's lock file is
@@ -79,6 +139,7 @@ inline std::map<std::string, std::string> tree(const std::string& root) {
         const auto perms = std::to_string(static_cast<int>(e.symlink_status().permissions()));
         if (e.is_symlink()) t[rel] = "link " + std::filesystem::read_symlink(e.path()).string();
         else if (e.is_directory()) t[rel] = "folder " + perms;
+        else if (!e.is_regular_file()) t[rel] = "other " + perms;  // a FIFO or a device: never read
         else t[rel] = "file " + perms + " " + std::to_string(std::hash<std::string>{}(read_file(e.path().string())));
     }
     return t;

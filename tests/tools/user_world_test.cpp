@@ -158,15 +158,13 @@ TEST(UserWorld, ALinkToAnEmptyFolderIsFilledThroughTheLink) {
     EXPECT_FALSE(prepare_user_world(dir).created);
     EXPECT_EQ(test::read_file(dir + "/" + kSaveFileName), "played since");
 
+    test::write_file(chosen.file("file"), "a file");
     for (const char* target : {"nothing", "file"}) {
         SCOPED_TRACE(target);
-        test::TempDir h;
-        const std::string d = user_world_dir(WorldEnv{nullptr, h.path().c_str(), ""});
-        fs::create_directories(fs::path(d).parent_path());
-        test::write_file(h.file("file"), "a file");
-        fs::create_symlink(h.file(target), d);
-        EXPECT_THROW(prepare_user_world(d), ToolError);
-        EXPECT_TRUE(fs::is_symlink(d));
-        EXPECT_EQ(test::read_file(h.file("file")), "a file");
+        fs::remove(dir);
+        fs::create_symlink(chosen.file(target), dir);
+        EXPECT_THROW(prepare_user_world(dir), ToolError);
+        EXPECT_TRUE(fs::is_symlink(dir));
+        EXPECT_EQ(test::read_file(chosen.file("file")), "a file");
     }
 }
