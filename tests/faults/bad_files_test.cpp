@@ -31,10 +31,10 @@ TEST(BadFiles, EachDataFileAsDirectoryEmptyOrRandomEndsCleanly) {
             if (kind == "directory") fs::create_directory(path);
             else write_file(path, bytes);
 
-            ToolResult r =
+            const ToolResult r =
                 run_tool({.args = {"--data", rig.run, "--keys", rig.keys, "--passes", "6"}, .timeout_seconds = 30});
             const std::string what = file + " " + kind + ": " + r.err;
-            ASSERT_TRUE(r.exited) << "killed (SIGALRM: a hang) " << what;  // never a crash or a hang
+            ASSERT_LT(r.code, 128) << "killed (SIGALRM: a hang) " << what;  // never a crash or a hang
             EXPECT_TRUE(r.code == 0 || r.err.find("runtime error " + std::to_string(r.code)) != std::string::npos)
                 << what;
             // A directory, a picture or an empty ground layer can only fail,
@@ -65,8 +65,7 @@ TEST(BadFiles, SaveNamesOutsideTheDataDirectoryAreRefusedAndWorldNamesAreReadAsG
         const std::string start = read_file(data + "/Pndx_001.sav");
         const auto in_root = entries();
 
-        ToolResult r = run_tool({{"--data", data, "--keys", root.file("keys.txt")}});
-        ASSERT_TRUE(r.exited) << r.err;
+        const ToolResult r = run_tool({{"--data", data, "--keys", root.file("keys.txt")}});
         EXPECT_EQ(r.code, 2) << name << ": " << r.err;
         EXPECT_NE(r.err.find(name + "_001.sav"), std::string::npos) << r.err;
         EXPECT_EQ(std::tuple(file_exists(outside + "_001.sav"), file_exists(save), entries()),
@@ -83,8 +82,7 @@ TEST(BadFiles, SaveNamesOutsideTheDataDirectoryAreRefusedAndWorldNamesAreReadAsG
     w.world = "../Outer";
     w.write(data);
     ASSERT_TRUE(file_exists(root.file("Outer.txt")));
-    ToolResult r = run_tool({{"--data", data, "--keys", root.file("keys.txt")}});
-    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(run_tool({{"--data", data, "--keys", root.file("keys.txt")}}).code, 0);
     EXPECT_EQ(read_file(data + "/Pndx_001.sav").substr(0, 10), "../Outer\r\n");
 }
 

@@ -1,6 +1,6 @@
-// A layer file that cannot be written, and a disk that fills up during the
-// save at quit: the run ends with error 3 and nothing a completed pass wrote
-// is lost.
+// A layer file that cannot be written, and a save at quit on a full disk or
+// in a read-only folder: the run ends with error 3 (or saves in place) and
+// nothing a completed pass wrote is lost.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
@@ -31,8 +31,9 @@ TEST(DiskFaults, ReadOnlyStructureLayerFailsAtItsFirstWriteKeepingEveryEarlierEd
     // Ground and creature edits and steps over a bridge, then a structure edit in pass 9.
     FaultRig rig(w, "1 +\n2 h\n3 +\n4 *\n5 h\n6 f\n7 b\n8 bksp\n9 ]\n10 h\n");
     chmod((rig.run + "/tlvx_gr3.tmp").c_str(), 0444);
-    ToolResult r = run_tool({.args = {"--data", rig.run, "--keys", rig.keys, "--trace", rig.root.file("trace.csv")},
-                             .read_only = rig.run + "/tlvx_gr3.tmp"});
+    ToolRun run{rig.args(), rig.run + "/tlvx_gr3.tmp"};
+    run.args.insert(run.args.end(), {"--trace", rig.root.file("trace.csv")});
+    const ToolResult r = run_tool(run);
     expect_error_3(r, {"\"tlvx_gr3.tmp\""});
 
     // Passes 1 to 8 completed (the trace lists them); their writes are all there.
@@ -45,51 +46,48 @@ TEST(DiskFaults, ReadOnlyStructureLayerFailsAtItsFirstWriteKeepingEveryEarlierEd
     EXPECT_EQ(layer_files(rig.run), want);
 }
 
-TEST(DiskFaults, FullDiskDuringTheSaveKeepsTheOldSaveFileAndEveryEdit) {
-    // An 8 by 8 map: its layer files (76 bytes) fit under the limit, the save
-    // file with its long world name does not.
+// A save at Escape that cannot be written as usual: on a full disk (a file
+// size limit that the layer files of an 8 by 8 map fit under and the save
+// file with its long world name does not), or in a read-only data folder,
+// where no temporary file can be made beside the save file. There, when the
+// save file itself may be written it is rewritten in place; otherwise, and
+// on the full disk, the run ends with error 3 naming the cause. Either way no
+// file is added, the old save is kept or the new one is whole, and every
+// edit and step is kept.
+TEST(DiskFaults, SaveOnAFullDiskOrInAReadOnlyFolderKeepsTheOldSaveOrWritesInPlace) {
     FixtureWorld w;
     w.w = 8, w.h = 8, w.vx = 4, w.vy = 4;
     w.world = std::string(200, 'w');
-    FaultRig rig(w, "1 +\n2 *\n3 h\n4 +\n5 esc\n");
-    const std::string old_save = read_file(rig.run + "/Pndx_001.sav");
-    ASSERT_GT(old_save.size(), 200u);
-    const size_t files_before = entries(rig.run);
-    ToolResult r = run_tool({.args = rig.tool().args, .file_size_limit = 128});
-    expect_error_3(r, {"\"Pndx_001.sav\""});
-    EXPECT_EQ(read_file(rig.run + "/Pndx_001.sav"), old_save);
-    EXPECT_EQ(entries(rig.run), files_before) << "no temporary file is left behind";
-
-    std::string new_save;
-    const auto after = rig.replay(5, &new_save);
-    EXPECT_EQ(layer_files(rig.run), after[5]);
-    EXPECT_NE(after[5], after[0]);
-    EXPECT_NE(new_save, old_save) << "without the limit the save is written";
-}
-
-// A read-only data folder: no temporary file can be made beside the save
-// file. When the save file itself may be written it is rewritten in place;
-// when it may not, the run ends with error 3 naming the cause, the old save kept.
-TEST(DiskFaults, SaveInAReadOnlyFolderIsWrittenInPlaceOrFailsNamingTheCause) {
-    for (const bool save_writable : {true, false}) {
-        FaultRig rig(FixtureWorld(), "1 h\n2 h\n3 b\n4 esc\n");
-        write_file(rig.run + "/probe", "");
-        chmod((rig.run + "/probe").c_str(), 0444);
-        if (!save_writable) chmod((rig.run + "/Pndx_001.sav").c_str(), 0444);
-        const std::string old_save = read_file(rig.run + "/Pndx_001.sav");
+    enum Fault { FullDisk, ReadOnlyFolder, ReadOnlyFolderAndSave };
+    for (const Fault fault : {FullDisk, ReadOnlyFolder, ReadOnlyFolderAndSave}) {
+        SCOPED_TRACE(fault);
+        FaultRig rig(w, "1 +\n2 *\n3 h\n4 b\n5 esc\n");
+        const std::string save = rig.run + "/Pndx_001.sav", old_save = read_file(save);
+        ToolRun run{rig.args()};
+        if (fault == FullDisk) {
+            run.file_size_limit = 128;
+        } else {
+            run.read_only = rig.run + "/probe";
+            write_file(run.read_only, "");
+            chmod(run.read_only.c_str(), 0444);
+            if (fault == ReadOnlyFolderAndSave) chmod(save.c_str(), 0444);
+        }
         const size_t files_before = entries(rig.run);
-        chmod(rig.run.c_str(), 0555);
-        ToolResult r = run_tool({.args = rig.tool().args, .read_only = rig.run + "/probe"});
+        if (fault != FullDisk) chmod(rig.run.c_str(), 0555);
+        const ToolResult r = run_tool(run);
         chmod(rig.run.c_str(), 0755);
         ASSERT_NE(r.code, kFaultNotMade) << r.err;
         EXPECT_EQ(entries(rig.run), files_before) << "no file is added";
 
         std::string new_save;
-        EXPECT_EQ(layer_files(rig.run), rig.replay(4, &new_save).back()) << "every edit and step is kept";
+        const auto after = rig.replay(5, &new_save);
+        EXPECT_EQ(layer_files(rig.run), after.back()) << "every edit and step is kept";
+        ASSERT_NE(after.back(), after.front());
         ASSERT_NE(new_save, old_save);
-        if (save_writable) EXPECT_EQ(r.code, 0) << r.err;
+        if (fault == ReadOnlyFolder) EXPECT_EQ(r.code, 0) << r.err;
+        else if (fault == FullDisk) expect_error_3(r, {"\"Pndx_001.sav\""});
         else expect_error_3(r, {"\"Pndx_001.sav\"", "permission denied"});
-        EXPECT_EQ(read_file(rig.run + "/Pndx_001.sav"), save_writable ? new_save : old_save);
+        EXPECT_EQ(read_file(save), fault == ReadOnlyFolder ? new_save : old_save);
     }
 }
 

@@ -53,8 +53,7 @@ TEST(Kill, EveryCompletedPassIsInTheLayerFilesAndTheSaveIsWhole) {
     std::set<int64_t> killed_at;
     for (int i = 0; i < kKills; ++i) {
         const std::string run = rig.root.file("run" + std::to_string(i));
-        std::filesystem::create_directory(run);
-        copy_dir(rig.world, run);
+        std::filesystem::copy(rig.world, run);
         const std::string trace = run + "/trace.csv";
         // Kill targets spread over the whole run; the last two come once the
         // Escape pass is traced, while the save is being written or after it.
