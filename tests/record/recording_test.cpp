@@ -252,22 +252,6 @@ TEST(WorldHash, HolesHashLikeZerosEveryByteCountsAndCopiesStaySparse) {
     EXPECT_LT(st.st_blocks * 512, 16 * 1024 * 1024) << "the copy filled in the holes";
 }
 
-// The first file that differs from the start is named (a changed content of
-// the same size is the replay tool's test). What is copied is
-// UntrustedRecording.OnlyTheWorldIsRecorded.
-TEST(WorldStart, TheFirstDifferingFileIsNamed) {
-    test::TempDir dir;
-    write_world(dir.path());
-    const std::vector<StartFile> start = world_start_state(dir.path());
-    ASSERT_EQ(start.size(), 10u);  // with the world description the save file names
-    EXPECT_EQ(first_world_difference(start, dir.path()), "");
-    const std::string tables = test::read_file(dir.file("tlvx_w05.mem"));
-    test::write_file(dir.file("tlvx_w05.mem"), tables + "\n");
-    EXPECT_EQ(first_world_difference(start, dir.path()).rfind("tlvx_w05.mem has", 0), 0u);
-    fs::remove(dir.file("Pndx_001.sav"));  // listed before the tables
-    EXPECT_EQ(first_world_difference(start, dir.path()).rfind("Pndx_001.sav is missing", 0), 0u);
-}
-
 TEST(Playback, SteeringKeysHoldAndChangeTheSpeedWithinLimits) {
     test::TempDir dir;
     RecordingWriter(dir.file("r"), RecordingHeader{}, {}).finish(0);

@@ -14,7 +14,6 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <set>
 #include <thread>
 
@@ -159,23 +158,38 @@ TEST(ReplayTool, ReplaysToTheSameFilesFromTheWorldOrFromTheRecording) {
         << "unpacked, then left alone";
 }
 
+// A world that is not the recording's start is refused naming the first file
+// that differs, and nothing is written. Each change here comes on top of the
+// ones before, in a file listed earlier: the save file before the tables,
+// the tables before the layers.
 TEST(ReplayTool, RefusalsLeaveEverythingAsItWas) {
     test::TempDir dir;
     record(dir, "2 g\n10 esc\n", "");
-    std::fstream(dir.file("start/tlvx_gr3.tmp"), std::ios::in | std::ios::out | std::ios::binary).seekp(40).put(5);
-    const auto before = test::tree(dir.file("start"));
-    test::ToolRun r = replay(dir, "start", "--trace" + args({dir.file("trace"), "--screenshot", dir.file("shot.png")}));
-    EXPECT_EQ(r.status, 2);
-    EXPECT_NE(r.output.find("tlvx_gr3.tmp has other contents"), std::string::npos) << r.output;
-    EXPECT_EQ(test::tree(dir.file("start")), before);
-    EXPECT_FALSE(test::file_exists(dir.file("trace")) || test::file_exists(dir.file("shot.png")));
+    const char* changes[][2] = {{"tlvx_gr3.tmp", "tlvx_gr3.tmp has other contents"},
+                                {"tlvx_w05.mem", "tlvx_w05.mem has "},
+                                {"Pndx_001.sav", "Pndx_001.sav is missing"}};
+    for (int i = 0; i < 3; ++i) {
+        const std::string path = dir.file("start/") + changes[i][0];
+        std::string bytes = test::read_file(path);
+        if (i == 0) bytes[40] ^= 5;
+        fs::remove(path);
+        if (i < 2) test::write_file(path, i == 1 ? bytes + "\n" : bytes);
+        const auto before = test::tree(dir.file("start"));
+        const test::ToolRun r =
+            replay(dir, "start", "--trace" + args({dir.file("trace"), "--screenshot", dir.file("shot.png")}));
+        EXPECT_EQ(r.status, 2);
+        EXPECT_NE(r.output.find(changes[i][1]), std::string::npos) << r.output;
+        EXPECT_EQ(test::tree(dir.file("start")), before);
+        EXPECT_FALSE(test::file_exists(dir.file("trace")) || test::file_exists(dir.file("shot.png")));
+    }
 
     EXPECT_EQ(test::run_tool("run --replay x --keys y").status, 2);
     EXPECT_EQ(test::run_tool("run --world-from-recording").status, 2);
     EXPECT_EQ(test::run_tool("record-info" + args({dir.file("keys")})).status, 2);
     // An existing file is never recorded over.
     const std::string kept = test::read_file(dir.file("rec.tlvxrec"));
-    r = test::run_tool("run --passes 3" + args({"--data", dir.file("rec"), "--record", dir.file("rec.tlvxrec")}));
+    const test::ToolRun r =
+        test::run_tool("run --passes 3" + args({"--data", dir.file("rec"), "--record", dir.file("rec.tlvxrec")}));
     EXPECT_EQ(r.status, 2);
     EXPECT_NE(r.output.find("exists already"), std::string::npos) << r.output;
     EXPECT_EQ(test::read_file(dir.file("rec.tlvxrec")), kept);

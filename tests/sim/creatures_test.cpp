@@ -33,14 +33,10 @@ struct CreatureWorld : ViewWorld {
 // cell (the processed flag travels with it), and only in phase 4 with a move chance over 1.
 TEST(Creatures, NeverIntoObjectsCreaturesOrBlockedGround) {
     const Spot home{1, 1}, sides[] = {{1, 0}, {2, 1}, {0, 1}, {1, 2}};
-    for (auto [open, obj_s, gc] : {std::tuple{-1, 1000, 4},
-                                   {0, 1000, 4},
-                                   {1, 1000, 4},
-                                   {2, 1000, 4},
-                                   {3, 1000, 4},
-                                   {1, 1, 4},
-                                   {3, -3, 4},
-                                   {1, 1000, 3}}) {
+    // The open side (-1: none), the move chance, the phase.
+    const std::tuple<int, int32_t, int32_t> cases[] = {{-1, 1000, 4}, {0, 1000, 4}, {1, 1000, 4}, {2, 1000, 4},
+                                                       {3, 1000, 4},  {1, 1, 4},    {3, -3, 4},   {1, 1000, 3}};
+    for (auto [open, obj_s, gc] : cases) {
         CreatureWorld w(obj_s, home);
         std::tie(w.s.GC, w.s.OBJ_M(4), w.s.CK_S(3)) = std::tuple(gc, 1, " 9 ");
         if (open != 0) w.put(kStructureFile, 1, 0, 4);
