@@ -136,28 +136,6 @@ std::string with_empty_polls(const std::string& b, uint64_t count, int runs) {
 
 }  // namespace
 
-TEST(ReplayTool, ReplaysToTheSameFilesFromTheWorldOrFromTheRecording) {
-    test::TempDir dir;
-    record(dir, "2 g\n4 +\n8 p\n9 h\n12 ]\n30 esc\n", "--passes 100");
-    test::ToolRun r = replay(dir, "start");
-    EXPECT_EQ(r.status, 0) << r.output;
-    EXPECT_EQ(r.output, "");
-    EXPECT_EQ(test::changes(test::tree(dir.file("start")), test::tree(dir.file("rec"))), "");
-    // 6 keys: the pause's key too.
-    const std::string i = info(dir);
-    for (const char* says : {"passes: 30 complete; ended by Escape", "keys pressed: 6", "Testland.txt"})
-        EXPECT_NE(i.find(says), std::string::npos) << says << "\n" << i;
-
-    // The world kept in the recording, unpacked into an empty folder; never
-    // into a folder that holds files.
-    EXPECT_EQ(replay(dir, "fresh", "--world-from-recording").status, 0);
-    r = replay(dir, "fresh", "--world-from-recording");
-    EXPECT_EQ(r.status, 2);
-    EXPECT_NE(r.output.find("is not empty"), std::string::npos) << r.output;
-    EXPECT_EQ(test::changes(test::tree(dir.file("fresh")), test::tree(dir.file("rec"))), "")
-        << "unpacked, then left alone";
-}
-
 // A world that is not the recording's start is refused naming the first file
 // that differs, and nothing is written. Each change here comes on top of the
 // ones before, in a file listed earlier: the save file before the tables,
@@ -195,44 +173,60 @@ TEST(ReplayTool, RefusalsLeaveEverythingAsItWas) {
     EXPECT_EQ(test::read_file(dir.file("rec.tlvxrec")), kept);
 }
 
-TEST(ReplayTool, ARecordingCutShortReplaysItsCompletePassesWithoutSaving) {
-    test::TempDir dir;
-    record(dir, "2 g\n5 *\n", "--passes 200");  // no Escape: like a killed game, the session never ends
-    EXPECT_NE(info(dir).find("the session did not end"), std::string::npos) << info(dir);
-    const std::string sav = test::read_file(dir.file("start/Pndx_001.sav"));
-    fs::copy(dir.file("start"), dir.file("start2"));
-    const test::ToolRun r = replay(dir, "start", "--trace" + args({dir.file("trace")}));
-    EXPECT_EQ(r.status, 0);
-    EXPECT_NE(r.output.find("199 complete passes, without saving"), std::string::npos) << r.output;
-    EXPECT_EQ(test::read_file(dir.file("start/Pndx_001.sav")), sav);
-    const std::string trace = test::read_file(dir.file("trace"));
-    EXPECT_EQ(std::count(trace.begin(), trace.end(), '\n'), 200);
-    EXPECT_EQ(test::read_file(dir.file("start/tlvx_gr2.tmp")), test::read_file(dir.file("rec/tlvx_gr2.tmp")));
-
-    // Its only chunk cut: not even start-up can be replayed, and nothing is.
-    const std::string bytes = test::read_file(dir.file("rec.tlvxrec"));
-    test::write_file(dir.file("cut.tlvxrec"), bytes.substr(0, bytes.size() - 3));
-    const auto untouched = test::tree(dir.file("start2"));
-    const test::ToolRun cut = replay(dir, "start2", "", "cut.tlvxrec");
-    EXPECT_EQ(cut.status, 2) << cut.output;
-    EXPECT_NE(cut.output.find("no complete pass"), std::string::npos) << cut.output;
-    EXPECT_EQ(test::tree(dir.file("start2")), untouched);
+// Sessions of the headless runner replay to the same files, from the world or
+// from the world kept in the recording (unpacked into an empty folder, never
+// into one that holds files), and record-info tells how each ended: by
+// Escape; not at all, like a killed game (its complete passes replay, without
+// saving); in a runtime error (the replay ends in the same error).
+TEST(ReplayTool, ReplaysToTheSameFilesFromTheWorldOrFromTheRecording) {
+    // The keys, --passes, what record-info says, the replay's status, what it
+    // says (nothing: "") and how many lines its trace has (-1: unchecked).
+    const std::tuple<const char*, const char*, const char*, const char*, int, const char*, int> cases[] = {
+        {"2 g\n4 +\n8 p\n9 h\n12 ]\n30 esc\n", "100", "passes: 30 complete; ended by Escape", "keys pressed: 6", 0, "",
+         31},
+        {"2 g\n5 *\n", "200", "the session did not end", "Testland.txt", 0, "199 complete passes, without saving", 200},
+        {"3 h\n6 h\n9 h\n12 h\n40 esc\n", "100", "runtime error 2", "keys pressed: 3", 2,
+         "Aborting due to runtime error 2 (file not found)", -1},
+    };
+    for (const auto& [keys, passes, info_says, info_names, status, says, traced] : cases) {
+        SCOPED_TRACE(info_says);
+        test::TempDir dir;
+        if (status != 0) {  // a picture out of view at the start is missing
+            fs::create_directory(dir.file("start"));
+            test::FixtureWorld w;
+            w.ground = [](int x, int) -> uint8_t { return x >= 16 ? 9 : 1; };
+            w.write(dir.file("start"));
+            fs::remove(dir.file("start/tile9.pic"));
+        }
+        record(dir, keys, std::string("--passes ") + passes);
+        const std::string i = info(dir);
+        EXPECT_TRUE(i.find(info_says) != std::string::npos && i.find(info_names) != std::string::npos) << i;
+        const test::ToolRun r = replay(dir, "start", "--trace" + args({dir.file("trace")}));
+        EXPECT_EQ(r.status, status) << r.output;
+        EXPECT_NE(r.output.find(says), std::string::npos) << r.output;
+        EXPECT_TRUE(*says || r.output.empty()) << r.output;
+        const std::string trace = test::read_file(dir.file("trace"));
+        EXPECT_TRUE(traced < 0 || std::count(trace.begin(), trace.end(), '\n') == traced) << trace;
+        EXPECT_EQ(test::changes(test::tree(dir.file("start")), test::tree(dir.file("rec"))), "");
+        EXPECT_EQ(replay(dir, "fresh", "--world-from-recording").status, status);
+        EXPECT_EQ(test::changes(test::tree(dir.file("fresh")), test::tree(dir.file("rec"))), "");
+        const test::ToolRun again = replay(dir, "fresh", "--world-from-recording");
+        EXPECT_EQ(again.status, 2);
+        EXPECT_NE(again.output.find("is not empty"), std::string::npos) << again.output;
+    }
 }
 
-TEST(ReplayTool, ASessionEndingInARuntimeErrorEndsInTheSameError) {
+// A recording whose only chunk is cut: not even start-up can be replayed, and nothing is.
+TEST(ReplayTool, ARecordingWithNoCompletePassIsRefused) {
     test::TempDir dir;
-    fs::create_directory(dir.file("start"));
-    test::FixtureWorld w;
-    w.ground = [](int x, int) -> uint8_t { return x >= 16 ? 9 : 1; };  // out of view at the start
-    w.write(dir.file("start"));
-    fs::remove(dir.file("start/tile9.pic"));
-    record(dir, "3 h\n6 h\n9 h\n12 h\n40 esc\n", "--passes 100");
-    EXPECT_NE(info(dir).find("runtime error 2"), std::string::npos);
-    const test::ToolRun r = replay(dir, "start");
-    EXPECT_EQ(r.status, 2);
-    EXPECT_NE(r.output.find("Aborting due to runtime error 2 (file not found)"), std::string::npos) << r.output;
-    EXPECT_NE(r.output.find("tile9.pic"), std::string::npos) << r.output;
-    EXPECT_EQ(test::read_file(dir.file("start/tlvx_gr2.tmp")), test::read_file(dir.file("rec/tlvx_gr2.tmp")));
+    record(dir, "2 g\n5 *\n", "--passes 200");
+    const std::string bytes = test::read_file(dir.file("rec.tlvxrec"));
+    test::write_file(dir.file("cut.tlvxrec"), bytes.substr(0, bytes.size() - 3));
+    const auto untouched = test::tree(dir.file("start"));
+    const test::ToolRun cut = replay(dir, "start", "", "cut.tlvxrec");
+    EXPECT_EQ(cut.status, 2) << cut.output;
+    EXPECT_NE(cut.output.find("no complete pass"), std::string::npos) << cut.output;
+    EXPECT_EQ(test::tree(dir.file("start")), untouched);
 }
 
 // Crafted recordings are refused within seconds and 256 MiB, by the replay
