@@ -123,9 +123,6 @@ struct FaultRig {
     }
 };
 
-
-
-
 // Each data file replaced by a directory, an empty file or random bytes.
 TEST(BadFiles, EachDataFileAsDirectoryEmptyOrRandomEndsCleanly) {
     std::mt19937 rng(1);
@@ -196,8 +193,6 @@ TEST(BadFiles, SaveNamesOutsideTheDataDirectoryAreRefusedAndWorldNamesAreReadAsG
     EXPECT_EQ(run_tool({{"--data", data, "--keys", root.file("keys.txt")}}).code, 0);
     EXPECT_EQ(read_file(data + "/Pndx_001.sav").substr(0, 10), "../Outer\r\n");
 }
-
-
 
 // The entries of a folder, but for the world's lock file a run leaves.
 size_t entries(const std::string& dir) {
@@ -276,8 +271,6 @@ TEST(DiskFaults, SaveOnAFullDiskOrInAReadOnlyFolderKeepsTheOldSaveOrWritesInPlac
         EXPECT_EQ(read_file(save), fault == ReadOnlyFolder ? new_save : old_save);
     }
 }
-
-
 
 constexpr int64_t kPasses = 300;  // the script's Escape comes in this pass
 constexpr int kKills = 24;

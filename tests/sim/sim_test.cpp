@@ -51,7 +51,6 @@ TEST(Creatures, NeverIntoObjectsCreaturesOrBlockedGround) {
     }
 }
 
-
 struct Clock : ::testing::Test, ViewWorld {
     void at(double t) {
         platform.now = t;
