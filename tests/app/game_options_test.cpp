@@ -40,14 +40,6 @@ TEST(GameCommandLine, DefaultsAndEveryOptionReachItsField) {
         EXPECT_EQ(parse({arg}).options.speed, speed) << arg;
 }
 
-// --version prints one line and ends with 0 (--help, needing no display either: GameWithoutDisplay).
-TEST(GameCommandLine, VersionIsOneLineAndExitsZero) {
-    const ParsedCommandLine p = parse({"--version"});
-    EXPECT_TRUE(!p.run && p.exit_status == 0) << p.err;
-    EXPECT_EQ(p.out.rfind("tlvx ", 0), 0u) << p.out;
-    EXPECT_EQ(p.out.find('\n'), p.out.size() - 1) << p.out;
-}
-
 // Each refusal exits with status 2 before anything is opened, the usage on standard error, its
 // first line naming the option or word at fault, no number spelled out in hundreds of digits.
 TEST(GameBadOptions, EachRefusalNamesItsCulpritOnItsFirstLine) {
@@ -75,12 +67,16 @@ TEST(GameBadOptions, EachRefusalNamesItsCulpritOnItsFirstLine) {
     }
 }
 
-// --help ends with the key table, complete, as the terminal text of the keys.
-TEST(GameCommandLine, HelpListsEveryKey) {
-    const ParsedCommandLine p = parse({"--help"});
-    EXPECT_TRUE(!p.run && p.exit_status == 0) << p.err;
+// --version prints one line and --help ends with the key table, complete, as
+// the terminal text of the keys; both end with 0 before anything is opened
+// (needing no display either: GameWithoutDisplay).
+TEST(GameCommandLine, VersionIsOneLineAndHelpListsEveryKey) {
+    const ParsedCommandLine v = parse({"--version"}), h = parse({"--help"});
+    EXPECT_TRUE(!v.run && v.exit_status == 0 && !h.run && h.exit_status == 0) << v.err << h.err;
+    EXPECT_EQ(v.out.rfind("tlvx ", 0), 0u) << v.out;
+    EXPECT_EQ(v.out.find('\n'), v.out.size() - 1) << v.out;
     const std::string keys = key_help_text();
-    const size_t at = p.out.find(keys);
-    ASSERT_NE(at, std::string::npos) << p.out;
-    EXPECT_EQ(p.out.find_first_not_of('\n', at + keys.size()), std::string::npos) << p.out;
+    const size_t at = h.out.find(keys);
+    ASSERT_NE(at, std::string::npos) << h.out;
+    EXPECT_EQ(h.out.find_first_not_of('\n', at + keys.size()), std::string::npos) << h.out;
 }

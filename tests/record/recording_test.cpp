@@ -1,27 +1,40 @@
-// The recording format, the recorder and replay platforms, the world's start
-// state and its hashes.
+// Recordings: the format, the recorder and replay platforms, the world's
+// start state and its hashes; `tlvx-tool run --record / --replay` and
+// `tlvx-tool record-info`; and recordings handed over by someone else:
+// crafted files are refused within seconds and a small memory budget, the
+// world copy is written only into a folder of the program's own, only the
+// world goes into a recording, and a recording that cannot be written never
+// costs the game or its save.
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
+#include <zlib.h>
 
+#include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <numeric>
+#include <set>
+#include <thread>
 #include <tuple>
 
-#include "base/error.hpp"
+#include "platform/headless/headless_platform.hpp"
 #include "platform/record/record_platforms.hpp"
-#include "platform/record/recording_reader.hpp"
-#include "platform/record/recording_writer.hpp"
 #include "platform/record/session.hpp"
-#include "platform/record/world_copy.hpp"
 #include "platform/record/world_hash.hpp"
 #include "shell/game.hpp"
 #include "tools/tools_helpers.hpp"
 
 using namespace tlvx;
+using namespace tlvx::recording_bytes;
 namespace fs = std::filesystem;
 
 namespace {
+
+constexpr int64_t kPasses = 60;
 
 size_t open_files() {
     return static_cast<size_t>(std::distance(fs::directory_iterator("/proc/self/fd"), fs::directory_iterator{}));
@@ -68,42 +81,34 @@ void write_world(const std::string& dir) {
 // VX2, VY2, D2, GC, GE, TIMD, TIMH, TIMM and the random state after a pass.
 using PassState = std::tuple<int32_t, int32_t, int32_t, int32_t, int32_t, int32_t, int32_t, int32_t, uint32_t>;
 
-struct Outcome {
-    int code = 0;
-    std::vector<PassState> passes;
-};
-
-Outcome run(Platform& p, const std::string& dir, int64_t max_passes) {
+// The state after each pass of a run (start-up first).
+std::vector<PassState> run(Platform& p, const std::string& dir, int64_t max_passes) {
     auto s = std::make_unique<State>();
     test::init_state(*s, dir, p);
-    Outcome out;
-    s->on_pass_end = [&out](const State& st) {
-        out.passes.push_back({st.VX2, st.VY2, st.D2, st.GC, st.GE, st.TIMD, st.TIMH, st.TIMM, st.rnd_state});
+    std::vector<PassState> passes;
+    s->on_pass_end = [&passes](const State& st) {
+        passes.push_back({st.VX2, st.VY2, st.D2, st.GC, st.GE, st.TIMD, st.TIMH, st.TIMM, st.rnd_state});
     };
-    try {
-        startup(*s);
-        run_loop(*s, max_passes);
-    } catch (const RuntimeError& e) {
-        out.code = e.number();
-    }
-    return out;
+    startup(*s);
+    run_loop(*s, max_passes);
+    return passes;
 }
 
-// Records a session of `passes` passes (a quit at the last) on a fresh world in
+// Records a session of kPasses passes (a quit at the last) on a fresh world in
 // dir/rec, keeping a copy of the start in dir/start.
-Outcome record_session(const test::TempDir& dir, int64_t passes) {
+std::vector<PassState> record_session(const test::TempDir& dir) {
     fs::create_directory(dir.file("rec"));
     write_world(dir.file("rec"));
     fs::copy(dir.file("rec"), dir.file("start"));
     UnevenPlatform inner;
     inner.keys = {{3, "g"}, {5, "+"}, {9, "b"}, {12, "p"}, {14, "x"}, {20, "*"}, {22, std::string("\0M", 2)}};
-    inner.quit_at = passes;
+    inner.quit_at = kPasses;
     auto writer = start_recording(dir.file("session.tlvxrec"), dir.file("rec"));
     writer->set_flush_interval(0);  // a chunk for every pass: cuts can fall anywhere
     RecordingPlatform recorder(inner, *writer);
-    Outcome out = run(recorder, dir.file("rec"), passes + 5);
-    writer->finish(out.code);
-    return out;
+    const std::vector<PassState> passes = run(recorder, dir.file("rec"), kPasses + 5);
+    writer->finish(0);
+    return passes;
 }
 
 // A file of `size` bytes, a hole but for `bytes` (offset, value).
@@ -114,35 +119,126 @@ void write_sparse(const std::string& path, off_t size, const std::vector<std::pa
     ASSERT_EQ(::truncate(path.c_str(), size), 0);
 }
 
+// Each argument quoted for the shell.
+std::string args(std::initializer_list<std::string> list) {
+    std::string out;
+    for (const std::string& a : list) out += " '" + a + "'";
+    return out;
+}
+
+// tlvx-tool `command` in at most 256 MiB of address space, killed after 10 seconds (status 137).
+test::ToolRun limited(const std::string& command) {
+    const std::string sh = std::string(test::kAddressSpaceCanBeLimited ? "ulimit -v 262144; " : "") +
+                           "timeout -s KILL 10 '" TLVX_TOOL "'" + command + " 2>&1";
+    test::ToolRun r;
+    std::FILE* p = ::popen(sh.c_str(), "r");
+    char buf[4096];
+    for (size_t n; (n = std::fread(buf, 1, sizeof buf, p)) > 0;) r.output.append(buf, n);
+    const int st = ::pclose(p);
+    r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+    return r;
+}
+
+// A fixture world with a wandering creature in dir/start (unless one is
+// there), and a session of `keys` on a copy of it in dir/rec, recorded with
+// its world copy into dir/rec.tlvxrec.
+void record(const test::TempDir& dir, const std::string& keys, const std::string& more) {
+    if (fs::create_directory(dir.file("start"))) {
+        test::FixtureWorld w;
+        w.I = 1;
+        w.objects[1].move = 3;
+        w.creatures = [](int x, int y) -> uint8_t { return x == 10 && y == 8 ? 1 : (x == 12 && y == 9 ? 2 : 0); };
+        w.write(dir.file("start"));
+    }
+    fs::copy(dir.file("start"), dir.file("rec"));
+    test::write_file(dir.file("keys"), keys);
+    test::run_tool("run --clock 777.25:0.0371" +
+                   args({"--data", dir.file("rec"), "--keys", dir.file("keys"), "--record", dir.file("rec.tlvxrec")}) +
+                   " " + more);
+}
+
+// `run` on the world dir/`world` replaying dir/`rec`, with `more` options.
+test::ToolRun replay(const test::TempDir& dir, const std::string& world, const std::string& more = "",
+                     const std::string& rec = "rec.tlvxrec") {
+    return test::run_tool("run" + args({"--data", dir.file(world), "--replay", dir.file(rec)}) + " " + more);
+}
+
+std::string info(const test::TempDir& dir, const std::string& rec = "rec.tlvxrec") {
+    return test::run_tool("record-info" + args({dir.file(rec)})).output;
+}
+
+bool any_private_folder(const std::string& dir) {
+    for (const auto& e : fs::directory_iterator(dir))
+        if (e.path().filename().string().rfind(".tlvx-world-", 0) == 0) return true;
+    return false;
+}
+
+std::string pack(std::string raw, int flush) {
+    z_stream z{};
+    deflateInit(&z, 9);
+    std::string out(deflateBound(&z, raw.size()) + 64, '\0');
+    z.next_in = reinterpret_cast<Bytef*>(raw.data());
+    z.avail_in = static_cast<uInt>(raw.size());
+    z.next_out = reinterpret_cast<Bytef*>(out.data());
+    z.avail_out = static_cast<uInt>(out.size());
+    deflate(&z, flush);
+    out.resize(out.size() - z.avail_out);
+    deflateEnd(&z);
+    return out;
+}
+
+// A world copy part said to unpack to `raw_len` bytes.
+std::string copy_part(uint64_t raw_len, const std::string& packed) {
+    std::string out;
+    put_u64(out, raw_len);
+    put_u64(out, packed.size());
+    put_u32(out, crc_of(packed.data(), packed.size()));
+    return out + packed;
+}
+
+// The recording `b` with `runs` runs of `count` key polls that found nothing
+// put before the poll that brought "x", its chunks made one.
+std::string with_empty_polls(const std::string& b, uint64_t count, int runs) {
+    const auto* p = reinterpret_cast<const unsigned char*>(b.data());
+    size_t at = 20 + u32_of(p + 12);  // past the header
+    at += 20 + u64_of(p + at + 8);    // and the world copy
+    std::string out = b.substr(0, at), packed, raw;
+    for (; at < b.size(); at += 14 + u32_of(p + at + 2)) {
+        packed += b.substr(at + 14, u32_of(p + at + 2));
+        raw.resize(raw.size() + u32_of(p + at + 6));
+    }
+    uLongf n = raw.size();  // a stream without its end: all of it comes out, but not Z_OK
+    uncompress(reinterpret_cast<Bytef*>(raw.data()), &n, reinterpret_cast<const Bytef*>(packed.data()), packed.size());
+    EXPECT_EQ(n, raw.size());
+    const size_t x = raw.find("\x03\x01\x01x");  // a poll of one key, "x"
+    EXPECT_NE(x, std::string::npos);
+    std::string run(1, static_cast<char>(EventKind::EmptyPolls));
+    put_varint(run, count);
+    for (int i = 0; i < runs; ++i) raw.insert(x, run);
+    packed = pack(raw, Z_SYNC_FLUSH);
+    out += "CK";
+    put_u32(out, static_cast<uint32_t>(packed.size()));
+    put_u32(out, static_cast<uint32_t>(raw.size()));
+    put_u32(out, crc_of(packed.data(), packed.size()));
+    return out + packed;
+}
+
 }  // namespace
 
 // The seeding uses the bits of each reading: a replay on a copy of the start
 // gives the same passes, the same wandering creatures and the same files.
-TEST(Recording, ReplayOnTheStartingWorldGivesTheSamePassesAndFiles) {
+// Every prefix of the recording (a game killed at any byte) reads without a
+// crash: the header is refused, or the passes complete before the cut replay
+// exactly. Damage is named, and reading stops at the last good pass.
+TEST(Recording, ReplaysExactlyAndCutsAndDamageReadUpToTheLastGoodPass) {
     test::TempDir dir;
-    const Outcome recorded = record_session(dir, 400);
-    ASSERT_EQ(recorded.code, 0);
-    ASSERT_EQ(recorded.passes.size(), 400u);
+    const std::vector<PassState> recorded = record_session(dir);
+    ASSERT_EQ(recorded.size(), size_t{kPasses});
     const std::string gr2 = test::read_file(dir.file("rec/tlvx_gr2.tmp")),
                       start_gr2 = test::read_file(dir.file("start/tlvx_gr2.tmp"));
     ASSERT_EQ(gr2.size(), start_gr2.size());
     ASSERT_GT(std::inner_product(gr2.begin(), gr2.end(), start_gr2.begin(), 0, std::plus<>(), std::not_equal_to<>()), 2)
         << "the creatures should have moved, not only the marker";
-
-    RecordingReader reader(dir.file("session.tlvxrec"));
-    ReplayPlatform replay(reader);
-    const Outcome again = run(replay, dir.file("start"), 400);
-    EXPECT_EQ(again.code, 0);
-    EXPECT_TRUE(again.passes == recorded.passes);
-    EXPECT_EQ(test::changes(test::tree(dir.file("start")), test::tree(dir.file("rec"))), "");
-}
-
-// Every prefix of a recording (a game killed at any byte) reads without a
-// crash: the header is refused, or the passes complete before the cut replay
-// exactly. Damage is named, and reading stops at the last good pass.
-TEST(Recording, CutsAndDamageReadUpToTheLastGoodPass) {
-    test::TempDir dir;
-    const Outcome recorded = record_session(dir, 60);
     const std::string whole = test::read_file(dir.file("session.tlvxrec"));
     int64_t last = 0;
     int refused = 0;
@@ -153,7 +249,7 @@ TEST(Recording, CutsAndDamageReadUpToTheLastGoodPass) {
             RecordingReader r(dir.file("cut"));
             const RecordingSummary s = summarize_recording(r);
             EXPECT_GE(s.complete_passes, last) << len;
-            EXPECT_FALSE(len < whole.size() && s.ended && s.complete_passes < 60) << len;
+            EXPECT_FALSE(len < whole.size() && s.ended && s.complete_passes < kPasses) << len;
             last = s.complete_passes;
         } catch (const RecordingError&) {
             ++refused;
@@ -161,16 +257,21 @@ TEST(Recording, CutsAndDamageReadUpToTheLastGoodPass) {
         }
     }
     EXPECT_GT(refused, 0);
-    EXPECT_EQ(last, 60);
+    EXPECT_EQ(last, kPasses);
     EXPECT_EQ(open_files(), fds_before) << "a refused recording keeps its file open";
 
-    test::write_file(dir.file("cut"), whole.substr(0, whole.size() * 2 / 3));
-    RecordingReader head(dir.file("cut")), reader(dir.file("cut"));
-    const int64_t complete = summarize_recording(head).complete_passes;
-    ASSERT_TRUE(complete > 0 && complete < 60) << complete;
-    ReplayPlatform replay(reader);
-    const Outcome part = run(replay, dir.file("start"), complete);
-    EXPECT_TRUE(part.passes == std::vector(recorded.passes.begin(), recorded.passes.begin() + complete));
+    // The whole recording, and one cut at two thirds, replay their complete passes exactly.
+    for (const size_t len : {whole.size(), whole.size() * 2 / 3}) {
+        const std::string world = dir.file("w" + std::to_string(len)), cut = dir.file("c" + std::to_string(len));
+        fs::copy(dir.file("start"), world);
+        test::write_file(cut, whole.substr(0, len));
+        RecordingReader head(cut), reader(cut);
+        const int64_t complete = summarize_recording(head).complete_passes;
+        ASSERT_TRUE(complete > 0 && (complete < kPasses) == (len < whole.size())) << len << ": " << complete;
+        ReplayPlatform replay(reader);
+        EXPECT_TRUE(run(replay, world, complete) == std::vector(recorded.begin(), recorded.begin() + complete)) << len;
+    }
+    EXPECT_EQ(test::changes(test::tree(dir.file("w" + std::to_string(whole.size()))), test::tree(dir.file("rec"))), "");
 
     // One byte changed: in the header the file is refused, in a chunk the damage is named.
     const size_t last_chunk = whole.rfind("CK");
@@ -193,7 +294,7 @@ TEST(Recording, CutsAndDamageReadUpToTheLastGoodPass) {
             ASSERT_FALSE(header);
             const RecordingSummary sum = summarize_recording(r);
             EXPECT_NE(sum.damage.find(message), std::string::npos) << sum.damage;
-            EXPECT_LT(sum.complete_passes, 60);
+            EXPECT_LT(sum.complete_passes, kPasses);
         } catch (const RecordingError& e) {
             EXPECT_TRUE(header) << e.what();
             EXPECT_NE(std::string(e.what()).find(message), std::string::npos) << e.what();
@@ -270,22 +371,6 @@ TEST(WorldHash, HolesHashLikeZerosEveryByteCountsAndCopiesStaySparse) {
     EXPECT_LT(st.st_blocks * 512, 16 * 1024 * 1024) << "the copy filled in the holes";
 }
 
-// The first file that differs from the start is named (a changed content of
-// the same size is the replay tool's test). What is copied is
-// UntrustedRecording.OnlyTheWorldIsRecorded.
-TEST(WorldStart, TheFirstDifferingFileIsNamed) {
-    test::TempDir dir;
-    write_world(dir.path());
-    const std::vector<StartFile> start = world_start_state(dir.path());
-    ASSERT_EQ(start.size(), 10u);  // with the world description the save file names
-    EXPECT_EQ(first_world_difference(start, dir.path()), "");
-    const std::string tables = test::read_file(dir.file("tlvx_w05.mem"));
-    test::write_file(dir.file("tlvx_w05.mem"), tables + "\n");
-    EXPECT_EQ(first_world_difference(start, dir.path()).rfind("tlvx_w05.mem has", 0), 0u);
-    fs::remove(dir.file("Pndx_001.sav"));  // listed before the tables
-    EXPECT_EQ(first_world_difference(start, dir.path()).rfind("Pndx_001.sav is missing", 0), 0u);
-}
-
 TEST(Playback, SteeringKeysHoldAndChangeTheSpeedWithinLimits) {
     test::TempDir dir;
     RecordingWriter(dir.file("r"), RecordingHeader{}, {}).finish(0);
@@ -301,4 +386,303 @@ TEST(Playback, SteeringKeysHoldAndChangeTheSpeedWithinLimits) {
     EXPECT_FALSE(p.steer("y", 0)) << "a game key does nothing in playback";
     EXPECT_TRUE(p.steer(" ", 0) && p.held() && p.steer("p", 0) && !p.held());
     EXPECT_THROW(p.steer("\x1b", 0), StopRun);
+}
+
+// A recording with no complete pass, and a world that is not the recording's
+// start (named by the first file that differs) are refused; nothing is written. Each change here comes on top of the
+// ones before, in a file listed earlier: the save file before the tables,
+// the tables before the layers.
+TEST(ReplayTool, RefusalsLeaveEverythingAsItWas) {
+    test::TempDir dir;
+    record(dir, "2 g\n10 esc\n", "");
+    // Its only chunk cut: not even start-up can be replayed.
+    const std::string kept = test::read_file(dir.file("rec.tlvxrec"));
+    test::write_file(dir.file("cut.tlvxrec"), kept.substr(0, kept.size() - 3));
+    const auto pristine = test::tree(dir.file("start"));
+    const test::ToolRun cut = replay(dir, "start", "", "cut.tlvxrec");
+    EXPECT_EQ(cut.status, 2) << cut.output;
+    EXPECT_NE(cut.output.find("no complete pass"), std::string::npos) << cut.output;
+    EXPECT_EQ(test::tree(dir.file("start")), pristine);
+    const char* changes[][2] = {{"tlvx_gr3.tmp", "tlvx_gr3.tmp has other contents"},
+                                {"tlvx_w05.mem", "tlvx_w05.mem has "},
+                                {"Pndx_001.sav", "Pndx_001.sav is missing"}};
+    for (int i = 0; i < 3; ++i) {
+        const std::string path = dir.file("start/") + changes[i][0];
+        std::string bytes = test::read_file(path);
+        if (i == 0) bytes[40] ^= 5;
+        fs::remove(path);
+        if (i < 2) test::write_file(path, i == 1 ? bytes + "\n" : bytes);
+        const auto before = test::tree(dir.file("start"));
+        const test::ToolRun r =
+            replay(dir, "start", "--trace" + args({dir.file("trace"), "--screenshot", dir.file("shot.png")}));
+        EXPECT_EQ(r.status, 2);
+        EXPECT_NE(r.output.find(changes[i][1]), std::string::npos) << r.output;
+        EXPECT_EQ(test::tree(dir.file("start")), before);
+        EXPECT_FALSE(test::file_exists(dir.file("trace")) || test::file_exists(dir.file("shot.png")));
+    }
+
+    EXPECT_EQ(test::run_tool("run --replay x --keys y").status, 2);
+    EXPECT_EQ(test::run_tool("run --world-from-recording").status, 2);
+    EXPECT_EQ(test::run_tool("record-info" + args({dir.file("keys")})).status, 2);
+    // An existing file is never recorded over.
+    const test::ToolRun r =
+        test::run_tool("run --passes 3" + args({"--data", dir.file("rec"), "--record", dir.file("rec.tlvxrec")}));
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.output.find("exists already"), std::string::npos) << r.output;
+    EXPECT_EQ(test::read_file(dir.file("rec.tlvxrec")), kept);
+}
+
+// Sessions of the headless runner replay to the same files, from the world or
+// from the world kept in the recording (unpacked into an empty folder, never
+// into one that holds files), and record-info tells how each ended: by
+// Escape; not at all, like a killed game (its complete passes replay, without
+// saving); in a runtime error (the replay ends in the same error).
+TEST(ReplayTool, ReplaysToTheSameFilesFromTheWorldOrFromTheRecording) {
+    // The keys, --passes, what record-info says, the replay's status, what it
+    // says (nothing: "") and how many lines its trace has (-1: unchecked).
+    const std::tuple<const char*, const char*, const char*, const char*, int, const char*, int> cases[] = {
+        {"2 g\n4 +\n8 p\n9 h\n12 ]\n30 esc\n", "100", "passes: 30 complete; ended by Escape", "keys pressed: 6", 0, "",
+         31},
+        {"2 g\n5 *\n", "200", "the session did not end", "Testland.txt", 0, "199 complete passes, without saving", 200},
+        {"3 h\n6 h\n9 h\n12 h\n40 esc\n", "100", "runtime error 2", "keys pressed: 3", 2,
+         "Aborting due to runtime error 2 (file not found)", -1},
+    };
+    for (const auto& [keys, passes, info_says, info_names, status, says, traced] : cases) {
+        SCOPED_TRACE(info_says);
+        test::TempDir dir;
+        if (status != 0) {  // a picture out of view at the start is missing
+            fs::create_directory(dir.file("start"));
+            test::FixtureWorld w;
+            w.ground = [](int x, int) -> uint8_t { return x >= 16 ? 9 : 1; };
+            w.write(dir.file("start"));
+            fs::remove(dir.file("start/tile9.pic"));
+        }
+        record(dir, keys, std::string("--passes ") + passes);
+        const std::string i = info(dir);
+        EXPECT_TRUE(i.find(info_says) != std::string::npos && i.find(info_names) != std::string::npos) << i;
+        const test::ToolRun r = replay(dir, "start", "--trace" + args({dir.file("trace")}));
+        EXPECT_EQ(r.status, status) << r.output;
+        EXPECT_NE(r.output.find(says), std::string::npos) << r.output;
+        EXPECT_TRUE(*says || r.output.empty()) << r.output;
+        const std::string trace = test::read_file(dir.file("trace"));
+        EXPECT_TRUE(traced < 0 || std::count(trace.begin(), trace.end(), '\n') == traced) << trace;
+        EXPECT_EQ(test::changes(test::tree(dir.file("start")), test::tree(dir.file("rec"))), "");
+        EXPECT_EQ(replay(dir, "fresh", "--world-from-recording").status, status);
+        EXPECT_EQ(test::changes(test::tree(dir.file("fresh")), test::tree(dir.file("rec"))), "");
+        const test::ToolRun again = replay(dir, "fresh", "--world-from-recording");
+        EXPECT_EQ(again.status, 2);
+        EXPECT_NE(again.output.find("is not empty"), std::string::npos) << again.output;
+    }
+}
+
+// Crafted recordings are refused within seconds and 256 MiB, by the replay
+// and by record-info, which says "damaged"; a replay of a crafted pause uses
+// the passes before the damage. The old reader took 1 GiB for the bomb and
+// gigabytes for the entries (ending in an uncaught bad_alloc), and replayed
+// 2^62 polls one at a time. Runs of polls as long as the reader takes, in a
+// pause, are used up at once: a thousand million replay in a moment and to
+// the same end as the recorded session.
+TEST(UntrustedRecording, CraftedFilesAreRefusedQuicklyAndLongPausesReplayAtOnce) {
+    test::TempDir dir;
+    record(dir, "2 p\n3 x\n6 g\n12 esc\n", "");
+    const std::string b = test::read_file(dir.file("rec.tlvxrec"));
+    const std::string head = b.substr(0, 20 + u32_of(reinterpret_cast<const unsigned char*>(b.data()) + 12));
+    // A world copy said to unpack to 1 GiB, with as many packed bytes as deflate needs for that.
+    std::string junk((1u << 30) / 1032 + 4096, '\0');
+    for (size_t i = 0; i < junk.size(); ++i) junk[i] = static_cast<char>(i * 2654435761u >> 13);
+    test::write_file(dir.file("bomb"), head + copy_part(1u << 30, junk));
+    std::string entries;  // five million empty files named "a"
+    put_varint(entries, 5'000'000);
+    for (int i = 0; i < 5'000'000; ++i)
+        entries.append(
+            "\x01"
+            "a\x00",
+            3);
+    test::write_file(dir.file("entries"), head + copy_part(entries.size(), pack(entries, Z_FINISH)));
+    test::write_file(dir.file("polls"), with_empty_polls(b, 1ull << 62, 1));
+    test::write_file(dir.file("long"), with_empty_polls(b, kMaxEmptyPollRun, 64));
+    // The file; the status of the replay and of record-info; what the replay says (nothing: none).
+    const std::tuple<const char*, int, const char*> cases[] = {
+        {"bomb", 2, "damaged"},
+        {"entries", 2, "damaged"},
+        {"polls", 0, "more than a session makes"},
+        {"long", 0, nullptr},
+    };
+    for (const auto& [file, status, says] : cases) {
+        SCOPED_TRACE(file);
+        const std::string world = dir.file(std::string("w-") + file);
+        const bool unpack = status != 0;  // the damage is in the world copy
+        if (!unpack) fs::copy(dir.file("start"), world);
+        const test::ToolRun r = limited(" run" + args({"--data", world, "--replay", dir.file(file)}) +
+                                        (unpack ? " --world-from-recording" : ""));
+        EXPECT_EQ(r.status, status) << r.output;
+        if (says) {
+            EXPECT_NE(r.output.find(says), std::string::npos) << r.output;
+        } else {
+            EXPECT_EQ(test::read_file(world + "/Pndx_001.sav"), test::read_file(dir.file("rec/Pndx_001.sav")));
+        }
+        EXPECT_FALSE(unpack && fs::exists(world)) << "nothing is unpacked from a damaged copy";
+        EXPECT_FALSE(any_private_folder(dir.path()));
+
+        const test::ToolRun i = limited(" record-info" + args({dir.file(file)}));
+        EXPECT_EQ(i.status, status) << i.output;
+        EXPECT_EQ(i.output.find("damaged") != std::string::npos, says != nullptr) << i.output;
+    }
+}
+
+// The recorded world is never written through a link: not into a folder
+// that is a link (the old unpack followed it and wrote into the folder it
+// names), and not when a link appears in the target while the copy is
+// written (the finished folder then cannot take the target's place).
+TEST(UntrustedRecording, TheWorldCopyIsNeverWrittenThroughALink) {
+    test::TempDir dir;
+    record(dir, "2 esc\n", "");
+    fs::create_directory(dir.file("victim"));
+    fs::create_directory_symlink(dir.file("victim"), dir.file("link"));
+    const test::ToolRun r = replay(dir, "link", "--world-from-recording");
+    EXPECT_EQ(r.status, 2) << r.output;
+    EXPECT_NE(r.output.find("is a link"), std::string::npos) << r.output;
+    EXPECT_TRUE(fs::is_empty(dir.file("victim")));
+
+    RecordingReader reader(dir.file("rec.tlvxrec"));
+    const std::vector<EmbeddedFile> files = reader.world_copy();
+    ASSERT_FALSE(files.empty());
+    const std::string theirs = dir.file("victim/" + files[0].name);
+    test::write_file(theirs, "theirs");
+    fs::create_directory(dir.file("target"));
+    {
+        PrivateWorld world(dir.path(), "");
+        world.write(files);
+        fs::create_symlink(theirs, dir.file("target/" + files[0].name));
+        EXPECT_THROW(world.move_to(dir.file("target")), RecordingError);
+    }
+    EXPECT_EQ(test::read_file(theirs), "theirs");
+    EXPECT_FALSE(any_private_folder(dir.path())) << "the unfinished copy is removed";
+
+    // An unusable TMPDIR is one clear refusal (it was an uncaught error).
+    const char* old = std::getenv("TMPDIR");
+    const std::string saved = old ? old : "";
+    ::setenv("TMPDIR", "/nonexistent", 1);
+    try {
+        TemporaryWorld t(reader, dir.file("start"));
+        ADD_FAILURE() << "made a world in " << t.dir();
+    } catch (const RecordingError& e) {
+        EXPECT_NE(std::string(e.what()).find("/nonexistent\" (TMPDIR)"), std::string::npos) << e.what();
+    }
+    old ? ::setenv("TMPDIR", saved.c_str(), 1) : ::unsetenv("TMPDIR");
+}
+
+// Only the world goes into a recording: the files the game reads and the
+// pictures its tables name, never hidden files or other files of the folder;
+// a world file too large for the copy: no copy at all.
+TEST(UntrustedRecording, OnlyTheWorldIsRecorded) {
+    test::TempDir dir;
+    test::FixtureWorld().write(dir.path());
+    for (const char* other : {".netrc-notes", "diary.txt", "tlvx-shot-1.png"}) test::write_file(dir.file(other), "x");
+    std::set<std::string> names;
+    for (const EmbeddedFile& f : world_copy_files(dir.path())) names.insert(f.name);
+    for (const char* kept : {"Pndx_001.sav", "tlvx_w05.mem", "tlvx_gr1.tmp", "Testland.txt", "tile1.pic", "tile64.pic"})
+        EXPECT_TRUE(names.count(kept)) << kept;
+    for (const char* other : {".netrc-notes", "diary.txt", "tlvx-shot-1.png"})
+        EXPECT_FALSE(names.count(other)) << other;
+
+    test::write_file(dir.file("tlvx_gr4.tmp"), std::string(kWorldCopyLimit, 'x'));
+    EXPECT_TRUE(world_copy_files(dir.path()).empty());
+}
+
+// A recording that can no longer grow (a file size limit with SIGXFSZ
+// ignored, as on a full disk) stops with one line; the game goes on to its
+// Escape and saves exactly as an unrecorded game does; the recording holds
+// the passes written before the failure, whole. The old recorder threw out
+// of the game and the quit's save never ran.
+TEST(UntrustedRecording, ARecordingThatCannotBeWrittenNeverCostsTheGame) {
+    test::TempDir dir;
+    fs::create_directory(dir.file("a"));
+    test::FixtureWorld().write(dir.file("a"));
+    fs::copy(dir.file("a"), dir.file("b"));
+    const std::vector<ScriptedKey> keys{{2, "g"}, {5, "+"}, {40, "g"}, {300, "\x1b"}};
+    HeadlessPlatform plain(keys, 1000, 0.01);
+    run(plain, dir.file("a"), 1000);  // saves at Escape, as must the recorded game
+
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::signal(SIGXFSZ, SIG_IGN);
+        ::dup2(::fileno(std::fopen(dir.file("err").c_str(), "w")), 2);
+        std::unique_ptr<RecordingWriter> writer = start_recording(dir.file("r.tlvxrec"), dir.file("b"));
+        writer->set_flush_interval(0);
+        const rlim_t limit = static_cast<rlim_t>(writer->bytes_written()) + 300;
+        const rlimit fsize{limit, limit};
+        ::setrlimit(RLIMIT_FSIZE, &fsize);
+        HeadlessPlatform inner(keys, 1000, 0.01);
+        RecordingPlatform recorder(inner, *writer, "test");
+        run(recorder, dir.file("b"), 1000);
+        writer->finish(0);
+        ::_exit(writer->failure().empty() ? 1 : 0);
+    }
+    int st = 0;
+    ::waitpid(pid, &st, 0);
+    const std::string err = test::read_file(dir.file("err"));
+    EXPECT_EQ(st, 0) << err;  // exited with 0
+    EXPECT_EQ(test::changes(test::tree(dir.file("a")), test::tree(dir.file("b"))), "");
+    EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
+    EXPECT_NE(err.find("cannot write the recording"), std::string::npos) << err;
+    EXPECT_NE(err.find("goes on without recording"), std::string::npos) << err;
+
+    RecordingReader reader(dir.file("r.tlvxrec"));
+    const RecordingSummary sum = summarize_recording(reader);
+    EXPECT_EQ(sum.damage, "") << "cut after its last whole chunk";
+    EXPECT_FALSE(sum.ended);
+    EXPECT_TRUE(sum.complete_passes > 0 && sum.complete_passes < 300) << sum.complete_passes;
+}
+
+// Names from a recording are printed escaped: a name with an escape
+// sequence, a bell and a NUL reaches the terminal as text.
+TEST(UntrustedRecording, NamesFromARecordingArePrintedEscaped) {
+    test::TempDir dir;
+    RecordingHeader h;
+    h.program_version = std::string("1\x1b[2J", 5);
+    h.files.push_back({std::string("a\x1b]0;owned\x07z\0q", 14), 5, 7});
+    RecordingWriter(dir.file("r"), h, {}).finish(0);
+    const std::string out = info(dir, "r");
+    EXPECT_EQ(out.find('\x1b'), std::string::npos) << out;
+    EXPECT_EQ(out.find('\0'), std::string::npos);
+    EXPECT_NE(out.find("a\\x1B]0;owned\\x07z\\x00q"), std::string::npos) << out;
+    EXPECT_NE(out.find("tlvx 1\\x1B[2J"), std::string::npos) << out;
+}
+
+// SIGINT, sent twice at any moment of a replay with --world-from-recording,
+// leaves the target either missing or holding the whole world, and never a
+// private folder (the old unpack left a partial world behind).
+TEST(UntrustedRecording, AnInterruptedUnpackLeavesNothingOrTheWholeWorld) {
+    test::TempDir dir;
+    fs::create_directory(dir.file("start"));
+    test::FixtureWorld().write(dir.file("start"));
+    // A picture the tables name, large enough for the unpack to take a while.
+    std::string big(3u << 20, '\0');
+    for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>(i * 2654435761u >> 11);
+    test::write_file(dir.file("start/tile2.pic"), big);
+    record(dir, "2 esc\n", "--passes 3");
+    const size_t files = RecordingReader(dir.file("rec.tlvxrec")).world_copy().size();
+    ASSERT_GT(files, 10u);
+    // From before the handlers are in place to after the world is in place.
+    for (int delay_ms : {10, 80, 160, 300, 600, 1200, 2500}) {
+        SCOPED_TRACE(delay_ms);
+        const std::string target = dir.file("w" + std::to_string(delay_ms));
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            ::freopen("/dev/null", "w", stderr);
+            ::execl(TLVX_TOOL, TLVX_TOOL, "run", "--data", target.c_str(), "--replay", dir.file("rec.tlvxrec").c_str(),
+                    "--world-from-recording", static_cast<char*>(nullptr));
+            ::_exit(121);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(delay_ms));
+        ::kill(pid, SIGINT);
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        ::kill(pid, SIGINT);
+        ::waitpid(pid, nullptr, 0);
+        const std::set<std::string> names = test::names_in(target);
+        const size_t n = names.size() - names.count("Pndx_001.sav.tmp~");
+        EXPECT_TRUE(!fs::exists(target) || n >= files) << n << " files: a partial world was left";
+        EXPECT_FALSE(any_private_folder(dir.path()));
+    }
 }

@@ -30,15 +30,20 @@ struct Game {
 
 }  // namespace
 
-// kept: layer files 4 and 5 are opened too, though nothing reads them.
-TEST(Startup, LoadsTheWorldAndLeavesLayerFilesOnNumbersOneToFive) {
+// kept: layer files 4 and 5 are opened too, though nothing reads them; the
+// quit's save reopens slot 0, which held number 1, and so closes the ground layer file.
+TEST(Startup, LoadsTheWorldOnNumbersOneToFiveAndTheQuitClosesNumberOne) {
     Game g;
-    startup(*g.s);
     State& s = *g.s;
+    startup(s);
     EXPECT_EQ(std::tuple(s.WX, s.WY, s.P2_S, s.SCRNUPDT, s.D2), std::tuple(20, 16, "Testland World", 3, 1));
     for (int slot = 1; slot <= 5; ++slot) EXPECT_EQ(stream_number(s, slot), slot);
     EXPECT_EQ(s.files.open_count(), 5);
     for (uint8_t px : s.screen.pixels) ASSERT_EQ(px, 0);  // nothing is drawn before the first pass
+    g.platform.pending.push_back("\x1b");
+    EXPECT_TRUE(run_pass(s));
+    EXPECT_FALSE(s.files.is_open(1));
+    EXPECT_TRUE(s.files.is_open(2) && s.files.is_open(5));
 }
 
 // A missing creature or upper layer is created empty and reads 0; a missing ground
@@ -56,15 +61,6 @@ TEST(Startup, MissingLayerFilesAreCreatedEmptyAndAnEmptyGroundLayerIsError1) {
         EXPECT_EQ(e.number(), 1);
     }
     EXPECT_EQ(read_file(missing.dir.file("tlvx_gr1.tmp")), "");  // created empty, left behind
-}
-
-TEST(Pass, QuitReopenOfSlotZeroClosesTheGroundLayerFile) {
-    Game g;
-    State& s = *g.s;
-    EXPECT_TRUE(g.start_and_pass("\x1b"));
-    // kept: the save reopened slot 0, which held number 1, the ground layer's number.
-    EXPECT_FALSE(s.files.is_open(1));
-    EXPECT_TRUE(s.files.is_open(2) && s.files.is_open(5));
 }
 
 TEST(WholePass, KeyWaitingForTheFirstPassIsBlockedByATreeOrACreature) {

@@ -1,0 +1,350 @@
+// Faults a run must survive, all through tlvx-tool run in a child process:
+// data files that are empty, directories or garbage, and names that point
+// outside the data directory (a clean end with a report that names the file,
+// never a crash, a hang or a damaged map; a picture missing at the first draw
+// is the golden case missing_picture); a layer file that cannot be written
+// and a save at quit on a full disk or in a read-only folder (error 3 or a
+// save in place, nothing a completed pass wrote lost); and SIGKILL at many
+// different passes (every completed pass in the layer files, the save file
+// old or whole).
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <random>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "base/world_lock.hpp"
+#include "platform/headless/headless_platform.hpp"
+#include "platform/headless/key_script.hpp"
+#include "shell/game.hpp"
+#include "support/test_support.hpp"
+
+namespace tlvx::test {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::string_literals;
+
+struct ToolRun {
+    std::vector<std::string> args;  // after "tlvx-tool run"
+    // A file made read-only: the child runs without the capabilities that
+    // would let it write the file anyway (root's), and first checks that it
+    // cannot; when it can, it exits with kFaultNotMade and says why.
+    std::string read_only = {};
+    int64_t file_size_limit = -1;  // RLIMIT_FSIZE in bytes (SIGXFSZ ignored); -1: none
+    int timeout_seconds = 60;      // then SIGALRM ends it
+};
+
+struct ToolResult {
+    int code = -1;    // the exit status, or 128 + the signal that ended it (SIGALRM: the time limit)
+    std::string err;  // standard output and error
+};
+
+constexpr int kFaultNotMade = 124;
+
+// Starts tlvx-tool run with `run.args`; standard output and error go to `err_path`.
+pid_t start_tool(const ToolRun& run, const std::string& err_path) {
+    std::vector<std::string> argv = {TLVX_TOOL, "run"};
+    argv.insert(argv.end(), run.args.begin(), run.args.end());
+    const pid_t pid = fork();
+    if (pid != 0) return pid;
+    const int fd = ::open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+    if (fd < 0 || dup2(fd, 1) < 0 || dup2(fd, 2) < 0) _exit(126);
+    if (run.file_size_limit >= 0) {
+        signal(SIGXFSZ, SIG_IGN);  // a write past the limit then fails with EFBIG
+        const rlimit limit{static_cast<rlim_t>(run.file_size_limit), static_cast<rlim_t>(run.file_size_limit)};
+        if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(125);
+    }
+    if (const std::string why = run.read_only.empty() ? "" : drop_file_mode_override(run.read_only); !why.empty())
+        dprintf(2, "fault not made: %s\n", why.c_str()), _exit(kFaultNotMade);
+    alarm(static_cast<unsigned>(run.timeout_seconds));
+    std::vector<char*> args;
+    for (auto& a : argv) args.push_back(a.data());
+    args.push_back(nullptr);
+    execv(args[0], args.data());
+    _exit(127);
+}
+
+// Runs it to the end (or the time limit).
+ToolResult run_tool(const ToolRun& run) {
+    TempDir out;
+    int status = 0;
+    waitpid(start_tool(run, out.file("err")), &status, 0);
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status), read_file(out.file("err"))};
+}
+
+using Layers = std::map<std::string, std::string>;  // the three layer files by name
+Layers layer_files(const std::string& dir) {
+    Layers out;
+    for (const char* name : {"tlvx_gr1.tmp", "tlvx_gr2.tmp", "tlvx_gr3.tmp"}) out[name] = read_file(dir + "/" + name);
+    return out;
+}
+
+// `w` written into root/world, a copy of it in root/run and `script` in root/keys.txt.
+struct FaultRig {
+    TempDir root;
+    std::string world = root.file("world"), run = root.file("run"), keys = root.file("keys.txt"), script;
+    FaultRig(const FixtureWorld& w, const std::string& keys_script) : script(keys_script) {
+        fs::create_directory(world);
+        w.write(world);
+        fs::copy(world, run);
+        write_file(keys, script);
+    }
+    std::vector<std::string> args() const { return {"--data", run, "--keys", keys}; }
+    // The script run in-process on another copy of the world with the clock of
+    // tlvx-tool run --clock 1000:STEP; element k of the result holds the layer files
+    // after pass k (element 0: before the first pass). `save` receives the save
+    // file written at Escape, if the script reaches it.
+    std::vector<Layers> replay(int64_t passes, std::string* save = nullptr, double step = 0.01) const {
+        const std::string scratch = root.file("replay");
+        fs::copy(world, scratch);
+        std::vector<Layers> after{layer_files(scratch)};
+        HeadlessPlatform platform(parse_key_script(script), 1000, step);
+        auto s = std::make_unique<State>();
+        init_state(*s, scratch, platform);
+        s->on_pass_end = [&](const State&) { after.push_back(layer_files(scratch)); };
+        startup(*s);
+        if (run_loop(*s, passes) == RunEnd::Quit && save) *save = read_file(scratch + "/Pndx_001.sav");
+        return after;
+    }
+};
+
+// Each data file replaced by a directory, an empty file or random bytes.
+TEST(BadFiles, EachDataFileAsDirectoryEmptyOrRandomEndsCleanly) {
+    std::mt19937 rng(1);
+    for (const std::string file :
+         {"tlvx_w05.pal", "Pndx_001.sav", "Testland.txt", "tlvx_w05.mem", "tlvx_w05.mom", "tlvx_gr1.tmp",
+          "tlvx_gr2.tmp", "tlvx_gr3.tmp", "tlvx_gr4.tmp", "tlvx_gr5.tmp", "tile1.pic"}) {
+        for (const std::string kind : {"directory", "empty", "random"}) {
+            FaultRig rig(FixtureWorld(), "1 h\n2 +\n3 i\n4 b\n");
+            const std::string path = rig.run + "/" + file;
+            fs::remove(path);
+            std::string bytes(kind == "random" ? 2000 : 0, '\0');
+            for (char& c : bytes) c = static_cast<char>(rng() & 255);
+            if (kind == "random" && file == "tile1.pic") bytes[0] = 7;  // not a picture layout
+            if (kind == "directory") fs::create_directory(path);
+            else write_file(path, bytes);
+
+            const ToolResult r =
+                run_tool({.args = {"--data", rig.run, "--keys", rig.keys, "--passes", "6"}, .timeout_seconds = 30});
+            const std::string what = file + " " + kind + ": " + r.err;
+            ASSERT_LT(r.code, 128) << "killed (SIGALRM: a hang) " << what;  // never a crash or a hang
+            EXPECT_TRUE(r.code == 0 || r.err.find("runtime error " + std::to_string(r.code)) != std::string::npos)
+                << what;
+            // A directory, a picture or an empty ground layer can only fail,
+            // and the report names the file; text files tolerate any content.
+            if (kind == "directory" || file == "tile1.pic" || (kind == "empty" && file == "tlvx_gr1.tmp")) {
+                EXPECT_NE(r.code, 0) << what;
+                EXPECT_NE(r.err.find(file + "\""), std::string::npos) << what;
+            }
+        }
+    }
+}
+
+TEST(BadFiles, SaveNamesOutsideTheDataDirectoryAreRefusedAndWorldNamesAreReadAsGiven) {
+    TempDir root;
+    const std::string data = root.file("data"), outside = "/tmp/tlvx-outside-" + std::to_string(getpid());
+    write_file(root.file("keys.txt"), "1 h\n2 esc\n");
+    auto entries = [&] { return std::distance(fs::directory_iterator(root.path()), {}); };
+    // More names (with "/", "..") in SaveFile.RefusedNamesAreErrorsNamingTheCauseAndWriteNothing.
+    for (const std::string& name : {"../x"s, outside}) {
+        fs::remove_all(data);
+        fs::create_directory(data);
+        FixtureWorld w;
+        w.name = name;  // field 7 of the start file names another character
+        const std::string save = data + "/" + name + "_001.sav";
+        fs::create_directories(fs::path(save).parent_path());
+        w.write(data);
+        fs::remove(save);
+        const std::string start = read_file(data + "/Pndx_001.sav");
+        const auto in_root = entries();
+
+        const ToolResult r = run_tool({{"--data", data, "--keys", root.file("keys.txt")}});
+        EXPECT_EQ(r.code, 2) << name << ": " << r.err;
+        EXPECT_NE(r.err.find(name + "_001.sav"), std::string::npos) << r.err;
+        EXPECT_EQ(std::tuple(file_exists(outside + "_001.sav"), file_exists(save), entries()),
+                  std::tuple(false, false, in_root))
+            << name;
+        EXPECT_EQ(read_file(data + "/Pndx_001.sav"), start);
+    }
+
+    // A world base name reaching into the parent directory is read from there
+    // like any other name, and saved back unchanged.
+    fs::remove_all(data);
+    fs::create_directory(data);
+    FixtureWorld w;
+    w.world = "../Outer";
+    w.write(data);
+    ASSERT_TRUE(file_exists(root.file("Outer.txt")));
+    EXPECT_EQ(run_tool({{"--data", data, "--keys", root.file("keys.txt")}}).code, 0);
+    EXPECT_EQ(read_file(data + "/Pndx_001.sav").substr(0, 10), "../Outer\r\n");
+}
+
+// The entries of a folder, but for the world's lock file a run leaves.
+size_t entries(const std::string& dir) {
+    return static_cast<size_t>(std::count_if(fs::directory_iterator(dir), {},
+                                             [](const auto& e) { return e.path().filename() != kWorldLockName; }));
+}
+
+// Error 3, its report naming each of `causes`.
+void expect_error_3(const ToolResult& r, const std::vector<std::string>& causes) {
+    EXPECT_EQ(r.code, 3) << r.err;
+    for (const std::string& says : causes) EXPECT_NE(r.err.find(says), std::string::npos) << says << "\n" << r.err;
+}
+
+TEST(DiskFaults, ReadOnlyStructureLayerFailsAtItsFirstWriteKeepingEveryEarlierEdit) {
+    FixtureWorld w;
+    w.structures = [](int c, int r) { return static_cast<uint8_t>(c == 12 && r == 8 ? 4 : 0); };
+    // Ground and creature edits and steps over a bridge, then a structure edit in pass 9.
+    FaultRig rig(w, "1 +\n2 h\n3 +\n4 *\n5 h\n6 f\n7 b\n8 bksp\n9 ]\n10 h\n");
+    chmod((rig.run + "/tlvx_gr3.tmp").c_str(), 0444);
+    ToolRun run{rig.args(), rig.run + "/tlvx_gr3.tmp"};
+    run.args.insert(run.args.end(), {"--trace", rig.root.file("trace.csv")});
+    const ToolResult r = run_tool(run);
+    expect_error_3(r, {"\"tlvx_gr3.tmp\""});
+
+    // Passes 1 to 8 completed (the trace lists them); their writes are all there.
+    const std::string trace = read_file(rig.root.file("trace.csv"));
+    EXPECT_EQ(std::count(trace.begin(), trace.end(), '\n'), 9) << trace;
+    const auto after = rig.replay(8);
+    EXPECT_NE(after[8], after[0]) << "the passes before the failure edit the map";
+    Layers want = after[8];
+    want["tlvx_gr3.tmp"] = read_file(rig.world + "/tlvx_gr3.tmp");
+    EXPECT_EQ(layer_files(rig.run), want);
+}
+
+// A save at Escape that cannot be written as usual: on a full disk (a file
+// size limit that the layer files of an 8 by 8 map fit under and the save
+// file with its long world name does not), or in a read-only data folder,
+// where no temporary file can be made beside the save file. There, when the
+// save file itself may be written it is rewritten in place; otherwise, and
+// on the full disk, the run ends with error 3 naming the cause. Either way no
+// file is added, the old save is kept or the new one is whole, and every
+// edit and step is kept.
+TEST(DiskFaults, SaveOnAFullDiskOrInAReadOnlyFolderKeepsTheOldSaveOrWritesInPlace) {
+    FixtureWorld w;
+    w.w = 8, w.h = 8, w.vx = 4, w.vy = 4;
+    w.world = std::string(200, 'w');
+    enum Fault { FullDisk, ReadOnlyFolder, ReadOnlyFolderAndSave };
+    for (const Fault fault : {FullDisk, ReadOnlyFolder, ReadOnlyFolderAndSave}) {
+        SCOPED_TRACE(fault);
+        FaultRig rig(w, "1 +\n2 *\n3 h\n4 b\n5 esc\n");
+        const std::string save = rig.run + "/Pndx_001.sav", old_save = read_file(save);
+        ToolRun run{rig.args()};
+        if (fault == FullDisk) {
+            run.file_size_limit = 128;
+        } else {
+            run.read_only = rig.run + "/probe";
+            write_file(run.read_only, "");
+            chmod(run.read_only.c_str(), 0444);
+            if (fault == ReadOnlyFolderAndSave) chmod(save.c_str(), 0444);
+        }
+        const size_t files_before = entries(rig.run);
+        if (fault != FullDisk) chmod(rig.run.c_str(), 0555);
+        const ToolResult r = run_tool(run);
+        chmod(rig.run.c_str(), 0755);
+        ASSERT_NE(r.code, kFaultNotMade) << r.err;
+        EXPECT_EQ(entries(rig.run), files_before) << "no file is added";
+
+        std::string new_save;
+        const auto after = rig.replay(5, &new_save);
+        EXPECT_EQ(layer_files(rig.run), after.back()) << "every edit and step is kept";
+        ASSERT_NE(after.back(), after.front());
+        ASSERT_NE(new_save, old_save);
+        if (fault == ReadOnlyFolder) EXPECT_EQ(r.code, 0) << r.err;
+        else if (fault == FullDisk) expect_error_3(r, {"\"Pndx_001.sav\""});
+        else expect_error_3(r, {"\"Pndx_001.sav\"", "permission denied"});
+        EXPECT_EQ(read_file(save), fault == ReadOnlyFolder ? new_save : old_save);
+    }
+}
+
+constexpr int64_t kPasses = 300;  // the script's Escape comes in this pass
+constexpr int kKills = 24;
+
+// Walking, turning and every editing key, one key a pass, then Escape.
+std::string walk_and_edit_script() {
+    const char* keys[] = {"h", "+", "*", "]", "b", "bksp", "-", "g", "[", "y", "f", "/", "\\", "9", "h", "F", "*", "*"};
+    std::string script;
+    std::mt19937 pick(7);
+    for (int64_t pass = 1; pass < kPasses; ++pass)
+        script += std::to_string(pass) + " " + keys[pick() % std::size(keys)] + "\n";
+    return script + std::to_string(kPasses) + " esc\n";
+}
+
+// Lines in the trace file (header included), read as the run writes it; 0 before it exists.
+int64_t traced(const std::string& path) {
+    std::ifstream f(path, std::ios::binary);
+    return std::count(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>(), '\n');
+}
+
+TEST(Kill, EveryCompletedPassIsInTheLayerFilesAndTheSaveIsWhole) {
+    FixtureWorld w;
+    w.w = 40, w.h = 30, w.vx = 20, w.vy = 15;
+    w.objects[1].move = 3;  // creatures (value 2) that wander and write the creature layer
+    FaultRig rig(w, walk_and_edit_script());
+    const std::string old_save = read_file(rig.world + "/Pndx_001.sav");
+    std::string new_save;
+    const auto after = rig.replay(kPasses + 1, &new_save, 0.05);
+    ASSERT_EQ(after.size(), static_cast<size_t>(kPasses + 1));
+    ASSERT_FALSE(new_save.empty());
+    ASSERT_NE(after.back(), after.front()) << "the script changes the map";
+
+    std::mt19937 rng(std::random_device{}());
+    std::set<int64_t> killed_at;
+    for (int i = 0; i < kKills; ++i) {
+        const std::string run = rig.root.file("run" + std::to_string(i));
+        fs::copy(rig.world, run);
+        const std::string trace = run + "/trace.csv";
+        // Kill targets spread over the whole run; the last two come once the
+        // Escape pass is traced, while the save is being written or after it.
+        const int64_t target =
+            i >= kKills - 2 ? kPasses : 1 + (kPasses * i) / kKills + static_cast<int64_t>(rng() % (kPasses / kKills));
+        pid_t pid = start_tool({{"--data", run, "--keys", rig.keys, "--clock", "1000:0.05", "--trace", trace}},
+                               rig.root.file("err" + std::to_string(i)));
+        int status = 0;
+        while (waitpid(pid, &status, WNOHANG) == 0) {
+            if (traced(trace) > target) {
+                kill(pid, SIGKILL);
+                waitpid(pid, &status, 0);
+                break;
+            }
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+        }
+        const int64_t done = traced(trace) - 1;  // passes the trace lists
+        ASSERT_TRUE(done >= 0 && done <= kPasses) << done;
+        killed_at.insert(done);
+
+        // Each layer byte is as after the last completed pass, or as after the
+        // next pass, which may have been under way when the kill came.
+        for (const auto& [name, got] : layer_files(run)) {
+            const std::string &a = after[static_cast<size_t>(done)].at(name),
+                              &b = after[static_cast<size_t>(std::min(done + 1, kPasses))].at(name);
+            ASSERT_TRUE(got.size() == a.size() || got.size() == b.size()) << name << " after pass " << done;
+            for (size_t k = 0; k < got.size(); ++k)
+                ASSERT_TRUE((k < a.size() && got[k] == a[k]) || (k < b.size() && got[k] == b[k]))
+                    << name << " byte " << k << " after pass " << done;
+        }
+        const std::string save = read_file(run + "/Pndx_001.sav");
+        // The new save only once the Escape pass is traced.
+        EXPECT_TRUE(save == old_save || (save == new_save && done == kPasses)) << "kill after pass " << done;
+        fs::remove_all(run);
+    }
+    EXPECT_GE(killed_at.size(), 12u) << "kills should land at many different passes";
+}
+
+}  // namespace
+}  // namespace tlvx::test
