@@ -133,7 +133,7 @@ class Browser {
   kill() {
     browsers.delete(this);
     if (!this.dead) this.child.kill('SIGKILL');
-    rmSync(this.profile, { recursive: true, force: true });
+    rmSync(this.profile, { recursive: true, force: true, maxRetries: 5, retryDelay: 100 });
   }
 
   async close() {

@@ -21,27 +21,32 @@ await main(async () => {
   // Held for 1.5 s, with the browser's own repeats every 33 ms: one step at once, the
   // first repeat after 0.5 s and then eleven a second gives about 12 steps; the
   // browser's repeats followed would give one a pass (30), none followed at all 1.
-  const hold = async () => {
-    const from = await x();
-    await page.key('keyDown', 'ArrowRight');
-    for (const t0 = Date.now(); Date.now() - t0 < 1500;) {
+  // The demo world's creatures wander, and one that steps into the row stops the
+  // character (about one hold in ten here); a loaded machine may stall the page too.
+  // Such a hold is said in the log, with its passes, and made again the other way
+  // back over the same cells, at most twice: a repeat that is broken fails all three.
+  const pass = () => page.eval('window.tlvx.pass');
+  const hold = async (key) => {
+    const from = await x(), p0 = await pass(), t0 = Date.now();
+    await page.key('keyDown', key);
+    while (Date.now() - t0 < 1500) {
       await sleep(33);
-      await page.key('keyDown', 'ArrowRight', { autoRepeat: true });
+      await page.key('keyDown', key, { autoRepeat: true });
     }
-    await page.key('keyUp', 'ArrowRight');
-    const released = await x();
+    await page.key('keyUp', key);
+    const released = await x(), passes = (await pass()) - p0, expected = (20 * (Date.now() - t0)) / 1000;
     await sleep(500);
-    return [from, released, await x()];
+    const to = await x();
+    return { steps: Math.abs(to - from), late: Math.abs(to - released), passes, paced: passes >= 0.9 * expected };
   };
-  let [from, released, to] = await hold();
-  if (to - from === 1) {
-    // Seen now and then under load: the held key did not repeat at all. Said here, and
-    // held once more, so that the log shows it while a repeat that never works still fails.
-    console.log('note: a held key did not repeat; holding it once more');
-    [from, released, to] = await hold();
+  let held = await hold('ArrowRight');
+  for (let again = 0; again < 2 && (!held.paced || held.steps < 9); ++again) {
+    console.log(`note: ${held.steps} steps and ${held.passes} passes while the key was held; holding it again`);
+    held = await hold(again === 0 ? 'ArrowLeft' : 'ArrowRight');
   }
-  check(to - from >= 9 && to - from <= 15, `a key held 1.5 s repeats like the window's: ${to - from} steps`);
-  check(to - released <= 1, `the character stops at most one step after the key is let go (${to - released})`);
+  check(held.paced, `the passes keep their pace while a key is held: ${held.passes} in 1.5 s`);
+  check(held.steps >= 9 && held.steps <= 15, `a key held 1.5 s repeats like the window's: ${held.steps} steps`);
+  check(held.late <= 1, `the character stops at most one step after the key is let go (${held.late})`);
 
   // The pass rate over 10 s, timed by the page's own clock, at the window's default speed.
   const rate = () => page.eval('[window.tlvx.pass, performance.now()]');
