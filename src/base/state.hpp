@@ -134,7 +134,7 @@ struct State {
 
     // The save file between quits: the cell the player left in the last step
     // the save file records (its first position pair, as read at start-up),
-    // the text last saved, the platform time of the last synced save, and how
+    // the text last saved, the second mark (SB) of the last synced save, and how
     // many saves were written while playing.
     int32_t saved_from_x = 0, saved_from_y = 0;
     std::string saved_text;

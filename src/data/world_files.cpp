@@ -2,7 +2,6 @@
 
 #include "base/atomic_file.hpp"
 #include "base/error.hpp"
-#include "base/platform.hpp"
 #include "base/state.hpp"
 #include "data/stream.hpp"
 #include "data/text_record.hpp"
@@ -131,7 +130,10 @@ void write_save_record(const State& s, const SaveRecord& r, SaveSync sync) {
 
 namespace {
 
-double now_of(const State& s) { return s.platform ? s.platform->time() : 0.0; }
+// The game's own second mark (SB, set from the clock reading by the pass's
+// clock step): the saves read no clock of their own, so that a recording
+// replays the same readings and a scripted run saves at the same passes.
+double now_of(const State& s) { return s.SB; }
 
 // Saves while playing are best effort: one that fails leaves the last one
 // in place, and the quit's save reports a disk that refuses it.
