@@ -41,6 +41,10 @@ int run_game(tlvx::Platform& platform, tlvx::SdlPlatform& window, const std::str
         s->platform = &platform;
         tlvx::startup(*s);
         tlvx::run_loop(*s, passes);
+    } catch (const tlvx::FinalSaveFailed& e) {
+        window.close_screen();
+        std::fprintf(stderr, "tlvx: %s\n", tlvx::tools::printable(tlvx::final_save_line(e)).c_str());
+        return e.number();
     } catch (const tlvx::RuntimeError& e) {
         window.close_screen();
         std::fputs(tlvx::error_report(e).c_str(), stderr);

@@ -17,7 +17,6 @@
 
 #include "base/error.hpp"
 #include "base/state.hpp"
-#include "data/world_files.hpp"
 #include "platform/headless/headless_platform.hpp"
 #include "platform/headless/key_script.hpp"
 #include "platform/rhythm/key_help.hpp"
@@ -184,36 +183,16 @@ std::string play(tlvx::WebPlatform& platform) {
     auto s = std::make_unique<tlvx::State>();
     s->data_dir = kWorldDir;
     s->platform = &platform;
-    // Now and then the save file is written as at quit, so that a page the
-    // browser ends keeps the character where it stood; the storage then takes
-    // whatever changed. It is written from a state of its own: the game's save
-    // reuses a file number its layer files hold, which is right only at quit.
-    auto saver = std::make_unique<tlvx::State>();
-    saver->data_dir = kWorldDir;
-    double last_save = platform.time();
-    s->on_pass_end = [&platform, &last_save, &saver](const tlvx::State& st) {
+    // The game keeps its save file up to date while it plays (every step,
+    // and the rest once a second, shell/game.cpp), so that a page the browser
+    // ends keeps the character where it stood; once a second the storage takes
+    // whatever changed, the save and the layers alike.
+    double last_sync = platform.time();
+    s->on_pass_end = [&platform, &last_sync](const tlvx::State& st) {
         tlvx_js_pass(static_cast<double>(st.pass), st.VX2, st.VY2);
         const double now = platform.time();
-        if (now - last_save < 1.0) return;
-        last_save = now;
-        tlvx::State& t = *saver;
-        t.P1_S = st.P1_S;
-        t.VX2 = st.VX2;
-        t.VY2 = st.VY2;
-        t.D1 = st.D1;
-        t.NM_S = st.NM_S;
-        t.C1_S = st.C1_S;
-        t.C2_S = st.C2_S;
-        t.C3_S = st.C3_S;
-        t.S = st.S;
-        t.O = st.O;
-        t.I = st.I;
-        t.P = st.P;
-        try {
-            tlvx::write_save_file(t);
-        } catch (const tlvx::RuntimeError&) {
-            return;  // the quit's own save reports it, as on the desktop
-        }
+        if (now - last_sync < 1.0) return;
+        last_sync = now;
         tlvx_js_world_changed();
     };
     std::string report;

@@ -56,7 +56,7 @@ AtomicFile::~AtomicFile() { discard(); }
 
 AtomicFile::AtomicFile(AtomicFile&& other) noexcept
     : path_(std::move(other.path_)), temp_(std::exchange(other.temp_, {})), error_(std::move(other.error_)),
-      fd_(std::exchange(other.fd_, -1)), end_(other.end_), buffer_(std::move(other.buffer_)) {}
+      fd_(std::exchange(other.fd_, -1)), end_(other.end_), synced_(other.synced_), buffer_(std::move(other.buffer_)) {}
 
 AtomicFile& AtomicFile::operator=(AtomicFile&& other) noexcept {
     if (this != &other) {
@@ -66,6 +66,7 @@ AtomicFile& AtomicFile::operator=(AtomicFile&& other) noexcept {
         error_ = std::move(other.error_);
         fd_ = std::exchange(other.fd_, -1);
         end_ = other.end_;
+        synced_ = other.synced_;
         buffer_ = std::move(other.buffer_);
     }
     return *this;
@@ -126,7 +127,7 @@ bool AtomicFile::finish() {
     if (temp_.empty()) return fail("cannot write", path_, EBADF);
     if (fd_ < 0) return true;
     if (!flush()) return false;
-    if (::fsync(fd_) != 0) return fail("cannot write", path_, errno);
+    if (synced_ && ::fsync(fd_) != 0) return fail("cannot write", path_, errno);
     const int closed = ::close(fd_);
     fd_ = -1;
     if (closed != 0) return fail("cannot write", path_, errno);
@@ -150,7 +151,7 @@ bool AtomicFile::commit(bool sync_folder) {
     if (!finish()) return false;
     if (::rename(temp_.c_str(), path_.c_str()) != 0) return fail("cannot replace", path_, errno);
     temp_.clear();
-    if (sync_folder) sync_folder_of(path_);
+    if (sync_folder && synced_) sync_folder_of(path_);
     return true;
 }
 

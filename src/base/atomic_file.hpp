@@ -46,6 +46,11 @@ public:
     // finish() if not done yet, rename the temporary over the target, sync
     // the folder (unless the caller syncs it once for many files).
     [[nodiscard]] bool commit(bool sync_folder = true);
+    // With false, finish() and commit() leave the content and the rename to
+    // the system's write-back instead of syncing them: the new file survives
+    // the death of the program (a SIGKILL), not a crash of the machine, which
+    // may leave the old file. For files rewritten very often.
+    void set_synced(bool synced) { synced_ = synced; }
     // Drop the temporary; the target stays as it was.
     void discard();
 
@@ -64,6 +69,7 @@ private:
     std::string error_;
     int fd_ = -1;      // -1 once finished
     int64_t end_ = 0;  // where the buffer goes in the file
+    bool synced_ = true;
     std::string buffer_;
 };
 

@@ -131,6 +131,15 @@ struct State {
 
     // Number of the pass running now (1-based; 0 during start-up).
     int64_t pass = 0;
+
+    // The save file between quits: the cell the player left in the last step
+    // the save file records (its first position pair, as read at start-up),
+    // the text last saved, the second mark (SB) of the last synced save, and how
+    // many saves were written while playing.
+    int32_t saved_from_x = 0, saved_from_y = 0;
+    std::string saved_text;
+    double last_durable_save = 0;
+    int64_t saves_written = 0;
 };
 
 }  // namespace tlvx

@@ -8,6 +8,8 @@ struct State;
 constexpr int32_t kGroundFile = 1;
 constexpr int32_t kCreatureFile = 2;
 constexpr int32_t kStructureFile = 3;
+// The creature value a world's start cell holds: the player's own figure.
+constexpr int32_t kPlayerMarker = 1;
 
 // 1-based byte position of cell (c, r): c + r * WX + 4, computed in 64 bits.
 int64_t cell_position(const State& s, int64_t c, int64_t r);

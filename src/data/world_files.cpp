@@ -1,5 +1,6 @@
 #include "data/world_files.hpp"
 
+#include "base/atomic_file.hpp"
 #include "base/error.hpp"
 #include "base/state.hpp"
 #include "data/stream.hpp"
@@ -33,6 +34,8 @@ void load_save_file(State& s) {
     s.P1_S = read_item_string(s, f);
     s.VX2 = read_item_number(s, f);
     s.VY2 = read_item_number(s, f);
+    s.saved_from_x = s.VX2;
+    s.saved_from_y = s.VY2;
     s.D1 = read_item_number(s, f);   // kept: the stored facing is read, and the first pass overwrites it
     s.VX2 = read_item_number(s, f);  // kept: the second position pair replaces the first
     s.VY2 = read_item_number(s, f);
@@ -69,6 +72,102 @@ void write_save_file(State& s) {
     write_line_number(s, f, s.I);
     write_line_number(s, f, s.P);
     stream_close(s, kSaveSlot);  // the lines reach the file here, all or none
+}
+
+SaveRecord save_record_of(const State& s) {
+    SaveRecord r;
+    r.P1_S = s.P1_S;
+    r.from_x = s.VX2;
+    r.from_y = s.VY2;
+    r.D1 = s.D1;
+    r.VX2 = s.VX2;
+    r.VY2 = s.VY2;
+    r.NM_S = s.NM_S;
+    r.C1_S = s.C1_S;
+    r.C2_S = s.C2_S;
+    r.C3_S = s.C3_S;
+    r.S = s.S;
+    r.O = s.O;
+    r.I = s.I;
+    r.P = s.P;
+    return r;
+}
+
+std::string save_record_text(const SaveRecord& r) {
+    std::string text;
+    auto line = [&text](const std::string& item) { text += item + "\r\n"; };
+    auto number = [&line](int32_t v) { line(number_text(v) + " "); };
+    line(save_text_form(r.P1_S));
+    number(r.from_x);
+    number(r.from_y);
+    number(r.D1);
+    number(r.VX2);
+    number(r.VY2);
+    line(save_text_form(r.NM_S));
+    line(save_text_form(r.C1_S));
+    line(save_text_form(r.C2_S));
+    line(save_text_form(r.C3_S));
+    number(r.S);
+    number(r.O);
+    number(r.I);
+    number(r.P);
+    return text;
+}
+
+void write_save_record(const State& s, const SaveRecord& r, SaveSync sync) {
+    const std::string name = r.NM_S + "_001.sav";
+    if (!save_name_allowed(r.NM_S)) throw RuntimeError(ERR_FILE_NOT_FOUND, "while opening \"" + name + "\"");
+    AtomicFile file;
+    file.set_synced(sync == SaveSync::Durable);
+    if (!file.open(resolve_path(s, name)) || !file.write(save_record_text(r)) || !file.commit()) {
+        std::string cause = file.error();
+        const size_t colon = cause.rfind(": ");
+        if (colon != std::string::npos) cause = cause.substr(colon + 2);
+        if (!cause.empty() && cause[0] >= 'A' && cause[0] <= 'Z') cause[0] = static_cast<char>(cause[0] - 'A' + 'a');
+        throw RuntimeError(ERR_FILE_IO, "while writing \"" + name + "\" (" + cause + ")");
+    }
+}
+
+namespace {
+
+// The game's own second mark (SB, set from the clock reading by the pass's
+// clock step): the saves read no clock of their own, so that a recording
+// replays the same readings and a scripted run saves at the same passes.
+double now_of(const State& s) { return s.SB; }
+
+// Saves while playing are best effort: one that fails leaves the last one
+// in place, and the quit's save reports a disk that refuses it.
+void save_while_playing(State& s, const SaveRecord& r, bool durable) {
+    const std::string text = save_record_text(r);
+    try {
+        write_save_record(s, r, durable ? SaveSync::Durable : SaveSync::PageCache);
+    } catch (const RuntimeError&) {
+        return;
+    }
+    s.saved_text = text;
+    ++s.saves_written;
+    if (durable) s.last_durable_save = now_of(s);
+}
+
+}  // namespace
+
+void save_step(State& s, int32_t from_x, int32_t from_y) {
+    SaveRecord r = save_record_of(s);
+    r.from_x = from_x;
+    r.from_y = from_y;
+    save_while_playing(s, r, now_of(s) - s.last_durable_save >= 1.0);
+}
+
+void save_if_due(State& s) {
+    if (now_of(s) - s.last_durable_save < 1.0) return;
+    const SaveRecord r = save_record_of(s);
+    if (save_record_text(r) == s.saved_text) return;
+    save_while_playing(s, r, true);
+}
+
+void note_saved_state(State& s) {
+    s.saved_text = save_record_text(save_record_of(s));
+    s.last_durable_save = now_of(s);
 }
 
 void load_world_description(State& s) {

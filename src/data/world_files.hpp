@@ -1,9 +1,51 @@
 #pragma once
-// Loaders and the writer of the text data files.
+// Loaders and the writers of the text data files.
+#include <cstdint>
+#include <string>
+
 namespace tlvx {
 struct State;
 
-void load_save_file(State& s);          // NM$ + "_001.sav", slot 0
+// The fourteen fields of the save file. The first position pair is the cell the
+// player left in the step the record was written for (the same as the second
+// pair when no step is under way); the loader keeps only the second.
+struct SaveRecord {
+    std::string P1_S;
+    int32_t from_x = 0, from_y = 0;
+    int32_t D1 = 0;
+    int32_t VX2 = 0, VY2 = 0;
+    std::string NM_S, C1_S, C2_S, C3_S;
+    int32_t S = 0, O = 0, I = 0, P = 0;
+};
+
+// The record of the state as the quit saves it: both pairs are VX2, VY2.
+SaveRecord save_record_of(const State& s);
+// The file's bytes, exactly as the quit's save writes them.
+std::string save_record_text(const SaveRecord& r);
+
+enum class SaveSync {
+    Durable,    // synced to the disk before the rename, as every other save
+    PageCache,  // left to the system's write-back: survives the program's death, not the machine's
+};
+// Replace the save file of r.NM_S in the data directory with the record through
+// the atomic writer, without the stream table (so it may run in the middle of a
+// pass). Runtime error 2 for a name that names no save file, 3 when it cannot be
+// written (the old file stays whole).
+void write_save_record(const State& s, const SaveRecord& r, SaveSync sync);
+
+// While playing, the save file follows the player: the layers say where the
+// marker is, and a program killed at any moment must find the save agreeing
+// with them. save_step() writes the record of a step just before the marker's
+// two cell writes (first pair: the cell left, second pair: the cell entered),
+// synced at most once a second; save_if_due() writes the state once a second
+// when it changed since the last save (synced). Failures are ignored: the last
+// save stays, and the quit's save reports the disk. note_saved_state() takes
+// the state as the one on disk (start-up).
+void save_step(State& s, int32_t from_x, int32_t from_y);
+void save_if_due(State& s);
+void note_saved_state(State& s);
+
+void load_save_file(State& s);          // NM$ + "_001.sav", slot 0; the first pair into saved_from_x, _y
 void write_save_file(State& s);         // at quit, slot 0, text output
 void load_world_description(State& s);  // P1$ + ".txt", slot 0; then RD$ = " " + RD$ + " "
 void load_tile_table(State& s);         // GM$, slot 6; completes CK$(1..4)

@@ -6,6 +6,7 @@
 #include "base/state.hpp"
 #include "data/layer.hpp"
 #include "data/stream.hpp"
+#include "data/world_files.hpp"
 #include "display/image.hpp"
 #include "display/screen.hpp"
 
@@ -135,6 +136,8 @@ void full_view_refresh(State& s) {
     if ((s.VX2 != old_x || s.VY2 != old_y) && inside(old_x, old_y) && inside(s.VX2, s.VY2)) {
         const int32_t was = cell_read(s, kCreatureFile, old_x, old_y);
         const int32_t now = cell_read(s, kCreatureFile, s.VX2, s.VY2);
+        // As a step does (input/movement.cpp): the save first, the cell left first.
+        save_step(s, old_x, old_y);
         cell_write(s, kCreatureFile, old_x, old_y, now);
         cell_write(s, kCreatureFile, s.VX2, s.VY2, was);
     }

@@ -7,6 +7,7 @@
 #include "base/state.hpp"
 #include "data/layer.hpp"
 #include "data/text_record.hpp"
+#include "data/world_files.hpp"
 #include "input/keys.hpp"
 #include "input/movement.hpp"
 
@@ -112,8 +113,14 @@ void player_marker(State& s) {
     const int32_t dx = s.D(s.D2).X;
     const int32_t dy = s.D(s.D2).Y;
     std::swap(s.CR(0, 0), s.CR(dx, dy));
-    cell_write(s, kCreatureFile, s.VX2, s.VY2, s.CR(dx, dy));
+    // mended: the save file records the step before the marker moves, and the
+    // cell left is written first: whenever the program dies, start-up finds
+    // the marker in the saved cell, in the cell the save says was left (the
+    // step to complete), or in neither (the step's first write is done, the
+    // second is missing), and ends the step (shell/game.cpp).
+    save_step(s, s.VX1, s.VY1);
     cell_write(s, kCreatureFile, s.VX1, s.VY1, s.CR(0, 0));
+    cell_write(s, kCreatureFile, s.VX2, s.VY2, s.CR(dx, dy));
 }
 
 }  // namespace tlvx

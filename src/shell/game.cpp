@@ -1,5 +1,6 @@
 #include "shell/game.hpp"
 
+#include "base/error.hpp"
 #include "base/platform.hpp"
 #include "base/rounding.hpp"
 #include "base/state.hpp"
@@ -44,6 +45,33 @@ void fill_turns_and_arrows(State& s) {
 }
 
 int32_t rounded_time(State& s) { return round_half_even(s.platform->time()); }
+
+// mended: the save file records every step before the marker moves (input/
+// movement.cpp), so after a program killed at any moment the marker is in the
+// saved cell, in the cell the save says the step left, or, when only the
+// step's first cell write was done, in neither. The last two end the step here:
+// the marker is put in the saved cell (a swap when it is still in the cell
+// left), and the save is written with both pairs equal. A save whose pairs are
+// equal (every save of a quit) is left alone, whatever its cell holds.
+void finish_interrupted_step(State& s) {
+    if (s.saved_from_x == s.VX2 && s.saved_from_y == s.VY2) return;
+    auto inside = [&](int64_t c, int64_t r) { return c >= 1 && c <= s.WX && r >= 1 && r <= s.WY; };
+    if (!inside(s.VX2, s.VY2)) return;
+    const int32_t here = cell_read(s, kCreatureFile, s.VX2, s.VY2);
+    if (here == kPlayerMarker) return;
+    if (inside(s.saved_from_x, s.saved_from_y) &&
+        cell_read(s, kCreatureFile, s.saved_from_x, s.saved_from_y) == kPlayerMarker)
+        cell_write(s, kCreatureFile, s.saved_from_x, s.saved_from_y, here);
+    cell_write(s, kCreatureFile, s.VX2, s.VY2, kPlayerMarker);
+    s.saved_from_x = s.VX2;
+    s.saved_from_y = s.VY2;
+    try {
+        write_save_record(s, save_record_of(s), SaveSync::Durable);
+    } catch (const RuntimeError&) {
+        // The layers are whole again; with the marker in the saved cell the
+        // next start finds nothing to end, so the old save may stay.
+    }
+}
 
 }  // namespace
 
@@ -102,10 +130,12 @@ void startup(State& s) {
     // 20-22: clear, layer files, first view read.
     BOX_FILL(s, 0, 0, 319, 199, 0);
     open_layer_files(s);
+    finish_interrupted_step(s);
     first_view_read(s);
     // 23-24.
     SCREEN_CLEAR(s);
     s.SCRNUPDT = 3;
+    note_saved_state(s);
 }
 
 bool run_pass(State& s) {
@@ -133,13 +163,23 @@ bool run_pass(State& s) {
     pause_if_asked(s);                // 14
     if (s.I != 0) status_display(s);  // 15
     ground_reread(s);                 // 16
+    save_if_due(s);
     if (s.on_pass_end) s.on_pass_end(s);
     return false;
 }
 
 void quit(State& s) {
     SCREEN_CLOSE(s);
-    write_save_file(s);
+    try {
+        write_save_file(s);
+    } catch (const RuntimeError& e) {
+        throw FinalSaveFailed(e);
+    }
+}
+
+std::string final_save_line(const FinalSaveFailed& e) {
+    return "the final save could not be written (" + describe(e) + "); the world is as of the last save, " +
+           "made while playing at most about a second before";
 }
 
 RunEnd run_loop(State& s, int64_t max_passes) {

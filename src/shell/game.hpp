@@ -1,6 +1,9 @@
 #pragma once
 // Start-up, the main loop and the quit sequence.
 #include <cstdint>
+#include <string>
+
+#include "base/error.hpp"
 
 namespace tlvx {
 struct State;
@@ -11,8 +14,20 @@ void startup(State& s);
 // One pass of the main loop. Returns true when Escape ended the program (the
 // save file has been written).
 bool run_pass(State& s);
-// The quit sequence: close the screen, write the save file.
+// The quit sequence: close the screen, write the save file. A save that cannot
+// be written throws FinalSaveFailed.
 void quit(State& s);
+
+// mended: the quit's save failed (runtime error 3, a full disk...). The save
+// file on disk is the one written while playing (shell: save_if_due), so the
+// world is as of that save. A main prints final_save_line() as one line and
+// ends with the error's number; one that does not know it reports the runtime
+// error as ever.
+class FinalSaveFailed : public RuntimeError {
+public:
+    explicit FinalSaveFailed(const RuntimeError& cause) : RuntimeError(cause) {}
+};
+std::string final_save_line(const FinalSaveFailed& e);
 
 enum class RunEnd { Quit, PassLimit };
 // Passes until Escape, or until pass `max_passes` has run.

@@ -81,6 +81,10 @@ int run_game_headless(Platform& platform, const RunOptions& o, int64_t passes, b
     try {
         startup(s);
         if (run_loop(s, passes) == RunEnd::Quit && ended) *ended = true;
+    } catch (const FinalSaveFailed& e) {
+        std::cerr << "tlvx-tool run: " << tools::printable(final_save_line(e)) << "\n";
+        code = e.number();
+        if (ended) *ended = true;
     } catch (const RuntimeError& e) {
         std::cerr << error_report(e);
         code = e.number();
