@@ -6,6 +6,7 @@
 
 #include "platform/rhythm/key_help.hpp"
 #include "platform/rhythm/pass_pacer.hpp"
+#include "world/paths.hpp"
 
 #ifndef TLVX_VERSION
 #define TLVX_VERSION "unknown"
@@ -76,9 +77,12 @@ ParsedCommandLine parse_game_command_line(int argc, const char* const* argv) {
     } catch (const CLI::ParseError& e) {
         result.exit_status = app.exit(e, out, err);
         // A usage error always exits 2, whatever number the parser gives it.
+        // mended: a mistake is one line naming it and a pointer to --help, not
+        // the whole usage, which would push the line off the screen.
         if (result.exit_status != 0) {
             result.exit_status = 2;
-            err << app.help();
+            err.str("");
+            err << "tlvx: " << tools::printable(e.what()) << "\nsee tlvx --help\n";
         }
         result.out = out.str();
         if (!result.out.empty() && result.out.back() != '\n') result.out += '\n';

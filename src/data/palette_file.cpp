@@ -8,7 +8,9 @@
 namespace tlvx {
 
 void read_palette_file(State& s) {
-    stream_reopen(s, 7, ".\\tlvx_w05.pal", FileMode::TextInput);
+    // mended: the palette is opened by its plain name, so a report naming it
+    // shows no ".\\" in front of it.
+    stream_reopen(s, 7, "tlvx_w05.pal", FileMode::TextInput);
     const int32_t file = stream_number(s, 7);
     for (int32_t index = kPaletteFileFirst; index <= 255; ++index) {
         PAL_TYPE& e = s.PAL(index);

@@ -25,7 +25,11 @@ struct PngRowWriter::Impl {
     [[noreturn]] void fail(const std::string& why) {
         failed = true;
         discard();
-        throw PngError("cannot write PNG \"" + path + "\": " + why);
+        // mended: the file's own "cannot write PATH: " is dropped, so a full
+        // disk reads "cannot write PNG "PATH": No space left on device", once.
+        const std::string again = "cannot write " + path + ": ";
+        const bool repeated = why.compare(0, again.size(), again) == 0;
+        throw PngError("cannot write PNG \"" + path + "\": " + (repeated ? why.substr(again.size()) : why));
     }
     // Drop the libpng state, close and remove the temporary file.
     void discard() {
@@ -53,7 +57,11 @@ void on_png_warning(png_structp, png_const_charp) {}
 // libpng's output goes to the atomic file; a failed write is a libpng error.
 void on_png_write(png_structp png, png_bytep data, size_t n) {
     auto* im = static_cast<PngRowWriter::Impl*>(png_get_io_ptr(png));
-    if (!im->file.write(data, n)) png_error(png, im->file.error().c_str());
+    // The file's error already holds the system's reason: taken as it is.
+    if (!im->file.write(data, n)) {
+        im->error = im->file.error();
+        png_longjmp(png, 1);
+    }
 }
 
 void on_png_flush(png_structp) {}

@@ -106,7 +106,10 @@ NewMapResult new_map(const NewMapOptions& opt) {
             throw ToolError("cannot read " + join_path(opt.dir, kSaveFileName) + ": " + describe(e));
         }
     } else {
-        WorldFile save = demo_save_file(s.VX2, s.VY2);
+        // mended: a new world named with --name gets its description under
+        // that name (the save file naming the same), not the demo's oakvale.txt.
+        if (opt.name) world = world_file_base(*opt.name);
+        WorldFile save = demo_save_file(s.VX2, s.VY2, world);
         staged.add_bytes(join_path(opt.dir, save.name), save.bytes);
         result.written.push_back(save.name);
     }

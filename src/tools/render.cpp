@@ -182,13 +182,23 @@ void render_world(const RenderOptions& opt) {
         throw ToolError("the region reaches outside the map, which is " + std::to_string(wx) + " x " +
                         std::to_string(wy) + " cells");
     const int64_t pw = reg.w * kCell, ph = reg.h * kCell;
-    if (pw > kMaxRenderSide || ph > kMaxRenderSide || pw * ph > kMaxRenderPixels)
+    if (pw > kMaxRenderSide || ph > kMaxRenderSide || pw * ph > kMaxRenderPixels) {
+        // mended: for the whole map the suggested part lies around the start
+        // (the save file's position), where there is something to see, not in
+        // the corner, which a large new map leaves black; a region given keeps
+        // its corner.
+        const int64_t sw = std::min<int64_t>(reg.w, 400), sh = std::min<int64_t>(reg.h, 400);
+        int64_t sx = reg.x, sy = reg.y;
+        if (!opt.region) {
+            sx = std::clamp<int64_t>(int64_t{s.VX2} - sw / 2, 1, int64_t{wx} - sw + 1);
+            sy = std::clamp<int64_t>(int64_t{s.VY2} - sh / 2, 1, int64_t{wy} - sh + 1);
+        }
         throw ToolError(
             "the picture would be " + std::to_string(pw) + " x " + std::to_string(ph) + " pixels, over the limit of " +
             std::to_string(kMaxRenderSide) + " pixels a side and " + std::to_string(kMaxRenderPixels / 1'000'000) +
             " million pixels; draw a part of the map with --region X,Y,W,H (cells), e.g. --region " +
-            std::to_string(reg.x) + "," + std::to_string(reg.y) + "," + std::to_string(std::min<int64_t>(reg.w, 400)) +
-            "," + std::to_string(std::min<int64_t>(reg.h, 400)));
+            std::to_string(sx) + "," + std::to_string(sy) + "," + std::to_string(sw) + "," + std::to_string(sh));
+    }
 
     s.GC = opt.frame;
     const Reach reach = world_reach(s);

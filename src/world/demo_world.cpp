@@ -182,6 +182,22 @@ std::string world_name_problem(const std::string& name) {
     return "";
 }
 
+std::string world_file_base(const std::string& name) {
+    std::string base;
+    bool gap = false;
+    for (const char c : name) {
+        const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+        if (letter || (c >= '0' && c <= '9')) {
+            if (gap && !base.empty()) base += '_';
+            gap = false;
+            base += letter ? static_cast<char>(c | 0x20) : c;
+        } else {
+            gap = true;
+        }
+    }
+    return base.empty() ? "world" : base;
+}
+
 std::vector<WorldFile> demo_support_files(const std::string& world_name) {
     std::vector<WorldFile> files;
     files.push_back({kPaletteFileName, demo_palette_file()});
@@ -206,8 +222,8 @@ std::vector<WorldFile> demo_support_files(const std::string& world_name) {
     return files;
 }
 
-WorldFile demo_save_file(int x, int y) {
-    std::string out = crlf(kDemoWorldBase);
+WorldFile demo_save_file(int x, int y, const std::string& base) {
+    std::string out = crlf(base);
     out += save_number(x) + save_number(y) + save_number(1) + save_number(x) + save_number(y);
     out += crlf("Pndx") + crlf("001") + crlf("002") + crlf("003");
     out += save_number(0);  // S

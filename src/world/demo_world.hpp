@@ -103,8 +103,14 @@ std::string world_name_problem(const std::string& name);
 // object table and every picture the tables name (not the save file, not the
 // layer files).
 std::vector<WorldFile> demo_support_files(const std::string& world_name = kDemoWorldName);
-// The save file: world oakvale, the player at (x, y), status display on.
-WorldFile demo_save_file(int x, int y);
+// The save file: world `base` (its description is `base`.txt), the player at
+// (x, y), status display on.
+WorldFile demo_save_file(int x, int y, const std::string& base = kDemoWorldBase);
+// The file base of a world named `name` (passing world_name_problem): its
+// letters in lower case and its digits, each other run of characters one "_",
+// none at either end; "world" when nothing is left. The save file's first
+// field and the world description's name (base + ".txt") use it.
+std::string world_file_base(const std::string& name);
 // The five layer files of a map held in memory.
 std::vector<WorldFile> layer_files(const DemoMap& map);
 

@@ -40,8 +40,9 @@ TEST(GameCommandLine, DefaultsAndEveryOptionReachItsField) {
         EXPECT_EQ(parse({arg}).options.speed, speed) << arg;
 }
 
-// Each refusal exits with status 2 before anything is opened, the usage on standard error, its
-// first line naming the option or word at fault, no number spelled out in hundreds of digits.
+// Each refusal exits with status 2 before anything is opened: on standard error one line naming
+// the option or word at fault, then "see tlvx --help" (mended: not the whole usage), no number
+// spelled out in hundreds of digits.
 TEST(GameBadOptions, EachRefusalNamesItsCulpritOnItsFirstLine) {
     const std::pair<std::vector<std::string>, const char*> rows[] = {
         {{"--bogus"}, "--bogus"},
@@ -55,12 +56,18 @@ TEST(GameBadOptions, EachRefusalNamesItsCulpritOnItsFirstLine) {
         {{"--scale", "17"}, "--scale"},
         {{"--scale", "x"}, "--scale"},
         {{"--fullscreen=maybe"}, "--fullscreen"},
+        {{"--sped", "20"}, "--sped"},
+        {{"--speed", "fast"}, "--speed"},
+        {{"--scale", "0"}, "--scale"},
+        {{"--speed", "2\x1b[2J"}, "\\x1B"},  // a control byte of the command line is shown escaped
     };
     for (const auto& [args, names] : rows) {
         const ParsedCommandLine p = parse(args);
         const std::string first = p.err.substr(0, p.err.find('\n'));
         EXPECT_TRUE(!p.run && p.exit_status == 2) << names;
-        EXPECT_TRUE(p.out.empty() && p.err.find("Usage") != std::string::npos) << p.err;
+        EXPECT_TRUE(p.out.empty()) << p.out;
+        EXPECT_EQ(p.err, first + "\nsee tlvx --help\n");
+        EXPECT_EQ(first.rfind("tlvx: ", 0), 0u) << first;
         EXPECT_NE(first.find(names), std::string::npos) << first;
         EXPECT_LE(first.size(), 200u) << first;
         EXPECT_FALSE(std::regex_search(p.err, std::regex("[0-9]{25}"))) << p.err;

@@ -26,6 +26,8 @@ TEST(Info, FindsEachKindOfPlantedFault) {
     };
     const Fault faults[] = {
         {gone("grass_01.pcv"), true, "ground value 1 ", "file not found"},
+        {gone("tlvx_w05.pal"), true, "palette file: runtime error 2 (file not found) while opening \"tlvx_w05.pal\"",
+         "."},
         {with("foxy_wk2.pcv", "garbage"), true, "creature value 2 (4 cells), frame 2", "file I/O error"},
         {gone("tree-oak.pcv"), true, "structure value 10", "mask"},
         {with("tlvx_gr1.tmp", ""), true, "tlvx_gr1.tmp", "no map"},

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <filesystem>
+
 #include "tools/new_map.hpp"
 #include "tools_helpers.hpp"
 #include "world/info.hpp"
@@ -45,6 +47,12 @@ TEST(NewMap, FillNameForceAndTheFoldersOwnFiles) {
         test::run_tool({"new", dir.path(), "--size", "20X10", "--fill", "5", "--name", "Ash-D, e"}, {});
     ASSERT_EQ(made.status, 0) << made.output;
     EXPECT_EQ(test::StartedGame(dir.path()).s->P2_S, "Ash-D, e");
+    // mended: the description is named after the world, and the save file names it so.
+    EXPECT_EQ(test::StartedGame(dir.path()).s->P1_S, "ash_d_e");
+    EXPECT_EQ(test::read_file(dir.file("ash_d_e.txt")).rfind("\"Ash-D, e\"", 0), 0u);
+    EXPECT_FALSE(std::filesystem::exists(dir.file("oakvale.txt")));
+    EXPECT_EQ(world_file_base("  --X9 y!"), "x9_y");
+    EXPECT_EQ(world_file_base("..."), "world");
     EXPECT_EQ(test::read_file(dir.file("tlvx_gr1.tmp")),
               test::layer_bytes(20, 10, [](int, int) { return uint8_t{5}; }));
     EXPECT_EQ(test::read_file(dir.file("tlvx_gr2.tmp")),

@@ -93,7 +93,9 @@ TEST(Render, ToolRefusesOversizedPicturesAndNamesTheCellThatFails) {
     };
     const test::ToolRun whole = render({});
     EXPECT_EQ(whole.status, 1);
-    EXPECT_NE(whole.output.find("--region"), std::string::npos) << whole.output;
+    // mended: the part suggested lies around the start (1000, 15), not in the black corner.
+    EXPECT_NE(whole.output.find("--region 800,1,400,30"), std::string::npos) << whole.output;
+    EXPECT_NE(render({"--region", "3,2,1998,20"}).output.find("--region 3,2,400,20"), std::string::npos);
     EXPECT_FALSE(std::filesystem::exists(dir.file("r.png")));
     std::filesystem::remove(dir.file("hero_wk1.pcv"));
     ASSERT_EQ(render({"--region", "990,10,20,10", "--frame", "3"}).status, 0);

@@ -327,6 +327,11 @@ std::string SdlPlatform::open_window() {
         window_manager_ = x11_window_manager_running(x_display_);
         lost_call_ = {&SdlPlatform::on_display_lost, this};
         x11_when_lost(x_display_, lost_call_);
+        // mended: a window destroyed by the window system (a forced close)
+        // makes the next X request fail with BadWindow, whose default handler
+        // ends the process unsaved; the game quits as on Escape instead.
+        gone_call_ = {&SdlPlatform::on_window_gone, this};
+        x11_when_window_gone(gone_call_);
     }
 
     SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
@@ -348,6 +353,9 @@ void SdlPlatform::close_window() {
         SDL_StopTextInput();
         SDL_DestroyWindow(window_);
     }
+    // The errors of closing a window the window system destroyed come back
+    // late; they must meet our handler, not the one SDL_Quit puts back.
+    if (x_display_ && !lost_.load()) x11_sync(x_display_);
     sharp_ = nullptr;
     texture_ = nullptr;
     renderer_ = nullptr;
@@ -358,6 +366,11 @@ void SdlPlatform::close_window() {
 }
 
 void SdlPlatform::on_display_lost(void* self) { static_cast<SdlPlatform*>(self)->display_lost(); }
+
+void SdlPlatform::on_window_gone(void* self) {
+    auto* p = static_cast<SdlPlatform*>(self);
+    if (!p->quit_.exchange(true)) std::fputs("tlvx: the window was closed; saving and ending the game\n", stderr);
+}
 
 void SdlPlatform::display_lost() {
     // Called from inside an X call on the window thread. Nothing in the window

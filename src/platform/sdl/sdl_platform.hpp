@@ -129,6 +129,7 @@ private:
     void take_screenshot();
     void display_lost();
     static void on_display_lost(void* self);
+    static void on_window_gone(void* self);
 
     WindowSettings settings_;
     std::thread thread_;
@@ -172,6 +173,7 @@ private:
     bool sdl_up_ = false;
     void* x_display_ = nullptr;  // the X connection, when the window is on X
     LostCall lost_call_;
+    LostCall gone_call_;
     bool window_manager_ = true;
     bool fullscreen_ = false;
     int windowed_x_ = 0, windowed_y_ = 0, windowed_w_ = 0, windowed_h_ = 0;

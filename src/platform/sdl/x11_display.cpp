@@ -46,4 +46,25 @@ void x11_when_lost(void* display, const LostCall& call) {
         const_cast<LostCall*>(&call));
 }
 
+namespace {
+// Xlib's error handler takes no data of its own: the call and the handler
+// before ours live here, set once at window start-up, like a signal handler's flag.
+const LostCall* g_window_gone = nullptr;
+XErrorHandler g_previous_handler = nullptr;
+}  // namespace
+
+void x11_sync(void* display) { XSync(static_cast<Display*>(display), False); }
+
+void x11_when_window_gone(const LostCall& call) {
+    g_window_gone = &call;
+    g_previous_handler = XSetErrorHandler([](Display* d, XErrorEvent* e) -> int {
+        // Drawing into the destroyed window fails with BadDrawable as well.
+        if (e->error_code == BadWindow || e->error_code == BadDrawable) {
+            if (g_window_gone && g_window_gone->fn) g_window_gone->fn(g_window_gone->data);
+            return 0;
+        }
+        return g_previous_handler ? g_previous_handler(d, e) : 0;
+    });
+}
+
 }  // namespace tlvx

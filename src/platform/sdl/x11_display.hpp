@@ -20,5 +20,14 @@ struct LostCall {
 // connection, instead of the process being ended. After it the connection must
 // not be used.
 void x11_when_lost(void* display, const LostCall& call);
+// `call.fn(call.data)` is called when an X request fails with BadWindow or
+// BadDrawable (the
+// window was destroyed under the program, as a window system's "close" may do),
+// and the error is then ignored instead of ending the process; other errors go
+// to the handler that was in place. Install after the window is made.
+void x11_when_window_gone(const LostCall& call);
+// Waits until the X server has answered every request sent, so that their
+// errors reach the handler above while it is still in place.
+void x11_sync(void* display);
 
 }  // namespace tlvx
