@@ -58,7 +58,8 @@ std::vector<WorldFile> open_world(std::vector<WorldFile> given, const std::strin
     for (const WorldFile& f : files) put_check_file(join_path(check_dir, f.name), f.bytes);
     const WorldInfo info = inspect_world(check_dir);
     clear_folder(check_dir);
-    if (!info.problems.empty()) throw ToolError(info.problems.front());
+    // mended: a problem quotes names from the world's files; it reaches the page escaped, as `info` prints it.
+    if (!info.problems.empty()) throw ToolError(printable(info.problems.front()));
     return files;
 }
 
