@@ -23,7 +23,7 @@
 #include "platform/web/web_platform.hpp"
 #include "shell/game.hpp"
 #include "world/demo_world.hpp"
-#include "world/info.hpp"
+#include "world/open_world.hpp"
 #include "world/paths.hpp"
 #include "world/picture_files.hpp"
 #include "world/world_archive.hpp"
@@ -141,11 +141,6 @@ int run_test() {
     return code;
 }
 
-void remove_files(const std::string& dir) {
-    for (const WorldFile& f : tlvx::tools::read_world_folder(dir))
-        ::unlink(tlvx::tools::join_path(dir, f.name).c_str());
-}
-
 void write_files(const std::string& dir, const std::vector<WorldFile>& files) {
     ::mkdir(dir.c_str(), 0755);
     for (const WorldFile& f : files) tlvx::tools::write_file_bytes(tlvx::tools::join_path(dir, f.name), f.bytes);
@@ -155,17 +150,12 @@ void write_files(const std::string& dir, const std::vector<WorldFile>& files) {
 // folder), checked as `tlvx-tool info` checks; it replaces the player's world
 // only when nothing is wrong with it. Returns the message for the page.
 std::string open_incoming_world() {
-    std::vector<WorldFile> files = tlvx::tools::read_world_folder(kIncomingDir);
-    remove_files(kIncomingDir);
-    if (files.size() == 1 && files[0].name.size() > 4 && files[0].name.substr(files[0].name.size() - 4) == ".tar")
-        files = tlvx::tools::read_world_archive(files[0].bytes);
-    ::mkdir(kCheckDir, 0755);
-    remove_files(kCheckDir);
-    write_files(kCheckDir, files);
-    const tlvx::tools::WorldInfo info = tlvx::tools::inspect_world(kCheckDir);
-    remove_files(kCheckDir);
-    if (!info.problems.empty()) throw tlvx::tools::ToolError(info.problems.front());
-    remove_files(kWorldDir);
+    std::vector<WorldFile> given = tlvx::tools::read_world_folder(kIncomingDir);
+    tlvx::tools::clear_folder(kIncomingDir);
+    const std::vector<WorldFile> files = tlvx::tools::open_world(std::move(given), kCheckDir);
+    // Nothing of the old world stays, hidden files included; no game runs
+    // now, so nothing holds the lock file.
+    tlvx::tools::clear_folder(kWorldDir);
     write_files(kWorldDir, files);
     return "The world you opened is now yours to play.";
 }
@@ -219,7 +209,9 @@ std::string wait_for_action() {
 
 std::string new_demo_world() {
     ::mkdir(kWorldDir, 0755);
-    remove_files(kWorldDir);
+    // mended: everything goes, hidden files too (a hidden file once taken
+    // from an archive would otherwise stay in the site's storage for ever).
+    tlvx::tools::clear_folder(kWorldDir);
     tlvx::tools::write_demo_world(kWorldDir, true);
     tlvx_js_world_changed();
     return "A new demo world was made; your old world is gone.";

@@ -1,8 +1,11 @@
 #!/usr/bin/env python3
 """Writes the seed corpora under fuzz/corpus/: the file formats as the tests'
-fixture worlds and picture tests build them, and the golden key scripts."""
+fixture worlds and picture tests build them, and the golden key scripts.
+  fuzz/make_seeds.py [DEMO_WORLD]
+With a folder made by `tlvx-tool demo`, also the worlds of fuzz_world_info."""
 import os
 import struct
+import sys
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 ROOT = os.path.dirname(HERE)
@@ -192,6 +195,97 @@ def recordings():
                                              events=one_pass + b'\x06\x00'))
 
 
+def ustar(entries, fmt=None):
+    """A tar archive of (name, bytes or None for a folder) in the given form."""
+    import io
+    import tarfile
+    out = io.BytesIO()
+    with tarfile.open(fileobj=out, mode='w', format=fmt or tarfile.USTAR_FORMAT) as t:
+        for name, data in entries:
+            info = tarfile.TarInfo(name)
+            info.mtime = 0
+            if data is None:
+                info.type = tarfile.DIRTYPE
+                info.mode = 0o755
+                t.addfile(info)
+            else:
+                info.size = len(data)
+                info.mode = 0o644
+                t.addfile(info, io.BytesIO(data))
+    return out.getvalue()
+
+
+def world_archives():
+    """Archives as the page's Download writes them, as tar writes a folder,
+    and the crafted ones the reader refuses."""
+    import tarfile
+    save, world, mem, mom, pal = fixture_files()
+    files = [('Pndx_001.sav', save), ('Testland.txt', world), ('tlvx_w05.mem', mem), ('tlvx_w05.mom', mom),
+             ('tlvx_w05.pal', pal), ('tlvx_gr1.tmp', layer(4, 3, lambda c, r: 1))]
+    put('fuzz_world_archive', 'download', ustar([('tlvx-world/', None)] + [('tlvx-world/' + n, d) for n, d in files]))
+    put('fuzz_world_archive', 'dotted', ustar([('./', None)] + [('./' + n, d) for n, d in files]))
+    put('fuzz_world_archive', 'hidden', ustar([('tlvx-world/', None), ('tlvx-world/Pndx_001.sav', save),
+                                                ('tlvx-world/.hidden-payload', b'p' * 1000),
+                                                ('tlvx-world/.tlvx.lock', b'tlvx 1\n')]))
+    put('fuzz_world_archive', 'long_name', ustar([('tlvx-world/' + 'N' * 100, b'x')]))
+    put('fuzz_world_archive', 'pax', ustar([('tlvx-world/' + 'P' * 120, b'x')], tarfile.PAX_FORMAT))
+    put('fuzz_world_archive', 'gnu', ustar([('tlvx-world/' + 'G' * 120, b'x')], tarfile.GNU_FORMAT))
+
+
+def world_records(files):
+    """The input of fuzz_world_info: name length, name, 3-byte size, bytes."""
+    out = b''
+    for name, data in files:
+        out += bytes([len(name)]) + name + struct.pack('<I', len(data))[:3] + data
+    return out
+
+
+def world_info(demo):
+    """Worlds for the world check, from the demo world in the folder `demo`
+    (made by `tlvx-tool demo`): its tables, its map and the pictures of its
+    ground and creatures, and the same world cut to an 8 by 8 map."""
+    names = sorted(os.listdir(demo))
+    keep = [n for n in names if not n.startswith('.') and not n.startswith('objt-') and not n.startswith('tile_0')]
+    files = []
+    for n in keep:
+        with open(os.path.join(demo, n), 'rb') as f:
+            files.append((n.encode(), f.read()))
+    put('fuzz_world_info', 'demo', world_records(files))
+
+    def cut(data):
+        w, h = data[0] << 8 | data[1], data[2] << 8 | data[3]
+        rows = [data[4 + r * w:4 + (r + 1) * w] for r in range(h + 1)]
+        return bytes([0, 8, 0, 8]) + b''.join(row[:8] for row in rows[:9])
+
+    small = []
+    for n, d in files:
+        if n.endswith(b'.tmp'):
+            d = cut(d)
+        elif n == b'Pndx_001.sav':
+            lines = d.split(b'\r\n')
+            for i in (1, 2, 4, 5):
+                lines[i] = b' 4 '
+            d = b'\r\n'.join(lines)
+        elif n.endswith(b'.pcv') or n.endswith(b'.bmv'):
+            continue
+        small.append((n, d))
+    put('fuzz_world_info', 'small', world_records(small))
+
+
+def lock_holders():
+    for name, text in (('written', b'tlvx 4242\n'), ('tool', b'tlvx-tool demo 17\nold text'),
+                       ('escapes', b'\x1b[2Jx\x7f\xff 1\n'), ('long', b'n' * 300 + b' 12345678901\n'),
+                       ('bare', b'12')):
+        put('fuzz_lock_holder', name, text)
+
+
+def tilesets():
+    put('fuzz_tiled_tileset', 'named', b'{"name": "ground", "tilecount": 256}\0{"name": "m-objects"}')
+    put('fuzz_tiled_tileset', 'swapped', b'{"name": "objects"}\0{"tiles": [{"id": 1}], "name": "x-ground"}')
+    put('fuzz_tiled_tileset', 'escaped', b'{"name": "\\u0067round"}\0{"name": [1, {"name": "objects"}]}')
+    put('fuzz_tiled_tileset', 'broken', b'{"name": "ground"\0{"name": "objects"}}')
+
+
 if __name__ == '__main__':
     text_record()
     data_files()
@@ -199,3 +293,8 @@ if __name__ == '__main__':
     key_scripts()
     tiled_maps()
     recordings()
+    world_archives()
+    lock_holders()
+    tilesets()
+    if len(sys.argv) > 1:
+        world_info(sys.argv[1])

@@ -32,3 +32,4 @@ LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$PWD/scripts/lsan.supp:print_suppressi
 TLVX_FUZZ_BUILD_DIR=${TLVX_FUZZ_BUILD_DIR:-build-fuzz} bash fuzz/run 30
 # Recordings come from strangers: their reader gets a minute more.
 TLVX_FUZZ_BUILD_DIR=${TLVX_FUZZ_BUILD_DIR:-build-fuzz} bash fuzz/run 60 fuzz_recording
+TLVX_FUZZ_BUILD_DIR=${TLVX_FUZZ_BUILD_DIR:-build-fuzz} bash fuzz/run 30 fuzz_world_archive fuzz_world_info

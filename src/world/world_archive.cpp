@@ -72,12 +72,22 @@ bool plain_name(const std::string& name) {
     return true;
 }
 
+// mended: a file name the writer can store, the one test the reader and the
+// writer share, so that whatever opens can be downloaded again. The name
+// field holds the folder, a slash and the name; hidden names (the lock file
+// among them) are never part of a world and are refused, not kept unseen.
+bool storable_name(const std::string& name) {
+    return plain_name(name) && name[0] != '.' && std::string(kArchiveFolder).size() + 1 + name.size() <= kName.len;
+}
+
 bool all_zero(const std::string& bytes, size_t at) {
     return std::all_of(bytes.begin() + static_cast<std::ptrdiff_t>(at),
                        bytes.begin() + static_cast<std::ptrdiff_t>(at + kBlock), [](char c) { return c == '\0'; });
 }
 
 }  // namespace
+
+bool archive_can_hold(const std::string& name) { return storable_name(name); }
 
 std::string write_world_archive(const std::vector<WorldFile>& files) {
     std::string out;
@@ -99,8 +109,9 @@ std::string write_world_archive(const std::vector<WorldFile>& files) {
     const std::string folder = std::string(kArchiveFolder) + "/";
     add_header(folder, 0, '5', 0755);
     for (const WorldFile& f : files) {
-        if (!plain_name(f.name) || folder.size() + f.name.size() > kName.len)
-            throw ToolError("cannot put \"" + f.name + "\" in an archive: the name is not a plain short file name");
+        if (!storable_name(f.name))
+            throw ToolError("cannot put \"" + f.name +
+                            "\" in an archive: the name is not a plain, short, visible file name");
         add_header(folder + f.name, f.bytes.size(), '0', 0644);
         out += f.bytes;
         out.append((kBlock - f.bytes.size() % kBlock) % kBlock, '\0');
@@ -131,7 +142,19 @@ std::vector<WorldFile> read_world_archive(const std::string& bytes) {
         std::string path = field_text(block, kName);
         const std::string prefix = field_text(block, kPrefix);
         if (!prefix.empty()) path = prefix + "/" + path;
+        // mended: `tar -C dir .` names its entries "./..."; the leading "./"
+        // stands for the archive itself, and its own entry "./" is skipped.
+        while (path.rfind("./", 0) == 0) path.erase(0, 2);
         const char type = block[kType.at];
+        if (path.empty() || path == ".") {
+            if (type != '5' || size != 0) throw ToolError(bad + "an entry has no name");
+            continue;
+        }
+        // mended: the long-name headers of pax and GNU tar are named as such,
+        // not as links or devices.
+        if (type == 'x' || type == 'g' || type == 'L' || type == 'K')
+            throw ToolError(bad +
+                            "it uses long-name or extended headers (pax or GNU tar); make it with --format=ustar");
         if (type == '5') {
             // A folder: at most one, and nothing inside it but files.
             std::string name = path;
@@ -154,6 +177,10 @@ std::vector<WorldFile> read_world_archive(const std::string& bytes) {
         }
         if (!plain_name(name) || !plain_name(folder.empty() ? "x" : folder))
             throw ToolError(bad + "\"" + printable(path) + "\" is not a file directly in the world folder");
+        if (name[0] == '.')
+            throw ToolError(bad + "\"" + printable(name) + "\" is a hidden file, which is no part of a world");
+        if (!storable_name(name))
+            throw ToolError(bad + "the name \"" + printable(name) + "\" is too long to download the world again");
         if (!names.insert(name).second) throw ToolError(bad + "\"" + printable(name) + "\" is in it twice");
         if (files.size() >= kArchiveMaxFiles) throw ToolError(bad + "it holds too many files");
         if (size > bytes.size() - at) throw ToolError(bad + "it is cut off inside \"" + printable(name) + "\"");

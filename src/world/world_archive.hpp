@@ -18,6 +18,11 @@ inline constexpr const char* kArchiveFolder = "tlvx-world";
 inline constexpr size_t kArchiveMaxFiles = 4096;
 inline constexpr size_t kArchiveMaxBytes = size_t{512} << 20;
 
+// Whether an archive can hold a file of this name: a plain name, not hidden,
+// short enough for the header's name field beside the folder. The reader
+// accepts exactly these names, so whatever opens can be written again.
+bool archive_can_hold(const std::string& name);
+
 // The archive of `files` (names without folders), in the order given.
 std::string write_world_archive(const std::vector<WorldFile>& files);
 // The files of an archive, names without their folder. Throws ToolError with

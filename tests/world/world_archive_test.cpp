@@ -2,12 +2,15 @@
 // exactly, and refused whole when it is spoiled or not a world archive.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 
 #include "support/test_support.hpp"
+#include "world/open_world.hpp"
+#include "world/paths.hpp"
 #include "world/picture_files.hpp"
 #include "world/world_archive.hpp"
 
@@ -45,6 +48,9 @@ TEST(WorldArchive, ReadsBackWhatItWroteAndTarUnpacksItIntoOneFolder) {
         EXPECT_EQ(back[i].name + back[i].bytes, kFiles[i].name + kFiles[i].bytes);
     EXPECT_THROW(write_world_archive({{"../up", "x"}}), ToolError);
     EXPECT_THROW(write_world_archive({{std::string(95, 'n'), "x"}}), ToolError);
+    EXPECT_THROW(write_world_archive({{std::string(90, 'n'), "x"}}), ToolError);
+    EXPECT_THROW(write_world_archive({{".hidden", "x"}}), ToolError);
+    EXPECT_EQ(read_world_archive(write_world_archive({{std::string(89, 'n'), "x"}}))[0].name, std::string(89, 'n'));
     if (std::system("command -v tar >/dev/null 2>&1") != 0) GTEST_SKIP() << "no tar here";
     const tlvx::test::TempDir dir;
     write_file_bytes(dir.file("world.tar"), archive);
@@ -70,6 +76,15 @@ TEST(WorldArchive, RefusesSpoiledAndForeignArchives) {
         {patched(good, 512, 124, "77777777777"), "cut off"},
         {write_world_archive({{"a.txt", "1"}, {"a.txt", "2"}}), "twice"},
         {patched(one, 512, 0, std::string("other/a.txt\0", 12)), "more than one folder"},
+        // Hidden files would be kept unseen in the player's world and never downloaded.
+        {patched(one, 512, 0, std::string("tlvx-world/.hidden-payload\0", 27)), "hidden"},
+        {patched(one, 512, 0, std::string("tlvx-world/.tlvx.lock\0", 22)), "hidden"},
+        // A name the writer cannot store again: the prefix holds the folder, the name field 100 characters.
+        {patched(patched(one, 512, 0, std::string(100, 'N')), 512, 345, "tlvx-world"), "too long"},
+        {patched(patched(one, 512, 0, std::string(90, 'N')), 512, 345, "tlvx-world"), "too long"},
+        // Long names of pax and GNU tar are named as what they are.
+        {patched(one, 512, 156, "x"), "long-name or extended headers"},
+        {patched(one, 512, 156, "L"), "long-name or extended headers"},
     };
     for (const auto& [bytes, says] : cases) {
         SCOPED_TRACE(says);
@@ -82,6 +97,28 @@ TEST(WorldArchive, RefusesSpoiledAndForeignArchives) {
     }
 }
 
+// An archive made with `tar -C dir .` names its entries "./..."; it opens as the folder's files.
+TEST(WorldArchive, OpensAnArchiveOfTheFolderItself) {
+    std::string dotted = write_world_archive({{"a.txt", "1"}, {"b.txt", "22"}});
+    dotted = patched(dotted, 0, 0, std::string("./\0\0\0\0\0\0\0\0\0", 12));
+    dotted = patched(dotted, 512, 0, std::string("./a.txt\0\0\0\0\0\0\0\0\0\0\0\0", 19));
+    dotted = patched(dotted, 1536, 0, std::string("./b.txt\0\0\0\0\0\0\0\0\0\0\0\0", 19));
+    const std::vector<WorldFile> back = read_world_archive(dotted);
+    ASSERT_EQ(back.size(), 2u);
+    EXPECT_EQ(back[0].name + back[0].bytes + back[1].name + back[1].bytes, "a.txt1b.txt22");
+    if (std::system("command -v tar >/dev/null 2>&1") != 0) GTEST_SKIP() << "no tar here";
+    const tlvx::test::TempDir dir;
+    std::filesystem::create_directory(dir.file("w"));
+    for (const WorldFile& f : kFiles) write_file_bytes(dir.file("w/" + f.name), f.bytes);
+    ASSERT_EQ(std::system(("tar -cf '" + dir.file("w.tar") + "' -C '" + dir.file("w") + "' .").c_str()), 0);
+    std::vector<WorldFile> files = read_world_archive(tlvx::test::read_file(dir.file("w.tar")));
+    std::sort(files.begin(), files.end(), [](const WorldFile& a, const WorldFile& b) { return a.name < b.name; });
+    std::vector<WorldFile> want = kFiles;
+    std::sort(want.begin(), want.end(), [](const WorldFile& a, const WorldFile& b) { return a.name < b.name; });
+    ASSERT_EQ(files.size(), want.size());
+    for (size_t i = 0; i < want.size(); ++i) EXPECT_EQ(files[i].name + files[i].bytes, want[i].name + want[i].bytes);
+}
+
 // Downloading a world takes its plain files only: the lock file and other
 // hidden files, folders and links stay behind.
 TEST(WorldArchive, AFolderGivesItsPlainFilesOnly) {
@@ -92,4 +129,69 @@ TEST(WorldArchive, AFolderGivesItsPlainFilesOnly) {
     const std::vector<WorldFile> files = read_world_folder(dir.path());
     ASSERT_EQ(files.size(), 1u);
     EXPECT_EQ(files[0].name + files[0].bytes, "Pndx_001.savPndx_001.sav");
+}
+
+namespace {
+
+// The demo world's files, as the page's Download gives them.
+std::vector<WorldFile> demo_files() {
+    const DemoMap map = make_demo_map();
+    std::vector<WorldFile> files = demo_support_files();
+    files.push_back(demo_save_file(map.start_x, map.start_y));
+    for (WorldFile& f : layer_files(map)) files.push_back(std::move(f));
+    return files;
+}
+
+std::string open_problem(std::vector<WorldFile> given, const std::string& check_dir) {
+    try {
+        open_world(std::move(given), check_dir);
+    } catch (const ToolError& e) {
+        return e.what();
+    }
+    return "";
+}
+
+}  // namespace
+
+// The page's Open: a world opens only when it can be downloaded again as the same files, and the
+// folder it was checked in is left empty.
+TEST(WorldArchive, AnOpenedWorldDownloadsAgainAsTheSameFiles) {
+    const tlvx::test::TempDir tmp;
+    const std::string check = tmp.file("check");
+    const std::vector<WorldFile> demo = demo_files();
+    const std::string archive = write_world_archive(demo);
+    const std::vector<WorldFile> opened = open_world({{"world.tar", archive}}, check);
+    EXPECT_EQ(write_world_archive(opened), archive);
+    EXPECT_TRUE(std::filesystem::is_empty(check));
+    EXPECT_EQ(open_world(demo, check).size(), demo.size());  // a folder's files
+
+    std::vector<WorldFile> hidden = demo, long_name = demo, spoiled = demo;
+    hidden.push_back({".hidden-payload", std::string(100000, 'p')});
+    long_name.push_back({std::string(100, 'N'), "x"});
+    for (WorldFile& f : spoiled)
+        if (f.name == kSaveFileName) f.bytes = "not a save file";
+    const std::pair<std::vector<WorldFile>, const char*> refused[] = {
+        {hidden, "not a plain, short, visible"},
+        {long_name, "not a plain, short, visible"},
+        {{{"world.tar", patched(archive, 512, 0, std::string("tlvx-world/.tlvx.lock\0", 22))}}, "hidden"},
+        {{}, "no files"},
+    };
+    for (const auto& [given, says] : refused) {
+        SCOPED_TRACE(says);
+        EXPECT_NE(open_problem(given, check).find(says), std::string::npos) << open_problem(given, check);
+    }
+    EXPECT_NE(open_problem(spoiled, check), "");
+    EXPECT_TRUE(std::filesystem::is_empty(check));
+}
+
+// "New demo world" and Open leave nothing of the old world: hidden files and folders go too.
+TEST(WorldArchive, ClearingAFolderRemovesHiddenFilesToo) {
+    const tlvx::test::TempDir dir;
+    for (const char* name : {"Pndx_001.sav", ".tlvx.lock", ".hidden-payload"}) write_file_bytes(dir.file(name), name);
+    std::filesystem::create_directory(dir.file(".sub"));
+    write_file_bytes(dir.file(".sub/x"), "x");
+    clear_folder(dir.path());
+    EXPECT_TRUE(std::filesystem::is_directory(dir.path()));
+    EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
+    EXPECT_NO_THROW(clear_folder(dir.file("none")));
 }

@@ -1,0 +1,25 @@
+#pragma once
+// The step that takes a world a player opens in the page: which files are
+// accepted, checked as `info` checks a world, before they replace the
+// player's world. Kept apart from the page so that it is tested natively.
+#include <string>
+#include <vector>
+
+#include "world/demo_world.hpp"
+
+namespace tlvx::tools {
+
+// The world in `given`, the files put into the page's incoming folder: one
+// archive (a name ending ".tar"), or the files of a world folder. They are
+// written into `check_dir` (emptied before and after) and checked as `info`
+// checks a world. Throws ToolError with one line saying what is wrong.
+// Whatever this returns, write_world_archive can store, and reading that
+// archive gives the same files.
+std::vector<WorldFile> open_world(std::vector<WorldFile> given, const std::string& check_dir);
+
+// Removes everything directly in `dir`, hidden files and folders too, and
+// keeps `dir` itself (the page's storage is mounted there). Only for a folder
+// no running program holds: the lock file goes too.
+void clear_folder(const std::string& dir);
+
+}  // namespace tlvx::tools
