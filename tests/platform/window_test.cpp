@@ -233,7 +233,7 @@ TEST(GameRefusals, OneLineEachBeforeAnythingIsCreated) {
         {
             {".", "DISPLAY=:4999 \"$GAME\"", 1, "tlvx: no display found"},
             {".", "env -u DISPLAY -u SDL_VIDEODRIVER \"$GAME\"", 1, "tlvx: no display found"},
-            {".", "DISPLAY=:4999 \"$GAME\" --speed 0", 2, "Usage: tlvx", 0},
+            {".", "DISPLAY=:4999 \"$GAME\" --speed 0", 2, "see tlvx --help", 2},
             {".", "DISPLAY=:4999 \"$GAME\" --help", 0, "--speed N|max"},
             {out, "DISPLAY=:4999 \"$GAME\" --data nodir", 2, "tlvx: the data folder nodir does not exist"},
             {out, "DISPLAY=:4999 \"$GAME\" --data empty", 2, "tlvx: the data folder empty holds no world"},
