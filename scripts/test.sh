@@ -9,6 +9,8 @@ bash scripts/deps.sh
 bash scripts/deps.sh --web-test  # the web build, and the browser its tests drive
 # Unformatted code fails here, before anything is built (scripts/format.sh fixes it).
 bash scripts/format.sh --check
+# Commit subjects: at most 72 characters, a prefix from the list in HACKING.md.
+bash scripts/check-commits.sh
 jobs=$(nproc)
 build=${TLVX_BUILD_DIR:-build}
 cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTLVX_WERROR=ON
