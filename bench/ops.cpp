@@ -51,6 +51,9 @@ const char* op_name(OpKind kind) {
     case OpKind::Close: return "close";
     case OpKind::Fstat: return "fstat";
     case OpKind::Lseek: return "lseek";
+    case OpKind::Fchmod: return "fchmod";
+    case OpKind::Fsync: return "fsync";
+    case OpKind::Rename: return "rename";
     }
     return "?";
 }
@@ -66,8 +69,11 @@ void save_ops(const OpList& list, std::ostream& out) {
         case OpKind::Pread: out << " " << op.count << " " << op.offset << " " << op.result; break;
         case OpKind::Pwrite: out << " " << op.offset << " " << op.result << " " << to_hex(op.bytes); break;
         case OpKind::Close:
+        case OpKind::Fsync:
         case OpKind::Fstat: out << " " << op.result; break;
         case OpKind::Lseek: out << " " << op.offset << " " << op.flags << " " << op.result; break;
+        case OpKind::Fchmod: out << " " << op.flags << " " << op.result; break;
+        case OpKind::Rename: out << " " << op.result << " " << to_hex(op.path) << " " << to_hex(op.bytes); break;
         }
         out << "\n";
     }
@@ -109,9 +115,18 @@ OpList load_ops(std::istream& in) {
             op.kind = OpKind::Pwrite;
             f >> op.fd >> op.offset >> op.result >> hex;
             op.bytes = from_hex(hex);
-        } else if (word == "close" || word == "fstat") {
-            op.kind = word == "close" ? OpKind::Close : OpKind::Fstat;
+        } else if (word == "close" || word == "fstat" || word == "fsync") {
+            op.kind = word == "close" ? OpKind::Close : word == "fstat" ? OpKind::Fstat : OpKind::Fsync;
             f >> op.fd >> op.result;
+        } else if (word == "fchmod") {
+            op.kind = OpKind::Fchmod;
+            f >> op.fd >> op.flags >> op.result;
+        } else if (word == "rename") {
+            std::string from, to;
+            op.kind = OpKind::Rename;
+            f >> op.fd >> op.result >> from >> to;
+            op.path = from_hex(from);
+            op.bytes = from_hex(to);
         } else if (word == "lseek") {
             op.kind = OpKind::Lseek;
             f >> op.fd >> op.offset >> op.flags >> op.result;
@@ -156,7 +171,7 @@ void Replayer::check() {
         int64_t got = 0;
         switch (op.kind) {
         case OpKind::Open:
-            got = ::open(op.path.c_str(), op.flags);
+            got = ::open(op.path.c_str(), op.flags, 0600);
             fd(op.fd) = static_cast<int>(got);
             if (got >= 0) got = op.fd;
             break;
@@ -169,6 +184,9 @@ void Replayer::check() {
             break;
         case OpKind::Fstat: got = ::fstat(fd(op.fd), &st_); break;
         case OpKind::Lseek: got = ::lseek(fd(op.fd), op.offset, op.flags); break;
+        case OpKind::Fchmod: got = ::fchmod(fd(op.fd), static_cast<mode_t>(op.flags)); break;
+        case OpKind::Fsync: got = ::fsync(fd(op.fd)); break;
+        case OpKind::Rename: got = ::rename(op.path.c_str(), op.bytes.c_str()); break;
         }
         if (got != op.result)
             throw std::runtime_error("replay: call " + std::to_string(i + 1) + " (" + op_name(op.kind) + ") returned " +
@@ -182,13 +200,16 @@ void Replayer::run() {
     uint8_t* buf = buf_.data();
     for (const Op& op : ops_) {
         switch (op.kind) {
-        case OpKind::Open: fds[op.fd] = ::open(op.path.c_str(), op.flags); break;
+        case OpKind::Open: fds[op.fd] = ::open(op.path.c_str(), op.flags, 0600); break;
         case OpKind::Read: (void)!::read(fds[op.fd], buf, op.count); break;
         case OpKind::Pread: (void)!::pread(fds[op.fd], buf, op.count, op.offset); break;
         case OpKind::Pwrite: (void)!::pwrite(fds[op.fd], op.bytes.data(), op.bytes.size(), op.offset); break;
         case OpKind::Close: ::close(fds[op.fd]); break;
         case OpKind::Fstat: ::fstat(fds[op.fd], &st_); break;
         case OpKind::Lseek: ::lseek(fds[op.fd], op.offset, op.flags); break;
+        case OpKind::Fchmod: ::fchmod(fds[op.fd], static_cast<mode_t>(op.flags)); break;
+        case OpKind::Fsync: ::fsync(fds[op.fd]); break;
+        case OpKind::Rename: ::rename(op.path.c_str(), op.bytes.c_str()); break;
         }
     }
 }

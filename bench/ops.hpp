@@ -12,19 +12,21 @@
 
 namespace tlvx::bench {
 
-enum class OpKind : uint8_t { Open, Read, Pread, Pwrite, Close, Fstat, Lseek };
+// The save file is replaced while playing: a temporary opened beside it
+// (recorded as an open), given its mode, written, maybe synced and renamed.
+enum class OpKind : uint8_t { Open, Read, Pread, Pwrite, Close, Fstat, Lseek, Fchmod, Fsync, Rename };
 
 // One call. `fd` is the descriptor number the game used; the replay maps it
 // to its own descriptor. `result` is what the call returned in the game.
 struct Op {
     OpKind kind = OpKind::Read;
     int fd = -1;
-    int flags = 0;       // open: the flags; lseek: whence
+    int flags = 0;       // open: the flags; lseek: whence; fchmod: the mode
     uint64_t count = 0;  // read, pread: bytes asked for
     int64_t offset = 0;  // pread, pwrite, lseek
     int64_t result = 0;
-    std::string path;   // open
-    std::string bytes;  // pwrite: the bytes written
+    std::string path;   // open, rename: the file's name
+    std::string bytes;  // pwrite: the bytes written; rename: the new name
 };
 
 // A file the game opened before the recorded passes and used in them.

@@ -3,9 +3,9 @@
 // bench_game.hpp) to OUT, for the floor replay of tlvx-bench.
 //
 // The program is linked with --wrap for open, read, pread, pwrite, close,
-// fstat and lseek, so every such call of the game libraries comes through the
-// wrappers below. Calls the C library makes for itself do not; counting all
-// system calls of a pass is left to strace (bench/run).
+// fstat, lseek and the save file's mkostemp, fchmod, fsync and rename, so every such call of the game libraries comes
+// through the wrappers below. Calls the C library makes for itself do not; counting all system calls of a pass is left
+// to strace (bench/run).
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -28,6 +28,10 @@ ssize_t __real_pwrite(int fd, const void* buf, size_t count, off_t offset);
 int __real_close(int fd);
 int __real_fstat(int fd, struct stat* st);
 off_t __real_lseek(int fd, off_t offset, int whence);
+int __real_mkostemp(char* tmpl, int flags);
+int __real_fchmod(int fd, mode_t mode);
+int __real_fsync(int fd);
+int __real_rename(const char* from, const char* to);
 }
 
 namespace {
@@ -129,6 +133,41 @@ off_t __wrap_lseek(int fd, off_t offset, int whence) {
     Op op = make(OpKind::Lseek, fd, r);
     op.offset = offset;
     op.flags = whence;
+    g_rec.add(std::move(op));
+    return r;
+}
+
+// The temporary beside the save file: an open that creates a new file.
+int __wrap_mkostemp(char* tmpl, int flags) {
+    const int fd = __real_mkostemp(tmpl, flags);
+    const int as_open = O_RDWR | O_CREAT | O_EXCL | flags;
+    if (fd >= 0) g_rec.opened[fd] = {fd, as_open, tmpl};
+    Op op = make(OpKind::Open, fd, fd);
+    op.flags = as_open;
+    op.path = tmpl;
+    g_rec.add(std::move(op));
+    return fd;
+}
+
+int __wrap_fchmod(int fd, mode_t mode) {
+    const int r = __real_fchmod(fd, mode);
+    Op op = make(OpKind::Fchmod, fd, r);
+    op.flags = static_cast<int>(mode);
+    g_rec.add(std::move(op));
+    return r;
+}
+
+int __wrap_fsync(int fd) {
+    const int r = __real_fsync(fd);
+    g_rec.add(make(OpKind::Fsync, fd, r));
+    return r;
+}
+
+int __wrap_rename(const char* from, const char* to) {
+    const int r = __real_rename(from, to);
+    Op op = make(OpKind::Rename, 0, r);
+    op.path = from;
+    op.bytes = to;
     g_rec.add(std::move(op));
     return r;
 }

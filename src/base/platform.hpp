@@ -1,7 +1,9 @@
 #pragma once
 // The narrow boundary between the game and the outside world: a window that
 // presents the indexed screen, a key source and a time source. Backends:
-// platform/sdl (a real window) and platform/headless (scripted keys, simulated clock).
+// platform/sdl (a real window), platform/headless (scripted keys, simulated
+// clock), platform/web (the browser page) and the recording, replay and
+// playback platforms of platform/record, which wrap another backend.
 #include <cstdint>
 
 #include "base/screen_types.hpp"

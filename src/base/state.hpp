@@ -63,67 +63,86 @@ struct State {
     std::function<void(const State&)> on_pass_end;
 
     // Files.
-    Table<CSV_TYPE, 0, 255> CSV_STREAM{"CSV_STREAM"};
-    FileTable files;
-    std::string OM_S = "tlvx_w05.mom";
-    std::string GM_S = "tlvx_w05.mem";
+    Table<CSV_TYPE, 0, 255> CSV_STREAM{"CSV_STREAM"};  // the stream slots of the text files
+    FileTable files;                                   // the open files, by the game's file numbers
+    std::string OM_S = "tlvx_w05.mom";                 // the object table's file name
+    std::string GM_S = "tlvx_w05.mem";                 // the tile table's file name
+    // The ground, creature and structure layers' file names.
     std::string MG_S = "tlvx_gr1.tmp", MGB_S = "tlvx_gr2.tmp", MGC_S = "tlvx_gr3.tmp";
 
     // Small tables.
-    Table<D_TYPE, 0, 10> D{"D"};
+    Table<D_TYPE, 0, 10> D{"D"};            // the step of each facing: 1 up, 2 right, 3 down, 4 left
     Table<int32_t, 0, 10> M{"M"};           // road-following turns
     Table<std::string, 0, 10> A_S{"A$"};    // facing glyphs
     Table<std::string, 0, 10> CK_S{"CK$"};  // blocked-ground lists
 
     // Save file.
-    std::string P1_S;           // world base name
-    std::string NM_S = "Pndx";  // character name
-    std::string C1_S = "001", C2_S = "002", C3_S = "003";
-    int32_t S = 0, O = 0, I = 0, P = 0;
+    std::string P1_S;                                      // world base name
+    std::string NM_S = "Pndx";                             // character name
+    std::string C1_S = "001", C2_S = "002", C3_S = "003";  // the three carried texts
+    int32_t S = 0;                                         // a stored number, read and written back unused
+    int32_t O = 0;                                         // the setting "o" cycles 1 to 4
+    int32_t I = 0;                                         // the status panel: redrawn while not 0 ("i")
+    int32_t P = 0;                                         // road-following: on when 1 (".")
 
     // World description and tile table.
-    std::string P2_S, P3_S, BM_S, RD_S;
-    int32_t XX = 0, YY = 0;
-    int32_t SZ = 24, GZ = 256;
+    std::string P2_S;                      // the world's display name
+    std::string P3_S;                      // an unused text
+    std::string BM_S;                      // an unused text
+    std::string RD_S;                      // the road list: ground values separated by blanks
+    int32_t XX = 0, YY = 0;                // two unused numbers
+    int32_t SZ = 24;                       // a tile's size in pixels
+    int32_t GZ = 256;                      // the number of tile records
     Table<std::string, 0, 256> M_S{"M$"};  // ground picture names
     Table<int32_t, 0, 256> M_TILE{"M"};    // tile colours (the tile table's own M)
 
     // Object table.
-    Table2<std::string, 0, 255, 1, 4> OBJ_S{"OBJ$"};
-    Table<int32_t, 0, 255> OBJ{"OBJ"}, OBJS{"OBJS"}, OBJ_M{"OBJ_M"};
+    Table2<std::string, 0, 255, 1, 4> OBJ_S{"OBJ$"};  // the four animation frames' picture names
+    Table<int32_t, 0, 255> OBJ{"OBJ"};                // the picture's size, centred in the cell
+    Table<int32_t, 0, 255> OBJS{"OBJS"};              // the move chance of a creature
+    Table<int32_t, 0, 255> OBJ_M{"OBJ_M"};            // structure mode: 0 blocks, 1 walk over, 2 over, 3 invisible
 
     // Map and view.
-    int32_t WX = 0, WY = 0;
-    int32_t VX1 = 0, VY1 = 0, VX2 = 0, VY2 = 0;
-    int32_t D1 = 1, D2 = 1;
-    int32_t G1 = 0, G2 = 0;
-    std::string G2_S;
-    int32_t XLEFT = -3, XRIGHT = 3, YLEFT = -3, YRIGHT = 3;
-    ViewGrid GR{"GR"}, CR{"CR"}, CS{"CS"}, LC{"LC"};
-    int32_t SCRNUPDT = 0;
-    int32_t F2 = 0;
+    int32_t WX = 0, WY = 0;                                  // the map's width and height in cells
+    int32_t VX1 = 0, VY1 = 0;                                // the position at the start of the pass
+    int32_t VX2 = 0, VY2 = 0;                                // the position now
+    int32_t D1 = 1, D2 = 1;                                  // the facing at the start of the pass, and now (0 nowhere)
+    int32_t G1 = 0, G2 = 0;                                  // the ground under the player then and now
+    std::string G2_S;                                        // G2 in the list form road-following searches for
+    int32_t XLEFT = -3, XRIGHT = 3, YLEFT = -3, YRIGHT = 3;  // the view's extent around the player
+    ViewGrid GR{"GR"}, CR{"CR"}, CS{"CS"};                   // the view's ground, creatures and structures
+    ViewGrid LC{"LC"};                                       // creatures already moved in this sweep
+    int32_t SCRNUPDT = 0;  // 1: this pass redraws the whole view; 3 at start-up (the next pass does)
+    int32_t F2 = 0;        // road-following's candidate turn (1 to 5)
 
     // Cell drawing (the cell being drawn and the values last read).
-    int32_t X = 0, Y = 0, T = 0, TT = 0, Z = 0, CHRB = 0, CHRC = 0;
+    int32_t X = 0, Y = 0;   // the view cell, -3 to 3 each way
+    int32_t T = 0, TT = 0;  // its column and row on the screen, 1 to 7
+    int32_t Z = 0;          // its ground value
+    int32_t CHRB = 0;       // its structure value
+    int32_t CHRC = 0;       // its creature value
 
     // Keys of the pass.
     std::string KEY;   // the key text polled in this pass
     std::string CC_S;  // the key text with a blank before and after
 
     // Creatures.
-    int32_t DIRR = 0;
-    std::string ACTIONR_S;
+    int32_t DIRR = 0;       // the direction a creature tries, 1 to 4
+    std::string ACTIONR_S;  // "move" when the creature takes its chance
 
     // Clock and timers.
-    int32_t TIMM = 0, TIMH = 0, TIMD = 0;
-    int32_t BR = 0, BT = 0, GC = 1, SB = 0, SA = 0, GE = 1;
+    int32_t TIMM = 0, TIMH = 0, TIMD = 0;  // the game clock: minute, hour, day
+    int32_t BR = 0, BT = 0;                // the animation tick's mark (a rounded clock reading) and its threshold
+    int32_t GC = 1;                        // the animation phase, 1 to 4
+    int32_t SB = 0, SA = 0;                // the step tick's mark and its threshold
+    int32_t GE = 1;                        // the arm counter, 1 to 4: road-following steps at 4
 
     // Screen, palette and image buffer.
-    int32_t SCRN = 0;
-    Screen screen;
-    KeyQueue keys;
-    Table<PAL_TYPE, 0, 255> PAL{"PAL"};
-    std::array<uint8_t, kScnBytes> SCN{};
+    int32_t SCRN = 0;                      // the screen mode (13)
+    Screen screen;                         // the 320 x 200 indexed picture
+    KeyQueue keys;                         // keys waiting for a poll
+    Table<PAL_TYPE, 0, 255> PAL{"PAL"};    // the palette as set
+    std::array<uint8_t, kScnBytes> SCN{};  // the image buffer pictures are loaded into
     Scratch scratch;
 
     // Shared random generator: 24-bit state.

@@ -6,7 +6,7 @@ namespace tlvx {
 struct State;
 struct PAL_TYPE;
 
-void status_display(State& s);  // pass block 15 (includes the colour rotation)
+void status_display(State& s);  // the panel and the colour rotation
 
 // Palette: the packed value handed to PALETTE_SET for an entry.
 uint32_t pack_colour(const PAL_TYPE& p);

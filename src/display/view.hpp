@@ -17,7 +17,7 @@ void mask_name_into(const std::string& picture, std::string& mask);
 void centre_clamp(State& s);
 void first_view_read(State& s);  // start-up
 void full_view_refresh(State& s);
-void redraw_view(State& s);    // pass block 13: full refresh or creature redraws
-void ground_reread(State& s);  // pass block 16
+void redraw_view(State& s);    // a full refresh or the creature cells
+void ground_reread(State& s);  // the ground under the player read again
 
 }  // namespace tlvx

@@ -7,7 +7,7 @@
 namespace tlvx {
 struct State;
 
-// Block 1: re-seed, poll one key into KEY and CC$, copy VX1/VY1/D1/G1.
+// Re-seed, poll one key into KEY and CC$, copy VX1/VY1/D1/G1.
 void poll_and_copy(State& s);
 // True when CC$ occurs in the key set text (e.g. " Y y 8 ").
 bool key_in_set(const State& s, const char* set);

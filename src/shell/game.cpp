@@ -17,6 +17,37 @@
 #include "sim/creatures.hpp"
 #include "sim/random.hpp"
 
+// The game in one place: start-up, the pass and the quit.
+//
+// A pass, in the order the game runs it (keys are looked at in several of
+// these steps, so the order is part of the rules):
+//
+//   begin_pass                  the platform's turn: pacing, the picture shown
+//   poll_and_copy               a new random seed; one key into KEY; VX1 = VX2 ... G1 = G2
+//   display_toggles             i and o: the status panel and the stored setting
+//   position_clamp              the position kept on the map (1 to WX, 1 to WY)
+//   redraw_reset                SCRNUPDT: 3 (start-up) becomes 1 (redraw all), else 0
+//   editing_keys                + - f F * / Backspace ] [ \ on the cell in front
+//   step_keys                   y h b g and the arrows: face and step
+//   facing_keys                 Y H B G, the digits: face without a step
+//   road_toggle                 "." turns road-following on or off
+//   road_following_and_checks   road-following's step, then the step checks
+//   creature_sweep              creatures in view wander (animation phase 4)
+//   clock_step                  the step tick, the animation phase, the game clock
+//   player_marker               the marker moved from the cell left to the cell entered
+//   copy_pass_values            VX1 = VX2 ... G1 = G2 again, after this pass moved
+//   (Escape)                    save and quit
+//   redraw_view                 a full refresh or the creature cells
+//   pause_if_asked              p waits for any key
+//   status_display              the panel and the colour rotation, while I is on
+//   ground_reread               the ground of the view read again from its layer
+//   save_if_due                 toggles and facing saved once a game second
+//
+// Start-up fills the tables, opens the screen, loads the palette, seeds the
+// random generator, starts the clock, reads the save file, the world
+// description and the two tables, opens the layer files and reads the first
+// view.
+
 namespace tlvx {
 
 namespace {
@@ -76,26 +107,26 @@ void finish_interrupted_step(State& s) {
 }  // namespace
 
 void startup(State& s) {
-    // 1-3: stream table and the small tables (the State starts them empty).
+    // The stream table and the small tables (the State starts them empty).
     s.CSV_STREAM.fill(CSV_TYPE{});
     s.M.fill(0);
     s.A_S.fill("");
     s.CK_S.fill("");
     s.PAL.fill(PAL_TYPE{});
     fill_directions(s);
-    // 4: the screen.
+    // The screen.
     s.SCRN = 13;
     SCREEN_OPEN(s, s.SCRN);
     TEXT_COLOR(s, 15);
     SCREEN_CLEAR(s);
     MOUSE_SET(s, 1, 1, 1);
-    // 5: palette file and gradient.
+    // The palette file and the gradient.
     load_palette_file(s);
-    // 6: random seed.
+    // The random seed, from the clock.
     reseed(s, s.platform->time());
-    // 7: text grid.
+    // The text grid.
     TEXT_GRID(s, 40, 25);
-    // 8: clock and timers.
+    // The game clock, the animation phase and the arm counter.
     s.TIMM = s.TIMH = s.TIMD = 0;
     s.BR = rounded_time(s);
     s.BT = 0;
@@ -103,15 +134,15 @@ void startup(State& s) {
     s.SB = rounded_time(s);
     s.SA = 0;
     s.GE = 1;
-    // 9-11.
+    // Turns and arrows, the first facing, the character's file name.
     fill_turns_and_arrows(s);
     s.D1 = 1;
     s.D2 = 1;
     s.NM_S = "Pndx";
-    // 12-13: save file, world description.
+    // The save file and the world description.
     load_save_file(s);
     load_world_description(s);
-    // 14-17.
+    // Picture size, the tables' and layers' file names, the save slots.
     s.SZ = 24;
     s.GZ = 256;
     s.GM_S = "tlvx_w05.mem";
@@ -124,15 +155,15 @@ void startup(State& s) {
     s.C1_S = "001";
     s.C2_S = "002";
     s.C3_S = "003";
-    // 18-19: tile table, object table.
+    // The tile table and the object table.
     load_tile_table(s);
     load_object_table(s);
-    // 20-22: clear, layer files, first view read.
+    // A clear screen, the layer files, the first view.
     BOX_FILL(s, 0, 0, 319, 199, 0);
     open_layer_files(s);
     finish_interrupted_step(s);
     first_view_read(s);
-    // 23-24.
+    // The first pass draws everything.
     SCREEN_CLEAR(s);
     s.SCRNUPDT = 3;
     note_saved_state(s);
@@ -141,28 +172,28 @@ void startup(State& s) {
 bool run_pass(State& s) {
     ++s.pass;
     s.platform->begin_pass(s.pass);
-    poll_and_copy(s);    // 1
-    display_toggles(s);  // 2
-    position_clamp(s);   // 3
-    redraw_reset(s);     // 4
-    editing_keys(s);     // 5
-    step_keys(s);        // 6
+    poll_and_copy(s);
+    display_toggles(s);
+    position_clamp(s);
+    redraw_reset(s);
+    editing_keys(s);
+    step_keys(s);
     facing_keys(s);
     road_toggle(s);
-    road_following_and_checks(s);  // 7
-    creature_sweep(s);             // 8
-    clock_step(s);                 // 9
-    player_marker(s);              // 10
-    copy_pass_values(s);           // 11
-    if (s.KEY == "\x1b") {         // 12
+    road_following_and_checks(s);
+    creature_sweep(s);
+    clock_step(s);
+    player_marker(s);
+    copy_pass_values(s);
+    if (s.KEY == "\x1b") {
         if (s.on_pass_end) s.on_pass_end(s);
         quit(s);
         return true;
     }
-    redraw_view(s);                   // 13
-    pause_if_asked(s);                // 14
-    if (s.I != 0) status_display(s);  // 15
-    ground_reread(s);                 // 16
+    redraw_view(s);
+    pause_if_asked(s);
+    if (s.I != 0) status_display(s);
+    ground_reread(s);
     save_if_due(s);
     if (s.on_pass_end) s.on_pass_end(s);
     return false;

@@ -20,6 +20,7 @@ files)
             share/doc/tlvx/README.md share/doc/tlvx/copyright share/doc/tlvx/changelog.gz)
   [ "$has_game" = 1 ] && expected+=("$bindir/tlvx")
   [ "$has_not_bugs" = 1 ] && expected+=(share/doc/tlvx/NOT-BUGS.md)
+  for d in "$(dirname "$0")"/../../docs/*; do expected+=("share/doc/tlvx/docs/$(basename "$d")"); done
   for n in "$@"; do expected+=("share/icons/hicolor/${n}x${n}/apps/tlvx.png"); done
   diff <(printf '%s\n' "${expected[@]}" | sort) <(cd "$prefix" && find . -type f -printf '%P\n' | sort) ||
     fail "installed files differ from the expected list (< expected, > installed)"

@@ -31,12 +31,6 @@ HeadlessPlatform::HeadlessPlatform(std::vector<ScriptedKey> script, double start
                      [](const ScriptedKey& a, const ScriptedKey& b) { return a.pass < b.pass; });
 }
 
-void HeadlessPlatform::set_mouse(int x, int y, bool show) {
-    mouse_x_ = x;
-    mouse_y_ = y;
-    if (show) mouse_shown_ = true;
-}
-
 double HeadlessPlatform::time() { return start_ + static_cast<double>(pass_) * step_; }
 
 void HeadlessPlatform::begin_pass(int64_t pass) { pass_ = pass; }

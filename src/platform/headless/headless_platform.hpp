@@ -27,29 +27,22 @@ public:
     // The script may list passes in any order; keys of one pass keep their order.
     HeadlessPlatform(std::vector<ScriptedKey> script, double start, double step);
 
-    void open_screen() override { screen_open_ = true; }
-    void close_screen() override { screen_open_ = false; }
-    void set_mouse(int x, int y, bool show) override;
+    void open_screen() override {}
+    void close_screen() override {}
+    void set_mouse(int, int, bool) override {}
     void poll(const Screen& screen, KeyQueue& keys, bool paused) override;
     double time() override;
     void begin_pass(int64_t pass) override;
 
-    bool screen_open() const { return screen_open_; }
     int64_t pass() const { return pass_; }
     // Scripted keys not yet pushed into the queue.
     size_t keys_left() const { return script_.size() - next_; }
-    int mouse_x() const { return mouse_x_; }
-    int mouse_y() const { return mouse_y_; }
-    bool mouse_shown() const { return mouse_shown_; }
 
 private:
     std::vector<ScriptedKey> script_;
     size_t next_ = 0;
     double start_, step_;
     int64_t pass_ = 0;  // 0 during start-up
-    bool screen_open_ = false;
-    int mouse_x_ = 0, mouse_y_ = 0;
-    bool mouse_shown_ = false;
 };
 
 }  // namespace tlvx

@@ -57,8 +57,6 @@ public:
     SdlPlatform(const SdlPlatform&) = delete;
     SdlPlatform& operator=(const SdlPlatform&) = delete;
 
-    void set_screenshot_dir(std::string dir) { settings_.screenshot_dir = std::move(dir); }
-
     void open_screen() override;
     void close_screen() override;
     void set_mouse(int x, int y, bool show) override;
@@ -72,8 +70,6 @@ public:
     // A lasting word for the window title, such as a playback's state; ""
     // for none. Any thread.
     void set_status(std::string text);
-    // True while the key help shows (F1).
-    bool help_shown() const { return help_shown_.load(std::memory_order_acquire); }
 
     // True after the connection to the display broke. The window thread is
     // then stuck inside the X library, holding its lock; the program must end
