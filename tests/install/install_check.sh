@@ -87,6 +87,13 @@ manuals)
   [ -n "$commands" ] || fail "no commands in tlvx-tool --help"
   diff <(echo "$commands") <(plain "$man_tool" | sed -nE 's/^\.SS ([a-z-]+)$/\1/p' | sort) ||
     fail "commands in --help (<) and in tlvx-tool.6 (>) differ"
+  # The refusal of an unknown command lists them too, and the README's tool list shows each.
+  named=$({ "$tool" no-such-command 2>&1 >/dev/null || true; } | sed -nE 's/.*; the subcommands are //p' |
+    tr ',' '\n' | tr -d ' ' | sort)
+  diff <(echo "$commands") <(echo "$named") || fail "commands in --help (<) and in the unknown-command line (>) differ"
+  for c in $commands; do
+    grep -qE "^tlvx-tool $c( |$)" "$prefix/share/doc/tlvx/README.md" || fail "the README's tool list lacks $c"
+  done
   for c in $commands; do
     compare "tlvx-tool $c" "$("$tool" "$c" --help | help_options)" "$(plain "$man_tool" | section_options - ".SS $c")"
   done
