@@ -182,6 +182,31 @@ TEST_F(GameWindow, F1ShowsTheKeysOverThePictureAndHoldsTheGame) {
     EXPECT_EQ(differing(after.px, headless), 0) << "the window and the headless replay disagree";
 }
 
+// A second game on a world the first one plays, without a terminal on standard error (as from
+// the desktop's menu) and with the message box not turned off: the refusal's one line is on
+// standard error while a box titled "tlvx cannot start" shows it; Return closes it, status 1.
+// (xwininfo finds the box: xdotool's search misses a title of the type SDL gives it.)
+TEST_F(GameWindow, RefusalWithoutATerminalIsShownInAMessageBox) {
+    EXPECT_EQ(
+        session("box() { xwininfo -root -tree | sed -nE 's/^ *(0x[0-9a-f]+) \"tlvx cannot start\".*/\\1/p'; }\n"
+                "start_game\nTLVX_NO_MESSAGE_BOX= \"$GAME\" 2>../second.err & B=$!\n"
+                "for i in $(seq 200); do BW=$(box); [ -n \"$BW\" ] && break; kill -0 $B || break; sleep 0.1; done\n"
+                "[ -n \"$BW\" ] || exit 94\n"
+                "cp ../second.err ../during.err; xdotool getwindowname $BW >../titles\n"
+                "for i in $(seq 50); do kill -0 $B || break; xdotool windowfocus $BW; k Return; sleep 0.2; done "
+                "2>/dev/null\n"
+                "wait $B; echo $? >../second.status\n"
+                "xdotool windowfocus $W; k Escape; wait $G\n"),
+        0)
+        << file("err") << file("second.err");
+    EXPECT_EQ(file("titles"), "tlvx cannot start\n");
+    const std::string said = file("during.err");
+    EXPECT_EQ(said.rfind("tlvx: the world in \".\" is in use by tlvx (pid ", 0), 0u) << said;
+    EXPECT_TRUE(said.ends_with("); close it first\n")) << said;
+    EXPECT_EQ(file("second.err"), said);
+    EXPECT_EQ(file("second.status"), "1\n");
+}
+
 // Runs each command of `runs` (folder, command line, status, what it says) in one script after
 // `setup` in a fixture world, and checks its status, what it says (a refusal: one line on standard
 // error, nothing on standard output) and that it changed no file, folder or time anywhere.
