@@ -14,6 +14,8 @@
 #include <optional>
 #include <string>
 
+#include <unistd.h>
+
 #include "base/error.hpp"
 #include "base/state.hpp"
 #include "base/stop_signal.hpp"
@@ -32,6 +34,36 @@
 
 namespace {
 
+// Writes `text` to standard error. Started from the desktop's menu, standard
+// error is no terminal and nobody reads it: `box_text` is then shown in a
+// message box titled `title` as well, and this returns once the player closed
+// it. TLVX_NO_MESSAGE_BOX=1 turns the box off (the tests' sessions set it).
+void tell(const std::string& text, const char* title, const std::string& box_text) {
+    std::fputs(text.c_str(), stderr);
+    std::fflush(stderr);
+    const char* off = std::getenv("TLVX_NO_MESSAGE_BOX");
+    if (isatty(STDERR_FILENO) || (off && *off)) return;
+    tlvx::show_message_box(title, box_text);
+}
+
+// A start refused before the game runs: one line.
+void refuse(const std::string& line) { tell("tlvx: " + line + "\n", "tlvx cannot start", line); }
+
+// The game ended by an error after its window was closed; no box once the
+// display is gone.
+void stopped(tlvx::SdlPlatform& window, const std::string& text, const std::string& box_text) {
+    if (window.display_was_lost()) {
+        std::fputs(text.c_str(), stderr);
+        return;
+    }
+    tell(text, "tlvx stopped", box_text);
+}
+
+std::string trimmed(const std::string& text) {
+    const size_t a = text.find_first_not_of('\n'), b = text.find_last_not_of('\n');
+    return a == std::string::npos ? "" : text.substr(a, b - a + 1);
+}
+
 // Runs the game on `platform` over the world in `data_dir` until it ends;
 // returns the exit status. `passes` limits a playback.
 int run_game(tlvx::Platform& platform, tlvx::SdlPlatform& window, const std::string& data_dir, int64_t passes) {
@@ -43,16 +75,18 @@ int run_game(tlvx::Platform& platform, tlvx::SdlPlatform& window, const std::str
         tlvx::run_loop(*s, passes);
     } catch (const tlvx::FinalSaveFailed& e) {
         window.close_screen();
-        std::fprintf(stderr, "tlvx: %s\n", tlvx::tools::printable(tlvx::final_save_line(e)).c_str());
+        const std::string line = tlvx::tools::printable(tlvx::final_save_line(e));
+        stopped(window, "tlvx: " + line + "\n", line);
         return e.number();
     } catch (const tlvx::RuntimeError& e) {
         window.close_screen();
-        std::fputs(tlvx::error_report(e).c_str(), stderr);
+        stopped(window, tlvx::error_report(e), trimmed(tlvx::error_report(e)));
         return e.number();
     } catch (const std::bad_alloc&) {
         window.close_screen();
-        std::fputs(tlvx::error_report(tlvx::RuntimeError(tlvx::ERR_OUT_OF_MEMORY, "while allocating memory")).c_str(),
-                   stderr);
+        const std::string report =
+            tlvx::error_report(tlvx::RuntimeError(tlvx::ERR_OUT_OF_MEMORY, "while allocating memory"));
+        stopped(window, report, trimmed(report));
         return tlvx::ERR_OUT_OF_MEMORY;
     } catch (const tlvx::StopRun&) {}
     window.close_screen();
@@ -67,7 +101,7 @@ int play(tlvx::SdlPlatform& window, const std::string& data_dir, const std::stri
         const std::string dir = copy ? copy->dir() : data_dir;
         const std::string diff = tlvx::first_world_difference(head.header().files, dir);
         if (!diff.empty()) {
-            std::fprintf(stderr, "tlvx: this world is not the one the recording starts from: %s\n", diff.c_str());
+            refuse("this world is not the one the recording starts from: " + diff);
             return 2;
         }
         const tlvx::RecordingSummary sum = tlvx::summarize_recording(head);
@@ -78,7 +112,7 @@ int play(tlvx::SdlPlatform& window, const std::string& data_dir, const std::stri
         return run_game(playback, window, dir, sum.complete_passes);
     } catch (const tlvx::RecordingError& e) {
         window.close_screen();
-        std::fprintf(stderr, "tlvx: %s\n", e.what());
+        refuse(e.what());
         return 2;
     } catch (const tlvx::StopRequested& stop) {
         // Stopped while the world was copied; the copy is gone again.
@@ -93,7 +127,7 @@ int record(tlvx::SdlPlatform& window, const std::string& data_dir, const std::st
     try {
         writer = tlvx::start_recording(file, data_dir);
     } catch (const tlvx::RecordingError& e) {
-        std::fprintf(stderr, "tlvx: %s\n", e.what());
+        refuse(e.what());
         return 2;
     }
     tlvx::RecordingPlatform recorder(window, *writer, "tlvx");
@@ -158,7 +192,7 @@ int main(int argc, char** argv) {
     // window, and a data folder without a world is one line instead of the
     // game's report about its first missing file.
     if (const std::string problem = argument_problem(o); !problem.empty()) {
-        std::fprintf(stderr, "tlvx: %s\n", tlvx::tools::printable(problem).c_str());
+        refuse(tlvx::tools::printable(problem));
         return 2;
     }
     if (const std::string problem = tlvx::display_problem(); !problem.empty()) {
@@ -183,7 +217,7 @@ int main(int argc, char** argv) {
                 data_dir = w.dir;
             }
         } catch (const tlvx::tools::ToolError& e) {
-            std::fprintf(stderr, "tlvx: %s\n", e.what());
+            refuse(e.what());
             return 1;
         }
     }
@@ -198,7 +232,7 @@ int main(int argc, char** argv) {
         try {
             lock.emplace(tlvx::tools::lock_world(data_dir, "tlvx", true));
         } catch (const tlvx::tools::ToolError& e) {
-            std::fprintf(stderr, "tlvx: %s\n", tlvx::tools::printable(e.what()).c_str());
+            refuse(tlvx::tools::printable(e.what()));
             return 1;
         }
     }

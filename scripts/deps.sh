@@ -6,7 +6,7 @@
 set -euo pipefail
 web_packages=(cmake make emscripten nodejs)
 packages=(g++ cmake make pkg-config libsdl2-dev libpng-dev libcli11-dev libgtest-dev
-          libx11-dev xvfb xdotool xauth x11-apps openbox nlohmann-json3-dev zlib1g-dev tiled
+          libx11-dev xvfb xdotool xauth x11-apps x11-utils openbox nlohmann-json3-dev zlib1g-dev tiled
           clang libclang-rt-14-dev  # clang and its runtime: the fuzz targets
           clang-format  # scripts/format.sh
           desktop-file-utils appstream lintian dpkg-dev fakeroot file man-db  # install checks, the package

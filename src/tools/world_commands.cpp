@@ -49,16 +49,14 @@ void add_demo(CLI::App& app, int& exit_code) {
     });
 }
 
-// Writes the program's icon; the build uses it for the icon theme, so it is
-// left out of the help.
+// Writes the program's icon; the build draws the icon theme's sizes with it.
 void add_icon(CLI::App& app, int& exit_code) {
     struct Args {
         std::string out;
         int size = 48;
     };
     auto a = std::make_shared<Args>();
-    CLI::App* cmd = app.add_subcommand("icon", "Write the program's icon as a PNG");
-    cmd->group("");
+    CLI::App* cmd = app.add_subcommand("icon", "Write the program's icon (the hero on grass) as a PNG");
     cmd->add_option("OUT", a->out, "The PNG file to write")->required();
     cmd->add_option("--size", a->size, "Width and height in pixels")
         ->capture_default_str()

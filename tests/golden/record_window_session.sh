@@ -10,7 +10,7 @@ trap 'kill $X 2>/dev/null; rm -rf "$work"' EXIT
 "$build/app/tlvx-tool" demo "$work/world" >/dev/null
 Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/xdisplay" 2>/dev/null & X=$!
 for i in $(seq 100); do [ -s "$work/xdisplay" ] && break; sleep 0.1; done
-export DISPLAY=:$(cat "$work/xdisplay") SDL_VIDEODRIVER=x11
+export DISPLAY=:$(cat "$work/xdisplay") SDL_VIDEODRIVER=x11 TLVX_NO_MESSAGE_BOX=1
 cd "$work/world" && rm -f "$out"
 "$build/app/tlvx" --record "$out" & G=$!
 for i in $(seq 200); do W=$(xdotool search --onlyvisible --name '^tlvx' 2>/dev/null | head -n 1) && [ -n "$W" ] && break; sleep 0.1; done

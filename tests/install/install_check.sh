@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Checks of the installed tree, each CASE in a staging folder of its own: files (the file list, modes, icon
-# sizes), world (the installed tlvx-tool writes and runs a world; the player's world is created once, then
-# reused), manuals (every option in each --help is in the manual page and the other way round, the game's also
-# in the README's option table), desktop and metainfo (the validators accept them).
+# sizes), clone (the README's install line after play.sh's build of a clean clone), world (the installed
+# tlvx-tool writes and runs a world; the player's world is created once, then reused), manuals (every option
+# in each --help is in the manual page and the other way round, the game's also in the README's option table),
+# desktop and metainfo (the validators accept them).
 # Usage: install_check.sh CASE BUILD_DIR BINDIR APP_ID HAS_GAME HAS_NOT_BUGS ICON_SIZES...
 set -euo pipefail
 case_name=$1 build=$2 bindir=$3 app_id=$4 has_game=$5 has_not_bugs=$6
@@ -10,6 +11,31 @@ shift 6
 stage=$(mktemp -d)
 trap 'rm -rf "$stage"' EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
+if [ "$case_name" = clone ]; then
+  # The README's install line after play.sh's build on a clean clone of the committed state (HEAD): an install
+  # must find every file it copies in what play.sh built. Into a staging folder through DESTDIR.
+  src=$(cd "$(dirname "$0")/../.." && pwd)
+  head=$(git -C "$src" rev-parse --verify -q HEAD) || { echo "skipped: $src is not a git checkout"; exit 77; }
+  git clone -q --no-checkout "$src" "$stage/tlvx" && git -C "$stage/tlvx" checkout -q "$head" || fail "git clone"
+  cd "$stage/tlvx"
+  line=$(grep -oE '`cmake --install build[^`]*`' README.md | tr -d '`')
+  [ "$(echo "$line" | wc -l)" = 1 ] && [ -n "$line" ] || fail "the README names no single install line: $line"
+  grep -qF '`bash scripts/play.sh --build-only`' README.md || fail "the README names no play.sh --build-only"
+  if command -v ccache >/dev/null; then  # play.sh's configure takes the launcher from the environment
+    export CMAKE_CXX_COMPILER_LAUNCHER=ccache CCACHE_BASEDIR="$stage/tlvx" CCACHE_NOHASHDIR=1
+  fi
+  start=$(date +%s)
+  bash scripts/play.sh --build-only >"$stage/build.log" 2>&1 || { tail -n 30 "$stage/build.log"; fail "play.sh --build-only"; }
+  echo "play.sh --build-only took $(($(date +%s) - start)) s"
+  (export DESTDIR="$stage/root" && eval "$line") >"$stage/install.log" 2>&1 || { cat "$stage/install.log"; fail "$line"; }
+  prefix=$(echo "$line" | sed -nE 's/.*--prefix ([^ ]+).*/\1/p')
+  files=(games/tlvx games/tlvx-tool share/man/man6/tlvx.6.gz share/man/man6/tlvx-tool.6.gz share/doc/tlvx/changelog.gz)
+  for n in "$@"; do files+=("share/icons/hicolor/${n}x${n}/apps/tlvx.png"); done
+  for f in "${files[@]}"; do
+    [ -s "$stage/root$prefix/$f" ] || fail "$line installed no $prefix/$f"
+  done
+  echo "ok clone"; exit 0
+fi
 DESTDIR="$stage/root" cmake --install "$build" --prefix /usr >"$stage/install.log" 2>&1 ||
   { cat "$stage/install.log"; fail "cmake --install"; }
 prefix="$stage/root/usr" tool="$stage/root/usr/$bindir/tlvx-tool" game="$stage/root/usr/$bindir/tlvx"
@@ -62,6 +88,13 @@ manuals)
   [ -n "$commands" ] || fail "no commands in tlvx-tool --help"
   diff <(echo "$commands") <(plain "$man_tool" | sed -nE 's/^\.SS ([a-z-]+)$/\1/p' | sort) ||
     fail "commands in --help (<) and in tlvx-tool.6 (>) differ"
+  # The refusal of an unknown command lists them too, and the manual's tool list (docs/worlds.md) shows each.
+  named=$({ "$tool" no-such-command 2>&1 >/dev/null || true; } | sed -nE 's/.*; the subcommands are //p' |
+    tr ',' '\n' | tr -d ' ' | sort)
+  diff <(echo "$commands") <(echo "$named") || fail "commands in --help (<) and in the unknown-command line (>) differ"
+  for c in $commands; do
+    grep -qE "^tlvx-tool $c( |$)" "$prefix/share/doc/tlvx/docs/worlds.md" || fail "the tool list of docs/worlds.md lacks $c"
+  done
   for c in $commands; do
     compare "tlvx-tool $c" "$("$tool" "$c" --help | help_options)" "$(plain "$man_tool" | section_options - ".SS $c")"
   done

@@ -182,6 +182,71 @@ TEST_F(GameWindow, F1ShowsTheKeysOverThePictureAndHoldsTheGame) {
     EXPECT_EQ(differing(after.px, headless), 0) << "the window and the headless replay disagree";
 }
 
+// Waits up to 10 s for line $1 of the save file to read $2 (exit 93 if it never does).
+const std::string kSaveIs =
+    "save_is() { for i in $(seq 100); do [ \"$(sed -n \"$1p\" Pndx_001.sav | tr -d ' \\r')\" = \"$2\" ] && return; "
+    "sleep 0.1; done; exit 93; }\n";
+
+// The save after two steps right of (10, 8): a quit's (both pairs at 12, 8), the one marker there.
+void expect_saved_after_two_steps(const std::string& world) {
+    const std::string save = read_file(world + "/Pndx_001.sav");
+    std::istringstream lines(save);
+    std::string line, pairs;
+    for (int i = 1; i <= 6 && std::getline(lines, line); ++i)
+        if (i != 1 && i != 4) pairs += std::to_string(std::atoi(line.c_str())) + " ";
+    EXPECT_EQ(pairs, "12 8 12 8 ") << save;
+    const std::string creatures = read_file(world + "/tlvx_gr2.tmp").substr(4 + 20);
+    EXPECT_EQ(std::count(creatures.begin(), creatures.end(), '\x01'), 1);
+    EXPECT_EQ(creatures.find('\x01'), size_t{(8 - 1) * 20 + (12 - 1)});
+}
+
+// A window destroyed by another client (a forced close) and a close asked of the game by the
+// window manager (WM_DELETE_WINDOW, here Alt+F4 under openbox) save and end as Escape does.
+TEST_F(GameWindow, WindowDestroyedByTheWindowSystemSavesAndEndsWithZero) {
+    EXPECT_EQ(session(kSaveIs + "start_game; k --delay 150 h h; save_is 5 12\nxdotool windowclose $W; wait $G\n"), 0)
+        << file("err");
+    expect_saved_after_two_steps(world);
+    EXPECT_EQ(file("err"), "tlvx: the window was closed; saving and ending the game\n");
+}
+
+TEST_F(GameWindow, WindowClosedByTheWindowManagerSavesAndEndsWithZero) {
+    EXPECT_EQ(session(kSaveIs +
+                      "openbox --sm-disable >/dev/null 2>&1 & WM=$!\n"
+                      "trap 'kill $WM $X 2>/dev/null; rm -f \"$XD\" \"$XL\"' EXIT\n"
+                      "for i in $(seq 100); do xprop -root _NET_SUPPORTING_WM_CHECK | grep -q 'window id' && break; "
+                      "sleep 0.1; done\n"
+                      "start_game; k --delay 150 h h; save_is 5 12\nk alt+F4; wait $G\n"),
+              0)
+        << file("err");
+    expect_saved_after_two_steps(world);
+    EXPECT_EQ(file("err"), "");
+}
+
+// A second game on a world the first one plays, without a terminal on standard error (as from
+// the desktop's menu) and with the message box not turned off: the refusal's one line is on
+// standard error while a box titled "tlvx cannot start" shows it; Return closes it, status 1.
+// (xwininfo finds the box: xdotool's search misses a title of the type SDL gives it.)
+TEST_F(GameWindow, RefusalWithoutATerminalIsShownInAMessageBox) {
+    EXPECT_EQ(
+        session("box() { xwininfo -root -tree | sed -nE 's/^ *(0x[0-9a-f]+) \"tlvx cannot start\".*/\\1/p'; }\n"
+                "start_game\nTLVX_NO_MESSAGE_BOX= \"$GAME\" 2>../second.err & B=$!\n"
+                "for i in $(seq 200); do BW=$(box); [ -n \"$BW\" ] && break; kill -0 $B || break; sleep 0.1; done\n"
+                "[ -n \"$BW\" ] || exit 94\n"
+                "cp ../second.err ../during.err; xdotool getwindowname $BW >../titles\n"
+                "for i in $(seq 50); do kill -0 $B || break; xdotool windowfocus $BW; k Return; sleep 0.2; done "
+                "2>/dev/null\n"
+                "wait $B; echo $? >../second.status\n"
+                "xdotool windowfocus $W; k Escape; wait $G\n"),
+        0)
+        << file("err") << file("second.err");
+    EXPECT_EQ(file("titles"), "tlvx cannot start\n");
+    const std::string said = file("during.err");
+    EXPECT_EQ(said.rfind("tlvx: the world in \".\" is in use by tlvx (pid ", 0), 0u) << said;
+    EXPECT_TRUE(said.ends_with("); close it first\n")) << said;
+    EXPECT_EQ(file("second.err"), said);
+    EXPECT_EQ(file("second.status"), "1\n");
+}
+
 // Runs each command of `runs` (folder, command line, status, what it says) in one script after
 // `setup` in a fixture world, and checks its status, what it says (a refusal: one line on standard
 // error, nothing on standard output) and that it changed no file, folder or time anywhere.

@@ -70,13 +70,14 @@ geometry() { xdotool getwindowgeometry $W | awk '/Geometry/ { print $2 }' >>../g
 dump() { xwd -silent -id $W >../$1.xwd; }
 )";
 
-// Runs `script` with sh in `folder` (made when missing), the game as $GAME on X, its
-// standard error in `dir`/err; the exit status, -1 when killed.
+// Runs `script` with sh in `folder` (made when missing), the game as $GAME on X (its message
+// boxes off), its standard error in `dir`/err; the exit status, -1 when killed.
 inline int run_sh(const TempDir& dir, const std::string& folder, const std::string& script) {
     std::filesystem::create_directories(folder);
-    write_file(dir.file("run.sh"), "cd " + sh_quote(folder) + "\nunset WAYLAND_DISPLAY\nexport SDL_VIDEODRIVER=x11 " +
-                                       "ASAN_OPTIONS=detect_leaks=0 GAME_ERR=" + sh_quote(dir.file("err")) +
-                                       " GAME=" + sh_quote(TLVX_GAME) + " TOOL=" + sh_quote(TLVX_TOOL) + "\n" + script);
+    write_file(dir.file("run.sh"),
+               "cd " + sh_quote(folder) + "\nunset WAYLAND_DISPLAY\nexport SDL_VIDEODRIVER=x11 " +
+                   "ASAN_OPTIONS=detect_leaks=0 TLVX_NO_MESSAGE_BOX=1 GAME_ERR=" + sh_quote(dir.file("err")) +
+                   " GAME=" + sh_quote(TLVX_GAME) + " TOOL=" + sh_quote(TLVX_TOOL) + "\n" + script);
     const int st = std::system(("timeout -k 5 120 sh " + sh_quote(dir.file("run.sh"))).c_str());
     return WIFEXITED(st) ? WEXITSTATUS(st) : -1;
 }

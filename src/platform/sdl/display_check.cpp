@@ -42,4 +42,15 @@ std::string display_problem() {
     return problem;
 }
 
+bool show_message_box(const std::string& title, const std::string& text) {
+    if (!set("SDL_VIDEODRIVER") && !set("DISPLAY") && !set("WAYLAND_DISPLAY")) return false;
+    choose_video_driver();
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
+    bool shown = false;
+    if (SDL_GetNumVideoDisplays() >= 1 && !unseen_video_driver(SDL_GetCurrentVideoDriver()))
+        shown = SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, title.c_str(), text.c_str(), nullptr) == 0;
+    SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    return shown;
+}
+
 }  // namespace tlvx

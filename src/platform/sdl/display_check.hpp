@@ -22,4 +22,9 @@ void choose_video_driver();
 // "no display found". Starts and stops SDL's video part to find out.
 std::string display_problem();
 
+// Shows `text` in an error message box titled `title` and returns once it is
+// closed; false, showing nothing, when no display is found or only an unseen
+// driver's. Starts and stops SDL's video part.
+bool show_message_box(const std::string& title, const std::string& text);
+
 }  // namespace tlvx
