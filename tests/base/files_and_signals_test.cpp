@@ -186,5 +186,25 @@ TEST(OpenFile, NameWithANulByteIsFileNotFoundAndCreatesNothing) {
     EXPECT_EQ(entries(dir.path()), 1u);
 }
 
+// mended: text input is read whole; a file larger than any world's (sparse:
+// it costs no disk) is refused before a byte of it is read, runtime error 3
+// naming it and its size. A file of exactly the bound is read.
+TEST(OpenFile, TextInputLargerThanTheBoundIsError3BeforeItIsRead) {
+    TempDir dir;
+    const std::string path = dir.path() + "/Pndx_001.sav";
+    for (const int64_t size : {kMaxTextFileBytes + 1, int64_t{2} << 30}) {
+        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::ftruncate(fd, static_cast<off_t>(size)), 0);
+        ::close(fd);
+        const Caught c = catch_error([&] { (void)open_file("Pndx_001.sav", path, FileMode::TextInput); });
+        EXPECT_EQ(std::pair(c.number, c.place),
+                  std::pair(int32_t{ERR_FILE_IO}, "while reading \"Pndx_001.sav\": it is " + std::to_string(size) +
+                                                      " bytes, over the 4194304 a text file may hold"));
+    }
+    ASSERT_EQ(::truncate(path.c_str(), static_cast<off_t>(kMaxTextFileBytes)), 0);
+    EXPECT_EQ(open_file("Pndx_001.sav", path, FileMode::TextInput)->text.size(), size_t(kMaxTextFileBytes));
+}
+
 }  // namespace
 }  // namespace tlvx::test

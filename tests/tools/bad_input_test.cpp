@@ -3,13 +3,17 @@
 // file left behind, no world changed). The tool runs without the
 // capabilities that let root write read-only files, so the unwritable rows
 // mean the same for every user.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <regex>
 
+#include "base/platform.hpp"
 #include "tools/new_map.hpp"
+#include "tools/run_command.hpp"
 #include "tools_helpers.hpp"
 #include "world/demo_world.hpp"
 
@@ -265,6 +269,63 @@ TEST_F(InputFiles, MapsBuiltToExhaustMemoryAreRefusedQuickly) {
         const ToolRun r = run_tool({"import-tiled", name, "w"}, {.cwd = root_, .memory = budget, .deadline_s = 60});
         EXPECT_EQ(r.status, 0) << name << "\n" << r.output;
     }
+}
+
+// mended: text files were read whole, so a sparse 2 GiB save file (no disk)
+// cost 4 GB of memory, and more ended `run` with an uncaught exception. Each
+// text file of a world larger than kMaxTextFileBytes is refused before it is
+// read, in a memory budget far below its size, naming the file; the world
+// stays as it was.
+TEST_F(InputFiles, HugeTextFilesAreRefusedBeforeTheyAreRead) {
+    TempDir big;  // outside root_, whose tree the fixture reads whole
+    const rlim_t budget = rlim_t{256} << 20;
+    for (const std::string name : {"Pndx_001.sav", "oakvale.txt", "tlvx_w05.mem", "tlvx_w05.mom", "tlvx_w05.pal"}) {
+        const std::string w = "w";  // in big, the tools' folder
+        fs::copy(root_ + "/w", big.file(w));
+        const std::string save = read_file(big.file(w + "/Pndx_001.sav"));
+        const int fd = ::open(big.file(w + "/" + name).c_str(), O_WRONLY);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::ftruncate(fd, off_t{2} << 30), 0);
+        ::close(fd);
+        for (const std::vector<std::string>& args :
+             {std::vector<std::string>{"run", "--data", w, "--keys", root_ + "/keys.txt"},
+              {"render", w, "x.png"},
+              {"info", w}}) {
+            const ToolRun r = run_tool(args, {.cwd = big.path(), .memory = budget, .deadline_s = 20});
+            SCOPED_TRACE(name + " " + args[0] + "\n" + r.output);
+            EXPECT_EQ(r.status, args[0] == "run" ? 3 : 1);
+            EXPECT_LT(r.seconds, 10);
+            EXPECT_NE(r.output.find("\"" + name + "\": it is 2147483648 bytes, over the 4194304 a text file may hold"),
+                      std::string::npos);
+            EXPECT_TRUE(args[0] != "render" || one_short_line(r.output));
+        }
+        EXPECT_EQ(fs::file_size(big.file(w + "/" + name)), uintmax_t{2} << 30);
+        EXPECT_TRUE(name == "Pndx_001.sav" || read_file(big.file(w + "/Pndx_001.sav")) == save);
+        EXPECT_FALSE(fs::exists(big.file("x.png")));
+        fs::remove_all(big.file(w));
+    }
+}
+
+// mended: memory running out while the game runs ends `run` as it ends the
+// game in the window: the report of runtime error 4 and status 4, not an
+// uncaught exception.
+TEST_F(BadInput, RunOutOfMemoryIsRuntimeError4) {
+    struct NoMemory : Platform {
+        void open_screen() override { throw std::bad_alloc(); }
+        void close_screen() override {}
+        void set_mouse(int, int, bool) override {}
+        void poll(const Screen&, KeyQueue&, bool) override {}
+        double time() override { return 1000; }
+    } platform;
+    RunOptions o;
+    o.data_dir = root_ + "/w";
+    testing::internal::CaptureStderr();
+    bool ended = false;
+    const int code = run_game_headless(platform, o, 10, &ended);
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(std::tuple(code, ended, err),
+              std::tuple(4, true,
+                         std::string("\nAborting due to runtime error 4 (out of memory) while allocating memory\n\n")));
 }
 
 // The options of the game itself (tlvx) have their rows in tests/app/bad_options_test.cpp.
