@@ -152,6 +152,45 @@ TEST_F(BadInput, Run) {
             {"docs/demo.png", "folder docs does not exist"});
 }
 
+// mended: `new` wrote the world description where the save file's world
+// name led: here the issue's own save file, in a world folder two levels
+// below the test's root, made it write ESCAPED.txt into that root's "deep".
+TEST_F(BadInput, NewRefusesAWorldNameThatIsNotAPlainFileName) {
+    for (const std::string world : {"../../ESCAPED", "sub/x", ".x", ""}) {
+        fs::remove_all(root_ + "/deep");
+        fs::create_directories(root_ + "/deep/er/w");
+        write_file(root_ + "/deep/er/w/Pndx_001.sav",
+                   world + "\r\n5\r\n5\r\n1\r\n5\r\n5\r\nPndx\r\n\r\n\r\n\r\n0\r\n1\r\n1\r\n0\r\n");
+        refused({"new", "deep/er/w", "--size", "20x20"}, 1, {"\"" + world + "\"", "not a plain file name"});
+    }
+}
+
+// Names from a world's own files that lead out of its folder. mended: render
+// and export-tiled drew and copied a picture from beside the world, and info
+// did not say. kept: the game itself still reads such a picture.
+TEST_F(BadInput, NamesFromTheWorldThatLeadOutOfItsFolder) {
+    fs::copy(root_ + "/w/grass_01.pcv", root_ + "/outs.pcv");
+    const std::string table = read_file(root_ + "/w/tlvx_w05.mem");
+    for (const std::string name : {"../outs.pcv", "..\\outs.pcv"}) {
+        const std::string w = name[2] == '/' ? "up" : "upb";
+        fs::copy(root_ + "/w", root_ + "/" + w);
+        write_file(root_ + "/" + w + "/tlvx_w05.mem",
+                   std::regex_replace(table, std::regex("\"grass_01\\.pcv\""), "\"" + name + "\""));
+        const std::string says = "the picture \"" + name + "\" (ground value 1), outside the world folder";
+        refused({"render", w, "x.png"}, 1, {"render", says});
+        refused({"export-tiled", w, "x.tmj"}, 1, {"export-tiled", says});
+        refused({"info", w}, 1, {"picture \"" + name + "\" is outside the world folder"}, true);
+        EXPECT_EQ(run_tool({"run", "--data", w, "--keys", "keys.txt"}, {.cwd = root_}).status, 0) << name;
+    }
+    // The save file's world name leading out: info says so, render refuses.
+    fs::copy(root_ + "/w", root_ + "/outer");
+    const std::string save = read_file(root_ + "/w/Pndx_001.sav");
+    write_file(root_ + "/outer/Pndx_001.sav", "../oakvale" + save.substr(save.find('\r')));
+    fs::copy(root_ + "/w/oakvale.txt", root_ + "/oakvale.txt");
+    refused({"info", "outer"}, 1, {"world description \"../oakvale.txt\" is outside the world folder"}, true);
+    refused({"render", "outer", "x.png"}, 1, {"../oakvale.txt", "leads out of the world folder"});
+}
+
 // mended: a picture name holding terminal controls reached the terminal raw
 // in the runtime error report of run.
 TEST_F(BadInput, RunReportsShowNamesFromTheWorldEscaped) {
