@@ -53,6 +53,12 @@ def data_files():
         put('fuzz_data_files', 'file%d' % i, bytes([i]) + data)
     put('fuzz_data_files', 'save_quoted', b'\x00' + crlf(['"A, world"', ' 4 ', ' 4 ', ' 1 ', ' 4 ', ' 4 ',
                                                              '" Ada"', '001', '002', '003', ' 0 ', ' 0 ', ' 1 ', ' 1 ']))
+    # A world name and picture names leading out of the world folder, and a
+    # picture name holding terminal controls.
+    put('fuzz_data_files', 'save_escaped', b'\x00' + crlf(['../../ESCAPED', '5', '5', '1', '5', '5', 'Pndx', '', '', '',
+                                                              '0', '1', '1', '0']))
+    put('fuzz_data_files', 'tiles_outside', b'\x02' + crlf(['"../outs.bmp",0,0,0,0,1', '"..\\outs.bmp",0,0,0,0,2',
+                                                               '"x\x1b]2;pwned\x07\x1b[2J.pcv",0,0,0,0,3']))
 
 
 def block(w, h, pixels, long_form=False):
@@ -270,6 +276,16 @@ def world_info(demo):
             continue
         small.append((n, d))
     put('fuzz_world_info', 'small', world_records(small))
+    # The same with its first ground picture beside the world folder and the
+    # world description two folders up.
+    outside = []
+    for n, d in small:
+        if n == b'tlvx_w05.mem':
+            d = d.replace(b'"grass_01.pcv"', b'"../grass_01.pcv"', 1).replace(b'"grass_02.pcv"', b'"..\\grass_02.pcv"', 1)
+        elif n == b'Pndx_001.sav':
+            d = b'../../oakvale' + d[d.index(b'\r\n'):]
+        outside.append((n, d))
+    put('fuzz_world_info', 'small_outside', world_records(outside))
 
 
 def lock_holders():

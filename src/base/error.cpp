@@ -1,5 +1,7 @@
 #include "base/error.hpp"
 
+#include "base/printable.hpp"
+
 namespace tlvx {
 
 const char* error_text(int32_t number) {
@@ -15,7 +17,11 @@ const char* error_text(int32_t number) {
 
 std::string describe(const RuntimeError& e) {
     std::string text = "runtime error " + std::to_string(e.number()) + " (" + error_text(e.number()) + ")";
-    if (!e.place().empty()) text += " " + e.place();
+    // mended: the place quotes names from the world's files (a picture, a
+    // table); they go out through printable(), so that a name holding ESC, BEL
+    // or NUL can neither retitle nor clear the user's terminal. The words are
+    // printable already and stay as they are.
+    if (!e.place().empty()) text += " " + printable(e.place());
     return text;
 }
 

@@ -31,7 +31,8 @@ private:
 // The text of an error number, e.g. "file not found" for 2.
 const char* error_text(int32_t number);
 
-// "runtime error N (text) PLACE" (without PLACE when it is empty).
+// "runtime error N (text) PLACE" (without PLACE when it is empty), PLACE with
+// its control characters escaped (printable.hpp).
 std::string describe(const RuntimeError& e);
 
 // The whole report as it goes to standard error: an empty line,

@@ -27,10 +27,27 @@ void open_text_input(OpenFile& f) {
     // in the folder made the open wait for a writer, deaf to Ctrl+C).
     InputFile in = open_input_file(f.path, InputLinks::Follow);
     if (!in) fail(ERR_FILE_NOT_FOUND, "while opening", f.name);
+    // mended: the text is read whole, so a huge file (a sparse one costs no
+    // disk) took its size twice over in memory, or ended the program for want
+    // of it. A file larger than any world's is refused before a byte is read;
+    // one that grows meanwhile is cut at the same bound.
+    struct stat st {};
+    if (::fstat(in.fd, &st) != 0) fail(ERR_FILE_IO, "while reading", f.name);
+    // `size`: the file's size, or -1 for a file that grew while it was read.
+    auto too_large = [&f](int64_t size) {
+        const std::string is = size >= 0 ? "it is " + std::to_string(size) + " bytes, over" : "it grew over";
+        throw RuntimeError(ERR_FILE_IO, "while reading " + quoted(f.name) + ": " + is + " the " +
+                                            std::to_string(kMaxTextFileBytes) + " a text file may hold");
+    };
+    if (st.st_size > kMaxTextFileBytes) too_large(st.st_size);
     const int fd = in.release();
     std::string bytes;
     char buf[65536];
     for (;;) {
+        if (bytes.size() > static_cast<size_t>(kMaxTextFileBytes)) {
+            ::close(fd);
+            too_large(-1);
+        }
         ssize_t n = ::read(fd, buf, sizeof buf);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) {

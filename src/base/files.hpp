@@ -40,9 +40,16 @@ struct OpenFile {
     bool in_place = false;
 };
 
+// The largest text file the program reads (a save file, a world description,
+// a tile or object table, the palette): a real one holds a few kilobytes, and
+// text input is read whole, so a larger file is refused before it is read.
+inline constexpr int64_t kMaxTextFileBytes = int64_t{4} << 20;
+
 // Open `path` in `mode` as a file the program calls `name`. Runtime error 2
 // (place: while opening "NAME") when it cannot be opened: text input missing or
 // unreadable, text output not creatable, binary neither openable nor creatable.
+// Runtime error 3 (while reading "NAME": ...) for text input larger than
+// kMaxTextFileBytes.
 std::unique_ptr<OpenFile> open_file(const std::string& name, const std::string& path, FileMode mode);
 
 // The readable text of a file's bytes as text mode delivers it: everything

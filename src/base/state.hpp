@@ -61,6 +61,10 @@ struct State {
     Platform* platform = nullptr;
     // Called when a pass ends, and before the save when Escape ends it (trace).
     std::function<void(const State&)> on_pass_end;
+    // Set by the tools only: a file name from the world's files that leads out
+    // of data_dir (data/stream.hpp name_leaves_folder) is not opened, runtime
+    // error 2. The game leaves it false and opens what its tables name.
+    bool names_stay_in_folder = false;
 
     // Files.
     Table<CSV_TYPE, 0, 255> CSV_STREAM{"CSV_STREAM"};  // the stream slots of the text files

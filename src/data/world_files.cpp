@@ -21,10 +21,7 @@ std::string save_file_name(const State& s) { return s.NM_S + "_001.sav"; }
 // another directory ("/" or "\" in it, "." or "..") or hold a NUL byte names
 // no save file of the data directory: it cannot be created, like any save file
 // that cannot be created, and nothing is written anywhere.
-bool save_name_allowed(const std::string& name) {
-    if (name == "." || name == "..") return false;
-    return name.find_first_of(std::string("/\\\0", 3)) == std::string::npos;
-}
+bool save_name_allowed(const std::string& name) { return plain_file_name(name); }
 
 }  // namespace
 

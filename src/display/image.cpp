@@ -103,7 +103,10 @@ void load_image(State& s, const std::string& name) {
     // Rows of a BMP larger than the start buffer are fetched with pread.
     auto& buf = s.scratch.picture_start;
     std::string& path = s.scratch.picture_path;
-    resolve_path_into(s, std::string_view(name).substr(0, kNameLimit), path);
+    const std::string_view used = std::string_view(name).substr(0, kNameLimit);
+    if (s.names_stay_in_folder && name_leaves_folder(used))
+        throw RuntimeError(ERR_FILE_NOT_FOUND, outside_folder_place("while loading picture", name));
+    resolve_path_into(s, used, path);
     // O_NONBLOCK: the open of a FIFO named by the tables does not wait.
     Fd file{::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)};
     if (file.fd < 0) throw RuntimeError(ERR_FILE_NOT_FOUND, picture_place("while loading", name));
@@ -163,6 +166,10 @@ void blit_image(State& s, int32_t x, int32_t y, const std::string& mode) {
 
 void mark_drawn(std::string& name) {
     if (name.size() >= 12) name[11] = 'v';
+}
+
+bool picture_leaves_folder(const std::string& name) {
+    return name_leaves_folder(std::string_view(name).substr(0, kNameLimit));
 }
 
 std::string drawn_name(std::string name) {

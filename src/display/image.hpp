@@ -16,7 +16,13 @@ void GRAPHICPUT(State& s, std::string& GRPT, int32_t& X, int32_t& Y, std::string
 void mark_drawn(std::string& name);
 std::string drawn_name(std::string name);
 
-// The two halves of GRAPHICPUT, for tools and tests.
+// Whether the picture `name` is read from outside the world folder (the part
+// of the name a load uses, by name_leaves_folder of data/stream.hpp).
+bool picture_leaves_folder(const std::string& name);
+
+// The two halves of GRAPHICPUT, for tools and tests. With
+// s.names_stay_in_folder, a picture whose name leaves the folder is runtime
+// error 2 and nothing is opened.
 void load_image(State& s, const std::string& name);
 void blit_image(State& s, int32_t x, int32_t y, const std::string& mode);
 

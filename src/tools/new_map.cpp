@@ -7,6 +7,7 @@
 #include "base/error.hpp"
 #include "base/state.hpp"
 #include "base/stop_signal.hpp"
+#include "data/stream.hpp"
 #include "data/world_files.hpp"
 #include "display/view.hpp"
 #include "world/demo_world.hpp"
@@ -105,6 +106,13 @@ NewMapResult new_map(const NewMapOptions& opt) {
         } catch (const RuntimeError& e) {
             throw ToolError("cannot read " + join_path(opt.dir, kSaveFileName) + ": " + describe(e));
         }
+        // mended: the world description is written under the world name the
+        // save file gives; a name that is not one plain, visible file name of
+        // the folder ("../../x", "sub/x", ".x") wrote it elsewhere.
+        if (world.empty() || world[0] == '.' || !plain_file_name(world))
+            throw ToolError("cannot add a map to " + opt.dir + ": its save file " + join_path(opt.dir, kSaveFileName) +
+                            " names the world \"" + printable(world) +
+                            "\", which is not a plain file name; correct its first line");
     } else {
         // mended: a new world named with --name gets its description under
         // that name (the save file naming the same), not the demo's oakvale.txt.

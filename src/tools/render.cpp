@@ -169,6 +169,11 @@ void render_world(const RenderOptions& opt) {
     State s;
     std::vector<LoadFailure> failures = load_world_tables(s, opt.dir);
     if (!failures.empty()) throw ToolError(load_failure_message(opt.dir, failures));
+    // mended: a picture name leading out of the world folder drew a file
+    // beside it into the picture; render refuses the world instead.
+    if (const std::string outside = name_outside_folder(s); !outside.empty())
+        throw ToolError("cannot draw the world in " + opt.dir + ": " + outside +
+                        "; render reads only the world's own files");
     LayerReader ground(join_path(opt.dir, kLayerNames[0])), creature(join_path(opt.dir, kLayerNames[1])),
         structure(join_path(opt.dir, kLayerNames[2]));
     LayerReader* layers[3] = {&ground, &creature, &structure};

@@ -9,6 +9,7 @@
 #include <iostream>
 #include <limits>
 #include <memory>
+#include <new>
 
 #include "base/error.hpp"
 #include "base/platform.hpp"
@@ -88,6 +89,12 @@ int run_game_headless(Platform& platform, const RunOptions& o, int64_t passes, b
     } catch (const RuntimeError& e) {
         std::cerr << error_report(e);
         code = e.number();
+        if (ended) *ended = true;
+    } catch (const std::bad_alloc&) {
+        // mended: memory running out ends the run as it ends the game in the
+        // window, with runtime error 4, not an uncaught exception (status 134).
+        std::cerr << error_report(RuntimeError(ERR_OUT_OF_MEMORY, "while allocating memory"));
+        code = ERR_OUT_OF_MEMORY;
         if (ended) *ended = true;
     } catch (const StopRun&) {
         code = 0;

@@ -200,6 +200,11 @@ ExportResult export_tiled(const ExportOptions& opt) {
 
     auto s = std::make_unique<State>();
     for (const LoadFailure& f : load_world_tables(*s, opt.dir)) result.warnings.push_back(f.step + ": " + f.message);
+    // mended: a picture name leading out of the world folder copied a file
+    // beside it into the atlas; the export refuses the world instead.
+    if (const std::string outside = name_outside_folder(*s); !outside.empty())
+        throw ToolError("cannot export the world in " + opt.dir + ": " + outside +
+                        "; export-tiled reads only the world's own files");
 
     const LayerReader ground(join_path(opt.dir, kLayerNames[0]));
     if (!ground.exists())

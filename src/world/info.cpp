@@ -24,6 +24,11 @@ namespace tlvx::tools {
 
 namespace {
 
+// What info says of a name that leads out of the world folder.
+constexpr const char* kOutsideFolder =
+    " is outside the world folder: the game reads it from there, where a copy of the world does not bring it, "
+    "and the tools do not read it";
+
 const char* const kLayerRoles[5] = {"ground", "creatures", "structures", "unused", "unused"};
 
 int64_t file_size(const std::string& path) {
@@ -150,6 +155,7 @@ private:
     State s_;
     WorldInfo info_;
     bool save_loaded_ = false;
+    bool outside_reported_ = false;  // a name leading out of the folder is among the problems
     std::unique_ptr<LayerReader> layers_[5];
     int32_t wx_ = 0, wy_ = 0;
     uint64_t counts_[3][256] = {};
@@ -165,6 +171,10 @@ WorldInfo Inspector::run() {
         check_pictures();
     }
     check_start();
+    // A name outside the folder in a table entry no cell uses: render and
+    // export-tiled refuse the world all the same.
+    if (const std::string outside = name_outside_folder(s_); !outside.empty() && !outside_reported_)
+        info_.problems.push_back(outside + ": render and export-tiled refuse the world");
     return std::move(info_);
 }
 
@@ -172,6 +182,12 @@ void Inspector::check_tables() {
     std::vector<LoadFailure> failures = load_world_tables(s_, dir_);
     save_loaded_ = true;
     for (const LoadFailure& f : failures) {
+        if (f.step == "world description" && name_leaves_folder(s_.P1_S + ".txt")) {
+            info_.problems.push_back("the save file names the world description \"" + s_.P1_S + ".txt\"" +
+                                     kOutsideFolder);
+            outside_reported_ = true;
+            continue;
+        }
         info_.problems.push_back("start-up stops at the " + f.step + ": " + f.message);
         if (f.step == "save file") {
             save_loaded_ = false;
@@ -244,6 +260,12 @@ std::string Inspector::draw_error(const std::string& name, const char* mode) {
     std::string n = name, m = mode;
     int32_t x = 0, y = 0;
     s_.SCN.fill(0);
+    // mended: such a picture was read from beside the world folder; info
+    // names it (the tools open nothing outside the world).
+    if (picture_leaves_folder(name)) {
+        outside_reported_ = true;
+        return drawn_[key] = "picture \"" + name + "\"" + kOutsideFolder;
+    }
     try {
         GRAPHICPUT(s_, n, x, y, m);
     } catch (const RuntimeError& e) {

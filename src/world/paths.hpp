@@ -5,14 +5,13 @@
 #include <string>
 #include <vector>
 
+#include "base/printable.hpp"
 #include "base/world_lock.hpp"
 
 namespace tlvx::tools {
 
-// The text with every control character (line ends included) written as an
-// escape (\n, \r, \t, \xHH), so that a name from a data file or the command
-// line can never break a message or a report into extra lines.
-std::string printable(const std::string& text);
+// printable() of base/printable.hpp, by its name in the tools.
+using tlvx::printable;
 
 // "" when `dir` is an existing folder, else why not in plain words, e.g.
 // "does not exist" or "is a file, not a folder".

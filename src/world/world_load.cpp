@@ -12,9 +12,12 @@
 
 #include "base/error.hpp"
 #include "base/state.hpp"
+#include "data/stream.hpp"
 #include "data/world_files.hpp"
+#include "display/image.hpp"
 #include "display/screen.hpp"
 #include "display/status.hpp"
+#include "display/view.hpp"
 #include "world/picture_files.hpp"
 
 namespace tlvx::tools {
@@ -36,6 +39,7 @@ bool run_step(std::vector<LoadFailure>& failures, const char* step, const std::f
 std::vector<LoadFailure> load_world_tables(State& s, const std::string& dir) {
     std::vector<LoadFailure> failures;
     s.data_dir = dir;
+    s.names_stay_in_folder = true;
     s.platform = nullptr;
     s.SCRN = 13;
     SCREEN_OPEN(s, s.SCRN);
@@ -49,6 +53,28 @@ std::vector<LoadFailure> load_world_tables(State& s, const std::string& dir) {
     run_step(failures, "tile table", [&] { load_tile_table(s); });
     run_step(failures, "object table", [&] { load_object_table(s); });
     return failures;
+}
+
+std::string name_outside_folder(const State& s) {
+    const std::string outside = ", outside the world folder";
+    if (name_leaves_folder(s.P1_S + ".txt"))
+        return "the save file names the world description \"" + s.P1_S + ".txt\"" + outside;
+    for (int32_t v = 0; v <= 256; ++v)
+        if (picture_leaves_folder(s.M_S(v)))
+            return "the tile table names the picture \"" + s.M_S(v) + "\" (ground value " + std::to_string(v) + ")" +
+                   outside;
+    for (int32_t v = 0; v <= 255; ++v)
+        for (int32_t f = 1; f <= 4; ++f) {
+            const std::string& picture = s.OBJ_S(v, f);
+            // The mask name is made from the table entry, whose 12th
+            // character a draw rewrites: both spellings are read.
+            for (const std::string& name : {picture, mask_name(picture), mask_name(drawn_name(picture))})
+                if (picture_leaves_folder(name))
+                    return "the object table names the picture \"" + picture + "\" (object value " + std::to_string(v) +
+                           ", frame " + std::to_string(f) + ")" +
+                           (name == picture ? "" : ", whose mask \"" + name + "\" is") + outside;
+        }
+    return "";
 }
 
 std::string load_failure_message(const std::string& dir, const std::vector<LoadFailure>& failures) {

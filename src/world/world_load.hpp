@@ -25,6 +25,16 @@ struct LoadFailure {
 // save file names); the failures come back in order.
 std::vector<LoadFailure> load_world_tables(State& s, const std::string& dir);
 
+// The tools' reading of a world: a name from its files that leads out of the
+// folder is not opened (State::names_stay_in_folder, set here).
+//
+// The first name the loaded tables of `s` hold that leads out of the world
+// folder (data/stream.hpp name_leaves_folder): the world description the save
+// file names, a picture of the tile or object table or a mask made from one,
+// e.g. `the tile table names the picture "../outs.bmp" (ground value 3),
+// outside the world folder`; "" when none.
+std::string name_outside_folder(const State& s);
+
 // One line for a world whose tables do not load: the first failure, and how
 // many more there are.
 std::string load_failure_message(const std::string& dir, const std::vector<LoadFailure>& failures);

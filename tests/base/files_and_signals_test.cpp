@@ -1,4 +1,5 @@
-// The base layer: the atomic writer, stop signals, opening files and checked tables.
+// The base layer: the atomic writer, stop signals, opening files, checked
+// tables and the runtime error report.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -14,6 +15,7 @@
 
 #include "base/atomic_file.hpp"
 #include "base/checked.hpp"
+#include "base/error.hpp"
 #include "base/files.hpp"
 #include "base/stop_signal.hpp"
 #include "data/data_helpers.hpp"
@@ -151,6 +153,25 @@ TEST(CheckedTable, IndexOutsideTheBoundsIsError6NamingTableAndIndex) {
     }
 }
 
+// mended: a picture name from a world's tile table holding terminal controls
+// (retitle, clear the screen) or a NUL reached the terminal raw in the report
+// of tlvx and tlvx-tool run. The report's words and every ordinary name keep
+// their bytes.
+TEST(ErrorReport, NamesFromTheWorldReachTheTerminalEscapedAndTheWordsUnchanged) {
+    const std::string hostile = std::string("x\x1B]2;pwned\x07\x1B[2J") + '\0' + "y.bmp";
+    const std::string report =
+        error_report(RuntimeError(ERR_FILE_NOT_FOUND, "while loading picture \"" + hostile + "\""));
+    EXPECT_EQ(report.find_first_of(std::string("\x1B\x07\0", 3)), std::string::npos);
+    EXPECT_EQ(report,
+              "\nAborting due to runtime error 2 (file not found) while loading picture "
+              "\"x\\x1B]2;pwned\\x07\\x1B[2J\\x00y.bmp\"\n\n");
+    EXPECT_EQ(error_report(RuntimeError(ERR_FILE_IO, "while reading picture \"grass_01.pcv\" (caf\xC3\xA9 ok)")),
+              "\nAborting due to runtime error 3 (file I/O error) while reading picture \"grass_01.pcv\" "
+              "(caf\xC3\xA9 ok)\n\n");
+    EXPECT_EQ(error_report(RuntimeError(ERR_OUT_OF_MEMORY, "")),
+              "\nAborting due to runtime error 4 (out of memory)\n\n");
+}
+
 // mended: a name holding a NUL byte would open the shorter name before it;
 // it is refused like a name that cannot be opened, in every mode.
 TEST(OpenFile, NameWithANulByteIsFileNotFoundAndCreatesNothing) {
@@ -163,6 +184,26 @@ TEST(OpenFile, NameWithANulByteIsFileNotFoundAndCreatesNothing) {
     }
     EXPECT_EQ(read_file(dir.path() + "/a"), "kept");
     EXPECT_EQ(entries(dir.path()), 1u);
+}
+
+// mended: text input is read whole; a file larger than any world's (sparse:
+// it costs no disk) is refused before a byte of it is read, runtime error 3
+// naming it and its size. A file of exactly the bound is read.
+TEST(OpenFile, TextInputLargerThanTheBoundIsError3BeforeItIsRead) {
+    TempDir dir;
+    const std::string path = dir.path() + "/Pndx_001.sav";
+    for (const int64_t size : {kMaxTextFileBytes + 1, int64_t{2} << 30}) {
+        const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::ftruncate(fd, static_cast<off_t>(size)), 0);
+        ::close(fd);
+        const Caught c = catch_error([&] { (void)open_file("Pndx_001.sav", path, FileMode::TextInput); });
+        EXPECT_EQ(std::pair(c.number, c.place),
+                  std::pair(int32_t{ERR_FILE_IO}, "while reading \"Pndx_001.sav\": it is " + std::to_string(size) +
+                                                      " bytes, over the 4194304 a text file may hold"));
+    }
+    ASSERT_EQ(::truncate(path.c_str(), static_cast<off_t>(kMaxTextFileBytes)), 0);
+    EXPECT_EQ(open_file("Pndx_001.sav", path, FileMode::TextInput)->text.size(), size_t(kMaxTextFileBytes));
 }
 
 }  // namespace

@@ -3,13 +3,17 @@
 // file left behind, no world changed). The tool runs without the
 // capabilities that let root write read-only files, so the unwritable rows
 // mean the same for every user.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <regex>
 
+#include "base/platform.hpp"
 #include "tools/new_map.hpp"
+#include "tools/run_command.hpp"
 #include "tools_helpers.hpp"
 #include "world/demo_world.hpp"
 
@@ -148,6 +152,61 @@ TEST_F(BadInput, Run) {
             {"docs/demo.png", "folder docs does not exist"});
 }
 
+// mended: `new` wrote the world description where the save file's world
+// name led: here the issue's own save file, in a world folder two levels
+// below the test's root, made it write ESCAPED.txt into that root's "deep".
+TEST_F(BadInput, NewRefusesAWorldNameThatIsNotAPlainFileName) {
+    for (const std::string world : {"../../ESCAPED", "sub/x", ".x", ""}) {
+        fs::remove_all(root_ + "/deep");
+        fs::create_directories(root_ + "/deep/er/w");
+        write_file(root_ + "/deep/er/w/Pndx_001.sav",
+                   world + "\r\n5\r\n5\r\n1\r\n5\r\n5\r\nPndx\r\n\r\n\r\n\r\n0\r\n1\r\n1\r\n0\r\n");
+        refused({"new", "deep/er/w", "--size", "20x20"}, 1, {"\"" + world + "\"", "not a plain file name"});
+    }
+}
+
+// Names from a world's own files that lead out of its folder. mended: render
+// and export-tiled drew and copied a picture from beside the world, and info
+// did not say. kept: the game itself still reads such a picture.
+TEST_F(BadInput, NamesFromTheWorldThatLeadOutOfItsFolder) {
+    fs::copy(root_ + "/w/grass_01.pcv", root_ + "/outs.pcv");
+    const std::string table = read_file(root_ + "/w/tlvx_w05.mem");
+    for (const std::string name : {"../outs.pcv", "..\\outs.pcv"}) {
+        const std::string w = name[2] == '/' ? "up" : "upb";
+        fs::copy(root_ + "/w", root_ + "/" + w);
+        write_file(root_ + "/" + w + "/tlvx_w05.mem",
+                   std::regex_replace(table, std::regex("\"grass_01\\.pcv\""), "\"" + name + "\""));
+        const std::string says = "the picture \"" + name + "\" (ground value 1), outside the world folder";
+        refused({"render", w, "x.png"}, 1, {"render", says});
+        refused({"export-tiled", w, "x.tmj"}, 1, {"export-tiled", says});
+        refused({"info", w}, 1, {"picture \"" + name + "\" is outside the world folder"}, true);
+        EXPECT_EQ(run_tool({"run", "--data", w, "--keys", "keys.txt"}, {.cwd = root_}).status, 0) << name;
+    }
+    // The save file's world name leading out: info says so, render refuses.
+    fs::copy(root_ + "/w", root_ + "/outer");
+    const std::string save = read_file(root_ + "/w/Pndx_001.sav");
+    write_file(root_ + "/outer/Pndx_001.sav", "../oakvale" + save.substr(save.find('\r')));
+    fs::copy(root_ + "/w/oakvale.txt", root_ + "/oakvale.txt");
+    refused({"info", "outer"}, 1, {"world description \"../oakvale.txt\" is outside the world folder"}, true);
+    refused({"render", "outer", "x.png"}, 1, {"../oakvale.txt", "leads out of the world folder"});
+}
+
+// mended: a picture name holding terminal controls reached the terminal raw
+// in the runtime error report of run.
+TEST_F(BadInput, RunReportsShowNamesFromTheWorldEscaped) {
+    fs::copy(root_ + "/w", root_ + "/esc");
+    const std::string table = read_file(root_ + "/w/tlvx_w05.mem");
+    write_file(root_ + "/esc/tlvx_w05.mem",
+               std::regex_replace(table, std::regex("grass_01\\.pcv"), "grass_01.pcv\x1B]2;pwned\x07\x1B[2J"));
+    const ToolRun r = run_tool({"run", "--data", "esc", "--keys", "keys.txt"}, {.cwd = root_});
+    EXPECT_EQ(r.status, 2) << r.output;
+    EXPECT_NE(r.output.find("Aborting due to runtime error 2 (file not found) while loading picture "
+                            "\"grass_01.pcv\\x1B]2;pwned\\x07\\x1B[2J\""),
+              std::string::npos)
+        << r.output;
+    EXPECT_EQ(r.output.find_first_of("\x1B\x07"), std::string::npos);
+}
+
 // A world with one data file missing: each tool names the file. The game's
 // own report of `run` and the report of info keep their form.
 TEST_F(BadInput, WorldWithEachDataFileMissing) {
@@ -249,6 +308,63 @@ TEST_F(InputFiles, MapsBuiltToExhaustMemoryAreRefusedQuickly) {
         const ToolRun r = run_tool({"import-tiled", name, "w"}, {.cwd = root_, .memory = budget, .deadline_s = 60});
         EXPECT_EQ(r.status, 0) << name << "\n" << r.output;
     }
+}
+
+// mended: text files were read whole, so a sparse 2 GiB save file (no disk)
+// cost 4 GB of memory, and more ended `run` with an uncaught exception. Each
+// text file of a world larger than kMaxTextFileBytes is refused before it is
+// read, in a memory budget far below its size, naming the file; the world
+// stays as it was.
+TEST_F(InputFiles, HugeTextFilesAreRefusedBeforeTheyAreRead) {
+    TempDir big;  // outside root_, whose tree the fixture reads whole
+    const rlim_t budget = rlim_t{256} << 20;
+    for (const std::string name : {"Pndx_001.sav", "oakvale.txt", "tlvx_w05.mem", "tlvx_w05.mom", "tlvx_w05.pal"}) {
+        const std::string w = "w";  // in big, the tools' folder
+        fs::copy(root_ + "/w", big.file(w));
+        const std::string save = read_file(big.file(w + "/Pndx_001.sav"));
+        const int fd = ::open(big.file(w + "/" + name).c_str(), O_WRONLY);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::ftruncate(fd, off_t{2} << 30), 0);
+        ::close(fd);
+        for (const std::vector<std::string>& args :
+             {std::vector<std::string>{"run", "--data", w, "--keys", root_ + "/keys.txt"},
+              {"render", w, "x.png"},
+              {"info", w}}) {
+            const ToolRun r = run_tool(args, {.cwd = big.path(), .memory = budget, .deadline_s = 20});
+            SCOPED_TRACE(name + " " + args[0] + "\n" + r.output);
+            EXPECT_EQ(r.status, args[0] == "run" ? 3 : 1);
+            EXPECT_LT(r.seconds, 10);
+            EXPECT_NE(r.output.find("\"" + name + "\": it is 2147483648 bytes, over the 4194304 a text file may hold"),
+                      std::string::npos);
+            EXPECT_TRUE(args[0] != "render" || one_short_line(r.output));
+        }
+        EXPECT_EQ(fs::file_size(big.file(w + "/" + name)), uintmax_t{2} << 30);
+        EXPECT_TRUE(name == "Pndx_001.sav" || read_file(big.file(w + "/Pndx_001.sav")) == save);
+        EXPECT_FALSE(fs::exists(big.file("x.png")));
+        fs::remove_all(big.file(w));
+    }
+}
+
+// mended: memory running out while the game runs ends `run` as it ends the
+// game in the window: the report of runtime error 4 and status 4, not an
+// uncaught exception.
+TEST_F(BadInput, RunOutOfMemoryIsRuntimeError4) {
+    struct NoMemory : Platform {
+        void open_screen() override { throw std::bad_alloc(); }
+        void close_screen() override {}
+        void set_mouse(int, int, bool) override {}
+        void poll(const Screen&, KeyQueue&, bool) override {}
+        double time() override { return 1000; }
+    } platform;
+    RunOptions o;
+    o.data_dir = root_ + "/w";
+    testing::internal::CaptureStderr();
+    bool ended = false;
+    const int code = run_game_headless(platform, o, 10, &ended);
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(std::tuple(code, ended, err),
+              std::tuple(4, true,
+                         std::string("\nAborting due to runtime error 4 (out of memory) while allocating memory\n\n")));
 }
 
 // The options of the game itself (tlvx) have their rows in tests/app/bad_options_test.cpp.
