@@ -76,6 +76,7 @@ void finish_interrupted_step(State& s) {
 }  // namespace
 
 void startup(State& s) {
+    if (const std::string problem = read_only_world_problem(s.data_dir); !problem.empty()) throw WorldRefused(problem);
     // 1-3: stream table and the small tables (the State starts them empty).
     s.CSV_STREAM.fill(CSV_TYPE{});
     s.M.fill(0);

@@ -13,6 +13,7 @@
 #include "base/input_file.hpp"
 #include "base/state.hpp"
 #include "data/stream.hpp"
+#include "data/world_files.hpp"
 #include "display/image.hpp"
 #include "display/view.hpp"
 #include "world/demo_world.hpp"
@@ -160,6 +161,8 @@ private:
 WorldInfo Inspector::run() {
     check_tables();
     check_layers();
+    if (const std::string problem = read_only_world_problem(dir_); !problem.empty())
+        info_.problems.push_back("start-up refuses it: " + problem);
     if (wx_ > 0 && wy_ > 0) {
         count_cells();
         check_pictures();
@@ -214,10 +217,6 @@ void Inspector::check_layers() {
         else if (l.size() > expected)
             info_.notes.push_back(name + " holds " + std::to_string(l.size() - expected) +
                                   " bytes more than the map needs; they are never read");
-        if (k < 3 && !l.writable())
-            info_.problems.push_back(name +
-                                     " can only be read: the first change to it stops the game with runtime "
-                                     "error 3 (file I/O error)");
     }
     if (layers_[0]->exists() && (wx_ == 0 || wy_ == 0))
         info_.problems.push_back(std::string(kLayerNames[0]) + " holds no map (its header gives " +
