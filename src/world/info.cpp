@@ -12,6 +12,7 @@
 #include "base/error.hpp"
 #include "base/input_file.hpp"
 #include "base/state.hpp"
+#include "base/world_lock.hpp"
 #include "data/stream.hpp"
 #include "data/world_files.hpp"
 #include "display/image.hpp"
@@ -151,6 +152,7 @@ private:
     State s_;
     WorldInfo info_;
     bool save_loaded_ = false;
+    bool live_ = false;  // a program holds the world's lock
     std::unique_ptr<LayerReader> layers_[5];
     int32_t wx_ = 0, wy_ = 0;
     uint64_t counts_[3][256] = {};
@@ -159,6 +161,14 @@ private:
 };
 
 WorldInfo Inspector::run() {
+    // A running game moves the player marker while this reads the
+    // layers and the save file, so what they say of it is no finding (the
+    // advice to remove a marker would damage the live game).
+    const std::string holder = world_lock_holder(dir_);
+    live_ = !holder.empty();
+    if (live_)
+        info_.lines.push_back("in use: the world is in use by " + holder +
+                              "; its player markers are not checked while it runs");
     check_tables();
     check_layers();
     if (const std::string problem = read_only_world_problem(dir_); !problem.empty())
@@ -325,6 +335,7 @@ void Inspector::check_start() {
     for (int k = 0; k < 3; ++k) layers_[k]->read_cells(wx_, s_.VX2, s_.VY2, &v[k], 1);
     info_.lines.push_back("start cell: ground " + std::to_string(v[0]) + ", creature " + std::to_string(v[1]) +
                           ", structure " + std::to_string(v[2]));
+    if (live_) return;
     if (v[1] == 0)
         info_.notes.push_back("the start cell holds no player marker (creature value 1): the player is not drawn");
     else if (v[1] > 1)
