@@ -20,6 +20,7 @@
 #include "base/state.hpp"
 #include "base/stop_signal.hpp"
 #include "base/world_lock.hpp"
+#include "data/world_files.hpp"
 #include "game_options.hpp"
 #include "platform/record/record_platforms.hpp"
 #include "platform/record/session.hpp"
@@ -73,6 +74,10 @@ int run_game(tlvx::Platform& platform, tlvx::SdlPlatform& window, const std::str
         s->platform = &platform;
         tlvx::startup(*s);
         tlvx::run_loop(*s, passes);
+    } catch (const tlvx::WorldRefused& e) {
+        window.close_screen();
+        std::fprintf(stderr, "tlvx: %s\n", tlvx::tools::printable(e.what()).c_str());
+        return 1;
     } catch (const tlvx::FinalSaveFailed& e) {
         window.close_screen();
         const std::string line = tlvx::tools::printable(tlvx::final_save_line(e));
@@ -227,8 +232,14 @@ int main(int argc, char** argv) {
     // it plays, before anything is written. A playback on a temporary copy
     // leaves the world alone and needs none; a folder that does not exist is
     // left to the start-up's own report.
+    // A world the game cannot write is refused here already, so that no lock
+    // warning, recording or window comes before the one line.
     std::optional<tlvx::WorldLock> lock;
     if ((o.play_file.empty() || o.apply) && tlvx::tools::folder_problem(data_dir).empty()) {
+        if (const std::string problem = tlvx::read_only_world_problem(data_dir); !problem.empty()) {
+            std::fprintf(stderr, "tlvx: %s\n", tlvx::tools::printable(problem).c_str());
+            return 1;
+        }
         try {
             lock.emplace(tlvx::tools::lock_world(data_dir, "tlvx", true));
         } catch (const tlvx::tools::ToolError& e) {

@@ -131,6 +131,10 @@ int run_test() {
     try {
         tlvx::startup(*s);
         tlvx::run_loop(*s, passes);
+    } catch (const tlvx::WorldRefused& e) {
+        state = "error";
+        message = e.what();
+        code = 1;
     } catch (const tlvx::RuntimeError& e) {
         state = "error";
         message = tlvx::error_report(e);
@@ -189,6 +193,8 @@ std::string play(tlvx::WebPlatform& platform) {
     try {
         tlvx::startup(*s);
         tlvx::run_loop(*s, INT64_MAX);
+    } catch (const tlvx::WorldRefused& e) {
+        report = e.what();
     } catch (const tlvx::RuntimeError& e) {
         report = tlvx::error_report(e);
     } catch (const std::bad_alloc&) {

@@ -98,6 +98,18 @@ WorldLock::WorldLock(WorldLock&& other) noexcept
     : fd_(std::exchange(other.fd_, -1)), warning_(std::move(other.warning_)),
       folder_unwritable_(other.folder_unwritable_) {}
 
+std::string world_lock_holder(const std::string& dir) {
+    const std::string path = dir.empty() ? std::string(kWorldLockName) : dir + "/" + kWorldLockName;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0) return "";
+    struct stat st {};
+    std::string holder;
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::flock(fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK)
+        holder = lock_holder(read_holder_text(fd));
+    ::close(fd);  // releases the shared lock, if it was taken
+    return holder;
+}
+
 std::string lock_holder(const std::string& text) {
     const std::string line = text.substr(0, text.find('\n'));
     const size_t blank = line.rfind(' ');

@@ -59,6 +59,13 @@ private:
     bool folder_unwritable_ = false;
 };
 
+// The holder of the lock on the world in `dir`, "PROGRAM (pid PID)" as
+// lock_holder gives it, while a program holds it; "" when none does (or the
+// world has no usable lock file). Only looks: the lock file is opened for
+// reading and never created, links are not followed, and a shared lock is
+// tried without waiting and released at once.
+std::string world_lock_holder(const std::string& dir);
+
 // The holder named by the text of a lock file, "PROGRAM (pid PID)", or
 // "another program" when the text is not one line "PROGRAM PID". Characters
 // other than printable ASCII become "?" and the name is cut short, since the

@@ -1,5 +1,8 @@
 #include "data/world_files.hpp"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include "base/atomic_file.hpp"
 #include "base/error.hpp"
 #include "base/state.hpp"
@@ -24,6 +27,21 @@ std::string save_file_name(const State& s) { return s.NM_S + "_001.sav"; }
 bool save_name_allowed(const std::string& name) { return plain_file_name(name); }
 
 }  // namespace
+
+std::string read_only_world_problem(const std::string& dir) {
+    const std::string folder = dir.empty() ? "." : dir;
+    const auto writable = [](const std::string& path, int mode) {
+        return ::faccessat(AT_FDCWD, path.c_str(), mode, AT_EACCESS) == 0;
+    };
+    bool ok = writable(folder, W_OK | X_OK);
+    // The names start-up gives the layers it writes (MG$, MGB$, MGC$) and the
+    // save file (NM$ "Pndx").
+    for (const char* name : {"tlvx_gr1.tmp", "tlvx_gr2.tmp", "tlvx_gr3.tmp", "Pndx_001.sav"}) {
+        const std::string path = folder + "/" + name;
+        if (ok && writable(path, F_OK)) ok = writable(path, W_OK);
+    }
+    return ok ? "" : "the world in \"" + dir + "\" is read-only: copy it to a folder you can write";
+}
 
 void load_save_file(State& s) {
     stream_reopen(s, kSaveSlot, save_file_name(s), FileMode::TextInput);

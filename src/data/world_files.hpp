@@ -45,6 +45,15 @@ void save_step(State& s, int32_t from_x, int32_t from_y);
 void save_if_due(State& s);
 void note_saved_state(State& s);
 
+// "" when the game can write every file of the world in `dir` it writes
+// while playing, else one line: `the world in "DIR" is read-only: copy it to
+// a folder you can write`. The folder must take new files (the temporaries
+// the saves are written to, a layer file that is missing), and each of the
+// three layers the game writes and the save file, when they exist, must be
+// writable. Judged with the effective user's rights (root may write a file
+// of mode 0444, so for root such a world is not read-only).
+std::string read_only_world_problem(const std::string& dir);
+
 void load_save_file(State& s);          // NM$ + "_001.sav", slot 0; the first pair into saved_from_x, _y
 void write_save_file(State& s);         // at quit, slot 0, text output
 void load_world_description(State& s);  // P1$ + ".txt", slot 0; then RD$ = " " + RD$ + " "

@@ -107,6 +107,8 @@ void finish_interrupted_step(State& s) {
 }  // namespace
 
 void startup(State& s) {
+    // A world that cannot be written is refused before anything is written.
+    if (const std::string problem = read_only_world_problem(s.data_dir); !problem.empty()) throw WorldRefused(problem);
     // The stream table and the small tables (the State starts them empty).
     s.CSV_STREAM.fill(CSV_TYPE{});
     s.M.fill(0);

@@ -1,6 +1,7 @@
 #pragma once
 // Start-up, the main loop and the quit sequence.
 #include <cstdint>
+#include <stdexcept>
 #include <string>
 
 #include "base/error.hpp"
@@ -9,8 +10,17 @@ namespace tlvx {
 struct State;
 
 // Steps 1 to 24 of start-up: tables, screen, palette, data files, layer files,
-// first view read. s.platform and s.data_dir must be set.
+// first view read. s.platform and s.data_dir must be set. A world the game
+// cannot write (read_only_world_problem) is refused with WorldRefused before
+// anything is opened or the screen appears.
 void startup(State& s);
+
+// mended: a read-only world used to open and stop with runtime error 3 at its
+// first cell write. what() is the one line to print.
+class WorldRefused : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
 // One pass of the main loop. Returns true when Escape ended the program (the
 // save file has been written).
 bool run_pass(State& s);

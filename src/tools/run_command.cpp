@@ -14,6 +14,7 @@
 #include "base/error.hpp"
 #include "base/platform.hpp"
 #include "base/state.hpp"
+#include "data/world_files.hpp"
 #include "formats/png_writer.hpp"
 #include "platform/headless/headless_platform.hpp"
 #include "platform/headless/key_script.hpp"
@@ -82,6 +83,9 @@ int run_game_headless(Platform& platform, const RunOptions& o, int64_t passes, b
     try {
         startup(s);
         if (run_loop(s, passes) == RunEnd::Quit && ended) *ended = true;
+    } catch (const WorldRefused& e) {
+        std::cerr << "tlvx-tool run: " << tools::printable(e.what()) << "\n";
+        code = 1;
     } catch (const FinalSaveFailed& e) {
         std::cerr << "tlvx-tool run: " << tools::printable(final_save_line(e)) << "\n";
         code = e.number();
@@ -111,6 +115,12 @@ int run_game_headless(Platform& platform, const RunOptions& o, int64_t passes, b
 }
 
 std::optional<WorldLock> lock_run_world(const std::string& dir) {
+    // Before the lock, whose warning about a folder it cannot write in would
+    // come first, and before a recording is started.
+    if (const std::string problem = read_only_world_problem(dir); !problem.empty()) {
+        std::cerr << "tlvx-tool run: " << tools::printable(problem) << "\n";
+        return std::nullopt;
+    }
     try {
         return tools::lock_world(dir, "tlvx-tool run", true);
     } catch (const tools::ToolError& e) {

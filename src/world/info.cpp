@@ -12,7 +12,9 @@
 #include "base/error.hpp"
 #include "base/input_file.hpp"
 #include "base/state.hpp"
+#include "base/world_lock.hpp"
 #include "data/stream.hpp"
+#include "data/world_files.hpp"
 #include "display/image.hpp"
 #include "display/view.hpp"
 #include "world/demo_world.hpp"
@@ -156,6 +158,7 @@ private:
     WorldInfo info_;
     bool save_loaded_ = false;
     bool outside_reported_ = false;  // a name leading out of the folder is among the problems
+    bool live_ = false;  // a program holds the world's lock
     std::unique_ptr<LayerReader> layers_[5];
     int32_t wx_ = 0, wy_ = 0;
     uint64_t counts_[3][256] = {};
@@ -164,8 +167,18 @@ private:
 };
 
 WorldInfo Inspector::run() {
+    // A running game moves the player marker while this reads the
+    // layers and the save file, so what they say of it is no finding (the
+    // advice to remove a marker would damage the live game).
+    const std::string holder = world_lock_holder(dir_);
+    live_ = !holder.empty();
+    if (live_)
+        info_.lines.push_back("in use: the world is in use by " + holder +
+                              "; its player markers are not checked while it runs");
     check_tables();
     check_layers();
+    if (const std::string problem = read_only_world_problem(dir_); !problem.empty())
+        info_.problems.push_back("start-up refuses it: " + problem);
     if (wx_ > 0 && wy_ > 0) {
         count_cells();
         check_pictures();
@@ -230,10 +243,6 @@ void Inspector::check_layers() {
         else if (l.size() > expected)
             info_.notes.push_back(name + " holds " + std::to_string(l.size() - expected) +
                                   " bytes more than the map needs; they are never read");
-        if (k < 3 && !l.writable())
-            info_.problems.push_back(name +
-                                     " can only be read: the first change to it stops the game with runtime "
-                                     "error 3 (file I/O error)");
     }
     if (layers_[0]->exists() && (wx_ == 0 || wy_ == 0))
         info_.problems.push_back(std::string(kLayerNames[0]) + " holds no map (its header gives " +
@@ -348,6 +357,7 @@ void Inspector::check_start() {
     for (int k = 0; k < 3; ++k) layers_[k]->read_cells(wx_, s_.VX2, s_.VY2, &v[k], 1);
     info_.lines.push_back("start cell: ground " + std::to_string(v[0]) + ", creature " + std::to_string(v[1]) +
                           ", structure " + std::to_string(v[2]));
+    if (live_) return;
     if (v[1] == 0)
         info_.notes.push_back("the start cell holds no player marker (creature value 1): the player is not drawn");
     else if (v[1] > 1)

@@ -98,7 +98,6 @@ LayerReader::LayerReader(const std::string& path) : path_(path) {
     }
     exists_ = true;
     size_ = st.st_size;
-    writable_ = ::access(path.c_str(), W_OK) == 0;
 }
 
 LayerReader::~LayerReader() {

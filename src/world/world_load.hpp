@@ -55,8 +55,6 @@ public:
 
     bool exists() const { return exists_; }
     int64_t size() const { return size_; }
-    // True when the game could open the file for writing.
-    bool writable() const { return writable_; }
     // The map size from the header (0 for bytes beyond the end).
     void header(int32_t& wx, int32_t& wy) const;
     // Bytes from 0-based offset `offset` into `out`; bytes beyond the end of
@@ -72,7 +70,6 @@ public:
 private:
     int fd_ = -1;
     bool exists_ = false;
-    bool writable_ = false;
     int64_t size_ = 0;
     std::string path_;
 };

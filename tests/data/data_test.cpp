@@ -224,6 +224,45 @@ TEST(SaveFile, RefusedNamesAreErrorsNamingTheCauseAndWriteNothing) {
     EXPECT_EQ(entries(outer.path()) + entries(data), 1u);
 }
 
+// mended: a world the game cannot write is found before start-up opens it.
+// Each fault is judged in a child without the rights that let root write any
+// file (the answer comes back as its exit status); root itself may write a
+// file of mode 0444, so for root the same world is not read-only.
+TEST(ReadOnlyWorld, AnUnwritableFolderLayerOrSaveFileIsFoundWithTheUsersRights) {
+    TempDir dir;
+    for (const char* name : {"tlvx_gr1.tmp", "tlvx_gr2.tmp", "tlvx_gr3.tmp", "Pndx_001.sav", "tlvx_w05.pal"})
+        write_file(dir.file(name), "x");
+    write_file(dir.file("probe"), "");
+    ::chmod(dir.file("probe").c_str(), 0444);
+    // 0: writable, 1: read-only with the message, 2: another text; 3: the fault cannot be made.
+    const auto judged = [&](const std::string& path, mode_t mode) {
+        const mode_t old = path == dir.path() ? 0755 : 0644;
+        ::chmod(path.c_str(), mode);
+        const pid_t pid = fork();
+        if (pid == 0) {
+            if (!drop_file_mode_override(dir.file("probe")).empty()) _exit(3);
+            const std::string p = read_only_world_problem(dir.path());
+            _exit(p.empty()                                                                                    ? 0
+                  : p == "the world in \"" + dir.path() + "\" is read-only: copy it to a folder you can write" ? 1
+                                                                                                               : 2);
+        }
+        int status = 0;
+        waitpid(pid, &status, 0);
+        ::chmod(path.c_str(), old);
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    };
+    if (judged(dir.path(), 0755) == 3) GTEST_SKIP() << "cannot take away the right to write read-only files here";
+    EXPECT_EQ(judged(dir.path(), 0755), 0);
+    EXPECT_EQ(judged(dir.path(), 0555), 1) << "the folder: no temporary for a save";
+    for (const char* name : {"tlvx_gr1.tmp", "tlvx_gr2.tmp", "tlvx_gr3.tmp", "Pndx_001.sav"})
+        EXPECT_EQ(judged(dir.file(name), 0444), 1) << name;
+    EXPECT_EQ(judged(dir.file("tlvx_w05.pal"), 0444), 0) << "a file the game only reads";
+    if (geteuid() == 0) {
+        ::chmod(dir.file("tlvx_gr2.tmp").c_str(), 0444);
+        EXPECT_EQ(read_only_world_problem(dir.path()), "") << "root writes a file of mode 0444";
+    }
+}
+
 // The world description; the tile table's blocked lists (record z is "tZ.pic" with colour z; 20 blocks
 // moving down only, 30 (1,1,1,1) up only, 40 nothing: a value must equal its direction, 256 every
 // direction); then short tile and object tables, whose missing items are left empty.

@@ -41,13 +41,14 @@ namespace fs = std::filesystem;
 using namespace std::string_literals;
 
 struct ToolRun {
-    std::vector<std::string> args;  // after "tlvx-tool run"
+    std::vector<std::string> args;  // after "tlvx-tool COMMAND"
     // A file made read-only: the child runs without the capabilities that
     // would let it write the file anyway (root's), and first checks that it
     // cannot; when it can, it exits with kFaultNotMade and says why.
     std::string read_only = {};
     int64_t file_size_limit = -1;  // RLIMIT_FSIZE in bytes (SIGXFSZ ignored); -1: none
     int timeout_seconds = 60;      // then SIGALRM ends it
+    std::string command = "run";
 };
 
 struct ToolResult {
@@ -59,7 +60,7 @@ constexpr int kFaultNotMade = 124;
 
 // Starts tlvx-tool run with `run.args`; standard output and error go to `err_path`.
 pid_t start_tool(const ToolRun& run, const std::string& err_path) {
-    std::vector<std::string> argv = {TLVX_TOOL, "run"};
+    std::vector<std::string> argv = {TLVX_TOOL, run.command};
     argv.insert(argv.end(), run.args.begin(), run.args.end());
     const pid_t pid = fork();
     if (pid != 0) return pid;
@@ -207,35 +208,105 @@ void expect_error_3(const ToolResult& r, const std::vector<std::string>& causes)
     for (const std::string& says : causes) EXPECT_NE(r.err.find(says), std::string::npos) << says << "\n" << r.err;
 }
 
-TEST(DiskFaults, ReadOnlyStructureLayerFailsAtItsFirstWriteKeepingEveryEarlierEdit) {
-    FixtureWorld w;
-    w.structures = [](int c, int r) { return static_cast<uint8_t>(c == 12 && r == 8 ? 4 : 0); };
-    // Ground and creature edits and steps over a bridge, then a structure edit in pass 9.
-    FaultRig rig(w, "1 +\n2 h\n3 +\n4 *\n5 h\n6 f\n7 b\n8 bksp\n9 ]\n10 h\n");
-    chmod((rig.run + "/tlvx_gr3.tmp").c_str(), 0444);
-    ToolRun run{rig.args(), rig.run + "/tlvx_gr3.tmp"};
-    run.args.insert(run.args.end(), {"--trace", rig.root.file("trace.csv")});
-    const ToolResult r = run_tool(run);
-    expect_error_3(r, {"\"tlvx_gr3.tmp\""});
+// Every file of a folder but the lock file, by name.
+std::map<std::string, std::string> folder_files(const std::string& dir) {
+    std::map<std::string, std::string> out;
+    for (const auto& e : fs::directory_iterator(dir))
+        if (e.path().filename() != kWorldLockName) out[e.path().filename().string()] = read_file(e.path().string());
+    return out;
+}
 
-    // Passes 1 to 8 completed (the trace lists them); their writes are all there.
-    const std::string trace = read_file(rig.root.file("trace.csv"));
-    EXPECT_EQ(std::count(trace.begin(), trace.end(), '\n'), 9) << trace;
-    const auto after = rig.replay(8);
-    EXPECT_NE(after[8], after[0]) << "the passes before the failure edit the map";
-    Layers want = after[8];
-    want["tlvx_gr3.tmp"] = read_file(rig.world + "/tlvx_gr3.tmp");
-    EXPECT_EQ(layer_files(rig.run), want);
+// mended: a world the game cannot write (a layer it writes, the save file, or
+// the folder its saves need for their temporaries) used to start and stop
+// with runtime error 3 at its first write. It is refused before anything is
+// written, in one line, and `info` reports it; root, who may write such files,
+// plays it.
+TEST(DiskFaults, AReadOnlyWorldIsRefusedAtStartInOneLineChangingNothing) {
+    enum Fault { StructureLayer, SaveFile, Folder, Everything };
+    for (const Fault fault : {StructureLayer, SaveFile, Folder, Everything}) {
+        SCOPED_TRACE(fault);
+        FaultRig rig(FixtureWorld(), "1 +\n2 *\n3 h\n4 ]\n5 esc\n");
+        const std::string probe = rig.root.file("probe");
+        write_file(probe, "");
+        chmod(probe.c_str(), 0444);
+        std::vector<std::string> read_only;
+        if (fault == StructureLayer) read_only = {"tlvx_gr3.tmp"};
+        if (fault == SaveFile) read_only = {"Pndx_001.sav"};
+        if (fault == Everything)
+            for (const auto& [name, bytes] : folder_files(rig.run)) read_only.push_back(name);
+        for (const std::string& name : read_only) chmod((rig.run + "/" + name).c_str(), 0444);
+        const auto before = folder_files(rig.run);
+        if (fault == Folder || fault == Everything) chmod(rig.run.c_str(), 0555);
+        ToolRun run{rig.args(), probe};
+        run.args.insert(run.args.end(), {"--trace", rig.root.file("trace.csv")});
+        const ToolResult r = run_tool(run);
+        const ToolResult info = run_tool({.args = {rig.run}, .read_only = probe, .command = "info"});
+        chmod(rig.run.c_str(), 0755);
+        ASSERT_NE(r.code, kFaultNotMade) << r.err;
+        EXPECT_EQ(r.code, 1);
+        EXPECT_EQ(r.err,
+                  "tlvx-tool run: the world in \"" + rig.run + "\" is read-only: copy it to a folder you can write\n");
+        EXPECT_TRUE(folder_files(rig.run) == before) << "nothing in the world changed";
+        EXPECT_FALSE(file_exists(rig.root.file("trace.csv"))) << "refused before the run opens its trace";
+        EXPECT_NE(info.err.find("start-up refuses it: the world in \"" + rig.run + "\" is read-only"),
+                  std::string::npos)
+            << info.err;
+        if (geteuid() == 0) {
+            if (fault == Folder || fault == Everything) chmod(rig.run.c_str(), 0555);
+            const ToolResult as_root = run_tool({rig.args()});
+            chmod(rig.run.c_str(), 0755);
+            EXPECT_EQ(as_root.code, 0) << "root may write the world: " << as_root.err;
+            EXPECT_TRUE(folder_files(rig.run) != before) << "root played it";
+        }
+    }
+}
+
+// `rig`'s script played in a child without the rights that let root write any
+// file (`probe` is a read-only file it checks that on), with the world's folder
+// made read-only (and with `save_too` its save file) once start-up is done:
+// start-up refuses a folder that is read-only already (the test above).
+ToolResult run_with_folder_made_read_only(const FaultRig& rig, const std::string& probe, bool save_too) {
+    TempDir out;
+    const pid_t pid = fork();
+    if (pid == 0) {
+        const int fd = ::open(out.file("err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+        if (fd < 0) _exit(126);
+        if (const std::string why = drop_file_mode_override(probe); !why.empty())
+            dprintf(fd, "fault not made: %s\n", why.c_str()), _exit(kFaultNotMade);
+        HeadlessPlatform platform(parse_key_script(rig.script), 1000, 0.01);
+        auto s = std::make_unique<State>();
+        init_state(*s, rig.run, platform);
+        int code = 0;
+        try {
+            startup(*s);
+            if (save_too) chmod((rig.run + "/Pndx_001.sav").c_str(), 0444);
+            chmod(rig.run.c_str(), 0555);
+            run_loop(*s, 100);
+        } catch (const FinalSaveFailed& e) {
+            dprintf(fd, "%s\n", final_save_line(e).c_str());
+            code = e.number();
+        } catch (const RuntimeError& e) {
+            dprintf(fd, "%s", error_report(e).c_str());
+            code = e.number();
+        } catch (const std::exception& e) {
+            dprintf(fd, "%s\n", e.what());
+            code = 125;
+        }
+        _exit(code);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status), read_file(out.file("err"))};
 }
 
 // A save at Escape that cannot be written as usual: on a full disk (a file
 // size limit that the layer files of an 8 by 8 map fit under and the save
-// file with its long world name does not), or in a read-only data folder,
-// where no temporary file can be made beside the save file. There, when the
-// save file itself may be written it is rewritten in place; otherwise, and
-// on the full disk, the run ends with error 3 naming the cause. Either way no
-// file is added, the old save is kept or the new one is whole, and every
-// edit and step is kept.
+// file with its long world name does not), or in a data folder made read-only
+// while playing, where no temporary file can be made beside the save file.
+// There, when the save file itself may be written it is rewritten in place;
+// otherwise, and on the full disk, the run ends with error 3 naming the cause.
+// Either way no file is added, the old save is kept or the new one is whole,
+// and every edit and step is kept.
 TEST(DiskFaults, SaveOnAFullDiskOrInAReadOnlyFolderKeepsTheOldSaveOrWritesInPlace) {
     FixtureWorld w;
     w.w = 8, w.h = 8, w.vx = 4, w.vy = 4;
@@ -245,19 +316,17 @@ TEST(DiskFaults, SaveOnAFullDiskOrInAReadOnlyFolderKeepsTheOldSaveOrWritesInPlac
         SCOPED_TRACE(fault);
         FaultRig rig(w, "1 +\n2 *\n3 h\n4 b\n5 esc\n");
         const std::string save = rig.run + "/Pndx_001.sav", old_save = read_file(save);
-        ToolRun run{rig.args()};
-        if (fault == FullDisk) {
-            run.file_size_limit = 128;
-        } else {
-            run.read_only = rig.run + "/probe";
-            write_file(run.read_only, "");
-            chmod(run.read_only.c_str(), 0444);
-            if (fault == ReadOnlyFolderAndSave) chmod(save.c_str(), 0444);
-        }
         const size_t files_before = entries(rig.run);
-        if (fault != FullDisk) chmod(rig.run.c_str(), 0555);
-        const ToolResult r = run_tool(run);
-        chmod(rig.run.c_str(), 0755);
+        ToolResult r;
+        if (fault == FullDisk) {
+            r = run_tool({.args = rig.args(), .file_size_limit = 128});
+        } else {
+            const std::string probe = rig.root.file("probe");
+            write_file(probe, "");
+            chmod(probe.c_str(), 0444);
+            r = run_with_folder_made_read_only(rig, probe, fault == ReadOnlyFolderAndSave);
+            chmod(rig.run.c_str(), 0755);
+        }
         ASSERT_NE(r.code, kFaultNotMade) << r.err;
         EXPECT_EQ(entries(rig.run), files_before) << "no file is added";
 
@@ -266,15 +335,20 @@ TEST(DiskFaults, SaveOnAFullDiskOrInAReadOnlyFolderKeepsTheOldSaveOrWritesInPlac
         EXPECT_EQ(layer_files(rig.run), after.back()) << "every edit and step is kept";
         ASSERT_NE(after.back(), after.front());
         ASSERT_NE(new_save, old_save);
-        if (fault == ReadOnlyFolder) EXPECT_EQ(r.code, 0) << r.err;
-        else if (fault == FullDisk) expect_error_3(r, {"\"Pndx_001.sav\""});
-        else expect_error_3(r, {"\"Pndx_001.sav\"", "permission denied"});
+        if (fault == ReadOnlyFolder) {
+            EXPECT_EQ(r.code, 0) << r.err;
+            EXPECT_EQ(read_file(save), new_save) << "the save is rewritten in place";
+        } else if (fault == FullDisk) {
+            expect_error_3(r, {"\"Pndx_001.sav\""});
+        } else {
+            expect_error_3(r, {"\"Pndx_001.sav\"", "permission denied"});
+        }
         // mended: a quit whose save fails says so in one line, the world being
         // as of the last save made while playing, instead of the runtime error report.
         if (fault != ReadOnlyFolder) {
             EXPECT_EQ(r.err.find("Aborting"), std::string::npos) << r.err;
-            EXPECT_NE(r.err.find("tlvx-tool run: the final save could not be written (runtime error 3"),
-                      std::string::npos)
+            const std::string says = fault == FullDisk ? "tlvx-tool run: " : "";
+            EXPECT_NE(r.err.find(says + "the final save could not be written (runtime error 3"), std::string::npos)
                 << r.err;
             // The file size limit cuts the full disk's output too.
             if (fault != FullDisk) {

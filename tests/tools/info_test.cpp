@@ -150,3 +150,38 @@ TEST(Info, PlayerMarkersAwayFromTheStart) {
         EXPECT_EQ(unmarked_start, row.clear_start ? 1 : 0) << format_info(info);
     }
 }
+
+// While a game holds the world's lock, the markers it moves are no finding:
+// info says who holds the world instead, and the finding is back once it ends.
+// Looking never creates the lock file.
+TEST(Info, AWorldInUseIsNamedWithoutPlayerMarkerFindings) {
+    test::TempDir t;
+    const std::string dir = t.file("w");
+    new_map({.dir = dir, .w = 20, .h = 16, .fill = {}});
+    put_cell(dir, 1, 20, 3, 2, 1);  // a second marker, as a step under way leaves it
+    const auto marker_findings = [](const WorldInfo& info) {
+        int n = 0;
+        for (const std::string& note : info.notes) n += note.find("player marker") != note.npos;
+        return n;
+    };
+    const auto in_use = [](const WorldInfo& info) {
+        int n = 0;
+        for (const std::string& line : info.lines) n += line.find("in use by") != line.npos;
+        return n;
+    };
+    {
+        const WorldLock game(dir, "tlvx");
+        const WorldInfo info = inspect_world(dir);
+        EXPECT_EQ(in_use(info), 1) << format_info(info);
+        EXPECT_NE(format_info(info).find("in use by tlvx (pid " + std::to_string(::getpid()) + ")"), std::string::npos)
+            << format_info(info);
+        EXPECT_EQ(marker_findings(info), 0) << format_info(info);
+        EXPECT_EQ(format_info(info).find("Backspace"), std::string::npos) << format_info(info);
+    }
+    const WorldInfo after = inspect_world(dir);
+    EXPECT_EQ(in_use(after), 0) << format_info(after);
+    EXPECT_EQ(marker_findings(after), 1) << format_info(after);
+    std::filesystem::remove(t.file("w/.tlvx.lock"));
+    EXPECT_EQ(marker_findings(inspect_world(dir)), 1);
+    EXPECT_FALSE(std::filesystem::exists(t.file("w/.tlvx.lock"))) << "info never creates the lock file";
+}
