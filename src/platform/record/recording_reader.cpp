@@ -8,6 +8,8 @@
 #include <map>
 #include <set>
 
+#include "base/input_file.hpp"
+
 namespace tlvx {
 
 using namespace recording_bytes;
@@ -21,9 +23,16 @@ struct RecordingReader::Inflater {
 };
 
 RecordingReader::RecordingReader(const std::string& path) : name_(path), z_(std::make_unique<Inflater>()) {
-    owned_.reset(std::fopen(path.c_str(), "rb"));
+    // mended: only a regular file is read, and its open never waits (a FIFO
+    // waited for a writer, deaf to Ctrl+C). A recording is read twice, by
+    // position, so no pipe will do. Its size needs no bound: it is read a
+    // chunk at a time, each chunk bounded (kMaxChunkRaw, kMaxChunkPasses).
+    InputFile in = open_input_file(path, InputLinks::Follow);
+    if (!in) throw RecordingError(input_file_problem("the recording \"" + path + "\"", in.why));
+    owned_.reset(::fdopen(in.fd, "rb"));
     file_ = owned_.get();
     if (!file_) throw RecordingError("cannot read the recording \"" + path + "\": " + std::strerror(errno));
+    in.release();
     open_header();
 }
 
