@@ -196,6 +196,7 @@ bool RecordingReader::fill() {
         raw_.resize(base);
         return stop("chunk " + std::to_string(chunk_) + " of the recording does not unpack");
     }
+    chunk_first_pass_ = passes_;
     return true;
 }
 
@@ -226,6 +227,17 @@ bool RecordingReader::next(Event& e) {
     uint64_t v = 0;
     switch (e.kind) {
     case EventKind::BeginPass:
+        // mended: a chunk may hold no more passes than the writer puts into
+        // one; a crafted file of 70,000 a chunk took half a minute to count and
+        // hours to replay. (A pass is one byte, so it is in the chunk read last.)
+        if (++passes_ - chunk_first_pass_ > kMaxChunkPasses) {
+            passes_before_refused_ = chunk_first_pass_;
+            damage_ = "chunk " + std::to_string(chunk_) + " of the recording holds more than " +
+                      std::to_string(kMaxChunkPasses) + " passes, more than a chunk is written with";
+            ended_ = true;
+            return false;
+        }
+        return true;
     case EventKind::Quit: return true;
     case EventKind::Time:
         if (!get_varint(v)) return false;
@@ -307,6 +319,9 @@ RecordingSummary summarize_recording(RecordingReader& reader) {
         }
         if (s.ended) break;
     }
+    // The passes of a refused chunk are not played: the last pass before it
+    // may be cut by it, as by any damaged chunk.
+    begun = std::min(begun, reader.passes_before_refused_chunk());
     s.complete_passes = s.ended ? begun : std::max<int64_t>(0, begun - 1);
     s.damage = reader.damage();
     return s;
