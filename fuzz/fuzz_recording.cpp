@@ -1,6 +1,7 @@
 // The recording reader: any bytes are refused with a message at the header,
 // or read event by event up to the end or the first damage, never past it.
 // What the summary counts agrees with the events read one by one.
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -52,6 +53,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 check(e.count > 0 && e.count <= recording_bytes::kMaxEmptyPollRun,
                       "a run of empty polls is not empty and no longer than a session makes");
         }
+        // The passes of a chunk refused for holding too many are not counted.
+        check(reader.passes_before_refused_chunk() == INT64_MAX || !reader.damage().empty(),
+              "a refused chunk is named");
+        begun = std::min(begun, reader.passes_before_refused_chunk());
         RecordingReader again(open_bytes(data, size), "input");
         const RecordingSummary s = summarize_recording(again);
         check(s.ended == ended, "the summary sees the same end");

@@ -196,6 +196,8 @@ def recordings():
     put('fuzz_recording', 'path_name', recording(copy=varint(1) + vstring(b'../x') + vstring(b'x')))
     # 2^62 polls that found nothing inside a pause.
     put('fuzz_recording', 'polls', recording(events=one_pass + b'\x04' + varint(1 << 62) + b'\x03\x01\x01x'))
+    # One chunk of 70,000 passes (a 4 MB file of such chunks declared 139 million).
+    put('fuzz_recording', 'chunk_passes', recording(events=one_pass * 70000))
     # Names with terminal escape sequences and a NUL.
     put('fuzz_recording', 'names', recording(version=b'1\x1b[2J', files=[(b'a\x1b]0;x\x07\x00', 5, 7)],
                                              events=one_pass + b'\x06\x00'))

@@ -37,7 +37,10 @@ WorldLock::WorldLock(const std::string& dir, const std::string& program, TryLock
     // open; it is refused below as not a regular file.
     constexpr int kFlags = O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK | O_NOCTTY;
     bool writable = true;
-    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | kFlags, 0644);
+    // Made by this lock only when it was not there at all.
+    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | kFlags, 0644);
+    const bool created = fd >= 0;
+    if (fd < 0 && errno == EEXIST) fd = ::open(path.c_str(), O_RDWR | O_CREAT | kFlags, 0644);
     if (fd < 0 && (errno == EACCES || errno == EPERM || errno == EROFS)) {
         // A folder this program may not write: an existing lock file can still
         // be locked through a descriptor open for reading.
@@ -77,7 +80,24 @@ WorldLock::WorldLock(const std::string& dir, const std::string& program, TryLock
         warning_ = unprotected + "its file system does not support locks (" + error_text(err) + ")";
         return;
     }
+    // mended: the folder is locked too, so that the lock holds when its file
+    // is removed, renamed or replaced (a second program then locks a new file
+    // and was let in). Refused, this lock names the holder the file now names.
+    const int dir_fd = ::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dir_fd >= 0 && try_lock(dir_fd) != 0) {
+        const int err = errno;
+        ::close(dir_fd);
+        if (err == EWOULDBLOCK) {
+            const std::string holder = lock_holder(read_holder_text(fd));
+            ::close(fd);
+            throw WorldLockError(world + " is in use by " + holder + "; close it first");
+        }
+    } else if (dir_fd >= 0) {
+        dir_fd_ = dir_fd;
+    }
     fd_ = fd;
+    path_ = path;
+    created_ = created;
     if (writable) {
         // The line only names the holder; the lock holds whether or not it is
         // written. Written over the old line before the rest is cut, so that
@@ -91,12 +111,22 @@ WorldLock::WorldLock(const std::string& dir, const std::string& program, TryLock
 }
 
 WorldLock::~WorldLock() {
+    if (fd_ >= 0 && remove_ && created_) {
+        // Only the file this lock holds: not one someone put in its place.
+        struct stat held {
+        }, named{};
+        if (::fstat(fd_, &held) == 0 && ::lstat(path_.c_str(), &named) == 0 && held.st_dev == named.st_dev &&
+            held.st_ino == named.st_ino)
+            ::unlink(path_.c_str());
+    }
     if (fd_ >= 0) ::close(fd_);
+    if (dir_fd_ >= 0) ::close(dir_fd_);
 }
 
 WorldLock::WorldLock(WorldLock&& other) noexcept
-    : fd_(std::exchange(other.fd_, -1)), warning_(std::move(other.warning_)),
-      folder_unwritable_(other.folder_unwritable_) {}
+    : fd_(std::exchange(other.fd_, -1)), dir_fd_(std::exchange(other.dir_fd_, -1)), path_(std::move(other.path_)),
+      warning_(std::move(other.warning_)), folder_unwritable_(other.folder_unwritable_), created_(other.created_),
+      remove_(std::exchange(other.remove_, false)) {}
 
 std::string world_lock_holder(const std::string& dir) {
     const std::string path = dir.empty() ? std::string(kWorldLockName) : dir + "/" + kWorldLockName;

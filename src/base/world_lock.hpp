@@ -6,9 +6,16 @@
 // leaves a stale lock behind. The file holds one line, "PROGRAM PID", written
 // by the holder once it has the lock, so that a refused program can name it.
 //
-// The file is never removed: removing it would let a program that opened it
-// just before lock the unlinked file while the next one locks a new file.
-// It is hidden, and nothing that copies or records a world takes it along.
+// The holder also locks the world folder itself (flock on a descriptor of
+// the folder): the folder stays the same whatever is done to the lock file,
+// so a lock file removed, renamed or replaced by a copy while a program
+// holds the world still keeps a second program out. Where a folder cannot be
+// locked (a file system that locks files only) the file's lock stands alone.
+//
+// The file is not removed (but by a command that made the world's folder and
+// fails, while it still holds the lock): it names the holder, and a file
+// removed by others costs nothing but that name. It is hidden, and nothing
+// that copies or records a world takes it along.
 #include <stdexcept>
 #include <string>
 
@@ -34,7 +41,8 @@ public:
 
     // Takes the lock on the world in `dir` for `program` (the name written
     // into the lock file, e.g. "tlvx-tool import-tiled"), without waiting.
-    // Throws WorldLockError when another program holds it or the lock file is
+    // Throws WorldLockError when another program holds it (its file or its
+    // folder) or the lock file is
     // not a regular file. When the file system has no locks, or the lock file
     // can neither be created nor opened (a read-only folder), the world is
     // used unprotected: held() is false and warning() says why.
@@ -52,11 +60,21 @@ public:
     // Not held because the lock file could not be made in a folder this
     // program may not write (the warning then says so).
     bool folder_unwritable() const { return folder_unwritable_; }
+    // This lock made the lock file (it was not there: O_EXCL).
+    bool created_file() const { return created_; }
+    // When set, a lock file this lock made is removed as the lock is released,
+    // still held, and only while its name still names it: for a command that
+    // made the world's folder and fails, so that the folder can go too.
+    void remove_created_file(bool remove) { remove_ = remove; }
 
 private:
     int fd_ = -1;
+    int dir_fd_ = -1;
+    std::string path_;
     std::string warning_;
     bool folder_unwritable_ = false;
+    bool created_ = false;
+    bool remove_ = false;
 };
 
 // The holder of the lock on the world in `dir`, "PROGRAM (pid PID)" as

@@ -69,14 +69,14 @@ NewMapResult new_map(const NewMapOptions& opt) {
         if (const std::string problem = world_name_problem(*opt.name); !problem.empty())
             throw ToolError(problem + " (got \"" + printable(*opt.name) + "\")");
     CreatedPaths created;
-    const bool fresh = !path_exists(opt.dir);
     created.create_folders(opt.dir);
     // mended: the world's lock is held while writing, so a game playing the
     // world is not left writing into files renamed away. A folder made by this
-    // run is removed again when the run fails, and its lock file with it; an
-    // existing folder keeps its lock file.
-    if (fresh) created.note(join_path(opt.dir, kWorldLockName));
-    const WorldLock lock = lock_world(opt.dir, opt.program);
+    // run is removed again when the run fails, and its lock file with it,
+    // removed while still held; a folder made by another program, an existing
+    // folder and a lock file this run did not make keep their lock file.
+    WorldLock lock = lock_world(opt.dir, opt.program);
+    lock.remove_created_file(created.made(opt.dir));
     for (const char* name : kLayerNames) require_output(join_path(opt.dir, name));
     // Everything goes into place at the end, together; until then an
     // interrupted or failed run leaves the folder as it was.
@@ -152,6 +152,7 @@ NewMapResult new_map(const NewMapOptions& opt) {
     }
     staged.commit();
     created.keep();
+    lock.remove_created_file(false);
     return result;
 }
 

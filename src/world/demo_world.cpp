@@ -254,14 +254,14 @@ int write_demo_world(const std::string& dir, bool force, const std::string& prog
     for (WorldFile& f : layer_files(map)) files.push_back(std::move(f));
 
     CreatedPaths created;
-    const bool fresh = !path_exists(dir);
     created.create_folders(dir);
     // mended: the world's lock is held while writing, so a game playing the
     // world is not left writing into files renamed away. A folder made by this
-    // run is removed again when the run fails, and its lock file with it; an
-    // existing folder keeps its lock file.
-    if (fresh) created.note(join_path(dir, kWorldLockName));
-    const WorldLock lock = lock_world(dir, program);
+    // run is removed again when the run fails, and its lock file with it,
+    // removed while still held; a folder made by another program, an existing
+    // folder and a lock file this run did not make keep their lock file.
+    WorldLock lock = lock_world(dir, program);
+    lock.remove_created_file(created.made(dir));
     if (!force) {
         std::string existing;
         int count = 0;
@@ -281,6 +281,7 @@ int write_demo_world(const std::string& dir, bool force, const std::string& prog
     }
     staged.commit();
     created.keep();
+    lock.remove_created_file(false);
     return static_cast<int>(files.size());
 }
 

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -97,6 +98,10 @@ void CreatedPaths::note(const std::string& path) {
     if (!path_exists(path)) paths_.push_back(path);
 }
 
+bool CreatedPaths::made(const std::string& path) const {
+    return std::find(paths_.begin(), paths_.end(), path) != paths_.end();
+}
+
 void CreatedPaths::create_folders(const std::string& dir) {
     std::vector<std::string> missing;
     for (fs::path p(dir); !p.empty() && !path_exists(p.string()); p = p.parent_path()) {
@@ -105,14 +110,18 @@ void CreatedPaths::create_folders(const std::string& dir) {
     }
     for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
         std::error_code ec;
-        if (!fs::create_directory(*it, ec) && ec) {
+        // mended: only a folder this run's mkdir made is its own to remove: one
+        // that another program made meanwhile (create_directory: false, no
+        // error) is not, or a refused `new` removed the winner's world.
+        if (fs::create_directory(*it, ec)) {
+            paths_.push_back(*it);
+        } else if (ec) {
             const std::string parent = parent_of(*it);
             const std::string problem = folder_problem(parent);
             throw ToolError(
                 "cannot create the folder " + printable(dir) + ": " +
                 (problem.empty() ? lower_first(ec.message()) : "the folder " + printable(parent) + " " + problem));
         }
-        paths_.push_back(*it);
     }
     const std::string problem = folder_problem(dir);
     if (!problem.empty()) throw ToolError("cannot use " + printable(dir) + " as the world folder: it " + problem);

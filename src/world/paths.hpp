@@ -54,9 +54,12 @@ public:
 
     // Call before writing `path`: remembers it when nothing is there yet.
     void note(const std::string& path);
-    // Creates `dir` and its missing parents, remembering each folder made.
-    // Throws ToolError when it cannot.
+    // Creates `dir` and its missing parents, remembering each folder this
+    // call made (not one another program made meanwhile). Removing a folder
+    // removes it only when empty. Throws ToolError when it cannot.
     void create_folders(const std::string& dir);
+    // Whether `path` is one this run made and would remove.
+    bool made(const std::string& path) const;
     void keep() { paths_.clear(); }
 
 private:

@@ -17,6 +17,7 @@
 #include "base/checked.hpp"
 #include "base/error.hpp"
 #include "base/files.hpp"
+#include "base/input_file.hpp"
 #include "base/stop_signal.hpp"
 #include "data/data_helpers.hpp"
 
@@ -204,6 +205,39 @@ TEST(OpenFile, TextInputLargerThanTheBoundIsError3BeforeItIsRead) {
     }
     ASSERT_EQ(::truncate(path.c_str(), static_cast<off_t>(kMaxTextFileBytes)), 0);
     EXPECT_EQ(open_file("Pndx_001.sav", path, FileMode::TextInput)->text.size(), size_t(kMaxTextFileBytes));
+}
+
+// An unnamed pipe (a shell's `<(...)`) is read to its end within the bound;
+// one that sends more, or stays silent, is given up with one reason; a named
+// FIFO is refused at once.
+TEST(ReadInputFile, AnUnnamedPipeIsReadWithinItsBoundAndItsSilenceAFifoNever) {
+    auto through_pipe = [](const std::string& bytes, bool close_it, size_t max) {
+        int fds[2];
+        EXPECT_EQ(::pipe(fds), 0);
+        EXPECT_EQ(::write(fds[1], bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
+        if (close_it) ::close(fds[1]);
+        const InputBytes got =
+            read_input_file("/dev/fd/" + std::to_string(fds[0]), max, InputLinks::Follow, InputPipes::Unnamed, 100);
+        ::close(fds[0]);
+        if (!close_it) ::close(fds[1]);
+        return got;
+    };
+    const InputBytes whole = through_pipe("1 h\n", true, 16);
+    EXPECT_TRUE(whole.ok && whole.bytes == "1 h\n") << whole.why;
+    EXPECT_EQ(through_pipe(std::string(17, 'x'), true, 16).why, "is larger than 16 bytes");
+    EXPECT_EQ(through_pipe("1 h\n", false, 16).why, "is a pipe that sent nothing for 0 seconds");
+    int fds[2];
+    ASSERT_EQ(::pipe(fds), 0);
+    EXPECT_EQ(read_input_file("/dev/fd/" + std::to_string(fds[0]), 16, InputLinks::Follow).why,
+              "is a FIFO (a named pipe), not a file");
+    ::close(fds[0]);
+    ::close(fds[1]);
+    TempDir dir;
+    ASSERT_EQ(::mkfifo(dir.file("f").c_str(), 0600), 0);
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(read_input_file(dir.file("f"), 16, InputLinks::Follow, InputPipes::Unnamed).why,
+              "is a FIFO (a named pipe), not a file");
+    EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 1.0);
 }
 
 }  // namespace

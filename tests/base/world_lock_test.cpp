@@ -49,6 +49,58 @@ TEST(WorldLock, SecondLockIsRefusedNamingTheHolderUntilTheHolderEnds) {
     EXPECT_TRUE(file_exists(lock_file(dir)));
 }
 
+// mended: the lock holds however its file is treated while held: removed,
+// renamed, or replaced by a copy (as a copying tool does), a second lock is
+// still refused, naming the holder when the file in place names it. Once the
+// holder ends the world locks again.
+TEST(WorldLock, HoldsWhenItsFileIsRemovedRenamedOrReplacedByACopy) {
+    const std::string pid = std::to_string(::getpid());
+    for (const std::string what : {"removed", "renamed", "replaced by a copy"}) {
+        SCOPED_TRACE(what);
+        TempDir dir;
+        std::optional<WorldLock> first;
+        first.emplace(dir.path(), "tlvx");
+        if (what == "removed") fs::remove(lock_file(dir));
+        if (what == "renamed") fs::rename(lock_file(dir), dir.file("moved"));
+        if (what == "replaced by a copy") {
+            fs::copy_file(lock_file(dir), dir.file("copy"));
+            fs::rename(dir.file("copy"), lock_file(dir));
+        }
+        const std::string holder = what == "replaced by a copy" ? "tlvx (pid " + pid + ")" : "another program";
+        EXPECT_EQ(refusal(dir.path()),
+                  "the world in \"" + dir.path() + "\" is in use by " + holder + "; close it first");
+        first.reset();
+        EXPECT_EQ(refusal(dir.path()), "");
+    }
+}
+
+// A lock file this lock made goes when asked, as the lock ends, and only
+// while its name still names it; one it found, or another in its place, stays.
+TEST(WorldLock, RemovesOnlyTheLockFileItMade) {
+    TempDir dir;
+    {
+        WorldLock made(dir.path(), "tlvx");
+        EXPECT_TRUE(made.created_file());
+        made.remove_created_file(true);
+    }
+    EXPECT_FALSE(file_exists(lock_file(dir)));
+    write_file(lock_file(dir), "");
+    {
+        WorldLock found(dir.path(), "tlvx");
+        EXPECT_FALSE(found.created_file());
+        found.remove_created_file(true);
+    }
+    EXPECT_TRUE(file_exists(lock_file(dir)));
+    fs::remove(lock_file(dir));
+    {
+        WorldLock made(dir.path(), "tlvx");
+        made.remove_created_file(true);
+        fs::rename(lock_file(dir), dir.file("moved"));
+        write_file(lock_file(dir), "theirs");
+    }
+    EXPECT_EQ(read_file(lock_file(dir)), "theirs");
+}
+
 // Something other than a regular file in the lock file's place is refused,
 // and nothing is created or written through it.
 TEST(WorldLock, OnlyARegularFileIsUsedAsTheLockFile) {

@@ -293,7 +293,7 @@ void expect_runs(const std::string& setup, const std::vector<Run>& runs) {
 TEST(GameRefusals, OneLineEachBeforeAnythingIsCreated) {
     const std::string out = "../out-of-world";
     expect_runs(
-        "mkdir -p ../out-of-world/empty ../home && echo junk >../out-of-world/old.rec\n"
+        "mkdir -p ../out-of-world/empty ../home && echo junk >../out-of-world/old.rec && mkfifo ../out-of-world/fifo\n"
         "export HOME=\"$R/home\" XDG_DATA_HOME=\"$R/home/data\"; unset XDG_RUNTIME_DIR\n",
         {
             {".", "DISPLAY=:4999 \"$GAME\"", 1, "tlvx: no display found"},
@@ -304,6 +304,8 @@ TEST(GameRefusals, OneLineEachBeforeAnythingIsCreated) {
             {out, "DISPLAY=:4999 \"$GAME\" --data empty", 2, "tlvx: the data folder empty holds no world"},
             {out, "DISPLAY=:4999 \"$GAME\" --play nothere.rec", 2, "tlvx: cannot read the recording \"nothere.rec\""},
             {out, "DISPLAY=:4999 \"$GAME\" --play old.rec", 2, "tlvx: \"old.rec\" is not a tlvx recording"},
+            {out, "DISPLAY=:4999 timeout 20 \"$GAME\" --play fifo", 2, "tlvx: the recording \"fifo\" is a FIFO"},
+            {out, "DISPLAY=:4999 \"$GAME\" --play empty", 2, "tlvx: the recording \"empty\" is a folder"},
             {out, "DISPLAY=:4999 \"$GAME\" --record old.rec", 2, "tlvx: \"old.rec\" exists already"},
             {out, "DISPLAY=:4999 \"$GAME\" --record nodir/new.rec", 2,
              "tlvx: cannot write the recording nodir/new.rec: the folder nodir does not exist"},

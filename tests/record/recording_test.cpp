@@ -196,6 +196,16 @@ std::string copy_part(uint64_t raw_len, const std::string& packed) {
     return out + packed;
 }
 
+// One chunk holding the events `raw`.
+std::string chunk_of(const std::string& raw) {
+    const std::string packed = pack(raw, Z_SYNC_FLUSH);
+    std::string out = "CK";
+    put_u32(out, static_cast<uint32_t>(packed.size()));
+    put_u32(out, static_cast<uint32_t>(raw.size()));
+    put_u32(out, crc_of(packed.data(), packed.size()));
+    return out + packed;
+}
+
 // The recording `b` with `runs` runs of `count` key polls that found nothing
 // put before the poll that brought "x", its chunks made one.
 std::string with_empty_polls(const std::string& b, uint64_t count, int runs) {
@@ -215,12 +225,7 @@ std::string with_empty_polls(const std::string& b, uint64_t count, int runs) {
     std::string run(1, static_cast<char>(EventKind::EmptyPolls));
     put_varint(run, count);
     for (int i = 0; i < runs; ++i) raw.insert(x, run);
-    packed = pack(raw, Z_SYNC_FLUSH);
-    out += "CK";
-    put_u32(out, static_cast<uint32_t>(packed.size()));
-    put_u32(out, static_cast<uint32_t>(raw.size()));
-    put_u32(out, crc_of(packed.data(), packed.size()));
-    return out + packed;
+    return out + chunk_of(raw);
 }
 
 }  // namespace
@@ -528,6 +533,50 @@ TEST(UntrustedRecording, CraftedFilesAreRefusedQuicklyAndLongPausesReplayAtOnce)
         EXPECT_EQ(i.status, status) << i.output;
         EXPECT_EQ(i.output.find("damaged") != std::string::npos, says != nullptr) << i.output;
     }
+}
+
+// mended: a chunk holds no more passes than the writer puts into one. A
+// chunk of 70,000 (a 4 MB file of them declared 139 million passes, half a
+// minute for record-info and hours for a replay) is refused at once, its
+// passes unplayed; the writer, however fast the passes come, writes a chunk
+// every kChunkPasses, so everything it writes reads whole.
+TEST(UntrustedRecording, AChunkOfMorePassesThanTheWriterMakesIsRefusedAtOnce) {
+    test::TempDir dir;
+    record(dir, "2 esc\n", "");
+    const std::string b = test::read_file(dir.file("rec.tlvxrec"));
+    const auto* p = reinterpret_cast<const unsigned char*>(b.data());
+    const size_t start = 20 + u32_of(p + 12);                                  // the header
+    const std::string head = b.substr(0, start + 20 + u64_of(p + start + 8));  // and the world copy
+    std::string one_pass(1, static_cast<char>(EventKind::BeginPass));
+    one_pass += static_cast<char>(EventKind::Time);
+    put_varint(one_pass, 0);
+    std::string passes;
+    for (int i = 0; i < 70'000; ++i) passes += one_pass;
+    test::write_file(dir.file("passes"), head + chunk_of(passes));
+    fs::copy(dir.file("start"), dir.file("w"));
+    const auto t0 = std::chrono::steady_clock::now();
+    const test::ToolRun r = limited(" run" + args({"--data", dir.file("w"), "--replay", dir.file("passes")}));
+    const double replay_s = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    EXPECT_EQ(r.status, 2) << r.output;
+    EXPECT_EQ(r.output,
+              "tlvx-tool run: chunk 1 of the recording holds more than 16384 passes, more than a chunk is "
+              "written with; it holds no complete pass, nothing was replayed\n");
+    const auto t1 = std::chrono::steady_clock::now();
+    const test::ToolRun i = limited(" record-info" + args({dir.file("passes")}));
+    const double info_s = std::chrono::duration<double>(std::chrono::steady_clock::now() - t1).count();
+    EXPECT_NE(i.output.find("passes: 0 complete"), std::string::npos) << i.output;
+    EXPECT_NE(i.output.find("damaged: chunk 1 of the recording holds more than 16384 passes"), std::string::npos);
+    EXPECT_LT(replay_s + info_s, 2.0);
+
+    RecordingWriter w(dir.file("fast"), RecordingHeader{}, {});
+    w.set_flush_interval(3600);  // no chunk is due by the clock
+    const int64_t written = 5 * kMaxChunkPasses;
+    for (int64_t n = 0; n < written; ++n) w.begin_pass(), w.time(static_cast<double>(n));
+    w.finish(0);
+    RecordingReader fast(dir.file("fast"));
+    const RecordingSummary sum = summarize_recording(fast);
+    EXPECT_EQ(sum.damage, "");
+    EXPECT_EQ(sum.complete_passes, written);
 }
 
 // The recorded world is never written through a link: not into a folder

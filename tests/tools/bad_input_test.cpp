@@ -272,6 +272,46 @@ TEST_F(InputFiles, NonRegularFilesAreRefusedAtOnceNamingThem) {
     EXPECT_EQ(run_tool({"import-tiled", "m.tmj", "w"}, {.cwd = root_}).status, 0);
 }
 
+// mended: a key script or a recording named on the command line is opened as
+// every other input file: a FIFO waited for a writer, /dev/zero was read until
+// memory ran out, a folder ran with no keys. A shell's `<(...)` still gives
+// the keys; a recording, read twice by position, must be a file.
+TEST_F(InputFiles, KeyScriptsAndRecordingsAreFilesOrAShellsPipe) {
+    ASSERT_EQ(::mkfifo((root_ + "/fifo").c_str(), 0644), 0);
+    write_file(root_ + "/huge.txt", "");
+    ASSERT_EQ(::truncate((root_ + "/huge.txt").c_str(), (16 << 20) + 1), 0);
+    const rlim_t budget = rlim_t{96} << 20;
+    for (const std::vector<std::string>& take : {std::vector<std::string>{"run", "--data", "w", "--keys"},
+                                                 {"run", "--data", "w", "--replay"},
+                                                 {"record-info"}}) {
+        SCOPED_TRACE(take.back());
+        auto with = [&](const std::string& name) {
+            std::vector<std::string> args = take;
+            args.push_back(name);
+            return args;
+        };
+        refused(with("fifo"), 2, {"\"fifo\" is a FIFO"});
+        refused(with("/dev/zero"), 2, {"\"/dev/zero\" is a terminal or a device"}, false, budget);
+        refused(with("adir"), 2, {"\"adir\" is a folder"});
+    }
+    refused({"run", "--data", "w", "--keys", "huge.txt"}, 2, {"\"huge.txt\" is larger than 16 MiB"}, false, budget);
+    // No writer ever comes: the refusal does not wait for one.
+    const ToolRun fifo = run_tool({"run", "--data", "w", "--keys", "fifo"}, {.cwd = root_, .deadline_s = 20});
+    EXPECT_LT(fifo.seconds, 1.0);
+    // Process substitution: the keys arrive through an unnamed pipe.
+    write_file(root_ + "/subst.sh",
+               "timeout 20 \"$1\" run --data w --keys <(printf '1 h\\n2 esc\\n') --trace t.csv 2>&1\n"
+               "echo \"status $?\"\n");
+    FILE* p = ::popen(("cd '" + root_ + "' && bash subst.sh '" + TLVX_TOOL + "'").c_str(), "r");
+    ASSERT_NE(p, nullptr);
+    std::string said;
+    char buf[512];
+    for (size_t n; (n = std::fread(buf, 1, sizeof buf, p)) > 0;) said.append(buf, n);
+    ::pclose(p);
+    EXPECT_EQ(said, "status 0\n");
+    EXPECT_NE(read_file(root_ + "/t.csv").find(",h,"), std::string::npos);
+}
+
 // mended: maps that are all brackets, or millions of small values, are
 // refused while they are read: within seconds and within a memory budget a
 // 10 MB file of brackets used to exceed many times over.

@@ -163,3 +163,36 @@ TEST(WorldLockUse, UserWorldFolderHoldingOnlyALockFileIsFilled) {
     EXPECT_TRUE(test::file_exists(dir + "/Pndx_001.sav"));
     EXPECT_TRUE(test::file_exists(test::layer_path(dir, 0)));
 }
+
+// mended: two `new` (or `demo`) on a missing world started together: the
+// refused one removed the folder and the lock file the other made as if they
+// were its own, so often both failed or the winner was left without its lock
+// file. Now in every pair one makes the world whole, its lock file there, and
+// the other is refused (in use, or the map is there already).
+TEST(WorldLockUse, TwoNewOnAMissingWorldAtOnceLeaveOneWholeWorldWithItsLock) {
+    test::TempDir t;
+    constexpr int kPairs = 20;
+    std::vector<pid_t> pids;
+    for (int i = 0; i < 2 * kPairs; ++i)
+        pids.push_back(test::start_tool({"new", "X" + std::to_string(i / 2), "--size", "2000x2000"},
+                                        t.file("log" + std::to_string(i)), {.cwd = t.path()}));
+    std::vector<int> status;
+    for (pid_t pid : pids) {
+        int st = 0;
+        ::waitpid(pid, &st, 0);
+        status.push_back(test::status_of(st));
+    }
+    for (int pair = 0; pair < kPairs; ++pair) {
+        SCOPED_TRACE("pair " + std::to_string(pair));
+        const std::string world = t.file("X" + std::to_string(pair));
+        const int won = status[2 * pair] == 0 ? 2 * pair : 2 * pair + 1, lost = won ^ 1;
+        const std::string said = test::read_file(t.file("log" + std::to_string(lost)));
+        EXPECT_EQ(status[won], 0) << test::read_file(t.file("log" + std::to_string(won)));
+        EXPECT_EQ(status[lost], 1) << said;
+        EXPECT_TRUE(said.find("is in use by tlvx-tool new (pid ") != std::string::npos ||
+                    said.find("already has a map") != std::string::npos)
+            << said;
+        for (const char* name : {kWorldLockName, "Pndx_001.sav", "tlvx_gr1.tmp", "tlvx_gr2.tmp", "tlvx_gr3.tmp"})
+            EXPECT_TRUE(fs::is_regular_file(world + "/" + name)) << name;
+    }
+}

@@ -1,9 +1,10 @@
 #include "platform/headless/key_script.hpp"
 
 #include <array>
-#include <fstream>
 #include <sstream>
 #include <utility>
+
+#include "base/input_file.hpp"
 
 namespace tlvx {
 
@@ -105,12 +106,14 @@ std::vector<ScriptedKey> parse_key_script(const std::string& text) {
 }
 
 std::vector<ScriptedKey> read_key_script(const std::string& path) {
-    std::ifstream f(path, std::ios::binary);
-    if (!f) throw std::runtime_error("cannot read the key script \"" + path + "\"");
-    std::ostringstream ss;
-    ss << f.rdbuf();
+    // mended: a FIFO, a device or a folder named as the script is refused at
+    // once (a FIFO waited for a writer, /dev/zero was read until memory ran
+    // out, a folder gave no keys); a shell's `<(...)` is still read, within
+    // the bound and while it keeps sending.
+    const InputBytes in = read_input_file(path, kMaxKeyScriptBytes, InputLinks::Follow, InputPipes::Unnamed);
+    if (!in.ok) throw std::runtime_error(input_file_problem("the key script \"" + path + "\"", in.why));
     try {
-        return parse_key_script(ss.str());
+        return parse_key_script(in.bytes);
     } catch (const KeyScriptError& e) {
         throw KeyScriptError(e.line(), e.why(), path);
     }

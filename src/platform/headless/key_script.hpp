@@ -11,6 +11,7 @@
 //     has no other name for, so every traced key can be replayed.
 // A line whose first character is `#` is a comment; blank lines are ignored;
 // blanks and tabs around the two fields are allowed.
+#include <cstddef>
 #include <cstdint>
 #include <stdexcept>
 #include <string>
@@ -38,8 +39,13 @@ private:
 };
 
 std::vector<ScriptedKey> parse_key_script(const std::string& text);
-// Reads and parses a script file; an unreadable file throws std::runtime_error
-// naming it.
+// A script is read whole; one line a key, a real one is far smaller.
+constexpr size_t kMaxKeyScriptBytes = 16u << 20;
+
+// Reads and parses a script file: a regular file of at most
+// kMaxKeyScriptBytes, or an unnamed pipe (`--keys <(...)`) that sends no more
+// and ends; anything else (a missing file, a FIFO, a device, a folder) throws
+// std::runtime_error naming it and why.
 std::vector<ScriptedKey> read_key_script(const std::string& path);
 
 // The key text of one KEY field, or an empty string if it is not a key.

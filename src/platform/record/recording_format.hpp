@@ -14,7 +14,8 @@
 //   0x03 poll: varint n, n keys      pattern's difference from the previous reading
 //        (varint length, bytes)     0x04 polls that found no key: varint count
 //   0x05 quit requested answered yes 0x06 the session ended: zigzag varint exit status
-// The writer flushes a chunk at least twice a second, so a killed game leaves
+// The writer flushes a chunk at least twice a second and at least every 4096
+// passes, so a killed game leaves
 // all but its last moments; a reader stops at the first damaged chunk and
 // replays up to the last pass that is complete before it.
 //
@@ -90,6 +91,14 @@ constexpr uint64_t kMaxCopyRaw = static_cast<uint64_t>(kWorldCopyLimit) + kMaxCo
 // The writer writes a chunk once 1 MiB of events has gathered; the largest
 // event (a poll of 1024 keys) is 17 KiB.
 constexpr uint32_t kMaxChunkRaw = (1u << 20) + (64u << 10);
+// The writer writes a chunk at the latest when it holds this many passes
+// (a window at full speed or a headless run passes far more than that in the
+// half second between chunks); the reader refuses a chunk of more than four
+// times as many, so a crafted file cannot make it replay millions of passes a
+// chunk. Recordings of format 1 made before the writer had the bound may
+// hold more and read only up to such a chunk.
+constexpr int64_t kChunkPasses = 4096;
+constexpr int64_t kMaxChunkPasses = 4 * kChunkPasses;
 // Deflate's worst case for incompressible bytes, with room to spare.
 constexpr uint64_t packed_bound(uint64_t raw) { return raw + raw / 1000 + 1024; }
 // The writer starts a new run of key polls that found nothing at this count;

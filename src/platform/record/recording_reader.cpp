@@ -8,6 +8,8 @@
 #include <map>
 #include <set>
 
+#include "base/input_file.hpp"
+
 namespace tlvx {
 
 using namespace recording_bytes;
@@ -21,9 +23,16 @@ struct RecordingReader::Inflater {
 };
 
 RecordingReader::RecordingReader(const std::string& path) : name_(path), z_(std::make_unique<Inflater>()) {
-    owned_.reset(std::fopen(path.c_str(), "rb"));
+    // mended: only a regular file is read, and its open never waits (a FIFO
+    // waited for a writer, deaf to Ctrl+C). A recording is read twice, by
+    // position, so no pipe will do. Its size needs no bound: it is read a
+    // chunk at a time, each chunk bounded (kMaxChunkRaw, kMaxChunkPasses).
+    InputFile in = open_input_file(path, InputLinks::Follow);
+    if (!in) throw RecordingError(input_file_problem("the recording \"" + path + "\"", in.why));
+    owned_.reset(::fdopen(in.fd, "rb"));
     file_ = owned_.get();
     if (!file_) throw RecordingError("cannot read the recording \"" + path + "\": " + std::strerror(errno));
+    in.release();
     open_header();
 }
 
@@ -187,6 +196,7 @@ bool RecordingReader::fill() {
         raw_.resize(base);
         return stop("chunk " + std::to_string(chunk_) + " of the recording does not unpack");
     }
+    chunk_first_pass_ = passes_;
     return true;
 }
 
@@ -217,6 +227,17 @@ bool RecordingReader::next(Event& e) {
     uint64_t v = 0;
     switch (e.kind) {
     case EventKind::BeginPass:
+        // mended: a chunk may hold no more passes than the writer puts into
+        // one; a crafted file of 70,000 a chunk took half a minute to count and
+        // hours to replay. (A pass is one byte, so it is in the chunk read last.)
+        if (++passes_ - chunk_first_pass_ > kMaxChunkPasses) {
+            passes_before_refused_ = chunk_first_pass_;
+            damage_ = "chunk " + std::to_string(chunk_) + " of the recording holds more than " +
+                      std::to_string(kMaxChunkPasses) + " passes, more than a chunk is written with";
+            ended_ = true;
+            return false;
+        }
+        return true;
     case EventKind::Quit: return true;
     case EventKind::Time:
         if (!get_varint(v)) return false;
@@ -298,6 +319,9 @@ RecordingSummary summarize_recording(RecordingReader& reader) {
         }
         if (s.ended) break;
     }
+    // The passes of a refused chunk are not played: the last pass before it
+    // may be cut by it, as by any damaged chunk.
+    begun = std::min(begun, reader.passes_before_refused_chunk());
     s.complete_passes = s.ended ? begun : std::max<int64_t>(0, begun - 1);
     s.damage = reader.damage();
     return s;

@@ -33,6 +33,10 @@ public:
     // on a whole chunk).
     bool next(Event& e);
     const std::string& damage() const { return damage_; }
+    // The passes begun before a chunk refused for holding more passes than
+    // the writer puts into one (kMaxChunkPasses); INT64_MAX while none is.
+    // Those of the refused chunk are not to be played.
+    int64_t passes_before_refused_chunk() const { return passes_before_refused_; }
 
 private:
     void open_header();
@@ -56,6 +60,9 @@ private:
     size_t at_ = 0;
     uint64_t last_bits_ = 0;
     int64_t chunk_ = 0;
+    int64_t passes_ = 0;            // passes begun so far
+    int64_t chunk_first_pass_ = 0;  // passes_ when the current chunk was read
+    int64_t passes_before_refused_ = INT64_MAX;
     std::string damage_;
     bool ended_ = false;
 };

@@ -177,7 +177,8 @@ void RecordingWriter::quit() {
 
 void RecordingWriter::flush_if_due() {
     if (!file_) return;
-    if (raw_.size() < (1u << 20) && now_ns() - last_flush_ns_ < flush_ns_) return;
+    if (raw_.size() < (1u << 20) && passes_ - passes_flushed_ < kChunkPasses && now_ns() - last_flush_ns_ < flush_ns_)
+        return;
     flush();
 }
 

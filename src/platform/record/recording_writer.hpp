@@ -26,7 +26,8 @@ public:
     void quit();
     // Writes the end event and the last chunk and closes the file.
     void finish(int32_t exit_status);
-    // Writes a chunk when one is due (half a second since the last); called by
+    // Writes a chunk when one is due (half a second since the last, 1 MiB of
+    // events or kChunkPasses passes gathered); called by
     // every event, so the caller never has to.
     void flush_if_due();
     // Writes a chunk now.
