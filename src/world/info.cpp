@@ -158,7 +158,7 @@ private:
     WorldInfo info_;
     bool save_loaded_ = false;
     bool outside_reported_ = false;  // a name leading out of the folder is among the problems
-    bool live_ = false;  // a program holds the world's lock
+    bool live_ = false;              // a program holds the world's lock
     std::unique_ptr<LayerReader> layers_[5];
     int32_t wx_ = 0, wy_ = 0;
     uint64_t counts_[3][256] = {};
