@@ -214,8 +214,12 @@ UserWorld prepare_user_world(const std::string& dir, const std::string& program)
     if (!::mkdtemp(pattern.data()))
         throw ToolError("cannot create a folder in " + place_parent + ": " + std::strerror(errno));
     TempDirGuard guard{pattern, {}};
-    guard.lock.take(AT_FDCWD, pattern.c_str());
+    // The demo writer's world lock also locks the folder while it fills it;
+    // the guard takes the same lock once the writer has let it go, until the
+    // folder is renamed into place (a second lock on the folder would be
+    // refused while the writer holds it, even in this process).
     write_demo_world(pattern, false);
+    guard.lock.take(AT_FDCWD, pattern.c_str());
     // rename() also replaces an empty folder; it fails when another start
     // made the world first, and then that world is used.
     if (::rename(pattern.c_str(), place.c_str()) == 0) {
