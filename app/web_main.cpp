@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
@@ -17,6 +18,7 @@
 
 #include "base/error.hpp"
 #include "base/state.hpp"
+#include "data/world_files.hpp"
 #include "platform/headless/headless_platform.hpp"
 #include "platform/headless/key_script.hpp"
 #include "platform/rhythm/key_help.hpp"
@@ -43,7 +45,19 @@ EM_JS(int, tlvx_js_storage, (), { return tlvxPage.storage; });
 EM_JS(void, tlvx_js_set_state, (const char* state, const char* message), {
     tlvxPage.setState(UTF8ToString(state), UTF8ToString(message));
 });
-EM_JS(void, tlvx_js_pass, (double pass, int x, int y), { tlvxPage.pass(pass, x, y); });
+EM_JS(void, tlvx_js_pass, (double pass, int x, int y, int facing, double clock), {
+    tlvxPage.pass(pass, x, y, facing, clock);
+});
+EM_JS(void, tlvx_js_say, (const char* message), { tlvxPage.say(UTF8ToString(message)); });
+EM_JS(char*, tlvx_js_take_world_action, (), {
+    const s = tlvxPage.takeWorldAction();
+    const n = lengthBytesUTF8(s) + 1;
+    const p = _malloc(n);
+    stringToUTF8(s, p, n);
+    return p;
+});
+EM_JS(void, tlvx_js_end_for_open, (), { tlvxPage.endForOpen(); });
+EM_JS(void, tlvx_js_help_line, (const char* line), { tlvxPage.addHelpLine(UTF8ToString(line)); });
 EM_JS(void, tlvx_js_world_changed, (), { tlvxPage.worldChanged(); });
 EM_JS(char*, tlvx_js_take_action, (), {
     const s = tlvxPage.takeAction();
@@ -78,6 +92,13 @@ std::string take_js_string(char* p) {
 
 void set_state(const std::string& state, const std::string& message) {
     tlvx_js_set_state(state.c_str(), message.c_str());
+}
+
+// What the page learns at every pass end: the pass, where the character
+// stands and faces, the game clock in minutes.
+void tell_pass(const tlvx::State& st) {
+    tlvx_js_pass(static_cast<double>(st.pass), st.VX2, st.VY2, st.D1,
+                 (static_cast<double>(st.TIMD) * 24 + st.TIMH) * 60 + st.TIMM);
 }
 
 // The headless platform, giving the browser its turn now and then so that the
@@ -125,7 +146,7 @@ int run_test() {
     auto s = std::make_unique<tlvx::State>();
     s->data_dir = dir;
     s->platform = &platform;
-    s->on_pass_end = [](const tlvx::State& st) { tlvx_js_pass(static_cast<double>(st.pass), st.VX2, st.VY2); };
+    s->on_pass_end = [](const tlvx::State& st) { tell_pass(st); };
     std::string state = "ended", message;
     int code = 0;
     try {
@@ -151,12 +172,17 @@ void write_files(const std::string& dir, const std::vector<WorldFile>& files) {
 }
 
 // The world the page put into /incoming (one archive, or the files of a world
-// folder), checked as `tlvx-tool info` checks; it replaces the player's world
-// only when nothing is wrong with it. Returns the message for the page.
-std::string open_incoming_world() {
+// folder), checked as `tlvx-tool info` checks; the files of the world when
+// nothing is wrong with it, a ToolError (and the player's world untouched)
+// otherwise.
+std::vector<WorldFile> check_incoming_world() {
     std::vector<WorldFile> given = tlvx::tools::read_world_folder(kIncomingDir);
     tlvx::tools::clear_folder(kIncomingDir);
-    const std::vector<WorldFile> files = tlvx::tools::open_world(std::move(given), kCheckDir);
+    return tlvx::tools::open_world(std::move(given), kCheckDir);
+}
+
+// The checked world replaces the player's. Returns the message for the page.
+std::string install_world(const std::vector<WorldFile>& files) {
     // Nothing of the old world stays, hidden files included; no game runs
     // now, so nothing holds the lock file.
     tlvx::tools::clear_folder(kWorldDir);
@@ -171,10 +197,44 @@ void write_archive() {
     ::unlink(kArchivePath);
 }
 
+// An opened world that passed its check, waiting for the game to end.
+struct OpenedWorld {
+    bool ready = false;
+    std::vector<WorldFile> files;
+};
+
+// The page's Download and Open, taken between passes (or while no game
+// runs, `s` null): they leave the game exactly as it is. Download archives
+// the files as they are: the cells are written at every edit, and the save
+// file is brought up to this moment first (a quit would write the same). An
+// Open is checked here; one refused is said and changes nothing, one accepted
+// asks the game to end, and the main then puts the world in place.
+void take_world_action(const tlvx::State* s, OpenedWorld& opened) {
+    const std::string action = take_js_string(tlvx_js_take_world_action());
+    if (action.empty() || opened.ready) return;
+    try {
+        if (action == "download") {
+            if (s) tlvx::write_save_record(*s, tlvx::save_record_of(*s), tlvx::SaveSync::PageCache);
+            write_archive();
+        } else if (action == "open") {
+            opened.files = check_incoming_world();
+            opened.ready = true;
+            tlvx_js_end_for_open();
+        }
+    } catch (const tlvx::tools::ToolError& e) {
+        tlvx_js_say((action == "open" ? std::string("This world was not opened; yours is unchanged: ") + e.what()
+                                      : std::string(e.what()))
+                        .c_str());
+    } catch (const tlvx::RuntimeError& e) {
+        tlvx_js_say(("The world could not be saved for the download: " + tlvx::describe(e)).c_str());
+    }
+}
+
 // Plays the player's world until the game ends; returns "" or the runtime
 // error report.
-std::string play(tlvx::WebPlatform& platform) {
+std::string play(tlvx::WebPlatform& platform, OpenedWorld& opened) {
     auto s = std::make_unique<tlvx::State>();
+    platform.between_passes = [&s, &opened]() { take_world_action(s.get(), opened); };
     s->data_dir = kWorldDir;
     s->platform = &platform;
     // The game keeps its save file up to date while it plays (every step,
@@ -183,7 +243,7 @@ std::string play(tlvx::WebPlatform& platform) {
     // whatever changed, the save and the layers alike.
     double last_sync = platform.time();
     s->on_pass_end = [&platform, &last_sync](const tlvx::State& st) {
-        tlvx_js_pass(static_cast<double>(st.pass), st.VX2, st.VY2);
+        tell_pass(st);
         const double now = platform.time();
         if (now - last_sync < 1.0) return;
         last_sync = now;
@@ -200,13 +260,15 @@ std::string play(tlvx::WebPlatform& platform) {
     } catch (const std::bad_alloc&) {
         report = tlvx::error_report(tlvx::RuntimeError(tlvx::ERR_OUT_OF_MEMORY, "while allocating memory"));
     }
+    platform.between_passes = nullptr;
     platform.close_screen();
     tlvx_js_world_changed();
     return report;
 }
 
-std::string wait_for_action() {
+std::string wait_for_action(OpenedWorld& opened) {
     for (;;) {
+        take_world_action(nullptr, opened);
         std::string action = take_js_string(tlvx_js_take_action());
         if (!action.empty()) return action;
         emscripten_sleep(100);
@@ -223,16 +285,32 @@ std::string new_demo_world() {
     return "A new demo world was made; your old world is gone.";
 }
 
-// The page's key table, from the one table of keys: the game's keys, and of
-// the window's own only the speed keys, which the page has too.
+// The page's key table and its key help (F1, the Keys button), from the one
+// table of keys: the game's keys, then the page's own in place of the
+// window's (the browser keeps F11, F12 and Ctrl with + and -).
 void show_key_table() {
     for (const tlvx::KeyHelpRow& row : tlvx::key_help_rows()) {
-        if (!row.window) {
-            tlvx_js_key_row(std::string(row.keys).c_str(), std::string(row.what).c_str());
-        } else if (row.keys.find("Ctrl++") != std::string_view::npos) {
-            tlvx_js_key_row(std::string(row.keys).c_str(), "slower, faster; the speed shows below the picture");
-        }
+        if (!row.window) tlvx_js_key_row(std::string(row.keys).c_str(), std::string(row.what).c_str());
+        else if (row.keys == "F1") tlvx_js_key_row("F1, the Keys button", std::string(row.what).c_str());
     }
+    tlvx_js_key_row("Alt+Shift+Up, Alt+Shift+Down",
+                    "faster, slower (as the Faster and Slower buttons); the speed shows below the picture. Ctrl with "
+                    "+ and - is the browser's zoom");
+    tlvx_js_key_row("Alt+Enter", "fullscreen on/off (as the Fullscreen button)");
+    tlvx_js_key_row("F11, F12",
+                    "the browser's own: the 4:3 picture button stands for F11; the page takes no screenshots");
+    // The help over the picture: the window's lines of the game's keys (up
+    // to the blank line before the window's own), then the page's keys.
+    const std::vector<std::string> lines = tlvx::key_help_screen_lines();
+    for (size_t i = 0; i < lines.size() && !(i > 1 && lines[i].empty()); ++i) tlvx_js_help_line(lines[i].c_str());
+    tlvx_js_help_line("");
+    const auto page_line = [](std::string keys, const char* what) {
+        keys.resize(std::max<size_t>(keys.size(), tlvx::kScreenKeysWidth), ' ');
+        tlvx_js_help_line((keys + " " + what).c_str());
+    };
+    page_line("F1, Keys", "this help on/off");
+    page_line("Alt+Enter", "fullscreen on/off");
+    page_line("Alt+Shift", "+Up faster, +Down slower");
 }
 
 int run_player() {
@@ -263,24 +341,23 @@ int run_player() {
     for (;;) {
         set_state("running", notice);
         notice.clear();
-        const std::string report = play(platform);
+        OpenedWorld opened;
+        const std::string report = play(platform, opened);
         std::string action = take_js_string(tlvx_js_take_action());
         if (!report.empty()) {
             set_state("error", report);
-            action = wait_for_action();
+            action = wait_for_action(opened);
         } else if (action.empty()) {
             set_state("ended", "Your world is saved.");
-            action = wait_for_action();
+            action = wait_for_action(opened);
         }
-        if (action == "open") set_state("loading", "Checking the world you opened...");
+        if (action == "open") set_state("loading", "Opening the world...");
         if (action == "new") set_state("loading", "Making a new demo world...");
         try {
-            if (action == "download") write_archive();
-            else if (action == "open") notice = open_incoming_world();
+            if (action == "open") notice = install_world(opened.files);
             else if (action == "new") notice = new_demo_world();
         } catch (const tlvx::tools::ToolError& e) {
-            notice = action == "open" ? std::string("This world was not opened; yours is unchanged: ") + e.what()
-                                      : std::string(e.what());
+            notice = e.what();
         }
         tlvx_js_world_changed();
     }

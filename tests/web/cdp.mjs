@@ -209,23 +209,28 @@ class Page {
   }
 
   // A trusted key event, as the keyboard sends it. `key` is a DOM key value
-  // ("ArrowRight", "Escape", "a", "+"); `code` and the Windows key code follow from it.
-  async key(type, key, { autoRepeat = false } = {}) {
+  // ("ArrowRight", "Escape", "a", "+"); `code` and the Windows key code follow from it,
+  // unless `code` is given (a layout's character on another key: "]" on Digit9).
+  // `modifiers` as the protocol has them: Alt 1, Ctrl 2, Meta 4, Shift 8.
+  async key(type, key, { autoRepeat = false, modifiers = 0, code: place = null } = {}) {
     const [code, keyCode, text] = kKeys[key] ?? (/^[a-z]$/.test(key) ? [`Key${key.toUpperCase()}`, key.toUpperCase().charCodeAt(0), key] : []);
     if (!code) throw new Error(`no key table entry for ${JSON.stringify(key)}`);
-    await this.send('Input.dispatchKeyEvent', { type, key, code, windowsVirtualKeyCode: keyCode, nativeVirtualKeyCode: keyCode,
-                                                autoRepeat, ...(type === 'keyDown' && text ? { text, unmodifiedText: text } : {}) });
+    await this.send('Input.dispatchKeyEvent', { type, key, code: place ?? code, windowsVirtualKeyCode: keyCode,
+                                                nativeVirtualKeyCode: keyCode, autoRepeat, modifiers,
+                                                ...(type === 'keyDown' && text ? { text, unmodifiedText: text } : {}) });
   }
 
-  async press(key) {
-    await this.key('keyDown', key);
-    await this.key('keyUp', key);
+  async press(key, options = {}) {
+    await this.key('keyDown', key, options);
+    await this.key('keyUp', key, options);
   }
 }
 
 const kKeys = {
   ArrowLeft: ['ArrowLeft', 37], ArrowUp: ['ArrowUp', 38], ArrowRight: ['ArrowRight', 39], ArrowDown: ['ArrowDown', 40],
   Escape: ['Escape', 27], Enter: ['Enter', 13, '\r'], '+': ['Equal', 187, '+'], '-': ['Minus', 189, '-'],
+  '=': ['Equal', 187, '='], ' ': ['Space', 32, ' '], Tab: ['Tab', 9], PageDown: ['PageDown', 34], End: ['End', 35],
+  F1: ['F1', 112], ']': ['BracketRight', 221, ']'], '\\': ['Backslash', 220, '\\'],
 };
 
 export class Skip extends Error {}

@@ -2,7 +2,7 @@
 // the downloaded world, unpacked on disk, passes `tlvx-tool info` and plays in
 // `tlvx-tool run`; a spoiled or foreign upload is refused and changes nothing;
 // a second tab is refused and leaves the first tab's world alone; with storage
-// refused the page says so and the game still plays.
+// refused or too small the page says so and the game still plays.
 import { execFileSync, spawnSync } from 'node:child_process';
 import { mkdtempSync, mkdirSync, readdirSync, readFileSync, writeFileSync, rmSync } from 'node:fs';
 import { tmpdir } from 'node:os';
@@ -135,6 +135,26 @@ await main(async () => {
     await mem.waitFor(`window.tlvx.player.x !== ${m0.x}`, { timeoutMs: 3000, what: 'the step without storage' });
     console.log('ok: and the game plays');
     await blocked.close();
+
+    // A storage too small for the world (a quota of 1 KB or 200 KB): within 2 s of the game's
+    // start the page says the storage is full, and the game plays on in memory.
+    for (const quotaSize of [1024, 200 * 1024]) {
+      const small = await launch();
+      const tab = await small.newPage();
+      await tab.send('Emulation.setFocusEmulationEnabled', { enabled: true });
+      await tab.send('Storage.overrideQuotaForOrigin', { origin: server.url.replace(/\/$/, ''), quotaSize });
+      await tab.navigate(server.url);
+      await waitRunning(tab);
+      const t0 = Date.now();
+      const full = await tab.waitFor("/full|refused/i.test(window.tlvx.message) && window.tlvx.message",
+                                     { timeoutMs: 2000, what: 'the page to say the storage is full' });
+      console.log(`ok: with a quota of ${quotaSize} bytes the page says so in ${((Date.now() - t0) / 1000).toFixed(1)} s: "${full}"`);
+      const s0 = await player(tab);
+      await tab.press('ArrowRight');
+      await tab.waitFor(`window.tlvx.player.x !== ${s0.x}`, { timeoutMs: 3000, what: 'the step with a full storage' });
+      console.log('ok: and the game plays');
+      await small.close();
+    }
   } finally {
     rmSync(work, { recursive: true, force: true });
     server.close();

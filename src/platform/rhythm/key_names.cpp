@@ -103,17 +103,30 @@ PhysicalKey key_from_code(std::string_view code) {
     return K::Other;
 }
 
-BrowserKey browser_key_down(std::string_view code, std::string_view key, bool ctrl, bool alt, bool meta) {
+BrowserKey browser_key_down(std::string_view code, std::string_view key, bool ctrl, bool alt, bool shift, bool meta) {
     using K = PhysicalKey;
     const K pk = key_from_code(code);
     const char typed = key.size() == 1 ? key[0] : '\0';
     BrowserKey out;
-    if (const int step = speed_key(pk, typed, ctrl && !alt && !meta)) {
-        out.speed_step = step;
+    if (alt && shift && !ctrl && !meta && (pk == K::Up || pk == K::Down)) {
+        out.speed_step = pk == K::Up ? 1 : -1;
         out.keep = true;
         return out;
     }
-    if (ctrl || alt || meta) return out;  // the browser's and the desktop's shortcuts
+    const bool printable = key.size() == 1 && typed >= ' ' && typed <= '~';
+    if (ctrl || alt || meta) {
+        // The key's own letter or digit ("KeyR" typing r, "Digit5" typing 5)
+        // under a modifier is a shortcut of the browser or the desktop; any
+        // other character came from the layout (AltGr+8 typing [ on a German
+        // keyboard, Option+5 on a Mac), unless Ctrl alone or Meta is held.
+        const bool own = (code.size() == 4 && code.substr(0, 3) == "Key" && (typed | 0x20) == (code[3] | 0x20)) ||
+                         (code.size() == 6 && code.substr(0, 5) == "Digit" && typed == code[5]);
+        const bool layout = alt && !meta && printable && !own;
+        if (!layout) return out;
+        out.text = std::string(1, typed);
+        out.keep = true;
+        return out;
+    }
     // The keypad types its digit (NumLock on) or names an arrow ("ArrowUp").
     const bool keypad = in_range(pk, K::Keypad0, K::Keypad9) || pk == K::KeypadPeriod;
     out.text = key_text_for(pk, keypad && key.size() == 1);
@@ -121,7 +134,7 @@ BrowserKey browser_key_down(std::string_view code, std::string_view key, bool ct
         out.keep = !in_range(pk, K::F1, K::F12) && pk != K::Tab;
         return out;
     }
-    if (key.size() == 1 && typed >= ' ' && typed <= '~') {
+    if (printable) {
         out.text = std::string(1, typed);
         out.keep = true;
     }

@@ -69,17 +69,21 @@ int speed_key(PhysicalKey key, char typed, bool ctrl);
 // names the key's place whatever the layout; Other for any code not listed.
 PhysicalKey key_from_code(std::string_view code);
 
-// What a browser key press (its `code`, its `key`, the Ctrl, Alt and Meta
-// keys held) does: a speed step, a key text for the game, or neither; and
-// whether the page keeps the press from the browser. Keys the game reacts to
-// are kept; the others (F5, Tab, Ctrl+R and other shortcuts) go on to the
+// What a browser key press (its `code`, its `key`, the Ctrl, Alt, Shift and
+// Meta keys held) does: a speed step, a key text for the game, or neither;
+// and whether the page keeps the press from the browser. Keys the game reacts
+// to are kept; the others (F5, Tab, Ctrl+R and other shortcuts) go on to the
 // browser, though the function keys and Tab still give the game their texts
-// as in the window.
+// as in the window. The speed keys are Alt+Shift+Up and Alt+Shift+Down, which
+// no browser uses: Ctrl with + - = stays the browser's zoom. A printable
+// character is that character whatever the modifiers that typed it (AltGr
+// arrives as Ctrl+Alt, macOS Option as Alt), unless it is only the key's own
+// letter or digit under Ctrl, Alt or Meta: a shortcut.
 struct BrowserKey {
     int speed_step = 0;
     std::string text;
     bool keep = false;
 };
-BrowserKey browser_key_down(std::string_view code, std::string_view key, bool ctrl, bool alt, bool meta);
+BrowserKey browser_key_down(std::string_view code, std::string_view key, bool ctrl, bool alt, bool shift, bool meta);
 
 }  // namespace tlvx

@@ -17,6 +17,7 @@ EM_JS(int, tlvx_js_take_speed_step, (), { return tlvxPage.takeSpeedStep(); });
 EM_JS(void, tlvx_js_show_speed, (double speed), { tlvxPage.showSpeed(speed); });
 EM_JS(void, tlvx_js_paused, (int paused), { tlvxPage.paused(paused !== 0); });
 EM_JS(int, tlvx_js_quit_asked, (), { return tlvxPage.quitAsked() ? 1 : 0; });
+EM_JS(int, tlvx_js_held, (), { return tlvxPage.held() ? 1 : 0; });
 // clang-format on
 
 namespace tlvx {
@@ -30,7 +31,8 @@ constexpr double kPresentInterval = 1.0 / 60.0;
 int key_id(const char* code) { return static_cast<int>(std::hash<std::string>{}(code)&0x3fffffff); }
 
 EM_BOOL on_key_down(int, const EmscriptenKeyboardEvent* e, void* user) {
-    return static_cast<WebPlatform*>(user)->key_down(e->code, e->key, e->ctrlKey, e->altKey, e->metaKey, e->repeat)
+    return static_cast<WebPlatform*>(user)->key_down(e->code, e->key, e->ctrlKey, e->altKey, e->shiftKey, e->metaKey,
+                                                     e->repeat)
                ? EM_TRUE
                : EM_FALSE;
 }
@@ -82,8 +84,8 @@ void WebPlatform::close_screen() {
     screen_ = nullptr;
 }
 
-bool WebPlatform::key_down(const char* code, const char* key, bool ctrl, bool alt, bool meta, bool repeat) {
-    const BrowserKey k = browser_key_down(code, key, ctrl, alt, meta);
+bool WebPlatform::key_down(const char* code, const char* key, bool ctrl, bool alt, bool shift, bool meta, bool repeat) {
+    const BrowserKey k = browser_key_down(code, key, ctrl, alt, shift, meta);
     // The browser's own repeats are ignored: the platform repeats keys itself.
     if (repeat || !open_) return k.keep;
     if (k.speed_step != 0) change_speed(k.speed_step > 0 ? faster_speed(pacer_.speed()) : slower_speed(pacer_.speed()));
@@ -120,6 +122,8 @@ void WebPlatform::poll(const Screen& screen, KeyQueue& keys, bool paused) {
         // The pause polls again and again: the browser gets its turn between
         // them, also while a key is held, or its release could never come in
         // and the held key's repeat would end the pause.
+        if (between_passes) between_passes();
+        take_speed_steps();
         if (time() - last_present_ >= kPresentInterval) present(screen);
         emscripten_sleep(repeat_.holding() ? 5 : 20);
     }
@@ -132,9 +136,29 @@ void WebPlatform::poll(const Screen& screen, KeyQueue& keys, bool paused) {
 
 double WebPlatform::time() { return emscripten_get_now() / 1000.0; }
 
+// Every click of the page's speed buttons counts, however many came in
+// since the last look.
+void WebPlatform::take_speed_steps() {
+    const int steps = tlvx_js_take_speed_step();
+    double speed = pacer_.speed();
+    for (int i = 0; i < steps; ++i) speed = faster_speed(speed);
+    for (int i = 0; i > steps; --i) speed = slower_speed(speed);
+    if (steps != 0) change_speed(speed);
+}
+
+void WebPlatform::wait_while_held() {
+    while (tlvx_js_held() && !quit_requested()) {
+        if (between_passes) between_passes();
+        take_speed_steps();
+        if (screen_) present(*screen_);
+        emscripten_sleep(20);
+    }
+}
+
 void WebPlatform::begin_pass(int64_t) {
-    if (const int step = tlvx_js_take_speed_step(); step != 0)
-        change_speed(step > 0 ? faster_speed(pacer_.speed()) : slower_speed(pacer_.speed()));
+    if (between_passes) between_passes();
+    take_speed_steps();
+    wait_while_held();
     const double now = time();
     if (pacer_.speed() == 0) {
         if (now - last_yield_ < kPresentInterval) return;

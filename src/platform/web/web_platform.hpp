@@ -8,6 +8,7 @@
 // The page (share/web/index.html) provides the `tlvxPage` object this file
 // calls: present(rgba), speed requests, pending world actions.
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -42,12 +43,20 @@ public:
     void present(const Screen& screen);
 
     // From the page's key callbacks; true when the page keeps the key.
-    bool key_down(const char* code, const char* key, bool ctrl, bool alt, bool meta, bool repeat);
+    bool key_down(const char* code, const char* key, bool ctrl, bool alt, bool shift, bool meta, bool repeat);
     void key_up(const char* code);
     void release_all();
 
+    // Called between passes (as each begins), in the pause's polls and while
+    // the page holds the game: where the main takes the page's world buttons
+    // that leave the game as it is (Download, Open checked).
+    std::function<void()> between_passes;
+
 private:
     void change_speed(double speed);
+    void take_speed_steps();
+    // While the page holds the game (its key help shows), no pass runs.
+    void wait_while_held();
 
     PassPacer pacer_;
     KeyRepeat repeat_;
