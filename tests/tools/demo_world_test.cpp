@@ -2,6 +2,7 @@
 
 #include <sstream>
 
+#include "data/text_record.hpp"
 #include "display/image.hpp"
 #include "display/view.hpp"
 #include "tools_helpers.hpp"
@@ -103,4 +104,22 @@ TEST(DemoWorld, TheReadmesTableOfPressesIsTheObjectTables) {
     EXPECT_TRUE(first_press);
     EXPECT_EQ(demo_object_name(1).what, "you");
     EXPECT_EQ(s.OBJ_S(1, 1).rfind(demo_object_name(1).picture, 0), 0u);
+}
+
+// Every road cell of the demo map lies where the centre clamp leaves the
+// player, so road-following never reaches a cell it is pulled back from.
+TEST(DemoWorld, EveryRoadCellIsOneThePlayerCanStandOn) {
+    test::TempDir dir;
+    write_demo_world(dir.path(), false);
+    test::StartedGame g(dir.path());
+    DemoMap m = make_demo_map();
+    const CentreRange cols = centres_kept(m.w), rows = centres_kept(m.h);
+    int roads = 0;
+    for (int r = 1; r <= m.h; ++r)
+        for (int c = 1; c <= m.w; ++c) {
+            if (!in_list(g.s->RD_S, m.g(c, r))) continue;
+            ++roads;
+            EXPECT_TRUE(c >= cols.first && c <= cols.last && r >= rows.first && r <= rows.last) << c << "," << r;
+        }
+    EXPECT_GT(roads, 100);
 }
