@@ -103,6 +103,11 @@ void centre_clamp(State& s) {
     if (int64_t{s.VY2} + 3 > s.WY) s.VY2 = s.WY - 4;
 }
 
+CentreRange centres_kept(int64_t size) {
+    if (size >= 7) return {4, size - 3};
+    return {size - 4, size - 4};
+}
+
 void first_view_read(State& s) {
     centre_clamp(s);
     s.XLEFT = -3, s.XRIGHT = 3, s.YLEFT = -3, s.YRIGHT = 3;

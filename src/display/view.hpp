@@ -1,4 +1,5 @@
 #pragma once
+#include <cstdint>
 #include <string>
 // Drawing view cells and keeping the 7x7 view in step with the layer files.
 namespace tlvx {
@@ -15,6 +16,13 @@ std::string mask_name(const std::string& picture);
 void mask_name_into(const std::string& picture, std::string& mask);
 
 void centre_clamp(State& s);
+// The columns (or rows) first to last where centre_clamp leaves a player on a
+// map `size` cells across: 4 to size - 3; under 7 cells only size - 4, where
+// it moves every player. The player never ends a pass on any other cell.
+struct CentreRange {
+    int64_t first, last;
+};
+CentreRange centres_kept(int64_t size);
 void first_view_read(State& s);  // start-up
 void full_view_refresh(State& s);
 void redraw_view(State& s);    // a full refresh or the creature cells

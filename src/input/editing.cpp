@@ -25,6 +25,8 @@ const EditKey kEditKeys[] = {
     {"f", kGroundFile, [](int32_t v) { return v < 48; }, [](int32_t v) { return v + 16; }},
     {"F", kGroundFile, [](int32_t v) { return v > 17; }, [](int32_t v) { return v - 16; }},
     {"\x08", kCreatureFile, [](int32_t v) { return v > 0; }, [](int32_t) { return 0; }},
+    // kept: "*" or "]" on an empty cell makes value 1, the player's own picture in
+    // the object table, so the first press puts a second figure of the player there.
     {"*", kCreatureFile, [](int32_t v) { return v < 255; }, [](int32_t v) { return v + 1; }},
     {"/", kCreatureFile, [](int32_t v) { return v > 0; }, [](int32_t v) { return v - 1; }},
     {"\\", kStructureFile, [](int32_t v) { return v > 0; }, [](int32_t) { return 0; }},

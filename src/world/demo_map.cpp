@@ -92,8 +92,11 @@ void road(DemoMap& m, int c0, int r0, int c1, int r1, uint8_t kind) {
         }
 }
 
+// Every road cell lies where the player can stand: 4 to w - 3 and 4 to h - 3
+// (display/view.cpp centre_clamp pulls the player in from the cells nearer
+// the edge, and road-following would stall there).
 void roads(DemoMap& m) {
-    road(m, 3, 30, 74, 30, ground::Road);      // the main road, over the river by a bridge
+    road(m, 4, 30, 74, 30, ground::Road);      // the main road, over the river by a bridge
     road(m, 30, 22, 46, 22, ground::Cobbles);  // the village loop
     road(m, 30, 22, 30, 29, ground::Cobbles);
     road(m, 46, 22, 46, 29, ground::Cobbles);

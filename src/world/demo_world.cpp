@@ -46,6 +46,7 @@ const GroundEntry kGround[] = {
 
 struct ObjectEntry {
     uint8_t value;
+    const char* what;  // what the picture shows, as the README's table of presses names it
     const char* stem;  // frame f is stem + digit when animated (7 + 1 characters), else the stem alone
     bool animated;
     int32_t move;  // OBJS
@@ -55,24 +56,24 @@ struct ObjectEntry {
 };
 
 const ObjectEntry kObjects[] = {
-    {object::Hero, "hero_wk", true, 0, 1, false, art_hero},
-    {object::Fox, "foxy_wk", true, 4, 1, false, art_fox},
-    {object::Slime, "slim_bo", true, 2, 1, false, art_slime},
-    {object::Chicken, "hens_pk", true, 6, 1, false, art_chicken},
-    {object::Sheep, "shep_gr", true, 1, 1, false, art_sheep},
-    {object::Oak, "tree_oak", false, 0, 0, false, [](int) { return art_oak(); }},
-    {object::Pine, "tree_pin", false, 0, 0, false, [](int) { return art_pine(); }},
-    {object::StoneWall, "wall_stn", false, 0, 0, false, [](int) { return art_stone_wall(); }},
-    {object::HouseWall, "wall_hse", false, 0, 0, false, [](int) { return art_house_wall(); }},
-    {object::Door, "wall_dor", false, 0, 1, false, [](int) { return art_door(); }},
-    {object::Roof, "roof_red", false, 0, 2, false, [](int) { return art_roof(); }},
-    {object::Arch, "arch_stn", false, 0, 2, false, [](int) { return art_arch(); }},
-    {object::Bridge, "brdg_acr", false, 0, 1, false, [](int) { return art_bridge(); }},
-    {object::Flowers, "flwr_bed", false, 0, 1, true, [](int) { return art_flowers(); }},
-    {object::Boulder, "rock_bld", false, 0, 0, false, [](int) { return art_boulder(); }},
-    {object::Marker, "mark_inv", false, 0, 3, false, [](int) { return art_marker(); }},
-    {object::Fence, "fenc_wod", false, 0, 0, false, [](int) { return art_fence(); }},
-    {object::Signpost, "sign_pst", false, 0, 0, false, [](int) { return art_signpost(); }},
+    {object::Hero, "you", "hero_wk", true, 0, 1, false, art_hero},
+    {object::Fox, "a fox", "foxy_wk", true, 4, 1, false, art_fox},
+    {object::Slime, "a slime", "slim_bo", true, 2, 1, false, art_slime},
+    {object::Chicken, "a chicken", "hens_pk", true, 6, 1, false, art_chicken},
+    {object::Sheep, "a sheep", "shep_gr", true, 1, 1, false, art_sheep},
+    {object::Oak, "an oak", "tree_oak", false, 0, 0, false, [](int) { return art_oak(); }},
+    {object::Pine, "a pine", "tree_pin", false, 0, 0, false, [](int) { return art_pine(); }},
+    {object::StoneWall, "a stone wall", "wall_stn", false, 0, 0, false, [](int) { return art_stone_wall(); }},
+    {object::HouseWall, "a house wall", "wall_hse", false, 0, 0, false, [](int) { return art_house_wall(); }},
+    {object::Door, "a door", "wall_dor", false, 0, 1, false, [](int) { return art_door(); }},
+    {object::Roof, "a roof", "roof_red", false, 0, 2, false, [](int) { return art_roof(); }},
+    {object::Arch, "an arch", "arch_stn", false, 0, 2, false, [](int) { return art_arch(); }},
+    {object::Bridge, "a bridge", "brdg_acr", false, 0, 1, false, [](int) { return art_bridge(); }},
+    {object::Flowers, "flowers", "flwr_bed", false, 0, 1, true, [](int) { return art_flowers(); }},
+    {object::Boulder, "a boulder", "rock_bld", false, 0, 0, false, [](int) { return art_boulder(); }},
+    {object::Marker, "an invisible marker", "mark_inv", false, 0, 3, false, [](int) { return art_marker(); }},
+    {object::Fence, "a fence", "fenc_wod", false, 0, 0, false, [](int) { return art_fence(); }},
+    {object::Signpost, "a signpost", "sign_pst", false, 0, 0, false, [](int) { return art_signpost(); }},
 };
 
 const GroundEntry* ground_entry(int z) {
@@ -169,6 +170,12 @@ std::string object_table() {
 }
 
 }  // namespace
+
+DemoObjectName demo_object_name(int value) {
+    const ObjectEntry* e = object_entry(value);
+    if (!e) return {};
+    return {e->what, e->stem};
+}
 
 std::string world_name_problem(const std::string& name) {
     if (name.empty()) return "a world name needs at least one character";

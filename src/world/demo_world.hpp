@@ -55,6 +55,13 @@ enum : uint8_t {
 };
 }
 
+// What object value `value` of the demo set shows ("a fox") and the start of
+// its pictures' names ("foxy_wk"); both empty for a numbered placeholder.
+struct DemoObjectName {
+    std::string what, picture;
+};
+DemoObjectName demo_object_name(int value);
+
 inline constexpr const char* kDemoWorldBase = "oakvale";  // P1$: the world description is oakvale.txt
 inline constexpr const char* kSaveFileName = "Pndx_001.sav";
 inline constexpr const char* kPaletteFileName = "tlvx_w05.pal";

@@ -14,6 +14,7 @@
 #include "base/state.hpp"
 #include "base/world_lock.hpp"
 #include "data/stream.hpp"
+#include "data/text_record.hpp"
 #include "data/world_files.hpp"
 #include "display/image.hpp"
 #include "display/view.hpp"
@@ -147,6 +148,7 @@ private:
     void check_tables();
     void check_layers();
     void count_cells();
+    void check_roads();
     void check_pictures();
     void check_start();
     // Draw a picture the way the game does; "" when it draws, else the error.
@@ -181,6 +183,7 @@ WorldInfo Inspector::run() {
         info_.problems.push_back("start-up refuses it: " + problem);
     if (wx_ > 0 && wy_ > 0) {
         count_cells();
+        check_roads();
         check_pictures();
     }
     check_start();
@@ -259,6 +262,43 @@ void Inspector::count_cells() {
     add_value_counts(info_.lines, "ground values:    ", counts_[0]);
     add_value_counts(info_.lines, "creature values:  ", counts_[1]);
     add_value_counts(info_.lines, "structure values: ", counts_[2]);
+}
+
+// Road cells in the margin where the centre clamp never leaves the player:
+// road-following that reaches one is pulled back at once, turns and walks on
+// (or stops facing the edge) while the clock runs. Only the margin is read.
+void Inspector::check_roads() {
+    if (!save_loaded_) return;
+    bool road[256] = {}, any = false;
+    for (int v = 0; v < 256; ++v) {
+        road[v] = in_list(s_.RD_S, v);
+        any |= road[v] && counts_[0][v] > 0;
+    }
+    if (!any) return;
+    const CentreRange cols = centres_kept(wx_), rows = centres_kept(wy_);
+    uint64_t n = 0;
+    int64_t ex = 0, ey = 0;
+    std::vector<uint8_t> row(static_cast<size_t>(wx_));
+    auto scan = [&](int64_t c0, int64_t r, int64_t count) {
+        if (count <= 0) return;
+        layers_[0]->read_cells(wx_, c0, r, row.data(), static_cast<size_t>(count));
+        for (int64_t i = 0; i < count; ++i)
+            if (road[row[static_cast<size_t>(i)]] && n++ == 0) ex = c0 + i, ey = r;
+    };
+    for (int64_t r = 1; r <= wy_; ++r) {
+        if (r < rows.first || r > rows.last) {
+            scan(1, r, wx_);
+            continue;
+        }
+        scan(1, r, std::min<int64_t>(cols.first - 1, wx_));
+        scan(std::max<int64_t>(cols.last + 1, 1), r, wx_ - std::max<int64_t>(cols.last, 0));
+    }
+    if (n == 0) return;
+    info_.notes.push_back(std::to_string(n) + (n == 1 ? " road cell lies" : " road cells lie") + " outside columns " +
+                          std::to_string(cols.first) + " to " + std::to_string(cols.last) + " and rows " +
+                          std::to_string(rows.first) + " to " + std::to_string(rows.last) +
+                          ", where the player can never stand, e.g. (" + std::to_string(ex) + ", " +
+                          std::to_string(ey) + "): road-following is pulled back from there while the clock runs on");
 }
 
 std::string Inspector::draw_error(const std::string& name, const char* mode) {

@@ -93,6 +93,7 @@ TEST(Editing, EveryBoundaryOfTheEditTable) {
         const char* key;
         int32_t file, before, after;
     };  // after == before: no edit
+    // kept: "*" or "]" on an empty cell makes value 1, the player's own picture.
     const Case cases[] = {
         {"+", kGroundFile, 63, 64},      {"+", kGroundFile, 64, 64},      {"-", kGroundFile, 2, 1},
         {"-", kGroundFile, 1, 1},        {"f", kGroundFile, 47, 63},      {"f", kGroundFile, 48, 48},
@@ -100,7 +101,7 @@ TEST(Editing, EveryBoundaryOfTheEditTable) {
         {"\x08", kCreatureFile, 0, 0},   {"*", kCreatureFile, 254, 255},  {"*", kCreatureFile, 255, 255},
         {"/", kCreatureFile, 1, 0},      {"/", kCreatureFile, 0, 0},      {"\\", kStructureFile, 1, 0},
         {"]", kStructureFile, 254, 255}, {"]", kStructureFile, 255, 255}, {"[", kStructureFile, 1, 0},
-        {"[", kStructureFile, 0, 0},
+        {"[", kStructureFile, 0, 0},     {"*", kCreatureFile, 0, 1},      {"]", kStructureFile, 0, 1},
     };
     ViewWorld w;
     for (const Case& c : cases) {

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <sstream>
+
+#include "data/text_record.hpp"
 #include "display/image.hpp"
 #include "display/view.hpp"
 #include "tools_helpers.hpp"
@@ -53,4 +56,70 @@ TEST(DemoWorld, ForceRewritesItWholeAndItsPicturesAreTileSizedWithExactMasks) {
                 ASSERT_TRUE(!plate || pic[i] != 0) << name << " " << i;
             }
         }
+}
+
+// The README's table of presses ("| `*` 2, 3 times | a fox, a slime |")
+// against the demo world's object table as `demo` writes it: each count n
+// names what value n shows, its pictures are that object's, a `*` row names
+// creatures that wander and a `]` row things that stay. The first press is
+// value 1, the player's own figure, as the sentence above the table says.
+TEST(DemoWorld, TheReadmesTableOfPressesIsTheObjectTables) {
+    test::TempDir dir;
+    write_demo_world(dir.path(), false);
+    test::StartedGame g(dir.path());
+    const State& s = *g.s;
+    std::istringstream readme(test::read_file(std::string(TLVX_TESTS_DIR) + "/../README.md"));
+    bool first_press = false;
+    int rows = 0;
+    for (std::string line; std::getline(readme, line);) {
+        first_press |= line.find("The first `*` or `]` press puts value 1 there, a copy of your own figure") == 0;
+        if (line.rfind("| `*` ", 0) != 0 && line.rfind("| `]` ", 0) != 0) continue;
+        ++rows;
+        const bool creatures = line[3] == '*';
+        const size_t bar = line.find(" | ", 6);
+        ASSERT_NE(bar, std::string::npos) << line;
+        std::string counts = line.substr(6, bar - 6);
+        ASSERT_GE(counts.size(), 6u) << line;
+        ASSERT_EQ(counts.substr(counts.size() - 6), " times") << line;
+        counts.resize(counts.size() - 6);
+        std::string names = line.substr(bar + 3);
+        ASSERT_EQ(names.substr(names.size() - 2), " |") << line;
+        names.resize(names.size() - 2);
+        std::istringstream cs(counts), ns(names);
+        std::string count, name;
+        while (std::getline(cs, count, ',')) {
+            ASSERT_TRUE(std::getline(ns, name, ',')) << line;
+            if (name[0] == ' ') name.erase(0, 1);
+            const int v = std::stoi(count);
+            ASSERT_TRUE(v >= 2 && v <= 255) << line;
+            const DemoObjectName o = demo_object_name(v);
+            EXPECT_EQ(o.what, name) << line;
+            EXPECT_FALSE(o.picture.empty()) << line;
+            EXPECT_EQ(s.OBJ_S(v, 1).rfind(o.picture, 0), 0u) << line << ": " << s.OBJ_S(v, 1);
+            EXPECT_EQ(s.OBJS(v) > 0, creatures) << line;
+        }
+        EXPECT_FALSE(std::getline(ns, name, ',')) << line;
+    }
+    EXPECT_GE(rows, 2);
+    EXPECT_TRUE(first_press);
+    EXPECT_EQ(demo_object_name(1).what, "you");
+    EXPECT_EQ(s.OBJ_S(1, 1).rfind(demo_object_name(1).picture, 0), 0u);
+}
+
+// Every road cell of the demo map lies where the centre clamp leaves the
+// player, so road-following never reaches a cell it is pulled back from.
+TEST(DemoWorld, EveryRoadCellIsOneThePlayerCanStandOn) {
+    test::TempDir dir;
+    write_demo_world(dir.path(), false);
+    test::StartedGame g(dir.path());
+    DemoMap m = make_demo_map();
+    const CentreRange cols = centres_kept(m.w), rows = centres_kept(m.h);
+    int roads = 0;
+    for (int r = 1; r <= m.h; ++r)
+        for (int c = 1; c <= m.w; ++c) {
+            if (!in_list(g.s->RD_S, m.g(c, r))) continue;
+            ++roads;
+            EXPECT_TRUE(c >= cols.first && c <= cols.last && r >= rows.first && r <= rows.last) << c << "," << r;
+        }
+    EXPECT_GT(roads, 100);
 }

@@ -3,7 +3,9 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <tuple>
 
+#include "display/view.hpp"
 #include "tools/new_map.hpp"
 #include "tools_helpers.hpp"
 #include "world/demo_world.hpp"
@@ -184,4 +186,50 @@ TEST(Info, AWorldInUseIsNamedWithoutPlayerMarkerFindings) {
     std::filesystem::remove(t.file("w/.tlvx.lock"));
     EXPECT_EQ(marker_findings(inspect_world(dir)), 1);
     EXPECT_FALSE(std::filesystem::exists(t.file("w/.tlvx.lock"))) << "info never creates the lock file";
+}
+
+// Road cells where the centre clamp never leaves the player are a note with
+// their count and the first of them; a `new` world and the cells just inside
+// (columns 4 to WX - 3, rows 4 to WY - 3) give none. centres_kept is the
+// clamp's own range.
+TEST(Info, RoadCellsWhereThePlayerCanNeverStand) {
+    for (int32_t size = 1; size <= 12; ++size)
+        for (int32_t v = -1; v <= size + 1; ++v) {
+            State s;
+            std::tie(s.WX, s.WY, s.VX2, s.VY2) = std::tuple(size, 100, v, 50);
+            centre_clamp(s);
+            const CentreRange kept = centres_kept(size);
+            EXPECT_EQ(s.VX2 == v, v >= kept.first && v <= kept.last) << size << " " << v;
+        }
+    struct Row {
+        int32_t w, h;
+        std::vector<std::pair<int64_t, int64_t>> roads;
+        const char* says;  // "" when no note about road cells is expected
+    };
+    const Row rows[] = {
+        {20, 16, {}, ""},
+        {20, 16, {{4, 4}, {17, 13}, {4, 13}, {17, 4}}, ""},
+        {20, 16, {{3, 8}}, "1 road cell lies outside"},
+        {20, 16, {{18, 8}, {10, 14}}, "2 road cells lie"},
+        {20,
+         16,
+         {{10, 2}, {1, 1}, {20, 16}},
+         "3 road cells lie outside columns 4 to 17 and rows 4 to 13, where the player can never stand, e.g. (1, 1)"},
+        {65535, 65535, {{65533, 30000}}, "e.g. (65533, 30000)"},
+    };
+    test::TempDir t;
+    std::map<int32_t, NewMapResult> made;  // one world of each size, its ground put back after each row
+    for (const Row& row : rows) {
+        SCOPED_TRACE(std::to_string(row.w) + " " + row.says);
+        const std::string dir = t.file(std::to_string(row.w));
+        if (!made.count(row.w)) made[row.w] = new_map({.dir = dir, .w = row.w, .h = row.h, .fill = {}});
+        const uint8_t fill = static_cast<uint8_t>(made[row.w].fill);
+        for (const auto& [c, r] : row.roads) put_cell(dir, 0, row.w, c, r, ground::Road);
+        const WorldInfo info = inspect_world(dir);
+        for (const auto& [c, r] : row.roads) put_cell(dir, 0, row.w, c, r, fill);
+        int notes = 0;
+        for (const std::string& n : info.notes) notes += n.find("road cell") != n.npos && n.find(row.says) != n.npos;
+        EXPECT_EQ(notes, *row.says ? 1 : 0) << format_info(info);
+        EXPECT_TRUE(info.problems.empty()) << format_info(info);
+    }
 }
