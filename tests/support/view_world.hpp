@@ -62,7 +62,8 @@ struct ViewWorld {
     // The layer file's value at view offset (x, y) of the start-of-pass position.
     int32_t at(int32_t file, int32_t x, int32_t y) { return cell_read(s, file, s.VX1 + x, s.VY1 + y); }
 
-    // Blocks 1 to 11 of a pass with `key` waiting (no drawing, no quit, no pause).
+    // The steps of a pass from poll_and_copy to copy_pass_values (game.cpp),
+    // with `key` waiting: no drawing, no quit, no pause.
     void pass(const std::string& key) {
         if (!key.empty()) platform.pending.push_back(key);
         poll_and_copy(s);
