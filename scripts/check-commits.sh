@@ -10,6 +10,10 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 prefixes='Game|World|Tools|Window|Web|Recordings|Input|Display|Data|Base|Shell|Build|CI|Bench|Fuzz|Tests|Docs|Merge'
+if [ -e .git ] && ! command -v git >/dev/null; then
+  echo "check-commits: git is missing (bash scripts/deps.sh installs it)" >&2
+  exit 2
+fi
 if ! git rev-parse --git-dir >/dev/null 2>&1; then
   echo "check-commits: not a git checkout; nothing to check" >&2
   exit 0

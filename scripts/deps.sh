@@ -10,7 +10,8 @@ packages=(g++ cmake make pkg-config libsdl2-dev libpng-dev libcli11-dev libgtest
           clang libclang-rt-14-dev  # clang and its runtime: the fuzz targets
           clang-format  # scripts/format.sh
           desktop-file-utils appstream lintian dpkg-dev fakeroot file man-db  # install checks, the package
-          libxxhash-dev)  # content hashes of the world in recordings
+          libxxhash-dev  # content hashes of the world in recordings
+          git)  # the commit check and the install test of a clean clone
 case "${1:-}" in
   --web) packages=("${web_packages[@]}") ;;
   --web-test) packages=("${web_packages[@]}" chromium) ;;
