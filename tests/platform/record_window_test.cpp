@@ -83,10 +83,10 @@ TEST_F(PlayWindow, PlaysOnACopyUnlessAskedToApply) {
                   .status,
               0);
     const auto before = tree(world);
-    EXPECT_EQ(
-        session("start_game --play ../s.tlvxrec\n"
-                "sleep 0.3; title; k space; sleep 0.4; title; k space plus; sleep 0.4; title; k Escape; wait $G\n"),
-        0)
+    EXPECT_EQ(session("start_game --play ../s.tlvxrec\n"
+                      "title_when 'speed 1'; k space; title_when held; k space plus; title_when 'speed 2'; k Escape; "
+                      "wait $G\n"),
+              0)
         << file("err");
     EXPECT_EQ(file("titles"), "tlvx - playback, speed 1\ntlvx - playback held\ntlvx - playback, speed 2\n");
     EXPECT_EQ(tree(world), before) << "nothing changed, nothing left behind";

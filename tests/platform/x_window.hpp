@@ -22,7 +22,7 @@ inline std::string sh_quote(const std::string& s) { return "'" + s + "'"; }
 // sometimes refuses the first client; a game that ended at once saying so is
 // started again, at most twice, after $BEFORE_RETRY runs. `k` types keys,
 // `title`, `geometry` and `dump NAME` note the window's title, size and
-// pixels in the folder above.
+// pixels in the folder above; `title_when TEXT` waits for a title first.
 inline const std::string kXSession = R"(
 XD=$(mktemp)
 XL=$(mktemp)
@@ -66,6 +66,11 @@ start_game() {
 }
 k() { xdotool key "$@"; }
 title() { xdotool getwindowname $W >>../titles; }
+# `title_when TEXT`: waits (10 s at most) until the title holds TEXT, then notes it.
+title_when() {
+    for i in $(seq 100); do xdotool getwindowname $W 2>/dev/null | grep -qF -- "$1" && break; sleep 0.1; done
+    title
+}
 geometry() { xdotool getwindowgeometry $W | awk '/Geometry/ { print $2 }' >>../geometry; }
 dump() { xwd -silent -id $W >../$1.xwd; }
 )";
