@@ -3,6 +3,7 @@
 #include <csignal>
 
 #include "tools/command_line.hpp"
+#include "tools/record_info.hpp"
 #include "tools/run_command.hpp"
 #include "tools/tiled_commands.hpp"
 #include "tools/world_commands.hpp"

@@ -12,6 +12,7 @@
 #include <regex>
 
 #include "base/platform.hpp"
+#include "tools/headless_game.hpp"
 #include "tools/new_map.hpp"
 #include "tools/run_command.hpp"
 #include "tools_helpers.hpp"
