@@ -27,7 +27,7 @@ struct FileCloser {
 
 }  // namespace
 
-int run_game_headless(Platform& platform, const RunOptions& o, int64_t passes, bool* ended) {
+RunOutcome run_game_headless(Platform& platform, const RunOptions& o, int64_t passes, bool* ended) {
     std::unique_ptr<std::FILE, FileCloser> trace;
     if (!o.trace_file.empty()) {
         trace.reset(std::fopen(o.trace_file.c_str(), "w"));
@@ -54,21 +54,19 @@ int run_game_headless(Platform& platform, const RunOptions& o, int64_t passes, b
 
     const GameResult r = run_game(s, platform, o.data_dir, passes);
     if (ended) *ended = r.ended();
-    // The report comes here, before the lines about the screenshot and the
-    // replay, in the order the run met them.
+    RunOutcome out(r.status);
     if (r.end == GameEnd::Refused || r.end == GameEnd::SaveFailed)
         std::cerr << "tlvx-tool run: " << tools::printable(r.text) << "\n";
-    else if (r.end == GameEnd::Error) std::cerr << r.text;
-    int code = r.status;
+    else if (r.end == GameEnd::Error) out.report = r.text;
     if (!o.screenshot_file.empty()) {
         try {
             write_screen_png(s.screen, o.screenshot_file);
         } catch (const std::exception& e) {
             std::cerr << "tlvx-tool run: " << tools::printable(e.what()) << "\n";
-            if (code == 0) code = 2;
+            if (out.status == 0) out.status = 2;
         }
     }
-    return code;
+    return out;
 }
 
 std::optional<WorldLock> lock_run_world(const std::string& dir) {

@@ -11,10 +11,18 @@
 namespace tlvx {
 class Platform;
 
+// How a run ended: its exit status and, after a runtime error, the report,
+// which only the tool's main prints (after the run's other lines).
+struct RunOutcome {
+    RunOutcome(int exit_status = 0) : status(exit_status) {}
+    int status = 0;
+    std::string report;
+};
+
 // Runs the game on `platform` until Escape, a runtime error or pass `passes`,
-// with the trace and screenshot of `options`. Returns the exit status.
-// `ended` (when given) becomes true when Escape or a runtime error ended the game.
-int run_game_headless(Platform& platform, const RunOptions& options, int64_t passes, bool* ended = nullptr);
+// with the trace and screenshot of `options`. `ended` (when given) becomes
+// true when Escape or a runtime error ended the game.
+RunOutcome run_game_headless(Platform& platform, const RunOptions& options, int64_t passes, bool* ended = nullptr);
 
 // The world's lock for a run on `dir`, held while the game runs; when another
 // program holds it, one line "tlvx-tool run: ..." and the empty optional.

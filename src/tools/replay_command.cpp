@@ -16,7 +16,7 @@
 
 namespace tlvx {
 
-int run_replay(const RunOptions& o) {
+RunOutcome run_replay(const RunOptions& o) {
     try {
         RecordingReader head(o.replay_file);
         if (o.world_from_recording) unpack_world_copy(head, o.data_dir);
@@ -52,11 +52,12 @@ int run_replay(const RunOptions& o) {
 
         RecordingReader reader(o.replay_file);
         ReplayPlatform platform(reader);
-        const int code = run_game_headless(platform, o, passes);
+        const RunOutcome out = run_game_headless(platform, o, passes);
+        const int code = out.status;
         if (sum.ended && passes == sum.complete_passes && code != sum.exit_status)
             std::cerr << "tlvx-tool run: the recorded session ended with exit status " << sum.exit_status
                       << ", this replay with " << code << "\n";
-        return code;
+        return out;
     } catch (const RecordingError& e) {
         std::cerr << "tlvx-tool run: " << tools::printable(e.what()) << "\n";
         return 2;

@@ -5,6 +5,7 @@
 #include <limits>
 #include <memory>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "base/world_lock.hpp"
@@ -30,7 +31,7 @@ int refuse(const std::string& why) {
 
 }  // namespace
 
-int run_headless(const RunOptions& o) {
+RunOutcome run_headless(const RunOptions& o) {
     // Everything the run needs is checked before the game starts, so that a
     // mistake in the options changes nothing in the world.
     if (!o.replay_file.empty() && !o.world_from_recording) {
@@ -67,17 +68,20 @@ int run_headless(const RunOptions& o) {
         std::unique_ptr<RecordingWriter> writer = start_recording(o.record_file, o.data_dir);
         RecordingPlatform recorder(platform, *writer, "tlvx-tool run");
         bool ended = false;
-        const int code = run_game_headless(recorder, o, o.passes, &ended);
+        RunOutcome out = run_game_headless(recorder, o, o.passes, &ended);
         // A recording that failed on the way said why on standard error; the run and its save went on.
-        if (!writer->failure().empty()) return code != 0 ? code : 2;
-        if (ended) writer->finish(code);
-        return code;
+        if (!writer->failure().empty()) {
+            if (out.status == 0) out.status = 2;
+            return out;
+        }
+        if (ended) writer->finish(out.status);
+        return out;
     } catch (const RecordingError& e) {
         return refuse(e.what());
     }
 }
 
-void add_run_command(CLI::App& app, int& exit_code) {
+void add_run_command(CLI::App& app, int& exit_code, std::string& report) {
     auto opts = std::make_shared<RunOptions>();
     auto clock = std::make_shared<std::string>("1000:0.01");
     auto world = std::make_shared<bool>(false);
@@ -104,7 +108,7 @@ void add_run_command(CLI::App& app, int& exit_code) {
             ->check(tools::whole_number("--passes", 1, std::numeric_limits<int64_t>::max()));
     run->add_option("--trace", opts->trace_file, "Write one CSV line per pass to this file");
     run->add_option("--screenshot", opts->screenshot_file, "Write the screen as a PNG when the run ends");
-    run->callback([opts, clock, clock_opt, passes_opt, world, &exit_code] {
+    run->callback([opts, clock, clock_opt, passes_opt, world, &exit_code, &report] {
         opts->passes_set = passes_opt->count() > 0;
         if (!opts->replay_file.empty() &&
             (!opts->keys_file.empty() || clock_opt->count() > 0 || !opts->record_file.empty())) {
@@ -131,7 +135,9 @@ void add_run_command(CLI::App& app, int& exit_code) {
                 return;
             }
         }
-        exit_code = run_headless(*opts);
+        RunOutcome out = run_headless(*opts);
+        exit_code = out.status;
+        report = std::move(out.report);
     });
 }
 
