@@ -10,7 +10,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
-#include <new>
 #include <optional>
 #include <string>
 
@@ -27,7 +26,7 @@
 #include "platform/record/world_hash.hpp"
 #include "platform/sdl/display_check.hpp"
 #include "platform/sdl/sdl_platform.hpp"
-#include "shell/game.hpp"
+#include "shell/run_game.hpp"
 #include "tools/user_world.hpp"
 #include "world/demo_world.hpp"
 #include "world/paths.hpp"
@@ -65,37 +64,24 @@ std::string trimmed(const std::string& text) {
     return a == std::string::npos ? "" : text.substr(a, b - a + 1);
 }
 
-// Runs the game on `platform` over the world in `data_dir` until it ends;
-// returns the exit status. `passes` limits a playback.
-int run_game(tlvx::Platform& platform, tlvx::SdlPlatform& window, const std::string& data_dir, int64_t passes) {
-    try {
-        auto s = std::make_unique<tlvx::State>();
-        s->data_dir = data_dir;
-        s->platform = &platform;
-        tlvx::startup(*s);
-        tlvx::run_loop(*s, passes);
-    } catch (const tlvx::WorldRefused& e) {
-        window.close_screen();
-        std::fprintf(stderr, "tlvx: %s\n", tlvx::tools::printable(e.what()).c_str());
-        return 1;
-    } catch (const tlvx::FinalSaveFailed& e) {
-        window.close_screen();
-        const std::string line = tlvx::tools::printable(tlvx::final_save_line(e));
-        stopped(window, "tlvx: " + line + "\n", line);
-        return e.number();
-    } catch (const tlvx::RuntimeError& e) {
-        window.close_screen();
-        stopped(window, tlvx::error_report(e), trimmed(tlvx::error_report(e)));
-        return e.number();
-    } catch (const std::bad_alloc&) {
-        window.close_screen();
-        const std::string report =
-            tlvx::error_report(tlvx::RuntimeError(tlvx::ERR_OUT_OF_MEMORY, "while allocating memory"));
-        stopped(window, report, trimmed(report));
-        return tlvx::ERR_OUT_OF_MEMORY;
-    } catch (const tlvx::StopRun&) {}
+// Runs the game on `platform` over the world in `data_dir` until it ends,
+// closes the window and shows how it ended; returns the exit status.
+// `passes` limits a playback.
+int run_in_window(tlvx::Platform& platform, tlvx::SdlPlatform& window, const std::string& data_dir, int64_t passes) {
+    auto s = std::make_unique<tlvx::State>();
+    const tlvx::GameResult r = tlvx::run_game(*s, platform, data_dir, passes);
     window.close_screen();
-    return 0;
+    switch (r.end) {
+    case tlvx::GameEnd::Refused: std::fprintf(stderr, "tlvx: %s\n", tlvx::tools::printable(r.text).c_str()); break;
+    case tlvx::GameEnd::SaveFailed: {
+        const std::string line = tlvx::tools::printable(r.text);
+        stopped(window, "tlvx: " + line + "\n", line);
+        break;
+    }
+    case tlvx::GameEnd::Error: stopped(window, r.text, trimmed(r.text)); break;
+    default: break;
+    }
+    return r.status;
 }
 
 int play(tlvx::SdlPlatform& window, const std::string& data_dir, const std::string& file, bool apply) {
@@ -114,7 +100,7 @@ int play(tlvx::SdlPlatform& window, const std::string& data_dir, const std::stri
         tlvx::RecordingReader reader(file);
         tlvx::PlaybackPlatform playback(reader, window);
         playback.on_state = [&window](const std::string& state) { window.set_status(state); };
-        return run_game(playback, window, dir, sum.complete_passes);
+        return run_in_window(playback, window, dir, sum.complete_passes);
     } catch (const tlvx::RecordingError& e) {
         window.close_screen();
         refuse(e.what());
@@ -136,7 +122,7 @@ int record(tlvx::SdlPlatform& window, const std::string& data_dir, const std::st
         return 2;
     }
     tlvx::RecordingPlatform recorder(window, *writer, "tlvx");
-    const int code = run_game(recorder, window, data_dir, INT64_MAX);
+    const int code = run_in_window(recorder, window, data_dir, INT64_MAX);
     // The recorder said why on standard error when it stopped; the game and its save went on.
     if (!writer->failure().empty()) return code != 0 ? code : 2;
     try {
@@ -262,7 +248,7 @@ int main(int argc, char** argv) {
     } else if (!o.record_file.empty()) {
         code = record(window, data_dir, o.record_file);
     } else {
-        code = run_game(window, window, data_dir, INT64_MAX);
+        code = run_in_window(window, window, data_dir, INT64_MAX);
     }
     if (window.display_was_lost()) {
         // The X library's clean-up at exit would wait on the lost connection

@@ -1,8 +1,11 @@
 // tlvx-tool: the headless runner and the world tools.
 #include <CLI/CLI.hpp>
 #include <csignal>
+#include <cstdio>
+#include <string>
 
 #include "tools/command_line.hpp"
+#include "tools/record_info.hpp"
 #include "tools/run_command.hpp"
 #include "tools/tiled_commands.hpp"
 #include "tools/world_commands.hpp"
@@ -15,9 +18,12 @@ int main(int argc, char** argv) {
     CLI::App app{"tlvx-tool: run the game headless and make, check and draw worlds", "tlvx-tool"};
     app.require_subcommand(1);
     int exit_code = 0;
-    tlvx::add_run_command(app, exit_code);
+    std::string report;  // a runtime error's report, which only main prints
+    tlvx::add_run_command(app, exit_code, report);
     tlvx::add_record_info_command(app, exit_code);
     tlvx::add_world_commands(app, exit_code);
     tlvx::add_tiled_commands(app, exit_code);
-    return tlvx::tools::run_command_line(app, argc, argv, exit_code);
+    const int status = tlvx::tools::run_command_line(app, argc, argv, exit_code);
+    std::fputs(report.c_str(), stderr);
+    return status;
 }

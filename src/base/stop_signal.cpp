@@ -22,7 +22,7 @@ sigset_t stop_set() {
 
 }  // namespace
 
-StopSignals::StopSignals() {
+StopSignals::StopSignals(SecondStopSignal second) {
     g_stop_signal = 0;
     struct sigaction sa {};
     sa.sa_handler = record_stop;
@@ -32,7 +32,7 @@ StopSignals::StopSignals() {
     // comes instead of going on waiting, so a stop is never stuck behind it;
     // the loops look at the flag between steps. Calls on regular files are
     // not interrupted by signals, so the files' own reads and writes go on.
-    sa.sa_flags = 0;
+    sa.sa_flags = second == SecondStopSignal::EndsProgram ? SA_RESETHAND : 0;
     sigaction(SIGINT, &sa, &old_int_);
     sigaction(SIGTERM, &sa, &old_term_);
 }

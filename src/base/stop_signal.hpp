@@ -17,11 +17,16 @@ struct StopRequested {
     int signal = 0;
 };
 
+// What a second stop signal does: recorded like the first, or ending the
+// program at once (the window: in case the game cannot get to its next key
+// poll to take the first).
+enum class SecondStopSignal { Recorded, EndsProgram };
+
 // Installs the recording handler for SIGINT and SIGTERM for its lifetime and
 // puts the previous handlers back afterwards.
 class StopSignals {
 public:
-    StopSignals();
+    explicit StopSignals(SecondStopSignal second = SecondStopSignal::Recorded);
     ~StopSignals();
     StopSignals(const StopSignals&) = delete;
     StopSignals& operator=(const StopSignals&) = delete;

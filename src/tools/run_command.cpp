@@ -1,53 +1,28 @@
 #include "tools/run_command.hpp"
 
 #include <CLI/CLI.hpp>
-#include <cerrno>
-#include <cmath>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <iostream>
 #include <limits>
 #include <memory>
-#include <new>
+#include <optional>
+#include <utility>
+#include <vector>
 
-#include "base/error.hpp"
-#include "base/platform.hpp"
-#include "base/state.hpp"
-#include "data/world_files.hpp"
-#include "formats/png_writer.hpp"
+#include "base/world_lock.hpp"
 #include "platform/headless/headless_platform.hpp"
 #include "platform/headless/key_script.hpp"
 #include "platform/record/record_platforms.hpp"
 #include "platform/record/session.hpp"
-#include "shell/game.hpp"
 #include "tools/command_line.hpp"
+#include "tools/headless_game.hpp"
+#include "tools/replay_command.hpp"
 #include "tools/user_world.hpp"
 #include "world/paths.hpp"
 #include "world/picture_files.hpp"
 
 namespace tlvx {
 
-std::string trace_header() { return "pass,key,VX2,VY2,D2,G2,GC,GE,TIMD,TIMH,TIMM,SCRNUPDT,I,O,P"; }
-
-std::string trace_line(const State& s) {
-    std::string line = std::to_string(s.pass);
-    line += ',';
-    line += key_name(s.KEY);
-    for (int32_t v : {s.VX2, s.VY2, s.D2, s.G2, s.GC, s.GE, s.TIMD, s.TIMH, s.TIMM, s.SCRNUPDT, s.I, s.O, s.P}) {
-        line += ',';
-        line += std::to_string(v);
-    }
-    return line;
-}
-
 namespace {
-
-struct FileCloser {
-    void operator()(std::FILE* f) const {
-        if (f) std::fclose(f);
-    }
-};
 
 int refuse(const std::string& why) {
     std::cerr << "tlvx-tool run: " << tools::printable(why) << "\n";
@@ -56,80 +31,7 @@ int refuse(const std::string& why) {
 
 }  // namespace
 
-int run_game_headless(Platform& platform, const RunOptions& o, int64_t passes, bool* ended) {
-    std::unique_ptr<std::FILE, FileCloser> trace;
-    if (!o.trace_file.empty()) {
-        trace.reset(std::fopen(o.trace_file.c_str(), "w"));
-        if (!trace) return refuse("cannot write " + o.trace_file + ": " + std::strerror(errno));
-        std::fprintf(trace.get(), "%s\n", trace_header().c_str());
-        std::fflush(trace.get());
-    }
-
-    auto state = std::make_unique<State>();
-    State& s = *state;
-    s.data_dir = o.data_dir;
-    s.platform = &platform;
-    if (trace) {
-        // Each line is flushed as it is written, so the trace of a killed run
-        // lists exactly the passes that completed.
-        std::FILE* f = trace.get();
-        s.on_pass_end = [f](const State& st) {
-            std::fprintf(f, "%s\n", trace_line(st).c_str());
-            std::fflush(f);
-        };
-    }
-
-    int code = 0;
-    try {
-        startup(s);
-        if (run_loop(s, passes) == RunEnd::Quit && ended) *ended = true;
-    } catch (const WorldRefused& e) {
-        std::cerr << "tlvx-tool run: " << tools::printable(e.what()) << "\n";
-        code = 1;
-    } catch (const FinalSaveFailed& e) {
-        std::cerr << "tlvx-tool run: " << tools::printable(final_save_line(e)) << "\n";
-        code = e.number();
-        if (ended) *ended = true;
-    } catch (const RuntimeError& e) {
-        std::cerr << error_report(e);
-        code = e.number();
-        if (ended) *ended = true;
-    } catch (const std::bad_alloc&) {
-        // mended: memory running out ends the run as it ends the game in the
-        // window, with runtime error 4, not an uncaught exception (status 134).
-        std::cerr << error_report(RuntimeError(ERR_OUT_OF_MEMORY, "while allocating memory"));
-        code = ERR_OUT_OF_MEMORY;
-        if (ended) *ended = true;
-    } catch (const StopRun&) {
-        code = 0;
-    }
-    if (!o.screenshot_file.empty()) {
-        try {
-            write_screen_png(s.screen, o.screenshot_file);
-        } catch (const std::exception& e) {
-            std::cerr << "tlvx-tool run: " << tools::printable(e.what()) << "\n";
-            if (code == 0) code = 2;
-        }
-    }
-    return code;
-}
-
-std::optional<WorldLock> lock_run_world(const std::string& dir) {
-    // Before the lock, whose warning about a folder it cannot write in would
-    // come first, and before a recording is started.
-    if (const std::string problem = read_only_world_problem(dir); !problem.empty()) {
-        std::cerr << "tlvx-tool run: " << tools::printable(problem) << "\n";
-        return std::nullopt;
-    }
-    try {
-        return tools::lock_world(dir, "tlvx-tool run", true);
-    } catch (const tools::ToolError& e) {
-        std::cerr << "tlvx-tool run: " << tools::printable(e.what()) << "\n";
-        return std::nullopt;
-    }
-}
-
-int run_headless(const RunOptions& o) {
+RunOutcome run_headless(const RunOptions& o) {
     // Everything the run needs is checked before the game starts, so that a
     // mistake in the options changes nothing in the world.
     if (!o.replay_file.empty() && !o.world_from_recording) {
@@ -166,17 +68,20 @@ int run_headless(const RunOptions& o) {
         std::unique_ptr<RecordingWriter> writer = start_recording(o.record_file, o.data_dir);
         RecordingPlatform recorder(platform, *writer, "tlvx-tool run");
         bool ended = false;
-        const int code = run_game_headless(recorder, o, o.passes, &ended);
+        RunOutcome out = run_game_headless(recorder, o, o.passes, &ended);
         // A recording that failed on the way said why on standard error; the run and its save went on.
-        if (!writer->failure().empty()) return code != 0 ? code : 2;
-        if (ended) writer->finish(code);
-        return code;
+        if (!writer->failure().empty()) {
+            if (out.status == 0) out.status = 2;
+            return out;
+        }
+        if (ended) writer->finish(out.status);
+        return out;
     } catch (const RecordingError& e) {
         return refuse(e.what());
     }
 }
 
-void add_run_command(CLI::App& app, int& exit_code) {
+void add_run_command(CLI::App& app, int& exit_code, std::string& report) {
     auto opts = std::make_shared<RunOptions>();
     auto clock = std::make_shared<std::string>("1000:0.01");
     auto world = std::make_shared<bool>(false);
@@ -203,7 +108,7 @@ void add_run_command(CLI::App& app, int& exit_code) {
             ->check(tools::whole_number("--passes", 1, std::numeric_limits<int64_t>::max()));
     run->add_option("--trace", opts->trace_file, "Write one CSV line per pass to this file");
     run->add_option("--screenshot", opts->screenshot_file, "Write the screen as a PNG when the run ends");
-    run->callback([opts, clock, clock_opt, passes_opt, world, &exit_code] {
+    run->callback([opts, clock, clock_opt, passes_opt, world, &exit_code, &report] {
         opts->passes_set = passes_opt->count() > 0;
         if (!opts->replay_file.empty() &&
             (!opts->keys_file.empty() || clock_opt->count() > 0 || !opts->record_file.empty())) {
@@ -230,7 +135,9 @@ void add_run_command(CLI::App& app, int& exit_code) {
                 return;
             }
         }
-        exit_code = run_headless(*opts);
+        RunOutcome out = run_headless(*opts);
+        exit_code = out.status;
+        report = std::move(out.report);
     });
 }
 

@@ -143,6 +143,26 @@ TEST(StopSignals, AWaitingCallEndsWhenTheSignalComes) {
     }
 }
 
+// The window asks for a quit on the first stop signal and lets the same
+// signal again end the program at once, in case the game never gets to its next key poll;
+// the tools record every signal.
+TEST(StopSignals, ASecondSignalEndsTheProgramOnlyWhenAskedTo) {
+    for (const SecondStopSignal second : {SecondStopSignal::Recorded, SecondStopSignal::EndsProgram}) {
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            const StopSignals caught(second);
+            ::raise(SIGINT);
+            if (stop_signal() != SIGINT) ::_exit(1);
+            ::raise(SIGINT);
+            ::_exit(stop_signal() == SIGINT ? 0 : 2);
+        }
+        int st = 0;
+        ::waitpid(pid, &st, 0);
+        if (second == SecondStopSignal::Recorded) EXPECT_TRUE(WIFEXITED(st) && WEXITSTATUS(st) == 0) << st;
+        else EXPECT_TRUE(WIFSIGNALED(st) && WTERMSIG(st) == SIGINT) << st;
+    }
+}
+
 TEST(CheckedTable, IndexOutsideTheBoundsIsError6NamingTableAndIndex) {
     Table<int, -3, 3> t("GR");
     t(-3) = 1, t(3) = 2;

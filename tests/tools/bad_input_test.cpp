@@ -12,6 +12,7 @@
 #include <regex>
 
 #include "base/platform.hpp"
+#include "tools/headless_game.hpp"
 #include "tools/new_map.hpp"
 #include "tools/run_command.hpp"
 #include "tools_helpers.hpp"
@@ -398,11 +399,9 @@ TEST_F(BadInput, RunOutOfMemoryIsRuntimeError4) {
     } platform;
     RunOptions o;
     o.data_dir = root_ + "/w";
-    testing::internal::CaptureStderr();
     bool ended = false;
-    const int code = run_game_headless(platform, o, 10, &ended);
-    const std::string err = testing::internal::GetCapturedStderr();
-    EXPECT_EQ(std::tuple(code, ended, err),
+    const RunOutcome out = run_game_headless(platform, o, 10, &ended);
+    EXPECT_EQ(std::tuple(out.status, ended, out.report),
               std::tuple(4, true,
                          std::string("\nAborting due to runtime error 4 (out of memory) while allocating memory\n\n")));
 }

@@ -12,44 +12,29 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <filesystem>
 
 #include "base/error.hpp"
-#include "formats/png_writer.hpp"
 #include "platform/sdl/display_check.hpp"
 #include "platform/sdl/help_overlay.hpp"
 #include "platform/sdl/picture_rect.hpp"
-#include "platform/sdl/sdl_keys.hpp"
+#include "platform/sdl/window_clock.hpp"
 
 namespace tlvx {
 
 namespace {
 
-// The stop signals only set this flag; the key poll reads it.
-volatile std::sig_atomic_t g_stop_signal = 0;
-struct sigaction g_old_int, g_old_term;
-
-void on_stop_signal(int) { g_stop_signal = 1; }
+using window_clock::monotonic_seconds;
 
 // Frames go to the window at most about 60 times a second at full speed; a
 // paced pass hands its picture over at once unless passes come faster than 80
 // a second.
 constexpr double kPresentInterval = 1.0 / 60.0;
 constexpr double kPacedHandover = 0.75 / 60.0;
-constexpr double kTitleSeconds = 2.0;
-constexpr double kScreenshotTitleSeconds = 5.0;
 // The window thread looks at the clock at least this often while nothing happens.
 constexpr int kIdleWaitMs = 100;
-
-double monotonic_seconds() {
-    timespec ts{};
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
-}
 
 void sleep_until(double when) {
     timespec ts{};
@@ -62,24 +47,14 @@ std::string sdl_failure(const std::string& what) { return what + " (SDL: " + SDL
 
 }  // namespace
 
-SdlPlatform::SdlPlatform(WindowSettings settings) : settings_(std::move(settings)), pacer_(settings_.speed) {
+// Only the first stop signal asks for a quit; a second one ends the program
+// at once, in case the game cannot get to its next key poll.
+SdlPlatform::SdlPlatform(WindowSettings settings)
+    : stop_signals_(SecondStopSignal::EndsProgram), settings_(std::move(settings)), pacer_(settings_.speed) {
     speed_.store(pacer_.speed());
-    g_stop_signal = 0;
-    struct sigaction sa {};
-    sa.sa_handler = on_stop_signal;
-    // Only the first signal asks for a quit; a second one ends the program at
-    // once, in case the game cannot get to its next key poll.
-    sa.sa_flags = SA_RESETHAND;
-    sigemptyset(&sa.sa_mask);
-    sigaction(SIGINT, &sa, &g_old_int);
-    sigaction(SIGTERM, &sa, &g_old_term);
 }
 
-SdlPlatform::~SdlPlatform() {
-    close_screen();
-    sigaction(SIGINT, &g_old_int, nullptr);
-    sigaction(SIGTERM, &g_old_term, nullptr);
-}
+SdlPlatform::~SdlPlatform() { close_screen(); }
 
 void SdlPlatform::open_screen() {
     if (thread_.joinable()) return;
@@ -207,15 +182,7 @@ void SdlPlatform::hold_while_help() {
         help_hidden_.wait_for(lock, std::chrono::milliseconds(50));
 }
 
-void SdlPlatform::set_status(std::string text) {
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        status_ = std::move(text);
-    }
-    wake_window();
-}
-
-bool SdlPlatform::quit_requested() { return quit_.load(std::memory_order_relaxed) || g_stop_signal != 0; }
+bool SdlPlatform::quit_requested() { return quit_.load(std::memory_order_relaxed) || stop_signal() != 0; }
 
 void SdlPlatform::window_main(std::promise<std::string> opened) {
     // The stop signals are the game thread's to take (the handler only sets a flag).
@@ -290,7 +257,7 @@ void SdlPlatform::wait_for_work(int timeout_ms) {
 }
 
 std::string SdlPlatform::open_window() {
-    // Our own handlers turn SIGINT/SIGTERM into a quit; SDL must not replace them.
+    // The stop signals turn into a quit (base/stop_signal); SDL must not replace their handlers.
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     // Presenting must never wait for the display.
     SDL_SetHint(SDL_HINT_RENDER_VSYNC, "0");
@@ -398,121 +365,6 @@ void SdlPlatform::move_mouse(const MouseMove& m) {
     if (m.show) SDL_ShowCursor(SDL_ENABLE);
 }
 
-void SdlPlatform::add_key_event(KeyEvent ev) {
-    ev.time = monotonic_seconds();
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        key_events_.push_back(std::move(ev));
-        keys_waiting_.store(true, std::memory_order_release);
-    }
-    keys_arrived_.notify_one();
-}
-
-void SdlPlatform::handle_event(const SDL_Event& e) {
-    switch (e.type) {
-    case SDL_QUIT:
-        quit_ = true;
-        help_hidden_.notify_all();
-        break;
-    case SDL_WINDOWEVENT:
-        if (e.window.event == SDL_WINDOWEVENT_CLOSE) {
-            quit_ = true;
-            help_hidden_.notify_all();
-        } else if (e.window.event == SDL_WINDOWEVENT_FOCUS_LOST) add_key_event({KeyEvent::Kind::ReleaseAll, 0, {}, 0});
-        else present_due_ = true;  // resized, exposed, restored: show the picture again
-        break;
-    case SDL_TEXTINPUT: {
-        // The text belongs to the key pressed just before it (SDL sends the key
-        // first); a desktop repeat's or a window key's text is dropped.
-        const TextOwner owner = text_owner_;
-        text_owner_ = TextOwner::None;
-        if (owner == TextOwner::Swallow) break;
-        bool first = owner == TextOwner::Key;
-        for (const char* p = e.text.text; *p; ++p) {
-            auto c = static_cast<unsigned char>(*p);
-            if (c < 32 || c > 126) continue;
-            add_key_event({KeyEvent::Kind::Press, first ? text_key_ : KeyRepeat::kNoRepeat,
-                           std::string(1, static_cast<char>(c)), 0});
-            first = false;
-        }
-        break;
-    }
-    case SDL_KEYDOWN: handle_key_down(e); break;
-    case SDL_KEYUP: add_key_event({KeyEvent::Kind::Release, static_cast<int>(e.key.keysym.scancode), {}, 0}); break;
-    default: break;
-    }
-}
-
-void SdlPlatform::handle_key_down(const SDL_Event& e) {
-    const SDL_Scancode sc = e.key.keysym.scancode;
-    const Uint16 mod = e.key.keysym.mod;
-    text_owner_ = TextOwner::Swallow;
-    // The desktop's own repeats are ignored: the window repeats keys itself.
-    if (e.key.repeat) return;
-    if ((mod & KMOD_ALT) && (sc == SDL_SCANCODE_RETURN || sc == SDL_SCANCODE_KP_ENTER)) {
-        toggle_fullscreen();
-    } else if (sc == SDL_SCANCODE_F11) {
-        aspect_4_3_ = !aspect_4_3_;
-        present_due_ = true;
-    } else if (sc == SDL_SCANCODE_F12) {
-        take_screenshot();
-    } else if (int step = speed_key(e.key.keysym.sym, mod)) {
-        change_speed(step > 0);
-    } else if (sc == SDL_SCANCODE_F1) {
-        toggle_help();
-    } else if (help_shown_.load(std::memory_order_relaxed)) {
-        // The help shows: the key is dropped, and its text with it.
-    } else if (std::string key = key_text_for(physical_key(sc), (mod & KMOD_NUM) != 0); !key.empty()) {
-        add_key_event({KeyEvent::Kind::Press, static_cast<int>(sc), std::move(key), 0});
-    } else {
-        text_owner_ = TextOwner::Key;
-        text_key_ = static_cast<int>(sc);
-    }
-}
-
-void SdlPlatform::toggle_help() {
-    const bool show = !help_shown_.load(std::memory_order_relaxed);
-    // A key held when the help comes up stops repeating.
-    if (show) add_key_event({KeyEvent::Kind::ReleaseAll, 0, {}, 0});
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        help_shown_.store(show, std::memory_order_release);
-    }
-    if (!show) help_hidden_.notify_all();
-    present_due_ = true;
-}
-
-void SdlPlatform::change_speed(bool faster) {
-    const double now_speed = speed_.load();
-    speed_.store(faster ? faster_speed(now_speed) : slower_speed(now_speed));
-    show_note("speed " + speed_text(speed_.load()) + (speed_.load() > 0 ? " passes/s" : ""), kTitleSeconds);
-}
-
-void SdlPlatform::show_note(std::string text, double seconds) {
-    note_ = std::move(text);
-    title_until_ = monotonic_seconds() + seconds;
-    update_title(monotonic_seconds());
-}
-
-void SdlPlatform::update_title(double now) {
-    if (title_until_ > 0 && now >= title_until_) {
-        title_until_ = 0;
-        note_.clear();
-    }
-    std::string title = "tlvx";
-    if (help_shown_.load(std::memory_order_relaxed)) title += " - keys (F1 closes)";
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        if (!status_.empty()) title += " - " + status_;
-    }
-    if (game_paused_.load(std::memory_order_relaxed)) title += " - paused (any key goes on)";
-    if (!note_.empty()) title += " - " + note_;
-    if (title != title_) {
-        title_ = title;
-        SDL_SetWindowTitle(window_, title_.c_str());
-    }
-}
-
 void SdlPlatform::present() {
     if (!lut_valid_ || frame_.palette != shown_.palette) {
         for (size_t i = 0; i < 256; ++i) {
@@ -606,55 +458,6 @@ void SdlPlatform::toggle_fullscreen() {
         fullscreen_ = want;
     }
     present_due_ = true;
-}
-
-void SdlPlatform::beep() {
-    // A short square tone like a PC speaker's. Silence when no audio device
-    // can be opened; a bell while one still sounds is not queued.
-    if (!audio_tried_) {
-        audio_tried_ = true;
-        if (SDL_InitSubSystem(SDL_INIT_AUDIO) == 0) {
-            SDL_AudioSpec want{}, have{};
-            want.freq = 22050;
-            want.format = AUDIO_S16SYS;
-            want.channels = 1;
-            want.samples = 512;
-            audio_device_ = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
-            if (audio_device_) SDL_PauseAudioDevice(audio_device_, 0);
-        }
-    }
-    if (!audio_device_ || SDL_GetQueuedAudioSize(audio_device_) > 0) return;
-    constexpr int kRate = 22050, kHz = 800;
-    std::vector<int16_t> tone(kRate / 6);  // a sixth of a second
-    for (size_t i = 0; i < tone.size(); ++i) tone[i] = (i * 2 * kHz / kRate) % 2 ? 6000 : -6000;
-    SDL_QueueAudio(audio_device_, tone.data(), static_cast<Uint32>(tone.size() * sizeof(int16_t)));
-}
-
-void SdlPlatform::take_screenshot() {
-    time_t t = ::time(nullptr);
-    tm local{};
-    localtime_r(&t, &local);
-    char stamp[32];
-    std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
-    std::string base = settings_.screenshot_dir + "/tlvx-shot-" + stamp;
-    std::string path = base + ".png";
-    // Several shots within one second get -2, -3, ...
-    for (int n = 2; std::filesystem::exists(path) && n < 1000; ++n) path = base + "-" + std::to_string(n) + ".png";
-    // The picture the window shows now.
-    Screen shot;
-    shot.pixels = shown_.pixels;
-    shot.palette = shown_.palette;
-    try {
-        write_screen_png(shot, path);
-        std::fprintf(stderr, "tlvx: screenshot saved as %s\n", path.c_str());
-        std::error_code ec;
-        const std::filesystem::path full = std::filesystem::absolute(path, ec);
-        show_note("screenshot saved as " + (ec ? path : full.lexically_normal().string()), kScreenshotTitleSeconds);
-    } catch (const PngError& err) {
-        // A failed screenshot must not end the game; say so and go on.
-        std::fprintf(stderr, "tlvx: %s\n", err.what());
-        show_note(err.what(), kScreenshotTitleSeconds);
-    }
 }
 
 }  // namespace tlvx

@@ -30,6 +30,7 @@
 #include <vector>
 
 #include "base/platform.hpp"
+#include "base/stop_signal.hpp"
 #include "platform/rhythm/key_repeat.hpp"
 #include "platform/rhythm/pass_pacer.hpp"
 #include "platform/sdl/x11_display.hpp"
@@ -51,7 +52,7 @@ struct WindowSettings {
 
 class SdlPlatform : public Platform {
 public:
-    // Installs the SIGINT and SIGTERM handlers (restored on destruction).
+    // Catches SIGINT and SIGTERM (base/stop_signal.hpp) until destroyed.
     explicit SdlPlatform(WindowSettings settings = {});
     ~SdlPlatform() override;
     SdlPlatform(const SdlPlatform&) = delete;
@@ -127,6 +128,7 @@ private:
     static void on_display_lost(void* self);
     static void on_window_gone(void* self);
 
+    StopSignals stop_signals_;
     WindowSettings settings_;
     std::thread thread_;
 

@@ -1,0 +1,100 @@
+#include "web_world_actions.hpp"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "base/error.hpp"
+#include "base/state.hpp"
+#include "data/world_files.hpp"
+#include "web_page.hpp"
+#include "world/demo_world.hpp"
+#include "world/paths.hpp"
+#include "world/picture_files.hpp"
+#include "world/world_archive.hpp"
+
+namespace tlvx::web_page {
+
+namespace {
+
+using tools::WorldFile;
+
+constexpr const char* kIncomingDir = "/incoming";
+constexpr const char* kCheckDir = "/incoming-check";
+constexpr const char* kArchivePath = "/tlvx-world.tar";
+
+void write_files(const std::string& dir, const std::vector<WorldFile>& files) {
+    ::mkdir(dir.c_str(), 0755);
+    for (const WorldFile& f : files) tools::write_file_bytes(tools::join_path(dir, f.name), f.bytes);
+}
+
+// The world the page put into /incoming (one archive, or the files of a world
+// folder), checked as `tlvx-tool info` checks; the files of the world when
+// nothing is wrong with it, a ToolError (and the player's world untouched)
+// otherwise.
+std::vector<WorldFile> check_incoming_world() {
+    std::vector<WorldFile> given = tools::read_world_folder(kIncomingDir);
+    tools::clear_folder(kIncomingDir);
+    return tools::open_world(std::move(given), kCheckDir);
+}
+
+void write_archive() {
+    const std::string bytes = tools::write_world_archive(tools::read_world_folder(kWorldDir));
+    tools::write_file_bytes(kArchivePath, bytes);
+    download(kArchivePath);
+    ::unlink(kArchivePath);
+}
+
+}  // namespace
+
+std::string install_world(const std::vector<WorldFile>& files) {
+    // Nothing of the old world stays, hidden files included; no game runs
+    // now, so nothing holds the lock file.
+    tools::clear_folder(kWorldDir);
+    write_files(kWorldDir, files);
+    return "The world you opened is now yours to play.";
+}
+
+void take_world_action(const State* s, OpenedWorld& opened) {
+    const std::string action = next_world_action();
+    if (action.empty() || opened.ready) return;
+    try {
+        if (action == "download") {
+            if (s) write_save_record(*s, save_record_of(*s), SaveSync::PageCache);
+            write_archive();
+        } else if (action == "open") {
+            opened.files = check_incoming_world();
+            opened.ready = true;
+            end_for_open();
+        }
+    } catch (const tools::ToolError& e) {
+        say(action == "open" ? std::string("This world was not opened; yours is unchanged: ") + e.what()
+                             : std::string(e.what()));
+    } catch (const RuntimeError& e) {
+        say("The world could not be saved for the download: " + describe(e));
+    }
+}
+
+std::string new_demo_world() {
+    ::mkdir(kWorldDir, 0755);
+    // mended: everything goes, hidden files too (a hidden file once taken
+    // from an archive would otherwise stay in the site's storage for ever).
+    tools::clear_folder(kWorldDir);
+    tools::write_demo_world(kWorldDir, true);
+    world_changed();
+    return "A new demo world was made; your old world is gone.";
+}
+
+std::string first_demo_world(bool storage_refused) {
+    if (tools::path_exists(std::string(kWorldDir) + "/" + tools::kSaveFileName)) return "";
+    ::mkdir(kWorldDir, 0755);
+    tools::write_demo_world(kWorldDir, true);
+    world_changed();
+    return storage_refused ? "Made the demo world to play."
+                           : "Made the demo world in your browser; your game is kept there from now on.";
+}
+
+}  // namespace tlvx::web_page

@@ -1,0 +1,112 @@
+// The one mapping of every way the game ends to a result, which every front
+// end (window, page, headless runner, recorder, replay) shows in its own way.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <functional>
+#include <new>
+
+#include "base/error.hpp"
+#include "base/platform.hpp"
+#include "shell/run_game.hpp"
+#include "support/test_support.hpp"
+
+using namespace tlvx;
+using namespace tlvx::test;
+
+namespace {
+
+// The fake platform with a hook that runs at every key poll, before the keys move.
+struct HookPlatform : FakePlatform {
+    std::function<void()> on_poll;
+    void poll(const Screen& screen, KeyQueue& keys, bool paused) override {
+        if (on_poll) on_poll();
+        FakePlatform::poll(screen, keys, paused);
+    }
+};
+
+struct GameRun {
+    TempDir dir;
+    HookPlatform platform;
+    std::unique_ptr<State> s = std::make_unique<State>();
+    GameRun() { FixtureWorld().write(dir.path()); }
+    GameResult go(int64_t passes = 50) { return run_game(*s, platform, dir.path(), passes); }
+};
+
+const std::string kOutOfMemoryReport = "\nAborting due to runtime error 4 (out of memory) while allocating memory\n\n";
+
+}  // namespace
+
+// mended: memory running out in the middle of a pass is runtime error 4 with
+// its report for every front end; before, the page let it escape.
+TEST(RunGame, OutOfMemoryInAPassIsRuntimeError4WithItsReport) {
+    GameRun r;
+    r.platform.on_poll = [] { throw std::bad_alloc(); };
+    const GameResult g = r.go();
+    EXPECT_EQ(g.end, GameEnd::Error);
+    EXPECT_EQ(g.status, 4);
+    EXPECT_EQ(g.text, kOutOfMemoryReport);
+    EXPECT_TRUE(g.ended());
+}
+
+TEST(RunGame, EscapeQuitsWithStatus0AndTheSaveWritten) {
+    GameRun r;
+    const std::string before = read_file(r.dir.file("Pndx_001.sav"));
+    // A step right, then Escape: the quit saves where the character stands.
+    r.platform.pending = {"6"};
+    int polls = 0;
+    r.platform.on_poll = [&] {
+        if (++polls == 40) r.platform.pending.push_back("\x1b");
+    };
+    const GameResult g = r.go(1000);
+    EXPECT_EQ(g.end, GameEnd::Quit);
+    EXPECT_EQ(g.status, 0);
+    EXPECT_EQ(g.text, "");
+    EXPECT_TRUE(g.ended());
+    EXPECT_LT(r.s->pass, 1000);
+    EXPECT_NE(read_file(r.dir.file("Pndx_001.sav")), before);
+}
+
+// A backend's StopRun and the pass limit end the run without a quit and
+// without an error; neither counts as the game's own end.
+TEST(RunGame, StopRunAndThePassLimitEndWithStatus0AndNoQuit) {
+    GameRun stopped, limited;
+    stopped.platform.on_poll = [] { throw StopRun{}; };
+    const GameResult a = stopped.go();
+    EXPECT_EQ(a.end, GameEnd::Stopped);
+    EXPECT_EQ(a.status, 0);
+    EXPECT_FALSE(a.ended());
+    const GameResult b = limited.go(3);
+    EXPECT_EQ(b.end, GameEnd::PassLimit);
+    EXPECT_EQ(b.status, 0);
+    EXPECT_EQ(limited.s->pass, 3);
+    EXPECT_FALSE(b.ended());
+}
+
+// A runtime error gives its number and its report; a quit whose save cannot
+// be written gives the one line of a failed final save, not the report.
+TEST(RunGame, ARuntimeErrorGivesItsReportAndAFailedFinalSaveItsLine) {
+    GameRun broken, unsaved;
+    std::filesystem::resize_file(broken.dir.file("tlvx_gr1.tmp"), 0);
+    const GameResult e = broken.go();
+    EXPECT_EQ(e.end, GameEnd::Error);
+    EXPECT_EQ(e.status, 1);
+    EXPECT_NE(e.text.find("Aborting due to runtime error 1"), std::string::npos) << e.text;
+
+    // The save's place taken by a folder once the game runs: nobody can
+    // replace it, so the quit's save fails.
+    const std::string save = unsaved.dir.file("Pndx_001.sav");
+    unsaved.platform.on_poll = [&] {
+        if (std::filesystem::is_directory(save)) return;
+        std::filesystem::remove(save);
+        std::filesystem::create_directory(save);
+        std::filesystem::create_directory(save + "/kept");
+        unsaved.platform.pending.push_back("\x1b");
+    };
+    const GameResult f = unsaved.go();
+    EXPECT_EQ(f.end, GameEnd::SaveFailed);
+    EXPECT_GT(f.status, 0);
+    EXPECT_EQ(f.text.rfind("the final save could not be written (runtime error " + std::to_string(f.status), 0), 0u)
+        << f.text;
+    EXPECT_TRUE(f.ended());
+}
