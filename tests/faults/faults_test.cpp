@@ -10,7 +10,6 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -18,7 +17,6 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <memory>
 #include <random>
@@ -28,66 +26,16 @@
 #include <thread>
 #include <vector>
 
-#include "base/world_lock.hpp"
 #include "platform/headless/headless_platform.hpp"
 #include "platform/headless/key_script.hpp"
 #include "shell/game.hpp"
-#include "support/test_support.hpp"
+#include "tools/tools_helpers.hpp"
 
 namespace tlvx::test {
 namespace {
 
 namespace fs = std::filesystem;
 using namespace std::string_literals;
-
-struct ToolRun {
-    std::vector<std::string> args;  // after "tlvx-tool COMMAND"
-    // A file made read-only: the child runs without the capabilities that
-    // would let it write the file anyway (root's), and first checks that it
-    // cannot; when it can, it exits with kFaultNotMade and says why.
-    std::string read_only = {};
-    int64_t file_size_limit = -1;  // RLIMIT_FSIZE in bytes (SIGXFSZ ignored); -1: none
-    int timeout_seconds = 60;      // then SIGALRM ends it
-    std::string command = "run";
-};
-
-struct ToolResult {
-    int code = -1;    // the exit status, or 128 + the signal that ended it (SIGALRM: the time limit)
-    std::string err;  // standard output and error
-};
-
-constexpr int kFaultNotMade = 124;
-
-// Starts tlvx-tool run with `run.args`; standard output and error go to `err_path`.
-pid_t start_tool(const ToolRun& run, const std::string& err_path) {
-    std::vector<std::string> argv = {TLVX_TOOL, run.command};
-    argv.insert(argv.end(), run.args.begin(), run.args.end());
-    const pid_t pid = fork();
-    if (pid != 0) return pid;
-    const int fd = ::open(err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
-    if (fd < 0 || dup2(fd, 1) < 0 || dup2(fd, 2) < 0) _exit(126);
-    if (run.file_size_limit >= 0) {
-        signal(SIGXFSZ, SIG_IGN);  // a write past the limit then fails with EFBIG
-        const rlimit limit{static_cast<rlim_t>(run.file_size_limit), static_cast<rlim_t>(run.file_size_limit)};
-        if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(125);
-    }
-    if (const std::string why = run.read_only.empty() ? "" : drop_file_mode_override(run.read_only); !why.empty())
-        dprintf(2, "fault not made: %s\n", why.c_str()), _exit(kFaultNotMade);
-    alarm(static_cast<unsigned>(run.timeout_seconds));
-    std::vector<char*> args;
-    for (auto& a : argv) args.push_back(a.data());
-    args.push_back(nullptr);
-    execv(args[0], args.data());
-    _exit(127);
-}
-
-// Runs it to the end (or the time limit).
-ToolResult run_tool(const ToolRun& run) {
-    TempDir out;
-    int status = 0;
-    waitpid(start_tool(run, out.file("err")), &status, 0);
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status), read_file(out.file("err"))};
-}
 
 using Layers = std::map<std::string, std::string>;  // the three layer files by name
 Layers layer_files(const std::string& dir) {
@@ -106,7 +54,7 @@ struct FaultRig {
         fs::copy(world, run);
         write_file(keys, script);
     }
-    std::vector<std::string> args() const { return {"--data", run, "--keys", keys}; }
+    std::vector<std::string> args() const { return {"run", "--data", run, "--keys", keys}; }
     // The script run in-process on another copy of the world with the clock of
     // tlvx-tool run --clock 1000:STEP; element k of the result holds the layer files
     // after pass k (element 0: before the first pass). `save` receives the save
@@ -141,17 +89,18 @@ TEST(BadFiles, EachDataFileAsDirectoryEmptyOrRandomEndsCleanly) {
             if (kind == "directory") fs::create_directory(path);
             else write_file(path, bytes);
 
-            const ToolResult r =
-                run_tool({.args = {"--data", rig.run, "--keys", rig.keys, "--passes", "6"}, .timeout_seconds = 30});
-            const std::string what = file + " " + kind + ": " + r.err;
-            ASSERT_LT(r.code, 128) << "killed (SIGALRM: a hang) " << what;  // never a crash or a hang
-            EXPECT_TRUE(r.code == 0 || r.err.find("runtime error " + std::to_string(r.code)) != std::string::npos)
+            const ToolRun r =
+                run_tool({"run", "--data", rig.run, "--keys", rig.keys, "--passes", "6"}, {.deadline_s = 30});
+            const std::string what = file + " " + kind + ": " + r.output;
+            ASSERT_GE(r.status, 0) << "killed (a crash, or a hang at the deadline) " << what;
+            EXPECT_TRUE(r.status == 0 ||
+                        r.output.find("runtime error " + std::to_string(r.status)) != std::string::npos)
                 << what;
             // A directory, a picture or an empty ground layer can only fail,
             // and the report names the file; text files tolerate any content.
             if (kind == "directory" || file == "tile1.pic" || (kind == "empty" && file == "tlvx_gr1.tmp")) {
-                EXPECT_NE(r.code, 0) << what;
-                EXPECT_NE(r.err.find(file + "\""), std::string::npos) << what;
+                EXPECT_NE(r.status, 0) << what;
+                EXPECT_NE(r.output.find(file + "\""), std::string::npos) << what;
             }
         }
     }
@@ -175,9 +124,9 @@ TEST(BadFiles, SaveNamesOutsideTheDataDirectoryAreRefusedAndWorldNamesAreReadAsG
         const std::string start = read_file(data + "/Pndx_001.sav");
         const auto in_root = entries();
 
-        const ToolResult r = run_tool({{"--data", data, "--keys", root.file("keys.txt")}});
-        EXPECT_EQ(r.code, 2) << name << ": " << r.err;
-        EXPECT_NE(r.err.find(name + "_001.sav"), std::string::npos) << r.err;
+        const ToolRun r = run_tool({"run", "--data", data, "--keys", root.file("keys.txt")}, {});
+        EXPECT_EQ(r.status, 2) << name << ": " << r.output;
+        EXPECT_NE(r.output.find(name + "_001.sav"), std::string::npos) << r.output;
         EXPECT_EQ(std::tuple(file_exists(outside + "_001.sav"), file_exists(save), entries()),
                   std::tuple(false, false, in_root))
             << name;
@@ -192,28 +141,15 @@ TEST(BadFiles, SaveNamesOutsideTheDataDirectoryAreRefusedAndWorldNamesAreReadAsG
     w.world = "../Outer";
     w.write(data);
     ASSERT_TRUE(file_exists(root.file("Outer.txt")));
-    EXPECT_EQ(run_tool({{"--data", data, "--keys", root.file("keys.txt")}}).code, 0);
+    EXPECT_EQ(run_tool({"run", "--data", data, "--keys", root.file("keys.txt")}, {}).status, 0);
     EXPECT_EQ(read_file(data + "/Pndx_001.sav").substr(0, 10), "../Outer\r\n");
 }
 
-// The entries of a folder, but for the world's lock file a run leaves.
-size_t entries(const std::string& dir) {
-    return static_cast<size_t>(std::count_if(fs::directory_iterator(dir), {},
-                                             [](const auto& e) { return e.path().filename() != kWorldLockName; }));
-}
-
 // Error 3, its report naming each of `causes`.
-void expect_error_3(const ToolResult& r, const std::vector<std::string>& causes) {
-    EXPECT_EQ(r.code, 3) << r.err;
-    for (const std::string& says : causes) EXPECT_NE(r.err.find(says), std::string::npos) << says << "\n" << r.err;
-}
-
-// Every file of a folder but the lock file, by name.
-std::map<std::string, std::string> folder_files(const std::string& dir) {
-    std::map<std::string, std::string> out;
-    for (const auto& e : fs::directory_iterator(dir))
-        if (e.path().filename() != kWorldLockName) out[e.path().filename().string()] = read_file(e.path().string());
-    return out;
+void expect_error_3(const ToolRun& r, const std::vector<std::string>& causes) {
+    EXPECT_EQ(r.status, 3) << r.output;
+    for (const std::string& says : causes)
+        EXPECT_NE(r.output.find(says), std::string::npos) << says << "\n" << r.output;
 }
 
 // mended: a world the game cannot write (a layer it writes, the save file, or
@@ -233,30 +169,30 @@ TEST(DiskFaults, AReadOnlyWorldIsRefusedAtStartInOneLineChangingNothing) {
         if (fault == StructureLayer) read_only = {"tlvx_gr3.tmp"};
         if (fault == SaveFile) read_only = {"Pndx_001.sav"};
         if (fault == Everything)
-            for (const auto& [name, bytes] : folder_files(rig.run)) read_only.push_back(name);
+            for (const std::string& name : names_in(rig.run)) read_only.push_back(name);
         for (const std::string& name : read_only) chmod((rig.run + "/" + name).c_str(), 0444);
-        const auto before = folder_files(rig.run);
+        const auto before = tree(rig.run);
         if (fault == Folder || fault == Everything) chmod(rig.run.c_str(), 0555);
-        ToolRun run{rig.args(), probe};
-        run.args.insert(run.args.end(), {"--trace", rig.root.file("trace.csv")});
-        const ToolResult r = run_tool(run);
-        const ToolResult info = run_tool({.args = {rig.run}, .read_only = probe, .command = "info"});
+        std::vector<std::string> args = rig.args();
+        args.insert(args.end(), {"--trace", rig.root.file("trace.csv")});
+        const ToolRun r = run_tool(args, {.probe = probe});
+        const ToolRun info = run_tool({"info", rig.run}, {.probe = probe});
         chmod(rig.run.c_str(), 0755);
-        ASSERT_NE(r.code, kFaultNotMade) << r.err;
-        EXPECT_EQ(r.code, 1);
-        EXPECT_EQ(r.err,
+        ASSERT_NE(r.status, kNotStarted) << r.output;
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.output,
                   "tlvx-tool run: the world in \"" + rig.run + "\" is read-only: copy it to a folder you can write\n");
-        EXPECT_TRUE(folder_files(rig.run) == before) << "nothing in the world changed";
+        EXPECT_EQ(changes(before, tree(rig.run)), "") << "nothing in the world changed";
         EXPECT_FALSE(file_exists(rig.root.file("trace.csv"))) << "refused before the run opens its trace";
-        EXPECT_NE(info.err.find("start-up refuses it: the world in \"" + rig.run + "\" is read-only"),
+        EXPECT_NE(info.output.find("start-up refuses it: the world in \"" + rig.run + "\" is read-only"),
                   std::string::npos)
-            << info.err;
+            << info.output;
         if (geteuid() == 0) {
             if (fault == Folder || fault == Everything) chmod(rig.run.c_str(), 0555);
-            const ToolResult as_root = run_tool({rig.args()});
+            const ToolRun as_root = run_tool(rig.args(), {});
             chmod(rig.run.c_str(), 0755);
-            EXPECT_EQ(as_root.code, 0) << "root may write the world: " << as_root.err;
-            EXPECT_TRUE(folder_files(rig.run) != before) << "root played it";
+            EXPECT_EQ(as_root.status, 0) << "root may write the world: " << as_root.output;
+            EXPECT_NE(changes(before, tree(rig.run)), "") << "root played it";
         }
     }
 }
@@ -265,14 +201,14 @@ TEST(DiskFaults, AReadOnlyWorldIsRefusedAtStartInOneLineChangingNothing) {
 // file (`probe` is a read-only file it checks that on), with the world's folder
 // made read-only (and with `save_too` its save file) once start-up is done:
 // start-up refuses a folder that is read-only already (the test above).
-ToolResult run_with_folder_made_read_only(const FaultRig& rig, const std::string& probe, bool save_too) {
+ToolRun run_with_folder_made_read_only(const FaultRig& rig, const std::string& probe, bool save_too) {
     TempDir out;
     const pid_t pid = fork();
     if (pid == 0) {
         const int fd = ::open(out.file("err").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
         if (fd < 0) _exit(126);
         if (const std::string why = drop_file_mode_override(probe); !why.empty())
-            dprintf(fd, "fault not made: %s\n", why.c_str()), _exit(kFaultNotMade);
+            dprintf(fd, "fault not made: %s\n", why.c_str()), _exit(kNotStarted);
         HeadlessPlatform platform(parse_key_script(rig.script), 1000, 0.01);
         auto s = std::make_unique<State>();
         init_state(*s, rig.run, platform);
@@ -316,10 +252,10 @@ TEST(DiskFaults, SaveOnAFullDiskOrInAReadOnlyFolderKeepsTheOldSaveOrWritesInPlac
         SCOPED_TRACE(fault);
         FaultRig rig(w, "1 +\n2 *\n3 h\n4 b\n5 esc\n");
         const std::string save = rig.run + "/Pndx_001.sav", old_save = read_file(save);
-        const size_t files_before = entries(rig.run);
-        ToolResult r;
+        const size_t files_before = names_in(rig.run).size();
+        ToolRun r;
         if (fault == FullDisk) {
-            r = run_tool({.args = rig.args(), .file_size_limit = 128});
+            r = run_tool(rig.args(), {.file_size_limit = 128});
         } else {
             const std::string probe = rig.root.file("probe");
             write_file(probe, "");
@@ -327,8 +263,8 @@ TEST(DiskFaults, SaveOnAFullDiskOrInAReadOnlyFolderKeepsTheOldSaveOrWritesInPlac
             r = run_with_folder_made_read_only(rig, probe, fault == ReadOnlyFolderAndSave);
             chmod(rig.run.c_str(), 0755);
         }
-        ASSERT_NE(r.code, kFaultNotMade) << r.err;
-        EXPECT_EQ(entries(rig.run), files_before) << "no file is added";
+        ASSERT_NE(r.status, kNotStarted) << r.output;
+        EXPECT_EQ(names_in(rig.run).size(), files_before) << "no file is added";
 
         std::string new_save;
         const auto after = rig.replay(5, &new_save);
@@ -336,7 +272,7 @@ TEST(DiskFaults, SaveOnAFullDiskOrInAReadOnlyFolderKeepsTheOldSaveOrWritesInPlac
         ASSERT_NE(after.back(), after.front());
         ASSERT_NE(new_save, old_save);
         if (fault == ReadOnlyFolder) {
-            EXPECT_EQ(r.code, 0) << r.err;
+            EXPECT_EQ(r.status, 0) << r.output;
             EXPECT_EQ(read_file(save), new_save) << "the save is rewritten in place";
         } else if (fault == FullDisk) {
             expect_error_3(r, {"\"Pndx_001.sav\""});
@@ -346,13 +282,13 @@ TEST(DiskFaults, SaveOnAFullDiskOrInAReadOnlyFolderKeepsTheOldSaveOrWritesInPlac
         // mended: a quit whose save fails says so in one line, the world being
         // as of the last save made while playing, instead of the runtime error report.
         if (fault != ReadOnlyFolder) {
-            EXPECT_EQ(r.err.find("Aborting"), std::string::npos) << r.err;
+            EXPECT_EQ(r.output.find("Aborting"), std::string::npos) << r.output;
             const std::string says = fault == FullDisk ? "tlvx-tool run: " : "";
-            EXPECT_NE(r.err.find(says + "the final save could not be written (runtime error 3"), std::string::npos)
-                << r.err;
+            EXPECT_NE(r.output.find(says + "the final save could not be written (runtime error 3"), std::string::npos)
+                << r.output;
             // The file size limit cuts the full disk's output too.
             if (fault != FullDisk) {
-                EXPECT_NE(r.err.find("the world is as of the last save"), std::string::npos) << r.err;
+                EXPECT_NE(r.output.find("the world is as of the last save"), std::string::npos) << r.output;
             }
         }
     }
@@ -371,18 +307,11 @@ std::string walk_and_edit_script() {
     return script + std::to_string(kPasses) + " esc\n";
 }
 
-// Lines in the trace file (header included), read as the run writes it; 0 before it exists.
-int64_t traced(const std::string& path) {
-    std::ifstream f(path, std::ios::binary);
-    return std::count(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>(), '\n');
-}
-
 TEST(Kill, EveryCompletedPassIsInTheLayerFilesAndTheSaveIsWhole) {
     FixtureWorld w;
     w.w = 40, w.h = 30, w.vx = 20, w.vy = 15;
     w.objects[1].move = 3;  // creatures (value 2) that wander and write the creature layer
     FaultRig rig(w, walk_and_edit_script());
-    const std::string old_save = read_file(rig.world + "/Pndx_001.sav");
     std::string new_save;
     const auto after = rig.replay(kPasses + 1, &new_save, 0.05);
     ASSERT_EQ(after.size(), static_cast<size_t>(kPasses + 1));
@@ -399,18 +328,18 @@ TEST(Kill, EveryCompletedPassIsInTheLayerFilesAndTheSaveIsWhole) {
         // Escape pass is traced, while the save is being written or after it.
         const int64_t target =
             i >= kKills - 2 ? kPasses : 1 + (kPasses * i) / kKills + static_cast<int64_t>(rng() % (kPasses / kKills));
-        pid_t pid = start_tool({{"--data", run, "--keys", rig.keys, "--clock", "1000:0.05", "--trace", trace}},
+        pid_t pid = start_tool({"run", "--data", run, "--keys", rig.keys, "--clock", "1000:0.05", "--trace", trace},
                                rig.root.file("err" + std::to_string(i)));
         int status = 0;
         while (waitpid(pid, &status, WNOHANG) == 0) {
-            if (traced(trace) > target) {
+            if (lines_in(trace) > target) {
                 kill(pid, SIGKILL);
                 waitpid(pid, &status, 0);
                 break;
             }
             std::this_thread::sleep_for(std::chrono::microseconds(200));
         }
-        const int64_t done = traced(trace) - 1;  // passes the trace lists
+        const int64_t done = lines_in(trace) - 1;  // passes the trace lists
         ASSERT_TRUE(done >= 0 && done <= kPasses) << done;
         killed_at.insert(done);
 
@@ -432,7 +361,6 @@ TEST(Kill, EveryCompletedPassIsInTheLayerFilesAndTheSaveIsWhole) {
         fs::remove_all(run);
     }
     EXPECT_GE(killed_at.size(), 12u) << "kills should land at many different passes";
-    (void)old_save;
 }
 
 // mended: a walking game killed at any moment (the save used to be written at
@@ -448,13 +376,13 @@ TEST(Kill, AWalkKilledAtAnyMomentStartsWithOneMarkerInTheSavedCell) {
     std::mt19937 rng(std::random_device{}());
     for (int i = 0; i < 20; ++i) {
         const pid_t pid =
-            start_tool({{"--data", rig.run, "--keys", rig.keys, "--passes", "100000000"}}, rig.root.file("err"));
+            start_tool({"run", "--data", rig.run, "--keys", rig.keys, "--passes", "100000000"}, rig.root.file("err"));
         std::this_thread::sleep_for(std::chrono::microseconds(20000 + rng() % 200000));
         kill(pid, SIGKILL);
         int status = 0;
         waitpid(pid, &status, 0);
-        const ToolResult start = run_tool({{"--data", rig.run, "--passes", "1"}});
-        ASSERT_EQ(start.code, 0) << start.err;
+        const ToolRun start = run_tool({"run", "--data", rig.run, "--passes", "1"}, {});
+        ASSERT_EQ(start.status, 0) << start.output;
         const std::string creatures = read_file(rig.run + "/tlvx_gr2.tmp");
         ASSERT_GT(creatures.size(), 4u);
         EXPECT_EQ(std::count(creatures.begin() + 4, creatures.end(), '\x01'), 1) << "kill " << i;

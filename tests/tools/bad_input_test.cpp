@@ -406,7 +406,7 @@ TEST_F(BadInput, RunOutOfMemoryIsRuntimeError4) {
                          std::string("\nAborting due to runtime error 4 (out of memory) while allocating memory\n\n")));
 }
 
-// The options of the game itself (tlvx) have their rows in tests/app/bad_options_test.cpp.
+// The options of the game itself (tlvx) have their rows in tests/app/game_options_test.cpp.
 
 }  // namespace
 }  // namespace tlvx::test

@@ -13,6 +13,7 @@
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <memory>
 #include <set>
@@ -71,6 +72,7 @@ struct RunLimits {
     std::string probe = {};  // when set: without the file mode override, `probe` proving it (drop_file_mode_override)
     rlim_t memory = 0;       // bytes of address space; 0: no limit
     int deadline_s = 600;
+    int64_t file_size_limit = -1;  // RLIMIT_FSIZE in bytes, SIGXFSZ ignored (a full disk); -1: none
 };
 
 // Starts tlvx-tool with `args` in a session of its own (no terminal), its
@@ -84,6 +86,9 @@ inline pid_t start_tool(const std::vector<std::string>& args, const std::string&
         ::_exit(kNotStarted);
     const rlimit lim{l.memory, l.memory};
     if (l.memory != 0 && kAddressSpaceCanBeLimited && ::setrlimit(RLIMIT_AS, &lim) != 0) ::_exit(kNotStarted);
+    const rlimit fsize{static_cast<rlim_t>(l.file_size_limit), static_cast<rlim_t>(l.file_size_limit)};
+    if (l.file_size_limit >= 0 && (::signal(SIGXFSZ, SIG_IGN) == SIG_ERR || ::setrlimit(RLIMIT_FSIZE, &fsize) != 0))
+        ::_exit(kNotStarted);
     if (const std::string why = l.probe.empty() ? "" : drop_file_mode_override(l.probe); !why.empty())
         std::fprintf(stderr, "fault not made: %s\n", why.c_str()), ::_exit(kNotStarted);
     std::vector<char*> argv = {const_cast<char*>(TLVX_TOOL)};  // execv changes none of them
@@ -109,6 +114,12 @@ inline ToolRun run_tool(const std::vector<std::string>& args, const RunLimits& l
     }
     return {status_of(st), read_file(io.file("out")),
             std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count()};
+}
+
+// The lines of a file as it is being written; 0 before it exists.
+inline int64_t lines_in(const std::string& path) {
+    std::ifstream f(path, std::ios::binary);
+    return std::count(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>(), '\n');
 }
 
 // One line of output at most 200 bytes long.

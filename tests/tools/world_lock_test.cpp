@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 
 #include "tools/user_world.hpp"
 #include "tools_helpers.hpp"
@@ -16,12 +15,6 @@ namespace {
 // The script's Escape comes in this pass; far enough on that the background
 // game is stopped (SIGSTOP) long before it, however the machine is loaded.
 constexpr int64_t kEndPass = 4000;
-
-// Lines of a file as it is being written; 0 before it exists.
-int64_t lines_in(const std::string& path) {
-    std::ifstream f(path, std::ios::binary);
-    return std::count(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>(), '\n');
-}
 
 // `tlvx-tool run` in the background on `world` with the key script `keys`,
 // tracing into `trace`, its output in `log`; killed if still running at the end.
@@ -38,7 +31,8 @@ struct BackgroundGame {
     // taken before the trace is opened); false after a minute or if the game ends.
     bool wait_past(int64_t passes) {
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
-        for (int st = 0; lines_in(trace) <= passes + 1; std::this_thread::sleep_for(std::chrono::microseconds(200)))
+        for (int st = 0; test::lines_in(trace) <= passes + 1;
+             std::this_thread::sleep_for(std::chrono::microseconds(200)))
             if (std::chrono::steady_clock::now() > deadline || ::waitpid(pid, &st, WNOHANG) == pid) return false;
         return true;
     }
@@ -82,7 +76,7 @@ TEST(WorldLockUse, WritersAreRefusedWhileAGameRunsReadersWorkAndEveryEditLands) 
     BackgroundGame game(world, t.file("keys"), t.file("trace"), t.file("log"));
     ASSERT_TRUE(game.wait_past(4)) << test::read_file(t.file("log"));
     ::kill(game.pid, SIGSTOP);
-    ASSERT_LT(lines_in(t.file("trace")), kEndPass - 4) << "the game ran ahead of the test";
+    ASSERT_LT(test::lines_in(t.file("trace")), kEndPass - 4) << "the game ran ahead of the test";
     ASSERT_EQ(test::read_file(world + "/" + kWorldLockName), game.lock_line());
 
     const std::string in_use = ": the world in \"" + world + "\" is in use by tlvx-tool run (pid " +
@@ -114,7 +108,7 @@ TEST(WorldLockUse, WritersAreRefusedWhileAGameRunsReadersWorkAndEveryEditLands) 
 
     ::kill(game.pid, SIGCONT);
     EXPECT_EQ(game.finish(), 0) << test::read_file(t.file("log"));
-    EXPECT_EQ(lines_in(t.file("trace")), kEndPass + 1);
+    EXPECT_EQ(test::lines_in(t.file("trace")), kEndPass + 1);
     EXPECT_EQ(test::changes(want, test::tree(world)), "") << "edits lost, or the save does not match the map";
 }
 
