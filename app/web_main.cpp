@@ -19,9 +19,9 @@
 #include "base/error.hpp"
 #include "base/state.hpp"
 #include "data/world_files.hpp"
+#include "input/key_help.hpp"
 #include "platform/headless/headless_platform.hpp"
 #include "platform/headless/key_script.hpp"
-#include "platform/rhythm/key_help.hpp"
 #include "platform/web/web_platform.hpp"
 #include "shell/game.hpp"
 #include "world/demo_world.hpp"
@@ -289,28 +289,9 @@ std::string new_demo_world() {
 // table of keys: the game's keys, then the page's own in place of the
 // window's (the browser keeps F11, F12 and Ctrl with + and -).
 void show_key_table() {
-    for (const tlvx::KeyHelpRow& row : tlvx::key_help_rows()) {
-        if (!row.window) tlvx_js_key_row(std::string(row.keys).c_str(), std::string(row.what).c_str());
-        else if (row.keys == "F1") tlvx_js_key_row("F1, the Keys button", std::string(row.what).c_str());
-    }
-    tlvx_js_key_row("Alt+Shift+Up, Alt+Shift+Down",
-                    "faster, slower (as the Faster and Slower buttons); the speed shows below the picture. Ctrl with "
-                    "+ and - is the browser's zoom");
-    tlvx_js_key_row("Alt+Enter", "fullscreen on/off (as the Fullscreen button)");
-    tlvx_js_key_row("F11, F12",
-                    "the browser's own: the 4:3 picture button stands for F11; the page takes no screenshots");
-    // The help over the picture: the window's lines of the game's keys (up
-    // to the blank line before the window's own), then the page's keys.
-    const std::vector<std::string> lines = tlvx::key_help_screen_lines();
-    for (size_t i = 0; i < lines.size() && !(i > 1 && lines[i].empty()); ++i) tlvx_js_help_line(lines[i].c_str());
-    tlvx_js_help_line("");
-    const auto page_line = [](std::string keys, const char* what) {
-        keys.resize(std::max<size_t>(keys.size(), tlvx::kScreenKeysWidth), ' ');
-        tlvx_js_help_line((keys + " " + what).c_str());
-    };
-    page_line("F1, Keys", "this help on/off");
-    page_line("Alt+Enter", "fullscreen on/off");
-    page_line("Alt+Shift", "+Up faster, +Down slower");
+    for (const tlvx::KeyRow* row : tlvx::key_help_rows(tlvx::KeySource::Page))
+        tlvx_js_key_row(std::string(row->help.keys).c_str(), std::string(row->help.what).c_str());
+    for (const std::string& line : tlvx::key_help_screen_lines(tlvx::KeySource::Page)) tlvx_js_help_line(line.c_str());
 }
 
 int run_player() {
