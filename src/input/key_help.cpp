@@ -41,6 +41,26 @@ std::vector<std::string> key_help_markdown() {
     return lines;
 }
 
+std::vector<std::string> key_help_man() {
+    const auto roff = [](std::string_view text) {
+        std::string out;
+        for (char c : key_help_plain(text)) {
+            if (c == '\\') out += "\\e";
+            else if (c == '-') out += "\\-";
+            else out += c;
+        }
+        return out;
+    };
+    std::vector<std::string> lines;
+    for (const KeyRow* r : key_help_rows()) {
+        const std::string what = roff(r->help.what);
+        // A text line may not start with a request's dot or quote.
+        const bool request = !what.empty() && (what[0] == '.' || what[0] == '\'');
+        lines.insert(lines.end(), {".TP", ".B " + roff(r->help.keys), (request ? "\\&" : "") + what});
+    }
+    return lines;
+}
+
 std::string key_help_plain(std::string_view text) {
     std::string out;
     for (char c : text)

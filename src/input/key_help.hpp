@@ -19,6 +19,9 @@ std::vector<const KeyRow*> key_help_rows(KeySource own = KeySource::Window);
 // The game's and the window's rows as lines of the README's markdown table:
 // "| keys | what |".
 std::vector<std::string> key_help_markdown();
+// The same as the entries of the manual page's KEYS section: ".TP", ".B keys",
+// then what they do, escaped for roff.
+std::vector<std::string> key_help_man();
 // A row's text without markdown: backticks dropped.
 std::string key_help_plain(std::string_view text);
 // The keys for a terminal (`--help`): a heading line, then for each row its

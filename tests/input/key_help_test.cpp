@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 
@@ -29,39 +31,48 @@ std::vector<std::string> readme_key_rows() {
     return rows;
 }
 
-// A line of the manual page's source as plain text.
-std::string roff_plain(std::string s) {
-    std::string out;
-    for (size_t i = 0; i < s.size(); ++i) {
-        if (s[i] != '\\' || i + 1 == s.size()) {
-            out += s[i];
-            continue;
-        }
-        const char c = s[++i];
-        if (c == '-') out += '-';
-        else if (c == 'e') out += '\\';
-        else if (c == 'f' && i + 1 < s.size()) ++i;  // a font change
-        else if (c != '&') out += std::string("\\") + c;
-    }
-    return out;
+// The lines of the manual page's KEYS section from its first entry to the next section.
+std::vector<std::string> man_key_entries(const std::vector<std::string>& lines, size_t* first = nullptr,
+                                         size_t* end = nullptr) {
+    size_t i = std::find(lines.begin(), lines.end(), ".SH KEYS") - lines.begin();
+    while (i < lines.size() && lines[i] != ".TP" && (lines[i].rfind(".SH ", 0) != 0 || lines[i] == ".SH KEYS")) ++i;
+    size_t j = i;
+    while (j < lines.size() && lines[j].rfind(".SH ", 0) != 0) ++j;
+    if (first) *first = i;
+    if (end) *end = j;
+    return {lines.begin() + static_cast<long>(i), lines.begin() + static_cast<long>(j)};
 }
 
-// The entries of the manual page's KEYS section: ".TP", ".B keys", then the
-// text lines up to the next request.
-std::vector<std::pair<std::string, std::string>> man_key_entries() {
-    const std::vector<std::string> lines = file_lines("share/tlvx.6");
-    std::vector<std::pair<std::string, std::string>> entries;
-    bool in_keys = false;
-    for (size_t i = 0; i < lines.size(); ++i) {
-        if (lines[i].rfind(".SH ", 0) == 0) in_keys = lines[i] == ".SH KEYS";
-        if (!in_keys || lines[i] != ".TP") continue;
-        std::pair<std::string, std::string> e;
-        if (i + 1 < lines.size() && lines[i + 1].rfind(".B ", 0) == 0) e.first = roff_plain(lines[++i].substr(3));
-        for (; i + 1 < lines.size() && lines[i + 1].rfind('.', 0) != 0; ++i)
-            e.second += (e.second.empty() ? "" : " ") + roff_plain(lines[i + 1]);
-        entries.push_back(e);
-    }
-    return entries;
+// With TLVX_WRITE_KEY_DOCS set, the README's key table and the manual page's
+// KEYS entries are first written from the key table, so that a new or changed
+// key needs no edit of either by hand (HACKING.md).
+void write_key_docs() {
+    const auto write = [](const std::string& name, const std::vector<std::string>& lines) {
+        const std::string path = std::string(TLVX_TESTS_DIR) + "/../" + name;
+        std::ofstream out(path + ".new", std::ios::binary);
+        for (const std::string& line : lines) out << line << "\n";
+        out.close();
+        ASSERT_TRUE(out) << path;
+        ASSERT_EQ(std::rename((path + ".new").c_str(), path.c_str()), 0) << path;
+    };
+    std::vector<std::string> readme = file_lines("README.md");
+    const size_t head = std::find(readme.begin(), readme.end(), "| Key | What it does |") - readme.begin();
+    ASSERT_LT(head + 2, readme.size());
+    size_t end = head + 2;
+    while (end < readme.size() && readme[end].rfind('|', 0) == 0) ++end;
+    const std::vector<std::string> rows = key_help_markdown();
+    readme.erase(readme.begin() + static_cast<long>(head + 2), readme.begin() + static_cast<long>(end));
+    readme.insert(readme.begin() + static_cast<long>(head + 2), rows.begin(), rows.end());
+    write("README.md", readme);
+
+    std::vector<std::string> man = file_lines("share/tlvx.6");
+    size_t first = 0;
+    man_key_entries(man, &first, &end);
+    ASSERT_LT(first, man.size());
+    const std::vector<std::string> entries = key_help_man();
+    man.erase(man.begin() + static_cast<long>(first), man.begin() + static_cast<long>(end));
+    man.insert(man.begin() + static_cast<long>(first), entries.begin(), entries.end());
+    write("share/tlvx.6", man);
 }
 
 std::string squeeze_spaces(const std::string& s) {
@@ -75,12 +86,9 @@ std::string squeeze_spaces(const std::string& s) {
 
 // The README's rows and the manual page's entries are the table's, every one, in its order, and no more.
 TEST(KeyHelp, ReadmeAndManualPageListExactlyTheTablesKeys) {
+    if (std::getenv("TLVX_WRITE_KEY_DOCS")) write_key_docs();
     EXPECT_EQ(readme_key_rows(), key_help_markdown());
-
-    std::vector<std::pair<std::string, std::string>> expected;
-    for (const KeyRow* r : key_help_rows())
-        expected.emplace_back(key_help_plain(r->help.keys), key_help_plain(r->help.what));
-    EXPECT_EQ(man_key_entries(), expected);
+    EXPECT_EQ(man_key_entries(file_lines("share/tlvx.6")), key_help_man());
 }
 
 // Every row that has help has both texts, none with a "|" (it would split the
