@@ -38,5 +38,9 @@ constexpr KeyIdRange kWindowKeyIds{0, 1 << 10};         // the window's scancode
 constexpr KeyIdRange kBrowserKeyIds{1 << 20, 1 << 20};  // the page's key codes ("KeyA"), hashed
 constexpr KeyIdRange kTouchKeyIds{2 << 20, 1 << 12};    // on-screen controls, one id each
 constexpr KeyIdRange kPadKeyIds{3 << 20, 1 << 12};      // gamepad buttons and stick directions
+static_assert(kWindowKeyIds.first > -1 && kWindowKeyIds.first + kWindowKeyIds.count <= kBrowserKeyIds.first &&
+                  kBrowserKeyIds.first + kBrowserKeyIds.count <= kTouchKeyIds.first &&
+                  kTouchKeyIds.first + kTouchKeyIds.count <= kPadKeyIds.first,
+              "the sources' key ids stand apart, and apart from -1");
 
 }  // namespace tlvx
