@@ -64,7 +64,7 @@ int speed_key(PhysicalKey key, char typed, bool ctrl) {
 
 PhysicalKey key_from_code(std::string_view code) {
     using K = PhysicalKey;
-    static constexpr std::array<std::pair<std::string_view, K>, 30> named{{
+    static constexpr auto named = std::to_array<std::pair<std::string_view, K>>({
         {"Escape", K::Escape},
         {"Backspace", K::Backspace},
         {"Enter", K::Enter},
@@ -95,7 +95,7 @@ PhysicalKey key_from_code(std::string_view code) {
         {"F10", K::F10},
         {"F11", K::F11},
         {"F12", K::F12},
-    }};
+    });
     for (const auto& [name, key] : named)
         if (name == code) return key;
     if (code.size() == 7 && code.substr(0, 6) == "Numpad" && code[6] >= '0' && code[6] <= '9')
