@@ -122,6 +122,10 @@ constexpr KeyRow row(KeyName name, KeySource source, PassStep step, std::string_
     return {name, source, step, set, texts, help, screen, edit};
 }
 
+// What F1 does, in the window and on the page.
+constexpr std::string_view kHelpWhat =
+    "the key table over the picture, until F1 again; the game is held meanwhile and no key reaches it";
+
 // The table. A new key is a name in KeyName and a row here, at the same place.
 inline constexpr KeyRow kKeyRows[] = {
     row(K::StepUp, S::Game, P::StepKeys, "", {"y", kKeyUp},
@@ -182,9 +186,7 @@ inline constexpr KeyRow kKeyRows[] = {
     row(K::PlaybackSlower, S::Playback, P::None, "", {"-", kKeyDown}),
 
     // The window's own keys (platform/sdl), read by their place on the keyboard.
-    row(K::WindowHelp, S::Window, P::None, "", {},
-        {"F1", "the key table over the picture, until F1 again; the game is held meanwhile and no key reaches it"},
-        {"F1", "this help"}),
+    row(K::WindowHelp, S::Window, P::None, "", {}, {"F1", kHelpWhat}, {"F1", "this help"}),
     row(K::WindowFullscreen, S::Window, P::None, "", {},
         {"Alt+Enter", "fullscreen on/off: the whole picture scaled and letterboxed"}, {"Alt+Enter", "fullscreen"}),
     row(K::WindowAspect, S::Window, P::None, "", {},
@@ -200,10 +202,7 @@ inline constexpr KeyRow kKeyRows[] = {
 
     // The page's own keys (platform/web, the page's script): the browser keeps
     // F11, F12 and Ctrl with + and -.
-    row(K::PageHelp, S::Page, P::None, "", {},
-        {"F1, the Keys button",
-         "the key table over the picture, until F1 again; the game is held meanwhile and no key reaches it"},
-        {"F1, Keys", "this help"}),
+    row(K::PageHelp, S::Page, P::None, "", {}, {"F1, the Keys button", kHelpWhat}, {"F1, Keys", "this help"}),
     row(K::PageFaster, S::Page, P::None, "", {},
         {"Alt+Shift+Up, Alt+Shift+Down",
          "faster, slower (as the Faster and Slower buttons); the speed shows below the picture. "
