@@ -4,7 +4,7 @@
 
 #include <sstream>
 
-#include "platform/rhythm/key_help.hpp"
+#include "input/key_help.hpp"
 #include "platform/rhythm/pass_pacer.hpp"
 #include "world/paths.hpp"
 

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "base/state.hpp"
-#include "platform/rhythm/key_help.hpp"
+#include "input/key_help.hpp"
 #include "platform/web/web_platform.hpp"
 #include "shell/run_game.hpp"
 #include "web_page.hpp"
@@ -62,27 +62,9 @@ std::string wait_for_action(OpenedWorld& opened) {
 // table of keys: the game's keys, then the page's own in place of the
 // window's (the browser keeps F11, F12 and Ctrl with + and -).
 void show_key_table() {
-    for (const tlvx::KeyHelpRow& row : tlvx::key_help_rows()) {
-        if (!row.window) key_row(std::string(row.keys), std::string(row.what));
-        else if (row.keys == "F1") key_row("F1, the Keys button", std::string(row.what));
-    }
-    key_row("Alt+Shift+Up, Alt+Shift+Down",
-            "faster, slower (as the Faster and Slower buttons); the speed shows below the picture. Ctrl with "
-            "+ and - is the browser's zoom");
-    key_row("Alt+Enter", "fullscreen on/off (as the Fullscreen button)");
-    key_row("F11, F12", "the browser's own: the 4:3 picture button stands for F11; the page takes no screenshots");
-    // The help over the picture: the window's lines of the game's keys (up
-    // to the blank line before the window's own), then the page's keys.
-    const std::vector<std::string> lines = tlvx::key_help_screen_lines();
-    for (size_t i = 0; i < lines.size() && !(i > 1 && lines[i].empty()); ++i) help_line(lines[i]);
-    help_line("");
-    const auto page_line = [](std::string keys, const char* what) {
-        keys.resize(std::max<size_t>(keys.size(), tlvx::kScreenKeysWidth), ' ');
-        help_line(keys + " " + what);
-    };
-    page_line("F1, Keys", "this help on/off");
-    page_line("Alt+Enter", "fullscreen on/off");
-    page_line("Alt+Shift", "+Up faster, +Down slower");
+    for (const tlvx::KeyRow* row : tlvx::key_help_rows(tlvx::KeySource::Page))
+        key_row(std::string(row->help.keys), std::string(row->help.what));
+    for (const std::string& line : tlvx::key_help_screen_lines(tlvx::KeySource::Page)) help_line(line);
 }
 
 int run_player() {

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "base/error.hpp"
+#include "base/key_codes.hpp"
 #include "base/platform.hpp"
 #include "base/state.hpp"
 #include "data/text_record.hpp"
@@ -162,7 +163,7 @@ std::string KEY_POLL(State& s, bool paused) {
     if (s.platform) {
         s.platform->poll(s.screen, s.keys, paused);
         // A window close (or a signal) ends the game the way Escape does.
-        if (s.platform->quit_requested()) return "\x1b";
+        if (s.platform->quit_requested()) return std::string(kKeyEscape);
     }
     return s.keys.pop();
 }

@@ -23,12 +23,12 @@ void poll_and_copy(State& s) {
     copy_pass_values(s);
 }
 
-bool key_in_set(const State& s, const char* set) { return std::string(set).find(s.CC_S) != std::string::npos; }
+bool key_is(const State& s, KeyName name) { return key_matches(key_row(name), s.KEY, s.CC_S); }
 
 void display_toggles(State& s) {
-    if (s.KEY == "i" || s.KEY == "I") s.I = one_minus(s.I);
+    if (key_is(s, KeyName::StatusPanel)) s.I = one_minus(s.I);
     // C++ % truncates like the cycle wants: a negative O gives (O mod 4) + 1 <= 1.
-    if (s.KEY == "o" || s.KEY == "O") s.O = (s.O % 4) + 1;
+    if (key_is(s, KeyName::StoredSetting)) s.O = (s.O % 4) + 1;
 }
 
 void redraw_reset(State& s) { s.SCRNUPDT = s.SCRNUPDT == 3 ? 1 : 0; }
@@ -41,13 +41,13 @@ void copy_pass_values(State& s) {
 }
 
 void pause_if_asked(State& s) {
-    if (s.KEY != "p" && s.KEY != "P") return;
+    if (!key_is(s, KeyName::Pause)) return;
     // The key that ends the pause is discarded, not treated as a command.
     while (KEY_POLL(s, true).empty()) {}
 }
 
 void road_toggle(State& s) {
-    if (s.KEY == ".") s.P = one_minus(s.P);
+    if (key_is(s, KeyName::RoadFollowing)) s.P = one_minus(s.P);
 }
 
 void position_clamp(State& s) {

@@ -4,13 +4,15 @@
 // clamp.
 #include <string>
 
+#include "input/key_table.hpp"
+
 namespace tlvx {
 struct State;
 
 // Re-seed, poll one key into KEY and CC$, copy VX1/VY1/D1/G1.
 void poll_and_copy(State& s);
-// True when CC$ occurs in the key set text (e.g. " Y y 8 ").
-bool key_in_set(const State& s, const char* set);
+// True when this pass's key (KEY, CC$) is the row's (input/key_table.hpp).
+bool key_is(const State& s, KeyName name);
 void display_toggles(State& s);   // "i"/"I", "o"/"O"
 void redraw_reset(State& s);      // SCRNUPDT: 3 -> 1, else 0
 void copy_pass_values(State& s);  // VX1 = VX2 ... G1 = G2

@@ -15,11 +15,6 @@ namespace tlvx {
 
 namespace {
 
-const std::string kUpArrow("\0H", 2);
-const std::string kRightArrow("\0M", 2);
-const std::string kDownArrow("\0P", 2);
-const std::string kLeftArrow("\0K", 2);
-
 // True when a text form such as " 7 " occurs in a list text; an empty text is
 // never found.
 bool text_in_list(const std::string& list, const std::string& text) {
@@ -56,14 +51,13 @@ void road_search(State& s) {
 
 void step_keys(State& s) {
     struct StepKey {
-        const char* letter;
-        const std::string* arrow;
+        KeyName name;
         int32_t d;
     };
-    static const StepKey kStepKeys[] = {
-        {"y", &kUpArrow, 1}, {"h", &kRightArrow, 2}, {"b", &kDownArrow, 3}, {"g", &kLeftArrow, 4}};
+    static constexpr StepKey kStepKeys[] = {
+        {KeyName::StepUp, 1}, {KeyName::StepRight, 2}, {KeyName::StepDown, 3}, {KeyName::StepLeft, 4}};
     for (const StepKey& k : kStepKeys) {
-        if (s.KEY != k.letter && s.KEY != *k.arrow) continue;
+        if (!key_is(s, k.name)) continue;
         s.D2 = k.d;  // the player turns even when the step is refused
         const int32_t dx = s.D(k.d).X;
         const int32_t dy = s.D(k.d).Y;
@@ -76,13 +70,13 @@ void step_keys(State& s) {
 }
 
 void facing_keys(State& s) {
-    if (key_in_set(s, " Y y 8 ") || s.KEY == kUpArrow) s.D2 = 1;
-    if (key_in_set(s, " H h 6 ") || s.KEY == kRightArrow) s.D2 = 2;
-    if (key_in_set(s, " B b 2 ") || s.KEY == kDownArrow) s.D2 = 3;
-    if (key_in_set(s, " G g 4 ") || s.KEY == kLeftArrow) s.D2 = 4;
-    if (key_in_set(s, " 5 ")) s.D2 = 0;
-    if (key_in_set(s, " 7 ")) s.D2 = ((s.D2 + 2) % 4) + 1;
-    if (key_in_set(s, " 9 ")) s.D2 = (s.D2 % 4) + 1;
+    if (key_is(s, KeyName::FaceUp)) s.D2 = 1;
+    if (key_is(s, KeyName::FaceRight)) s.D2 = 2;
+    if (key_is(s, KeyName::FaceDown)) s.D2 = 3;
+    if (key_is(s, KeyName::FaceLeft)) s.D2 = 4;
+    if (key_is(s, KeyName::FaceNowhere)) s.D2 = 0;
+    if (key_is(s, KeyName::TurnLeft)) s.D2 = ((s.D2 + 2) % 4) + 1;
+    if (key_is(s, KeyName::TurnRight)) s.D2 = (s.D2 % 4) + 1;
 }
 
 void road_following_and_checks(State& s) {

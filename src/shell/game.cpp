@@ -187,7 +187,7 @@ bool run_pass(State& s) {
     clock_step(s);
     player_marker(s);
     copy_pass_values(s);
-    if (s.KEY == "\x1b") {
+    if (key_is(s, KeyName::Quit)) {
         if (s.on_pass_end) s.on_pass_end(s);
         quit(s);
         return true;

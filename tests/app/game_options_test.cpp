@@ -2,7 +2,7 @@
 // table of bad invocations.
 #include "game_options.hpp"
 
-#include "platform/rhythm/key_help.hpp"
+#include "input/key_help.hpp"
 
 #include <gtest/gtest.h>
 

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <ostream>
 
 #include "display/screen.hpp"
 #include "support/view_world.hpp"
@@ -16,25 +17,51 @@ using namespace std::string_literals;
 
 // No key and a function key do nothing; "\0K" (left) is not the "H" of " H h 6 ". "7" and "9" turn from
 // each facing (0: none) without stepping.
+// Where a pass left the player.
+struct Place {
+    int32_t d2, vx, vy, scrnupdt;
+    bool operator==(const Place&) const = default;
+};
+std::ostream& operator<<(std::ostream& o, const Place& p) {
+    return o << "{d2 " << p.d2 << ", at " << p.vx << "," << p.vy << ", scrnupdt " << p.scrnupdt << "}";
+}
+
 TEST(KeyDispatch, StepAndFacingKeys) {
     struct Case {
         std::string key;
-        int32_t from, d2, vx, vy, scrnupdt;
+        int32_t from;  // D2 before the pass
+        Place after;
     };
-    const Case cases[] = {{"", 3, 3, 10, 8, 0},    {"\0;"s, 3, 3, 10, 8, 0}, {"y", 3, 1, 10, 7, 1},
-                          {"Y", 3, 1, 10, 8, 0},   {"5", 3, 0, 10, 8, 0},    {"\0H"s, 3, 1, 10, 7, 1},
-                          {"\0K"s, 3, 4, 9, 8, 1}, {"7", 0, 3, 10, 8, 0},    {"7", 1, 4, 10, 8, 0},
-                          {"7", 2, 1, 10, 8, 0},   {"7", 3, 2, 10, 8, 0},    {"7", 4, 3, 10, 8, 0},
-                          {"9", 0, 1, 10, 8, 0},   {"9", 1, 2, 10, 8, 0},    {"9", 2, 3, 10, 8, 0},
-                          {"9", 3, 4, 10, 8, 0},   {"9", 4, 1, 10, 8, 0}};
+    const Case cases[] = {
+        {"", 3, {.d2 = 3, .vx = 10, .vy = 8, .scrnupdt = 0}},
+        {"\0;"s, 3, {.d2 = 3, .vx = 10, .vy = 8, .scrnupdt = 0}},
+        {"y", 3, {.d2 = 1, .vx = 10, .vy = 7, .scrnupdt = 1}},
+        {"Y", 3, {.d2 = 1, .vx = 10, .vy = 8, .scrnupdt = 0}},
+        {"5", 3, {.d2 = 0, .vx = 10, .vy = 8, .scrnupdt = 0}},
+        {"\0H"s, 3, {.d2 = 1, .vx = 10, .vy = 7, .scrnupdt = 1}},
+        {"\0K"s, 3, {.d2 = 4, .vx = 9, .vy = 8, .scrnupdt = 1}},
+        {"7", 0, {.d2 = 3, .vx = 10, .vy = 8, .scrnupdt = 0}},
+        {"7", 1, {.d2 = 4, .vx = 10, .vy = 8, .scrnupdt = 0}},
+        {"7", 2, {.d2 = 1, .vx = 10, .vy = 8, .scrnupdt = 0}},
+        {"7", 3, {.d2 = 2, .vx = 10, .vy = 8, .scrnupdt = 0}},
+        {"7", 4, {.d2 = 3, .vx = 10, .vy = 8, .scrnupdt = 0}},
+        {"9", 0, {.d2 = 1, .vx = 10, .vy = 8, .scrnupdt = 0}},
+        {"9", 1, {.d2 = 2, .vx = 10, .vy = 8, .scrnupdt = 0}},
+        {"9", 2, {.d2 = 3, .vx = 10, .vy = 8, .scrnupdt = 0}},
+        {"9", 3, {.d2 = 4, .vx = 10, .vy = 8, .scrnupdt = 0}},
+        {"9", 4, {.d2 = 1, .vx = 10, .vy = 8, .scrnupdt = 0}},
+    };
     for (const Case& c : cases) {
+        SCOPED_TRACE(c.key + " from " + std::to_string(c.from));
         ViewWorld w;
         // The pass runs on whatever the key: the animation phase ticks.
-        std::tie(w.s.D2, w.s.GC, w.platform.now) = std::tuple(c.from, 3, 1000.4);
+        w.s.D2 = c.from;
+        w.s.GC = 3;
+        w.platform.now = 1000.4;
         w.pass(c.key);
-        EXPECT_EQ(std::tuple(w.s.D2, w.s.VX2, w.s.VY2, w.s.SCRNUPDT, w.s.I + w.s.O + w.s.P, w.s.GC),
-                  std::tuple(c.d2, c.vx, c.vy, c.scrnupdt, 0, 4))
-            << c.key << " from " << c.from;
+        EXPECT_EQ((Place{w.s.D2, w.s.VX2, w.s.VY2, w.s.SCRNUPDT}), c.after);
+        EXPECT_EQ(w.s.I + w.s.O + w.s.P, 0) << "no toggle";
+        EXPECT_EQ(w.s.GC, 4) << "the animation phase";
     }
 }
 
@@ -72,8 +99,8 @@ TEST(KeyDispatch, PauseWaitsForAKeyAndSwallowsIt) {
     init_state(s, dir.path(), platform);
     s.KEY = "p";
     pause_if_asked(s);
-    // The key that ended the pause is gone.
-    EXPECT_EQ(std::pair(platform.paused_polls, KEY_POLL(s)), std::pair(3, std::string()));
+    EXPECT_EQ(platform.paused_polls, 3);
+    EXPECT_EQ(KEY_POLL(s), "") << "the key that ended the pause is gone";
 }
 
 // The queue keeps the newest fifteen keys: more drop the oldest, also after the ring has wrapped many times.
@@ -88,37 +115,50 @@ TEST(KeyQueue, KeepsTheNewestFifteenInOrderAcrossWraps) {
     }
 }
 
+// An edit's outcome: the layer's file, the layer's view grid, the redraw flag.
+struct Edited {
+    int32_t file, grid, scrnupdt;
+    bool operator==(const Edited&) const = default;
+};
+std::ostream& operator<<(std::ostream& o, const Edited& e) {
+    return o << "{file " << e.file << ", grid " << e.grid << ", scrnupdt " << e.scrnupdt << "}";
+}
+
 TEST(Editing, EveryBoundaryOfTheEditTable) {
     struct Case {
         const char* key;
-        int32_t file, before, after;
+        int32_t layer, before, after;
     };  // after == before: no edit
     // kept: "*" or "]" on an empty cell makes value 1, the player's own picture.
     const Case cases[] = {
-        {"+", kGroundFile, 63, 64},      {"+", kGroundFile, 64, 64},      {"-", kGroundFile, 2, 1},
-        {"-", kGroundFile, 1, 1},        {"f", kGroundFile, 47, 63},      {"f", kGroundFile, 48, 48},
-        {"F", kGroundFile, 18, 2},       {"F", kGroundFile, 17, 17},      {"\x08", kCreatureFile, 200, 0},
-        {"\x08", kCreatureFile, 0, 0},   {"*", kCreatureFile, 254, 255},  {"*", kCreatureFile, 255, 255},
-        {"/", kCreatureFile, 1, 0},      {"/", kCreatureFile, 0, 0},      {"\\", kStructureFile, 1, 0},
-        {"]", kStructureFile, 254, 255}, {"]", kStructureFile, 255, 255}, {"[", kStructureFile, 1, 0},
-        {"[", kStructureFile, 0, 0},     {"*", kCreatureFile, 0, 1},      {"]", kStructureFile, 0, 1},
+        {"+", kGroundFile, 63, 64},    {"+", kGroundFile, 64, 64},      {"-", kGroundFile, 2, 1},
+        {"-", kGroundFile, 1, 1},      {"f", kGroundFile, 47, 63},      {"f", kGroundFile, 48, 48},
+        {"F", kGroundFile, 18, 2},     {"F", kGroundFile, 17, 17},      {"\x08", kCreatureFile, 200, 0},
+        {"\x08", kCreatureFile, 0, 0}, {"*", kCreatureFile, 254, 255},  {"*", kCreatureFile, 255, 255},
+        {"/", kCreatureFile, 1, 0},    {"/", kCreatureFile, 0, 0},      {"\\", kStructureFile, 1, 0},
+        {"\\", kStructureFile, 0, 0},  {"]", kStructureFile, 254, 255}, {"]", kStructureFile, 255, 255},
+        {"[", kStructureFile, 1, 0},   {"[", kStructureFile, 0, 0},     {"*", kCreatureFile, 0, 1},
+        {"]", kStructureFile, 0, 1},
     };
     ViewWorld w;
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string("key ") + c.key + " on " + std::to_string(c.before));
         w.s.D2 = 2;
-        w.put(c.file, 1, 0, c.before);
+        w.put(c.layer, 1, 0, c.before);
         w.pass(c.key);
-        ViewGrid& grid = c.file == kGroundFile ? w.s.GR : c.file == kCreatureFile ? w.s.CR : w.s.CS;
+        ViewGrid& grid = c.layer == kGroundFile ? w.s.GR : c.layer == kCreatureFile ? w.s.CR : w.s.CS;
         // Ground edits reach GR only at the refresh; the others are in their grid at once.
-        EXPECT_EQ(std::tuple(cell_read(w.s, c.file, 11, 8), grid(1, 0), w.s.SCRNUPDT, w.s.VX2),
-                  std::tuple(c.after, c.file == kGroundFile ? c.before : c.after, c.after != c.before ? 1 : 0, 10));
+        const Edited want{.file = c.after,
+                          .grid = c.layer == kGroundFile ? c.before : c.after,
+                          .scrnupdt = c.after != c.before ? 1 : 0};
+        EXPECT_EQ((Edited{cell_read(w.s, c.layer, 11, 8), grid(1, 0), w.s.SCRNUPDT}), want);
+        EXPECT_EQ(w.s.VX2, 10) << "an edit is no step";
     }
     w.s.D2 = 0;  // facing nowhere: the player's own cell
     w.pass("*");
     w.pass("]");
-    EXPECT_EQ(std::tuple(cell_read(w.s, kCreatureFile, 10, 8), cell_read(w.s, kStructureFile, 10, 8)),
-              std::tuple(2, 1));
+    EXPECT_EQ(cell_read(w.s, kCreatureFile, 10, 8), 2);
+    EXPECT_EQ(cell_read(w.s, kStructureFile, 10, 8), 1);
 }
 
 // The creature sweep of the same pass may not write an old grid value back over an
@@ -130,13 +170,16 @@ TEST(Editing, CreatureSweepOfThePassCannotOverwriteAnEdit) {
         w.s.OBJS(2) = 1000;
         w.put(kCreatureFile, 0, -2, 2);
         for (auto [x, y] : {std::pair{-1, -2}, {1, -2}, {0, -3}}) w.put(kStructureFile, x, y, 4);
-        std::tie(w.s.D2, w.s.GC) = std::tuple(1, 4);
+        w.s.D2 = 1;
+        w.s.GC = 4;
         bool moved = false;
         for (uint32_t trial = 0; trial < 100 && !moved; ++trial) {
             w.put(kCreatureFile, 0, -1, 0);
             w.put(kStructureFile, 0, -1, 0);
             // SCRNUPDT 1: no immediate cell draws.
-            std::tie(w.s.rnd_state, w.s.SCRNUPDT, w.s.KEY) = std::tuple(trial * 40503u & 0xFFFFFFu, 1, key);
+            w.s.rnd_state = trial * 40503u & 0xFFFFFFu;
+            w.s.SCRNUPDT = 1;
+            w.s.KEY = key;
             editing_keys(w.s);
             creature_sweep(w.s);
             moved = cell_read(w.s, kCreatureFile, 10, 6) == 0;
@@ -148,12 +191,28 @@ TEST(Editing, CreatureSweepOfThePassCannotOverwriteAnEdit) {
 // Readies road-following (P 1) from the player's cell on road 5 with the arm counter GE at 4, facing `d2`.
 void on_road(ViewWorld& w, int32_t d2) {
     w.read_view();
-    std::tie(w.s.RD_S, w.s.G1, w.s.G2, w.s.G2_S, w.s.P, w.s.GE, w.s.D2) = std::tuple(" 5 ", 5, 5, " 5 ", 1, 4, d2);
+    w.s.RD_S = w.s.G2_S = " 5 ";
+    w.s.G1 = w.s.G2 = 5;
+    w.s.P = 1;
+    w.s.GE = 4;
+    w.s.D2 = d2;
 }
 
 // From (10, 8) on road 5 with the arm counter at 4. `around` is the 3 by 3 block around
 // the player, row by row: r road, t road under a tree (OBJ_M 0), c road under a creature,
 // k road that blocks moving left.
+// Where road-following left the player: the candidates tried, the facing, the
+// step, the arm counter GE and whether the marker followed.
+struct Followed {
+    int32_t f2, d2, dx, dy, ge;
+    bool marker_there;
+    bool operator==(const Followed&) const = default;
+};
+std::ostream& operator<<(std::ostream& o, const Followed& f) {
+    return o << "{f2 " << f.f2 << ", d2 " << f.d2 << ", step " << f.dx << "," << f.dy << ", ge " << f.ge
+             << (f.marker_there ? ", marker there}" : ", marker elsewhere}");
+}
+
 TEST(RoadFollowing, SearchOrderAndWhatStopsIt) {
     struct Case {
         int32_t d2;
@@ -181,10 +240,13 @@ TEST(RoadFollowing, SearchOrderAndWhatStopsIt) {
         on_road(w, c.d2);
         w.pass("");
         // Any step taken resets the arm counter GE, even one undone; the marker follows the player.
-        EXPECT_EQ(
-            std::tuple(w.s.F2, w.s.D2, w.s.VX2, w.s.VY2, w.s.SCRNUPDT, w.s.GE,
-                       cell_read(w.s, kCreatureFile, w.s.VX2, w.s.VY2), w.s.TIMM == 0),
-            std::tuple(c.f2, c.d2_after, 10 + c.dx, 8 + c.dy, 1, c.d2_after == 0 ? 4 : 1, 1, c.dx == 0 && c.dy == 0));
+        const Followed want{
+            .f2 = c.f2, .d2 = c.d2_after, .dx = c.dx, .dy = c.dy, .ge = c.d2_after == 0 ? 4 : 1, .marker_there = true};
+        EXPECT_EQ((Followed{w.s.F2, w.s.D2, w.s.VX2 - 10, w.s.VY2 - 8, w.s.GE,
+                            cell_read(w.s, kCreatureFile, w.s.VX2, w.s.VY2) == 1}),
+                  want);
+        EXPECT_EQ(w.s.SCRNUPDT, 1);
+        EXPECT_EQ(w.s.TIMM == 0, c.dx == 0 && c.dy == 0) << "the step tick counts only a step";
     }
 }
 
@@ -196,8 +258,9 @@ TEST(RoadFollowing, MarkerCannotOverwriteAnEditOfThePass) {
     cell_write(w.s, kCreatureFile, 10, 8, 7);
     on_road(w, 1);
     w.pass("*");
-    EXPECT_EQ(std::tuple(w.s.VY2, cell_read(w.s, kCreatureFile, 10, 7), cell_read(w.s, kCreatureFile, 10, 8)),
-              std::tuple(8, 1, 7));
+    EXPECT_EQ(w.s.VY2, 8) << "the new creature blocks the road";
+    EXPECT_EQ(cell_read(w.s, kCreatureFile, 10, 7), 1) << "the edit";
+    EXPECT_EQ(cell_read(w.s, kCreatureFile, 10, 8), 7) << "the cell the player stands on";
 }
 
 }  // namespace

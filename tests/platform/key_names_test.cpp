@@ -2,7 +2,7 @@
 // key codes name the same keys, which give the same texts.
 #include <gtest/gtest.h>
 
-#include "platform/rhythm/key_names.hpp"
+#include "input/key_names.hpp"
 
 #ifdef TLVX_GAME
 #include "platform/sdl/sdl_keys.hpp"

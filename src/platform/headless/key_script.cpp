@@ -1,25 +1,42 @@
 #include "platform/headless/key_script.hpp"
 
 #include <array>
+#include <span>
 #include <sstream>
 #include <utility>
 
 #include "base/input_file.hpp"
+#include "base/key_codes.hpp"
 
 namespace tlvx {
 
 namespace {
 
-std::string ext(char scan) { return std::string(1, '\0') + scan; }
+std::string fkey(int n) { return {'\0', static_cast<char>(kFunctionKeyScan + n - 1)}; }
 
 // Named keys in the order key_name() prefers them.
-const std::array<std::pair<const char*, std::string>, 19>& named_keys() {
-    static const std::array<std::pair<const char*, std::string>, 19> names = {{
-        {"space", " "},   {"esc", "\x1b"},    {"bksp", "\b"},     {"enter", "\r"},     {"tab", "\t"},
-        {"up", ext('H')}, {"down", ext('P')}, {"left", ext('K')}, {"right", ext('M')}, {"f1", ext(';')},
-        {"f2", ext('<')}, {"f3", ext('=')},   {"f4", ext('>')},   {"f5", ext('?')},    {"f6", ext('@')},
-        {"f7", ext('A')}, {"f8", ext('B')},   {"f9", ext('C')},   {"f10", ext('D')},
-    }};
+std::span<const std::pair<const char*, std::string>> named_keys() {
+    static const auto names = std::to_array<std::pair<const char*, std::string>>({
+        {"space", " "},
+        {"esc", std::string(kKeyEscape)},
+        {"bksp", std::string(kKeyBackspace)},
+        {"enter", std::string(kKeyEnter)},
+        {"tab", std::string(kKeyTab)},
+        {"up", std::string(kKeyUp)},
+        {"down", std::string(kKeyDown)},
+        {"left", std::string(kKeyLeft)},
+        {"right", std::string(kKeyRight)},
+        {"f1", fkey(1)},
+        {"f2", fkey(2)},
+        {"f3", fkey(3)},
+        {"f4", fkey(4)},
+        {"f5", fkey(5)},
+        {"f6", fkey(6)},
+        {"f7", fkey(7)},
+        {"f8", fkey(8)},
+        {"f9", fkey(9)},
+        {"f10", fkey(10)},
+    });
     return names;
 }
 

@@ -1,5 +1,7 @@
 #include "platform/record/record_platforms.hpp"
 
+#include "input/key_table.hpp"
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -148,16 +150,17 @@ std::string PlaybackPlatform::state_text() const {
 
 bool PlaybackPlatform::steer(const std::string& key, double now) {
     double speed = speed_;
-    if (key == " " || key == "p" || key == "P") {
+    const auto is = [&](KeyName name) { return key_matches(key_row(name), key, " " + key + " "); };
+    if (is(KeyName::PlaybackHold)) {
         held_ = !held_;
         synced_ = false;  // the pace starts again from where the playback is
         std::fprintf(stderr, held_ ? "playback held\n" : "playback goes on\n");
         if (on_state) on_state(state_text());
         return true;
     }
-    if (key == "\x1b") throw StopRun{};
-    if (key == "+" || key == "=" || key == std::string("\0H", 2)) speed = std::min(speed_ * 2, 64.0);
-    if (key == "-" || key == std::string("\0P", 2)) speed = std::max(speed_ / 2, 1.0 / 8);
+    if (is(KeyName::PlaybackStop)) throw StopRun{};
+    if (is(KeyName::PlaybackFaster)) speed = std::min(speed_ * 2, 64.0);
+    if (is(KeyName::PlaybackSlower)) speed = std::max(speed_ / 2, 1.0 / 8);
     if (speed == speed_) return false;
     sync_recorded_ = last_recorded_;
     sync_wall_ = now;

@@ -1,12 +1,10 @@
 #include "platform/sdl/help_overlay.hpp"
 
-#include <algorithm>
 #include <string>
-#include <vector>
 
 #include "base/screen_types.hpp"
 #include "display/screen.hpp"
-#include "platform/rhythm/key_help.hpp"
+#include "input/key_help.hpp"
 
 namespace tlvx {
 
@@ -40,20 +38,11 @@ void draw_help_overlay(std::span<uint32_t> argb) {
         for (int shift = 0; shift < 24; shift += 8) out |= (((p >> shift) & 0xFFu) * 3 / 16) << shift;
         p = out;
     }
-    const std::vector<std::string> lines = key_help_screen_lines();
-    const int width = (kScreenKeysWidth + 1 + kScreenWhatWidth) * 8;
-    const int x = (kScreenW - width) / 2;
-    int y = (kScreenH - static_cast<int>(lines.size()) * 8) / 2;
-    for (size_t i = 0; i < lines.size(); ++i, y += 8) {
-        const std::string& line = lines[i];
-        if (i == 0) {
-            draw_text(argb, x, y, line, kTitleColour);
-            continue;
-        }
-        const size_t split = std::min(line.size(), static_cast<size_t>(kScreenKeysWidth));
-        draw_text(argb, x, y, line.substr(0, split), kKeysColour);
-        draw_text(argb, x + (kScreenKeysWidth + 1) * 8, y, line.size() > split + 1 ? line.substr(split + 1) : "",
-                  kWhatColour);
+    for (const ScreenText& t : key_help_screen()) {
+        const uint32_t colour = t.kind == ScreenText::Kind::Title  ? kTitleColour
+                                : t.kind == ScreenText::Kind::Keys ? kKeysColour
+                                                                   : kWhatColour;
+        draw_text(argb, t.x, t.y, t.text, colour);
     }
 }
 

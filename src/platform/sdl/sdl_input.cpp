@@ -5,7 +5,7 @@
 #include <string>
 #include <utility>
 
-#include "platform/rhythm/key_names.hpp"
+#include "input/key_names.hpp"
 #include "platform/rhythm/pass_pacer.hpp"
 #include "platform/sdl/sdl_keys.hpp"
 #include "platform/sdl/sdl_platform.hpp"
@@ -55,7 +55,7 @@ void SdlPlatform::handle_event(const SDL_Event& e) {
         break;
     }
     case SDL_KEYDOWN: handle_key_down(e); break;
-    case SDL_KEYUP: add_key_event({KeyEvent::Kind::Release, static_cast<int>(e.key.keysym.scancode), {}, 0}); break;
+    case SDL_KEYUP: add_key_event({KeyEvent::Kind::Release, key_id(e.key.keysym.scancode), {}, 0}); break;
     default: break;
     }
 }
@@ -80,10 +80,10 @@ void SdlPlatform::handle_key_down(const SDL_Event& e) {
     } else if (help_shown_.load(std::memory_order_relaxed)) {
         // The help shows: the key is dropped, and its text with it.
     } else if (std::string key = key_text_for(physical_key(sc), (mod & KMOD_NUM) != 0); !key.empty()) {
-        add_key_event({KeyEvent::Kind::Press, static_cast<int>(sc), std::move(key), 0});
+        add_key_event({KeyEvent::Kind::Press, key_id(sc), std::move(key), 0});
     } else {
         text_owner_ = TextOwner::Key;
-        text_key_ = static_cast<int>(sc);
+        text_key_ = key_id(sc);
     }
 }
 

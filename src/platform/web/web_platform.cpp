@@ -6,7 +6,8 @@
 #include <algorithm>
 #include <functional>
 
-#include "platform/rhythm/key_names.hpp"
+#include "base/key_codes.hpp"
+#include "input/key_names.hpp"
 
 // The page's side of the platform (share/web/index.html).
 // clang-format off
@@ -28,7 +29,11 @@ namespace {
 // times a second, and the browser gets its turn as often.
 constexpr double kPresentInterval = 1.0 / 60.0;
 
-int key_id(const char* code) { return static_cast<int>(std::hash<std::string>{}(code)&0x3fffffff); }
+// The page's key codes ("KeyA", "ArrowUp") hashed into the browser's range of key ids.
+int key_id(const char* code) {
+    const size_t n = std::hash<std::string>{}(code) % static_cast<size_t>(kBrowserKeyIds.count);
+    return kBrowserKeyIds.id(static_cast<int>(n));
+}
 
 EM_BOOL on_key_down(int, const EmscriptenKeyboardEvent* e, void* user) {
     return static_cast<WebPlatform*>(user)->key_down(e->code, e->key, e->ctrlKey, e->altKey, e->shiftKey, e->metaKey,

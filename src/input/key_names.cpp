@@ -1,13 +1,13 @@
-#include "platform/rhythm/key_names.hpp"
+#include "input/key_names.hpp"
 
 #include <array>
 #include <utility>
 
+#include "base/key_codes.hpp"
+
 namespace tlvx {
 
 namespace {
-
-std::string ext(char scan) { return std::string(1, '\0') + scan; }
 
 bool in_range(PhysicalKey k, PhysicalKey first, PhysicalKey last) {
     return static_cast<int>(k) >= static_cast<int>(first) && static_cast<int>(k) <= static_cast<int>(last);
@@ -20,37 +20,37 @@ int offset(PhysicalKey k, PhysicalKey first) { return static_cast<int>(k) - stat
 std::string key_text_for(PhysicalKey key, bool numlock) {
     using K = PhysicalKey;
     switch (key) {
-    case K::Escape: return "\x1b";
-    case K::Backspace: return "\b";
+    case K::Escape: return std::string(kKeyEscape);
+    case K::Backspace: return std::string(kKeyBackspace);
     case K::Enter:
-    case K::KeypadEnter: return "\r";
-    case K::Tab: return "\t";
-    case K::Up: return ext('H');
-    case K::Down: return ext('P');
-    case K::Left: return ext('K');
-    case K::Right: return ext('M');
-    case K::Home: return ext('G');
-    case K::End: return ext('O');
-    case K::PageUp: return ext('I');
-    case K::PageDown: return ext('Q');
-    case K::Insert: return ext('R');
-    case K::Delete: return ext('S');
+    case K::KeypadEnter: return std::string(kKeyEnter);
+    case K::Tab: return std::string(kKeyTab);
+    case K::Up: return std::string(kKeyUp);
+    case K::Down: return std::string(kKeyDown);
+    case K::Left: return std::string(kKeyLeft);
+    case K::Right: return std::string(kKeyRight);
+    case K::Home: return std::string(kKeyHome);
+    case K::End: return std::string(kKeyEnd);
+    case K::PageUp: return std::string(kKeyPageUp);
+    case K::PageDown: return std::string(kKeyPageDown);
+    case K::Insert: return std::string(kKeyInsert);
+    case K::Delete: return std::string(kKeyDelete);
     default: break;
     }
-    if (in_range(key, K::F1, K::F10)) return ext(static_cast<char>(';' + offset(key, K::F1)));
+    if (in_range(key, K::F1, K::F10)) return {'\0', static_cast<char>(kFunctionKeyScan + offset(key, K::F1))};
     // With NumLock on the keypad types digits and the point (text input).
     if (numlock) return {};
     switch (key) {
-    case K::Keypad8: return ext('H');
-    case K::Keypad2: return ext('P');
-    case K::Keypad4: return ext('K');
-    case K::Keypad6: return ext('M');
-    case K::Keypad7: return ext('G');
-    case K::Keypad1: return ext('O');
-    case K::Keypad9: return ext('I');
-    case K::Keypad3: return ext('Q');
-    case K::Keypad0: return ext('R');
-    case K::KeypadPeriod: return ext('S');
+    case K::Keypad8: return std::string(kKeyUp);
+    case K::Keypad2: return std::string(kKeyDown);
+    case K::Keypad4: return std::string(kKeyLeft);
+    case K::Keypad6: return std::string(kKeyRight);
+    case K::Keypad7: return std::string(kKeyHome);
+    case K::Keypad1: return std::string(kKeyEnd);
+    case K::Keypad9: return std::string(kKeyPageUp);
+    case K::Keypad3: return std::string(kKeyPageDown);
+    case K::Keypad0: return std::string(kKeyInsert);
+    case K::KeypadPeriod: return std::string(kKeyDelete);
     default: return {};
     }
 }
@@ -64,7 +64,7 @@ int speed_key(PhysicalKey key, char typed, bool ctrl) {
 
 PhysicalKey key_from_code(std::string_view code) {
     using K = PhysicalKey;
-    static constexpr std::array<std::pair<std::string_view, K>, 30> named{{
+    static constexpr auto named = std::to_array<std::pair<std::string_view, K>>({
         {"Escape", K::Escape},
         {"Backspace", K::Backspace},
         {"Enter", K::Enter},
@@ -95,7 +95,7 @@ PhysicalKey key_from_code(std::string_view code) {
         {"F10", K::F10},
         {"F11", K::F11},
         {"F12", K::F12},
-    }};
+    });
     for (const auto& [name, key] : named)
         if (name == code) return key;
     if (code.size() == 7 && code.substr(0, 6) == "Numpad" && code[6] >= '0' && code[6] <= '9')

@@ -1,0 +1,30 @@
+#include "input/key_table.hpp"
+
+#include <algorithm>
+#include <cstddef>
+#include <iterator>
+
+namespace tlvx {
+
+namespace {
+
+// The rows stand in the order of their names, so a name finds its row at once.
+constexpr bool rows_in_name_order() {
+    for (size_t i = 0; i < std::size(kKeyRows); ++i)
+        if (static_cast<size_t>(kKeyRows[i].name) != i) return false;
+    return std::size(kKeyRows) == static_cast<size_t>(KeyName::PageBrowserKeys) + 1;
+}
+static_assert(rows_in_name_order(), "one row for each KeyName, in the order of the names");
+
+}  // namespace
+
+std::span<const KeyRow> key_rows() { return kKeyRows; }
+
+const KeyRow& key_row(KeyName name) { return kKeyRows[static_cast<size_t>(name)]; }
+
+bool key_matches(const KeyRow& row, std::string_view key, std::string_view cc) {
+    if (!row.set.empty() && row.set.find(cc) != std::string_view::npos) return true;
+    return std::any_of(row.texts.begin(), row.texts.end(), [&](std::string_view t) { return !t.empty() && t == key; });
+}
+
+}  // namespace tlvx

@@ -1,0 +1,196 @@
+// The key table against the places that show it: the README's table, the
+// manual page, and the help drawn over the picture (`--help`: tests/app).
+#include "input/key_help.hpp"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+using namespace tlvx;
+
+namespace {
+
+std::vector<std::string> file_lines(const std::string& name) {
+    std::ifstream in(std::string(TLVX_TESTS_DIR) + "/../" + name);
+    EXPECT_TRUE(in) << name;
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+// The rows of the README's table headed "| Key | What it does |".
+std::vector<std::string> readme_key_rows() {
+    const std::vector<std::string> lines = file_lines("README.md");
+    std::vector<std::string> rows;
+    size_t i = std::find(lines.begin(), lines.end(), "| Key | What it does |") - lines.begin() + 2;
+    for (; i < lines.size() && lines[i].rfind('|', 0) == 0; ++i) rows.push_back(lines[i]);
+    return rows;
+}
+
+// The lines of the manual page's KEYS section from its first entry to the next section.
+std::vector<std::string> man_key_entries(const std::vector<std::string>& lines, size_t* first = nullptr,
+                                         size_t* end = nullptr) {
+    size_t i = std::find(lines.begin(), lines.end(), ".SH KEYS") - lines.begin();
+    while (i < lines.size() && lines[i] != ".TP" && (lines[i].rfind(".SH ", 0) != 0 || lines[i] == ".SH KEYS")) ++i;
+    size_t j = i;
+    while (j < lines.size() && lines[j].rfind(".SH ", 0) != 0) ++j;
+    if (first) *first = i;
+    if (end) *end = j;
+    return {lines.begin() + static_cast<long>(i), lines.begin() + static_cast<long>(j)};
+}
+
+// With TLVX_WRITE_KEY_DOCS set, the README's key table and the manual page's
+// KEYS entries are first written from the key table, so that a new or changed
+// key needs no edit of either by hand (HACKING.md).
+void write_key_docs() {
+    const auto write = [](const std::string& name, const std::vector<std::string>& lines) {
+        const std::string path = std::string(TLVX_TESTS_DIR) + "/../" + name;
+        std::ofstream out(path + ".new", std::ios::binary);
+        for (const std::string& line : lines) out << line << "\n";
+        out.close();
+        ASSERT_TRUE(out) << path;
+        ASSERT_EQ(std::rename((path + ".new").c_str(), path.c_str()), 0) << path;
+    };
+    std::vector<std::string> readme = file_lines("README.md");
+    const size_t head = std::find(readme.begin(), readme.end(), "| Key | What it does |") - readme.begin();
+    ASSERT_LT(head + 2, readme.size());
+    size_t end = head + 2;
+    while (end < readme.size() && readme[end].rfind('|', 0) == 0) ++end;
+    const std::vector<std::string> rows = key_help_markdown();
+    readme.erase(readme.begin() + static_cast<long>(head + 2), readme.begin() + static_cast<long>(end));
+    readme.insert(readme.begin() + static_cast<long>(head + 2), rows.begin(), rows.end());
+    write("README.md", readme);
+
+    std::vector<std::string> man = file_lines("share/tlvx.6");
+    size_t first = 0;
+    man_key_entries(man, &first, &end);
+    ASSERT_LT(first, man.size());
+    const std::vector<std::string> entries = key_help_man();
+    man.erase(man.begin() + static_cast<long>(first), man.begin() + static_cast<long>(end));
+    man.insert(man.begin() + static_cast<long>(first), entries.begin(), entries.end());
+    write("share/tlvx.6", man);
+}
+
+std::string squeeze_spaces(const std::string& s) {
+    std::istringstream in(s);
+    std::string word, out;
+    while (in >> word) out += (out.empty() ? "" : " ") + word;
+    return out;
+}
+
+}  // namespace
+
+// The README's rows and the manual page's entries are the table's, every one, in its order, and no more.
+TEST(KeyHelp, ReadmeAndManualPageListExactlyTheTablesKeys) {
+    if (std::getenv("TLVX_WRITE_KEY_DOCS")) write_key_docs();
+    EXPECT_EQ(readme_key_rows(), key_help_markdown());
+    EXPECT_EQ(man_key_entries(file_lines("share/tlvx.6")), key_help_man());
+}
+
+// Every row that has help has both texts, none with a "|" (it would split the
+// README's row); the game's rows come first, and every game row is shown on the
+// picture (on its own screen line or its group's).
+TEST(KeyHelp, EveryHelpRowIsComplete) {
+    for (const KeySource source : {KeySource::Window, KeySource::Page}) {
+        bool own = false;
+        for (const KeyRow* r : key_help_rows(source)) {
+            for (std::string_view text : {r->help.keys, r->help.what}) {
+                EXPECT_FALSE(text.empty()) << r->help.keys;
+                EXPECT_EQ(text.find('|'), std::string_view::npos) << text;
+            }
+            EXPECT_TRUE(r->source == KeySource::Game || r->source == source) << r->help.keys;
+            EXPECT_TRUE(r->source != KeySource::Game || !own) << r->help.keys << " (a game key after the own keys)";
+            own = r->source != KeySource::Game;
+        }
+        EXPECT_TRUE(own);
+    }
+    EXPECT_FALSE(key_rows().front().screen.keys.empty());
+}
+
+// Every glyph of the help over the picture lies inside the 320x200 picture, and
+// no glyph box of one word touches one of another word, not even at a corner;
+// the window's and the page's help, and the window's with six more game rows as
+// long as the longest (room for the next keys).
+TEST(KeyHelp, ScreenGlyphsOfDifferentWordsNeverTouchAndRowsStillFit) {
+    struct Box {
+        int x, y;
+        size_t word;
+    };
+    const auto check = [](const std::vector<ScreenText>& texts, size_t rows, const char* what) {
+        SCOPED_TRACE(what);
+        std::vector<Box> boxes;
+        size_t word = 0;
+        for (const ScreenText& t : texts) {
+            ++word;
+            for (size_t i = 0; i < t.text.size(); ++i) {
+                if (t.text[i] == ' ') {
+                    ++word;
+                    continue;
+                }
+                EXPECT_TRUE(t.text[i] > 32 && t.text[i] < 127) << t.text;
+                boxes.push_back({t.x + static_cast<int>(i) * kScreenGlyph, t.y, word});
+            }
+        }
+        for (const Box& b : boxes) {
+            EXPECT_TRUE(b.x >= 0 && b.y >= 0 && b.x + kScreenGlyph <= 320 && b.y + kScreenGlyph <= 200)
+                << b.x << "," << b.y;
+        }
+        for (size_t i = 0; i < boxes.size(); ++i)
+            for (size_t j = i + 1; j < boxes.size(); ++j) {
+                const Box &a = boxes[i], &b = boxes[j];
+                const bool touch = a.x <= b.x + kScreenGlyph && b.x <= a.x + kScreenGlyph &&
+                                   a.y <= b.y + kScreenGlyph && b.y <= a.y + kScreenGlyph;
+                EXPECT_FALSE(touch && a.word != b.word) << a.x << "," << a.y << " and " << b.x << "," << b.y;
+            }
+        // The title, and each row's keys and what they do.
+        EXPECT_EQ(texts.size(), 1 + 2 * rows);
+    };
+    const auto screen_rows = [](KeySource own) {
+        std::vector<const KeyRow*> rows;
+        for (const KeyRow& r : key_rows())
+            if ((r.source == KeySource::Game || r.source == own) && !r.screen.keys.empty()) rows.push_back(&r);
+        return rows;
+    };
+    const std::vector<const KeyRow*> window = screen_rows(KeySource::Window);
+    check(key_help_screen(), window.size(), "window");
+    check(key_help_screen(KeySource::Page), screen_rows(KeySource::Page).size(), "page");
+
+    // Six more game rows, each with the longest keys and the longest text of a game row.
+    KeyRow longest = *window.front();
+    for (const KeyRow* r : window) {
+        if (r->source != KeySource::Game) continue;
+        if (r->screen.keys.size() > longest.screen.keys.size()) longest.screen.keys = r->screen.keys;
+        if (r->screen.what.size() > longest.screen.what.size()) longest.screen.what = r->screen.what;
+    }
+    std::vector<const KeyRow*> more = window;
+    more.insert(more.begin(), 6, &longest);
+    check(key_help_screen_layout(more), more.size(), "six more rows");
+}
+
+// The page's box shows the picture's help as text, glyph for character.
+TEST(KeyHelp, ScreenLinesHoldTheLayoutsTexts) {
+    const std::vector<std::string> lines = key_help_screen_lines(KeySource::Page);
+    for (const ScreenText& t : key_help_screen(KeySource::Page)) {
+        const size_t line = static_cast<size_t>(t.y / kScreenLinePitch);
+        ASSERT_LT(line, lines.size()) << t.text;
+        EXPECT_NE(lines[line].find(t.text), std::string::npos) << t.text << " in " << lines[line];
+    }
+    for (const std::string& line : lines) EXPECT_LE(line.size(), 40u) << line;
+}
+
+// The terminal text wraps at the asked width without losing or reordering a word.
+TEST(KeyHelp, TerminalTextWrapsWithoutLosingAWord) {
+    std::string words = "Keys (the window's own never reach the game):";
+    for (const KeyRow* r : key_help_rows())
+        words += " " + key_help_plain(r->help.keys) + " " + key_help_plain(r->help.what);
+    for (int width : {80, 60, 50}) {
+        const std::string text = key_help_text(width);
+        std::istringstream in(text);
+        for (std::string line; std::getline(in, line);) EXPECT_LE(line.size(), static_cast<size_t>(width)) << line;
+        EXPECT_EQ(squeeze_spaces(text), squeeze_spaces(words)) << width;
+    }
+}
