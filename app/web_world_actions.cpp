@@ -1,17 +1,22 @@
 #include "web_world_actions.hpp"
 
+#include <emscripten.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdlib>
+#include <cstring>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "base/error.hpp"
+#include "base/printable.hpp"
 #include "base/state.hpp"
 #include "data/world_files.hpp"
 #include "web_page.hpp"
 #include "world/demo_world.hpp"
+#include "world/open_world.hpp"
 #include "world/paths.hpp"
 #include "world/picture_files.hpp"
 #include "world/world_archive.hpp"
@@ -98,3 +103,34 @@ std::string first_demo_world(bool storage_refused) {
 }
 
 }  // namespace tlvx::web_page
+
+// The page asks this of the files a player offers before it copies them
+// (`offer`: one "SIZE NAME" line a file; `dir`: the small files the names
+// depend on, see offered_world_problem). It runs while the game sleeps
+// between passes and never sleeps itself. Returns a message for the page, ""
+// when the files may be copied and checked whole; the page frees it.
+extern "C" EMSCRIPTEN_KEEPALIVE char* tlvx_offered_world_problem(const char* offer, const char* dir) {
+    std::vector<tlvx::tools::OfferedFile> files;
+    const std::string text = offer;
+    for (size_t at = 0; at < text.size();) {
+        size_t end = text.find('\n', at);
+        if (end == std::string::npos) end = text.size();
+        const std::string line = text.substr(at, end - at);
+        const size_t blank = line.find(' ');
+        if (blank != std::string::npos)
+            files.push_back({line.substr(blank + 1), std::strtoll(line.c_str(), nullptr, 10)});
+        at = end + 1;
+    }
+    std::string problem;
+    try {
+        problem = tlvx::tools::offered_world_problem(files, dir);
+    } catch (const tlvx::tools::ToolError& e) {
+        problem = e.what();
+    } catch (const tlvx::RuntimeError& e) {
+        problem = tlvx::describe(e);
+    }
+    if (!problem.empty()) problem = tlvx::printable(problem);
+    char* out = static_cast<char*>(std::malloc(problem.size() + 1));
+    if (out) std::memcpy(out, problem.c_str(), problem.size() + 1);
+    return out;
+}

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <filesystem>
 #include <map>
 #include <memory>
 #include <set>
@@ -147,6 +148,7 @@ public:
 private:
     void check_tables();
     void check_layers();
+    void check_unused_files();
     void count_cells();
     void check_roads();
     void check_pictures();
@@ -179,6 +181,7 @@ WorldInfo Inspector::run() {
                               "; its player markers are not checked while it runs");
     check_tables();
     check_layers();
+    check_unused_files();
     if (const std::string problem = read_only_world_problem(dir_); !problem.empty())
         info_.problems.push_back("start-up refuses it: " + problem);
     if (wx_ > 0 && wy_ > 0) {
@@ -251,6 +254,28 @@ void Inspector::check_layers() {
         info_.problems.push_back(std::string(kLayerNames[0]) + " holds no map (its header gives " +
                                  std::to_string(wx_) + " x " + std::to_string(wy_) +
                                  " cells): start-up stops with runtime error 1 at the first view read");
+}
+
+// Files of the folder that the game never reads: a copy of the world carries
+// them for nothing, and the page refuses a world that brings one. Hidden files
+// are the programs' own (the lock file, a writer's temporary) and are left out.
+void Inspector::check_unused_files() {
+    if (!save_loaded_) return;
+    const std::set<std::string> names = world_file_names(s_);
+    std::vector<std::string> unused;
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it(dir_, ec), end; !ec && it != end; it.increment(ec)) {
+        std::string name = it->path().filename().string();
+        if (!name.empty() && name[0] != '.' && names.count(name) == 0) unused.push_back(std::move(name));
+    }
+    if (unused.empty()) return;
+    std::sort(unused.begin(), unused.end());
+    std::string list;
+    for (size_t i = 0; i < unused.size() && i < 3; ++i) list += (i ? ", \"" : "\"") + unused[i] + "\"";
+    if (unused.size() > 3) list += " and " + std::to_string(unused.size() - 3) + " more";
+    info_.notes.push_back(list + (unused.size() == 1 ? " is" : " are") +
+                          " not part of the world: no table of it names " + (unused.size() == 1 ? "it" : "them") +
+                          " and the game never reads " + (unused.size() == 1 ? "it" : "them"));
 }
 
 void Inspector::count_cells() {

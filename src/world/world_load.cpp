@@ -18,6 +18,7 @@
 #include "display/screen.hpp"
 #include "display/status.hpp"
 #include "display/view.hpp"
+#include "world/demo_world.hpp"
 #include "world/picture_files.hpp"
 
 namespace tlvx::tools {
@@ -75,6 +76,30 @@ std::string name_outside_folder(const State& s) {
                            (name == picture ? "" : ", whose mask \"" + name + "\" is") + outside;
         }
     return "";
+}
+
+std::set<std::string> world_file_names(const State& s) {
+    std::set<std::string> names = {kPaletteFileName, kSaveFileName, s.P1_S + ".txt", s.GM_S, s.OM_S};
+    for (const char* layer : kLayerNames) names.insert(layer);
+    const auto add = [&names](std::string name) {
+        if (name.empty() || name_leaves_folder(name)) return;
+        std::replace(name.begin(), name.end(), '\\', '/');
+        while (name.size() >= 2 && name[0] == '.' && name[1] == '/') name.erase(0, 2);
+        names.insert(name.substr(0, name.find('/')));
+    };
+    const auto add_picture = [&add](const std::string& name) {
+        add(name);
+        add(drawn_name(name));
+    };
+    for (int32_t v = 0; v <= 256; ++v) add_picture(s.M_S(v));
+    for (int32_t v = 0; v <= 255; ++v)
+        for (int32_t f = 1; f <= 4; ++f) {
+            const std::string& picture = s.OBJ_S(v, f);
+            add_picture(picture);
+            add_picture(mask_name(picture));
+            add_picture(mask_name(drawn_name(picture)));
+        }
+    return names;
 }
 
 std::string load_failure_message(const std::string& dir, const std::vector<LoadFailure>& failures) {

@@ -3,6 +3,7 @@
 // through the game's own loaders, the layer files read-only (a tool never
 // creates or changes them).
 #include <cstdint>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,15 @@ std::vector<LoadFailure> load_world_tables(State& s, const std::string& dir);
 // e.g. `the tile table names the picture "../outs.bmp" (ground value 3),
 // outside the world folder`; "" when none.
 std::string name_outside_folder(const State& s);
+
+// The names in a world folder that the game reads, from the tables loaded
+// into `s` (load_world_tables): the palette, the save file, the world
+// description, the tile and object tables, the five layers, and every picture
+// and mask the tables name, as the game opens them (a leading "./" dropped,
+// both spellings of a name whose 12th character a draw rewrites, a name in a
+// subfolder counted as that folder). A name leading out of the folder is not
+// among them. Any other file of the folder is never read.
+std::set<std::string> world_file_names(const State& s);
 
 // One line for a world whose tables do not load: the first failure, and how
 // many more there are.

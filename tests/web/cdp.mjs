@@ -125,6 +125,7 @@ class Browser {
   async newPage() {
     const { targetId } = await this.send('Target.createTarget', { url: 'about:blank' });
     const page = new Page(this, (await this.send('Target.attachToTarget', { targetId, flatten: true })).sessionId);
+    page.targetId = targetId;  // for Target.closeTarget
     await page.send('Page.enable');
     await page.send('Runtime.enable');
     return page;

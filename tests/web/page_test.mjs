@@ -17,6 +17,37 @@ async function samples(page, expr, ms) {
   return out;
 }
 
+// In fullscreen (the page's button), with square pixels and with 4:3 rows: the picture lies
+// wholly inside the window, centred, with its aspect (320:200 or 4:3) within a pixel, as large
+// as the window's fullscreen makes it: by the largest whole factor that fits with square
+// pixels, filling the width or the height with 4:3 rows. The window is `width` x `height` (a
+// headless window's fullscreen keeps its size, so the size is set as a display's). Leaves
+// fullscreen, 4:3 off and the window's own size.
+async function checkFullscreen(page, width, height) {
+  await page.send('Emulation.setDeviceMetricsOverride', { width, height, deviceScaleFactor: 1, mobile: false,
+                                                          screenWidth: width, screenHeight: height });
+  await page.eval("document.getElementById('fullscreen').click()");
+  await page.waitFor('document.fullscreenElement !== null', { timeoutMs: 3000, what: 'fullscreen' });
+  for (const on of [false, true]) {
+    if ((await page.eval("document.getElementById('aspect').getAttribute('aria-pressed')")) !== String(on))
+      await page.eval("document.getElementById('aspect').click()");
+    await sleep(300);
+    const r = await page.eval(`(() => { const r = document.getElementById('screen').getBoundingClientRect();
+      return { x: r.x, y: r.y, w: r.width, h: r.height, vw: window.innerWidth, vh: window.innerHeight }; })()`);
+    const ph = on ? 240 : 200;
+    const seen = `${r.w}x${r.h} at (${r.x}, ${r.y}) in ${r.vw}x${r.vh}, 4:3 ${on ? 'on' : 'off'}`;
+    check(r.x >= -0.5 && r.y >= -0.5 && r.x + r.w <= r.vw + 0.5 && r.y + r.h <= r.vh + 0.5, `the picture is inside: ${seen}`);
+    check(Math.abs(r.w - (r.h * 320) / ph) <= 1, `it has the aspect 320:${ph}: ${seen}`);
+    check(Math.abs(r.x - (r.vw - r.x - r.w)) <= 1 && Math.abs(r.y - (r.vh - r.y - r.h)) <= 1, `it is centred: ${seen}`);
+    check(on ? r.vw - r.w <= 1 || r.vh - r.h <= 1 : r.w % 320 === 0 && (r.w + 320 > r.vw || r.h + 200 > r.vh),
+          `it is as large as fits: ${seen}`);
+  }
+  await page.eval("document.getElementById('aspect').click()");
+  await page.eval('document.exitFullscreen()');
+  await page.waitFor('document.fullscreenElement === null', { timeoutMs: 3000, what: 'fullscreen to end' });
+  await page.send('Emulation.clearDeviceMetricsOverride');
+}
+
 await main(async () => {
   const server = await serve(siteDir());
   const work = mkdtempSync(join(tmpdir(), 'tlvx-web-page-'));
@@ -177,6 +208,9 @@ await main(async () => {
     await page.press('ArrowLeft');
     await page.waitFor(`window.tlvx.player.x !== ${px}`, { timeoutMs: 3000, what: 'the step once the game has the focus' });
     console.log('ok: and the game takes its keys again');
+
+    await checkFullscreen(page, 1280, 800);
+    await checkFullscreen(page, 1920, 1080);
     check(page.errors.length === 0, 'the page threw nothing', page.errors.join('\n'));
   } finally {
     await browser.close();

@@ -4,7 +4,7 @@
 // a second tab is refused and leaves the first tab's world alone; with storage
 // refused or too small the page says so and the game still plays.
 import { execFileSync, spawnSync } from 'node:child_process';
-import { mkdtempSync, mkdirSync, readdirSync, readFileSync, writeFileSync, rmSync } from 'node:fs';
+import { mkdtempSync, mkdirSync, readdirSync, readFileSync, truncateSync, writeFileSync, rmSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import { dirname, join } from 'node:path';
 import { launch, serve, main, check, siteDir, openGame, sleep, waitRunning } from './cdp.mjs';
@@ -30,12 +30,14 @@ async function layersBecome(page, want, same) {
   return layers(await worldOf(page));
 }
 
-// Hands `path` to the page's file input for opening a world and waits for the page to answer.
+// Hands `path` (or the paths of a folder's files) to the page's file input for opening a world
+// and waits for the page to answer.
 async function upload(page, path) {
   const { root } = await page.send('DOM.getDocument', { depth: -1 });
   const { nodeId } = await page.send('DOM.querySelector', { nodeId: root.nodeId, selector: '#open-input' });
+  await page.eval("window.tlvx.message = ''");  // so that the same refusal twice is seen
   const before = await message(page);
-  await page.send('DOM.setFileInputFiles', { files: [path], nodeId });
+  await page.send('DOM.setFileInputFiles', { files: [path].flat(), nodeId });
   await page.waitFor(`String(window.tlvx.message ?? "") !== ${JSON.stringify(before)}`, { what: 'the page to answer the upload' });
   return message(page);
 }
@@ -99,6 +101,35 @@ await main(async () => {
       check(still(after) === still(before), 'the world is unchanged', differ(before, after));
     }
 
+    // A world with a large file it does not use, or with a layer far larger than its map needs (as
+    // a folder's files or as an archive), is refused by names and sizes before anything is copied:
+    // the program's memory stays as it was, and so does the world.
+    const heap = () => page.eval('wasmMemory.buffer.byteLength');
+    const big = 50 << 20;
+    const variant = (name, change) => {
+      const dir = join(work, name);
+      mkdirSync(dir);
+      for (const n of readdirSync(folder)) writeFileSync(join(dir, n), readFileSync(join(folder, n)));
+      change(dir);
+      return dir;
+    };
+    const extra = variant('extra', (d) => writeFileSync(join(d, 'holiday.mkv'), Buffer.alloc(big, 7)));
+    const grown = variant('grown', (d) => truncateSync(join(d, 'tlvx_gr1.tmp'), big));
+    execFileSync('tar', ['-cf', join(work, 'extra.tar'), '--exclude=.tlvx.lock', '-C', extra, '.']);
+    const heap0 = await heap();
+    for (const [offer, says] of [[readdirSync(extra).map((n) => join(extra, n)), /holiday\.mkv.* not part of the world/],
+                                 [readdirSync(grown).map((n) => join(grown, n)), /tlvx_gr1\.tmp holds 52428800 bytes, more than/],
+                                 [join(work, 'extra.tar'), /holiday\.mkv.* not part of the world/]]) {
+      const t0 = Date.now();
+      const said = await upload(page, offer);
+      const seconds = ((Date.now() - t0) / 1000).toFixed(2);
+      check(says.test(said) && (await page.eval('window.tlvx.state')) === 'running', `refused in ${seconds} s: "${said}"`);
+      const after = await worldOf(page);
+      check(still(after) === still(before), 'the world is unchanged', differ(before, after));
+    }
+    const heap1 = await heap();
+    check(heap1 - heap0 < big / 4, `the program's memory stays ${heap0 >> 20} MiB: ${heap1 >> 20} MiB`);
+
     // The downloaded world opened again, after one more edit: the edit is gone.
     await page.press('+');
     check(await layersBecome(page, downloaded, false) !== downloaded, 'one more edit after the download');
@@ -117,12 +148,31 @@ await main(async () => {
                                           /another tab|open elsewhere|other tab/i.test(window.tlvx.message) && window.tlvx.message`,
                                          { timeoutMs: 15000, what: 'the second tab to refuse' });
     console.log(`ok: a second tab is refused: "${refusal}"`);
+    // It says so in its message area and offers nothing that cannot work: every world and
+    // speed button is off (a Download or a New demo world would do nothing there).
+    check(/another tab/i.test(await second.eval("document.getElementById('message').innerText")),
+          'the second tab says so below the picture');
+    const usable = await second.eval(`Array.from(document.querySelectorAll('#controls button, #world button'))
+      .filter((b) => !b.disabled && !b.hidden).map((b) => b.id).join(' ')`);
+    check(usable === 'keys-button', 'the second tab offers only the key help', `usable: ${usable}`);
     await sleep(1500);
     const pass = await page.eval('window.tlvx.pass');
     await sleep(500);
     check((await page.eval('window.tlvx.pass')) > pass, 'the first tab plays on');
     const kept = await worldOf(page);
     check(still(kept) === still(reopened), "the first tab's world is unchanged", differ(reopened, kept));
+    check(/another tab/i.test(await second.eval("document.getElementById('message').innerText")),
+          'the second tab still says so a while later');
+    // The first tab closed: the second offers to play here, and then plays the same world.
+    await browser.send('Target.closeTarget', { targetId: page.targetId });
+    await second.waitFor("!document.getElementById('again').hidden && !document.getElementById('again').disabled",
+                         { timeoutMs: 10000, what: 'the second tab to offer the world' });
+    const offer = await second.eval("document.getElementById('again').textContent + ': ' + window.tlvx.message");
+    const reloaded = second.browser.waitEvent('Page.loadEventFired', { sessionId: second.sessionId, timeoutMs: 15000 });
+    await second.eval("document.getElementById('again').click()");
+    await reloaded;
+    await waitRunning(second);
+    check(layers(await worldOf(second)) === layers(kept), `the second tab plays the world once it is free ("${offer}")`);
     await browser.close();
 
     // Storage refused (the browser blocks site data): the page says so and plays in memory.

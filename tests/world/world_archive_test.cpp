@@ -165,8 +165,11 @@ TEST(WorldArchive, AnOpenedWorldDownloadsAgainAsTheSameFiles) {
     EXPECT_TRUE(std::filesystem::is_empty(check));
     EXPECT_EQ(open_world(demo, check).size(), demo.size());  // a folder's files
 
-    std::vector<WorldFile> hidden = demo, long_name = demo, spoiled = demo;
+    std::vector<WorldFile> hidden = demo, long_name = demo, spoiled = demo, unused = demo, grown = demo;
     hidden.push_back({".hidden-payload", std::string(100000, 'p')});
+    unused.push_back({"holiday.mkv", std::string(1000, 'm')});
+    for (WorldFile& f : grown)
+        if (f.name == kLayerNames[2]) f.bytes += std::string(5, '\0');
     long_name.push_back({std::string(100, 'N'), "x"});
     for (WorldFile& f : spoiled)
         if (f.name == kSaveFileName) f.bytes = "not a save file";
@@ -175,6 +178,9 @@ TEST(WorldArchive, AnOpenedWorldDownloadsAgainAsTheSameFiles) {
         {long_name, "not a plain, short, visible"},
         {{{"world.tar", patched(archive, 512, 0, std::string("tlvx-world/.tlvx.lock\0", 22))}}, "hidden"},
         {{}, "no files"},
+        {unused, "\"holiday.mkv\" is not part of the world"},
+        {{{"world.tar", write_world_archive(unused)}}, "\"holiday.mkv\" is not part of the world"},
+        {grown, "tlvx_gr3.tmp holds"},
     };
     for (const auto& [given, says] : refused) {
         SCOPED_TRACE(says);
@@ -182,6 +188,37 @@ TEST(WorldArchive, AnOpenedWorldDownloadsAgainAsTheSameFiles) {
     }
     EXPECT_NE(open_problem(spoiled, check), "");
     EXPECT_TRUE(std::filesystem::is_empty(check));
+}
+
+// The page's check before it copies a world's files: from their names and sizes and the few small
+// files the names depend on (here the ground layer's header alone), a file the world does not use
+// or a layer larger than its map is refused, and the world's own files pass.
+TEST(WorldArchive, OfferedFilesAreCheckedByNameAndSize) {
+    const tlvx::test::TempDir dir;
+    std::vector<OfferedFile> offered;
+    int64_t ground = 0;
+    for (const WorldFile& f : demo_files()) {
+        offered.push_back({f.name, static_cast<int64_t>(f.bytes.size())});
+        const bool small = f.name.find(".pcv") == std::string::npos && f.name.find(".tmp") == std::string::npos;
+        if (small || f.name == kLayerNames[0])
+            write_file_bytes(dir.file(f.name), small ? f.bytes : f.bytes.substr(0, 4));
+        if (f.name == kLayerNames[0]) ground = static_cast<int64_t>(f.bytes.size());
+    }
+    EXPECT_EQ(offered_world_problem(offered, dir.path()), "");
+    std::vector<OfferedFile> unused = offered, grown = offered;
+    unused.push_back({"holiday.mkv", int64_t{50} << 20});
+    unused.push_back({"notes.txt", 10});
+    for (OfferedFile& f : grown)
+        if (f.name == kLayerNames[0]) f.size = ground + 1;
+    EXPECT_EQ(offered_world_problem(unused, dir.path()),
+              "\"holiday.mkv\" is not part of the world: no table of it names it, and it is no layer (and 1 more such "
+              "files)");
+    EXPECT_NE(offered_world_problem(grown, dir.path())
+                  .find("tlvx_gr1.tmp holds " + std::to_string(ground + 1) + " bytes, more than the " +
+                        std::to_string(ground)),
+              std::string::npos);
+    std::filesystem::remove(dir.file(kSaveFileName));
+    EXPECT_NE(offered_world_problem(offered, dir.path()).find("start-up stops at the save file"), std::string::npos);
 }
 
 // "New demo world" and Open leave nothing of the old world: hidden files and folders go too.
