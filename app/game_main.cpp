@@ -27,10 +27,10 @@
 #include "platform/sdl/display_check.hpp"
 #include "platform/sdl/sdl_platform.hpp"
 #include "shell/run_game.hpp"
-#include "tools/user_world.hpp"
 #include "world/demo_world.hpp"
 #include "world/paths.hpp"
 #include "world/picture_files.hpp"
+#include "world/user_world.hpp"
 
 namespace {
 
@@ -72,9 +72,9 @@ int run_in_window(tlvx::Platform& platform, tlvx::SdlPlatform& window, const std
     const tlvx::GameResult r = tlvx::run_game(*s, platform, data_dir, passes);
     window.close_screen();
     switch (r.end) {
-    case tlvx::GameEnd::Refused: std::fprintf(stderr, "tlvx: %s\n", tlvx::tools::printable(r.text).c_str()); break;
+    case tlvx::GameEnd::Refused: std::fprintf(stderr, "tlvx: %s\n", tlvx::printable(r.text).c_str()); break;
     case tlvx::GameEnd::SaveFailed: {
-        const std::string line = tlvx::tools::printable(r.text);
+        const std::string line = tlvx::printable(r.text);
         stopped(window, "tlvx: " + line + "\n", line);
         break;
     }
@@ -139,7 +139,7 @@ int record(tlvx::SdlPlatform& window, const std::string& data_dir, const std::st
 // to write needs a folder to go into.
 std::string argument_problem(const tlvx::GameOptions& o) {
     if (o.data_given) {
-        const std::string problem = tlvx::tools::data_folder_problem(o.data_dir, true);
+        const std::string problem = tlvx::world::data_folder_problem(o.data_dir, true);
         if (!problem.empty()) return problem;
     }
     if (!o.play_file.empty()) {
@@ -153,14 +153,14 @@ std::string argument_problem(const tlvx::GameOptions& o) {
         std::error_code ec;
         // The recorder never writes over a file (it may be a recording someone keeps).
         if (std::filesystem::exists(std::filesystem::symlink_status(o.record_file, ec)))
-            return "\"" + tlvx::tools::printable(o.record_file) +
+            return "\"" + tlvx::printable(o.record_file) +
                    "\" exists already; remove it or name another file for the recording";
         std::string folder = std::filesystem::path(o.record_file).parent_path().string();
         if (folder.empty()) folder = ".";
-        const std::string problem = tlvx::tools::folder_problem(folder);
+        const std::string problem = tlvx::world::folder_problem(folder);
         if (!problem.empty())
-            return "cannot write the recording " + tlvx::tools::printable(o.record_file) + ": the folder " +
-                   tlvx::tools::printable(folder) + " " + problem;
+            return "cannot write the recording " + tlvx::printable(o.record_file) + ": the folder " +
+                   tlvx::printable(folder) + " " + problem;
     }
     return "";
 }
@@ -183,7 +183,7 @@ int main(int argc, char** argv) {
     // window, and a data folder without a world is one line instead of the
     // game's report about its first missing file.
     if (const std::string problem = argument_problem(o); !problem.empty()) {
-        refuse(tlvx::tools::printable(problem));
+        refuse(tlvx::printable(problem));
         return 2;
     }
     if (const std::string problem = tlvx::display_problem(); !problem.empty()) {
@@ -197,17 +197,17 @@ int main(int argc, char** argv) {
     std::string data_dir = o.data_dir;
     if (!o.data_given) {
         try {
-            const bool has_save = tlvx::tools::path_exists(tlvx::tools::kSaveFileName);
-            if (auto chosen = tlvx::tools::chosen_data_dir(std::nullopt, o.world, has_save)) {
+            const bool has_save = tlvx::world::path_exists(tlvx::world::kSaveFileName);
+            if (auto chosen = tlvx::world::chosen_data_dir(std::nullopt, o.world, has_save)) {
                 data_dir = *chosen;
             } else {
-                const tlvx::tools::UserWorld w =
-                    tlvx::tools::prepare_user_world(tlvx::tools::user_world_dir(tlvx::tools::process_world_env()));
-                if (w.created) std::printf("%s\n", tlvx::tools::created_world_message(w.dir).c_str());
+                const tlvx::world::UserWorld w =
+                    tlvx::world::prepare_user_world(tlvx::world::user_world_dir(tlvx::world::process_world_env()));
+                if (w.created) std::printf("%s\n", tlvx::world::created_world_message(w.dir).c_str());
                 std::fflush(stdout);
                 data_dir = w.dir;
             }
-        } catch (const tlvx::tools::ToolError& e) {
+        } catch (const tlvx::world::ToolError& e) {
             refuse(e.what());
             return 1;
         }
@@ -221,15 +221,15 @@ int main(int argc, char** argv) {
     // A world the game cannot write is refused here already, so that no lock
     // warning, recording or window comes before the one line.
     std::optional<tlvx::WorldLock> lock;
-    if ((o.play_file.empty() || o.apply) && tlvx::tools::folder_problem(data_dir).empty()) {
+    if ((o.play_file.empty() || o.apply) && tlvx::world::folder_problem(data_dir).empty()) {
         if (const std::string problem = tlvx::read_only_world_problem(data_dir); !problem.empty()) {
-            std::fprintf(stderr, "tlvx: %s\n", tlvx::tools::printable(problem).c_str());
+            std::fprintf(stderr, "tlvx: %s\n", tlvx::printable(problem).c_str());
             return 1;
         }
         try {
-            lock.emplace(tlvx::tools::lock_world(data_dir, "tlvx", true));
-        } catch (const tlvx::tools::ToolError& e) {
-            refuse(tlvx::tools::printable(e.what()));
+            lock.emplace(tlvx::world::lock_world(data_dir, "tlvx", true));
+        } catch (const tlvx::world::ToolError& e) {
+            refuse(tlvx::printable(e.what()));
             return 1;
         }
     }

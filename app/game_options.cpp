@@ -82,7 +82,7 @@ ParsedCommandLine parse_game_command_line(int argc, const char* const* argv) {
         if (result.exit_status != 0) {
             result.exit_status = 2;
             err.str("");
-            err << "tlvx: " << tools::printable(e.what()) << "\nsee tlvx --help\n";
+            err << "tlvx: " << printable(e.what()) << "\nsee tlvx --help\n";
         }
         result.out = out.str();
         if (!result.out.empty() && result.out.back() != '\n') result.out += '\n';

@@ -19,10 +19,10 @@ int main(int argc, char** argv) {
     app.require_subcommand(1);
     int exit_code = 0;
     std::string report;  // a runtime error's report, which only main prints
-    tlvx::add_run_command(app, exit_code, report);
-    tlvx::add_record_info_command(app, exit_code);
-    tlvx::add_world_commands(app, exit_code);
-    tlvx::add_tiled_commands(app, exit_code);
+    tlvx::tools::add_run_command(app, exit_code, report);
+    tlvx::tools::add_record_info_command(app, exit_code);
+    tlvx::tools::add_world_commands(app, exit_code);
+    tlvx::tools::add_tiled_commands(app, exit_code);
     const int status = tlvx::tools::run_command_line(app, argc, argv, exit_code);
     std::fputs(report.c_str(), stderr);
     return status;

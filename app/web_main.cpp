@@ -81,7 +81,7 @@ int run_player() {
                                       : "";
     try {
         notice += first_demo_world(storage == 1);
-    } catch (const tlvx::tools::ToolError& e) {
+    } catch (const tlvx::world::ToolError& e) {
         set_state("error", e.what());
         return 1;
     }
@@ -104,7 +104,7 @@ int run_player() {
         try {
             if (action == "open") notice = install_world(opened.files);
             else if (action == "new") notice = new_demo_world();
-        } catch (const tlvx::tools::ToolError& e) {
+        } catch (const tlvx::world::ToolError& e) {
             notice = e.what();
         }
         world_changed();

@@ -25,7 +25,7 @@ namespace tlvx::web_page {
 
 namespace {
 
-using tools::WorldFile;
+using world::WorldFile;
 
 constexpr const char* kIncomingDir = "/incoming";
 constexpr const char* kCheckDir = "/incoming-check";
@@ -33,7 +33,7 @@ constexpr const char* kArchivePath = "/tlvx-world.tar";
 
 void write_files(const std::string& dir, const std::vector<WorldFile>& files) {
     ::mkdir(dir.c_str(), 0755);
-    for (const WorldFile& f : files) tools::write_file_bytes(tools::join_path(dir, f.name), f.bytes);
+    for (const WorldFile& f : files) world::write_file_bytes(world::join_path(dir, f.name), f.bytes);
 }
 
 // The world the page put into /incoming (one archive, or the files of a world
@@ -41,14 +41,14 @@ void write_files(const std::string& dir, const std::vector<WorldFile>& files) {
 // nothing is wrong with it, a ToolError (and the player's world untouched)
 // otherwise.
 std::vector<WorldFile> check_incoming_world() {
-    std::vector<WorldFile> given = tools::read_world_folder(kIncomingDir);
-    tools::clear_folder(kIncomingDir);
-    return tools::open_world(std::move(given), kCheckDir);
+    std::vector<WorldFile> given = world::read_world_folder(kIncomingDir);
+    world::clear_folder(kIncomingDir);
+    return world::open_world(std::move(given), kCheckDir);
 }
 
 void write_archive() {
-    const std::string bytes = tools::write_world_archive(tools::read_world_folder(kWorldDir));
-    tools::write_file_bytes(kArchivePath, bytes);
+    const std::string bytes = world::write_world_archive(world::read_world_folder(kWorldDir));
+    world::write_file_bytes(kArchivePath, bytes);
     download(kArchivePath);
     ::unlink(kArchivePath);
 }
@@ -58,7 +58,7 @@ void write_archive() {
 std::string install_world(const std::vector<WorldFile>& files) {
     // Nothing of the old world stays, hidden files included; no game runs
     // now, so nothing holds the lock file.
-    tools::clear_folder(kWorldDir);
+    world::clear_folder(kWorldDir);
     write_files(kWorldDir, files);
     return "The world you opened is now yours to play.";
 }
@@ -75,7 +75,7 @@ void take_world_action(const State* s, OpenedWorld& opened) {
             opened.ready = true;
             end_for_open();
         }
-    } catch (const tools::ToolError& e) {
+    } catch (const world::ToolError& e) {
         say(action == "open" ? std::string("This world was not opened; yours is unchanged: ") + e.what()
                              : std::string(e.what()));
     } catch (const RuntimeError& e) {
@@ -87,16 +87,16 @@ std::string new_demo_world() {
     ::mkdir(kWorldDir, 0755);
     // mended: everything goes, hidden files too (a hidden file once taken
     // from an archive would otherwise stay in the site's storage for ever).
-    tools::clear_folder(kWorldDir);
-    tools::write_demo_world(kWorldDir, true);
+    world::clear_folder(kWorldDir);
+    world::write_demo_world(kWorldDir, true);
     world_changed();
     return "A new demo world was made; your old world is gone.";
 }
 
 std::string first_demo_world(bool storage_refused) {
-    if (tools::path_exists(std::string(kWorldDir) + "/" + tools::kSaveFileName)) return "";
+    if (world::path_exists(std::string(kWorldDir) + "/" + world::kSaveFileName)) return "";
     ::mkdir(kWorldDir, 0755);
-    tools::write_demo_world(kWorldDir, true);
+    world::write_demo_world(kWorldDir, true);
     world_changed();
     return storage_refused ? "Made the demo world to play."
                            : "Made the demo world in your browser; your game is kept there from now on.";
@@ -110,7 +110,7 @@ std::string first_demo_world(bool storage_refused) {
 // between passes and never sleeps itself. Returns a message for the page, ""
 // when the files may be copied and checked whole; the page frees it.
 extern "C" EMSCRIPTEN_KEEPALIVE char* tlvx_offered_world_problem(const char* offer, const char* dir) {
-    std::vector<tlvx::tools::OfferedFile> files;
+    std::vector<tlvx::world::OfferedFile> files;
     const std::string text = offer;
     for (size_t at = 0; at < text.size();) {
         size_t end = text.find('\n', at);
@@ -123,8 +123,8 @@ extern "C" EMSCRIPTEN_KEEPALIVE char* tlvx_offered_world_problem(const char* off
     }
     std::string problem;
     try {
-        problem = tlvx::tools::offered_world_problem(files, dir);
-    } catch (const tlvx::tools::ToolError& e) {
+        problem = tlvx::world::offered_world_problem(files, dir);
+    } catch (const tlvx::world::ToolError& e) {
         problem = e.what();
     } catch (const tlvx::RuntimeError& e) {
         problem = tlvx::describe(e);

@@ -18,7 +18,7 @@ inline constexpr const char* kWorldDir = "/world";
 // An opened world that passed its check, waiting for the game to end.
 struct OpenedWorld {
     bool ready = false;
-    std::vector<tools::WorldFile> files;
+    std::vector<world::WorldFile> files;
 };
 
 // The page's Download and Open, taken between passes (or while no game
@@ -30,7 +30,7 @@ struct OpenedWorld {
 void take_world_action(const State* s, OpenedWorld& opened);
 
 // The checked world replaces the player's. Returns the message for the page.
-std::string install_world(const std::vector<tools::WorldFile>& files);
+std::string install_world(const std::vector<world::WorldFile>& files);
 
 // The demo world in place of the player's. Returns the message for the page.
 std::string new_demo_world();

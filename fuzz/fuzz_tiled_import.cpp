@@ -21,7 +21,7 @@ namespace {
 // `input` is the map file. The JSON library's own texts begin
 // "[json.exception."; a refusal may quote a short text of the file, so they
 // count only where the file cannot spell them (plainly or with \u escapes).
-void check_message(const tools::ToolError& e, std::string_view input) {
+void check_message(const world::ToolError& e, std::string_view input) {
     const std::string m = e.what();
     check(!m.empty() && m.find('\n') == std::string::npos && m.find('\r') == std::string::npos,
           "a refusal is one line");
@@ -39,14 +39,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     MapPlan plan;
     try {
         plan = read_map_plan(in);
-    } catch (const tools::ToolError& e) {
+    } catch (const world::ToolError& e) {
         check_message(e, input);
         return 0;
     }
     check(plan.w >= 1 && plan.h >= 1 && plan.w <= 65535 && plan.h <= 65535, "an accepted map has a size");
     // Huge maps are accepted by the plan; streaming them only costs time.
     if (int64_t{plan.w} * plan.h > (int64_t{1} << 20)) return 0;
-    tools::StagedFiles staged;  // never committed: its temporary files go with it
+    world::StagedFiles staged;  // never committed: its temporary files go with it
     std::array<std::unique_ptr<LayerOut>, 3> outs;
     std::array<LayerOut*, 3> ptrs{};
     for (size_t k = 0; k < 3; ++k) {
@@ -56,7 +56,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Progress progress(false, "importing", int64_t{3} * plan.h);
     try {
         stream_layer_data(plan, ptrs, progress);
-    } catch (const tools::ToolError& e) {
+    } catch (const world::ToolError& e) {
         check_message(e, input);
         return 0;
     }

@@ -42,7 +42,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     MapPlan plan;
     try {
         plan = read_map_plan(fuzz::scratch_dir() + "/map.tmj");
-    } catch (const tools::ToolError& e) {
+    } catch (const world::ToolError& e) {
         const std::string m = e.what();
         check(!m.empty() && m.find('\n') == std::string::npos && m.find('\r') == std::string::npos,
               "a refusal is one line");

@@ -9,7 +9,7 @@
 #include "world/picture_files.hpp"
 #include "world/world_archive.hpp"
 
-using namespace tlvx::tools;
+using namespace tlvx::world;
 using tlvx::fuzz::check;
 
 namespace {

@@ -15,7 +15,7 @@
 #include "world/picture_files.hpp"
 #include "world/world_archive.hpp"
 
-using namespace tlvx::tools;
+using namespace tlvx::world;
 using tlvx::fuzz::check;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

@@ -45,7 +45,7 @@ void guarded(const char* command, int& exit_code, const std::function<int()>& bo
     } catch (const StopRequested& e) {
         exit_code = report_stop(prefix, e.signal, false);
         return;
-    } catch (const ToolError& e) {
+    } catch (const world::ToolError& e) {
         std::cerr << prefix << printable(e.what()) << "\n";
     } catch (const PngError& e) {
         std::cerr << prefix << printable(e.what()) << "\n";

@@ -15,7 +15,7 @@
 #include "world/paths.hpp"
 #include "world/picture_files.hpp"
 
-namespace tlvx {
+namespace tlvx::tools {
 
 namespace {
 
@@ -32,8 +32,8 @@ RunOutcome run_game_headless(Platform& platform, const RunOptions& o, int64_t pa
     if (!o.trace_file.empty()) {
         trace.reset(std::fopen(o.trace_file.c_str(), "w"));
         if (!trace) {
-            std::cerr << "tlvx-tool run: "
-                      << tools::printable("cannot write " + o.trace_file + ": " + std::strerror(errno)) << "\n";
+            std::cerr << "tlvx-tool run: " << printable("cannot write " + o.trace_file + ": " + std::strerror(errno))
+                      << "\n";
             return 2;
         }
         std::fprintf(trace.get(), "%s\n", trace_header().c_str());
@@ -56,13 +56,13 @@ RunOutcome run_game_headless(Platform& platform, const RunOptions& o, int64_t pa
     if (ended) *ended = r.ended();
     RunOutcome out(r.status);
     if (r.end == GameEnd::Refused || r.end == GameEnd::SaveFailed)
-        std::cerr << "tlvx-tool run: " << tools::printable(r.text) << "\n";
+        std::cerr << "tlvx-tool run: " << printable(r.text) << "\n";
     else if (r.end == GameEnd::Error) out.report = r.text;
     if (!o.screenshot_file.empty()) {
         try {
             write_screen_png(s.screen, o.screenshot_file);
         } catch (const std::exception& e) {
-            std::cerr << "tlvx-tool run: " << tools::printable(e.what()) << "\n";
+            std::cerr << "tlvx-tool run: " << printable(e.what()) << "\n";
             if (out.status == 0) out.status = 2;
         }
     }
@@ -73,15 +73,15 @@ std::optional<WorldLock> lock_run_world(const std::string& dir) {
     // Before the lock, whose warning about a folder it cannot write in would
     // come first, and before a recording is started.
     if (const std::string problem = read_only_world_problem(dir); !problem.empty()) {
-        std::cerr << "tlvx-tool run: " << tools::printable(problem) << "\n";
+        std::cerr << "tlvx-tool run: " << printable(problem) << "\n";
         return std::nullopt;
     }
     try {
-        return tools::lock_world(dir, "tlvx-tool run", true);
-    } catch (const tools::ToolError& e) {
-        std::cerr << "tlvx-tool run: " << tools::printable(e.what()) << "\n";
+        return world::lock_world(dir, "tlvx-tool run", true);
+    } catch (const world::ToolError& e) {
+        std::cerr << "tlvx-tool run: " << printable(e.what()) << "\n";
         return std::nullopt;
     }
 }
 
-}  // namespace tlvx
+}  // namespace tlvx::tools

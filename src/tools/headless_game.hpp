@@ -10,6 +10,9 @@
 
 namespace tlvx {
 class Platform;
+}
+
+namespace tlvx::tools {
 
 // How a run ended: its exit status and, after a runtime error, the report,
 // which only the tool's main prints (after the run's other lines).
@@ -28,4 +31,4 @@ RunOutcome run_game_headless(Platform& platform, const RunOptions& options, int6
 // program holds it, one line "tlvx-tool run: ..." and the empty optional.
 std::optional<WorldLock> lock_run_world(const std::string& dir);
 
-}  // namespace tlvx
+}  // namespace tlvx::tools

@@ -9,22 +9,22 @@ namespace tlvx::tools {
 
 IconImage make_icon(int size) {
     if (size < kIconMinSize || size > kIconMaxSize)
-        throw ToolError("the icon size must be " + std::to_string(kIconMinSize) + " to " +
-                        std::to_string(kIconMaxSize) + " pixels, not " + std::to_string(size));
-    const std::array<Rgb, 256> palette = demo_screen_palette();
-    const Picture ground = art_grass(1);
-    const Canvas hero = art_hero(1);
+        throw world::ToolError("the icon size must be " + std::to_string(kIconMinSize) + " to " +
+                               std::to_string(kIconMaxSize) + " pixels, not " + std::to_string(size));
+    const std::array<Rgb, 256> palette = world::demo_screen_palette();
+    const world::Picture ground = world::art_grass(1);
+    const world::Canvas hero = world::art_hero(1);
 
     IconImage icon;
     icon.size = size;
-    icon.scale = size / kTile;
+    icon.scale = size / world::kTile;
     icon.rgba.assign(static_cast<size_t>(size) * size * 4, 0);
-    const int offset = (size - kTile * icon.scale) / 2;
-    auto corner = [](int x, int y) { return (x == 0 || x == kTile - 1) && (y == 0 || y == kTile - 1); };
+    const int offset = (size - world::kTile * icon.scale) / 2;
+    auto corner = [](int x, int y) { return (x == 0 || x == world::kTile - 1) && (y == 0 || y == world::kTile - 1); };
     for (int y = 0; y < size; ++y)
         for (int x = 0; x < size; ++x) {
             const int tx = (x - offset) / icon.scale, ty = (y - offset) / icon.scale;
-            if (x < offset || y < offset || tx >= kTile || ty >= kTile || corner(tx, ty)) continue;
+            if (x < offset || y < offset || tx >= world::kTile || ty >= world::kTile || corner(tx, ty)) continue;
             const uint8_t index = hero.painted(tx, ty) ? hero.at(tx, ty) : ground.at(tx, ty);
             uint8_t* p = &icon.rgba[(static_cast<size_t>(y) * size + x) * 4];
             p[0] = palette[index].r;

@@ -14,7 +14,7 @@
 #include "platform/record/session.hpp"
 #include "world/paths.hpp"
 
-namespace tlvx {
+namespace tlvx::tools {
 
 namespace {
 
@@ -35,7 +35,7 @@ int record_info(const std::string& path) {
         // mended: every name read from the recording is printed escaped: a
         // crafted name can carry terminal escape sequences or a NUL.
         using recording_bytes::printable_name;
-        std::printf("recording: %s\n", tools::printable(path).c_str());
+        std::printf("recording: %s\n", printable(path).c_str());
         std::printf("made by: tlvx %s on %s (format %u)\n", printable_name(h.program_version).c_str(),
                     utc_text(h.created).c_str(), h.format);
         std::string end;
@@ -80,7 +80,7 @@ int record_info(const std::string& path) {
             std::printf("  %-16s %12zu bytes\n", printable_name(f.name).c_str(), f.bytes.size());
         return 0;
     } catch (const RecordingError& e) {
-        std::cerr << "tlvx-tool record-info: " << tools::printable(e.what()) << "\n";
+        std::cerr << "tlvx-tool record-info: " << printable(e.what()) << "\n";
         return 2;
     }
 }
@@ -94,4 +94,4 @@ void add_record_info_command(CLI::App& app, int& exit_code) {
     cmd->callback([path, &exit_code] { exit_code = record_info(*path); });
 }
 
-}  // namespace tlvx
+}  // namespace tlvx::tools

@@ -4,9 +4,9 @@ namespace CLI {
 class App;
 }
 
-namespace tlvx {
+namespace tlvx::tools {
 
 // Registers `record-info` on the tool's command line.
 void add_record_info_command(CLI::App& app, int& exit_code);
 
-}  // namespace tlvx
+}  // namespace tlvx::tools

@@ -123,7 +123,8 @@ struct CellBlock {
     int64_t c0 = 0, r0 = 0, cols = 0, rows = 0;
     std::vector<uint8_t> ground, structure, creature;
 
-    void load(LayerReader* layers[3], int64_t wx, int64_t first_col, int64_t first_row, int64_t ncols, int64_t nrows) {
+    void load(world::LayerReader* layers[3], int64_t wx, int64_t first_col, int64_t first_row, int64_t ncols,
+              int64_t nrows) {
         c0 = first_col, r0 = first_row, cols = ncols, rows = nrows;
         const size_t n = static_cast<size_t>(cols * rows);
         ground.assign(n, 0), structure.assign(n, 0), creature.assign(n, 0);
@@ -164,28 +165,32 @@ std::optional<CellRegion> parse_region(const std::string& text) {
 }
 
 void render_world(const RenderOptions& opt) {
-    require_folder(opt.dir);
-    require_output(opt.out);
+    world::require_folder(opt.dir);
+    world::require_output(opt.out);
     State s;
-    std::vector<LoadFailure> failures = load_world_tables(s, opt.dir);
-    if (!failures.empty()) throw ToolError(load_failure_message(opt.dir, failures));
+    std::vector<world::LoadFailure> failures = world::load_world_tables(s, opt.dir);
+    if (!failures.empty()) throw world::ToolError(world::load_failure_message(opt.dir, failures));
     // mended: a picture name leading out of the world folder drew a file
     // beside it into the picture; render refuses the world instead.
-    if (const std::string outside = name_outside_folder(s); !outside.empty())
-        throw ToolError("cannot draw the world in " + opt.dir + ": " + outside +
-                        "; render reads only the world's own files");
-    LayerReader ground(join_path(opt.dir, kLayerNames[0])), creature(join_path(opt.dir, kLayerNames[1])),
-        structure(join_path(opt.dir, kLayerNames[2]));
-    LayerReader* layers[3] = {&ground, &creature, &structure};
+    if (const std::string outside = world::name_outside_folder(s); !outside.empty())
+        throw world::ToolError("cannot draw the world in " + opt.dir + ": " + outside +
+                               "; render reads only the world's own files");
+    world::LayerReader ground(world::join_path(opt.dir, world::kLayerNames[0])),
+        creature(world::join_path(opt.dir, world::kLayerNames[1])),
+        structure(world::join_path(opt.dir, world::kLayerNames[2]));
+    world::LayerReader* layers[3] = {&ground, &creature, &structure};
     int32_t wx = 0, wy = 0;
     ground.header(wx, wy);
-    if (!ground.exists()) throw ToolError("there is no world in " + opt.dir + ": " + kLayerNames[0] + " is missing");
-    if (wx == 0 || wy == 0) throw ToolError("the ground layer " + join_path(opt.dir, kLayerNames[0]) + " holds no map");
+    if (!ground.exists())
+        throw world::ToolError("there is no world in " + opt.dir + ": " + world::kLayerNames[0] + " is missing");
+    if (wx == 0 || wy == 0)
+        throw world::ToolError("the ground layer " + world::join_path(opt.dir, world::kLayerNames[0]) +
+                               " holds no map");
 
     CellRegion reg = opt.region.value_or(CellRegion{1, 1, wx, wy});
     if (reg.x > wx || reg.y > wy || reg.w > wx || reg.h > wy || reg.x + reg.w - 1 > wx || reg.y + reg.h - 1 > wy)
-        throw ToolError("the region reaches outside the map, which is " + std::to_string(wx) + " x " +
-                        std::to_string(wy) + " cells");
+        throw world::ToolError("the region reaches outside the map, which is " + std::to_string(wx) + " x " +
+                               std::to_string(wy) + " cells");
     const int64_t pw = reg.w * kCell, ph = reg.h * kCell;
     if (pw > kMaxRenderSide || ph > kMaxRenderSide || pw * ph > kMaxRenderPixels) {
         // mended: for the whole map the suggested part lies around the start
@@ -198,7 +203,7 @@ void render_world(const RenderOptions& opt) {
             sx = std::clamp<int64_t>(int64_t{s.VX2} - sw / 2, 1, int64_t{wx} - sw + 1);
             sy = std::clamp<int64_t>(int64_t{s.VY2} - sh / 2, 1, int64_t{wy} - sh + 1);
         }
-        throw ToolError(
+        throw world::ToolError(
             "the picture would be " + std::to_string(pw) + " x " + std::to_string(ph) + " pixels, over the limit of " +
             std::to_string(kMaxRenderSide) + " pixels a side and " + std::to_string(kMaxRenderPixels / 1'000'000) +
             " million pixels; draw a part of the map with --region X,Y,W,H (cells), e.g. --region " +
@@ -234,8 +239,9 @@ void render_world(const RenderOptions& opt) {
                         paint_cell(s, (c - wc0) * kCell, (r - br0) * kCell, cells.ground[i], cells.structure[i],
                                    cells.creature[i]);
                     } catch (const RuntimeError& e) {
-                        throw ToolError("drawing cell (" + std::to_string(c) + ", " + std::to_string(r) +
-                                        ") fails with " + describe(e) + "; tlvx-tool info lists every such fault");
+                        throw world::ToolError("drawing cell (" + std::to_string(c) + ", " + std::to_string(r) +
+                                               ") fails with " + describe(e) +
+                                               "; tlvx-tool info lists every such fault");
                     }
                 }
             const int64_t px0 = (wc0 - reg.x) * kCell, cols_px = (wc1 - wc0 + 1) * kCell;

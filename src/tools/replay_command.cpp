@@ -14,7 +14,7 @@
 #include "tools/headless_game.hpp"
 #include "world/paths.hpp"
 
-namespace tlvx {
+namespace tlvx::tools {
 
 RunOutcome run_replay(const RunOptions& o) {
     try {
@@ -59,7 +59,7 @@ RunOutcome run_replay(const RunOptions& o) {
                       << ", this replay with " << code << "\n";
         return out;
     } catch (const RecordingError& e) {
-        std::cerr << "tlvx-tool run: " << tools::printable(e.what()) << "\n";
+        std::cerr << "tlvx-tool run: " << printable(e.what()) << "\n";
         return 2;
     } catch (const StopRequested& stop) {
         std::cerr << "tlvx-tool run: stopped by " << stop_signal_name(stop.signal)
@@ -68,4 +68,4 @@ RunOutcome run_replay(const RunOptions& o) {
     }
 }
 
-}  // namespace tlvx
+}  // namespace tlvx::tools

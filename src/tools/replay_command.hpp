@@ -4,9 +4,9 @@
 #include "tools/headless_game.hpp"
 #include "tools/run_options.hpp"
 
-namespace tlvx {
+namespace tlvx::tools {
 
 // Replays options.replay_file on options.data_dir.
 RunOutcome run_replay(const RunOptions& options);
 
-}  // namespace tlvx
+}  // namespace tlvx::tools

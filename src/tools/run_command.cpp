@@ -16,16 +16,16 @@
 #include "tools/command_line.hpp"
 #include "tools/headless_game.hpp"
 #include "tools/replay_command.hpp"
-#include "tools/user_world.hpp"
 #include "world/paths.hpp"
 #include "world/picture_files.hpp"
+#include "world/user_world.hpp"
 
-namespace tlvx {
+namespace tlvx::tools {
 
 namespace {
 
 int refuse(const std::string& why) {
-    std::cerr << "tlvx-tool run: " << tools::printable(why) << "\n";
+    std::cerr << "tlvx-tool run: " << printable(why) << "\n";
     return 2;
 }
 
@@ -36,16 +36,16 @@ RunOutcome run_headless(const RunOptions& o) {
     // mistake in the options changes nothing in the world.
     if (!o.replay_file.empty() && !o.world_from_recording) {
         // --world-from-recording fills a new folder; otherwise the world must be there.
-        const std::string data_problem = tools::data_folder_problem(o.data_dir, false);
+        const std::string data_problem = world::data_folder_problem(o.data_dir, false);
         if (!data_problem.empty()) return refuse(data_problem);
     }
     for (const std::string* out : {&o.trace_file, &o.screenshot_file}) {
-        const std::string problem = out->empty() ? "" : tools::output_problem(*out);
+        const std::string problem = out->empty() ? "" : world::output_problem(*out);
         if (!problem.empty()) return refuse("cannot write " + *out + ": " + problem);
     }
     if (!o.replay_file.empty()) return run_replay(o);
     if (o.world_from_recording) return refuse("--world-from-recording needs --replay");
-    const std::string data_problem = tools::data_folder_problem(o.data_dir, false);
+    const std::string data_problem = world::data_folder_problem(o.data_dir, false);
     if (!data_problem.empty()) return refuse(data_problem);
     std::vector<ScriptedKey> script;
     if (!o.keys_file.empty()) {
@@ -120,16 +120,16 @@ void add_run_command(CLI::App& app, int& exit_code, std::string& report) {
         if (!parse_clock(*clock, opts->clock_start, opts->clock_step)) {
             std::cerr << "tlvx-tool run: --clock must be START:STEP, two numbers with STEP 0 or more, e.g. 1000:0.01 "
                          "(got \""
-                      << tools::printable(*clock) << "\")\n";
+                      << printable(*clock) << "\")\n";
             exit_code = 2;
             return;
         }
         if (*world) {
             try {
-                const tools::UserWorld w = tools::prepare_user_world(tools::user_world_dir(tools::process_world_env()));
-                if (w.created) std::cout << tools::created_world_message(w.dir) << "\n" << std::flush;
+                const world::UserWorld w = world::prepare_user_world(world::user_world_dir(world::process_world_env()));
+                if (w.created) std::cout << world::created_world_message(w.dir) << "\n" << std::flush;
                 opts->data_dir = w.dir;
-            } catch (const tools::ToolError& e) {
+            } catch (const world::ToolError& e) {
                 std::cerr << "tlvx-tool run: " << e.what() << "\n";
                 exit_code = 2;
                 return;
@@ -141,4 +141,4 @@ void add_run_command(CLI::App& app, int& exit_code, std::string& report) {
     });
 }
 
-}  // namespace tlvx
+}  // namespace tlvx::tools

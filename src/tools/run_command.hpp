@@ -10,7 +10,7 @@ namespace CLI {
 class App;
 }
 
-namespace tlvx {
+namespace tlvx::tools {
 
 // Runs the game headless. The exit status: 0 after Escape or at the pass
 // limit, the error number after a runtime error (with its report), 2 for
@@ -21,4 +21,4 @@ RunOutcome run_headless(const RunOptions& options);
 // `exit_code`, a runtime error's report to `report` for main to print.
 void add_run_command(CLI::App& app, int& exit_code, std::string& report);
 
-}  // namespace tlvx
+}  // namespace tlvx::tools

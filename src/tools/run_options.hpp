@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-namespace tlvx {
+namespace tlvx::tools {
 
 struct RunOptions {
     std::string data_dir = ".";
@@ -20,4 +20,4 @@ struct RunOptions {
     bool passes_set = false;  // --passes was given
 };
 
-}  // namespace tlvx
+}  // namespace tlvx::tools

@@ -12,7 +12,7 @@
 #include "tools/tiled_import.hpp"
 #include "world/paths.hpp"
 
-namespace tlvx {
+namespace tlvx::tools {
 
 namespace {
 
@@ -40,15 +40,15 @@ void add_export(CLI::App& app, int& exit_code) {
                 if (!region->empty()) opt->region = tools::parse_region(*region);  // checked while parsing
                 const tools::tiled::ExportResult r = tools::tiled::export_tiled(*opt);
                 for (const std::string& w : r.warnings)
-                    std::cerr << "tlvx-tool export-tiled: warning: " << tools::printable(w) << "\n";
+                    std::cerr << "tlvx-tool export-tiled: warning: " << printable(w) << "\n";
                 if (r.region)
                     std::cout << "Wrote the " << r.w << " x " << r.h << " cells from column " << r.region->x << ", row "
                               << r.region->y << " of the " << r.world_w << " x " << r.world_h << " map to "
-                              << tools::printable(opt->out) << " with its tilesets; the origin " << r.region->x << ","
+                              << printable(opt->out) << " with its tilesets; the origin " << r.region->x << ","
                               << r.region->y << " is kept in the map's properties " << tools::tiled::kOriginXProperty
                               << " and " << tools::tiled::kOriginYProperty << ".\n";
                 else
-                    std::cout << "Wrote the " << r.w << " x " << r.h << " map to " << tools::printable(opt->out)
+                    std::cout << "Wrote the " << r.w << " x " << r.h << " map to " << printable(opt->out)
                               << " with its tilesets.\n";
                 return 0;
             },
@@ -72,12 +72,12 @@ void add_import(CLI::App& app, int& exit_code) {
                 opt->progress = ::isatty(STDERR_FILENO) != 0;
                 const tools::tiled::ImportResult r = tools::tiled::import_tiled(*opt);
                 if (r.region)
-                    std::cout << "Wrote the " << r.w << " x " << r.h << " cells of " << tools::printable(opt->in)
-                              << " into " << tools::printable(opt->dir) << " from column " << r.region->x << ", row "
-                              << r.region->y << " on; the cells around them are as they were.\n";
+                    std::cout << "Wrote the " << r.w << " x " << r.h << " cells of " << printable(opt->in) << " into "
+                              << printable(opt->dir) << " from column " << r.region->x << ", row " << r.region->y
+                              << " on; the cells around them are as they were.\n";
                 else
-                    std::cout << "Wrote the " << r.w << " x " << r.h << " map from " << tools::printable(opt->in)
-                              << " into " << tools::printable(opt->dir) << ".\n";
+                    std::cout << "Wrote the " << r.w << " x " << r.h << " map from " << printable(opt->in) << " into "
+                              << printable(opt->dir) << ".\n";
                 return 0;
             },
             tools::StopSignalsCaught::Yes);
@@ -91,4 +91,4 @@ void add_tiled_commands(CLI::App& app, int& exit_code) {
     add_import(app, exit_code);
 }
 
-}  // namespace tlvx
+}  // namespace tlvx::tools

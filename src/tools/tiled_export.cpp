@@ -104,7 +104,7 @@ uint32_t gid_of(const LayerSpec& layer, uint8_t v) {
 }
 
 // The "data" value of one layer, streamed from its file a row at a time.
-void write_layer_data(ToolFile& out, const LayerReader& file, const LayerSpec& layer, int32_t world_w,
+void write_layer_data(world::ToolFile& out, const world::LayerReader& file, const LayerSpec& layer, int32_t world_w,
                       const CellRegion& reg, bool csv, Progress& progress) {
     const int64_t w = reg.w, h = reg.h;
     std::vector<uint8_t> row(static_cast<size_t>(w));
@@ -172,7 +172,7 @@ std::string origin_properties(const CellRegion& r) {
 
 ExportResult export_tiled(const ExportOptions& opt) {
     ExportResult result;
-    require_folder(opt.dir);
+    world::require_folder(opt.dir);
     const fs::path out_path(opt.out);
     const std::string stem = out_path.stem().string();
     const fs::path out_dir = out_path.parent_path();
@@ -184,62 +184,67 @@ ExportResult export_tiled(const ExportOptions& opt) {
         outputs.push_back(beside(tileset_file(stem, set)));
     }
     outputs.push_back(opt.out);
-    for (const std::string& path : outputs) require_output(path);
+    for (const std::string& path : outputs) world::require_output(path);
     // mended: a map or tileset that exists may hold work done in Tiled and not
     // yet imported; it is replaced only when asked with --force.
     if (!opt.force)
         for (const std::string& path : outputs)
-            if (path_exists(path))
-                throw ToolError(printable(path) +
-                                " exists already (it may hold work done in Tiled and not yet imported); "
-                                "use --force to replace it");
+            if (world::path_exists(path))
+                throw world::ToolError(printable(path) +
+                                       " exists already (it may hold work done in Tiled and not yet imported); "
+                                       "use --force to replace it");
     if (stem.empty() || std::count(outputs.begin(), outputs.end(), opt.out) > 1)
-        throw ToolError("cannot write " + printable(opt.out) +
-                        ": it is one of the tileset files the map needs; "
-                        "name the map e.g. world.tmj");
+        throw world::ToolError("cannot write " + printable(opt.out) +
+                               ": it is one of the tileset files the map needs; "
+                               "name the map e.g. world.tmj");
 
     auto s = std::make_unique<State>();
-    for (const LoadFailure& f : load_world_tables(*s, opt.dir)) result.warnings.push_back(f.step + ": " + f.message);
+    for (const world::LoadFailure& f : world::load_world_tables(*s, opt.dir))
+        result.warnings.push_back(f.step + ": " + f.message);
     // mended: a picture name leading out of the world folder copied a file
     // beside it into the atlas; the export refuses the world instead.
-    if (const std::string outside = name_outside_folder(*s); !outside.empty())
-        throw ToolError("cannot export the world in " + opt.dir + ": " + outside +
-                        "; export-tiled reads only the world's own files");
+    if (const std::string outside = world::name_outside_folder(*s); !outside.empty())
+        throw world::ToolError("cannot export the world in " + opt.dir + ": " + outside +
+                               "; export-tiled reads only the world's own files");
 
-    const LayerReader ground(join_path(opt.dir, kLayerNames[0]));
+    const world::LayerReader ground(world::join_path(opt.dir, world::kLayerNames[0]));
     if (!ground.exists())
-        throw ToolError("there is no world in " + printable(opt.dir) + ": " + kLayerNames[0] + " is missing");
+        throw world::ToolError("there is no world in " + printable(opt.dir) + ": " + world::kLayerNames[0] +
+                               " is missing");
     ground.header(result.world_w, result.world_h);
     const int64_t wx = result.world_w, wy = result.world_h;
     if (wx == 0 || wy == 0)
-        throw ToolError("the ground layer " + join_path(opt.dir, kLayerNames[0]) + " holds no map (its size is " +
-                        std::to_string(wx) + " x " + std::to_string(wy) + ")");
+        throw world::ToolError("the ground layer " + world::join_path(opt.dir, world::kLayerNames[0]) +
+                               " holds no map (its size is " + std::to_string(wx) + " x " + std::to_string(wy) + ")");
     const std::string world_size = std::to_string(wx) + " x " + std::to_string(wy);
     if (opt.region) {
         const CellRegion& r = *opt.region;
         if (r.x < 1 || r.y < 1 || r.w < 1 || r.h < 1 || r.x > wx || r.y > wy || r.w > wx || r.h > wy ||
             r.x + r.w - 1 > wx || r.y + r.h - 1 > wy)
-            throw ToolError("the region " + region_text(r) + " reaches outside the map, which is " + world_size +
-                            " cells (columns 1 to " + std::to_string(wx) + ", rows 1 to " + std::to_string(wy) + ")");
+            throw world::ToolError("the region " + region_text(r) + " reaches outside the map, which is " + world_size +
+                                   " cells (columns 1 to " + std::to_string(wx) + ", rows 1 to " + std::to_string(wy) +
+                                   ")");
         if (r.w * r.h > kMaxWholeExportCells)
-            throw ToolError("the region " + region_text(r) + " has " + std::to_string(r.w * r.h) +
-                            " cells, more than Tiled opens comfortably (" + std::to_string(kMaxWholeExportCells) +
-                            "); export a smaller one");
+            throw world::ToolError("the region " + region_text(r) + " has " + std::to_string(r.w * r.h) +
+                                   " cells, more than Tiled opens comfortably (" +
+                                   std::to_string(kMaxWholeExportCells) + "); export a smaller one");
     } else if (wx * wy > kMaxWholeExportCells) {
-        throw ToolError("the map is " + world_size + " cells, more than Tiled opens comfortably (" +
-                        std::to_string(kMaxWholeExportCells) + "); export a part of it with --region X,Y,W,H, e.g. " +
-                        "--region " + region_text(suggested_region(*s, wx, wy)) + " around the player's start");
+        throw world::ToolError("the map is " + world_size + " cells, more than Tiled opens comfortably (" +
+                               std::to_string(kMaxWholeExportCells) +
+                               "); export a part of it with --region X,Y,W,H, e.g. " + "--region " +
+                               region_text(suggested_region(*s, wx, wy)) + " around the player's start");
     }
     const CellRegion reg = opt.region.value_or(CellRegion{1, 1, wx, wy});
     result.region = opt.region;
     result.w = static_cast<int32_t>(reg.w);
     result.h = static_cast<int32_t>(reg.h);
-    const LayerReader creatures(join_path(opt.dir, kLayerNames[1])), structures(join_path(opt.dir, kLayerNames[2]));
-    const LayerReader* files[3] = {&ground, &creatures, &structures};
+    const world::LayerReader creatures(world::join_path(opt.dir, world::kLayerNames[1])),
+        structures(world::join_path(opt.dir, world::kLayerNames[2]));
+    const world::LayerReader* files[3] = {&ground, &creatures, &structures};
 
     // All five files are written as temporaries and renamed into place
     // together at the end: a failure or a stop leaves none of them behind.
-    StagedFiles staged;
+    world::StagedFiles staged;
     for (const bool is_ground : {true, false}) {
         check_stop();
         const char* set = is_ground ? kGroundTileset : kObjectsTileset;
@@ -252,7 +257,7 @@ ExportResult export_tiled(const ExportOptions& opt) {
         result.written.push_back(beside(atlas_file(stem, set)));
         result.written.push_back(beside(tileset_file(stem, set)));
     }
-    ToolFile out = staged.add(opt.out);
+    world::ToolFile out = staged.add(opt.out);
     const std::string w = std::to_string(result.w), h = std::to_string(result.h);
     out.write("{\"compressionlevel\":-1,\"height\":" + h + ",\"infinite\":false,\n\"layers\":[\n");
     Progress progress(opt.progress, "exporting", int64_t{3} * result.h);

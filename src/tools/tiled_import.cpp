@@ -148,8 +148,9 @@ private:
             return nullptr;
         }
         if (++values_ > kMostPlanValues)
-            throw ToolError(printable(path_) + " holds more than " + std::to_string(kMostPlanValues) +
-                            " values besides its layers' cells, objects and tiles; a map Tiled writes holds far fewer");
+            throw world::ToolError(
+                printable(path_) + " holds more than " + std::to_string(kMostPlanValues) +
+                " values besides its layers' cells, objects and tiles; a map Tiled writes holds far fewer");
         if (open_.empty()) return &(root = std::move(v));
         json& parent = *open_.back();
         if (parent.is_array()) {
@@ -164,8 +165,8 @@ private:
     }
     bool open(json&& v) {
         if (++depth_ > kMostNesting)
-            throw ToolError(printable(path_) + " nests lists and objects more than " + std::to_string(kMostNesting) +
-                            " deep; a map Tiled writes is a few levels deep");
+            throw world::ToolError(printable(path_) + " nests lists and objects more than " +
+                                   std::to_string(kMostNesting) + " deep; a map Tiled writes is a few levels deep");
         const bool skipping = skip_depth_ != 0 || skip_next_;
         json* placed = place(std::move(v));
         if (placed) open_.push_back(placed);
@@ -185,9 +186,10 @@ private:
 json parse_without_data(const std::string& path) {
     std::string why;
     const FilePtr f = open_map_file(path, &why);
-    if (!f) throw ToolError(printable(path) + " " + why);
+    if (!f) throw world::ToolError(printable(path) + " " + why);
     PlanReader reader(path);
-    if (!json::sax_parse(f.get(), &reader)) throw ToolError(json_fault_message(path, reader.fault_at, reader.fault_id));
+    if (!json::sax_parse(f.get(), &reader))
+        throw world::ToolError(json_fault_message(path, reader.fault_at, reader.fault_id));
     return std::move(reader.root);
 }
 
@@ -215,7 +217,7 @@ std::string text_field(const json& j, const char* key, const std::string& fallba
     if (!j.is_object() || !j.contains(key)) return fallback;
     const json& v = j[key];
     if (!v.is_string())
-        throw ToolError(where + " has " + type_words(v) + " as its \"" + key + "\", where a text belongs");
+        throw world::ToolError(where + " has " + type_words(v) + " as its \"" + key + "\", where a text belongs");
     return v.get<std::string>();
 }
 
@@ -223,7 +225,8 @@ bool flag_field(const json& j, const char* key, const std::string& where) {
     if (!j.is_object() || !j.contains(key)) return false;
     const json& v = j[key];
     if (!v.is_boolean())
-        throw ToolError(where + " has " + type_words(v) + " as its \"" + key + "\", where true or false belongs");
+        throw world::ToolError(where + " has " + type_words(v) + " as its \"" + key +
+                               "\", where true or false belongs");
     return v.get<bool>();
 }
 
@@ -294,12 +297,13 @@ Kind tileset_kind(const json& ts, const fs::path& map_dir, const std::string& wh
     // for ever, deaf to Ctrl+C. A missing file still falls back to its name.
     const std::string path = (map_dir / source).string();
     InputFile in = open_input_file(path, InputLinks::Refuse);
-    if (!in && !in.missing) throw ToolError(where + " names the file " + printable(path) + ", which " + in.why);
+    if (!in && !in.missing) throw world::ToolError(where + " names the file " + printable(path) + ", which " + in.why);
     if (in) {
         struct stat st {};
         if (::fstat(in.fd, &st) == 0 && st.st_size > kMostTilesetBytes)
-            throw ToolError(where + " names the file " + printable(path) + " of " + std::to_string(st.st_size) +
-                            " bytes, more than a tileset holds (at most " + std::to_string(kMostTilesetBytes) + ")");
+            throw world::ToolError(where + " names the file " + printable(path) + " of " + std::to_string(st.st_size) +
+                                   " bytes, more than a tileset holds (at most " + std::to_string(kMostTilesetBytes) +
+                                   ")");
         FilePtr f(::fdopen(in.fd, "rb"));
         if (f) {
             in.release();
@@ -314,33 +318,33 @@ Kind tileset_kind(const json& ts, const fs::path& map_dir, const std::string& wh
 
 int64_t whole_number(const json& j, const char* key, const std::string& where) {
     if (!j.contains(key) || !j[key].is_number_integer())
-        throw ToolError(where + " has no whole number \"" + key + "\"" +
-                        (j.is_object() && j.contains(key) ? " (it is " + type_words(j[key]) + ")" : ""));
+        throw world::ToolError(where + " has no whole number \"" + key + "\"" +
+                               (j.is_object() && j.contains(key) ? " (it is " + type_words(j[key]) + ")" : ""));
     return j[key].get<int64_t>();
 }
 
 void read_tilesets(const json& map, MapPlan& plan) {
-    if (!map.contains("tilesets") || !map["tilesets"].is_array()) throw ToolError(plan.in + " has no tilesets");
+    if (!map.contains("tilesets") || !map["tilesets"].is_array()) throw world::ToolError(plan.in + " has no tilesets");
     const fs::path map_dir = fs::path(plan.path).parent_path();
     std::vector<uint32_t> firsts;
     uint32_t ground = 0, objects = 0;
     for (const json& ts : map["tilesets"]) {
         const int64_t first = whole_number(ts, "firstgid", "a tileset of " + plan.in);
         if (first < 1 || first > int64_t{0x0FFFFFFF})
-            throw ToolError(plan.in + " has a tileset with first id " + std::to_string(first));
+            throw world::ToolError(plan.in + " has a tileset with first id " + std::to_string(first));
         firsts.push_back(static_cast<uint32_t>(first));
         const Kind kind = tileset_kind(ts, map_dir, "a tileset of " + plan.in);
         if (kind == Kind::Other) continue;
         uint32_t& slot = kind == Kind::Ground ? ground : objects;
         const std::string name = kind == Kind::Ground ? kGroundTileset : kObjectsTileset;
-        if (slot != 0) throw ToolError(plan.in + " has two " + name + " tilesets");
+        if (slot != 0) throw world::ToolError(plan.in + " has two " + name + " tilesets");
         slot = static_cast<uint32_t>(first);
     }
     for (const Kind k : {Kind::Ground, Kind::Objects}) {
         const std::string name = k == Kind::Ground ? kGroundTileset : kObjectsTileset;
         if ((k == Kind::Ground ? ground : objects) == 0)
-            throw ToolError(plan.in + " has no " + name + " tileset (the tileset named \"" + name +
-                            "\" or its file ending in -" + name + ".tsj, as export-tiled writes them)");
+            throw world::ToolError(plan.in + " has no " + name + " tileset (the tileset named \"" + name +
+                                   "\" or its file ending in -" + name + ".tsj, as export-tiled writes them)");
     }
     // A tileset's ids end where the next tileset's begin.
     auto range = [&](uint32_t first) {
@@ -354,7 +358,7 @@ void read_tilesets(const json& map, MapPlan& plan) {
 }
 
 void read_layers(const json& map, MapPlan& plan) {
-    if (!map.contains("layers") || !map["layers"].is_array()) throw ToolError(plan.in + " has no layers");
+    if (!map.contains("layers") || !map["layers"].is_array()) throw world::ToolError(plan.in + " has no layers");
     const json& layers = map["layers"];
     for (size_t i = 0; i < layers.size(); ++i) {
         const json& l = layers[i];
@@ -363,24 +367,27 @@ void read_layers(const json& map, MapPlan& plan) {
             if (name != kLayers[k].name) continue;
             LayerPlan& lp = plan.layers[k];
             const std::string where = "layer " + name + " of " + plan.in;
-            if (lp.kind) throw ToolError(plan.in + " has two layers named " + name);
-            if (text_field(l, "type", "", where) != "tilelayer") throw ToolError(where + " is not a tile layer");
+            if (lp.kind) throw world::ToolError(plan.in + " has two layers named " + name);
+            if (text_field(l, "type", "", where) != "tilelayer") throw world::ToolError(where + " is not a tile layer");
             if (l.contains("chunks"))
-                throw ToolError(where + " is stored in chunks, as in an infinite map; tlvx maps have a fixed size");
+                throw world::ToolError(where +
+                                       " is stored in chunks, as in an infinite map; tlvx maps have a fixed size");
             const int64_t w = whole_number(l, "width", where), h = whole_number(l, "height", where);
             if (w != plan.w || h != plan.h)
-                throw ToolError(where + " is " + std::to_string(w) + " x " + std::to_string(h) + " tiles, the map " +
-                                std::to_string(plan.w) + " x " + std::to_string(plan.h));
+                throw world::ToolError(where + " is " + std::to_string(w) + " x " + std::to_string(h) +
+                                       " tiles, the map " + std::to_string(plan.w) + " x " + std::to_string(plan.h));
             const std::string encoding = text_field(l, "encoding", "csv", where);
             const std::string compression = text_field(l, "compression", "", where);
             if (encoding != "csv" && encoding != "base64")
-                throw ToolError(where + " has data encoded as \"" + shown(encoding) + "\"; CSV and base64 are read");
+                throw world::ToolError(where + " has data encoded as \"" + shown(encoding) +
+                                       "\"; CSV and base64 are read");
             if (encoding == "base64" && compression == "zstd")
-                throw ToolError(where +
-                                " is compressed with zstd, which import does not read; in Tiled set the map's "
-                                "tile layer format to Base64 (zlib compressed) or CSV and save again");
+                throw world::ToolError(where +
+                                       " is compressed with zstd, which import does not read; in Tiled set the map's "
+                                       "tile layer format to Base64 (zlib compressed) or CSV and save again");
             if (encoding == "base64" && !compression.empty() && compression != "zlib" && compression != "gzip")
-                throw ToolError(where + " is compressed as \"" + shown(compression) + "\"; zlib and gzip are read");
+                throw world::ToolError(where + " is compressed as \"" + shown(compression) +
+                                       "\"; zlib and gzip are read");
             lp.kind = &kLayers[k];
             lp.index = static_cast<int64_t>(i);
             lp.base64 = encoding == "base64";
@@ -389,8 +396,8 @@ void read_layers(const json& map, MapPlan& plan) {
     }
     for (size_t k = 0; k < 3; ++k)
         if (!plan.layers[k].kind)
-            throw ToolError(plan.in + " has no tile layer named " + kLayers[k].name +
-                            " (the map needs the layers ground, structures and creatures)");
+            throw world::ToolError(plan.in + " has no tile layer named " + kLayers[k].name +
+                                   " (the map needs the layers ground, structures and creatures)");
 }
 
 // The value of a region's origin property; nullopt when the map has no
@@ -398,18 +405,18 @@ void read_layers(const json& map, MapPlan& plan) {
 std::optional<int64_t> origin_property(const json& map, const char* name, const std::string& in) {
     if (!map.contains("properties")) return std::nullopt;
     const json& props = map["properties"];
-    if (!props.is_array()) throw ToolError(in + " has map properties that are not a list, as Tiled writes them");
+    if (!props.is_array()) throw world::ToolError(in + " has map properties that are not a list, as Tiled writes them");
     for (const json& p : props) {
         if (!p.is_object() || p.value("name", std::string()) != name) continue;
         const std::string type = p.value("type", std::string("int"));
         if (type != "int" || !p.contains("value") || !p["value"].is_number_integer())
-            throw ToolError(in + " has the map property " + name + " of type " + shown(type) + " (" +
-                            (p.contains("value")
-                                 ? shown(p["value"].dump(-1, ' ', false, json::error_handler_t::replace))
-                                 : std::string("no value")) +
-                            "); it must be a whole number (int), the first " +
-                            (name == std::string(kOriginXProperty) ? "column" : "row") +
-                            " of the region as export-tiled --region wrote it");
+            throw world::ToolError(in + " has the map property " + name + " of type " + shown(type) + " (" +
+                                   (p.contains("value")
+                                        ? shown(p["value"].dump(-1, ' ', false, json::error_handler_t::replace))
+                                        : std::string("no value")) +
+                                   "); it must be a whole number (int), the first " +
+                                   (name == std::string(kOriginXProperty) ? "column" : "row") +
+                                   " of the region as export-tiled --region wrote it");
         return p["value"].get<int64_t>();
     }
     return std::nullopt;
@@ -420,24 +427,25 @@ void read_origin(const json& map, MapPlan& plan) {
     const std::optional<int64_t> y = origin_property(map, kOriginYProperty, plan.in);
     if (!x && !y) return;
     if (!x || !y)
-        throw ToolError(plan.in + " has the map property " + (x ? kOriginXProperty : kOriginYProperty) + " but not " +
-                        (x ? kOriginYProperty : kOriginXProperty) +
-                        "; a region map needs both to know where it goes (export the region again, or add the "
-                        "missing one in Tiled's map properties as an int)");
+        throw world::ToolError(plan.in + " has the map property " + (x ? kOriginXProperty : kOriginYProperty) +
+                               " but not " + (x ? kOriginYProperty : kOriginXProperty) +
+                               "; a region map needs both to know where it goes (export the region again, or add the "
+                               "missing one in Tiled's map properties as an int)");
     plan.region = CellRegion{*x, *y, plan.w, plan.h};
 }
 
 void read_map_fields(const json& map, MapPlan& plan) {
     const std::string& in = plan.in;
-    if (!map.is_object() || text_field(map, "type", "map", in) != "map") throw ToolError(in + " is not a Tiled map");
+    if (!map.is_object() || text_field(map, "type", "map", in) != "map")
+        throw world::ToolError(in + " is not a Tiled map");
     if (flag_field(map, "infinite", in))
-        throw ToolError(in +
-                        " is an infinite map; tlvx maps have a fixed size: untick Infinite in the map's "
-                        "properties in Tiled and save again");
+        throw world::ToolError(in +
+                               " is an infinite map; tlvx maps have a fixed size: untick Infinite in the map's "
+                               "properties in Tiled and save again");
     const int64_t w = whole_number(map, "width", in), h = whole_number(map, "height", in);
     if (w < 1 || w > 65535 || h < 1 || h > 65535)
-        throw ToolError(in + " is " + std::to_string(w) + " x " + std::to_string(h) +
-                        " tiles; a map is 1 to 65535 cells each way");
+        throw world::ToolError(in + " is " + std::to_string(w) + " x " + std::to_string(h) +
+                               " tiles; a map is 1 to 65535 cells each way");
     plan.w = static_cast<int32_t>(w);
     plan.h = static_cast<int32_t>(h);
     read_origin(map, plan);
@@ -463,7 +471,7 @@ MapPlan read_map_plan(const std::string& in) {
         read_map_fields(map, plan);
     } catch (const json::exception&) {
         // A field of a type the checks above do not name.
-        throw ToolError(plan.in + " is not a map as Tiled writes it: a field has a value of the wrong type");
+        throw world::ToolError(plan.in + " is not a map as Tiled writes it: a field has a value of the wrong type");
     }
     return plan;
 }
@@ -471,14 +479,14 @@ MapPlan read_map_plan(const std::string& in) {
 ImportResult import_tiled(const ImportOptions& opt) {
     const MapPlan plan = read_map_plan(opt.in);
     std::error_code ec;
-    require_folder(opt.dir);
+    world::require_folder(opt.dir);
     // mended: the import holds the world's lock, so it is refused while a game
     // plays the world; the game writes each edit into its open layer files, and
     // new files renamed over them would lose every later edit with the old ones.
-    const WorldLock lock = lock_world(opt.dir, opt.program);
+    const WorldLock lock = world::lock_world(opt.dir, opt.program);
     int32_t ow = 0, oh = 0;
     {
-        const LayerReader ground(join_path(opt.dir, kLayerNames[0]));
+        const world::LayerReader ground(world::join_path(opt.dir, world::kLayerNames[0]));
         ground.header(ow, oh);
         const std::string map_size = std::to_string(plan.w) + " x " + std::to_string(plan.h);
         const std::string world_size = std::to_string(ow) + " x " + std::to_string(oh);
@@ -487,35 +495,36 @@ ImportResult import_tiled(const ImportOptions& opt) {
             const std::string where =
                 std::to_string(r.x) + "," + std::to_string(r.y) + "," + std::to_string(r.w) + "," + std::to_string(r.h);
             if (ow == 0 || oh == 0)
-                throw ToolError(opt.in + " is the region " + where + " of a world, but " + opt.dir +
-                                " holds no map to put it into");
+                throw world::ToolError(opt.in + " is the region " + where + " of a world, but " + opt.dir +
+                                       " holds no map to put it into");
             if (r.x < 1 || r.y < 1 || r.x > ow || r.y > oh || r.x + r.w - 1 > ow || r.y + r.h - 1 > oh)
-                throw ToolError("the region " + where + " of " + opt.in + " (its origin properties " +
-                                kOriginXProperty + ", " + kOriginYProperty + " and its size) reaches outside the " +
-                                "world in " + opt.dir + ", which is " + world_size + " cells");
+                throw world::ToolError("the region " + where + " of " + opt.in + " (its origin properties " +
+                                       kOriginXProperty + ", " + kOriginYProperty +
+                                       " and its size) reaches outside the " + "world in " + opt.dir + ", which is " +
+                                       world_size + " cells");
         } else if ((ow != 0 || oh != 0) && (ow != plan.w || oh != plan.h)) {
-            throw ToolError("the map in " + opt.in + " is " + map_size + " cells, the world in " + opt.dir + " " +
-                            world_size + "; a map of a region needs its properties " + kOriginXProperty + " and " +
-                            kOriginYProperty + ", as export-tiled --region writes them");
+            throw world::ToolError("the map in " + opt.in + " is " + map_size + " cells, the world in " + opt.dir +
+                                   " " + world_size + "; a map of a region needs its properties " + kOriginXProperty +
+                                   " and " + kOriginYProperty + ", as export-tiled --region writes them");
         }
         for (const LayerSpec& l : kLayers) {
-            const std::string path = join_path(opt.dir, kLayerNames[l.file]);
-            if (!path_exists(path)) continue;
+            const std::string path = world::join_path(opt.dir, world::kLayerNames[l.file]);
+            if (!world::path_exists(path)) continue;
             // The new file is renamed into place: a link or a folder would be
             // replaced rather than written through, so they are refused.
             if (!fs::is_regular_file(fs::symlink_status(path, ec)))
-                throw ToolError(path + " is not a plain file (a link or a folder); the world is left as it was");
+                throw world::ToolError(path + " is not a plain file (a link or a folder); the world is left as it was");
             if (::access(path.c_str(), W_OK) != 0)
-                throw ToolError(path + " cannot be written; the world is left as it was");
+                throw world::ToolError(path + " cannot be written; the world is left as it was");
         }
     }
     // All three layers go to temporary files first; they replace the old
     // ones together, or not at all.
-    StagedFiles staged;
+    world::StagedFiles staged;
     std::array<std::unique_ptr<LayerOut>, 3> outs;
     std::array<LayerOut*, 3> ptrs{};
     for (size_t k = 0; k < 3; ++k) {
-        const char* name = kLayerNames[kLayers[k].file];
+        const char* name = world::kLayerNames[kLayers[k].file];
         outs[k] = plan.region ? std::make_unique<LayerOut>(staged, opt.dir, name, ow, *plan.region)
                               : std::make_unique<LayerOut>(staged, opt.dir, name, plan.w, plan.h);
         ptrs[k] = outs[k].get();

@@ -80,7 +80,7 @@ public:
                 dec.write(text.data(), text.size());
                 dec.finish();
             }
-        } catch (const ToolError&) {
+        } catch (const world::ToolError&) {
             throw;
         } catch (const std::runtime_error& e) {
             malformed(std::string("has unreadable data: ") + e.what());
@@ -98,7 +98,7 @@ public:
                       std::to_string(plan_.h) + " needs " + std::to_string(total_));
     }
     [[noreturn]] void malformed(const std::string& what) const {
-        throw ToolError("layer " + std::string(layer_.kind->name) + " of " + plan_.in + " " + what);
+        throw world::ToolError("layer " + std::string(layer_.kind->name) + " of " + plan_.in + " " + what);
     }
 
 private:
@@ -109,9 +109,9 @@ private:
         const int64_t i = out_.cells();
         const int64_t x = i % plan_.w, y = i / plan_.w;
         const int64_t c0 = plan_.region ? plan_.region->x : 1, r0 = plan_.region ? plan_.region->y : 1;
-        throw ToolError("cell (column " + std::to_string(c0 + x) + ", row " + std::to_string(r0 + y) + ") of layer " +
-                        layer_.kind->name + " (x " + std::to_string(x) + ", y " + std::to_string(y) +
-                        " in Tiled) holds " + what);
+        throw world::ToolError("cell (column " + std::to_string(c0 + x) + ", row " + std::to_string(r0 + y) +
+                               ") of layer " + layer_.kind->name + " (x " + std::to_string(x) + ", y " +
+                               std::to_string(y) + " in Tiled) holds " + what);
     }
 
     const MapPlan& plan_;
@@ -176,7 +176,7 @@ public:
     }
     bool end_array() override { return close(); }
     bool parse_error(std::size_t pos, const std::string&, const nlohmann::detail::exception& e) override {
-        throw ToolError(json_fault_message(path_, pos, e.id));
+        throw world::ToolError(json_fault_message(path_, pos, e.id));
     }
 
 private:
@@ -222,24 +222,24 @@ private:
 
 }  // namespace
 
-LayerOut::LayerOut(StagedFiles& staged, const std::string& dir, const char* name, int32_t w, int32_t h)
-    : path_(join_path(dir, name)), out_(staged.add(path_)), w_(w), h_(h) {
+LayerOut::LayerOut(world::StagedFiles& staged, const std::string& dir, const char* name, int32_t w, int32_t h)
+    : path_(world::join_path(dir, name)), out_(staged.add(path_)), w_(w), h_(h) {
     // Header: the map size; row 0 as the old file has it.
-    const LayerReader old(path_);
+    const world::LayerReader old(path_);
     buf_.reserve(kBuffer);
-    const std::array<uint8_t, 4> header = layer_header(w, h);
+    const std::array<uint8_t, 4> header = world::layer_header(w, h);
     buf_.assign(header.begin(), header.end());
     buf_.resize(4 + static_cast<size_t>(w));
     old.read(4, buf_.data() + 4, static_cast<size_t>(w));
 }
 
-LayerOut::LayerOut(StagedFiles& staged, const std::string& dir, const char* name, int32_t world_w,
+LayerOut::LayerOut(world::StagedFiles& staged, const std::string& dir, const char* name, int32_t world_w,
                    const CellRegion& region)
-    : path_(join_path(dir, name)), out_(staged.add(path_)), w_(world_w), region_(region) {
+    : path_(world::join_path(dir, name)), out_(staged.add(path_)), w_(world_w), region_(region) {
     // The old file's bytes are read again row by row in put_region_row():
     // the copy holds the same bytes until that row is written.
-    old_file_ = std::make_unique<LayerReader>(path_);
-    if (old_file_->exists()) copy_keeping_holes(path_, out_);
+    old_file_ = std::make_unique<world::LayerReader>(path_);
+    if (old_file_->exists()) world::copy_keeping_holes(path_, out_);
     buf_.reserve(static_cast<size_t>(region.w));
 }
 void LayerOut::flush() {
@@ -285,8 +285,8 @@ void LayerOut::cell(uint8_t v) {
 void LayerOut::finish() {
     if (!region_) {
         // Bytes after the last cell are no part of the map; they are kept as they were.
-        const LayerReader old(path_);
-        const int64_t end = layer_file_length(w_, h_);
+        const world::LayerReader old(path_);
+        const int64_t end = world::layer_file_length(w_, h_);
         for (int64_t pos = end; pos < old.size(); pos += static_cast<int64_t>(kBuffer)) {
             flush();
             buf_.resize(static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(kBuffer), old.size() - pos)));
@@ -310,12 +310,12 @@ void stream_layer_data(const MapPlan& plan, const std::array<LayerOut*, 3>& outs
     // Read again by name: only a regular file, and never waiting (the file
     // may have been replaced since the first reading).
     InputFile in = open_input_file(plan.path, InputLinks::Follow);
-    if (!in) throw ToolError(plan.in + " " + in.why);
+    if (!in) throw world::ToolError(plan.in + " " + in.why);
     struct Closer {
         void operator()(FILE* file) const { std::fclose(file); }
     };
     std::unique_ptr<FILE, Closer> f(::fdopen(in.fd, "rb"));
-    if (!f) throw ToolError("cannot read " + plan.in + ": " + std::strerror(errno));
+    if (!f) throw world::ToolError("cannot read " + plan.in + ": " + std::strerror(errno));
     in.release();
     DataReader reader(plan.path, by_index);
     json::sax_parse(f.get(), &reader);

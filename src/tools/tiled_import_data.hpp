@@ -13,7 +13,7 @@
 #include "world/picture_files.hpp"
 #include "world/world_load.hpp"
 
-namespace tlvx::tools {
+namespace tlvx::world {
 class StagedFiles;
 }
 
@@ -60,11 +60,12 @@ class LayerOut {
 public:
     // The whole map: header, row 0 and bytes after the map kept as described
     // in import_tiled, the cells written in between.
-    LayerOut(StagedFiles& staged, const std::string& dir, const char* name, int32_t w, int32_t h);
+    LayerOut(world::StagedFiles& staged, const std::string& dir, const char* name, int32_t w, int32_t h);
     // A region of a map `world_w` wide: a copy of the old file with its holes
     // whose cells inside `region` are replaced. Bytes that do not change are
     // not written, so holes stay holes unless a cell in them changes.
-    LayerOut(StagedFiles& staged, const std::string& dir, const char* name, int32_t world_w, const CellRegion& region);
+    LayerOut(world::StagedFiles& staged, const std::string& dir, const char* name, int32_t world_w,
+             const CellRegion& region);
 
     void cell(uint8_t v);
     int64_t cells() const { return cells_; }
@@ -76,8 +77,8 @@ private:
     void flush();
     void put_region_row();
     std::string path_;
-    ToolFile out_;
-    std::unique_ptr<LayerReader> old_file_;  // region: the file the copy was made of
+    world::ToolFile out_;
+    std::unique_ptr<world::LayerReader> old_file_;  // region: the file the copy was made of
     int32_t w_ = 0, h_ = 0;
     std::optional<CellRegion> region_;
     int64_t cells_ = 0;

@@ -5,7 +5,7 @@
 #include "base/state.hpp"
 #include "platform/headless/key_script.hpp"
 
-namespace tlvx {
+namespace tlvx::tools {
 
 std::string trace_header() { return "pass,key,VX2,VY2,D2,G2,GC,GE,TIMD,TIMH,TIMM,SCRNUPDT,I,O,P"; }
 
@@ -20,4 +20,4 @@ std::string trace_line(const State& s) {
     return line;
 }
 
-}  // namespace tlvx
+}  // namespace tlvx::tools

@@ -4,9 +4,12 @@
 
 namespace tlvx {
 struct State;
+}
+
+namespace tlvx::tools {
 
 // The header and one line of the trace CSV.
 std::string trace_header();
 std::string trace_line(const State& s);
 
-}  // namespace tlvx
+}  // namespace tlvx::tools

@@ -13,13 +13,13 @@
 #include "tools/icon.hpp"
 #include "tools/new_map.hpp"
 #include "tools/render.hpp"
-#include "tools/user_world.hpp"
 #include "world/demo_world.hpp"
 #include "world/info.hpp"
 #include "world/paths.hpp"
 #include "world/picture_files.hpp"
+#include "world/user_world.hpp"
 
-namespace tlvx {
+namespace tlvx::tools {
 
 namespace {
 
@@ -39,10 +39,10 @@ void add_demo(CLI::App& app, int& exit_code) {
         tools::guarded(
             "demo", exit_code,
             [&] {
-                int n = tools::write_demo_world(a->dir, a->force);
-                std::cout << "Wrote the demo world (" << n << " files) to " << tools::printable(a->dir) << ".\n"
+                int n = world::write_demo_world(a->dir, a->force);
+                std::cout << "Wrote the demo world (" << n << " files) to " << printable(a->dir) << ".\n"
                           << "Play it with: "
-                          << tools::play_command(a->dir, tools::own_program_dir(), std::getenv("PATH")) << "\n";
+                          << world::play_command(a->dir, world::own_program_dir(), std::getenv("PATH")) << "\n";
                 return 0;
             },
             tools::StopSignalsCaught::Yes);
@@ -84,7 +84,7 @@ void add_new(CLI::App& app, int& exit_code) {
         ->check(CLI::Validator(
             [](std::string& text) -> std::string {
                 if (tools::parse_map_size(text)) return "";
-                return "--size must be WxH with both 8 to 65535, e.g. 200x150 (got \"" + tools::printable(text) + "\")";
+                return "--size must be WxH with both 8 to 65535, e.g. 200x150 (got \"" + printable(text) + "\")";
             },
             "WxH"));
     cmd->add_option("--fill", a->fill,
@@ -94,15 +94,15 @@ void add_new(CLI::App& app, int& exit_code) {
     cmd->add_flag("--force", a->force, "Replace existing layer files");
     CLI::Option* name =
         cmd->add_option("--name", a->name,
-                        "The world's name, shown on the status display: 1 to " + std::to_string(tools::kMaxWorldName) +
-                            " characters (default: " + tools::kDemoWorldName +
+                        "The world's name, shown on the status display: 1 to " + std::to_string(world::kMaxWorldName) +
+                            " characters (default: " + world::kDemoWorldName +
                             "); only for a folder without a world "
                             "description")
             ->type_name("TEXT")
             ->check(CLI::Validator(
                 [](std::string& text) -> std::string {
-                    const std::string problem = tools::world_name_problem(text);
-                    return problem.empty() ? "" : "--name: " + problem + " (got \"" + tools::printable(text) + "\")";
+                    const std::string problem = world::world_name_problem(text);
+                    return problem.empty() ? "" : "--name: " + problem + " (got \"" + printable(text) + "\")";
                 },
                 "TEXT"));
     cmd->callback([a, name, &exit_code] {
@@ -119,9 +119,8 @@ void add_new(CLI::App& app, int& exit_code) {
                 o.force = a->force;
                 if (name->count() > 0) o.name = a->name;
                 tools::NewMapResult r = tools::new_map(o);
-                std::cout << "New " << o.w << " x " << o.h << " map in " << tools::printable(o.dir) << ": "
-                          << r.written.size() << " files written; the player starts at (" << r.start_x << ", "
-                          << r.start_y << ").\n";
+                std::cout << "New " << o.w << " x " << o.h << " map in " << printable(o.dir) << ": " << r.written.size()
+                          << " files written; the player starts at (" << r.start_x << ", " << r.start_y << ").\n";
                 if (r.clearing)
                     std::cout << "The ground is value 0, which has no picture, except for " << tools::kClearingSize
                               << " x " << tools::kClearingSize << " cells of grass around the start; "
@@ -171,9 +170,9 @@ void add_info(CLI::App& app, int& exit_code) {
     cmd->add_option("DIR", *dir, "The world's folder")->required();
     cmd->callback([dir, &exit_code] {
         tools::guarded("info", exit_code, [&] {
-            tools::require_folder(*dir);
-            tools::WorldInfo info = tools::inspect_world(*dir);
-            std::cout << "World in " << tools::printable(*dir) << "\n" << tools::format_info(info);
+            world::require_folder(*dir);
+            world::WorldInfo info = world::inspect_world(*dir);
+            std::cout << "World in " << printable(*dir) << "\n" << world::format_info(info);
             return info.problems.empty() ? 0 : 1;
         });
     });
@@ -189,4 +188,4 @@ void add_world_commands(CLI::App& app, int& exit_code) {
     add_icon(app, exit_code);
 }
 
-}  // namespace tlvx
+}  // namespace tlvx::tools

@@ -4,7 +4,7 @@ namespace CLI {
 class App;
 }
 
-namespace tlvx {
+namespace tlvx::tools {
 
 // Registers the subcommands on `app`. When one of them runs, its callback
 // stores the process exit status in `exit_code`: 0 on success, 1 when it
@@ -12,4 +12,4 @@ namespace tlvx {
 // problems. `exit_code` must outlive the parse.
 void add_world_commands(CLI::App& app, int& exit_code);
 
-}  // namespace tlvx
+}  // namespace tlvx::tools

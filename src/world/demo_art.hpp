@@ -7,7 +7,7 @@
 
 #include "world/picture_files.hpp"
 
-namespace tlvx::tools {
+namespace tlvx::world {
 
 constexpr int kTile = 24;
 
@@ -83,4 +83,4 @@ constexpr int kPlaceholderObjectSide = 16;
 Picture art_placeholder_ground(int value);
 Picture art_placeholder_object(int value);
 
-}  // namespace tlvx::tools
+}  // namespace tlvx::world

@@ -4,7 +4,7 @@
 #include "world/demo_art.hpp"
 #include "world/demo_palette.hpp"
 
-namespace tlvx::tools {
+namespace tlvx::world {
 
 void Canvas::set(int x, int y, uint8_t c) {
     if (x < 0 || y < 0 || x >= kTile || y >= kTile) return;
@@ -245,4 +245,4 @@ Picture art_cliff(int side, uint32_t seed) {
     return p;
 }
 
-}  // namespace tlvx::tools
+}  // namespace tlvx::world

@@ -2,7 +2,7 @@
 #include "world/demo_art.hpp"
 #include "world/demo_palette.hpp"
 
-namespace tlvx::tools {
+namespace tlvx::world {
 
 namespace {
 
@@ -311,4 +311,4 @@ Canvas art_signpost() {
     return c;
 }
 
-}  // namespace tlvx::tools
+}  // namespace tlvx::world

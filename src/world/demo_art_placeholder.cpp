@@ -4,7 +4,7 @@
 #include "world/demo_art.hpp"
 #include "world/demo_palette.hpp"
 
-namespace tlvx::tools {
+namespace tlvx::world {
 
 namespace {
 
@@ -51,4 +51,4 @@ Picture art_placeholder_object(int value) {
     return p;
 }
 
-}  // namespace tlvx::tools
+}  // namespace tlvx::world

@@ -7,7 +7,7 @@
 #include "world/demo_art.hpp"
 #include "world/demo_world.hpp"
 
-namespace tlvx::tools {
+namespace tlvx::world {
 
 DemoMap::DemoMap(int width, int height)
     : w(width), h(height), ground(static_cast<size_t>(width * height), 0), creatures(ground.size(), 0),
@@ -219,4 +219,4 @@ DemoMap make_demo_map() {
     return m;
 }
 
-}  // namespace tlvx::tools
+}  // namespace tlvx::world

@@ -3,7 +3,7 @@
 #include "display/screen.hpp"
 #include "world/picture_files.hpp"
 
-namespace tlvx::tools {
+namespace tlvx::world {
 
 namespace {
 
@@ -116,4 +116,4 @@ std::array<Rgb, 256> demo_screen_palette() {
     return pal;
 }
 
-}  // namespace tlvx::tools
+}  // namespace tlvx::world

@@ -7,7 +7,7 @@
 
 #include "base/screen_types.hpp"
 
-namespace tlvx::tools {
+namespace tlvx::world {
 
 // Palette indices used by the demo pictures. 0 to 174 are the display's
 // default colours; 223 to 238 are the fixed gradient start-up sets; 239 to 242
@@ -102,4 +102,4 @@ std::string demo_palette_file();
 // one changes no colour.
 std::array<Rgb, 256> demo_screen_palette();
 
-}  // namespace tlvx::tools
+}  // namespace tlvx::world

@@ -12,7 +12,7 @@
 #include "world/paths.hpp"
 #include "world/staged_files.hpp"
 
-namespace tlvx::tools {
+namespace tlvx::world {
 
 namespace {
 
@@ -292,4 +292,4 @@ int write_demo_world(const std::string& dir, bool force, const std::string& prog
     return static_cast<int>(files.size());
 }
 
-}  // namespace tlvx::tools
+}  // namespace tlvx::world

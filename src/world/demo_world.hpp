@@ -9,7 +9,7 @@
 
 #include "world/picture_files.hpp"
 
-namespace tlvx::tools {
+namespace tlvx::world {
 
 // Ground values of the demo set.
 namespace ground {
@@ -127,4 +127,4 @@ std::vector<WorldFile> layer_files(const DemoMap& map);
 // already exists. Returns the number of files written.
 int write_demo_world(const std::string& dir, bool force, const std::string& program = "tlvx-tool demo");
 
-}  // namespace tlvx::tools
+}  // namespace tlvx::world

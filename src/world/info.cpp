@@ -24,7 +24,7 @@
 #include "world/picture_files.hpp"
 #include "world/world_load.hpp"
 
-namespace tlvx::tools {
+namespace tlvx::world {
 
 namespace {
 
@@ -463,4 +463,4 @@ std::string format_info(const WorldInfo& info) {
     return out;
 }
 
-}  // namespace tlvx::tools
+}  // namespace tlvx::world

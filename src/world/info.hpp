@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-namespace tlvx::tools {
+namespace tlvx::world {
 
 struct WorldInfo {
     std::vector<std::string> lines;     // map size, layer files, value counts, start
@@ -18,4 +18,4 @@ WorldInfo inspect_world(const std::string& dir);
 // The report as `tlvx-tool info` prints it.
 std::string format_info(const WorldInfo& info);
 
-}  // namespace tlvx::tools
+}  // namespace tlvx::world

@@ -22,7 +22,7 @@
 #include "world/world_archive.hpp"
 #include "world/world_load.hpp"
 
-namespace tlvx::tools {
+namespace tlvx::world {
 
 namespace fs = std::filesystem;
 
@@ -110,4 +110,4 @@ void clear_folder(const std::string& dir) {
         throw ToolError("cannot read the folder " + dir + ": " + ec.message());
 }
 
-}  // namespace tlvx::tools
+}  // namespace tlvx::world

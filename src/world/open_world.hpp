@@ -8,7 +8,7 @@
 
 #include "world/demo_world.hpp"
 
-namespace tlvx::tools {
+namespace tlvx::world {
 
 // The world in `given`, the files put into the page's incoming folder: one
 // archive (a name ending ".tar"), or the files of a world folder. They are
@@ -39,4 +39,4 @@ std::string offered_world_problem(const std::vector<OfferedFile>& files, const s
 // no running program holds: the lock file goes too.
 void clear_folder(const std::string& dir);
 
-}  // namespace tlvx::tools
+}  // namespace tlvx::world

@@ -13,7 +13,7 @@
 
 #include "world/picture_files.hpp"
 
-namespace tlvx::tools {
+namespace tlvx::world {
 
 namespace fs = std::filesystem;
 
@@ -127,4 +127,4 @@ void CreatedPaths::create_folders(const std::string& dir) {
     if (!problem.empty()) throw ToolError("cannot use " + printable(dir) + " as the world folder: it " + problem);
 }
 
-}  // namespace tlvx::tools
+}  // namespace tlvx::world

@@ -8,10 +8,7 @@
 #include "base/printable.hpp"
 #include "base/world_lock.hpp"
 
-namespace tlvx::tools {
-
-// printable() of base/printable.hpp, by its name in the tools.
-using tlvx::printable;
+namespace tlvx::world {
 
 // "" when `dir` is an existing folder, else why not in plain words, e.g.
 // "does not exist" or "is a file, not a folder".
@@ -66,4 +63,4 @@ private:
     std::vector<std::string> paths_;
 };
 
-}  // namespace tlvx::tools
+}  // namespace tlvx::world

@@ -3,7 +3,7 @@
 #include <filesystem>
 #include <stdexcept>
 
-namespace tlvx::tools {
+namespace tlvx::world {
 
 namespace {
 
@@ -102,4 +102,4 @@ std::string crlf(const std::string& line) { return line + "\r\n"; }
 
 std::string quoted(const std::string& text) { return "\"" + text + "\""; }
 
-}  // namespace tlvx::tools
+}  // namespace tlvx::world

@@ -12,7 +12,7 @@
 #include "base/atomic_file.hpp"
 #include "base/screen_types.hpp"
 
-namespace tlvx::tools {
+namespace tlvx::world {
 
 // A picture of palette indices, row-major, top row first.
 struct Picture {
@@ -83,4 +83,4 @@ std::string join_path(const std::string& dir, const std::string& name);
 std::string crlf(const std::string& line);
 std::string quoted(const std::string& text);
 
-}  // namespace tlvx::tools
+}  // namespace tlvx::world

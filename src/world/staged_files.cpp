@@ -12,7 +12,7 @@
 #include "base/stop_signal.hpp"
 #include "world/paths.hpp"
 
-namespace tlvx::tools {
+namespace tlvx::world {
 
 namespace {
 
@@ -84,4 +84,4 @@ void copy_keeping_holes(const std::string& from, ToolFile& to) {
     to.set_length(size);
 }
 
-}  // namespace tlvx::tools
+}  // namespace tlvx::world

@@ -11,7 +11,7 @@
 #include "base/atomic_file.hpp"
 #include "world/picture_files.hpp"
 
-namespace tlvx::tools {
+namespace tlvx::world {
 
 class StagedFiles {
 public:
@@ -43,4 +43,4 @@ private:
 // pieces. Throws ToolError on failure.
 void copy_keeping_holes(const std::string& from, ToolFile& to);
 
-}  // namespace tlvx::tools
+}  // namespace tlvx::world

@@ -14,7 +14,7 @@
 #include "world/paths.hpp"
 #include "world/picture_files.hpp"
 
-namespace tlvx::tools {
+namespace tlvx::world {
 
 namespace {
 
@@ -232,4 +232,4 @@ std::vector<WorldFile> read_world_folder(const std::string& dir) {
     return files;
 }
 
-}  // namespace tlvx::tools
+}  // namespace tlvx::world

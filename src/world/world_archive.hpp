@@ -10,7 +10,7 @@
 
 #include "world/demo_world.hpp"
 
-namespace tlvx::tools {
+namespace tlvx::world {
 
 // The folder name the archive's files stand in.
 inline constexpr const char* kArchiveFolder = "tlvx-world";
@@ -36,4 +36,4 @@ std::vector<WorldFile> read_world_archive(const std::string& bytes);
 // one cannot be read. Links, folders and hidden files (the lock file) are left out.
 std::vector<WorldFile> read_world_folder(const std::string& dir);
 
-}  // namespace tlvx::tools
+}  // namespace tlvx::world

@@ -21,7 +21,7 @@
 #include "world/demo_world.hpp"
 #include "world/picture_files.hpp"
 
-namespace tlvx::tools {
+namespace tlvx::world {
 
 namespace {
 
@@ -200,4 +200,4 @@ void LayerReader::count_values(int64_t begin, int64_t end, uint64_t counts[256],
     if (pos < end) counts[0] += static_cast<uint64_t>(end - pos);
 }
 
-}  // namespace tlvx::tools
+}  // namespace tlvx::world

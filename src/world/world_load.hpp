@@ -11,7 +11,7 @@ namespace tlvx {
 struct State;
 }
 
-namespace tlvx::tools {
+namespace tlvx::world {
 
 // A start-up step that failed, with the game's runtime error.
 struct LoadFailure {
@@ -84,4 +84,4 @@ private:
     std::string path_;
 };
 
-}  // namespace tlvx::tools
+}  // namespace tlvx::world

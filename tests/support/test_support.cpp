@@ -13,6 +13,8 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "base/world_lock.hpp"
+
 namespace tlvx::test {
 
 TempDir::TempDir() {
@@ -74,6 +76,14 @@ std::string read_file(const std::string& path) {
 }
 
 bool file_exists(const std::string& path) { return std::filesystem::exists(path); }
+
+std::set<std::string> names_in(const std::string& dir) {
+    std::set<std::string> names;
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec))
+        if (it->path().filename() != kWorldLockName) names.insert(it->path().filename().string());
+    return names;
+}
 
 // `v` as two bytes, low first (`big`: high first).
 static std::string word16(size_t v, bool big = false) {

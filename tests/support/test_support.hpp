@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -43,6 +44,10 @@ private:
 void write_file(const std::string& path, const std::string& bytes);
 std::string read_file(const std::string& path);
 bool file_exists(const std::string& path);
+// The names in a folder (none when it cannot be read). A world's lock file is
+// left out: any program that writes a world leaves one, and it holds nothing
+// of the world.
+std::set<std::string> names_in(const std::string& dir);
 
 // For a child process about to create a fault: takes away the capabilities
 // that let root (or any holder) open files whatever their modes say, for this

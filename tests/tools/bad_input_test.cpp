@@ -27,7 +27,7 @@ class BadInput : public ::testing::Test {
 protected:
     void SetUp() override {
         root_ = dir_.path();
-        tools::write_demo_world(root_ + "/w", false);
+        world::write_demo_world(root_ + "/w", false);
         ASSERT_EQ(run_tool({"export-tiled", "w", "m.tmj"}, {.cwd = root_}).status, 0);
         ASSERT_EQ(run_tool({"export-tiled", "w", "r.tmj", "--region", "1,1,2,2"}, {.cwd = root_}).status, 0);
         const std::string map = read_file(root_ + "/m.tmj");
@@ -260,8 +260,8 @@ TEST_F(InputFiles, NonRegularFilesAreRefusedAtOnceNamingThem) {
     refused({"import-tiled", map_with_source("link-set.tmj", "link.tsj"), "w"}, 1, {"link.tsj", "link"});
     refused({"import-tiled", "fifo", "w"}, 1, {"fifo", "FIFO"});
     refused({"import-tiled", "/dev/zero", "w"}, 1, {"/dev/zero", "device"});
-    refused({"info", world_with_fifo(tools::kSaveFileName)}, 1, {tools::kSaveFileName}, true);
-    refused({"render", world_with_fifo(tools::kPaletteFileName), "x.png"}, 1, {tools::kPaletteFileName});
+    refused({"info", world_with_fifo(world::kSaveFileName)}, 1, {world::kSaveFileName}, true);
+    refused({"render", world_with_fifo(world::kPaletteFileName), "x.png"}, 1, {world::kPaletteFileName});
     refused({"render", world_with_fifo("grass_01.pcv"), "y.png"}, 1, {"grass_01.pcv"});
     // export-tiled only warns of a table it cannot read.
     const ToolRun r =
@@ -397,10 +397,10 @@ TEST_F(BadInput, RunOutOfMemoryIsRuntimeError4) {
         void poll(const Screen&, KeyQueue&, bool) override {}
         double time() override { return 1000; }
     } platform;
-    RunOptions o;
+    tools::RunOptions o;
     o.data_dir = root_ + "/w";
     bool ended = false;
-    const RunOutcome out = run_game_headless(platform, o, 10, &ended);
+    const tools::RunOutcome out = tools::run_game_headless(platform, o, 10, &ended);
     EXPECT_EQ(std::tuple(out.status, ended, out.report),
               std::tuple(4, true,
                          std::string("\nAborting due to runtime error 4 (out of memory) while allocating memory\n\n")));

@@ -11,7 +11,7 @@
 #include "world/info.hpp"
 
 using namespace tlvx;
-using namespace tlvx::tools;
+using namespace tlvx::world;
 
 // `demo --force` rewrites a changed world whole; the demo world has no
 // finding (so no road cell where the centre clamp never leaves the player)

@@ -36,14 +36,14 @@ TEST(Guarded, EachKindOfFailureBecomesOneLineAndItsStatus) {
         {false, []() -> int { throw std::length_error("too long"); }, 1, "failed: too long"},
         {false, []() -> int { throw std::bad_alloc(); }, 1, "out of memory"},
         // Names from files or the command line cannot break the line.
-        {false, []() -> int { throw tools::ToolError("cannot read a\nb\x01"); }, 1, "cannot read a\\nb\\x01"},
+        {false, []() -> int { throw world::ToolError("cannot read a\nb\x01"); }, 1, "cannot read a\\nb\\x01"},
         // A stop that unwound the body: nothing was put in place.
         {false, []() -> int { throw StopRequested{SIGTERM}; }, 143, "stopped by SIGTERM;" + stopped},
         {true, [] { return std::raise(SIGINT), check_stop(), 0; }, 130, "stopped by SIGINT;" + stopped},
         {true, [] { return std::raise(SIGTERM), 0; }, 143,
          "stopped by SIGTERM after its files were complete and in place"},
         // The stop of the run before is forgotten.
-        {true, []() -> int { throw tools::ToolError("cannot write x"); }, 1, "cannot write x"},
+        {true, []() -> int { throw world::ToolError("cannot write x"); }, 1, "cannot write x"},
     };
     struct sigaction before {};
     sigaction(SIGINT, nullptr, &before);

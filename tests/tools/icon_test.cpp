@@ -9,6 +9,7 @@
 
 using namespace tlvx;
 using namespace tlvx::tools;
+using namespace tlvx::world;
 
 // Each size holds the tile at the largest whole scale, centred: transparent outside it and in its
 // corners, and each tile pixel a uniform block in the hero's colour where the hero is painted, else

@@ -13,6 +13,7 @@
 
 using namespace tlvx;
 using namespace tlvx::tools;
+using namespace tlvx::world;
 
 // Each planted fault is named in a problem (the game would stop) or in a note, and only then is there a problem.
 TEST(Info, FindsEachKindOfPlantedFault) {

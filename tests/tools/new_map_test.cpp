@@ -9,6 +9,7 @@
 
 using namespace tlvx;
 using namespace tlvx::tools;
+using namespace tlvx::world;
 
 // The largest map is written as sparse files, passes info and starts in a
 // drawn clearing of a world with the default name.

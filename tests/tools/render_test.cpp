@@ -9,6 +9,7 @@
 
 using namespace tlvx;
 using namespace tlvx::tools;
+using namespace tlvx::world;
 
 namespace {
 

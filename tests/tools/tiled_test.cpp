@@ -32,12 +32,12 @@ namespace {
 // random cells and row 0, a header of the map size, and `trailing` bytes
 // after the last cell of the structure layer.
 void write_random_world(const std::string& dir, int w, int h, unsigned seed, size_t trailing = 0) {
-    tools::write_demo_world(dir, false);
+    world::write_demo_world(dir, false);
     std::mt19937 rng(seed);
     for (int k = 0; k < 5; ++k) {
-        std::string bytes(static_cast<size_t>(tools::layer_file_length(w, h)) + (k == 2 ? trailing : 0), '\0');
+        std::string bytes(static_cast<size_t>(world::layer_file_length(w, h)) + (k == 2 ? trailing : 0), '\0');
         for (char& b : bytes) b = static_cast<char>(rng());
-        const auto header = tools::layer_header(w, h);
+        const auto header = world::layer_header(w, h);
         bytes.replace(0, 4, reinterpret_cast<const char*>(header.data()), 4);
         test::write_file(layer_path(dir, k), bytes);
     }
@@ -69,7 +69,7 @@ void expect_import(const std::string& world, const std::string& map, const std::
             want[k].replace(size_t(r.x + y * w + 3), size_t(r.w), cells, size_t(r.x + y * w + 3), size_t(r.w));
     }
     for (size_t k = 0; k < 5; ++k)
-        EXPECT_TRUE(read_file(layer_path(copy, int(k))) == want[k]) << tools::kLayerNames[k] << " via " << map;
+        EXPECT_TRUE(read_file(layer_path(copy, int(k))) == want[k]) << world::kLayerNames[k] << " via " << map;
 }
 
 std::string region_text(const CellRegion& r) {
@@ -143,7 +143,7 @@ std::array<Image, 5> world_images(const std::string& dir) {
 // into a folder without a map: rows of the bad-input table.)
 TEST(TiledRoundTrip, DemoExportsCleanlyAndWorldsAndRegionsComeBackByteForByte) {
     test::TempDir t;
-    tools::write_demo_world(t.file("demo"), false);
+    world::write_demo_world(t.file("demo"), false);
     ExportResult r = export_tiled({t.file("demo"), t.file("demo.tmj")});
     EXPECT_TRUE(r.warnings.empty()) << r.warnings.front();
     const std::string world = t.file("world"), map = t.file("m.tmj");
@@ -192,7 +192,7 @@ TEST(TiledRoundTrip, AtlasTilesFollowTheGamesDrawing) {
     // A BMP whose colour table gives index 5 its own colour.
     std::array<Rgb, 256> table = kVgaDefaultPalette;
     table[5] = Rgb{10, 20, 30};
-    put("table.bmp", tools::encode_bmp8(tools::Picture(24, 24, 5), table));
+    put("table.bmp", world::encode_bmp8(world::Picture(24, 24, 5), table));
     // Object 1: mask rows 0-7 are 255, 8-15 are 0, 16-23 are 0xF0; the
     // picture is 0 in columns 0-11 and 175 in columns 12-23.
     std::vector<uint8_t> mask(576), pic(576);
@@ -230,7 +230,7 @@ TEST(TiledRoundTrip, AtlasTilesFollowTheGamesDrawing) {
 // is drawn over creatures. A value with nothing to say has no entry.
 TEST(TiledExport, TilesCarryNamesAndWhatTheyMeanForTheMap) {
     test::TempDir t;
-    tools::write_demo_world(t.file("w"), false);
+    world::write_demo_world(t.file("w"), false);
     export_tiled({t.file("w"), t.file("m.tmj")});
     auto props = [&](const char* set, int id) {
         std::map<std::string, json> found;
@@ -247,26 +247,26 @@ TEST(TiledExport, TilesCarryNamesAndWhatTheyMeanForTheMap) {
                  p["blocks-going-left"] == true, p["road"] == true};
     };
     const std::pair<int, B> rows[] = {
-        {tools::ground::Grass, {false, false, false, false, false}},
-        {tools::ground::Water, {true, true, true, true, false}},
-        {tools::ground::CliffSouth, {true, false, false, false, false}},
-        {tools::ground::CliffWest, {false, true, false, false, false}},
-        {tools::ground::Road, {false, false, false, false, true}},
-        {tools::ground::BridgeWater, {false, false, false, false, true}},
+        {world::ground::Grass, {false, false, false, false, false}},
+        {world::ground::Water, {true, true, true, true, false}},
+        {world::ground::CliffSouth, {true, false, false, false, false}},
+        {world::ground::CliffWest, {false, true, false, false, false}},
+        {world::ground::Road, {false, false, false, false, true}},
+        {world::ground::BridgeWater, {false, false, false, false, true}},
     };
     for (const auto& [id, want] : rows) EXPECT_EQ(ground(id), want) << "ground " << id;
-    EXPECT_EQ(props("ground", tools::ground::Grass)["name"], "grass_01");
-    EXPECT_EQ(props("ground", tools::ground::Grass)["value"], tools::ground::Grass);
+    EXPECT_EQ(props("ground", world::ground::Grass)["name"], "grass_01");
+    EXPECT_EQ(props("ground", world::ground::Grass)["value"], world::ground::Grass);
     EXPECT_EQ(props("ground", 17)["name"], "tile_017");  // a numbered placeholder
     EXPECT_TRUE(props("ground", 0).empty());             // no picture, not blocked, no road
     EXPECT_TRUE(props("ground", 200).empty());
-    EXPECT_EQ(props("objects", tools::object::Roof)["structure-mode"], 2);
-    EXPECT_NE(props("objects", tools::object::Roof)["structure"].get<std::string>().find("over creatures"),
+    EXPECT_EQ(props("objects", world::object::Roof)["structure-mode"], 2);
+    EXPECT_NE(props("objects", world::object::Roof)["structure"].get<std::string>().find("over creatures"),
               std::string::npos);
-    EXPECT_EQ(props("objects", tools::object::Oak)["structure"].get<std::string>().substr(0, 6), "solid:");
-    EXPECT_EQ(props("objects", tools::object::Fox)["moves"], true);
-    EXPECT_EQ(props("objects", tools::object::Oak)["moves"], false);
-    EXPECT_EQ(props("objects", tools::object::Hero)["name"], "hero_wk1");
+    EXPECT_EQ(props("objects", world::object::Oak)["structure"].get<std::string>().substr(0, 6), "solid:");
+    EXPECT_EQ(props("objects", world::object::Fox)["moves"], true);
+    EXPECT_EQ(props("objects", world::object::Oak)["moves"], false);
+    EXPECT_EQ(props("objects", world::object::Hero)["name"], "hero_wk1");
     EXPECT_TRUE(props("objects", 0).empty());  // object 0 is "nothing": no tile of its own
 }
 
@@ -275,13 +275,13 @@ TEST(TiledExport, TilesCarryNamesAndWhatTheyMeanForTheMap) {
 // bad-input table.)
 TEST(TiledExport, ReplacesAnExistingMapOrTilesetOnlyWhenForced) {
     test::TempDir t;
-    tools::write_demo_world(t.file("w"), false);
+    world::write_demo_world(t.file("w"), false);
     for (const char* kept : {"m.tmj", "m-ground.tsj", "m-objects.png"}) {
         SCOPED_TRACE(kept);
         std::filesystem::remove_all(t.file("out"));
         std::filesystem::create_directories(t.file("out"));
         test::write_file(t.file("out/") + kept, "work done in Tiled");
-        EXPECT_THROW(export_tiled({t.file("w"), t.file("out/m.tmj")}), tools::ToolError);
+        EXPECT_THROW(export_tiled({t.file("w"), t.file("out/m.tmj")}), world::ToolError);
         EXPECT_EQ(test::names_in(t.file("out")), std::set<std::string>{kept});
         EXPECT_EQ(read_file(t.file("out/") + kept), "work done in Tiled");
         export_tiled({.dir = t.file("w"), .out = t.file("out/m.tmj"), .force = true});
@@ -324,7 +324,7 @@ TEST(TiledImport, RefusalsLeaveTheWorldAsItWas) {
         try {
             import_tiled({fx.t.file("bad.tmj"), fx.world});
             ADD_FAILURE() << expect << ": accepted";
-        } catch (const tools::ToolError& e) {
+        } catch (const world::ToolError& e) {
             EXPECT_NE(std::string(e.what()).find(expect), std::string::npos) << e.what();
         }
         EXPECT_EQ(test::changes(before, test::tree(fx.world)), "") << expect;
@@ -396,9 +396,9 @@ TEST(TiledRegion, PartOfTheLargestWorldRoundTripsThroughTiled) {
     want[1].bytes[made.start_x + 1 + made.start_y * 65535 + 3] = 2;
     const auto after = world_images(world);
     for (size_t k = 0; k < 5; ++k) {
-        EXPECT_TRUE(after[k].bytes == want[k].bytes && after[k].size == want[k].size) << tools::kLayerNames[k];
+        EXPECT_TRUE(after[k].bytes == want[k].bytes && after[k].size == want[k].size) << world::kLayerNames[k];
         // Holes stay holes but for the blocks of cells painted in them.
         const int64_t filled = static_cast<int64_t>(want[k].bytes.size() - before[k].bytes.size());
-        EXPECT_LE(after[k].allocated, want[k].allocated + filled * 64 * 1024) << tools::kLayerNames[k];
+        EXPECT_LE(after[k].allocated, want[k].allocated + filled * 64 * 1024) << world::kLayerNames[k];
     }
 }

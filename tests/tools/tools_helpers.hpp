@@ -127,17 +127,6 @@ inline bool one_short_line(const std::string& s) {
     return std::count(s.begin(), s.end(), '\n') == 1 && s.back() == '\n' && s.size() <= 200;
 }
 
-// The names in a folder (none when it cannot be read). A world's lock file is
-// left out: any program that writes a world leaves one, and it holds nothing
-// of the world.
-inline std::set<std::string> names_in(const std::string& dir) {
-    std::set<std::string> names;
-    std::error_code ec;
-    for (std::filesystem::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec))
-        if (it->path().filename() != kWorldLockName) names.insert(it->path().filename().string());
-    return names;
-}
-
 // Every entry under `root` (none when it is missing): its kind, permissions
 // and a hash of its bytes (links: their target). Worlds' lock files are left
 // out, as in names_in.
@@ -167,7 +156,7 @@ inline std::string changes(const std::map<std::string, std::string>& a, const st
     return out;
 }
 
-inline std::string layer_path(const std::string& dir, int k) { return dir + "/" + tools::kLayerNames[k]; }
+inline std::string layer_path(const std::string& dir, int k) { return dir + "/" + world::kLayerNames[k]; }
 
 // A copy of the world in `from` whose three map layers hold other cells
 // (row 0, header and anything after the map kept), so that an import into it
@@ -176,7 +165,7 @@ inline void copy_with_other_cells(const std::string& from, const std::string& to
     std::filesystem::copy(from, to, std::filesystem::copy_options::recursive);
     for (int k = 0; k < 3; ++k) {
         std::string bytes = read_file(layer_path(to, k));
-        for (int64_t i = 4 + w; i < tools::layer_file_length(w, h); ++i)
+        for (int64_t i = 4 + w; i < world::layer_file_length(w, h); ++i)
             bytes[static_cast<size_t>(i)] = static_cast<char>(bytes[static_cast<size_t>(i)] ^ 0x5A);
         write_file(layer_path(to, k), bytes);
     }

@@ -4,8 +4,8 @@
 
 #include <filesystem>
 
-#include "tools/user_world.hpp"
 #include "tools_helpers.hpp"
+#include "world/user_world.hpp"
 
 using namespace tlvx;
 namespace fs = std::filesystem;
@@ -146,14 +146,14 @@ TEST(WorldLockUse, UserWorldFolderHoldingOnlyALockFileIsFilled) {
     {
         const WorldLock other(dir, "tlvx-tool run");
         try {
-            tools::prepare_user_world(dir);
+            world::prepare_user_world(dir);
             ADD_FAILURE() << "not refused";
-        } catch (const tools::ToolError& e) {
+        } catch (const world::ToolError& e) {
             EXPECT_NE(std::string(e.what()).find("is in use by tlvx-tool run (pid"), std::string::npos) << e.what();
         }
         EXPECT_EQ(test::names_in(dir), std::set<std::string>{});
     }
-    EXPECT_TRUE(tools::prepare_user_world(dir).created);
+    EXPECT_TRUE(world::prepare_user_world(dir).created);
     EXPECT_TRUE(test::file_exists(dir + "/Pndx_001.sav"));
     EXPECT_TRUE(test::file_exists(test::layer_path(dir, 0)));
 }

@@ -7,14 +7,14 @@
 #include <optional>
 #include <set>
 
-#include "tools/user_world.hpp"
-#include "tools_helpers.hpp"
+#include "support/test_support.hpp"
 #include "world/demo_world.hpp"
 #include "world/info.hpp"
 #include "world/picture_files.hpp"
+#include "world/user_world.hpp"
 
 using namespace tlvx;
-using namespace tlvx::tools;
+using namespace tlvx::world;
 namespace fs = std::filesystem;
 
 TEST(UserWorld, FolderFollowsTheDataHomeThenTheHomeFolder) {

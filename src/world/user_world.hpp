@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-namespace tlvx::tools {
+namespace tlvx::world {
 
 // The environment values that decide where the player's world lives; a null
 // pointer stands for an unset variable.
@@ -81,4 +81,4 @@ std::string own_program_dir();
 // The line printed once, after the demo world was created.
 std::string created_world_message(const std::string& dir);
 
-}  // namespace tlvx::tools
+}  // namespace tlvx::world

@@ -1,5 +1,5 @@
 // Finding and preparing the player's own world in the per-user data folder.
-#include "tools/user_world.hpp"
+#include "world/user_world.hpp"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -21,7 +21,7 @@
 #include "world/paths.hpp"
 #include "world/picture_files.hpp"
 
-namespace tlvx::tools {
+namespace tlvx::world {
 
 namespace fs = std::filesystem;
 
@@ -297,4 +297,4 @@ std::string created_world_message(const std::string& dir) {
     return "Created the demo world in " + dir + "; your game is kept there from now on.";
 }
 
-}  // namespace tlvx::tools
+}  // namespace tlvx::world
