@@ -21,18 +21,28 @@ void PrintTo(const Session& s, std::ostream* os) { *os << s.name; }
 
 // A runtime error ending the session, and creatures that wandered replaying into the same cells, are
 // the recording tests' (ReplayTool, Recording): the recorder is the same wrapper around any backend.
+// The short pauses between keys are the uneven moments recorded; where the game is to play a while,
+// the session waits until it did (a creature moved, the character walked, the recording grew).
 const Session kSessions[] = {
     {"walk_road_edit",
-     "k y; sleep 0.13; k y; sleep 0.41; k Up; sleep 0.05; k period; sleep 1.1; k period; sleep 0.2\n"
-     "k H plus; sleep 0.33; k bracketright asterisk; sleep 0.07; k b; sleep 0.6; k Escape\n",
+     "k y; sleep 0.13; k y; sleep 0.41; k Up; sleep 0.05; k period; sleep 0.2; note Pndx_001.sav\n"
+     "changed Pndx_001.sav; k period; sleep 0.2; k H plus; sleep 0.33; k bracketright asterisk; sleep 0.07; k b\n"
+     "k Escape\n",
      false},
     {"creatures_and_pause",
-     "k i; sleep 1.7; k p; sleep 0.8; k x; sleep 1.3; k g; sleep 0.21; k g; sleep 0.9; k Escape\n", false},
+     "note tlvx_gr2.tmp; k i; changed tlvx_gr2.tmp; k p; sleep 0.4; k x; note ../session.tlvxrec\n"
+     "changed ../session.tlvxrec; k g; sleep 0.21; k g; k Escape\n",
+     false},
     {"editing_keys",
      "k f; sleep 0.3; k F F; sleep 0.17; k asterisk; sleep 0.5; k slash; k BackSpace; sleep 0.25\n"
-     "k 9 bracketright bracketright; sleep 0.4; k bracketleft 7 7 o; sleep 0.12; k minus i; sleep 0.6; k Escape\n",
+     "k 9 bracketright bracketright; sleep 0.4; k bracketleft 7 7 o; sleep 0.12; k minus i; k Escape\n",
      false},
-    {"killed", "k y; sleep 0.4; k i; sleep 1.6; kill -9 $G\n", true},
+    // Killed once the toggle is saved (no save is then under way for the kill to cut short) and two
+    // chunks more are written (the recording grows every half second): the replay holds the step.
+    {"killed",
+     "k y; sleep 0.4; k i; wait_for '[ \"$(sed -n 13p Pndx_001.sav | tr -d \" \\r\")\" = 1 ]'\n"
+     "note ../session.tlvxrec; changed ../session.tlvxrec; changed ../session.tlvxrec; kill -9 $G\n",
+     true},
 };
 
 class RecordWindow : public XWindow, public ::testing::WithParamInterface<Session> {};

@@ -22,27 +22,31 @@ inline std::string sh_quote(const std::string& s) { return "'" + s + "'"; }
 // sometimes refuses the first client; a game that ended at once saying so is
 // started again, at most twice, after $BEFORE_RETRY runs. `k` types keys,
 // `title`, `geometry` and `dump NAME` note the window's title, size and
-// pixels in the folder above; `title_when TEXT` waits for a title first.
-inline const std::string kXSession = R"(
-XD=$(mktemp)
+// pixels in the folder above. Nothing sleeps a fixed time to let the game
+// catch up: the helpers below wait, each for 10 s at most, on what the game
+// shows (its title, its size, its pixels, its files).
+inline const std::string kXSession = R"sh(
 XL=$(mktemp)
 X=
-trap 'kill $X 2>/dev/null; rm -f "$XD" "$XL"' EXIT
-# Under load a new Xvfb now and then stops answering at once; a second one is
-# started before the session gives up.
+# The server is waited for: one still shutting down could take the next session's display with it.
+trap 'kill $X 2>/dev/null; wait $X; rm -f "$XL"' EXIT
+# A display number of the session's own, far above those other servers take first (two servers
+# starting or ending on the same number took each other's socket); a number in use, or a server
+# that stops answering at once under load, gets another try on another number.
 for attempt in 1 2 3; do
-    [ -n "$X" ] && kill $X 2>/dev/null
-    : >"$XD"
-    Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$XD" 2>"$XL" & X=$!
-    for i in $(seq 300); do [ -s "$XD" ] && break; sleep 0.1; done
-    [ -s "$XD" ] || { echo "Xvfb did not start" >&2; exit 92; }
-    export DISPLAY=:$(cat "$XD")
-    for i in $(seq 300); do xdotool getdisplaygeometry >/dev/null 2>&1 && break; sleep 0.1; done
+    [ -n "$X" ] && kill $X 2>/dev/null && wait $X
+    export DISPLAY=:$((($$ * 31 + attempt * 257) % 700 + 300))
+    Xvfb $DISPLAY -screen 0 1280x1024x24 -nolisten tcp 2>"$XL" & X=$!
+    for i in $(seq 300); do
+        kill -0 $X 2>/dev/null && xdotool getdisplaygeometry >/dev/null 2>&1 && break
+        kill -0 $X 2>/dev/null || break
+        sleep 0.1
+    done
     sleep 0.2
-    xdotool getdisplaygeometry >/dev/null 2>&1 && break
+    kill -0 $X 2>/dev/null && xdotool getdisplaygeometry >/dev/null 2>&1 && break
 done
 # What the server said and whether it still runs, for a failure seen only in CI.
-xdotool getdisplaygeometry >/dev/null 2>&1 || {
+kill -0 $X 2>/dev/null && xdotool getdisplaygeometry >/dev/null 2>&1 || {
     state=ended; kill -0 $X 2>/dev/null && state=running
     echo "Xvfb does not answer on $DISPLAY ($state):" $(xdotool getdisplaygeometry 2>&1 | tail -n 2) / $(tail -n 5 "$XL") >&2
     exit 92
@@ -62,18 +66,45 @@ start_game() {
         wait $G; grep -q "no display found" "$GAME_ERR" && [ $try -lt 3 ] || exit 90
         eval "$BEFORE_RETRY"; sleep 1
     done
-    xdotool windowfocus $W; sleep 0.3
+    # The window may be made again as its renderer starts: the one found twice in a row is focused.
+    W0=
+    wait_for 'W=$(xdotool search --onlyvisible --name "^tlvx" 2>/dev/null | head -n 1)
+        [ -n "$W" ] && [ "$W" = "$W0" ] && focused || { W0=$W; xdotool windowfocus $W 2>/dev/null; false; }'
 }
+# `await 'CONDITION'` tests the shell condition every 50 ms until it holds, 10 s at most (then it
+# fails); `wait_for 'CONDITION'` ends the session with status 95, naming it, when it never holds.
+await() {
+    for i in $(seq 200); do eval "$1" && return 0; sleep 0.05; done
+    return 1
+}
+wait_for() { await "$1" || { echo "waited 10 s in vain for: $1" >&2; exit 95; }; }
+focused() { [ "$(xdotool getwindowfocus 2>/dev/null)" = "$W" ]; }
 k() { xdotool key "$@"; }
 title() { xdotool getwindowname $W >>../titles; }
-# `title_when TEXT`: waits (10 s at most) until the title holds TEXT, then notes it.
-title_when() {
-    for i in $(seq 100); do xdotool getwindowname $W 2>/dev/null | grep -qF -- "$1" && break; sleep 0.1; done
-    title
-}
-geometry() { xdotool getwindowgeometry $W | awk '/Geometry/ { print $2 }' >>../geometry; }
+size() { xdotool getwindowgeometry $W | awk '/Geometry/ { print $2 }'; }
+geometry() { size >>../geometry; }
 dump() { xwd -silent -id $W >../$1.xwd; }
-)";
+# `title_when TEXT`, `title_is TEXT`, `geometry_is WxH`: note the title or the size once it holds
+# TEXT, is TEXT or is WxH (or as it is after 10 s, for the test to see).
+title_when() { T=$1; await 'xdotool getwindowname $W 2>/dev/null | grep -qF -- "$T"'; title; }
+title_is() { T=$1; await '[ "$(xdotool getwindowname $W 2>/dev/null)" = "$T" ]'; title; }
+geometry_is() { T=$1; await '[ "$(size)" = "$T" ]'; geometry; }
+# `dump_when NAME 'CONDITION'` dumps the window until CONDITION holds for the dump, where `lit X Y`
+# and `dark X Y` test a pixel of it; `steady NAME` dumps it until two dumps in a row agree.
+dump_when() { D=$1; await "dump $1 && { $2; }"; }
+steady() { D=$1; dump $1; await 'mv ../$D.xwd ../$D.last && dump $D && cmp -s ../$D.xwd ../$D.last'; }
+word() { od -An -tu1 -j $2 -N 4 "$1" | awk '{ print (($1 * 256 + $2) * 256 + $3) * 256 + $4 }'; }
+px() {
+    f=../$D.xwd
+    o=$(($(word $f 0) + $(word $f 76) * 12 + $2 * $(word $f 48) + $1 * 4))
+    od -An -tu1 -j $o -N 4 $f | awk -v msb=$(word $f 28) '{ print msb ? $2 + $3 + $4 : $1 + $2 + $3 }'
+}
+lit() { v=$(px $1 $2); [ -n "$v" ] && [ "$v" != 0 ]; }
+dark() { [ "$(px $1 $2)" = 0 ]; }
+# `note FILE` remembers the file's bytes; `changed FILE` waits until they differ, then notes them.
+note() { cp "$1" "../${1##*/}.noted"; }
+changed() { N=$1; wait_for '! cmp -s "$N" "../${N##*/}.noted"'; note "$1"; }
+)sh";
 
 // Runs `script` with sh in `folder` (made when missing), the game as $GAME on X (its message
 // boxes off), its standard error in `dir`/err; the exit status, -1 when killed.

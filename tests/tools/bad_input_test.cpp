@@ -11,8 +11,6 @@
 #include <filesystem>
 #include <regex>
 
-#include "base/platform.hpp"
-#include "tools/headless_game.hpp"
 #include "tools/new_map.hpp"
 #include "tools/run_command.hpp"
 #include "tools_helpers.hpp"
@@ -384,26 +382,6 @@ TEST_F(InputFiles, HugeTextFilesAreRefusedBeforeTheyAreRead) {
         EXPECT_FALSE(fs::exists(big.file("x.png")));
         fs::remove_all(big.file(w));
     }
-}
-
-// mended: memory running out while the game runs ends `run` as it ends the
-// game in the window: the report of runtime error 4 and status 4, not an
-// uncaught exception.
-TEST_F(BadInput, RunOutOfMemoryIsRuntimeError4) {
-    struct NoMemory : Platform {
-        void open_screen() override { throw std::bad_alloc(); }
-        void close_screen() override {}
-        void set_mouse(int, int, bool) override {}
-        void poll(const Screen&, KeyQueue&, bool) override {}
-        double time() override { return 1000; }
-    } platform;
-    tools::RunOptions o;
-    o.data_dir = root_ + "/w";
-    bool ended = false;
-    const tools::RunOutcome out = tools::run_game_headless(platform, o, 10, &ended);
-    EXPECT_EQ(std::tuple(out.status, ended, out.report),
-              std::tuple(4, true,
-                         std::string("\nAborting due to runtime error 4 (out of memory) while allocating memory\n\n")));
 }
 
 // The options of the game itself (tlvx) have their rows in tests/app/game_options_test.cpp.

@@ -4,7 +4,7 @@
 
 #include "display/image.hpp"
 #include "display/view.hpp"
-#include "tools_helpers.hpp"
+#include "tools/tools_helpers.hpp"
 #include "world/demo_art.hpp"
 #include "world/demo_palette.hpp"
 #include "world/demo_world.hpp"

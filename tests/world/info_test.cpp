@@ -7,7 +7,7 @@
 
 #include "display/view.hpp"
 #include "tools/new_map.hpp"
-#include "tools_helpers.hpp"
+#include "tools/tools_helpers.hpp"
 #include "world/demo_world.hpp"
 #include "world/info.hpp"
 

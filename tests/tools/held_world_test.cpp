@@ -112,30 +112,6 @@ TEST(WorldLockUse, WritersAreRefusedWhileAGameRunsReadersWorkAndEveryEditLands) 
     EXPECT_EQ(test::changes(want, test::tree(world)), "") << "edits lost, or the save does not match the map";
 }
 
-// A game killed while it holds its world leaves no lock behind: the next game
-// starts, plays and saves, and names itself in the lock file.
-TEST(WorldLockUse, AGameKilledHoldingItsWorldDoesNotBlockTheNext) {
-    test::TempDir t;
-    const std::string world = t.file("world");
-    fs::create_directory(world);
-    test::FixtureWorld().write(world);
-    test::write_file(t.file("keys"), "1 +\n" + std::to_string(kEndPass) + " esc\n");
-    test::write_file(t.file("keys2"), "1 h\n2 esc\n");
-    const std::string old_save = test::read_file(world + "/Pndx_001.sav");
-    {
-        BackgroundGame game(world, t.file("keys"), t.file("trace"), t.file("log"));
-        ASSERT_TRUE(game.wait_past(1)) << test::read_file(t.file("log"));
-        ASSERT_EQ(test::read_file(world + "/" + kWorldLockName), game.lock_line());
-        ::kill(game.pid, SIGKILL);
-        EXPECT_EQ(game.finish(), -SIGKILL);
-    }
-    const test::ToolRun next = test::run_tool({"run", "--data", world, "--keys", t.file("keys2")}, {});
-    EXPECT_EQ(next.status, 0) << next.output;
-    EXPECT_EQ(next.output, "");
-    EXPECT_NE(test::read_file(world + "/Pndx_001.sav"), old_save) << "the next game saved";
-    EXPECT_EQ(test::read_file(world + "/" + kWorldLockName).rfind("tlvx-tool run ", 0), 0u);
-}
-
 // The player's own world folder holding nothing but a lock file (a program
 // locked it and found no world) gets the demo world like an empty folder,
 // unless another program holds it.
