@@ -90,9 +90,14 @@ title_when() { T=$1; await 'xdotool getwindowname $W 2>/dev/null | grep -qF -- "
 title_is() { T=$1; await '[ "$(xdotool getwindowname $W 2>/dev/null)" = "$T" ]'; title; }
 geometry_is() { T=$1; await '[ "$(size)" = "$T" ]'; geometry; }
 # `dump_when NAME 'CONDITION'` dumps the window until CONDITION holds for the dump, where `lit X Y`
-# and `dark X Y` test a pixel of it; `steady NAME` dumps it until two dumps in a row agree.
+# and `dark X Y` test a pixel of it; `steady NAME` dumps it until six dumps in a row (a quarter
+# of a second) agree.
 dump_when() { D=$1; await "dump $1 && { $2; }"; }
-steady() { D=$1; dump $1; await 'mv ../$D.xwd ../$D.last && dump $D && cmp -s ../$D.xwd ../$D.last'; }
+steady() {
+    D=$1 S=0
+    dump $1
+    await 'mv ../$D.xwd ../$D.last && dump $D && { cmp -s ../$D.xwd ../$D.last && S=$((S + 1)) || S=0; } && [ $S -ge 5 ]'
+}
 word() { od -An -tu1 -j $2 -N 4 "$1" | awk '{ print (($1 * 256 + $2) * 256 + $3) * 256 + $4 }'; }
 px() {
     f=../$D.xwd
