@@ -3,21 +3,23 @@
 // name on the page, its layers, its start), an edit stays over a reload,
 // each site keeps its progress in a storage of its own while the demo site
 // keeps its old one, and a site whose world file is spoiled plays nothing.
-import { execFileSync } from 'node:child_process';
+import { execFile } from 'node:child_process';
 import { cpSync, mkdtempSync, readFileSync, rmSync, truncateSync, writeFileSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import { join } from 'node:path';
+import { promisify } from 'node:util';
 import { launch, serve, main, check, siteDir, openGame, sleep, waitRunning } from './cdp.mjs';
 
 const tool = process.env.TLVX_TOOL;
 const kPlayedLayers = ['tlvx_gr1.tmp', 'tlvx_gr3.tmp'];  // ground and structures: creatures move by themselves
 
 // A new world and its site: the world's name, where its player starts and its layers as made.
-function publish(work, host, name, size) {
+async function publish(work, host, name, size) {
   const dir = join(work, name);
-  const said = execFileSync(tool, ['new', dir, '--size', size, '--name', name], { encoding: 'utf8' });
+  const run = (...args) => promisify(execFile)(tool, args, { encoding: 'utf8', timeout: 30000 });
+  const said = (await run('new', dir, '--size', size, '--name', name)).stdout;
   const [, x, y] = said.match(/starts at \((\d+), (\d+)\)/).map(Number);
-  execFileSync(tool, ['site', dir, join(host, name.toLowerCase()), '--from', siteDir()], { encoding: 'utf8' });
+  await run('site', dir, join(host, name.toLowerCase()), '--from', siteDir());
   return { name, x, y, layers: kPlayedLayers.map((n) => readFileSync(join(dir, n)).toString('base64')).join() };
 }
 
@@ -55,12 +57,12 @@ await main(async () => {
   const work = mkdtempSync(join(tmpdir(), 'tlvx-web-publish-'));
   const host = join(work, 'host');
   try {
-    const maple = publish(work, host, 'Maple', '24x18');
-    const bay = publish(work, host, 'Bay', '16x12');
+    // The two sites are made while the browser starts.
+    const [maple, bay, browser] = await Promise.all([publish(work, host, 'Maple', '24x18'),
+                                                     publish(work, host, 'Bay', '16x12'), launch()]);
     cpSync(site, join(host, 'demo'), { recursive: true });
     cpSync(join(host, 'maple'), join(host, 'spoiled'), { recursive: true });
     const server = await serve(host);
-    const browser = await launch();
 
     // A first visit plays the site's world and says whose it is.
     const a = await openGame(browser, server.url + 'maple/');
