@@ -2,7 +2,8 @@
 // the demo site on one host. A first visit plays the site's own world (its
 // name on the page, its layers, its start), an edit stays over a reload,
 // each site keeps its progress in a storage of its own while the demo site
-// keeps its old one, and a site whose world file is spoiled plays nothing.
+// keeps its old one, Start over takes the world again, and a site whose
+// world file is spoiled plays nothing.
 import { execFile } from 'node:child_process';
 import { cpSync, mkdtempSync, readFileSync, rmSync, truncateSync, writeFileSync } from 'node:fs';
 import { tmpdir } from 'node:os';
@@ -103,6 +104,13 @@ await main(async () => {
     await a.reload();
     await waitRunning(a);
     check(await layersOf(a) === edited, "the first site's progress is kept beside the others");
+    // Start over (the demo site's New demo world) takes the published world again.
+    check(await a.eval("document.getElementById('new').textContent") === 'Start over', 'the site offers to start over');
+    await a.eval("document.getElementById('new').click()");
+    check(await until(() => layersOf(a), (l) => l === maple.layers) === maple.layers, 'starting over brings the world back');
+    await a.waitFor(`window.tlvx.state === 'running' && window.tlvx.player.x === ${maple.x} && window.tlvx.player.y === ${maple.y}`,
+                    { what: 'the player back at the start' });
+    console.log('ok: and the player to its start');
 
     // A world file spoiled on the host (cut short; or as long, but not an archive) is refused.
     const archive = join(host, 'spoiled', 'world.tar');
