@@ -80,7 +80,7 @@ int run_player() {
                                         "what you do is lost when the page closes. "
                                       : "";
     try {
-        notice += first_demo_world(storage == 1);
+        notice += first_world(storage == 1);
     } catch (const tlvx::world::ToolError& e) {
         set_state("error", e.what());
         return 1;
@@ -100,10 +100,11 @@ int run_player() {
             action = wait_for_action(opened);
         }
         if (action == "open") set_state("loading", "Opening the world...");
-        if (action == "new") set_state("loading", "Making a new demo world...");
+        if (action == "new")
+            set_state("loading", published() ? "Starting the world again..." : "Making a new demo world...");
         try {
             if (action == "open") notice = install_world(opened.files);
-            else if (action == "new") notice = new_demo_world();
+            else if (action == "new") notice = start_over();
         } catch (const tlvx::world::ToolError& e) {
             notice = e.what();
         }

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <optional>
 #include <vector>
 
 #include "base/screen_types.hpp"
@@ -53,6 +54,16 @@ EM_JS(void, tlvx_js_key_row, (const char* keys, const char* what), {
     tlvxPage.addKeyRow(UTF8ToString(keys), UTF8ToString(what));
 });
 EM_JS(void, tlvx_js_download, (const char* path), { tlvxPage.download(UTF8ToString(path)); });
+EM_JS(int, tlvx_js_published, (), { return tlvxPage.published ? 1 : 0; });
+EM_JS(void, tlvx_js_fetch_world, (), { tlvxPage.fetchWorld(); });
+EM_JS(char*, tlvx_js_fetched_world, (), {
+    const s = tlvxPage.fetched();
+    if (s === null) return 0;
+    const n = lengthBytesUTF8(s) + 1;
+    const p = _malloc(n);
+    stringToUTF8(s, p, n);
+    return p;
+});
 // clang-format on
 
 namespace tlvx::web_page {
@@ -87,6 +98,14 @@ std::string next_world_action() { return take_js_string(tlvx_js_take_world_actio
 std::string next_action() { return take_js_string(tlvx_js_take_action()); }
 void end_for_open() { tlvx_js_end_for_open(); }
 void download(const std::string& path) { tlvx_js_download(path.c_str()); }
+
+bool published() { return tlvx_js_published() != 0; }
+void fetch_world() { tlvx_js_fetch_world(); }
+std::optional<std::string> fetched_world() {
+    char* answer = tlvx_js_fetched_world();
+    if (!answer) return std::nullopt;
+    return take_js_string(answer);
+}
 
 void present_final(const Screen& screen) {
     std::vector<uint8_t> rgba;

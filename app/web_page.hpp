@@ -1,6 +1,7 @@
 #pragma once
 // The calls between the browser program and its page (share/web/index.html,
 // `tlvxPage`): the only place that speaks to the page's script.
+#include <optional>
 #include <string>
 
 namespace tlvx {
@@ -39,6 +40,14 @@ std::string next_action();
 void end_for_open();
 // Offers the file at `path` for download.
 void download(const std::string& path);
+
+// Whether the site publishes a world of its own (made by `tlvx-tool site`).
+bool published();
+// Starts the page taking the published world's archive into /incoming;
+// fetched_world() is empty until it is done, then "" when the archive is
+// there (checked by its names and sizes), or why it was refused.
+void fetch_world();
+std::optional<std::string> fetched_world();
 
 // The screen as the game left it, shown on the page's canvas.
 void present_final(const Screen& screen);

@@ -6,6 +6,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -83,6 +84,23 @@ void take_world_action(const State* s, OpenedWorld& opened) {
     }
 }
 
+namespace {
+
+// The world this site publishes, taken from beside the page as an opened
+// archive is, and checked the same way (check_incoming_world); the game
+// sleeps meanwhile. Throws ToolError saying why it is refused.
+std::vector<WorldFile> published_world() {
+    fetch_world();
+    std::optional<std::string> answer;
+    while (!(answer = fetched_world())) emscripten_sleep(50);
+    try {
+        if (!answer->empty()) throw world::ToolError(*answer);
+        return check_incoming_world();
+    } catch (const world::ToolError& e) {
+        throw world::ToolError(std::string("The world of this site cannot be played: ") + e.what());
+    }
+}
+
 std::string new_demo_world() {
     ::mkdir(kWorldDir, 0755);
     // mended: everything goes, hidden files too (a hidden file once taken
@@ -93,8 +111,22 @@ std::string new_demo_world() {
     return "A new demo world was made; your old world is gone.";
 }
 
-std::string first_demo_world(bool storage_refused) {
+}  // namespace
+
+std::string start_over() {
+    if (!published()) return new_demo_world();
+    install_world(published_world());
+    world_changed();
+    return "The world starts again from its beginning.";
+}
+
+std::string first_world(bool storage_refused) {
     if (world::path_exists(std::string(kWorldDir) + "/" + world::kSaveFileName)) return "";
+    if (published()) {
+        install_world(published_world());
+        world_changed();
+        return storage_refused ? "Opened the world to play." : "The world is kept in your browser from now on.";
+    }
     ::mkdir(kWorldDir, 0755);
     world::write_demo_world(kWorldDir, true);
     world_changed();

@@ -32,11 +32,14 @@ void take_world_action(const State* s, OpenedWorld& opened);
 // The checked world replaces the player's. Returns the message for the page.
 std::string install_world(const std::vector<world::WorldFile>& files);
 
-// The demo world in place of the player's. Returns the message for the page.
-std::string new_demo_world();
+// The site's first world (the demo world, or the world the site publishes)
+// in place of the player's, after it passed its check. Returns the message
+// for the page; throws ToolError (the player's world untouched) when the
+// published world is refused.
+std::string start_over();
 
-// Makes the demo world when the storage holds no world yet; the message for
-// the page ("" when there was a world). Throws ToolError.
-std::string first_demo_world(bool storage_refused);
+// Makes the site's first world when the storage holds no world yet; the
+// message for the page ("" when there was a world). Throws ToolError.
+std::string first_world(bool storage_refused);
 
 }  // namespace tlvx::web_page

@@ -13,6 +13,7 @@
 #include "tools/icon.hpp"
 #include "tools/new_map.hpp"
 #include "tools/render.hpp"
+#include "tools/site.hpp"
 #include "world/demo_world.hpp"
 #include "world/info.hpp"
 #include "world/paths.hpp"
@@ -178,6 +179,38 @@ void add_info(CLI::App& app, int& exit_code) {
     });
 }
 
+// A static web site that plays the world: the web build's site with the world beside it.
+void add_site(CLI::App& app, int& exit_code) {
+    auto o = std::make_shared<tools::SiteOptions>();
+    CLI::App* cmd = app.add_subcommand(
+        "site",
+        "Write a static web site into OUT that plays the world in DIR on a first visit, checked as info checks it");
+    cmd->add_option("DIR", o->world, "The world's folder")->required();
+    cmd->add_option("OUT", o->out, "Folder for the site: a new or empty one; created when missing")->required();
+    cmd->add_option("--from", o->from, "The web build's site (default: " + tools::default_site_dir() + ")")
+        ->type_name("SITE");
+    cmd->add_flag("--force", o->force, "Write the site into a folder that holds other files");
+    cmd->callback([o, &exit_code] {
+        tools::guarded(
+            "site", exit_code,
+            [&] {
+                const tools::SiteResult r = tools::write_site(*o);
+                std::cout << "Wrote a site (" << r.site_files << " files) to " << printable(o->out)
+                          << " that plays the world \"" << printable(r.name) << "\" (" << r.published.size()
+                          << " files, " << r.archive_bytes << " bytes in " << tools::kSiteWorldArchive << ").\n";
+                if (!r.left_out.empty()) {
+                    std::cout << "Left out, as no table of the world names them:";
+                    for (const std::string& name : r.left_out) std::cout << " " << printable(name);
+                    std::cout << "\n";
+                }
+                std::cout << "Put the files of " << printable(o->out)
+                          << " on any static web host; each player's progress stays in their own browser.\n";
+                return 0;
+            },
+            tools::StopSignalsCaught::Yes);
+    });
+}
+
 }  // namespace
 
 void add_world_commands(CLI::App& app, int& exit_code) {
@@ -185,6 +218,7 @@ void add_world_commands(CLI::App& app, int& exit_code) {
     add_new(app, exit_code);
     add_render(app, exit_code);
     add_info(app, exit_code);
+    add_site(app, exit_code);
     add_icon(app, exit_code);
 }
 

@@ -1,5 +1,5 @@
 #pragma once
-// The world subcommands of tlvx-tool: demo, new, render, info.
+// The world subcommands of tlvx-tool: demo, new, render, info, site, icon.
 namespace CLI {
 class App;
 }

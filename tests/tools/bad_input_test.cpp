@@ -114,6 +114,11 @@ TEST_F(BadInput, TopLevelAndWorldCommands) {
     refused({"render", "w", "x.png", "--region", "1,1,500,5"}, 1, {"region reaches outside"});
     refused({"render", "w", "x.png", "--frame", "5"}, 2, {"--frame must be 1 to 4"});
     refused({"info", "nodir"}, 1, {"world folder nodir does not exist"});
+    refused({"site", "nodir", "out"}, 1, {"world folder nodir does not exist"});
+    refused({"site", "w", "file.txt"}, 1, {"site folder file.txt is a file"});
+    refused({"site", "w", "ro"}, 1, {"site folder ro is not empty", "--force"});
+    refused({"site", "no-tlvx_w05.mem", "out"}, 1, {"no-tlvx_w05.mem is not published, as info finds", "tlvx_w05.mem"});
+    refused({"site", "w", "out", "--from", "adir"}, 1, {"no web build's site in adir", "--from SITE"});
     refused({"icon", "--size", "8", "i.png"}, 2, {"--size must be 24 to"});
 }
 
