@@ -47,6 +47,9 @@ main(async () => {
     check(!(await page.eval('window.tlvx.touch')) &&
           (await page.eval('document.getElementById("touch-pad").getClientRects().length')) === 0,
           'a key pressed hides the touch controls');
+    check((await page.eval('document.querySelector("aside").getClientRects().length')) > 0 &&
+          (await page.eval('document.documentElement.classList.contains("touch")')) === false,
+          'and the desktop page is back');
     const c = await rect(page, '#screen');
     await tap(page, c.x + c.width / 2, c.y + c.height / 2);
     check(await page.eval('window.tlvx.touch'), 'a touch brings them back');
@@ -134,6 +137,18 @@ async function play(page, name, holds) {
     if (JSON.stringify(p) !== start && (p.x !== JSON.parse(start).x || p.y !== JSON.parse(start).y)) { moved = true; break; }
   }
   check(moved, `${name}: touching the pad walks`, start);
+
+  // A finger sliding from one arrow to another lets go of the first and presses the second.
+  if (holds) {
+    const from = await rect(page, '.touch-control[data-id="step-left"]');
+    const to = await rect(page, '.touch-control[data-id="step-up"]');
+    await page.touch('touchStart', [{ x: from.x + from.width / 2, y: from.y + from.height / 2, id: 1 }]);
+    await page.waitFor('window.tlvx.player.facing === 4', { what: 'facing left' });
+    await page.touch('touchMove', [{ x: to.x + to.width / 2, y: to.y + to.height / 2, id: 1 }]);
+    await page.touch('touchEnd');
+    const up = await page.waitFor("window.tlvx.player.facing === 1 && 'up'", { timeoutMs: 3000 }).catch(() => 'not');
+    check(up === 'up', `${name}: sliding over the pad turns to the arrow under the finger`);
+  }
 
   // Editing the cell in front: a tap is one key, a long press repeats.
   let pass = await page.eval('window.tlvx.pass');
