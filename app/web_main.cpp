@@ -14,6 +14,7 @@
 
 #include "base/state.hpp"
 #include "input/key_help.hpp"
+#include "input/touch_table.hpp"
 #include "platform/web/web_platform.hpp"
 #include "shell/run_game.hpp"
 #include "web_page.hpp"
@@ -65,6 +66,9 @@ void show_key_table() {
     for (const tlvx::KeyRow* row : tlvx::key_help_rows(tlvx::KeySource::Page))
         key_row(std::string(row->help.keys), std::string(row->help.what));
     for (const std::string& line : tlvx::key_help_screen_lines(tlvx::KeySource::Page)) help_line(line);
+    // The on-screen controls of a touch screen, which the page shows when it has one.
+    int n = 0;
+    for (const tlvx::TouchControl& c : tlvx::kTouchControls) touch_control(n++, c);
 }
 
 int run_player() {

@@ -5,10 +5,12 @@
 #include <cstdint>
 #include <cstdlib>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "base/screen_types.hpp"
 #include "base/state.hpp"
+#include "input/touch_table.hpp"
 #include "platform/web/web_platform.hpp"
 
 // clang-format off
@@ -52,6 +54,12 @@ EM_JS(void, tlvx_js_present_final, (const uint8_t* rgba, int bytes), {
 });
 EM_JS(void, tlvx_js_key_row, (const char* keys, const char* what), {
     tlvxPage.addKeyRow(UTF8ToString(keys), UTF8ToString(what));
+});
+EM_JS(void, tlvx_js_touch_control, (int n, const char* id, int group, const char* label, const char* caption,
+                                    const char* what, int repeats, int confirm), {
+    tlvxPage.addTouchControl({ n, id: UTF8ToString(id), group: ["pad", "turn", "edit", "toggle", "leave"][group],
+                               label: UTF8ToString(label), caption: UTF8ToString(caption), what: UTF8ToString(what),
+                               repeats: repeats !== 0, confirm: confirm !== 0 });
 });
 EM_JS(void, tlvx_js_download, (const char* path), { tlvxPage.download(UTF8ToString(path)); });
 EM_JS(int, tlvx_js_published, (), { return tlvxPage.published ? 1 : 0; });
@@ -115,5 +123,11 @@ void present_final(const Screen& screen) {
 
 void key_row(const std::string& keys, const std::string& what) { tlvx_js_key_row(keys.c_str(), what.c_str()); }
 void help_line(const std::string& line) { tlvx_js_help_line(line.c_str()); }
+
+void touch_control(int n, const TouchControl& c) {
+    const std::string id(c.id), label(c.label), caption(c.caption), what(c.what);
+    tlvx_js_touch_control(n, id.c_str(), static_cast<int>(c.group), label.c_str(), caption.c_str(), what.c_str(),
+                          c.repeats ? 1 : 0, c.confirm ? 1 : 0);
+}
 
 }  // namespace tlvx::web_page

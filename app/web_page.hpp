@@ -7,6 +7,7 @@
 namespace tlvx {
 struct State;
 struct Screen;
+struct TouchControl;
 }  // namespace tlvx
 
 namespace tlvx::web_page {
@@ -55,5 +56,8 @@ void present_final(const Screen& screen);
 // A row of the page's key table and a line of its key help.
 void key_row(const std::string& keys, const std::string& what);
 void help_line(const std::string& line);
+// An on-screen control for a touch screen: its number (what the page hands
+// back to tlvx_touch_key), then the fields of its row of input/touch_table.hpp.
+void touch_control(int n, const TouchControl& control);
 
 }  // namespace tlvx::web_page

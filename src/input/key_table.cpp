@@ -27,4 +27,12 @@ bool key_matches(const KeyRow& row, std::string_view key, std::string_view cc) {
     return std::any_of(row.texts.begin(), row.texts.end(), [&](std::string_view t) { return !t.empty() && t == key; });
 }
 
+std::string_view key_text(const KeyRow& row) {
+    for (std::string_view t : row.texts)
+        if (!t.empty()) return t;
+    const size_t first = row.set.find_first_not_of(' ');
+    if (first == std::string_view::npos) return {};
+    return row.set.substr(first, row.set.find(' ', first) - first);
+}
+
 }  // namespace tlvx

@@ -226,5 +226,8 @@ std::span<const KeyRow> key_rows();
 const KeyRow& key_row(KeyName name);
 // True when the key text `key`, with CC$ `cc` (" " + key + " "), is the row's.
 bool key_matches(const KeyRow& row, std::string_view key, std::string_view cc);
+// A key text the row answers to: its first text, else the first key of its
+// set (" 7 " gives "7"); "" for a row with neither.
+std::string_view key_text(const KeyRow& row);
 
 }  // namespace tlvx

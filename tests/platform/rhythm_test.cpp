@@ -8,6 +8,7 @@
 
 #include "base/rounding.hpp"
 #include "base/state.hpp"
+#include "input/touch_table.hpp"
 #include "platform/rhythm/key_repeat.hpp"
 #include "platform/rhythm/pass_pacer.hpp"
 #include "sim/clock.hpp"
@@ -175,4 +176,24 @@ TEST(KeyRepeat, OnlyTheLastPressedKeyRepeatsAndFocusLossStopsIt) {
     EXPECT_FALSE(repeat.holding());
     EXPECT_EQ(deliver({press(KeyRepeat::kNoRepeat, "x", 4.0)}, 4.0), "x,");
     EXPECT_EQ(deliver({}, 5.0), "") << "text that must not repeat";
+}
+
+// A control of the page's touch screen held for 1.5 s, as the page reports it: the pad
+// repeats like a held key, while a toggle gives one key, so a long press of pause
+// does not end the pause it began.
+TEST(KeyRepeat, HeldPadRepeatsAndHeldPauseDoesNot) {
+    const auto held = [](std::string_view id) {
+        for (int n = 0; touch_key(n); ++n)
+            if (kTouchControls[n].id == id) {
+                const TouchKey k = *touch_key(n);
+                const std::vector<std::string> taken =
+                    play(20, 2.0, {press(k.id, std::string(k.text), 0.0), release(k.id, 1.5)});
+                return std::count(taken.begin(), taken.end(), std::string(k.text));
+            }
+        ADD_FAILURE() << "no control " << id;
+        return std::ptrdiff_t{0};
+    };
+    EXPECT_GE(held("step-up"), 10);
+    EXPECT_EQ(held("pause"), 1);
+    EXPECT_EQ(held("leave"), 1);
 }

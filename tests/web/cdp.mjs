@@ -225,6 +225,15 @@ class Page {
     await this.key('keyDown', key, options);
     await this.key('keyUp', key, options);
   }
+
+  // A touch event, as a touch screen sends it: `type` touchStart, touchMove or touchEnd,
+  // `points` the fingers still down, [{x, y, id}] in CSS pixels of the viewport.
+  touch(type, points = []) { return this.send('Input.dispatchTouchEvent', { type, touchPoints: points }); }
+
+  // The tab's picture as PNG bytes.
+  async screenshot() {
+    return Buffer.from((await this.send('Page.captureScreenshot', { format: 'png' }, 20000)).data, 'base64');
+  }
 }
 
 const kKeys = {

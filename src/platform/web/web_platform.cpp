@@ -5,9 +5,12 @@
 
 #include <algorithm>
 #include <functional>
+#include <optional>
+#include <string>
 
 #include "base/key_codes.hpp"
 #include "input/key_names.hpp"
+#include "input/touch_table.hpp"
 
 // The page's side of the platform (share/web/index.html).
 // clang-format off
@@ -19,6 +22,9 @@ EM_JS(void, tlvx_js_show_speed, (double speed), { tlvxPage.showSpeed(speed); });
 EM_JS(void, tlvx_js_paused, (int paused), { tlvxPage.paused(paused !== 0); });
 EM_JS(int, tlvx_js_quit_asked, (), { return tlvxPage.quitAsked() ? 1 : 0; });
 EM_JS(int, tlvx_js_held, (), { return tlvxPage.held() ? 1 : 0; });
+// The page keeps the platform's address for its controls' calls of tlvx_touch_key, as the
+// browser's event registry keeps it for the key callbacks.
+EM_JS(void, tlvx_js_touch_target, (void* platform), { tlvxPage.touchTarget = platform; });
 // clang-format on
 
 namespace tlvx {
@@ -54,6 +60,12 @@ EM_BOOL on_blur(int, const EmscriptenFocusEvent*, void* user) {
 
 }  // namespace
 
+// A press (`down` 1) or release of on-screen control `n`, called by the page for the platform
+// it was given.
+extern "C" EMSCRIPTEN_KEEPALIVE void tlvx_touch_key(void* platform, int n, int down) {
+    if (platform) static_cast<WebPlatform*>(platform)->touch_key(n, down != 0);
+}
+
 void screen_rgba(const Screen& screen, std::vector<uint8_t>& out) {
     out.resize(screen.pixels.size() * 4);
     for (size_t i = 0; i < screen.pixels.size(); ++i) {
@@ -70,9 +82,11 @@ WebPlatform::WebPlatform(double speed) : pacer_(speed) {
     emscripten_set_keyup_callback(EMSCRIPTEN_EVENT_TARGET_DOCUMENT, this, EM_TRUE, on_key_up);
     emscripten_set_blur_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, this, EM_TRUE, on_blur);
     tlvx_js_show_speed(pacer_.speed());
+    tlvx_js_touch_target(this);
 }
 
 WebPlatform::~WebPlatform() {
+    tlvx_js_touch_target(nullptr);
     emscripten_set_keydown_callback(EMSCRIPTEN_EVENT_TARGET_DOCUMENT, nullptr, EM_TRUE, nullptr);
     emscripten_set_keyup_callback(EMSCRIPTEN_EVENT_TARGET_DOCUMENT, nullptr, EM_TRUE, nullptr);
     emscripten_set_blur_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_TRUE, nullptr);
@@ -100,6 +114,13 @@ bool WebPlatform::key_down(const char* code, const char* key, bool ctrl, bool al
 
 void WebPlatform::key_up(const char* code) {
     if (open_) events_.push_back({KeyEvent::Kind::Release, key_id(code), {}, time()});
+}
+
+void WebPlatform::touch_key(int n, bool down) {
+    const std::optional<TouchKey> k = tlvx::touch_key(n);
+    if (!k || !open_) return;
+    if (down) events_.push_back({KeyEvent::Kind::Press, k->id, std::string(k->text), time()});
+    else events_.push_back({KeyEvent::Kind::Release, k->id, {}, time()});
 }
 
 void WebPlatform::release_all() {

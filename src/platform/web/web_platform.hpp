@@ -46,6 +46,9 @@ public:
     bool key_down(const char* code, const char* key, bool ctrl, bool alt, bool shift, bool meta, bool repeat);
     void key_up(const char* code);
     void release_all();
+    // From the page's on-screen controls (input/touch_table.hpp): control
+    // `n` pressed (`down`) or let go, as a key of the keyboard would be.
+    void touch_key(int n, bool down);
 
     // Called between passes (as each begins), in the pause's polls and while
     // the page holds the game: where the main takes the page's world buttons
