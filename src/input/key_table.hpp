@@ -222,7 +222,7 @@ inline constexpr KeyRow kKeyRows[] = {
 
     // A gamepad's controls (kPadRows in input/pad.hpp press the game's keys;
     // these rows only describe them), shown in the window and on the page;
-    // the picture's help names only the buttons that are not plain to see.
+    // the picture's help, short of room, shows the main buttons only.
     row(K::PadWalk, S::Pad, P::None, "", {},
         {"gamepad: d-pad or left stick, right stick",
          "step as the arrow keys (held, they repeat like a held key); the right stick only faces that way"}),

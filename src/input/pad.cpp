@@ -29,7 +29,8 @@ bool trigger_held(float value, bool held) { return value >= (held ? kPadReleased
 }  // namespace
 
 const PadRow* pad_row(PadControl c) {
-    const auto* row = std::find_if(std::begin(kPadRows), std::end(kPadRows), [&](const PadRow& r) { return r.control == c; });
+    const auto* row =
+        std::find_if(std::begin(kPadRows), std::end(kPadRows), [&](const PadRow& r) { return r.control == c; });
     return row == std::end(kPadRows) ? nullptr : row;
 }
 

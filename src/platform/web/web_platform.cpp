@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <iterator>
 
 #include "base/key_codes.hpp"
 #include "input/key_names.hpp"
@@ -19,6 +20,7 @@ EM_JS(void, tlvx_js_show_speed, (double speed), { tlvxPage.showSpeed(speed); });
 EM_JS(void, tlvx_js_paused, (int paused), { tlvxPage.paused(paused !== 0); });
 EM_JS(int, tlvx_js_quit_asked, (), { return tlvxPage.quitAsked() ? 1 : 0; });
 EM_JS(int, tlvx_js_held, (), { return tlvxPage.held() ? 1 : 0; });
+EM_JS(void, tlvx_js_pad_used, (), { tlvxPage.padUsed(); });
 // clang-format on
 
 namespace tlvx {
@@ -34,6 +36,28 @@ int key_id(const char* code) {
     const size_t n = std::hash<std::string>{}(code) % static_cast<size_t>(kBrowserKeyIds.count);
     return kBrowserKeyIds.id(static_cast<int>(n));
 }
+
+// The Gamepad API's standard layout: the pad control of each button, by its index.
+constexpr PadControl kStandardButtons[] = {
+    PadControl::A,
+    PadControl::B,
+    PadControl::X,
+    PadControl::Y,
+    PadControl::LeftShoulder,
+    PadControl::RightShoulder,
+    PadControl::LeftTrigger,
+    PadControl::RightTrigger,
+    PadControl::Back,
+    PadControl::Start,
+    PadControl::LeftStickPress,
+    PadControl::RightStickPress,
+    PadControl::DpadUp,
+    PadControl::DpadDown,
+    PadControl::DpadLeft,
+    PadControl::DpadRight,
+};
+// The pads are looked at no more often than this (a pass at full speed takes far less).
+constexpr double kPadInterval = 0.004;
 
 EM_BOOL on_key_down(int, const EmscriptenKeyboardEvent* e, void* user) {
     return static_cast<WebPlatform*>(user)->key_down(e->code, e->key, e->ctrlKey, e->altKey, e->shiftKey, e->metaKey,
@@ -132,11 +156,52 @@ void WebPlatform::poll(const Screen& screen, KeyQueue& keys, bool paused) {
         if (time() - last_present_ >= kPresentInterval) present(screen);
         emscripten_sleep(repeat_.holding() ? 5 : 20);
     }
+    read_pads();
     std::vector<KeyEvent> events;
     events.swap(events_);
     const double now = time();
     repeat_.deliver(events, now, keys);
     if (last_present_ < 0) present(screen);
+}
+
+void WebPlatform::read_pads() {
+    const double now = time();
+    if (now - last_pad_read_ < kPadInterval && last_pad_read_ >= 0) return;
+    last_pad_read_ = now;
+    if (emscripten_sample_gamepad_data() != EMSCRIPTEN_RESULT_SUCCESS) return;
+    std::vector<PadKey> keys;
+    const int pads = emscripten_get_num_gamepads();
+    for (int i = 0; i < pads; ++i) {
+        EmscriptenGamepadEvent g;
+        if (emscripten_get_gamepad_status(i, &g) != EMSCRIPTEN_RESULT_SUCCESS || !g.connected) {
+            pad_keys_.forget(i, keys);
+            continue;
+        }
+        // A pad of another layout than the standard one is read as if it had
+        // it: its first buttons and axes are the face buttons and the sticks
+        // on most pads.
+        PadReading r;
+        const int buttons = std::min(g.numButtons, static_cast<int>(std::size(kStandardButtons)));
+        for (int b = 0; b < buttons; ++b) r.set(kStandardButtons[b], g.digitalButton[b] != 0);
+        if (g.numButtons > 7) {
+            r.left_trigger = static_cast<float>(g.analogButton[6]);
+            r.right_trigger = static_cast<float>(g.analogButton[7]);
+        }
+        float* const axes[] = {&r.left_x, &r.left_y, &r.right_x, &r.right_y};
+        for (int a = 0; a < std::min(g.numAxes, 4); ++a) *axes[a] = static_cast<float>(g.axis[a]);
+        pad_keys_.read(i, r, now, keys);
+    }
+    bool pressed = false;
+    for (PadKey& k : keys) {
+        if (!k.press) {
+            events_.push_back({KeyEvent::Kind::Release, k.id, {}, now});
+            continue;
+        }
+        pressed = true;
+        if (open_) events_.push_back({KeyEvent::Kind::Press, k.repeats ? k.id : KeyRepeat::kNoRepeat, k.text, now});
+    }
+    // The page hides its on-screen controls once a pad is used.
+    if (pressed) tlvx_js_pad_used();
 }
 
 double WebPlatform::time() { return emscripten_get_now() / 1000.0; }
