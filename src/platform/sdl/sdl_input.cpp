@@ -78,11 +78,23 @@ void SdlPlatform::handle_pad_event(const SDL_Event& e) {
                 SDL_GameControllerClose(c);  // open already: SDL counts the opens
                 return;
             }
-        pads_.push_back({c, instance, {}});
+        // What is held already when the controller comes (a button held
+        // while it is plugged in) counts as pressed now.
+        Pad pad{c, instance, {}};
+        for (int b = 0; b < SDL_CONTROLLER_BUTTON_MAX; ++b)
+            if (PadControl control; pad_control(static_cast<SDL_GameControllerButton>(b), control))
+                pad.reading.set(control, SDL_GameControllerGetButton(c, static_cast<SDL_GameControllerButton>(b)) != 0);
+        for (int a = 0; a < SDL_CONTROLLER_AXIS_MAX; ++a)
+            set_pad_axis(pad.reading, static_cast<SDL_GameControllerAxis>(a),
+                         SDL_GameControllerGetAxis(c, static_cast<SDL_GameControllerAxis>(a)));
+        pads_.push_back(pad);
+        read_pads();
         return;
     }
-    const auto pad =
-        std::find_if(pads_.begin(), pads_.end(), [&](const Pad& p) { return p.instance == e.cdevice.which; });
+    const int which = e.type == SDL_CONTROLLERAXISMOTION      ? e.caxis.which
+                      : e.type == SDL_CONTROLLERDEVICEREMOVED ? e.cdevice.which
+                                                              : e.cbutton.which;
+    const auto pad = std::find_if(pads_.begin(), pads_.end(), [&](const Pad& p) { return p.instance == which; });
     if (pad == pads_.end()) return;
     if (e.type == SDL_CONTROLLERDEVICEREMOVED) {
         std::vector<PadKey> keys;
