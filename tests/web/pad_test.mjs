@@ -1,13 +1,14 @@
 // A gamepad on the page, scripted through navigator.getGamepads (set up before the page's own
 // script): the d-pad held walks on and stops when let go, the right stick only faces, the left
-// stick inside its dead zone does nothing, A and B edit the cell in front, Start pauses and the
+// stick inside its dead zone does nothing, A, B and the triggers edit the cell in front, Start pauses and the
 // next press goes on without acting, a short press of Back does nothing and Back held ends the
 // game saved. Each press tells the page ('tlvx-pad-used'), and the page's key list names the pad.
 import { launch, serve, main, check, siteDir, waitRunning, sleep } from './cdp.mjs';
 
-// A standard-layout pad whose buttons and axes the test sets in window.pad.
+// A standard-layout pad whose buttons and axes the test sets in window.pad; it has far more of
+// both than the layout names (as some joysticks do), which the page must read past safely.
 const kScriptedPad = `(() => {
-  window.pad = { buttons: new Array(17).fill(false), axes: [0, 0, 0, 0] };
+  window.pad = { buttons: new Array(100).fill(false), axes: new Array(80).fill(0) };
   window.padUsed = 0;
   window.addEventListener('tlvx-pad-used', () => ++window.padUsed);
   let stamp = 0;
@@ -17,7 +18,7 @@ const kScriptedPad = `(() => {
     buttons: window.pad.buttons.map((on) => ({ pressed: on, touched: on, value: on ? 1 : 0 })),
   }, null, null, null] });
 })()`;
-const A = 0, B = 1, BACK = 8, START = 9, LEFT = 14, RIGHT = 15;
+const A = 0, B = 1, LT = 6, RT = 7, BACK = 8, START = 9, LEFT = 14, RIGHT = 15;
 const kUp = 1, kRight = 2, kLeft = 4;
 
 await main(async () => {
@@ -82,7 +83,7 @@ await main(async () => {
   check(faced.x === still.x && faced.y === still.y, 'the right stick faces up without stepping');
 
   // A raises the ground in front by one, B lowers it again.
-  const ground = await layer(1);
+  let ground = await layer(1);
   await button(A, true);
   let raised = [];
   for (const end = Date.now() + 3000; raised.length === 0 && Date.now() < end; await sleep(20))
@@ -97,6 +98,19 @@ await main(async () => {
   await button(B, false);
   await passes(2);
   check((await changes(1, ground)).length === 0, 'B lowers it again');
+  // The right trigger raises it by 16, the left one lowers it by 16 (while above 17).
+  const trigger = async (b) => {
+    await button(b, true);
+    await passes(2);
+    await button(b, false);
+    await passes(2);
+    return (await changes(1, ground)).join(' ');
+  };
+  const cellAt = raised[0].split(':')[0];
+  check((await trigger(RT)) === `${cellAt}:${ground[cellAt]}>${ground[cellAt] + 16}`, 'the right trigger raises it by 16');
+  await trigger(RT);
+  check((await trigger(LT)) === `${cellAt}:${ground[cellAt]}>${ground[cellAt] + 16}`, 'the left trigger lowers it by 16');
+  ground = await layer(1);
 
   // Start pauses; the next press ends the pause and does nothing else.
   await button(START, true);

@@ -4,6 +4,7 @@
 #include <emscripten/html5.h>
 
 #include <algorithm>
+#include <array>
 #include <functional>
 #include <iterator>
 
@@ -21,6 +22,32 @@ EM_JS(void, tlvx_js_paused, (int paused), { tlvxPage.paused(paused !== 0); });
 EM_JS(int, tlvx_js_quit_asked, (), { return tlvxPage.quitAsked() ? 1 : 0; });
 EM_JS(int, tlvx_js_held, (), { return tlvxPage.held() ? 1 : 0; });
 EM_JS(void, tlvx_js_pad_used, (), { tlvxPage.padUsed(); });
+// The first `pads` gamepads of navigator.getGamepads(), `1 + 2 * buttons + axes`
+// numbers each: connected (1 or 0), each button pressed (1 or 0), each
+// button's value (0 to 1), each axis (-1 to 1); 0 for what a pad lacks, so
+// that a pad with more buttons or axes than asked for writes no further.
+// Returns how many pads' slots it filled.
+EM_JS(int, tlvx_js_read_pads, (double* out, int pads, int buttons, int axes), {
+    const got = navigator.getGamepads ? navigator.getGamepads() : [];
+    const per = 1 + 2 * buttons + axes;
+    const n = Math.min(got ? got.length : 0, pads);
+    const to = out / 8;
+    HEAPF64.fill(0, to, to + n * per);
+    for (let i = 0; i < n; ++i) {
+        const p = got[i], at = to + i * per;
+        if (!p || !p.connected) continue;
+        HEAPF64[at] = 1;
+        for (let b = 0; b < Math.min(buttons, p.buttons.length); ++b) {
+            const button = p.buttons[b];
+            const object = typeof button === "object";
+            HEAPF64[at + 1 + b] = (object ? button.pressed : button === 1) ? 1 : 0;
+            HEAPF64[at + 1 + buttons + b] = Number(object ? button.value : button) || 0;
+        }
+        for (let a = 0; a < Math.min(axes, p.axes.length); ++a)
+            HEAPF64[at + 1 + 2 * buttons + a] = Number(p.axes[a]) || 0;
+    }
+    return n;
+});
 // clang-format on
 
 namespace tlvx {
@@ -56,6 +83,10 @@ constexpr PadControl kStandardButtons[] = {
     PadControl::DpadLeft,
     PadControl::DpadRight,
 };
+constexpr int kPadButtons = static_cast<int>(std::size(kStandardButtons));
+constexpr int kPadAxes = 4;  // the two sticks, x and y each
+constexpr int kPadsRead = 8;
+constexpr int kPadValues = 1 + 2 * kPadButtons + kPadAxes;
 // The pads are looked at no more often than this (a pass at full speed takes far less).
 constexpr double kPadInterval = 0.004;
 
@@ -168,27 +199,27 @@ void WebPlatform::read_pads() {
     const double now = time();
     if (now - last_pad_read_ < kPadInterval && last_pad_read_ >= 0) return;
     last_pad_read_ = now;
-    if (emscripten_sample_gamepad_data() != EMSCRIPTEN_RESULT_SUCCESS) return;
+    std::array<double, kPadsRead * kPadValues> values{};
+    const int pads = tlvx_js_read_pads(values.data(), kPadsRead, kPadButtons, kPadAxes);
     std::vector<PadKey> keys;
-    const int pads = emscripten_get_num_gamepads();
     for (int i = 0; i < pads; ++i) {
-        EmscriptenGamepadEvent g;
-        if (emscripten_get_gamepad_status(i, &g) != EMSCRIPTEN_RESULT_SUCCESS || !g.connected) {
+        const double* v = &values[static_cast<size_t>(i) * kPadValues];
+        if (v[0] == 0) {
             pad_keys_.forget(i, keys);
             continue;
         }
         // A pad of another layout than the standard one is read as if it had
         // it: its first buttons and axes are the face buttons and the sticks
         // on most pads.
+        const double* pressed = v + 1;
+        const double* analog = pressed + kPadButtons;
+        const double* axis = analog + kPadButtons;
         PadReading r;
-        const int buttons = std::min(g.numButtons, static_cast<int>(std::size(kStandardButtons)));
-        for (int b = 0; b < buttons; ++b) r.set(kStandardButtons[b], g.digitalButton[b] != 0);
-        if (g.numButtons > 7) {
-            r.left_trigger = static_cast<float>(g.analogButton[6]);
-            r.right_trigger = static_cast<float>(g.analogButton[7]);
-        }
-        float* const axes[] = {&r.left_x, &r.left_y, &r.right_x, &r.right_y};
-        for (int a = 0; a < std::min(g.numAxes, 4); ++a) *axes[a] = static_cast<float>(g.axis[a]);
+        for (int b = 0; b < kPadButtons; ++b) r.set(kStandardButtons[b], pressed[b] != 0);
+        r.left_trigger = static_cast<float>(analog[6]);
+        r.right_trigger = static_cast<float>(analog[7]);
+        float* const axes[kPadAxes] = {&r.left_x, &r.left_y, &r.right_x, &r.right_y};
+        for (int a = 0; a < kPadAxes; ++a) *axes[a] = static_cast<float>(axis[a]);
         pad_keys_.read(i, r, now, keys);
     }
     bool pressed = false;
