@@ -30,7 +30,8 @@ std::vector<const KeyRow*> rows_with(KeySource source, Text text) {
 std::vector<const KeyRow*> key_help_rows(KeySource own) {
     const auto help = [](const KeyRow& r) { return r.help.keys; };
     std::vector<const KeyRow*> rows = rows_with(KeySource::Game, help);
-    for (const KeyRow* r : rows_with(own, help)) rows.push_back(r);
+    for (const KeySource source : {KeySource::Pad, own})
+        for (const KeyRow* r : rows_with(source, help)) rows.push_back(r);
     return rows;
 }
 
@@ -158,7 +159,8 @@ std::vector<ScreenText> key_help_screen_layout(std::span<const KeyRow* const> ro
 std::vector<ScreenText> key_help_screen(KeySource own) {
     const auto screen = [](const KeyRow& r) { return r.screen.keys; };
     std::vector<const KeyRow*> rows = rows_with(KeySource::Game, screen);
-    for (const KeyRow* r : rows_with(own, screen)) rows.push_back(r);
+    for (const KeySource source : {KeySource::Pad, own})
+        for (const KeyRow* r : rows_with(source, screen)) rows.push_back(r);
     return key_help_screen_layout(rows);
 }
 

@@ -2,7 +2,7 @@
 // The key table (input/key_table.hpp) as the player reads it: the README's
 // table, `tlvx --help`, the manual page (checked by the tests), the page's
 // key list and the help drawn over the picture on F1. Each shows the game's
-// rows, then the window's own or the page's own.
+// rows, the gamepad's, then the window's own or the page's own.
 #include <span>
 #include <string>
 #include <string_view>
@@ -12,8 +12,8 @@
 
 namespace tlvx {
 
-// The rows that have help text, the game's first, then those of `own`
-// (KeySource::Window or KeySource::Page), in the table's order.
+// The rows that have help text, the game's first, then the gamepad's, then
+// those of `own` (KeySource::Window or KeySource::Page), in the table's order.
 std::vector<const KeyRow*> key_help_rows(KeySource own = KeySource::Window);
 
 // The game's and the window's rows as lines of the README's markdown table:
@@ -44,7 +44,7 @@ struct ScreenText {
 };
 // The layout of `rows` (those with screen text; a blank line between sources).
 std::vector<ScreenText> key_help_screen_layout(std::span<const KeyRow* const> rows);
-// The layout of the game's rows and those of `own`.
+// The layout of the game's rows, the gamepad's and those of `own`.
 std::vector<ScreenText> key_help_screen(KeySource own = KeySource::Window);
 // The same as lines of text, a character for each glyph's place (the page
 // shows them in a box of its own over the picture).

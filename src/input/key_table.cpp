@@ -12,7 +12,7 @@ namespace {
 constexpr bool rows_in_name_order() {
     for (size_t i = 0; i < std::size(kKeyRows); ++i)
         if (static_cast<size_t>(kKeyRows[i].name) != i) return false;
-    return std::size(kKeyRows) == static_cast<size_t>(KeyName::PageBrowserKeys) + 1;
+    return std::size(kKeyRows) == static_cast<size_t>(KeyName::PadQuit) + 1;
 }
 static_assert(rows_in_name_order(), "one row for each KeyName, in the order of the names");
 

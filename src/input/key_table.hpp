@@ -21,6 +21,7 @@ enum class KeySource {
     Playback,  // a key text a recording's playback answers (tlvx --play)
     Window,    // the window's own key, which never reaches the game
     Page,      // the browser page's own key, in place of the window's
+    Pad,       // a gamepad's controls (input/pad.hpp), in the window and on the page
 };
 
 // The step of the pass that tests a game row (the table at the top of
@@ -69,6 +70,11 @@ enum class KeyName {
     PageSlower,
     PageFullscreen,
     PageBrowserKeys,
+    PadWalk,
+    PadGround,
+    PadStructure,
+    PadPause,
+    PadQuit,
 };
 
 // What a row means to a player. A row with empty texts is described by the
@@ -213,6 +219,23 @@ inline constexpr KeyRow kKeyRows[] = {
         {"Alt+Enter", "fullscreen"}),
     row(K::PageBrowserKeys, S::Page, P::None, "", {},
         {"F11, F12", "the browser's own: the 4:3 picture button stands for F11; the page takes no screenshots"}),
+
+    // A gamepad's controls (kPadRows in input/pad.hpp press the game's keys;
+    // these rows only describe them), shown in the window and on the page;
+    // the picture's help, short of room, shows the main buttons only.
+    row(K::PadWalk, S::Pad, P::None, "", {},
+        {"gamepad: d-pad or left stick, right stick",
+         "step as the arrow keys (held, they repeat like a held key); the right stick only faces that way"}),
+    row(K::PadGround, S::Pad, P::None, "", {},
+        {"gamepad: A, B; RT, LT; X, Y; RB, LB",
+         "ground +1 / -1, ground +16 / -16, structure +1 / -1, creature +1 / -1"},
+        {"A B", "ground +-1"}),
+    row(K::PadStructure, S::Pad, P::None, "", {}, {}, {"X Y", "struct +-1"}),
+    row(K::PadPause, S::Pad, P::None, "", {}, {"gamepad: Start, left stick pressed", "pause, road-following on/off"},
+        {"Start", "pause"}),
+    row(K::PadQuit, S::Pad, P::None, "", {},
+        {"gamepad: Back held for a second", "save the character and quit, like Escape; a short press does nothing"},
+        {"Back 1s", "save, quit"}),
 };
 
 }  // namespace key_table_rows
@@ -220,7 +243,7 @@ inline constexpr KeyRow kKeyRows[] = {
 using key_table_rows::kKeyRows;
 
 // Every row, in the order of KeyName: the game's in the order of their help,
-// then the playback's, the window's and the page's.
+// then the playback's, the window's, the page's and the gamepad's.
 std::span<const KeyRow> key_rows();
 // The row of that name.
 const KeyRow& key_row(KeyName name);

@@ -102,7 +102,8 @@ TEST(KeyHelp, EveryHelpRowIsComplete) {
                 EXPECT_FALSE(text.empty()) << r->help.keys;
                 EXPECT_EQ(text.find('|'), std::string_view::npos) << text;
             }
-            EXPECT_TRUE(r->source == KeySource::Game || r->source == source) << r->help.keys;
+            EXPECT_TRUE(r->source == KeySource::Game || r->source == KeySource::Pad || r->source == source)
+                << r->help.keys;
             EXPECT_TRUE(r->source != KeySource::Game || !own) << r->help.keys << " (a game key after the own keys)";
             own = r->source != KeySource::Game;
         }
@@ -152,7 +153,9 @@ TEST(KeyHelp, ScreenGlyphsOfDifferentWordsNeverTouchAndRowsStillFit) {
     const auto screen_rows = [](KeySource own) {
         std::vector<const KeyRow*> rows;
         for (const KeyRow& r : key_rows())
-            if ((r.source == KeySource::Game || r.source == own) && !r.screen.keys.empty()) rows.push_back(&r);
+            if ((r.source == KeySource::Game || r.source == KeySource::Pad || r.source == own) &&
+                !r.screen.keys.empty())
+                rows.push_back(&r);
         return rows;
     };
     const std::vector<const KeyRow*> window = screen_rows(KeySource::Window);

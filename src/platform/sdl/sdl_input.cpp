@@ -1,7 +1,9 @@
 // The window thread's events: keys become the game's key texts (sdl_keys.hpp)
-// or the window's own keys, which never reach the game.
+// or the window's own keys, which never reach the game; a game controller's
+// controls become the game's key texts through the pads' table (input/pad.hpp).
 #include <SDL.h>
 
+#include <algorithm>
 #include <string>
 #include <utility>
 
@@ -56,7 +58,73 @@ void SdlPlatform::handle_event(const SDL_Event& e) {
     }
     case SDL_KEYDOWN: handle_key_down(e); break;
     case SDL_KEYUP: add_key_event({KeyEvent::Kind::Release, key_id(e.key.keysym.scancode), {}, 0}); break;
+    case SDL_CONTROLLERDEVICEADDED:
+    case SDL_CONTROLLERDEVICEREMOVED:
+    case SDL_CONTROLLERBUTTONDOWN:
+    case SDL_CONTROLLERBUTTONUP:
+    case SDL_CONTROLLERAXISMOTION: handle_pad_event(e); break;
     default: break;
+    }
+}
+
+void SdlPlatform::handle_pad_event(const SDL_Event& e) {
+    if (e.type == SDL_CONTROLLERDEVICEADDED) {
+        // `which` is the device's index here, its instance id in every other event.
+        SDL_GameController* c = SDL_GameControllerOpen(e.cdevice.which);
+        if (!c) return;
+        const int instance = SDL_JoystickInstanceID(SDL_GameControllerGetJoystick(c));
+        for (const Pad& p : pads_)
+            if (p.instance == instance) {
+                SDL_GameControllerClose(c);  // open already: SDL counts the opens
+                return;
+            }
+        // What is held already when the controller comes (a button held
+        // while it is plugged in) counts as pressed now.
+        Pad pad{c, instance, {}};
+        for (int b = 0; b < SDL_CONTROLLER_BUTTON_MAX; ++b)
+            if (PadControl control; pad_control(static_cast<SDL_GameControllerButton>(b), control))
+                pad.reading.set(control, SDL_GameControllerGetButton(c, static_cast<SDL_GameControllerButton>(b)) != 0);
+        for (int a = 0; a < SDL_CONTROLLER_AXIS_MAX; ++a)
+            set_pad_axis(pad.reading, static_cast<SDL_GameControllerAxis>(a),
+                         SDL_GameControllerGetAxis(c, static_cast<SDL_GameControllerAxis>(a)));
+        pads_.push_back(pad);
+        read_pads();
+        return;
+    }
+    const int which = e.type == SDL_CONTROLLERAXISMOTION      ? e.caxis.which
+                      : e.type == SDL_CONTROLLERDEVICEREMOVED ? e.cdevice.which
+                                                              : e.cbutton.which;
+    const auto pad = std::find_if(pads_.begin(), pads_.end(), [&](const Pad& p) { return p.instance == which; });
+    if (pad == pads_.end()) return;
+    if (e.type == SDL_CONTROLLERDEVICEREMOVED) {
+        std::vector<PadKey> keys;
+        pad_keys_.forget(pad->instance, keys);
+        for (const PadKey& k : keys) add_key_event({KeyEvent::Kind::Release, k.id, {}, 0});
+        SDL_GameControllerClose(pad->controller);
+        pads_.erase(pad);
+        return;
+    }
+    if (e.type == SDL_CONTROLLERAXISMOTION) {
+        set_pad_axis(pad->reading, static_cast<SDL_GameControllerAxis>(e.caxis.axis), e.caxis.value);
+    } else if (PadControl c; pad_control(static_cast<SDL_GameControllerButton>(e.cbutton.button), c)) {
+        pad->reading.set(c, e.type == SDL_CONTROLLERBUTTONDOWN);
+    }
+    // Each change is read at once, so that a press shorter than the window
+    // thread's sleep still counts.
+    read_pads();
+}
+
+// The pads' presses and releases since the last look; a control held long
+// enough presses its key even when nothing changed. While the key help shows,
+// presses are dropped, as keys are.
+void SdlPlatform::read_pads() {
+    std::vector<PadKey> keys;
+    const double now = monotonic_seconds();
+    for (const Pad& p : pads_) pad_keys_.read(p.instance, p.reading, now, keys);
+    for (PadKey& k : keys) {
+        if (!k.press) add_key_event({KeyEvent::Kind::Release, k.id, {}, 0});
+        else if (!help_shown_.load(std::memory_order_relaxed))
+            add_key_event({KeyEvent::Kind::Press, k.repeats ? k.id : KeyRepeat::kNoRepeat, std::move(k.text), 0});
     }
 }
 

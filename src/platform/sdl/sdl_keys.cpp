@@ -1,5 +1,9 @@
 #include "platform/sdl/sdl_keys.hpp"
 
+#include <algorithm>
+
+#include "input/pad.hpp"
+
 namespace tlvx {
 
 PhysicalKey physical_key(SDL_Scancode sc) {
@@ -32,6 +36,40 @@ PhysicalKey physical_key(SDL_Scancode sc) {
     if (sc >= SDL_SCANCODE_KP_1 && sc <= SDL_SCANCODE_KP_9)
         return static_cast<K>(static_cast<int>(K::Keypad1) + (sc - SDL_SCANCODE_KP_1));
     return K::Other;
+}
+
+bool pad_control(SDL_GameControllerButton button, PadControl& control) {
+    using C = PadControl;
+    switch (button) {
+    case SDL_CONTROLLER_BUTTON_A: control = C::A; return true;
+    case SDL_CONTROLLER_BUTTON_B: control = C::B; return true;
+    case SDL_CONTROLLER_BUTTON_X: control = C::X; return true;
+    case SDL_CONTROLLER_BUTTON_Y: control = C::Y; return true;
+    case SDL_CONTROLLER_BUTTON_BACK: control = C::Back; return true;
+    case SDL_CONTROLLER_BUTTON_START: control = C::Start; return true;
+    case SDL_CONTROLLER_BUTTON_LEFTSTICK: control = C::LeftStickPress; return true;
+    case SDL_CONTROLLER_BUTTON_RIGHTSTICK: control = C::RightStickPress; return true;
+    case SDL_CONTROLLER_BUTTON_LEFTSHOULDER: control = C::LeftShoulder; return true;
+    case SDL_CONTROLLER_BUTTON_RIGHTSHOULDER: control = C::RightShoulder; return true;
+    case SDL_CONTROLLER_BUTTON_DPAD_UP: control = C::DpadUp; return true;
+    case SDL_CONTROLLER_BUTTON_DPAD_DOWN: control = C::DpadDown; return true;
+    case SDL_CONTROLLER_BUTTON_DPAD_LEFT: control = C::DpadLeft; return true;
+    case SDL_CONTROLLER_BUTTON_DPAD_RIGHT: control = C::DpadRight; return true;
+    default: return false;
+    }
+}
+
+void set_pad_axis(PadReading& reading, SDL_GameControllerAxis axis, int value) {
+    const float v = std::clamp(static_cast<float>(value) / 32767.0f, -1.0f, 1.0f);
+    switch (axis) {
+    case SDL_CONTROLLER_AXIS_LEFTX: reading.left_x = v; break;
+    case SDL_CONTROLLER_AXIS_LEFTY: reading.left_y = v; break;
+    case SDL_CONTROLLER_AXIS_RIGHTX: reading.right_x = v; break;
+    case SDL_CONTROLLER_AXIS_RIGHTY: reading.right_y = v; break;
+    case SDL_CONTROLLER_AXIS_TRIGGERLEFT: reading.left_trigger = v; break;
+    case SDL_CONTROLLER_AXIS_TRIGGERRIGHT: reading.right_trigger = v; break;
+    default: break;
+    }
 }
 
 int speed_key(SDL_Keycode key, Uint16 mod) {

@@ -35,6 +35,9 @@ constexpr double kPresentInterval = 1.0 / 60.0;
 constexpr double kPacedHandover = 0.75 / 60.0;
 // The window thread looks at the clock at least this often while nothing happens.
 constexpr int kIdleWaitMs = 100;
+// With a game controller open, at least this often: its presses and releases
+// arrive within a few milliseconds, as keys do.
+constexpr int kPadWaitMs = 8;
 
 void sleep_until(double when) {
     timespec ts{};
@@ -218,6 +221,7 @@ void SdlPlatform::window_main(std::promise<std::string> opened) {
         moves.clear();
         SDL_Event e;
         while (SDL_PollEvent(&e)) handle_event(e);
+        if (!pads_.empty()) read_pads();
         update_title(monotonic_seconds());
         if (frame_.bells != bells_heard_) {
             bells_heard_ = frame_.bells;
@@ -231,7 +235,8 @@ void SdlPlatform::window_main(std::promise<std::string> opened) {
             presented_time_.store(monotonic_seconds(), std::memory_order_release);
             presented_serial_.store(frame_.serial, std::memory_order_release);
         }
-        wait_for_work(title_until_ > 0 ? 50 : kIdleWaitMs);
+        // A game controller's events come only when SDL looks for them.
+        wait_for_work(!pads_.empty() ? kPadWaitMs : title_until_ > 0 ? 50 : kIdleWaitMs);
         lock.lock();
     }
     lock.unlock();
@@ -267,6 +272,9 @@ std::string SdlPlatform::open_window() {
     if (SDL_Init(SDL_INIT_VIDEO) != 0) return sdl_failure("no display found");
     sdl_up_ = true;
     if (SDL_GetNumVideoDisplays() < 1) return sdl_failure("no display found");
+    // Game controllers are welcome but not needed: without them the game
+    // plays by keyboard as before.
+    (void)SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER);
     // A driver that shows nothing is used only when asked for by name.
     const char* asked = std::getenv("SDL_VIDEODRIVER");
     if ((!asked || !*asked) && unseen_video_driver(SDL_GetCurrentVideoDriver()))
@@ -311,6 +319,8 @@ std::string SdlPlatform::open_window() {
 }
 
 void SdlPlatform::close_window() {
+    for (const Pad& p : pads_) SDL_GameControllerClose(p.controller);
+    pads_.clear();
     if (audio_device_) SDL_CloseAudioDevice(audio_device_);
     audio_device_ = 0;
     if (sharp_) SDL_DestroyTexture(sharp_);

@@ -1,7 +1,7 @@
 #pragma once
 // The platform with a real window (SDL2). Shows the screen letterboxed,
-// turns keyboard events into the game's key texts (sdl_keys.hpp) with a key
-// repeat of its own, paces the passes, sounds the bell, and handles the
+// turns keyboard and game controller events into the game's key texts
+// (sdl_keys.hpp, input/pad.hpp) with a key repeat of its own, paces the passes, sounds the bell, and handles the
 // window's own keys, which never reach the game:
 //   Alt+Enter         fullscreen on/off
 //   F11               4:3 aspect on/off (rows 1.2 times as tall)
@@ -31,6 +31,7 @@
 
 #include "base/platform.hpp"
 #include "base/stop_signal.hpp"
+#include "input/pad.hpp"
 #include "platform/rhythm/key_repeat.hpp"
 #include "platform/rhythm/pass_pacer.hpp"
 #include "platform/sdl/x11_display.hpp"
@@ -39,6 +40,7 @@ struct SDL_Window;
 struct SDL_Renderer;
 struct SDL_Texture;
 union SDL_Event;
+typedef struct _SDL_GameController SDL_GameController;
 
 namespace tlvx {
 
@@ -113,6 +115,8 @@ private:
     void wait_for_work(int timeout_ms);
     void handle_event(const SDL_Event& e);
     void handle_key_down(const SDL_Event& e);
+    void handle_pad_event(const SDL_Event& e);
+    void read_pads();
     void add_key_event(KeyEvent ev);
     void present();
     void draw_picture(int out_w, int out_h);
@@ -187,6 +191,15 @@ private:
     uint32_t bells_heard_ = 0;
     bool audio_tried_ = false;
     uint32_t audio_device_ = 0;
+    // The game controllers open, by their instance ids, and what their
+    // controls hold (read_pads turns it into keys).
+    struct Pad {
+        SDL_GameController* controller = nullptr;
+        int instance = 0;
+        PadReading reading;
+    };
+    std::vector<Pad> pads_;
+    PadKeys pad_keys_;
     // Which key the next text input belongs to.
     enum class TextOwner { None, Key, Swallow };
     TextOwner text_owner_ = TextOwner::None;

@@ -4,9 +4,11 @@
 #include <emscripten/html5.h>
 
 #include <algorithm>
+#include <array>
 #include <functional>
 #include <optional>
 #include <string>
+#include <iterator>
 
 #include "base/key_codes.hpp"
 #include "input/key_names.hpp"
@@ -25,6 +27,33 @@ EM_JS(int, tlvx_js_held, (), { return tlvxPage.held() ? 1 : 0; });
 // The page keeps the platform's address for its controls' calls of tlvx_touch_key, as the
 // browser's event registry keeps it for the key callbacks.
 EM_JS(void, tlvx_js_touch_target, (void* platform), { tlvxPage.touchTarget = platform; });
+EM_JS(void, tlvx_js_pad_used, (), { tlvxPage.padUsed(); });
+// The first `pads` gamepads of navigator.getGamepads(), `1 + 2 * buttons + axes`
+// numbers each: connected (1 or 0), each button pressed (1 or 0), each
+// button's value (0 to 1), each axis (-1 to 1); 0 for what a pad lacks, so
+// that a pad with more buttons or axes than asked for writes no further.
+// Returns how many pads' slots it filled.
+EM_JS(int, tlvx_js_read_pads, (double* out, int pads, int buttons, int axes), {
+    const got = navigator.getGamepads ? navigator.getGamepads() : [];
+    const per = 1 + 2 * buttons + axes;
+    const n = Math.min(got ? got.length : 0, pads);
+    const to = out / 8;
+    HEAPF64.fill(0, to, to + n * per);
+    for (let i = 0; i < n; ++i) {
+        const p = got[i], at = to + i * per;
+        if (!p || !p.connected) continue;
+        HEAPF64[at] = 1;
+        for (let b = 0; b < Math.min(buttons, p.buttons.length); ++b) {
+            const button = p.buttons[b];
+            const object = typeof button === "object";
+            HEAPF64[at + 1 + b] = (object ? button.pressed : button === 1) ? 1 : 0;
+            HEAPF64[at + 1 + buttons + b] = Number(object ? button.value : button) || 0;
+        }
+        for (let a = 0; a < Math.min(axes, p.axes.length); ++a)
+            HEAPF64[at + 1 + 2 * buttons + a] = Number(p.axes[a]) || 0;
+    }
+    return n;
+});
 // clang-format on
 
 namespace tlvx {
@@ -40,6 +69,32 @@ int key_id(const char* code) {
     const size_t n = std::hash<std::string>{}(code) % static_cast<size_t>(kBrowserKeyIds.count);
     return kBrowserKeyIds.id(static_cast<int>(n));
 }
+
+// The Gamepad API's standard layout: the pad control of each button, by its index.
+constexpr PadControl kStandardButtons[] = {
+    PadControl::A,
+    PadControl::B,
+    PadControl::X,
+    PadControl::Y,
+    PadControl::LeftShoulder,
+    PadControl::RightShoulder,
+    PadControl::LeftTrigger,
+    PadControl::RightTrigger,
+    PadControl::Back,
+    PadControl::Start,
+    PadControl::LeftStickPress,
+    PadControl::RightStickPress,
+    PadControl::DpadUp,
+    PadControl::DpadDown,
+    PadControl::DpadLeft,
+    PadControl::DpadRight,
+};
+constexpr int kPadButtons = static_cast<int>(std::size(kStandardButtons));
+constexpr int kPadAxes = 4;  // the two sticks, x and y each
+constexpr int kPadsRead = 8;
+constexpr int kPadValues = 1 + 2 * kPadButtons + kPadAxes;
+// The pads are looked at no more often than this (a pass at full speed takes far less).
+constexpr double kPadInterval = 0.004;
 
 EM_BOOL on_key_down(int, const EmscriptenKeyboardEvent* e, void* user) {
     return static_cast<WebPlatform*>(user)->key_down(e->code, e->key, e->ctrlKey, e->altKey, e->shiftKey, e->metaKey,
@@ -153,11 +208,52 @@ void WebPlatform::poll(const Screen& screen, KeyQueue& keys, bool paused) {
         if (time() - last_present_ >= kPresentInterval) present(screen);
         emscripten_sleep(repeat_.holding() ? 5 : 20);
     }
+    read_pads();
     std::vector<KeyEvent> events;
     events.swap(events_);
     const double now = time();
     repeat_.deliver(events, now, keys);
     if (last_present_ < 0) present(screen);
+}
+
+void WebPlatform::read_pads() {
+    const double now = time();
+    if (now - last_pad_read_ < kPadInterval && last_pad_read_ >= 0) return;
+    last_pad_read_ = now;
+    std::array<double, kPadsRead * kPadValues> values{};
+    const int pads = tlvx_js_read_pads(values.data(), kPadsRead, kPadButtons, kPadAxes);
+    std::vector<PadKey> keys;
+    for (int i = 0; i < pads; ++i) {
+        const double* v = &values[static_cast<size_t>(i) * kPadValues];
+        if (v[0] == 0) {
+            pad_keys_.forget(i, keys);
+            continue;
+        }
+        // A pad of another layout than the standard one is read as if it had
+        // it: its first buttons and axes are the face buttons and the sticks
+        // on most pads.
+        const double* pressed = v + 1;
+        const double* analog = pressed + kPadButtons;
+        const double* axis = analog + kPadButtons;
+        PadReading r;
+        for (int b = 0; b < kPadButtons; ++b) r.set(kStandardButtons[b], pressed[b] != 0);
+        r.left_trigger = static_cast<float>(analog[6]);
+        r.right_trigger = static_cast<float>(analog[7]);
+        float* const axes[kPadAxes] = {&r.left_x, &r.left_y, &r.right_x, &r.right_y};
+        for (int a = 0; a < kPadAxes; ++a) *axes[a] = static_cast<float>(axis[a]);
+        pad_keys_.read(i, r, now, keys);
+    }
+    bool pressed = false;
+    for (PadKey& k : keys) {
+        if (!k.press) {
+            events_.push_back({KeyEvent::Kind::Release, k.id, {}, now});
+            continue;
+        }
+        pressed = true;
+        if (open_) events_.push_back({KeyEvent::Kind::Press, k.repeats ? k.id : KeyRepeat::kNoRepeat, k.text, now});
+    }
+    // The page hides its on-screen controls once a pad is used.
+    if (pressed) tlvx_js_pad_used();
 }
 
 double WebPlatform::time() { return emscripten_get_now() / 1000.0; }

@@ -1,6 +1,7 @@
 #pragma once
 // The platform in a browser page: the picture goes onto the page's canvas,
-// keys come from the page's key events, time from the page's clock. The game's
+// keys come from the page's key events and its gamepads (the Gamepad API,
+// through the pads' table of input/pad.hpp), time from the page's clock. The game's
 // loop stays as it is; the program gives the browser its turn only in
 // begin_pass (waiting for the pass's time, or briefly at full speed) and in
 // the pause's polls, which is where a browser build may wait.
@@ -13,6 +14,7 @@
 #include <vector>
 
 #include "base/platform.hpp"
+#include "input/pad.hpp"
 #include "platform/rhythm/key_repeat.hpp"
 #include "platform/rhythm/pass_pacer.hpp"
 
@@ -60,9 +62,13 @@ private:
     void take_speed_steps();
     // While the page holds the game (its key help shows), no pass runs.
     void wait_while_held();
+    // The gamepads' presses and releases since the last look, into events_.
+    void read_pads();
 
     PassPacer pacer_;
     KeyRepeat repeat_;
+    PadKeys pad_keys_;
+    double last_pad_read_ = -1;
     std::vector<KeyEvent> events_;
     std::vector<uint8_t> rgba_;
     const Screen* screen_ = nullptr;
