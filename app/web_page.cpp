@@ -52,7 +52,11 @@ EM_JS(void, tlvx_js_present_final, (const uint8_t* rgba, int bytes), {
 EM_JS(void, tlvx_js_key_row, (const char* keys, const char* what), {
     tlvxPage.addKeyRow(UTF8ToString(keys), UTF8ToString(what));
 });
-EM_JS(void, tlvx_js_download, (const char* path), { tlvxPage.download(UTF8ToString(path)); });
+EM_JS(void, tlvx_js_download, (const char* path, const char* name), {
+    tlvxPage.download(UTF8ToString(path), UTF8ToString(name));
+});
+EM_JS(void, tlvx_js_recording, (int on), { tlvxPage.recording(on !== 0); });
+EM_JS(void, tlvx_js_playback, (const char* state), { tlvxPage.playback(UTF8ToString(state)); });
 // clang-format on
 
 namespace tlvx::web_page {
@@ -86,7 +90,9 @@ void world_changed() { tlvx_js_world_changed(); }
 std::string next_world_action() { return take_js_string(tlvx_js_take_world_action()); }
 std::string next_action() { return take_js_string(tlvx_js_take_action()); }
 void end_for_open() { tlvx_js_end_for_open(); }
-void download(const std::string& path) { tlvx_js_download(path.c_str()); }
+void download(const std::string& path, const std::string& name) { tlvx_js_download(path.c_str(), name.c_str()); }
+void set_recording(bool on) { tlvx_js_recording(on ? 1 : 0); }
+void playback_state(const std::string& state) { tlvx_js_playback(state.c_str()); }
 
 void present_final(const Screen& screen) {
     std::vector<uint8_t> rgba;

@@ -49,7 +49,7 @@ std::vector<WorldFile> check_incoming_world() {
 void write_archive() {
     const std::string bytes = tools::write_world_archive(tools::read_world_folder(kWorldDir));
     tools::write_file_bytes(kArchivePath, bytes);
-    download(kArchivePath);
+    download(kArchivePath, "tlvx-world.tar");
     ::unlink(kArchivePath);
 }
 

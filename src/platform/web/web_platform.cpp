@@ -179,6 +179,12 @@ void WebPlatform::begin_pass(int64_t) {
     last_yield_ = time();
 }
 
+void WebPlatform::idle(double seconds) {
+    if (screen_ && time() - last_present_ >= kPresentInterval) present(*screen_);
+    emscripten_sleep(static_cast<unsigned>(std::max(0.0, seconds * 1000.0)));
+    last_yield_ = time();
+}
+
 bool WebPlatform::quit_requested() { return tlvx_js_quit_asked() != 0; }
 
 }  // namespace tlvx
