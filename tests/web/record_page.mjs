@@ -7,7 +7,7 @@
 // the page's Watch recording plays WATCH_RECORDING (made natively): OUT_DIR
 // gets watched.rgba (the playback's last screen) and watched-files/NAME (the
 // player's world after it).
-import { copyFileSync, mkdirSync, readdirSync, writeFileSync } from 'node:fs';
+import { copyFileSync, mkdirSync, readdirSync, readFileSync, writeFileSync } from 'node:fs';
 import { join } from 'node:path';
 import { launch, serve, main, check, siteDir, openGame } from './cdp.mjs';
 
@@ -74,6 +74,21 @@ await main(async () => {
   check(/recording is over/.test(await page.eval('window.tlvx.message')), 'the page says the playback is over',
         await page.eval('window.tlvx.message'));
   writeFileSync(join(out, 'watched.rgba'), await page.bytes('window.tlvx.screenRGBA()'));
+
+  // Recordings from others are untrusted: one cut short (the page's own, of several chunks) plays
+  // up to the cut; a file
+  // that is no recording is refused with the reason. Neither touches the player's world.
+  const bytes = readFileSync(join(out, 'session.tlvxrec'));
+  const offer = async (name, data, want) => {
+    writeFileSync(join(out, name), data);
+    await page.eval("window.tlvx.message = ''");
+    await page.send('DOM.setFileInputFiles', { files: [join(out, name)], nodeId });
+    const said = await page.waitFor(`window.tlvx.state === 'ended' && /${want}/.test(window.tlvx.message) && window.tlvx.message`,
+                                    { timeoutMs: 15000, what: `the page's answer to ${name}` });
+    check(true, `${name}: ${said}`);
+  };
+  await offer('cut.tlvxrec', bytes.subarray(0, bytes.length - 40), 'recording is over');
+  await offer('not-a-recording.tlvxrec', Buffer.from('hello, world\n'.repeat(10)), 'cannot be played.*not a tlvx recording');
   await writeWorld(page, join(out, 'watched-files'));
   await browser.close();
   server.close();

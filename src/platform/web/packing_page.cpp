@@ -107,7 +107,8 @@ std::string pack_whole(const std::string& raw) {
 
 bool unpack_whole(const std::string& packed, uint64_t raw_len, std::string& raw) {
     const int id = tlvx_js_packer_new(1);
-    const bool ok = push(id, packed.data(), packed.size(), static_cast<size_t>(raw_len), true, raw) && raw.size() == raw_len;
+    const bool ok =
+        push(id, packed.data(), packed.size(), static_cast<size_t>(raw_len), true, raw) && raw.size() == raw_len;
     tlvx_js_packer_free(id);
     return ok;
 }
