@@ -23,7 +23,6 @@
 #include "game_options.hpp"
 #include "platform/record/record_platforms.hpp"
 #include "platform/record/session.hpp"
-#include "platform/record/world_hash.hpp"
 #include "platform/sdl/display_check.hpp"
 #include "platform/sdl/sdl_platform.hpp"
 #include "shell/run_game.hpp"
@@ -86,21 +85,12 @@ int run_in_window(tlvx::Platform& platform, tlvx::SdlPlatform& window, const std
 
 int play(tlvx::SdlPlatform& window, const std::string& data_dir, const std::string& file, bool apply) {
     try {
-        tlvx::RecordingReader head(file);
-        std::optional<tlvx::TemporaryWorld> copy;
-        if (!apply) copy.emplace(head, data_dir);
-        const std::string dir = copy ? copy->dir() : data_dir;
-        const std::string diff = tlvx::first_world_difference(head.header().files, dir);
-        if (!diff.empty()) {
-            refuse("this world is not the one the recording starts from: " + diff);
-            return 2;
-        }
-        const tlvx::RecordingSummary sum = tlvx::summarize_recording(head);
-        if (!sum.damage.empty()) std::fprintf(stderr, "tlvx: %s; playing the passes before it\n", sum.damage.c_str());
-        tlvx::RecordingReader reader(file);
-        tlvx::PlaybackPlatform playback(reader, window);
+        tlvx::PreparedPlayback prepared(file, data_dir, apply);
+        if (!prepared.damage().empty())
+            std::fprintf(stderr, "tlvx: %s; playing the passes before it\n", prepared.damage().c_str());
+        tlvx::PlaybackPlatform playback(prepared.reader(), window);
         playback.on_state = [&window](const std::string& state) { window.set_status(state); };
-        return run_in_window(playback, window, dir, sum.complete_passes);
+        return run_in_window(playback, window, prepared.dir(), prepared.passes());
     } catch (const tlvx::RecordingError& e) {
         window.close_screen();
         refuse(e.what());

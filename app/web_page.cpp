@@ -61,7 +61,11 @@ EM_JS(void, tlvx_js_touch_control, (int n, const char* id, int group, const char
                                label: UTF8ToString(label), caption: UTF8ToString(caption), what: UTF8ToString(what),
                                repeats: repeats !== 0, confirm: confirm !== 0 });
 });
-EM_JS(void, tlvx_js_download, (const char* path), { tlvxPage.download(UTF8ToString(path)); });
+EM_JS(void, tlvx_js_download, (const char* path, const char* name), {
+    tlvxPage.download(UTF8ToString(path), UTF8ToString(name));
+});
+EM_JS(void, tlvx_js_recording, (int on), { tlvxPage.recording(on !== 0); });
+EM_JS(void, tlvx_js_playback, (const char* state), { tlvxPage.playback(UTF8ToString(state)); });
 EM_JS(int, tlvx_js_published, (), { return tlvxPage.published ? 1 : 0; });
 EM_JS(void, tlvx_js_fetch_world, (), { tlvxPage.fetchWorld(); });
 EM_JS(char*, tlvx_js_fetched_world, (), {
@@ -105,7 +109,9 @@ void world_changed() { tlvx_js_world_changed(); }
 std::string next_world_action() { return take_js_string(tlvx_js_take_world_action()); }
 std::string next_action() { return take_js_string(tlvx_js_take_action()); }
 void end_for_open() { tlvx_js_end_for_open(); }
-void download(const std::string& path) { tlvx_js_download(path.c_str()); }
+void download(const std::string& path, const std::string& name) { tlvx_js_download(path.c_str(), name.c_str()); }
+void set_recording(bool on) { tlvx_js_recording(on ? 1 : 0); }
+void playback_state(const std::string& state) { tlvx_js_playback(state.c_str()); }
 
 bool published() { return tlvx_js_published() != 0; }
 void fetch_world() { tlvx_js_fetch_world(); }

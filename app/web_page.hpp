@@ -39,8 +39,13 @@ std::string next_world_action();
 std::string next_action();
 // An opened world is ready: the page asks the game to end.
 void end_for_open();
-// Offers the file at `path` for download.
-void download(const std::string& path);
+// Offers the file at `path` for download as `name`.
+void download(const std::string& path, const std::string& name);
+// Whether a recording is being made (the page's Record button becomes Stop).
+void set_recording(bool on);
+// The playback's state in words ("playback, speed 2", "playback held"), or
+// "" once it is over.
+void playback_state(const std::string& state);
 
 // Whether the site publishes a world of its own (made by `tlvx-tool site`).
 bool published();

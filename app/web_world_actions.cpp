@@ -50,7 +50,7 @@ std::vector<WorldFile> check_incoming_world() {
 void write_archive() {
     const std::string bytes = world::write_world_archive(world::read_world_folder(kWorldDir));
     world::write_file_bytes(kArchivePath, bytes);
-    download(kArchivePath);
+    download(kArchivePath, "tlvx-world.tar");
     ::unlink(kArchivePath);
 }
 

@@ -2,7 +2,11 @@
 // prints them when build-web/site exists):
 //   node bench/web.mjs SITE TLVX_TOOL [RATE_SECONDS]
 // prints `KEY VALUE` lines: site_gzip_bytes, first_picture_ms, rate_seconds,
-// rate, rate_off_by, wasm_passes_per_s, native_passes_per_s, wasm_vs_native.
+// rate, rate_off_by, ladder_SPEED (the pass rate measured at each step of the
+// speed buttons' ladder, named by the speed the page shows), ladder_worst_step,
+// ladder_worst_off_by, wasm_passes_per_s, native_passes_per_s, wasm_vs_native.
+// With RATE_SECONDS under 5 (bench/run --smoke) the ladder is measured only at
+// its top steps, briefly.
 import { spawnSync } from 'node:child_process';
 import { mkdtempSync, readdirSync, readFileSync, rmSync, statSync, writeFileSync } from 'node:fs';
 import { tmpdir } from 'node:os';
@@ -57,9 +61,41 @@ await main(async () => {
     await sleep(Number(rateSeconds) * 1000);
     const r1 = await page.eval('[window.tlvx.pass, performance.now()]');
     const rate = ((r1[0] - r0[0]) * 1000) / (r1[1] - r0[1]);
+    const shown = Number(await page.eval("document.getElementById('speed').textContent"));
     out('rate_seconds', rateSeconds);
     out('rate', rate.toFixed(3));
-    out('rate_off_by', Math.abs(rate / 18 - 1).toFixed(4));
+    out('rate_off_by', Math.abs(rate / shown - 1).toFixed(4));
+
+    // Every step of the speed buttons' ladder, from the slowest up: the rate of the passes'
+    // own times (the page notes each pass's performance.now()), after a few passes to settle.
+    const smoke = Number(rateSeconds) < 5;
+    const speedShown = async () => await page.eval("document.getElementById('speed').textContent");
+    const click = async (id) => {
+      const before = await speedShown();
+      await page.eval(`document.getElementById('${id}').click()`);
+      await page.waitFor(`document.getElementById('speed').textContent !== ${JSON.stringify(before)}`, { what: `the ${id} click` });
+    };
+    for (let i = 0; i < 20 && (await speedShown()) !== '1'; ++i) await click('slower');
+    let worst = 0, worstStep = '';
+    for (;;) {
+      const speed = Number(await speedShown());
+      if (!(speed > 0)) break;
+      if (!smoke || speed >= 200) {
+        const seconds = smoke ? Math.max(0.5, 3 / speed) : Math.max(2, 6 / speed);
+        const settled = await page.eval('window.tlvx.pass');
+        await page.waitFor(`window.tlvx.pass >= ${settled + 2}`, { timeoutMs: 10000, what: 'the passes to settle' });
+        const t0 = await page.eval('performance.now()');
+        await sleep(seconds * 1000);
+        const times = await page.eval(`window.tlvx.passTimes.filter((t) => t >= ${t0})`);
+        const measured = (times.length - 1) * 1000 / (times[times.length - 1] - times[0]);
+        out(`ladder_${speed}`, measured.toFixed(2));
+        const off = Math.abs(measured / speed - 1);
+        if (!(off <= worst)) { worst = off; worstStep = String(speed); }
+      }
+      await click('faster');
+    }
+    out('ladder_worst_step', worstStep);
+    out('ladder_worst_off_by', worst.toFixed(4));
     await browser.close();
   }
 

@@ -4,7 +4,8 @@
 #   --web       only what the browser build needs (scripts/web.sh)
 #   --web-test  that and the browser its tests drive
 set -euo pipefail
-web_packages=(cmake make emscripten nodejs)
+web_packages=(cmake make emscripten nodejs
+              node-pako libxxhash-dev)  # recordings in the page: its zlib-compatible coder, content hashes
 packages=(g++ cmake make pkg-config libsdl2-dev libpng-dev libcli11-dev libgtest-dev
           libx11-dev xvfb xdotool xauth x11-apps x11-utils openbox nlohmann-json3-dev zlib1g-dev tiled
           clang libclang-rt-14-dev  # clang and its runtime: the fuzz targets

@@ -193,6 +193,8 @@ bool PlaybackPlatform::quit_requested() {
     return ReplayPlatform::quit_requested();
 }
 
+void PlaybackPlatform::wait(double seconds) { std::this_thread::sleep_for(std::chrono::duration<double>(seconds)); }
+
 void PlaybackPlatform::begin_pass(int64_t pass) {
     ReplayPlatform::begin_pass(pass);
     const Event* e = peek();
@@ -209,8 +211,8 @@ void PlaybackPlatform::begin_pass(int64_t pass) {
         }
         const double due = sync_wall_ + (target - sync_recorded_) / speed_;
         if (!held_ && now >= due) break;
-        const double wait = held_ ? 0.01 : std::min(due - now, 0.01);
-        std::this_thread::sleep_for(std::chrono::duration<double>(wait));
+        const double step = held_ ? 0.01 : std::min(due - now, 0.01);
+        wait(step);
         pump(wall());
     }
     last_recorded_ = target;

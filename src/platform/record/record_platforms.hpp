@@ -102,6 +102,11 @@ public:
     // playback (StopRun). Other keys do nothing. Returns true when it changed something.
     bool steer(const std::string& key, double now);
 
+protected:
+    // Waits `seconds` for the recording's pace (at most 10 ms at a time). A
+    // page, which may not block, waits its own way.
+    virtual void wait(double seconds);
+
 private:
     void pump(double now);
     static double wall();

@@ -1,10 +1,10 @@
 #include "platform/record/recording_format.hpp"
 
-#include <zlib.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+
+#include "platform/record/packing.hpp"
 
 namespace tlvx::recording_bytes {
 
@@ -39,16 +39,7 @@ void put_string(std::string& out, const std::string& s) {
     out += s;
 }
 
-uint32_t crc_of(const char* data, size_t n) {
-    uLong c = crc32(0L, Z_NULL, 0);
-    while (n > 0) {
-        const uInt part = static_cast<uInt>(std::min<size_t>(n, 1u << 30));
-        c = crc32(c, reinterpret_cast<const Bytef*>(data), part);
-        data += part;
-        n -= part;
-    }
-    return static_cast<uint32_t>(c);
-}
+uint32_t crc_of(const char* data, size_t n) { return packing::crc32_of(data, n); }
 
 std::string printable_name(const std::string& name) {
     std::string out;

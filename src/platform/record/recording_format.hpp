@@ -126,7 +126,7 @@ uint32_t crc_of(const char* data, size_t n);
 struct Cursor {
     const std::string& b;
     size_t at = 0;
-    void need(size_t n) const {
+    void need(uint64_t n) const {
         if (n > b.size() - at) throw RecordingError("the recording's header is cut short");
     }
     uint64_t varint() {
@@ -148,8 +148,8 @@ struct Cursor {
     std::string string() {
         const uint64_t n = varint();
         need(n);
-        std::string s = b.substr(at, n);
-        at += n;
+        std::string s = b.substr(at, static_cast<size_t>(n));
+        at += static_cast<size_t>(n);
         return s;
     }
 };

@@ -1,7 +1,5 @@
 #include "platform/record/recording_reader.hpp"
 
-#include <zlib.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -14,15 +12,7 @@ namespace tlvx {
 
 using namespace recording_bytes;
 
-struct RecordingReader::Inflater {
-    z_stream z{};
-    bool ready = false;
-    ~Inflater() {
-        if (ready) inflateEnd(&z);
-    }
-};
-
-RecordingReader::RecordingReader(const std::string& path) : name_(path), z_(std::make_unique<Inflater>()) {
+RecordingReader::RecordingReader(const std::string& path) : name_(path) {
     // mended: only a regular file is read, and its open never waits (a FIFO
     // waited for a writer, deaf to Ctrl+C). A recording is read twice, by
     // position, so no pipe will do. Its size needs no bound: it is read a
@@ -36,16 +26,13 @@ RecordingReader::RecordingReader(const std::string& path) : name_(path), z_(std:
     open_header();
 }
 
-RecordingReader::RecordingReader(std::FILE* file, const std::string& name)
-    : owned_(file), file_(file), name_(name), z_(std::make_unique<Inflater>()) {
+RecordingReader::RecordingReader(std::FILE* file, const std::string& name) : owned_(file), file_(file), name_(name) {
     open_header();
 }
 
 RecordingReader::~RecordingReader() = default;
 
 void RecordingReader::open_header() {
-    if (inflateInit(&z_->z) != Z_OK) throw RecordingError("cannot start reading the recording");
-    z_->ready = true;
     unsigned char head[16];
     if (!read_exact(file_, head, sizeof head) || std::memcmp(head, kMagic, sizeof kMagic) != 0)
         throw RecordingError("\"" + name_ + "\" is not a tlvx recording (or is damaged at its start)");
@@ -114,16 +101,12 @@ std::vector<EmbeddedFile> RecordingReader::world_copy() {
     ok = ok && packed_len <= remaining() && raw_len <= kMaxCopyRaw && packed_len <= packed_bound(raw_len) &&
          raw_len <= packed_len * 1032 + 64;
     if (ok) {
-        packed.resize(packed_len);
-        ok = read_exact(file_, packed.data(), packed_len) && crc_of(packed.data(), packed.size()) == u32_of(w + 16);
+        packed.resize(static_cast<size_t>(packed_len));
+        ok = read_exact(file_, packed.data(), packed.size()) && crc_of(packed.data(), packed.size()) == u32_of(w + 16);
     }
     std::fseek(file_, back, SEEK_SET);
-    std::string raw(ok ? raw_len : 0, '\0');
-    uLongf got = static_cast<uLongf>(raw.size());
-    if (!ok ||
-        uncompress(reinterpret_cast<Bytef*>(raw.data()), &got, reinterpret_cast<const Bytef*>(packed.data()),
-                   static_cast<uLong>(packed.size())) != Z_OK ||
-        got != raw_len)
+    std::string raw;
+    if (!ok || !packing::unpack_whole(packed, raw_len, raw))
         throw RecordingError("the world copy in \"" + name_ + "\" is damaged");
     std::vector<EmbeddedFile> files;
     try {
@@ -186,13 +169,7 @@ bool RecordingReader::fill() {
     at_ = 0;
     const size_t base = raw_.size();
     raw_.resize(base + raw_len);
-    z_stream& z = z_->z;
-    z.next_in = reinterpret_cast<Bytef*>(packed.data());
-    z.avail_in = packed_len;
-    z.next_out = reinterpret_cast<Bytef*>(raw_.data() + base);
-    z.avail_out = raw_len;
-    const int rc = raw_len == 0 && packed_len == 0 ? Z_OK : inflate(&z, Z_SYNC_FLUSH);
-    if ((rc != Z_OK && rc != Z_BUF_ERROR) || z.avail_out != 0 || z.avail_in != 0) {
+    if (!unpacker_.unpack(packed.data(), packed_len, raw_.data() + base, raw_len)) {
         raw_.resize(base);
         return stop("chunk " + std::to_string(chunk_) + " of the recording does not unpack");
     }
@@ -262,7 +239,7 @@ bool RecordingReader::next(Event& e) {
     case EventKind::Poll: {
         if (!get_varint(v)) return false;
         if (v == 0 || v > 1024) break;
-        e.keys.resize(v);
+        e.keys.resize(static_cast<size_t>(v));
         for (std::string& k : e.keys) {
             uint64_t len;
             if (!get_varint(len)) return false;

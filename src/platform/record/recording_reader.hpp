@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/record/packing.hpp"
 #include "platform/record/recording_format.hpp"
 
 namespace tlvx {
@@ -54,8 +55,7 @@ private:
     std::string name_;
     RecordingHeader header_;
     long copy_offset_ = 0;
-    struct Inflater;
-    std::unique_ptr<Inflater> z_;
+    packing::StreamUnpacker unpacker_;
     std::string raw_;
     size_t at_ = 0;
     uint64_t last_bits_ = 0;

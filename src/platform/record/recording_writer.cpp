@@ -1,7 +1,5 @@
 #include "platform/record/recording_writer.hpp"
 
-#include <zlib.h>
-
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -19,31 +17,11 @@ int64_t now_ns() {
         .count();
 }
 
-std::string pack_whole(const std::string& raw) {
-    uLongf n = compressBound(static_cast<uLong>(raw.size()));
-    std::string out(n, '\0');
-    if (compress2(reinterpret_cast<Bytef*>(out.data()), &n, reinterpret_cast<const Bytef*>(raw.data()),
-                  static_cast<uLong>(raw.size()), 9) != Z_OK)
-        throw RecordingError("cannot compress the world copy");
-    out.resize(n);
-    return out;
-}
-
 }  // namespace
-
-struct RecordingWriter::Deflater {
-    z_stream z{};
-    bool ready = false;
-    ~Deflater() {
-        if (ready) deflateEnd(&z);
-    }
-};
 
 RecordingWriter::RecordingWriter(const std::string& path, const RecordingHeader& header,
                                  const std::vector<EmbeddedFile>& world_copy)
-    : path_(path), z_(std::make_unique<Deflater>()) {
-    if (deflateInit(&z_->z, 6) != Z_OK) throw RecordingError("cannot start compressing the recording");
-    z_->ready = true;
+    : path_(path) {
     // Never over an existing file: it may be an earlier recording someone keeps.
     file_ = std::fopen(path.c_str(), "wbx");
     if (!file_ && errno == EEXIST)
@@ -71,7 +49,7 @@ RecordingWriter::RecordingWriter(const std::string& path, const RecordingHeader&
             put_string(raw, f.name);
             put_string(raw, f.bytes);
         }
-        const std::string packed = pack_whole(raw);
+        const std::string packed = packing::pack_whole(raw);
         put_u64(out, raw.size());
         put_u64(out, packed.size());
         put_u32(out, crc_of(packed.data(), packed.size()));
@@ -187,19 +165,8 @@ void RecordingWriter::flush() {
     put_empty_polls();
     last_flush_ns_ = now_ns();
     if (raw_.empty()) return;
-    z_stream& z = z_->z;
-    packed_.resize(deflateBound(&z, static_cast<uLong>(raw_.size())) + 64);
-    z.next_in = reinterpret_cast<Bytef*>(raw_.data());
-    z.avail_in = static_cast<uInt>(raw_.size());
-    size_t out_len = 0;
-    do {
-        if (packed_.size() - out_len < 64) packed_.resize(packed_.size() * 2);
-        z.next_out = reinterpret_cast<Bytef*>(packed_.data() + out_len);
-        z.avail_out = static_cast<uInt>(packed_.size() - out_len);
-        const int rc = deflate(&z, Z_SYNC_FLUSH);
-        if (rc != Z_OK && rc != Z_BUF_ERROR) give_up("cannot compress the recording \"" + path_ + "\"");
-        out_len = packed_.size() - z.avail_out;
-    } while (z.avail_out == 0 || z.avail_in > 0);
+    if (!packer_.pack(raw_, packed_)) give_up("cannot compress the recording \"" + path_ + "\"");
+    const size_t out_len = packed_.size();
     std::string head = "CK";
     put_u32(head, static_cast<uint32_t>(out_len));
     put_u32(head, static_cast<uint32_t>(raw_.size()));

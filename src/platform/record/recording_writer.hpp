@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/record/packing.hpp"
 #include "platform/record/recording_format.hpp"
 
 namespace tlvx {
@@ -50,8 +51,7 @@ private:
 
     std::FILE* file_ = nullptr;
     std::string path_;
-    struct Deflater;
-    std::unique_ptr<Deflater> z_;
+    packing::StreamPacker packer_;
     std::string raw_;     // events not yet in a chunk
     std::string packed_;  // reused output buffer
     uint64_t last_bits_ = 0;

@@ -68,4 +68,14 @@ TemporaryWorld::~TemporaryWorld() = default;
 
 const std::string& TemporaryWorld::dir() const { return world_->dir(); }
 
+PreparedPlayback::PreparedPlayback(const std::string& file, const std::string& data_dir, bool apply) {
+    RecordingReader head(file);
+    if (!apply) copy_.emplace(head, data_dir);
+    dir_ = copy_ ? copy_->dir() : data_dir;
+    const std::string diff = first_world_difference(head.header().files, dir_);
+    if (!diff.empty()) throw RecordingError("this world is not the one the recording starts from: " + diff);
+    summary_ = summarize_recording(head);
+    reader_ = std::make_unique<RecordingReader>(file);
+}
+
 }  // namespace tlvx

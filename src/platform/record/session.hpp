@@ -1,6 +1,8 @@
 #pragma once
 // Starting a recording, and preparing the world a recording replays on.
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "platform/record/recording_reader.hpp"
@@ -38,6 +40,29 @@ public:
 
 private:
     std::unique_ptr<PrivateWorld> world_;
+};
+
+// A recording made ready to play back (`tlvx --play`, the page's Watch
+// recording): the world it plays on (a temporary copy, or with `apply` the
+// world in `data_dir` itself) checked against the recording's start, the
+// passes it holds whole, and a reader at its first event. Throws
+// RecordingError when the recording cannot be read or the world is not the
+// one it starts from, StopRequested like TemporaryWorld.
+class PreparedPlayback {
+public:
+    PreparedPlayback(const std::string& file, const std::string& data_dir, bool apply);
+    const std::string& dir() const { return dir_; }
+    // The passes to play: those before any damage.
+    int64_t passes() const { return summary_.complete_passes; }
+    // Why the recording stops early, or "".
+    const std::string& damage() const { return summary_.damage; }
+    RecordingReader& reader() { return *reader_; }
+
+private:
+    std::optional<TemporaryWorld> copy_;
+    std::string dir_;
+    RecordingSummary summary_;
+    std::unique_ptr<RecordingReader> reader_;
 };
 
 }  // namespace tlvx

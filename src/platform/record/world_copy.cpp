@@ -1,4 +1,5 @@
 #include "platform/record/world_copy.hpp"
+#include "platform/record/sparse_seek.hpp"
 
 #include <dirent.h>
 #include <fcntl.h>

@@ -1,4 +1,5 @@
 #include "platform/record/world_hash.hpp"
+#include "platform/record/sparse_seek.hpp"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -1,5 +1,6 @@
 #include "platform/rhythm/pass_pacer.hpp"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdio>
@@ -46,8 +47,9 @@ double PassPacer::start_time(double now) {
         return now;
     }
     double due = last_start_ + interval_;
-    // More than one interval behind: begin a fresh rhythm now.
-    if (now - due > interval_) due = now;
+    // Further behind than one interval (or the catch-up allowed): begin a
+    // fresh rhythm now.
+    if (now - due > std::max(interval_, catch_up_)) due = now;
     last_start_ = due;
     return due > now ? due : now;
 }

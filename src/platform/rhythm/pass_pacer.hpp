@@ -35,11 +35,17 @@ public:
     // after it; after a long stall (the pause, a busy machine) the rhythm starts
     // again from `now` instead of running the missed passes in a burst.
     double start_time(double now);
+    // Passes up to `seconds` behind their rhythm run back to back until they
+    // have caught up, instead of the rhythm starting again (0, the default:
+    // up to one interval). A page, whose browser takes its turns of several
+    // milliseconds between passes, keeps high speeds so.
+    void set_catch_up(double seconds) { catch_up_ = seconds; }
 
 private:
     double speed_ = 0;
     double interval_ = 0;
     double last_start_ = 0;
+    double catch_up_ = 0;
     bool started_ = false;
 };
 

@@ -63,6 +63,15 @@ namespace {
 // At full speed, and in the pause, the picture goes to the canvas about 60
 // times a second, and the browser gets its turn as often.
 constexpr double kPresentInterval = 1.0 / 60.0;
+// A browser's sleep lasts a few milliseconds at the least (its timers are
+// held to 4 ms once they follow each other). At high speeds a pass due sooner
+// runs at once, and the passes after it keep the rhythm on average: they run
+// a little early until the next one is due far enough ahead to sleep for.
+constexpr double kShortestSleep = 0.004;
+// Above 60 passes a second, passes that the browser's turns held up are
+// caught up on, up to this far behind (a busy machine's browser can take tens
+// of milliseconds for a turn); slower speeds keep their rhythm as before.
+constexpr double kCatchUp = 0.25;
 
 // The page's key codes ("KeyA", "ArrowUp") hashed into the browser's range of key ids.
 int key_id(const char* code) {
@@ -133,6 +142,7 @@ void screen_rgba(const Screen& screen, std::vector<uint8_t>& out) {
 }
 
 WebPlatform::WebPlatform(double speed) : pacer_(speed) {
+    pacer_.set_catch_up(pacer_.speed() > 60 ? kCatchUp : 0);
     emscripten_set_keydown_callback(EMSCRIPTEN_EVENT_TARGET_DOCUMENT, this, EM_TRUE, on_key_down);
     emscripten_set_keyup_callback(EMSCRIPTEN_EVENT_TARGET_DOCUMENT, this, EM_TRUE, on_key_up);
     emscripten_set_blur_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, this, EM_TRUE, on_blur);
@@ -184,6 +194,7 @@ void WebPlatform::release_all() {
 
 void WebPlatform::change_speed(double speed) {
     pacer_.set_speed(speed);
+    pacer_.set_catch_up(pacer_.speed() > 60 ? kCatchUp : 0);
     tlvx_js_show_speed(pacer_.speed());
 }
 
@@ -289,10 +300,22 @@ void WebPlatform::begin_pass(int64_t) {
         emscripten_sleep(0);
         return;
     }
-    // The picture of the pass that just ended shows while this one waits.
-    if (screen_) present(*screen_);
+    // Above 60 passes a second, several passes run in a browser turn: a pass
+    // due within the shortest sleep runs at once, and the browser gets its
+    // turn (and a picture) about 60 times a second, or when a pass is due later.
+    const bool fast = pacer_.speed() > 60;
     const double start = pacer_.start_time(now);
-    emscripten_sleep(static_cast<unsigned>(std::max(0.0, (start - now) * 1000.0)));
+    const bool soon = fast && start - now < kShortestSleep;
+    if (soon && now - last_yield_ < kPresentInterval) return;
+    // The picture of the pass that just ended shows while this one waits.
+    if (screen_ && (!fast || now - last_present_ >= kPresentInterval)) present(*screen_);
+    emscripten_sleep(soon ? 0 : static_cast<unsigned>(std::max(0.0, (start - now) * 1000.0)));
+    last_yield_ = time();
+}
+
+void WebPlatform::idle(double seconds) {
+    if (screen_ && time() - last_present_ >= kPresentInterval) present(*screen_);
+    emscripten_sleep(static_cast<unsigned>(std::max(0.0, seconds * 1000.0)));
     last_yield_ = time();
 }
 

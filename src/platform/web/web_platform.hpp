@@ -44,6 +44,13 @@ public:
     // Shows `screen` on the canvas now.
     void present(const Screen& screen);
 
+    // The pace of the passes (0: unpaced), as the speed buttons set it.
+    double speed() const { return pacer_.speed(); }
+    void set_speed(double speed) { change_speed(speed); }
+    // Gives the browser its turn for about `seconds`, with the last picture
+    // shown (a playback waiting for its recording's pace).
+    void idle(double seconds);
+
     // From the page's key callbacks; true when the page keeps the key.
     bool key_down(const char* code, const char* key, bool ctrl, bool alt, bool shift, bool meta, bool repeat);
     void key_up(const char* code);
