@@ -94,7 +94,7 @@ std::string new_demo_world() {
 }
 
 std::string first_demo_world(bool storage_refused) {
-    if (world::path_exists(std::string(kWorldDir) + "/" + world::kSaveFileName)) return "";
+    if (world::path_exists(std::string(kWorldDir) + "/" + kSaveFileName)) return "";
     ::mkdir(kWorldDir, 0755);
     world::write_demo_world(kWorldDir, true);
     world_changed();
