@@ -187,7 +187,7 @@ int main(int argc, char** argv) {
     std::string data_dir = o.data_dir;
     if (!o.data_given) {
         try {
-            const bool has_save = tlvx::world::path_exists(tlvx::world::kSaveFileName);
+            const bool has_save = tlvx::world::path_exists(tlvx::kSaveFileName);
             if (auto chosen = tlvx::world::chosen_data_dir(std::nullopt, o.world, has_save)) {
                 data_dir = *chosen;
             } else {

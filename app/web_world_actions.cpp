@@ -121,7 +121,7 @@ std::string start_over() {
 }
 
 std::string first_world(bool storage_refused) {
-    if (world::path_exists(std::string(kWorldDir) + "/" + world::kSaveFileName)) return "";
+    if (world::path_exists(std::string(kWorldDir) + "/" + kSaveFileName)) return "";
     if (published()) {
         install_world(published_world());
         world_changed();

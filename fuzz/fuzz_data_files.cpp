@@ -10,6 +10,7 @@
 #include "base/error.hpp"
 #include "base/state.hpp"
 #include "data/world_files.hpp"
+#include "data/world_names.hpp"
 #include "display/status.hpp"
 #include "fuzz_support.hpp"
 
@@ -18,7 +19,7 @@ using tlvx::fuzz::check;
 
 namespace {
 
-const char* const kSave = "Pndx_001.sav";
+const char* const kSave = kSaveFileName;
 const char* const kWorldFile = "w.txt";
 
 template <class F>
@@ -61,7 +62,7 @@ void save_round_trip(std::string_view contents) {
           "carried texts survive the save");
     check(s.VX2 == back.VX2 && s.VY2 == back.VY2 && s.D1 == back.D1, "position and facing survive the save");
     check(s.S == back.S && s.O == back.O && s.I == back.I && s.P == back.P, "numbers survive the save");
-    ::unlink((fuzz::scratch_dir() + "/" + s.NM_S + "_001.sav").c_str());
+    ::unlink((fuzz::scratch_dir() + "/" + save_file_name(s.NM_S)).c_str());
 }
 
 }  // namespace
@@ -79,16 +80,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         check(s.RD_S.size() >= 2 && s.RD_S.front() == ' ' && s.RD_S.back() == ' ', "the road list is framed by blanks");
         break;
     case 2:
-        fuzz::put_file("tlvx_w05.mem", contents);
+        fuzz::put_file(kTileTableName, contents);
         must_load([&] { load_tile_table(s); }, "tile table");
         for (int32_t k = 1; k <= 4; ++k) check(!s.CK_S(k).empty() && s.CK_S(k).back() == ' ', "lists end in a blank");
         break;
     case 3:
-        fuzz::put_file("tlvx_w05.mom", contents);
+        fuzz::put_file(kObjectTableName, contents);
         must_load([&] { load_object_table(s); }, "object table");
         break;
     default:
-        fuzz::put_file("tlvx_w05.pal", contents);
+        fuzz::put_file(kPaletteFileName, contents);
         must_load([&] { load_palette_file(s); }, "palette file");
         break;
     }

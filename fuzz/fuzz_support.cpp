@@ -10,6 +10,7 @@
 #include <new>
 
 #include "base/state.hpp"
+#include "data/world_names.hpp"
 
 namespace tlvx::fuzz {
 
@@ -77,6 +78,7 @@ State& fresh_state(int slot) {
     new (s) State();
     built[slot] = true;
     s->data_dir = scratch_dir();
+    name_world_files(*s);
     return *s;
 }
 

@@ -69,10 +69,11 @@ struct State {
     // Files.
     Table<CSV_TYPE, 0, 255> CSV_STREAM{"CSV_STREAM"};  // the stream slots of the text files
     FileTable files;                                   // the open files, by the game's file numbers
-    std::string OM_S = "tlvx_w05.mom";                 // the object table's file name
-    std::string GM_S = "tlvx_w05.mem";                 // the tile table's file name
-    // The ground, creature and structure layers' file names.
-    std::string MG_S = "tlvx_gr1.tmp", MGB_S = "tlvx_gr2.tmp", MGC_S = "tlvx_gr3.tmp";
+    // The file names, empty until start-up gives them (data/world_names.hpp
+    // name_world_files).
+    std::string OM_S;                // the object table's file name
+    std::string GM_S;                // the tile table's file name
+    std::string MG_S, MGB_S, MGC_S;  // the ground, creature and structure layers' file names
 
     // Small tables.
     Table<D_TYPE, 0, 10> D{"D"};            // the step of each facing: 1 up, 2 right, 3 down, 4 left
@@ -81,13 +82,13 @@ struct State {
     Table<std::string, 0, 10> CK_S{"CK$"};  // blocked-ground lists
 
     // Save file.
-    std::string P1_S;                                      // world base name
-    std::string NM_S = "Pndx";                             // character name
-    std::string C1_S = "001", C2_S = "002", C3_S = "003";  // the three carried texts
-    int32_t S = 0;                                         // a stored number, read and written back unused
-    int32_t O = 0;                                         // the setting "o" cycles 1 to 4
-    int32_t I = 0;                                         // the status panel: redrawn while not 0 ("i")
-    int32_t P = 0;                                         // road-following: on when 1 (".")
+    std::string P1_S;              // world base name
+    std::string NM_S;              // character name (start-up's: data/world_names.hpp)
+    std::string C1_S, C2_S, C3_S;  // the three carried texts (start-up's: data/world_files.hpp)
+    int32_t S = 0;                 // a stored number, read and written back unused
+    int32_t O = 0;                 // the setting "o" cycles 1 to 4
+    int32_t I = 0;                 // the status panel: redrawn while not 0 ("i")
+    int32_t P = 0;                 // road-following: on when 1 (".")
 
     // World description and tile table.
     std::string P2_S;                      // the world's display name

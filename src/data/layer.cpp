@@ -6,6 +6,7 @@
 #include "base/error.hpp"
 #include "base/state.hpp"
 #include "data/stream.hpp"
+#include "data/world_names.hpp"
 
 namespace tlvx {
 
@@ -36,14 +37,37 @@ OpenFile& cell_file(State& s, int32_t fileno, const char* what, int64_t c, int64
 
 }  // namespace
 
+std::array<uint8_t, 4> layer_header(int32_t w, int32_t h) {
+    return {static_cast<uint8_t>((w >> 8) & 0xFF), static_cast<uint8_t>(w & 0xFF),
+            static_cast<uint8_t>((h >> 8) & 0xFF), static_cast<uint8_t>(h & 0xFF)};
+}
+
+void layer_map_size(const uint8_t header[4], int32_t& w, int32_t& h) {
+    w = static_cast<int32_t>(header[0]) * 256 + header[1];
+    h = static_cast<int32_t>(header[2]) * 256 + header[3];
+}
+
+std::optional<int64_t> layer_offset(int64_t wx, int64_t c, int64_t r) {
+    int64_t offset = 0;
+    if (__builtin_mul_overflow(r, wx, &offset) || __builtin_add_overflow(offset, c, &offset) ||
+        __builtin_add_overflow(offset, kLayerHeaderBytes - 1, &offset))
+        return std::nullopt;
+    return offset;
+}
+
+LayerCell layer_cell(int64_t wx, int64_t offset) {
+    const int64_t r = (offset - kLayerHeaderBytes) / wx;
+    return {offset - (kLayerHeaderBytes - 1) - r * wx, r};
+}
+
+int64_t layer_file_length(int64_t w, int64_t h) { return kLayerHeaderBytes + w * (h + 1); }
+
 int64_t cell_position(const State& s, int64_t c, int64_t r) {
-    int64_t pos = 0;
     // mended: positions are 64-bit, so cells of maps past 2 GiB are reached.
     // A position beyond 64 bits is as unusable as a negative one.
-    if (__builtin_mul_overflow(r, int64_t{s.WX}, &pos) || __builtin_add_overflow(pos, c, &pos) ||
-        __builtin_add_overflow(pos, int64_t{4}, &pos))
-        return -1;
-    return pos;
+    const std::optional<int64_t> offset = layer_offset(s.WX, c, r);
+    if (!offset || *offset == INT64_MAX) return -1;
+    return *offset + 1;
 }
 
 int32_t cell_read(State& s, int32_t fileno, int64_t c, int64_t r) {
@@ -76,22 +100,22 @@ void cell_write(State& s, int32_t fileno, int64_t c, int64_t r, int32_t value) {
 }
 
 void open_layer_files(State& s) {
-    const std::string names[5] = {s.MG_S, s.MGB_S, s.MGC_S, "tlvx_gr4.tmp", "tlvx_gr5.tmp"};
+    const std::string names[5] = {s.MG_S, s.MGB_S, s.MGC_S, kLayerNames[3], kLayerNames[4]};
     for (int32_t slot = 1; slot <= 5; ++slot) stream_reopen(s, slot, names[slot - 1], FileMode::Binary);
 
-    // The map size: two big-endian 16-bit values at positions 1 and 3 of the
-    // ground layer; bytes missing from a short file read 0.
+    // The map size from the ground layer's header; bytes missing from a
+    // short file read 0.
     OpenFile& f = s.files.get(stream_number(s, 1), "reading the map size from");
-    auto read16 = [&](off_t offset) {
-        unsigned char b[2] = {0, 0};
-        ssize_t n;
-        do n = ::pread(f.fd, b, 2, offset);
-        while (n < 0 && errno == EINTR);
+    uint8_t header[kLayerHeaderBytes] = {0, 0, 0, 0};
+    size_t got = 0;
+    while (got < sizeof header) {
+        const ssize_t n = ::pread(f.fd, header + got, sizeof header - got, static_cast<off_t>(got));
+        if (n < 0 && errno == EINTR) continue;
         if (n < 0) throw RuntimeError(ERR_FILE_IO, "reading the map size from \"" + f.name + "\"");
-        return static_cast<int32_t>(b[0]) * 256 + b[1];
-    };
-    s.WX = read16(0);
-    s.WY = read16(2);
+        if (n == 0) break;
+        got += static_cast<size_t>(n);
+    }
+    layer_map_size(header, s.WX, s.WY);
 }
 
 }  // namespace tlvx

@@ -3,11 +3,14 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <type_traits>
+
 #include "base/atomic_file.hpp"
 #include "base/error.hpp"
 #include "base/state.hpp"
 #include "data/stream.hpp"
 #include "data/text_record.hpp"
+#include "data/world_names.hpp"
 
 namespace tlvx {
 
@@ -18,7 +21,30 @@ constexpr int32_t kWorldSlot = 0;
 constexpr int32_t kTileSlot = 6;
 constexpr int32_t kObjectSlot = 0;
 
-std::string save_file_name(const State& s) { return s.NM_S + "_001.sav"; }
+std::string save_file_of(const State& s) { return save_file_name(s.NM_S); }
+
+// The save file's fields in the file's order, for `field(text)` or
+// `field(number)`: the one list its reading and its two writers walk.
+template <class Record, class Field>
+void each_save_field(Record& r, Field&& field) {
+    field(r.P1_S);
+    field(r.from_x);
+    field(r.from_y);
+    field(r.D1);
+    field(r.VX2);
+    field(r.VY2);
+    field(r.NM_S);
+    field(r.C1_S);
+    field(r.C2_S);
+    field(r.C3_S);
+    field(r.S);
+    field(r.O);
+    field(r.I);
+    field(r.P);
+}
+
+template <class T>
+constexpr bool kIsText = std::is_same_v<std::decay_t<T>, std::string>;
 
 // mended: the character name becomes part of a file name. A name that would reach into
 // another directory ("/" or "\" in it, "." or "..") or hold a NUL byte names
@@ -35,57 +61,56 @@ std::string read_only_world_problem(const std::string& dir) {
     };
     bool ok = writable(folder, W_OK | X_OK);
     // The names start-up gives the layers it writes (MG$, MGB$, MGC$) and the
-    // save file (NM$ "Pndx").
-    for (const char* name : {"tlvx_gr1.tmp", "tlvx_gr2.tmp", "tlvx_gr3.tmp", "Pndx_001.sav"}) {
+    // save file it reads.
+    for (const char* name : {kLayerNames[0], kLayerNames[1], kLayerNames[2], kSaveFileName}) {
         const std::string path = folder + "/" + name;
         if (ok && writable(path, F_OK)) ok = writable(path, W_OK);
     }
     return ok ? "" : "the world in \"" + dir + "\" is read-only: copy it to a folder you can write";
 }
 
-void load_save_file(State& s) {
-    stream_reopen(s, kSaveSlot, save_file_name(s), FileMode::TextInput);
+SaveRecord read_save_record(State& s) {
+    stream_reopen(s, kSaveSlot, save_file_of(s), FileMode::TextInput);
     const int32_t f = stream_number(s, kSaveSlot);
-    s.P1_S = read_item_string(s, f);
-    s.VX2 = read_item_number(s, f);
-    s.VY2 = read_item_number(s, f);
-    s.saved_from_x = s.VX2;
-    s.saved_from_y = s.VY2;
-    s.D1 = read_item_number(s, f);   // kept: the stored facing is read, and the first pass overwrites it
-    s.VX2 = read_item_number(s, f);  // kept: the second position pair replaces the first
-    s.VY2 = read_item_number(s, f);
-    s.NM_S = read_item_string(s, f);
-    s.C1_S = read_item_string(s, f);
-    s.C2_S = read_item_string(s, f);
-    s.C3_S = read_item_string(s, f);
-    s.S = read_item_number(s, f);
-    s.O = read_item_number(s, f);
-    s.I = read_item_number(s, f);
-    s.P = read_item_number(s, f);
+    SaveRecord r;
+    each_save_field(r, [&](auto& field) {
+        if constexpr (kIsText<decltype(field)>) field = read_item_string(s, f);
+        else field = read_item_number(s, f);
+    });
     stream_close(s, kSaveSlot);
+    return r;
+}
+
+void load_save_file(State& s) {
+    const SaveRecord r = read_save_record(s);
+    s.P1_S = r.P1_S;
+    s.saved_from_x = r.from_x;
+    s.saved_from_y = r.from_y;
+    s.D1 = r.D1;    // kept: the stored facing is read, and the first pass overwrites it
+    s.VX2 = r.VX2;  // kept: the second position pair replaces the first
+    s.VY2 = r.VY2;
+    s.NM_S = r.NM_S;
+    s.C1_S = r.C1_S;
+    s.C2_S = r.C2_S;
+    s.C3_S = r.C3_S;
+    s.S = r.S;
+    s.O = r.O;
+    s.I = r.I;
+    s.P = r.P;
 }
 
 void write_save_file(State& s) {
-    const std::string name = save_file_name(s);
+    const std::string name = save_file_of(s);
     if (!save_name_allowed(s.NM_S)) throw RuntimeError(ERR_FILE_NOT_FOUND, "while opening \"" + name + "\"");
     stream_reopen(s, kSaveSlot, name, FileMode::TextOutput);
     const int32_t f = stream_number(s, kSaveSlot);
     // Texts go out bare unless reading them back would cut or shift them; then
     // they are quoted, so every later field keeps its place.
-    write_line_string(s, f, save_text_form(s.P1_S));
-    write_line_number(s, f, s.VX2);
-    write_line_number(s, f, s.VY2);
-    write_line_number(s, f, s.D1);
-    write_line_number(s, f, s.VX2);
-    write_line_number(s, f, s.VY2);
-    write_line_string(s, f, save_text_form(s.NM_S));
-    write_line_string(s, f, save_text_form(s.C1_S));
-    write_line_string(s, f, save_text_form(s.C2_S));
-    write_line_string(s, f, save_text_form(s.C3_S));
-    write_line_number(s, f, s.S);
-    write_line_number(s, f, s.O);
-    write_line_number(s, f, s.I);
-    write_line_number(s, f, s.P);
+    const SaveRecord r = save_record_of(s);
+    each_save_field(r, [&](const auto& field) {
+        if constexpr (kIsText<decltype(field)>) write_line_string(s, f, save_text_form(field));
+        else write_line_number(s, f, field);
+    });
     stream_close(s, kSaveSlot);  // the lines reach the file here, all or none
 }
 
@@ -110,27 +135,15 @@ SaveRecord save_record_of(const State& s) {
 
 std::string save_record_text(const SaveRecord& r) {
     std::string text;
-    auto line = [&text](const std::string& item) { text += item + "\r\n"; };
-    auto number = [&line](int32_t v) { line(number_text(v) + " "); };
-    line(save_text_form(r.P1_S));
-    number(r.from_x);
-    number(r.from_y);
-    number(r.D1);
-    number(r.VX2);
-    number(r.VY2);
-    line(save_text_form(r.NM_S));
-    line(save_text_form(r.C1_S));
-    line(save_text_form(r.C2_S));
-    line(save_text_form(r.C3_S));
-    number(r.S);
-    number(r.O);
-    number(r.I);
-    number(r.P);
+    each_save_field(r, [&text](const auto& field) {
+        if constexpr (kIsText<decltype(field)>) text += save_text_form(field) + "\r\n";
+        else text += list_form(field) + "\r\n";
+    });
     return text;
 }
 
 void write_save_record(const State& s, const SaveRecord& r, SaveSync sync) {
-    const std::string name = r.NM_S + "_001.sav";
+    const std::string name = save_file_name(r.NM_S);
     if (!save_name_allowed(r.NM_S)) throw RuntimeError(ERR_FILE_NOT_FOUND, "while opening \"" + name + "\"");
     AtomicFile file;
     file.set_synced(sync == SaveSync::Durable);
@@ -186,7 +199,7 @@ void note_saved_state(State& s) {
 }
 
 void load_world_description(State& s) {
-    stream_reopen(s, kWorldSlot, s.P1_S + ".txt", FileMode::TextInput);
+    stream_reopen(s, kWorldSlot, world_description_name(s.P1_S), FileMode::TextInput);
     const int32_t f = stream_number(s, kWorldSlot);
     s.P2_S = read_item_string(s, f);
     s.P3_S = read_item_string(s, f);
@@ -224,6 +237,22 @@ void load_object_table(State& s) {
         s.OBJ_M(z) = read_item_number(s, f);
     }
     stream_close(s, kObjectSlot);
+}
+
+void read_world_tables(State& s, const LoadStep& step) {
+    name_world_files(s);
+    if (step("save file", [&] { load_save_file(s); })) step("world description", [&] { load_world_description(s); });
+    // The picture size, the table sizes, the carried texts.
+    s.SZ = 24;
+    s.GZ = 256;
+    s.M_S.fill("");
+    s.M_TILE.fill(0);
+    s.OBJ_M(0) = 1;
+    s.C1_S = kStartCarriedTexts[0];
+    s.C2_S = kStartCarriedTexts[1];
+    s.C3_S = kStartCarriedTexts[2];
+    step("tile table", [&] { load_tile_table(s); });
+    step("object table", [&] { load_object_table(s); });
 }
 
 }  // namespace tlvx

@@ -1,6 +1,7 @@
 #pragma once
 // Loaders and the writers of the text data files.
 #include <cstdint>
+#include <functional>
 #include <string>
 
 namespace tlvx {
@@ -18,8 +19,15 @@ struct SaveRecord {
     int32_t S = 0, O = 0, I = 0, P = 0;
 };
 
+// The three carried texts start-up gives C1$, C2$, C3$ after reading the save
+// file (the stored ones are read and then replaced).
+inline constexpr const char* kStartCarriedTexts[3] = {"001", "002", "003"};
+
 // The record of the state as the quit saves it: both pairs are VX2, VY2.
 SaveRecord save_record_of(const State& s);
+// The save file of NM$ read as start-up reads it (slot 0, closed again).
+// Runtime error 2 when it is missing.
+SaveRecord read_save_record(State& s);
 // The file's bytes, exactly as the quit's save writes them.
 std::string save_record_text(const SaveRecord& r);
 
@@ -54,10 +62,20 @@ void note_saved_state(State& s);
 // of mode 0444, so for root such a world is not read-only).
 std::string read_only_world_problem(const std::string& dir);
 
-void load_save_file(State& s);          // NM$ + "_001.sav", slot 0; the first pair into saved_from_x, _y
+void load_save_file(State& s);          // read_save_record into the state; the first pair into saved_from_x, _y
 void write_save_file(State& s);         // at quit, slot 0, text output
 void load_world_description(State& s);  // P1$ + ".txt", slot 0; then RD$ = " " + RD$ + " "
 void load_tile_table(State& s);         // GM$, slot 6; completes CK$(1..4)
 void load_object_table(State& s);       // OM$, slot 0
+
+// Runs one step of loading a world: calls `load`, and returns whether it
+// went through. The game's runner lets a runtime error end start-up; the
+// tools' runner notes it under `step` and goes on.
+using LoadStep = std::function<bool(const char* step, const std::function<void()>& load)>;
+// Start-up's reading of the world after the palette: the file names
+// (name_world_files), the save file, the world description it names (only
+// when the save file was read), the picture and table sizes and the carried
+// texts, then the tile table and the object table, each through `step`.
+void read_world_tables(State& s, const LoadStep& step);
 
 }  // namespace tlvx

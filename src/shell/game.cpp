@@ -136,30 +136,17 @@ void startup(State& s) {
     s.SB = rounded_time(s);
     s.SA = 0;
     s.GE = 1;
-    // Turns and arrows, the first facing, the character's file name.
+    // Turns and arrows, the first facing.
     fill_turns_and_arrows(s);
     s.D1 = 1;
     s.D2 = 1;
-    s.NM_S = "Pndx";
-    // The save file and the world description.
-    load_save_file(s);
-    load_world_description(s);
-    // Picture size, the tables' and layers' file names, the save slots.
-    s.SZ = 24;
-    s.GZ = 256;
-    s.GM_S = "tlvx_w05.mem";
-    s.M_S.fill("");
-    s.M_TILE.fill(0);
-    s.OBJ_M(0) = 1;
-    s.MG_S = "tlvx_gr1.tmp";
-    s.MGB_S = "tlvx_gr2.tmp";
-    s.MGC_S = "tlvx_gr3.tmp";
-    s.C1_S = "001";
-    s.C2_S = "002";
-    s.C3_S = "003";
-    // The tile table and the object table.
-    load_tile_table(s);
-    load_object_table(s);
+    // The file names, the save file, the world description, the sizes and
+    // carried texts, the tile table and the object table; a runtime error
+    // ends start-up.
+    read_world_tables(s, [](const char*, const std::function<void()>& load) {
+        load();
+        return true;
+    });
     // A clear screen, the layer files, the first view.
     BOX_FILL(s, 0, 0, 319, 199, 0);
     open_layer_files(s);

@@ -7,8 +7,10 @@
 #include "base/error.hpp"
 #include "base/state.hpp"
 #include "base/stop_signal.hpp"
+#include "data/layer.hpp"
 #include "data/stream.hpp"
 #include "data/world_files.hpp"
+#include "data/world_names.hpp"
 #include "display/view.hpp"
 #include "world/demo_world.hpp"
 #include "world/paths.hpp"
@@ -26,15 +28,15 @@ class LayerWriter {
 public:
     LayerWriter(world::StagedFiles& staged, const std::string& path, int32_t w, int32_t h)
         : out_(staged.add(path)), w_(w) {
-        const auto header = world::layer_header(w, h);
-        out_.set_length(world::layer_file_length(w, h));
+        const auto header = layer_header(w, h);
+        out_.set_length(layer_file_length(w, h));
         out_.write_at(0, header.data(), header.size());
     }
 
     // `n` copies of `value` from cell (c, r) on, row after row.
     void fill_cells(int64_t c, int64_t r, int64_t n, uint8_t value) {
         std::vector<uint8_t> chunk(static_cast<size_t>(std::min<int64_t>(n, int64_t{1} << 20)), value);
-        int64_t offset = c + r * w_ + 3;
+        int64_t offset = layer_offset(w_, c, r).value();
         while (n > 0) {
             check_stop();
             size_t part = static_cast<size_t>(std::min<int64_t>(n, static_cast<int64_t>(chunk.size())));
@@ -79,12 +81,12 @@ NewMapResult new_map(const NewMapOptions& opt) {
     // folder and a lock file this run did not make keep their lock file.
     WorldLock lock = world::lock_world(opt.dir, opt.program);
     lock.remove_created_file(created.made(opt.dir));
-    for (const char* name : world::kLayerNames) world::require_output(world::join_path(opt.dir, name));
+    for (const char* name : kLayerNames) world::require_output(world::join_path(opt.dir, name));
     // Everything goes into place at the end, together; until then an
     // interrupted or failed run leaves the folder as it was.
     world::StagedFiles staged;
     if (!opt.force)
-        for (const char* name : world::kLayerNames)
+        for (const char* name : kLayerNames)
             if (world::path_exists(world::join_path(opt.dir, name)))
                 throw world::ToolError(opt.dir + " already has a map (" + std::string(name) +
                                        "); use --force to replace its layer files");
@@ -98,24 +100,24 @@ NewMapResult new_map(const NewMapOptions& opt) {
     // there is one, else the middle of the map; then start-up's clamp.
     State s;
     s.data_dir = opt.dir;
+    name_world_files(s);
     s.VX2 = opt.w / 2;
     s.VY2 = opt.h / 2;
     std::string world = world::kDemoWorldBase;
-    if (world::path_exists(world::join_path(opt.dir, world::kSaveFileName))) {
+    if (world::path_exists(world::join_path(opt.dir, kSaveFileName))) {
         try {
             load_save_file(s);
             world = s.P1_S;
         } catch (const RuntimeError& e) {
-            throw world::ToolError("cannot read " + world::join_path(opt.dir, world::kSaveFileName) + ": " +
-                                   describe(e));
+            throw world::ToolError("cannot read " + world::join_path(opt.dir, kSaveFileName) + ": " + describe(e));
         }
         // mended: the world description is written under the world name the
         // save file gives; a name that is not one plain, visible file name of
         // the folder ("../../x", "sub/x", ".x") wrote it elsewhere.
         if (world.empty() || world[0] == '.' || !plain_file_name(world))
             throw world::ToolError("cannot add a map to " + opt.dir + ": its save file " +
-                                   world::join_path(opt.dir, world::kSaveFileName) + " names the world \"" +
-                                   printable(world) + "\", which is not a plain file name; correct its first line");
+                                   world::join_path(opt.dir, kSaveFileName) + " names the world \"" + printable(world) +
+                                   "\", which is not a plain file name; correct its first line");
     } else {
         // mended: a new world named with --name gets its description under
         // that name (the save file naming the same), not the demo's oakvale.txt.
@@ -130,19 +132,19 @@ NewMapResult new_map(const NewMapOptions& opt) {
     result.start_x = s.VX2;
     result.start_y = s.VY2;
 
-    const std::string description = world + ".txt";
+    const std::string description = world_description_name(world);
     if (opt.name && world::path_exists(world::join_path(opt.dir, description)))
         throw world::ToolError("cannot name the world: " + printable(world::join_path(opt.dir, description)) +
                                " exists already and names it on its first line; leave out --name or edit that line");
     for (world::WorldFile& f : world::demo_support_files(opt.name.value_or(world::kDemoWorldName))) {
-        if (f.name == std::string(world::kDemoWorldBase) + ".txt") f.name = description;
+        if (f.name == world_description_name(world::kDemoWorldBase)) f.name = description;
         if (world::path_exists(world::join_path(opt.dir, f.name))) continue;
         staged.add_bytes(world::join_path(opt.dir, f.name), f.bytes);
         result.written.push_back(f.name);
     }
 
     for (int k = 0; k < 5; ++k) {
-        LayerWriter layer(staged, world::join_path(opt.dir, world::kLayerNames[k]), opt.w, opt.h);
+        LayerWriter layer(staged, world::join_path(opt.dir, kLayerNames[k]), opt.w, opt.h);
         if (k == 0 && result.fill != 0) layer.fill_cells(1, 1, cells, static_cast<uint8_t>(result.fill));
         if (k == 0 && result.clearing) {
             const int32_t c0 = std::max(1, result.start_x - kClearingSize / 2);
@@ -151,7 +153,7 @@ NewMapResult new_map(const NewMapOptions& opt) {
             for (int32_t r = r0; r <= r1; ++r) layer.fill_cells(c0, r, c1 - c0 + 1, world::ground::Grass);
         }
         if (k == 1) layer.fill_cells(result.start_x, result.start_y, 1, world::object::Hero);
-        result.written.push_back(world::kLayerNames[k]);
+        result.written.push_back(kLayerNames[k]);
     }
     staged.commit();
     created.keep();

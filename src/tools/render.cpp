@@ -175,17 +175,15 @@ void render_world(const RenderOptions& opt) {
     if (const std::string outside = world::name_outside_folder(s); !outside.empty())
         throw world::ToolError("cannot draw the world in " + opt.dir + ": " + outside +
                                "; render reads only the world's own files");
-    world::LayerReader ground(world::join_path(opt.dir, world::kLayerNames[0])),
-        creature(world::join_path(opt.dir, world::kLayerNames[1])),
-        structure(world::join_path(opt.dir, world::kLayerNames[2]));
+    world::LayerReader ground(world::join_path(opt.dir, kLayerNames[0])),
+        creature(world::join_path(opt.dir, kLayerNames[1])), structure(world::join_path(opt.dir, kLayerNames[2]));
     world::LayerReader* layers[3] = {&ground, &creature, &structure};
     int32_t wx = 0, wy = 0;
     ground.header(wx, wy);
     if (!ground.exists())
-        throw world::ToolError("there is no world in " + opt.dir + ": " + world::kLayerNames[0] + " is missing");
+        throw world::ToolError("there is no world in " + opt.dir + ": " + kLayerNames[0] + " is missing");
     if (wx == 0 || wy == 0)
-        throw world::ToolError("the ground layer " + world::join_path(opt.dir, world::kLayerNames[0]) +
-                               " holds no map");
+        throw world::ToolError("the ground layer " + world::join_path(opt.dir, kLayerNames[0]) + " holds no map");
 
     CellRegion reg = opt.region.value_or(CellRegion{1, 1, wx, wy});
     if (reg.x > wx || reg.y > wy || reg.w > wx || reg.h > wy || reg.x + reg.w - 1 > wx || reg.y + reg.h - 1 > wy)

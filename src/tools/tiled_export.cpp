@@ -207,14 +207,13 @@ ExportResult export_tiled(const ExportOptions& opt) {
         throw world::ToolError("cannot export the world in " + opt.dir + ": " + outside +
                                "; export-tiled reads only the world's own files");
 
-    const world::LayerReader ground(world::join_path(opt.dir, world::kLayerNames[0]));
+    const world::LayerReader ground(world::join_path(opt.dir, kLayerNames[0]));
     if (!ground.exists())
-        throw world::ToolError("there is no world in " + printable(opt.dir) + ": " + world::kLayerNames[0] +
-                               " is missing");
+        throw world::ToolError("there is no world in " + printable(opt.dir) + ": " + kLayerNames[0] + " is missing");
     ground.header(result.world_w, result.world_h);
     const int64_t wx = result.world_w, wy = result.world_h;
     if (wx == 0 || wy == 0)
-        throw world::ToolError("the ground layer " + world::join_path(opt.dir, world::kLayerNames[0]) +
+        throw world::ToolError("the ground layer " + world::join_path(opt.dir, kLayerNames[0]) +
                                " holds no map (its size is " + std::to_string(wx) + " x " + std::to_string(wy) + ")");
     const std::string world_size = std::to_string(wx) + " x " + std::to_string(wy);
     if (opt.region) {
@@ -238,8 +237,8 @@ ExportResult export_tiled(const ExportOptions& opt) {
     result.region = opt.region;
     result.w = static_cast<int32_t>(reg.w);
     result.h = static_cast<int32_t>(reg.h);
-    const world::LayerReader creatures(world::join_path(opt.dir, world::kLayerNames[1])),
-        structures(world::join_path(opt.dir, world::kLayerNames[2]));
+    const world::LayerReader creatures(world::join_path(opt.dir, kLayerNames[1])),
+        structures(world::join_path(opt.dir, kLayerNames[2]));
     const world::LayerReader* files[3] = {&ground, &creatures, &structures};
 
     // All five files are written as temporaries and renamed into place

@@ -486,7 +486,7 @@ ImportResult import_tiled(const ImportOptions& opt) {
     const WorldLock lock = world::lock_world(opt.dir, opt.program);
     int32_t ow = 0, oh = 0;
     {
-        const world::LayerReader ground(world::join_path(opt.dir, world::kLayerNames[0]));
+        const world::LayerReader ground(world::join_path(opt.dir, kLayerNames[0]));
         ground.header(ow, oh);
         const std::string map_size = std::to_string(plan.w) + " x " + std::to_string(plan.h);
         const std::string world_size = std::to_string(ow) + " x " + std::to_string(oh);
@@ -508,7 +508,7 @@ ImportResult import_tiled(const ImportOptions& opt) {
                                    " and " + kOriginYProperty + ", as export-tiled --region writes them");
         }
         for (const LayerSpec& l : kLayers) {
-            const std::string path = world::join_path(opt.dir, world::kLayerNames[l.file]);
+            const std::string path = world::join_path(opt.dir, kLayerNames[l.file]);
             if (!world::path_exists(path)) continue;
             // The new file is renamed into place: a link or a folder would be
             // replaced rather than written through, so they are refused.
@@ -524,7 +524,7 @@ ImportResult import_tiled(const ImportOptions& opt) {
     std::array<std::unique_ptr<LayerOut>, 3> outs;
     std::array<LayerOut*, 3> ptrs{};
     for (size_t k = 0; k < 3; ++k) {
-        const char* name = world::kLayerNames[kLayers[k].file];
+        const char* name = kLayerNames[kLayers[k].file];
         outs[k] = plan.region ? std::make_unique<LayerOut>(staged, opt.dir, name, ow, *plan.region)
                               : std::make_unique<LayerOut>(staged, opt.dir, name, plan.w, plan.h);
         ptrs[k] = outs[k].get();

@@ -11,6 +11,7 @@
 
 #include "base/input_file.hpp"
 #include "base/stop_signal.hpp"
+#include "data/layer.hpp"
 #include "tools/tiled_import_data.hpp"
 #include "world/picture_files.hpp"
 #include "world/staged_files.hpp"
@@ -227,10 +228,10 @@ LayerOut::LayerOut(world::StagedFiles& staged, const std::string& dir, const cha
     // Header: the map size; row 0 as the old file has it.
     const world::LayerReader old(path_);
     buf_.reserve(kBuffer);
-    const std::array<uint8_t, 4> header = world::layer_header(w, h);
+    const std::array<uint8_t, 4> header = layer_header(w, h);
     buf_.assign(header.begin(), header.end());
-    buf_.resize(4 + static_cast<size_t>(w));
-    old.read(4, buf_.data() + 4, static_cast<size_t>(w));
+    buf_.resize(kLayerHeaderBytes + static_cast<size_t>(w));
+    old.read(kLayerHeaderBytes, buf_.data() + kLayerHeaderBytes, static_cast<size_t>(w));
 }
 
 LayerOut::LayerOut(world::StagedFiles& staged, const std::string& dir, const char* name, int32_t world_w,
@@ -262,7 +263,7 @@ void LayerOut::put_region_row() {
     // Only the span from the first to the last changed cell is written.
     const CellRegion& reg = *region_;
     const int64_t row = reg.y + (cells_ - 1) / reg.w;
-    const int64_t at = reg.x + row * w_ + 3;
+    const int64_t at = layer_offset(w_, reg.x, row).value();
     old_.resize(buf_.size());
     old_file_->read(at, old_.data(), old_.size());
     size_t first = 0, last = buf_.size();
@@ -286,7 +287,7 @@ void LayerOut::finish() {
     if (!region_) {
         // Bytes after the last cell are no part of the map; they are kept as they were.
         const world::LayerReader old(path_);
-        const int64_t end = world::layer_file_length(w_, h_);
+        const int64_t end = layer_file_length(w_, h_);
         for (int64_t pos = end; pos < old.size(); pos += static_cast<int64_t>(kBuffer)) {
             flush();
             buf_.resize(static_cast<size_t>(std::min<int64_t>(static_cast<int64_t>(kBuffer), old.size() - pos)));

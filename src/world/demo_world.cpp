@@ -6,6 +6,9 @@
 #include <set>
 
 #include "base/stop_signal.hpp"
+#include "data/layer.hpp"
+#include "data/world_files.hpp"
+#include "data/world_names.hpp"
 #include "display/view.hpp"
 #include "world/demo_art.hpp"
 #include "world/demo_palette.hpp"
@@ -111,8 +114,6 @@ std::string encode(const Picture& p, bool bmp) {
     return bmp ? encode_bmp8(p, table) : encode_block_picture(p);
 }
 
-std::string save_number(int32_t v) { return crlf((v < 0 ? "" : " ") + std::to_string(v) + " "); }
-
 std::string world_description(const std::string& name) {
     std::string out;
     // P2$, shown on the status display: 8 characters at most, or it runs on
@@ -208,7 +209,7 @@ std::string world_file_base(const std::string& name) {
 std::vector<WorldFile> demo_support_files(const std::string& world_name) {
     std::vector<WorldFile> files;
     files.push_back({kPaletteFileName, demo_palette_file()});
-    files.push_back({std::string(kDemoWorldBase) + ".txt", world_description(world_name)});
+    files.push_back({world_description_name(kDemoWorldBase), world_description(world_name)});
     files.push_back({kTileTableName, tile_table()});
     files.push_back({kObjectTableName, object_table()});
     std::set<std::string> done;
@@ -230,14 +231,17 @@ std::vector<WorldFile> demo_support_files(const std::string& world_name) {
 }
 
 WorldFile demo_save_file(int x, int y, const std::string& base) {
-    std::string out = crlf(base);
-    out += save_number(x) + save_number(y) + save_number(1) + save_number(x) + save_number(y);
-    out += crlf("Pndx") + crlf("001") + crlf("002") + crlf("003");
-    out += save_number(0);  // S
-    out += save_number(0);  // O
-    out += save_number(1);  // I: the status display is on
-    out += save_number(0);  // P: road-following off
-    return {kSaveFileName, out};
+    SaveRecord r;
+    r.P1_S = base;
+    r.from_x = r.VX2 = x;
+    r.from_y = r.VY2 = y;
+    r.D1 = 1;
+    r.NM_S = kCharacterName;
+    r.C1_S = kStartCarriedTexts[0];
+    r.C2_S = kStartCarriedTexts[1];
+    r.C3_S = kStartCarriedTexts[2];
+    r.I = 1;  // the status display is on; S, O and P (road-following) 0
+    return {kSaveFileName, save_record_text(r)};
 }
 
 std::vector<WorldFile> layer_files(const DemoMap& map) {

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "data/world_names.hpp"
 #include "world/picture_files.hpp"
 
 namespace tlvx::world {
@@ -63,12 +64,6 @@ struct DemoObjectName {
 DemoObjectName demo_object_name(int value);
 
 inline constexpr const char* kDemoWorldBase = "oakvale";  // P1$: the world description is oakvale.txt
-inline constexpr const char* kSaveFileName = "Pndx_001.sav";
-inline constexpr const char* kPaletteFileName = "tlvx_w05.pal";
-inline constexpr const char* kTileTableName = "tlvx_w05.mem";
-inline constexpr const char* kObjectTableName = "tlvx_w05.mom";
-inline constexpr const char* kLayerNames[5] = {"tlvx_gr1.tmp", "tlvx_gr2.tmp", "tlvx_gr3.tmp", "tlvx_gr4.tmp",
-                                               "tlvx_gr5.tmp"};
 
 // A map held in memory: the three used layers, cells (c, r) 1-based.
 struct DemoMap {

@@ -14,9 +14,11 @@
 #include "base/input_file.hpp"
 #include "base/state.hpp"
 #include "base/world_lock.hpp"
+#include "data/layer.hpp"
 #include "data/stream.hpp"
 #include "data/text_record.hpp"
 #include "data/world_files.hpp"
+#include "data/world_names.hpp"
 #include "display/image.hpp"
 #include "display/view.hpp"
 #include "world/demo_world.hpp"
@@ -201,9 +203,9 @@ void Inspector::check_tables() {
     std::vector<LoadFailure> failures = load_world_tables(s_, dir_);
     save_loaded_ = true;
     for (const LoadFailure& f : failures) {
-        if (f.step == "world description" && name_leaves_folder(s_.P1_S + ".txt")) {
-            info_.problems.push_back("the save file names the world description \"" + s_.P1_S + ".txt\"" +
-                                     kOutsideFolder);
+        if (f.step == "world description" && name_leaves_folder(world_description_name(s_.P1_S))) {
+            info_.problems.push_back("the save file names the world description \"" + world_description_name(s_.P1_S) +
+                                     "\"" + kOutsideFolder);
             outside_reported_ = true;
             continue;
         }
@@ -213,7 +215,7 @@ void Inspector::check_tables() {
             info_.notes.push_back("the world description was not checked: the save file names it");
         }
     }
-    if (save_loaded_) info_.lines.push_back("world: \"" + s_.P2_S + "\" (" + s_.P1_S + ".txt)");
+    if (save_loaded_) info_.lines.push_back("world: \"" + s_.P2_S + "\" (" + world_description_name(s_.P1_S) + ")");
 }
 
 void Inspector::check_layers() {
@@ -279,7 +281,7 @@ void Inspector::check_unused_files() {
 }
 
 void Inspector::count_cells() {
-    const int64_t begin = int64_t{wx_} + 4, end = layer_file_length(wx_, wy_);
+    const int64_t begin = layer_offset(wx_, 1, 1).value(), end = layer_file_length(wx_, wy_);
     // One pass over each layer, reading only its data extents (a sparse map
     // of 65535 x 65535 cells costs what its written cells cost); the creature
     // layer's pass also notes where the player markers are.
@@ -409,8 +411,7 @@ void Inspector::check_start() {
     // position stops start-up (maps under 7 cells a side).
     for (int64_t dy = -3; dy <= 3 && wx_ > 0 && wy_ > 0; ++dy)
         for (int64_t dx = -3; dx <= 3; ++dx) {
-            int64_t pos = (s_.VX2 + dx) + (s_.VY2 + dy) * int64_t{wx_} + 4;
-            if (pos < 0) {
+            if (cell_position(s_, s_.VX2 + dx, s_.VY2 + dy) < 0) {
                 info_.problems.push_back(
                     "the map is too small for the view: start-up stops with runtime error 1 "
                     "reading a cell at a negative position");
@@ -430,13 +431,14 @@ void Inspector::check_start() {
                               ", not the player marker 1");
     // A marker anywhere else is left over (from a crash or from another
     // program changing the world): it shows as a second player.
-    const int64_t start = s_.VX2 + int64_t{s_.VY2} * wx_ + 3;
+    const int64_t start = layer_offset(wx_, s_.VX2, s_.VY2).value();
     const uint64_t elsewhere = counts_[1][1] - (v[1] == 1 ? 1 : 0);
     if (elsewhere > 0) {
         const int64_t at = markers_.first != start ? markers_.first : markers_.last;
-        const int64_t row = (at - 4) / wx_, col = at - 3 - row * wx_;
+        const LayerCell cell = layer_cell(wx_, at);
         info_.notes.push_back("the creature layer holds the player marker (creature value 1) in " + cells(elsewhere) +
-                              " besides the start cell, e.g. (" + std::to_string(col) + ", " + std::to_string(row) +
+                              " besides the start cell, e.g. (" + std::to_string(cell.c) + ", " +
+                              std::to_string(cell.r) +
                               "): each shows as a second player; remove it with Backspace or /");
     }
 }

@@ -16,6 +16,7 @@
 
 #include "base/printable.hpp"
 #include "base/state.hpp"
+#include "data/layer.hpp"
 #include "world/info.hpp"
 #include "world/paths.hpp"
 #include "world/picture_files.hpp"

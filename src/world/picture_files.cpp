@@ -65,13 +65,6 @@ std::string encode_bmp8(const Picture& p, const std::array<Rgb, 256>& table) {
     return out;
 }
 
-std::array<uint8_t, 4> layer_header(int w, int h) {
-    return {static_cast<uint8_t>((w >> 8) & 0xFF), static_cast<uint8_t>(w & 0xFF),
-            static_cast<uint8_t>((h >> 8) & 0xFF), static_cast<uint8_t>(h & 0xFF)};
-}
-
-int64_t layer_file_length(int64_t w, int64_t h) { return 4 + w * (h + 1); }
-
 ToolFile::ToolFile(const std::string& path) : own_(std::make_unique<AtomicFile>()), file_(own_.get()) {
     check(file_->open(path));
 }

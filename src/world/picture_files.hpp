@@ -32,11 +32,6 @@ std::string encode_block_picture(const Picture& p);
 // An uncompressed 8-bit BMP, bottom row first, with `table` as its colour table.
 std::string encode_bmp8(const Picture& p, const std::array<Rgb, 256>& table);
 
-// The layer file header: width and height, high byte first.
-std::array<uint8_t, 4> layer_header(int w, int h);
-// Expected length of a complete layer file: 4 + w * (h + 1).
-int64_t layer_file_length(int64_t w, int64_t h);
-
 // A failure a tool reports to its user (a file it cannot write, a world it
 // will not overwrite): the message goes to standard error, the exit status is 1.
 struct ToolError : std::runtime_error {

@@ -12,8 +12,10 @@
 
 #include "base/error.hpp"
 #include "base/state.hpp"
+#include "data/layer.hpp"
 #include "data/stream.hpp"
 #include "data/world_files.hpp"
+#include "data/world_names.hpp"
 #include "display/image.hpp"
 #include "display/screen.hpp"
 #include "display/status.hpp"
@@ -45,21 +47,16 @@ std::vector<LoadFailure> load_world_tables(State& s, const std::string& dir) {
     s.SCRN = 13;
     SCREEN_OPEN(s, s.SCRN);
     run_step(failures, "palette file", [&] { load_palette_file(s); });
-    s.NM_S = "Pndx";
-    bool saved = run_step(failures, "save file", [&] { load_save_file(s); });
-    if (saved) run_step(failures, "world description", [&] { load_world_description(s); });
-    s.SZ = 24;
-    s.GZ = 256;
-    s.OBJ_M(0) = 1;
-    run_step(failures, "tile table", [&] { load_tile_table(s); });
-    run_step(failures, "object table", [&] { load_object_table(s); });
+    read_world_tables(
+        s, [&failures](const char* step, const std::function<void()>& load) { return run_step(failures, step, load); });
     return failures;
 }
 
 std::string name_outside_folder(const State& s) {
     const std::string outside = ", outside the world folder";
-    if (name_leaves_folder(s.P1_S + ".txt"))
-        return "the save file names the world description \"" + s.P1_S + ".txt\"" + outside;
+    const std::string description = world_description_name(s.P1_S);
+    if (name_leaves_folder(description))
+        return "the save file names the world description \"" + description + "\"" + outside;
     for (int32_t v = 0; v <= 256; ++v)
         if (picture_leaves_folder(s.M_S(v)))
             return "the tile table names the picture \"" + s.M_S(v) + "\" (ground value " + std::to_string(v) + ")" +
@@ -79,8 +76,8 @@ std::string name_outside_folder(const State& s) {
 }
 
 std::set<std::string> world_file_names(const State& s) {
-    std::set<std::string> names = {kPaletteFileName, kSaveFileName, s.P1_S + ".txt", s.GM_S, s.OM_S};
-    for (const char* layer : kLayerNames) names.insert(layer);
+    const std::vector<std::string> start = start_file_names(s.P1_S);
+    std::set<std::string> names(start.begin(), start.end());
     const auto add = [&names](std::string name) {
         if (name.empty() || name_leaves_folder(name)) return;
         std::replace(name.begin(), name.end(), '\\', '/');
@@ -130,10 +127,9 @@ LayerReader::~LayerReader() {
 }
 
 void LayerReader::header(int32_t& wx, int32_t& wy) const {
-    uint8_t h[4];
-    read(0, h, 4);
-    wx = h[0] * 256 + h[1];
-    wy = h[2] * 256 + h[3];
+    uint8_t h[kLayerHeaderBytes];
+    read(0, h, sizeof h);
+    layer_map_size(h, wx, wy);
 }
 
 void LayerReader::read(int64_t offset, uint8_t* out, size_t n) const {
@@ -151,7 +147,7 @@ void LayerReader::read(int64_t offset, uint8_t* out, size_t n) const {
 }
 
 void LayerReader::read_cells(int64_t wx, int64_t c0, int64_t r, uint8_t* out, size_t n) const {
-    read(c0 + r * wx + 3, out, n);
+    read(layer_offset(wx, c0, r).value(), out, n);
 }
 
 void LayerReader::count_values(int64_t begin, int64_t end, uint64_t counts[256], ValuePlaces* ones) const {

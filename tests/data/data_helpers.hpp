@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "base/error.hpp"
+#include "data/world_names.hpp"
 #include "support/test_support.hpp"
 
 namespace tlvx::test {
@@ -11,6 +12,7 @@ namespace tlvx::test {
 inline std::unique_ptr<State> state_in(const std::string& dir) {
     auto s = std::make_unique<State>();
     s->data_dir = dir;
+    name_world_files(*s);
     return s;
 }
 

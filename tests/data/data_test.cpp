@@ -6,6 +6,9 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <array>
+#include <climits>
+#include <utility>
 #include <vector>
 
 #include "base/files.hpp"
@@ -302,6 +305,41 @@ TEST(WorldTables, WorldDescriptionAndTheBlockedListsTheTileTableCompletes) {
     EXPECT_EQ(std::tuple(t->OBJ_S(1, 4), t->OBJ(1), t->OBJ_M(1), t->OBJ_S(2, 3), t->OBJ(2), t->OBJS(2), t->OBJ_M(2)),
               std::tuple("h4", 24, 1, "c3", 16, 4, 3));
     EXPECT_EQ(std::tuple(t->OBJ_S(4, 2), t->OBJ_S(4, 3), t->OBJ_M(255)), std::tuple("x2", "", 0));
+}
+
+// The layout every layer reader and writer takes from data/layer.hpp agrees
+// with a layer file built cell by cell: each cell's byte is at its offset, the
+// offset leads back to the cell, the header holds the size and the length is
+// the file's. An offset past 64 bits is no cell, and the game's position of it
+// is negative (runtime error 1), not a wrapped-around cell.
+TEST(LayerLayout, OffsetsHeaderAndLengthMatchAFileBuiltCellByCell) {
+    for (const auto& [w, h] : {std::pair{1, 1}, {7, 3}, {300, 2}}) {
+        const auto value = [w](int c, int r) { return static_cast<uint8_t>((c * 31 + r * 7 + w) % 251 + 1); };
+        const std::string bytes = layer_bytes(w, h, value);
+        EXPECT_EQ(layer_file_length(w, h), static_cast<int64_t>(bytes.size()));
+        int32_t wx = 0, wy = 0;
+        layer_map_size(reinterpret_cast<const uint8_t*>(bytes.data()), wx, wy);
+        EXPECT_EQ(std::pair(wx, wy), std::pair(w, h));
+        for (int r = 1; r <= h; ++r)
+            for (int c = 1; c <= w; ++c) {
+                const int64_t at = layer_offset(w, c, r).value();
+                ASSERT_EQ(static_cast<uint8_t>(bytes[static_cast<size_t>(at)]), value(c, r)) << c << "," << r;
+                const LayerCell back = layer_cell(w, at);
+                EXPECT_EQ(std::pair(back.c, back.r), std::pair(int64_t{c}, int64_t{r}));
+            }
+    }
+    const std::array<uint8_t, 4> big = layer_header(65535, 258);
+    int32_t wx = 0, wy = 0;
+    layer_map_size(big.data(), wx, wy);
+    EXPECT_EQ(std::pair(wx, wy), std::pair(65535, 258));
+
+    EXPECT_FALSE(layer_offset(65535, 1, INT64_MAX / 1000).has_value());
+    EXPECT_FALSE(layer_offset(1, INT64_MAX - 2, 0).has_value());
+    State s;
+    s.WX = 65535;
+    EXPECT_EQ(cell_position(s, 1, INT64_MAX / 1000), -1);
+    EXPECT_EQ(cell_position(s, INT64_MAX - 4, 0), INT64_MAX);
+    EXPECT_EQ(cell_position(s, INT64_MAX - 3, 0), -1);
 }
 
 }  // namespace

@@ -35,7 +35,7 @@ struct ScreenFixture : ::testing::Test {
     uint8_t px(int x, int y) const { return s.screen.at(x, y); }
     void make_map(int w, int h, Cell ground, Cell creatures = nullptr, Cell structures = nullptr) {
         Cell layers[] = {ground, creatures, structures, nullptr, nullptr};
-        for (int k = 0; k < 5; ++k) put("tlvx_gr" + std::to_string(k + 1) + ".tmp", layer_bytes(w, h, layers[k]));
+        for (int k = 0; k < 5; ++k) put(kLayerNames[k], layer_bytes(w, h, layers[k]));
         open_layer_files(s);
     }
     void tile(int z, uint8_t colour) { put(s.M_S(z) = "g" + std::to_string(z), solid_picture(24, 24, colour)); }

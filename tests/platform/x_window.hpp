@@ -174,7 +174,7 @@ protected:
     std::string file(const std::string& name) const { return read_file(dir.file(name)); }
     // Line `n` (from 1) of the world's save file as a number.
     int save_field(int n) const {
-        const std::string text = read_file(world + "/Pndx_001.sav");
+        const std::string text = read_file(world + "/" + kSaveFileName);
         size_t at = 0;
         for (int i = 1; i < n; ++i) at = text.find('\n', at) + 1;
         return std::atoi(text.c_str() + at);

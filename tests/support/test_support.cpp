@@ -14,6 +14,9 @@
 #include <stdexcept>
 
 #include "base/world_lock.hpp"
+#include "data/layer.hpp"
+#include "data/world_files.hpp"
+#include "data/world_names.hpp"
 
 namespace tlvx::test {
 
@@ -85,11 +88,8 @@ std::set<std::string> names_in(const std::string& dir) {
     return names;
 }
 
-// `v` as two bytes, low first (`big`: high first).
-static std::string word16(size_t v, bool big = false) {
-    const char lo = static_cast<char>(v & 0xFF), hi = static_cast<char>((v >> 8) & 0xFF);
-    return big ? std::string{hi, lo} : std::string{lo, hi};
-}
+// `v` as two bytes, low first.
+static std::string word16(size_t v) { return {static_cast<char>(v & 0xFF), static_cast<char>((v >> 8) & 0xFF)}; }
 
 std::string block_picture(int w, int h, const std::vector<uint8_t>& pixels) {
     const std::string data = word16(static_cast<size_t>(w * 8 + 1)) + word16(static_cast<size_t>(h)) +
@@ -102,7 +102,8 @@ std::string solid_picture(int w, int h, uint8_t index) {
 }
 
 std::string layer_bytes(int w, int h, const std::function<uint8_t(int c, int r)>& cell) {
-    std::string out = word16(static_cast<size_t>(w), true) + word16(static_cast<size_t>(h), true);
+    const std::array<uint8_t, 4> header = layer_header(w, h);
+    std::string out(header.begin(), header.end());
     out += std::string(static_cast<size_t>(w), '\0');  // row 0, never used
     for (int r = 1; r <= h; ++r)
         for (int c = 1; c <= w; ++c) out += static_cast<char>(cell ? cell(c, r) : 0);
@@ -132,22 +133,22 @@ void FixtureWorld::write(const std::string& dir) const {
         int v = (i - 175) * 63 / 80;
         pal += crlf(std::to_string(v) + "," + std::to_string(v) + "," + std::to_string(v));
     }
-    write_file(dir + "/tlvx_w05.pal", pal);
+    write_file(dir + "/" + kPaletteFileName, pal);
 
     auto num = [](int32_t v) { return " " + std::to_string(v) + " "; };
     std::string save;
     for (auto& line : {world, num(vx), num(vy), num(1), num(vx), num(vy), name, std::string("001"), std::string("002"),
                        std::string("003"), num(S), num(O), num(I), num(P)})
         save += crlf(line);
-    write_file(dir + "/" + name + "_001.sav", save);
-    if (name != "Pndx") write_file(dir + "/Pndx_001.sav", save);
+    write_file(dir + "/" + save_file_name(name), save);
+    if (name != kCharacterName) write_file(dir + "/" + kSaveFileName, save);
 
     auto quoted = [](const std::string& t) { return "\"" + t + "\""; };
     std::string wd;
     for (const std::string& line : {quoted(world + " World"), quoted("unused"), std::string("0"), std::string("0"),
                                     quoted(""), quoted(""), quoted(""), quoted(""), quoted(road_list), quoted("")})
         wd += crlf(line);
-    write_file(dir + "/" + world + ".txt", wd);
+    write_file(dir + "/" + world_description_name(world), wd);
 
     std::string mem;
     for (int z = 1; z <= 256; ++z) {
@@ -156,7 +157,7 @@ void FixtureWorld::write(const std::string& dir) const {
         line += "," + std::to_string(z % 256);
         mem += crlf(line);
     }
-    write_file(dir + "/tlvx_w05.mem", mem);
+    write_file(dir + "/" + kTileTableName, mem);
 
     std::string mom;
     for (size_t z = 1; z <= 255; ++z) {
@@ -170,7 +171,7 @@ void FixtureWorld::write(const std::string& dir) const {
         line += std::to_string(o.size) + "," + std::to_string(o.move) + "," + std::to_string(o.mode);
         mom += crlf(line);
     }
-    write_file(dir + "/tlvx_w05.mom", mom);
+    write_file(dir + "/" + kObjectTableName, mom);
 
     // Pictures: ground tiles get colour 16 + z; objects colour 100 + value, masks 0.
     for (int z = 1; z <= 64; ++z) {
@@ -212,13 +213,13 @@ void FixtureWorld::write(const std::string& dir) const {
     int px = vx, py = vy;
     if (!cre) cre = [px, py](int c, int r) { return static_cast<uint8_t>(c == px && r == py ? 1 : 0); };
     const std::function<uint8_t(int, int)> layers[] = {ground, cre, structures, nullptr, nullptr};
-    for (int k = 0; k < 5; ++k)
-        write_file(dir + "/tlvx_gr" + std::to_string(k + 1) + ".tmp", layer_bytes(w, h, layers[k]));
+    for (int k = 0; k < 5; ++k) write_file(dir + "/" + kLayerNames[k], layer_bytes(w, h, layers[k]));
 }
 
 void init_state(State& s, const std::string& dir, Platform& platform) {
     s.data_dir = dir;
     s.platform = &platform;
+    name_world_files(s);
 }
 
 }  // namespace tlvx::test

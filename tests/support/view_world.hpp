@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "data/layer.hpp"
+#include "data/world_names.hpp"
 #include "input/editing.hpp"
 #include "input/keys.hpp"
 #include "input/movement.hpp"
@@ -28,11 +29,11 @@ struct ViewWorld {
         s.M(3) = 1;
         s.M(4) = 2;
         s.OBJ_M(0) = 1;
-        write_file(dir.file("tlvx_gr1.tmp"), layer_bytes(w, h, [](int, int) { return uint8_t{1}; }));
-        write_file(dir.file("tlvx_gr2.tmp"), layer_bytes(w, h, [vx, vy](int c, int r) {
+        write_file(dir.file(kLayerNames[0]), layer_bytes(w, h, [](int, int) { return uint8_t{1}; }));
+        write_file(dir.file(kLayerNames[1]), layer_bytes(w, h, [vx, vy](int c, int r) {
                        return static_cast<uint8_t>(c == vx && r == vy ? 1 : 0);
                    }));
-        for (const char* name : {"tlvx_gr3.tmp", "tlvx_gr4.tmp", "tlvx_gr5.tmp"})
+        for (const char* name : {kLayerNames[2], kLayerNames[3], kLayerNames[4]})
             write_file(dir.file(name), layer_bytes(w, h, nullptr));
         open_layer_files(s);
         s.VX1 = s.VX2 = vx;

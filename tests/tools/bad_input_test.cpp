@@ -263,8 +263,8 @@ TEST_F(InputFiles, NonRegularFilesAreRefusedAtOnceNamingThem) {
     refused({"import-tiled", map_with_source("link-set.tmj", "link.tsj"), "w"}, 1, {"link.tsj", "link"});
     refused({"import-tiled", "fifo", "w"}, 1, {"fifo", "FIFO"});
     refused({"import-tiled", "/dev/zero", "w"}, 1, {"/dev/zero", "device"});
-    refused({"info", world_with_fifo(world::kSaveFileName)}, 1, {world::kSaveFileName}, true);
-    refused({"render", world_with_fifo(world::kPaletteFileName), "x.png"}, 1, {world::kPaletteFileName});
+    refused({"info", world_with_fifo(kSaveFileName)}, 1, {kSaveFileName}, true);
+    refused({"render", world_with_fifo(kPaletteFileName), "x.png"}, 1, {kPaletteFileName});
     refused({"render", world_with_fifo("grass_01.pcv"), "y.png"}, 1, {"grass_01.pcv"});
     // export-tiled only warns of a table it cannot read.
     const ToolRun r =

@@ -10,6 +10,7 @@
 #include <nlohmann/json.hpp>
 #include <random>
 
+#include "data/layer.hpp"
 #include "display/image.hpp"
 #include "display/screen.hpp"
 #include "display/view.hpp"
@@ -35,9 +36,9 @@ void write_random_world(const std::string& dir, int w, int h, unsigned seed, siz
     world::write_demo_world(dir, false);
     std::mt19937 rng(seed);
     for (int k = 0; k < 5; ++k) {
-        std::string bytes(static_cast<size_t>(world::layer_file_length(w, h)) + (k == 2 ? trailing : 0), '\0');
+        std::string bytes(static_cast<size_t>(layer_file_length(w, h)) + (k == 2 ? trailing : 0), '\0');
         for (char& b : bytes) b = static_cast<char>(rng());
-        const auto header = world::layer_header(w, h);
+        const auto header = layer_header(w, h);
         bytes.replace(0, 4, reinterpret_cast<const char*>(header.data()), 4);
         test::write_file(layer_path(dir, k), bytes);
     }
@@ -69,7 +70,7 @@ void expect_import(const std::string& world, const std::string& map, const std::
             want[k].replace(size_t(r.x + y * w + 3), size_t(r.w), cells, size_t(r.x + y * w + 3), size_t(r.w));
     }
     for (size_t k = 0; k < 5; ++k)
-        EXPECT_TRUE(read_file(layer_path(copy, int(k))) == want[k]) << world::kLayerNames[k] << " via " << map;
+        EXPECT_TRUE(read_file(layer_path(copy, int(k))) == want[k]) << kLayerNames[k] << " via " << map;
 }
 
 std::string region_text(const CellRegion& r) {
@@ -396,9 +397,9 @@ TEST(TiledRegion, PartOfTheLargestWorldRoundTripsThroughTiled) {
     want[1].bytes[made.start_x + 1 + made.start_y * 65535 + 3] = 2;
     const auto after = world_images(world);
     for (size_t k = 0; k < 5; ++k) {
-        EXPECT_TRUE(after[k].bytes == want[k].bytes && after[k].size == want[k].size) << world::kLayerNames[k];
+        EXPECT_TRUE(after[k].bytes == want[k].bytes && after[k].size == want[k].size) << kLayerNames[k];
         // Holes stay holes but for the blocks of cells painted in them.
         const int64_t filled = static_cast<int64_t>(want[k].bytes.size() - before[k].bytes.size());
-        EXPECT_LE(after[k].allocated, want[k].allocated + filled * 64 * 1024) << world::kLayerNames[k];
+        EXPECT_LE(after[k].allocated, want[k].allocated + filled * 64 * 1024) << kLayerNames[k];
     }
 }

@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "base/world_lock.hpp"
+#include "data/layer.hpp"
 #include "shell/game.hpp"
 #include "support/test_support.hpp"
 #include "world/demo_world.hpp"
@@ -156,7 +157,7 @@ inline std::string changes(const std::map<std::string, std::string>& a, const st
     return out;
 }
 
-inline std::string layer_path(const std::string& dir, int k) { return dir + "/" + world::kLayerNames[k]; }
+inline std::string layer_path(const std::string& dir, int k) { return dir + "/" + kLayerNames[k]; }
 
 // A copy of the world in `from` whose three map layers hold other cells
 // (row 0, header and anything after the map kept), so that an import into it
@@ -165,7 +166,7 @@ inline void copy_with_other_cells(const std::string& from, const std::string& to
     std::filesystem::copy(from, to, std::filesystem::copy_options::recursive);
     for (int k = 0; k < 3; ++k) {
         std::string bytes = read_file(layer_path(to, k));
-        for (int64_t i = 4 + w; i < world::layer_file_length(w, h); ++i)
+        for (int64_t i = *layer_offset(w, 1, 1); i < layer_file_length(w, h); ++i)
             bytes[static_cast<size_t>(i)] = static_cast<char>(bytes[static_cast<size_t>(i)] ^ 0x5A);
         write_file(layer_path(to, k), bytes);
     }

@@ -14,6 +14,7 @@
 #include "world/picture_files.hpp"
 #include "world/world_archive.hpp"
 
+using namespace tlvx;
 using namespace tlvx::world;
 
 namespace {

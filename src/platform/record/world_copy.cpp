@@ -97,18 +97,27 @@ std::vector<std::string> world_file_names(const std::string& data_dir) {
     // table that cannot be read names none (the game stops there too).
     auto s = std::make_unique<State>();
     s->data_dir = data_dir;
-    try {
-        load_save_file(*s);
-        load_world_description(*s);
-        load_tile_table(*s);
+    std::set<std::string> loaded;
+    bool stopped = false;
+    read_world_tables(*s, [&](const char* step, const std::function<void()>& load) {
+        if (stopped) return false;
+        try {
+            load();
+        } catch (const RuntimeError&) {
+            stopped = true;
+            return false;
+        }
+        loaded.insert(step);
+        return true;
+    });
+    if (loaded.count("tile table"))
         for (int32_t z = 1; z <= std::min(s->GZ, 256); ++z) {
             add_picture(names, s->M_S(z));
             add_picture(names, drawn_name(s->M_S(z)));
         }
-        load_object_table(*s);
+    if (loaded.count("object table"))
         for (int32_t z = 1; z <= 255; ++z)
             for (int32_t frame = 1; frame <= 4; ++frame) add_object_picture(names, s->OBJ_S(z, frame));
-    } catch (const RuntimeError&) {}
     std::vector<std::string> present;
     for (const std::string& n : names) {
         struct stat st {};

@@ -11,10 +11,12 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <optional>
 
 #include "base/error.hpp"
 #include "base/state.hpp"
 #include "data/world_files.hpp"
+#include "data/world_names.hpp"
 
 namespace tlvx {
 
@@ -84,22 +86,18 @@ bool hash_file(const std::string& path, int64_t& size, uint64_t& hash) {
 }
 
 std::vector<std::string> start_file_names(const std::string& data_dir) {
-    std::vector<std::string> names = {"tlvx_w05.pal", "Pndx_001.sav"};
     // The world description is the one the save file names, read as the game reads it.
-    {
-        auto s = std::make_unique<State>();
-        s->data_dir = data_dir;
-        try {
-            load_save_file(*s);
-            names.push_back(s->P1_S + ".txt");
-        } catch (const RuntimeError&) {
-            // No readable save file: the game stops there too.
-        }
+    std::optional<std::string> base;
+    auto s = std::make_unique<State>();
+    s->data_dir = data_dir;
+    name_world_files(*s);
+    try {
+        load_save_file(*s);
+        base = s->P1_S;
+    } catch (const RuntimeError&) {
+        // No readable save file: the game stops there too.
     }
-    for (const char* n : {"tlvx_w05.mem", "tlvx_w05.mom", "tlvx_gr1.tmp", "tlvx_gr2.tmp", "tlvx_gr3.tmp",
-                          "tlvx_gr4.tmp", "tlvx_gr5.tmp"})
-        names.emplace_back(n);
-    return names;
+    return start_file_names(base);
 }
 
 std::vector<StartFile> world_start_state(const std::string& data_dir) {
