@@ -15,6 +15,7 @@
 #include "base/printable.hpp"
 #include "base/state.hpp"
 #include "data/world_files.hpp"
+#include "data/world_names.hpp"
 #include "web_page.hpp"
 #include "world/demo_world.hpp"
 #include "world/open_world.hpp"
@@ -164,5 +165,18 @@ extern "C" EMSCRIPTEN_KEEPALIVE char* tlvx_offered_world_problem(const char* off
     if (!problem.empty()) problem = tlvx::printable(problem);
     char* out = static_cast<char*>(std::malloc(problem.size() + 1));
     if (out) std::memcpy(out, problem.c_str(), problem.size() + 1);
+    return out;
+}
+
+// The names the page needs before it copies offered files, from the one list
+// of a world's files: the ground layer first (of which the check reads the
+// header), then the files whose names the check reads whole (the palette, the
+// save file, the tile and object tables), one a line; the page frees it.
+extern "C" EMSCRIPTEN_KEEPALIVE char* tlvx_world_file_names() {
+    std::string names = tlvx::kLayerNames[0];
+    for (const char* n : {tlvx::kPaletteFileName, tlvx::kSaveFileName, tlvx::kTileTableName, tlvx::kObjectTableName})
+        names += std::string("\n") + n;
+    char* out = static_cast<char*>(std::malloc(names.size() + 1));
+    if (out) std::memcpy(out, names.c_str(), names.size() + 1);
     return out;
 }
