@@ -6,9 +6,9 @@
 #include <algorithm>
 #include <array>
 #include <functional>
+#include <iterator>
 #include <optional>
 #include <string>
-#include <iterator>
 
 #include "base/key_codes.hpp"
 #include "input/key_names.hpp"
