@@ -32,16 +32,10 @@ std::string play(tlvx::WebPlatform& platform, OpenedWorld& opened) {
     platform.between_passes = [&s, &opened]() { take_world_action(s.get(), opened); };
     // The game keeps its save file up to date while it plays (every step,
     // and the rest once a second, shell/game.cpp), so that a page the browser
-    // ends keeps the character where it stood; once a second the storage takes
-    // whatever changed, the save and the layers alike.
-    double last_sync = platform.time();
-    s->on_pass_end = [&platform, &last_sync](const tlvx::State& st) {
-        tell_pass(st);
-        const double now = platform.time();
-        if (now - last_sync < 1.0) return;
-        last_sync = now;
-        world_changed();
-    };
+    // ends keeps the character where it stood; the page copies every file
+    // the game changes into the browser's storage as soon as the pass gives
+    // it its turn.
+    s->on_pass_end = [](const tlvx::State& st) { tell_pass(st); };
     const std::string report = tlvx::run_game(*s, platform, kWorldDir).text;
     platform.between_passes = nullptr;
     platform.close_screen();
