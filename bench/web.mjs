@@ -102,7 +102,7 @@ await main(async () => {
           const before = await ground(page);
           await page.press('+');
           if (delay) await sleep(delay);
-          await browser.send('Target.closeTarget', { targetId: page.targetId });
+          await browser.closeTab(page);
           page = await openGame(browser, server.url);
           if ((await ground(page)) !== before) ++kept;
         }

@@ -186,7 +186,7 @@ await main(async () => {
         const before = await ground(tab);
         await tab.press('+');
         await sleep(200);
-        await b.send('Target.closeTarget', { targetId: tab.targetId });
+        await b.closeTab(tab);
         tab = await openGame(b, server.url);
         check((await ground(tab)) !== before, `a tab closed 200 ms after an edit kept it (${i + 1} of 3)`);
       }
