@@ -69,16 +69,10 @@ tlvx::GameResult run(tlvx::WebPlatform& page, tlvx::Platform& platform, const st
     page.between_passes = [&s, &opened, own_world]() { take_world_action(own_world ? s.get() : nullptr, opened); };
     // The game keeps its save file up to date while it plays (every step,
     // and the rest once a second, shell/game.cpp), so that a page the browser
-    // ends keeps the character where it stood; once a second the storage takes
-    // whatever changed, the save and the layers alike.
-    double last_sync = page.time();
-    s->on_pass_end = [&page, &last_sync](const tlvx::State& st) {
-        tell_pass(st);
-        const double now = page.time();
-        if (now - last_sync < 1.0) return;
-        last_sync = now;
-        world_changed();
-    };
+    // ends keeps the character where it stood; the page copies every file
+    // the game changes into the browser's storage as soon as the pass gives
+    // it its turn.
+    s->on_pass_end = [](const tlvx::State& st) { tell_pass(st); };
     tlvx::GameResult r = tlvx::run_game(*s, platform, dir, passes);
     page.between_passes = nullptr;
     page.close_screen();

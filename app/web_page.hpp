@@ -30,7 +30,8 @@ void set_state(const std::string& state, const std::string& message);
 void tell_pass(const State& s);
 // A message for the player that leaves the state as it is.
 void say(const std::string& message);
-// The files of the world changed: the page syncs its storage.
+// The files of the world changed: the page starts copying the changed files
+// into its storage now rather than at its next turn.
 void world_changed();
 
 // The world action the player asked for ("download", "open" or none: ""),

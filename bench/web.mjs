@@ -1,10 +1,12 @@
 // Figures of the web build, measured in headless Chromium (not a test; bench/run
 // prints them when build-web/site exists):
-//   node bench/web.mjs SITE TLVX_TOOL [RATE_SECONDS]
+//   node bench/web.mjs SITE TLVX_TOOL [RATE_SECONDS [CLOSE_TRIALS]]
 // prints `KEY VALUE` lines: site_gzip_bytes, first_picture_ms, rate_seconds,
 // rate, rate_off_by, ladder_SPEED (the pass rate measured at each step of the
 // speed buttons' ladder, named by the speed the page shows), ladder_worst_step,
-// ladder_worst_off_by, wasm_passes_per_s, native_passes_per_s, wasm_vs_native.
+// ladder_worst_off_by, open_world_ms, close_trials, close_kept_0ms,
+// close_kept_100ms, close_kept_300ms (the share of tabs closed that long after
+// an edit whose edit the next visit finds), wasm_passes_per_s, native_passes_per_s, wasm_vs_native.
 // With RATE_SECONDS under 5 (bench/run --smoke) the ladder is measured only at
 // its top steps, briefly.
 import { spawnSync } from 'node:child_process';
@@ -12,9 +14,9 @@ import { mkdtempSync, readdirSync, readFileSync, rmSync, statSync, writeFileSync
 import { tmpdir } from 'node:os';
 import { join } from 'node:path';
 import { gzipSync } from 'node:zlib';
-import { launch, serve, main, sleep } from '../tests/web/cdp.mjs';
+import { launch, serve, main, sleep, openGame } from '../tests/web/cdp.mjs';
 
-const [site, tool, rateSeconds = '30'] = process.argv.slice(2);
+const [site, tool, rateSeconds = '30', closeTrials = '5'] = process.argv.slice(2);
 const out = (k, v) => console.log(`${k} ${v}`);
 
 function gzipBytes(dir) {
@@ -99,11 +101,52 @@ await main(async () => {
     await browser.close();
   }
 
-  // Passes with no pacing: the test mode on the demo world against the native runner.
   const work = mkdtempSync(join(tmpdir(), 'tlvx-bench-web-'));
   try {
     const demo = join(work, 'demo');
     spawnSync(tool, ['demo', demo], { stdio: 'ignore' });
+    spawnSync('tar', ['-cf', join(work, 'demo.tar'), '--exclude=.tlvx.lock', '-C', work, 'demo'], { stdio: 'ignore' });
+
+    // Open world with the demo world's archive: from handing the file to the page to the
+    // game running on the opened world.
+    {
+      const browser = await launch();
+      const page = await openGame(browser, server.url);
+      const { root } = await page.send('DOM.getDocument', { depth: -1 });
+      const { nodeId } = await page.send('DOM.querySelector', { nodeId: root.nodeId, selector: '#open-input' });
+      await page.eval("window.tlvx.message = ''");
+      const t0 = Date.now();
+      await page.send('DOM.setFileInputFiles', { files: [join(work, 'demo.tar')], nodeId });
+      await page.waitFor("/now yours/.test(window.tlvx.message) && window.tlvx.state === 'running'",
+                         { timeoutMs: 60000, intervalMs: 10, what: 'the opened world to run' });
+      out('open_world_ms', Date.now() - t0);
+      await browser.close();
+    }
+
+    // A tab closed 0, 100 or 300 ms after an edit ("+" on the cell in front): does the next
+    // visit find the edit? Each trial edits in one tab, closes it, and looks in the next.
+    {
+      const browser = await launch();
+      const ground = (p) => p.eval("btoa(String.fromCharCode(...window.tlvx.readFile('tlvx_gr1.tmp')))");
+      let page = await openGame(browser, server.url);
+      await page.waitFor('window.tlvx.written', { what: 'the first world written' });
+      out('close_trials', closeTrials);
+      for (const delay of [0, 100, 300]) {
+        let kept = 0;
+        for (let i = 0; i < Number(closeTrials); ++i) {
+          const before = await ground(page);
+          await page.press('+');
+          if (delay) await sleep(delay);
+          await browser.closeTab(page);
+          page = await openGame(browser, server.url);
+          if ((await ground(page)) !== before) ++kept;
+        }
+        out(`close_kept_${delay}ms`, (kept / Number(closeTrials)).toFixed(2));
+      }
+      await browser.close();
+    }
+
+    // Passes with no pacing: the test mode on the demo world against the native runner.
     const world = {};
     for (const n of readdirSync(demo)) world[n] = readFileSync(join(demo, n)).toString('base64');
     writeFileSync(join(work, 'keys.txt'), kKeys);

@@ -38,7 +38,8 @@ if [ "$serve" = 1 ]; then
   fi
   exec node -e '
     const http = require("http"), fs = require("fs"), path = require("path");
-    const types = { ".html": "text/html", ".js": "text/javascript", ".wasm": "application/wasm" };
+    const types = { ".html": "text/html", ".js": "text/javascript", ".wasm": "application/wasm",
+                    ".png": "image/png", ".ico": "image/x-icon", ".webmanifest": "application/manifest+json" };
     http.createServer((req, res) => {
       const name = decodeURIComponent(req.url.split("?")[0]);
       const file = path.join(".", name === "/" ? "index.html" : path.normalize(name).replace(/^(\.\.[\/\\])+/, ""));

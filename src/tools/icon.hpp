@@ -26,4 +26,11 @@ IconImage make_icon(int size);
 // Writes make_icon(size) as a PNG (through a temporary file).
 void write_icon_png(const std::string& path, int size);
 
+// The largest icon a Windows icon file's directory can name.
+constexpr int kIcoMaxSize = 256;
+// Writes make_icon(size) as a Windows icon file (what browsers ask a site for
+// as /favicon.ico): one image, held as the PNG write_icon_png writes. Throws
+// ToolError for a size above kIcoMaxSize.
+void write_icon_ico(const std::string& path, int size);
+
 }  // namespace tlvx::tools

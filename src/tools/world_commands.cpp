@@ -57,14 +57,17 @@ void add_icon(CLI::App& app, int& exit_code) {
         int size = 48;
     };
     auto a = std::make_shared<Args>();
-    CLI::App* cmd = app.add_subcommand("icon", "Write the program's icon (the hero on grass) as a PNG");
-    cmd->add_option("OUT", a->out, "The PNG file to write")->required();
+    CLI::App* cmd = app.add_subcommand(
+        "icon", "Write the program's icon (the hero on grass) as a PNG, or as an icon file for a name ending in .ico");
+    cmd->add_option("OUT", a->out, "The PNG (or .ico) file to write")->required();
     cmd->add_option("--size", a->size, "Width and height in pixels")
         ->capture_default_str()
         ->check(tools::whole_number("--size", tools::kIconMinSize, tools::kIconMaxSize));
     cmd->callback([a, &exit_code] {
         tools::guarded("icon", exit_code, [&] {
-            tools::write_icon_png(a->out, a->size);
+            const bool ico = a->out.size() > 4 && a->out.compare(a->out.size() - 4, 4, ".ico") == 0;
+            if (ico) tools::write_icon_ico(a->out, a->size);
+            else tools::write_icon_png(a->out, a->size);
             return 0;
         });
     });

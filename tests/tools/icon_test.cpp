@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 
 #include "tools/icon.hpp"
 #include "tools_helpers.hpp"
@@ -42,4 +46,48 @@ TEST(Icon, TileAtTheLargestWholeScaleCentredOnTransparency) {
         EXPECT_TRUE(std::equal(icon.rgba.begin(), icon.rgba.end(), reinterpret_cast<const uint8_t*>(png.px.data())));
     }
     for (int bad : {23, kIconMaxSize + 1}) EXPECT_THROW(make_icon(bad), ToolError) << bad;
+}
+
+// The site's icons in share/web are the tool's own: the home-screen icons of 192 and 512 pixels,
+// and the favicon, an icon file whose one entry names the 48-pixel PNG that follows it. With
+// TLVX_WRITE_WEB_ICONS set, the tool writes them there first (HACKING.md, the web build).
+TEST(Icon, TheSitesIconsAreTheToolsOwn) {
+    const std::string web = std::string(TLVX_TESTS_DIR) + "/../share/web/";
+    if (std::getenv("TLVX_WRITE_WEB_ICONS")) {
+        for (const char* size : {"192", "512"})
+            ASSERT_EQ(test::run_tool({"icon", "--size", size, web + "icon-" + size + ".png"}, {}).status, 0);
+        ASSERT_EQ(test::run_tool({"icon", "--size", "48", web + "favicon.ico"}, {}).status, 0);
+    }
+    const auto same = [](const test::RgbaPicture& png, int size) {
+        const IconImage icon = make_icon(size);
+        return png.w == size && png.h == size &&
+               std::equal(icon.rgba.begin(), icon.rgba.end(), reinterpret_cast<const uint8_t*>(png.px.data()));
+    };
+    for (int size : {192, 512})
+        EXPECT_TRUE(same(test::read_png(web + "icon-" + std::to_string(size) + ".png"), size)) << size;
+
+    std::ifstream in(web + "favicon.ico", std::ios::binary);
+    const std::string ico((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    ASSERT_GT(ico.size(), 22u);
+    const auto byte = [&ico](size_t i) { return unsigned(uint8_t(ico[i])); };
+    const auto u32 = [&byte](size_t i) { return byte(i) | byte(i + 1) << 8 | byte(i + 2) << 16 | byte(i + 3) << 24; };
+    EXPECT_EQ(ico.substr(0, 6), std::string("\0\0\1\0\1\0", 6));  // an icon file of one image
+    EXPECT_EQ(byte(6) * 1000 + byte(7), 48048u);                  // 48 x 48
+    EXPECT_EQ(byte(10) | byte(11) << 8, 1u);                      // one plane
+    EXPECT_EQ(byte(12) | byte(13) << 8, 32u);                     // of 32 bits
+    EXPECT_EQ(u32(18), 22u);                                      // the image follows the entry
+    ASSERT_EQ(u32(14), ico.size() - 22);                          // and runs to the file's end
+    test::TempDir dir;
+    std::ofstream(dir.file("favicon.png"), std::ios::binary) << ico.substr(22);
+    EXPECT_TRUE(same(test::read_png(dir.file("favicon.png")), 48));
+}
+
+// The tool refuses an icon file larger than its directory can name, and writes nothing.
+TEST(Icon, AnIconFileAboveItsLargestSizeIsRefused) {
+    test::TempDir dir;
+    EXPECT_THROW(write_icon_ico(dir.file("big.ico"), kIcoMaxSize + 1), ToolError);
+    EXPECT_FALSE(std::filesystem::exists(dir.file("big.ico")));
+    write_icon_ico(dir.file("max.ico"), kIcoMaxSize);
+    std::ifstream in(dir.file("max.ico"), std::ios::binary);
+    EXPECT_EQ(in.seekg(6).get(), 0);  // 256 is written as 0
 }

@@ -8,10 +8,12 @@ import { tmpdir } from 'node:os';
 import { dirname, join, normalize, extname, sep } from 'node:path';
 import { fileURLToPath } from 'node:url';
 
-const kTypes = { '.html': 'text/html; charset=utf-8', '.js': 'text/javascript', '.wasm': 'application/wasm' };
+const kTypes = { '.html': 'text/html; charset=utf-8', '.js': 'text/javascript', '.wasm': 'application/wasm',
+                 '.png': 'image/png', '.ico': 'image/x-icon', '.webmanifest': 'application/manifest+json' };
 
-// Serves the files under `root` on 127.0.0.1 at a free port the system picks; nothing outside it.
-export async function serve(root) {
+// Serves the files under `root` on 127.0.0.1 at a free port the system picks (or at `port`, to
+// serve the same origin again); nothing outside it.
+export async function serve(root, port = 0) {
   const server = createServer((req, res) => {
     let file = normalize(join(root, decodeURIComponent(new URL(req.url, 'http://x').pathname)));
     if (!file.startsWith(normalize(root + sep)) && file !== normalize(root)) return res.writeHead(403).end();
@@ -24,9 +26,11 @@ export async function serve(root) {
       res.writeHead(404).end('not found');
     }
   });
-  await new Promise((ok, fail) => { server.once('error', fail); server.listen(0, '127.0.0.1', ok); });
+  await new Promise((ok, fail) => { server.once('error', fail); server.listen(port, '127.0.0.1', ok); });
   server.unref();
-  return { url: `http://127.0.0.1:${server.address().port}/`, close: () => server.close() };
+  // close() also drops the browser's open connections: the server is gone at once.
+  const close = () => { server.close(); server.closeAllConnections(); };
+  return { url: `http://127.0.0.1:${server.address().port}/`, port: server.address().port, close };
 }
 
 export function withTimeout(promise, ms, what) {
@@ -129,6 +133,14 @@ class Browser {
     await page.send('Page.enable');
     await page.send('Runtime.enable');
     return page;
+  }
+
+  // Closes the tab of `page` as a player does, and waits until it is gone (its page's locks let go).
+  async closeTab(page) {
+    await this.send('Target.setDiscoverTargets', { discover: true });
+    const gone = this.waitEvent('Target.targetDestroyed', { pred: (p) => p.targetId === page.targetId });
+    await this.send('Target.closeTarget', { targetId: page.targetId });
+    await gone;
   }
 
   kill() {
