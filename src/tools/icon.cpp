@@ -48,15 +48,15 @@ void write_icon_png(const std::string& path, int size) {
 
 void write_icon_ico(const std::string& path, int size) {
     if (size > kIcoMaxSize)
-        throw ToolError("an icon file holds icons up to " + std::to_string(kIcoMaxSize) + " pixels, not " +
-                        std::to_string(size));
+        throw world::ToolError("an icon file holds icons up to " + std::to_string(kIcoMaxSize) + " pixels, not " +
+                               std::to_string(size));
     const std::string png_path = path + ".png.tmp";
     write_icon_png(png_path, size);
     std::ifstream in(png_path, std::ios::binary);
     const std::string png((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     in.close();
     std::remove(png_path.c_str());
-    if (png.empty()) throw ToolError("cannot read back the icon's PNG \"" + png_path + "\"");
+    if (png.empty()) throw world::ToolError("cannot read back the icon's PNG \"" + png_path + "\"");
     // The file's header (reserved, type 1 = icon, one image) and the image's
     // directory entry (width and height, 0 standing for 256; no palette;
     // one plane of 32 bits; the image's bytes and where they start).
@@ -66,7 +66,7 @@ void write_icon_ico(const std::string& path, int size) {
     u16(0), u16(1), u16(1);
     ico += char(size & 0xff), ico += char(size & 0xff), ico += '\0', ico += '\0';
     u16(1), u16(32), u32(png.size()), u32(6 + 16);
-    write_file_bytes(path, ico + png);
+    world::write_file_bytes(path, ico + png);
 }
 
 }  // namespace tlvx::tools
