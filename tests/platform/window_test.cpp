@@ -17,11 +17,12 @@ namespace {
 const std::string kSaveIs =
     "save_is() { for i in $(seq $((${3:-10} * 20))); do [ \"$(sed -n \"$1p\" Pndx_001.sav | tr -d ' \\r')\" = \"$2\" ] "
     "&& return; sleep 0.05; done; exit 93; }\n";
-// Starts openbox and waits until it manages the screen.
+// Starts openbox and waits until it manages the screen: up to a minute, as its first start on a
+// new machine builds the font cache first, which on a loaded machine takes more than 10 s.
 const std::string kWindowManager =
     "openbox --sm-disable >/dev/null 2>&1 & WM=$!\n"
     "trap 'kill $WM $X 2>/dev/null; wait $X; rm -f \"$XL\"' EXIT\n"
-    "wait_for 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q \"window id\"'\n";
+    "wait_for 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q \"window id\"' 60\n";
 
 class GameWindow : public XWindow {
 protected:

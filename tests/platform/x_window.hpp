@@ -71,13 +71,14 @@ start_game() {
     wait_for 'W=$(xdotool search --onlyvisible --name "^tlvx" 2>/dev/null | head -n 1)
         [ -n "$W" ] && [ "$W" = "$W0" ] && focused || { W0=$W; xdotool windowfocus $W 2>/dev/null; false; }'
 }
-# `await 'CONDITION'` tests the shell condition every 50 ms until it holds, 10 s at most (then it
-# fails); `wait_for 'CONDITION'` ends the session with status 95, naming it, when it never holds.
+# `await 'CONDITION' [SECONDS]` tests the shell condition every 50 ms until it holds, 10 s unless
+# given (then it fails); `wait_for 'CONDITION' [SECONDS]` ends the session with status 95, naming
+# it, when it never holds.
 await() {
-    for i in $(seq 200); do eval "$1" && return 0; sleep 0.05; done
+    for i in $(seq $((${2:-10} * 20))); do eval "$1" && return 0; sleep 0.05; done
     return 1
 }
-wait_for() { await "$1" || { echo "waited 10 s in vain for: $1" >&2; exit 95; }; }
+wait_for() { await "$1" "${2:-10}" || { echo "waited ${2:-10} s in vain for: $1" >&2; exit 95; }; }
 focused() { [ "$(xdotool getwindowfocus 2>/dev/null)" = "$W" ]; }
 k() { xdotool key "$@"; }
 title() { xdotool getwindowname $W >>../titles; }
