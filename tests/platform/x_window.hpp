@@ -18,7 +18,7 @@ inline std::string sh_quote(const std::string& s) { return "'" + s + "'"; }
 // $DISPLAY once it answers (exit 92 if it never does), then define
 // `start_game ARGS...`: starts "$GAME" ARGS, its standard error in $GAME_ERR
 // and $G its process, waits for its window ($W) and focuses it. It exits 90 if
-// the game ends first and 91 if no window shows. Under load a fresh server
+// the game ends first and 91 if no window shows within a minute. Under load a fresh server
 // sometimes refuses the first client; a game that ended at once saying so is
 // started again, at most twice, after $BEFORE_RETRY runs. `k` types keys,
 // `title`, `geometry` and `dump NAME` note the window's title, size and
@@ -55,7 +55,7 @@ start_game() {
     for try in 1 2 3; do
         "$GAME" "$@" 2>"$GAME_ERR" & G=$!
         W=
-        for i in $(seq 200); do
+        for i in $(seq 600); do
             W=$(xdotool search --onlyvisible --name '^tlvx' 2>/dev/null | head -n 1)
             [ -n "$W" ] && break
             kill -0 $G 2>/dev/null || break
