@@ -205,9 +205,17 @@ await main(async () => {
     await page.eval("document.getElementById('slower').focus()");
     await page.press('Tab', { modifiers: 8 });
     check(await page.eval("document.activeElement === document.getElementById('screen')"), 'Shift+Tab gives the game the focus');
+    // A wandering creature may stand in the way for a while: the key is taken at once, and the
+    // step comes with one of the next presses.
     await page.press('ArrowLeft');
-    await page.waitFor(`window.tlvx.player.x !== ${px}`, { timeoutMs: 3000, what: 'the step once the game has the focus' });
-    console.log('ok: and the game takes its keys again');
+    check(await page.eval('window.taken'), 'and the game takes its keys again');
+    let stepped = false;
+    for (let i = 0; i < 20 && !stepped; ++i) {
+      await sleep(300);
+      stepped = (await tlvx('player.x')) !== px;
+      if (!stepped) await page.press('ArrowLeft');
+    }
+    check(stepped, 'the character steps once the game has the focus');
 
     await checkFullscreen(page, 1280, 800);
     await checkFullscreen(page, 1920, 1080);
