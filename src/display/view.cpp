@@ -103,13 +103,35 @@ void centre_clamp(State& s) {
     if (int64_t{s.VY2} + 3 > s.WY) s.VY2 = s.WY - 4;
 }
 
+namespace {
+
+// The clamp, and the player's creature-layer byte (the marker) with it.
+// mended: when the clamp moves the player, at start-up or in a refresh, the
+// marker moves too: the two cells exchange their bytes, so the map keeps no
+// stray marker and loses nothing. Maps too small for the clamp to land inside
+// them are left alone.
+void clamp_with_marker(State& s) {
+    const int32_t old_x = s.VX2, old_y = s.VY2;
+    centre_clamp(s);
+    auto inside = [&](int64_t c, int64_t r) { return c >= 1 && c <= s.WX && r >= 1 && r <= s.WY; };
+    if ((s.VX2 == old_x && s.VY2 == old_y) || !inside(old_x, old_y) || !inside(s.VX2, s.VY2)) return;
+    const int32_t was = cell_read(s, kCreatureFile, old_x, old_y);
+    const int32_t now = cell_read(s, kCreatureFile, s.VX2, s.VY2);
+    // As a step does (input/movement.cpp): the save first, the cell left first.
+    save_step(s, old_x, old_y);
+    cell_write(s, kCreatureFile, old_x, old_y, now);
+    cell_write(s, kCreatureFile, s.VX2, s.VY2, was);
+}
+
+}  // namespace
+
 CentreRange centres_kept(int64_t size) {
     if (size >= 7) return {4, size - 3};
     return {size - 4, size - 4};
 }
 
 void first_view_read(State& s) {
-    centre_clamp(s);
+    clamp_with_marker(s);
     s.XLEFT = -3, s.XRIGHT = 3, s.YLEFT = -3, s.YRIGHT = 3;
     s.GR.fill(0);
     BOX_FILL(s, 0, 0, 5 * s.SZ - 1, 5 * s.SZ - 1, 0);
@@ -131,21 +153,7 @@ void first_view_read(State& s) {
 }
 
 void full_view_refresh(State& s) {
-    const int32_t old_x = s.VX2, old_y = s.VY2;
-    centre_clamp(s);
-    // mended: when the clamp moves the player, the player's creature-layer byte (the
-    // marker) moves too: the two cells exchange their bytes, so the map keeps
-    // no stray marker and loses nothing. Maps too small for the clamp to land
-    // inside them are left alone.
-    auto inside = [&](int64_t c, int64_t r) { return c >= 1 && c <= s.WX && r >= 1 && r <= s.WY; };
-    if ((s.VX2 != old_x || s.VY2 != old_y) && inside(old_x, old_y) && inside(s.VX2, s.VY2)) {
-        const int32_t was = cell_read(s, kCreatureFile, old_x, old_y);
-        const int32_t now = cell_read(s, kCreatureFile, s.VX2, s.VY2);
-        // As a step does (input/movement.cpp): the save first, the cell left first.
-        save_step(s, old_x, old_y);
-        cell_write(s, kCreatureFile, old_x, old_y, now);
-        cell_write(s, kCreatureFile, s.VX2, s.VY2, was);
-    }
+    clamp_with_marker(s);
     s.XLEFT = -3, s.XRIGHT = 3, s.YLEFT = -3, s.YRIGHT = 3;
     s.GR.fill(0);
     s.CR.fill(0);

@@ -86,4 +86,12 @@ TEST(WholePass, MarkerFollowsThePlayerPulledBackFromTheMapEdge) {
     auto marker_at = [&](int c) { return cell_read(*g.s, kCreatureFile, c, 8); };
     EXPECT_EQ(std::tuple(g.s->VX2, marker_at(96), marker_at(97), marker_at(98), g.s->CR(0, 0)),
               std::tuple(96, 1, 0, 0, 1));
+
+    // A game that ended at 99 (a step the refresh had not yet pulled back) starts at 96
+    // with its one marker there, and its first step carries that marker on.
+    world.vx = 99;
+    Game again(world);
+    again.start_and_pass("g");
+    auto marker_again = [&](int c) { return cell_read(*again.s, kCreatureFile, c, 8); };
+    EXPECT_EQ(std::tuple(again.s->VX2, marker_again(95), marker_again(96), marker_again(99)), std::tuple(95, 1, 0, 0));
 }
