@@ -27,6 +27,15 @@ bool key_matches(const KeyRow& row, std::string_view key, std::string_view cc) {
     return std::any_of(row.texts.begin(), row.texts.end(), [&](std::string_view t) { return !t.empty() && t == key; });
 }
 
+const KeyRow* window_row(PhysicalKey key, bool alt) {
+    if (key == PhysicalKey::Other) return nullptr;
+    for (const KeyRow& row : kKeyRows) {
+        if (row.source != KeySource::Window || (row.chord.alt && !alt)) continue;
+        if (row.chord.key == key || row.chord.also == key) return &row;
+    }
+    return nullptr;
+}
+
 std::string_view key_text(const KeyRow& row) {
     for (std::string_view t : row.texts)
         if (!t.empty()) return t;

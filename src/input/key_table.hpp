@@ -13,6 +13,7 @@
 
 #include "base/key_codes.hpp"
 #include "data/layer.hpp"
+#include "input/key_names.hpp"
 
 namespace tlvx {
 
@@ -98,6 +99,14 @@ struct KeyEdit {
     int32_t limit = 0;
 };
 
+// The key of a window row, by its place on the keyboard: `key` or `also`,
+// with Alt held when `alt` (otherwise any modifiers).
+struct WindowChord {
+    PhysicalKey key = PhysicalKey::Other;
+    PhysicalKey also = PhysicalKey::Other;
+    bool alt = false;
+};
+
 struct KeyRow {
     KeyName name;
     KeySource source;
@@ -109,6 +118,7 @@ struct KeyRow {
     KeyHelpText help;
     KeyScreenText screen;
     KeyEdit edit;
+    WindowChord chord;
 };
 
 // The rows are written with these short names and a maker that fills the
@@ -124,9 +134,11 @@ using P = PassStep;
 // row with the keys' column: the help test checks the fit).
 constexpr KeyRow row(KeyName name, KeySource source, PassStep step, std::string_view set,
                      std::array<std::string_view, 3> texts = {}, KeyHelpText help = {}, KeyScreenText screen = {},
-                     KeyEdit edit = {}) {
-    return {name, source, step, set, texts, help, screen, edit};
+                     KeyEdit edit = {}, WindowChord chord = {}) {
+    return {name, source, step, set, texts, help, screen, edit, chord};
 }
+
+using PK = PhysicalKey;
 
 // What F1 does, in the window and on the page.
 constexpr std::string_view kHelpWhat =
@@ -192,14 +204,16 @@ inline constexpr KeyRow kKeyRows[] = {
     row(K::PlaybackSlower, S::Playback, P::None, "", {"-", kKeyDown}),
 
     // The window's own keys (platform/sdl), read by their place on the keyboard.
-    row(K::WindowHelp, S::Window, P::None, "", {}, {"F1", kHelpWhat}, {"F1", "this help"}),
+    row(K::WindowHelp, S::Window, P::None, "", {}, {"F1", kHelpWhat}, {"F1", "this help"}, {}, {PK::F1}),
     row(K::WindowFullscreen, S::Window, P::None, "", {},
-        {"Alt+Enter", "fullscreen on/off: the whole picture scaled and letterboxed"}, {"Alt+Enter", "fullscreen"}),
+        {"Alt+Enter", "fullscreen on/off: the whole picture scaled and letterboxed"}, {"Alt+Enter", "fullscreen"}, {},
+        {PK::Enter, PK::KeypadEnter, true}),
     row(K::WindowAspect, S::Window, P::None, "", {},
-        {"F11", "4:3 aspect on/off: rows 1.2 times as tall, as on the displays of the time"}, {"F11", "4:3 on/off"}),
+        {"F11", "4:3 aspect on/off: rows 1.2 times as tall, as on the displays of the time"}, {"F11", "4:3 on/off"}, {},
+        {PK::F11}),
     row(K::WindowScreenshot, S::Window, P::None, "", {},
         {"F12", "a PNG screenshot into the data directory; the window title names the file for a few seconds"},
-        {"F12", "screenshot"}),
+        {"F12", "screenshot"}, {}, {PK::F12}),
     row(K::WindowSpeed, S::Window, P::None, "", {},
         {"Ctrl+-, Ctrl++", "slower, faster; the window title shows the speed for a few seconds"},
         {"Ctrl -/+", "speed -/+"}),
@@ -249,6 +263,9 @@ std::span<const KeyRow> key_rows();
 const KeyRow& key_row(KeyName name);
 // True when the key text `key`, with CC$ `cc` (" " + key + " "), is the row's.
 bool key_matches(const KeyRow& row, std::string_view key, std::string_view cc);
+// The window row whose chord is `key` (Alt held or not); nullptr for any
+// other key, which goes on to the game.
+const KeyRow* window_row(PhysicalKey key, bool alt);
 // A key text the row answers to: its first text, else the first key of its
 // set (" 7 " gives "7"); "" for a row with neither.
 std::string_view key_text(const KeyRow& row);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "input/key_names.hpp"
+#include "input/key_table.hpp"
 
 #ifdef TLVX_GAME
 #include "platform/sdl/sdl_keys.hpp"
@@ -14,7 +15,7 @@ namespace {
 
 std::string ext(char scan) { return std::string(1, '\0') + scan; }
 
-struct KeyRow {
+struct NamedKey {
     const char* code;  // the browser's name of the key
     int scancode;      // the window's (SDL_Scancode), as a number: the table is the same with or without SDL
     std::string text;  // the game's key text
@@ -22,44 +23,44 @@ struct KeyRow {
 };
 
 // F11 and F12 are the window's and the page's own; printable keys give the typed text.
-const KeyRow kKeys[] = {{"Numpad8", 96, ext('H'), true},
-                        {"ArrowUp", 82, ext('H'), false},
-                        {"Numpad2", 90, ext('P'), true},
-                        {"ArrowDown", 81, ext('P'), false},
-                        {"Numpad4", 92, ext('K'), true},
-                        {"ArrowLeft", 80, ext('K'), false},
-                        {"Numpad6", 94, ext('M'), true},
-                        {"ArrowRight", 79, ext('M'), false},
-                        {"Numpad7", 95, ext('G'), true},
-                        {"Home", 74, ext('G'), false},
-                        {"Numpad1", 89, ext('O'), true},
-                        {"End", 77, ext('O'), false},
-                        {"Numpad9", 97, ext('I'), true},
-                        {"PageUp", 75, ext('I'), false},
-                        {"Numpad3", 91, ext('Q'), true},
-                        {"PageDown", 78, ext('Q'), false},
-                        {"Numpad0", 98, ext('R'), true},
-                        {"Insert", 73, ext('R'), false},
-                        {"NumpadDecimal", 99, ext('S'), true},
-                        {"Delete", 76, ext('S'), false},
-                        {"Numpad5", 93, "", true},
-                        {"NumpadEnter", 88, "\r", false},
-                        {"Enter", 40, "\r", false},
-                        {"Escape", 41, "\x1b", false},
-                        {"Backspace", 42, "\b", false},
-                        {"Tab", 43, "\t", false},
-                        {"F1", 58, ext(';'), false},
-                        {"F10", 67, ext('D'), false},
-                        {"F11", 68, "", false},
-                        {"F12", 69, "", false},
-                        {"KeyA", 4, "", false},
-                        {"Minus", 45, "", false}};
+const NamedKey kKeys[] = {{"Numpad8", 96, ext('H'), true},
+                          {"ArrowUp", 82, ext('H'), false},
+                          {"Numpad2", 90, ext('P'), true},
+                          {"ArrowDown", 81, ext('P'), false},
+                          {"Numpad4", 92, ext('K'), true},
+                          {"ArrowLeft", 80, ext('K'), false},
+                          {"Numpad6", 94, ext('M'), true},
+                          {"ArrowRight", 79, ext('M'), false},
+                          {"Numpad7", 95, ext('G'), true},
+                          {"Home", 74, ext('G'), false},
+                          {"Numpad1", 89, ext('O'), true},
+                          {"End", 77, ext('O'), false},
+                          {"Numpad9", 97, ext('I'), true},
+                          {"PageUp", 75, ext('I'), false},
+                          {"Numpad3", 91, ext('Q'), true},
+                          {"PageDown", 78, ext('Q'), false},
+                          {"Numpad0", 98, ext('R'), true},
+                          {"Insert", 73, ext('R'), false},
+                          {"NumpadDecimal", 99, ext('S'), true},
+                          {"Delete", 76, ext('S'), false},
+                          {"Numpad5", 93, "", true},
+                          {"NumpadEnter", 88, "\r", false},
+                          {"Enter", 40, "\r", false},
+                          {"Escape", 41, "\x1b", false},
+                          {"Backspace", 42, "\b", false},
+                          {"Tab", 43, "\t", false},
+                          {"F1", 58, ext(';'), false},
+                          {"F10", 67, ext('D'), false},
+                          {"F11", 68, "", false},
+                          {"F12", 69, "", false},
+                          {"KeyA", 4, "", false},
+                          {"Minus", 45, "", false}};
 
 }  // namespace
 
 // The browser's codes give the game's key texts, and the window's scancodes name the same keys.
 TEST(KeyNames, BrowserCodesAndWindowScancodesGiveTheGamesKeyTexts) {
-    for (const KeyRow& row : kKeys) {
+    for (const NamedKey& row : kKeys) {
         SCOPED_TRACE(row.code);
         EXPECT_EQ(key_text_for(key_from_code(row.code), false), row.text);
         EXPECT_EQ(key_text_for(key_from_code(row.code), true), row.numpad ? "" : row.text);
@@ -133,3 +134,28 @@ TEST(KeyNames, TheWindowsSpeedKeysNeedCtrl) {
     EXPECT_EQ(speed_key(SDLK_KP_PLUS, KMOD_NUM), 0);
 }
 #endif
+
+// The window's own keys come from the key table's chords, which its help names: F1, F11
+// and F12 whatever else is held, either Enter only with Alt; every other key goes to the game.
+TEST(KeyNames, WindowKeysAreTheTablesChordsAsItsHelpNamesThem) {
+    struct Case {
+        PhysicalKey key;
+        bool alt;
+        const char* help;  // the help's name of the row that takes it; nullptr: the game's
+    };
+    for (const Case& c :
+         {Case{PhysicalKey::F1, false, "F1"}, Case{PhysicalKey::F1, true, "F1"}, Case{PhysicalKey::F11, false, "F11"},
+          Case{PhysicalKey::F12, true, "F12"}, Case{PhysicalKey::Enter, true, "Alt+Enter"},
+          Case{PhysicalKey::KeypadEnter, true, "Alt+Enter"}, Case{PhysicalKey::Enter, false, nullptr},
+          Case{PhysicalKey::F2, true, nullptr}, Case{PhysicalKey::Escape, false, nullptr},
+          Case{PhysicalKey::Other, true, nullptr}}) {
+        const KeyRow* row = window_row(c.key, c.alt);
+        if (!c.help) {
+            EXPECT_EQ(row, nullptr) << static_cast<int>(c.key);
+            continue;
+        }
+        ASSERT_NE(row, nullptr) << c.help;
+        EXPECT_EQ(row->source, KeySource::Window);
+        EXPECT_EQ(row->help.keys, c.help);
+    }
+}

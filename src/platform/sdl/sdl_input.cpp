@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "input/key_names.hpp"
+#include "input/key_table.hpp"
 #include "platform/rhythm/pass_pacer.hpp"
 #include "platform/sdl/sdl_keys.hpp"
 #include "platform/sdl/sdl_platform.hpp"
@@ -134,17 +135,10 @@ void SdlPlatform::handle_key_down(const SDL_Event& e) {
     text_owner_ = TextOwner::Swallow;
     // The desktop's own repeats are ignored: the window repeats keys itself.
     if (e.key.repeat) return;
-    if ((mod & KMOD_ALT) && (sc == SDL_SCANCODE_RETURN || sc == SDL_SCANCODE_KP_ENTER)) {
-        toggle_fullscreen();
-    } else if (sc == SDL_SCANCODE_F11) {
-        aspect_4_3_ = !aspect_4_3_;
-        present_due_ = true;
-    } else if (sc == SDL_SCANCODE_F12) {
-        take_screenshot();
+    if (const KeyRow* own = window_row(physical_key(sc), (mod & KMOD_ALT) != 0)) {
+        window_key(own->name);
     } else if (int step = speed_key(e.key.keysym.sym, mod)) {
         change_speed(step > 0);
-    } else if (sc == SDL_SCANCODE_F1) {
-        toggle_help();
     } else if (help_shown_.load(std::memory_order_relaxed)) {
         // The help shows: the key is dropped, and its text with it.
     } else if (std::string key = key_text_for(physical_key(sc), (mod & KMOD_NUM) != 0); !key.empty()) {
@@ -152,6 +146,20 @@ void SdlPlatform::handle_key_down(const SDL_Event& e) {
     } else {
         text_owner_ = TextOwner::Key;
         text_key_ = key_id(sc);
+    }
+}
+
+// The window's own keys of the key table (the rows with a chord).
+void SdlPlatform::window_key(KeyName name) {
+    switch (name) {
+    case KeyName::WindowHelp: toggle_help(); break;
+    case KeyName::WindowFullscreen: toggle_fullscreen(); break;
+    case KeyName::WindowAspect:
+        aspect_4_3_ = !aspect_4_3_;
+        present_due_ = true;
+        break;
+    case KeyName::WindowScreenshot: take_screenshot(); break;
+    default: break;
     }
 }
 

@@ -44,6 +44,8 @@ typedef struct _SDL_GameController SDL_GameController;
 
 namespace tlvx {
 
+enum class KeyName;  // input/key_table.hpp
+
 struct WindowSettings {
     double speed = kDefaultSpeed;  // passes a second; 0: back to back
     int scale = 0;                 // window size in multiples of 320x200; 0: the largest up to 3 that fits
@@ -125,6 +127,7 @@ private:
     void change_speed(bool faster);
     void update_title(double now);
     void show_note(std::string text, double seconds);
+    void window_key(KeyName name);
     void toggle_help();
     void beep();
     void take_screenshot();
