@@ -5,10 +5,7 @@
 #include <string>
 
 #include "tools/command_line.hpp"
-#include "tools/record_info.hpp"
-#include "tools/run_command.hpp"
-#include "tools/tiled_commands.hpp"
-#include "tools/world_commands.hpp"
+#include "tools/tool_commands.hpp"
 
 int main(int argc, char** argv) {
     // mended: past a file size limit a write fails with EFBIG instead of
@@ -19,10 +16,7 @@ int main(int argc, char** argv) {
     app.require_subcommand(1);
     int exit_code = 0;
     std::string report;  // a runtime error's report, which only main prints
-    tlvx::tools::add_run_command(app, exit_code, report);
-    tlvx::tools::add_record_info_command(app, exit_code);
-    tlvx::tools::add_world_commands(app, exit_code);
-    tlvx::tools::add_tiled_commands(app, exit_code);
+    tlvx::tools::add_tool_commands(app, exit_code, report);
     const int status = tlvx::tools::run_command_line(app, argc, argv, exit_code);
     std::fputs(report.c_str(), stderr);
     return status;

@@ -10,21 +10,16 @@
 #include <fstream>
 #include <sstream>
 
+#include "support/test_support.hpp"
+
 using namespace tlvx;
+using namespace tlvx::test;
 
 namespace {
 
-std::vector<std::string> file_lines(const std::string& name) {
-    std::ifstream in(std::string(TLVX_TESTS_DIR) + "/../" + name);
-    EXPECT_TRUE(in) << name;
-    std::vector<std::string> lines;
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
-}
-
 // The rows of the README's table headed "| Key | What it does |".
 std::vector<std::string> readme_key_rows() {
-    const std::vector<std::string> lines = file_lines("README.md");
+    const std::vector<std::string> lines = project_lines("README.md");
     std::vector<std::string> rows;
     size_t i = std::find(lines.begin(), lines.end(), "| Key | What it does |") - lines.begin() + 2;
     for (; i < lines.size() && lines[i].rfind('|', 0) == 0; ++i) rows.push_back(lines[i]);
@@ -47,15 +42,7 @@ std::vector<std::string> man_key_entries(const std::vector<std::string>& lines, 
 // KEYS entries are first written from the key table, so that a new or changed
 // key needs no edit of either by hand (HACKING.md).
 void write_key_docs() {
-    const auto write = [](const std::string& name, const std::vector<std::string>& lines) {
-        const std::string path = std::string(TLVX_TESTS_DIR) + "/../" + name;
-        std::ofstream out(path + ".new", std::ios::binary);
-        for (const std::string& line : lines) out << line << "\n";
-        out.close();
-        ASSERT_TRUE(out) << path;
-        ASSERT_EQ(std::rename((path + ".new").c_str(), path.c_str()), 0) << path;
-    };
-    std::vector<std::string> readme = file_lines("README.md");
+    std::vector<std::string> readme = project_lines("README.md");
     const size_t head = std::find(readme.begin(), readme.end(), "| Key | What it does |") - readme.begin();
     ASSERT_LT(head + 2, readme.size());
     size_t end = head + 2;
@@ -63,16 +50,16 @@ void write_key_docs() {
     const std::vector<std::string> rows = key_help_markdown();
     readme.erase(readme.begin() + static_cast<long>(head + 2), readme.begin() + static_cast<long>(end));
     readme.insert(readme.begin() + static_cast<long>(head + 2), rows.begin(), rows.end());
-    write("README.md", readme);
+    write_project_lines("README.md", readme);
 
-    std::vector<std::string> man = file_lines("share/tlvx.6");
+    std::vector<std::string> man = project_lines("share/tlvx.6");
     size_t first = 0;
     man_key_entries(man, &first, &end);
     ASSERT_LT(first, man.size());
     const std::vector<std::string> entries = key_help_man();
     man.erase(man.begin() + static_cast<long>(first), man.begin() + static_cast<long>(end));
     man.insert(man.begin() + static_cast<long>(first), entries.begin(), entries.end());
-    write("share/tlvx.6", man);
+    write_project_lines("share/tlvx.6", man);
 }
 
 std::string squeeze_spaces(const std::string& s) {
@@ -88,7 +75,7 @@ std::string squeeze_spaces(const std::string& s) {
 TEST(KeyHelp, ReadmeAndManualPageListExactlyTheTablesKeys) {
     if (std::getenv("TLVX_WRITE_KEY_DOCS")) write_key_docs();
     EXPECT_EQ(readme_key_rows(), key_help_markdown());
-    EXPECT_EQ(man_key_entries(file_lines("share/tlvx.6")), key_help_man());
+    EXPECT_EQ(man_key_entries(project_lines("share/tlvx.6")), key_help_man());
 }
 
 // Every row that has help has both texts, none with a "|" (it would split the

@@ -80,6 +80,21 @@ std::string read_file(const std::string& path) {
 
 bool file_exists(const std::string& path) { return std::filesystem::exists(path); }
 
+std::vector<std::string> project_lines(const std::string& name) {
+    std::istringstream in(read_file(std::string(TLVX_TESTS_DIR) + "/../" + name));
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    return lines;
+}
+
+void write_project_lines(const std::string& name, const std::vector<std::string>& lines) {
+    const std::string path = std::string(TLVX_TESTS_DIR) + "/../" + name;
+    std::string text;
+    for (const std::string& line : lines) text += line + "\n";
+    write_file(path + ".new", text);
+    if (std::rename((path + ".new").c_str(), path.c_str()) != 0) throw std::runtime_error("cannot replace " + path);
+}
+
 std::set<std::string> names_in(const std::string& dir) {
     std::set<std::string> names;
     std::error_code ec;

@@ -44,6 +44,11 @@ private:
 void write_file(const std::string& path, const std::string& bytes);
 std::string read_file(const std::string& path);
 bool file_exists(const std::string& path);
+// The lines of the project's file `name` (README.md, share/tlvx.6 ...), without their ends.
+std::vector<std::string> project_lines(const std::string& name);
+// Replaces the project's file `name` with `lines`, each ended by a newline: the writers
+// of the documents that come from a table (the keys, the tools).
+void write_project_lines(const std::string& name, const std::vector<std::string>& lines);
 // The names in a folder (none when it cannot be read). A world's lock file is
 // left out: any program that writes a world leaves one, and it holds nothing
 // of the world.
