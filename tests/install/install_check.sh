@@ -93,7 +93,7 @@ manuals)
     tr ',' '\n' | tr -d ' ' | sort)
   diff <(echo "$commands") <(echo "$named") || fail "commands in --help (<) and in the unknown-command line (>) differ"
   for c in $commands; do
-    grep -qE "^tlvx-tool $c( |$)" "$prefix/share/doc/tlvx/docs/worlds.md" || fail "the tool list of docs/worlds.md lacks $c"
+    grep -qF "| \`$c\` | \`tlvx-tool $c" "$prefix/share/doc/tlvx/docs/worlds.md" || fail "the tool table of docs/worlds.md lacks $c"
   done
   for c in $commands; do
     compare "tlvx-tool $c" "$("$tool" "$c" --help | help_options)" "$(plain "$man_tool" | section_options - ".SS $c")"
