@@ -17,13 +17,16 @@ using namespace tlvx::test;
 
 namespace {
 
-// The rows of the README's table headed "| Key | What it does |".
-std::vector<std::string> readme_key_rows() {
-    const std::vector<std::string> lines = project_lines("README.md");
-    std::vector<std::string> rows;
-    size_t i = std::find(lines.begin(), lines.end(), "| Key | What it does |") - lines.begin() + 2;
-    for (; i < lines.size() && lines[i].rfind('|', 0) == 0; ++i) rows.push_back(lines[i]);
-    return rows;
+// The rows of the README's table headed "| Key | What it does |", from `first` to before `end`.
+std::vector<std::string> readme_key_rows(const std::vector<std::string>& lines, size_t* first = nullptr,
+                                         size_t* end = nullptr) {
+    const size_t i = std::min<size_t>(
+        std::find(lines.begin(), lines.end(), "| Key | What it does |") - lines.begin() + 2, lines.size());
+    size_t j = i;
+    while (j < lines.size() && lines[j].rfind('|', 0) == 0) ++j;
+    if (first) *first = i;
+    if (end) *end = j;
+    return {lines.begin() + static_cast<long>(i), lines.begin() + static_cast<long>(j)};
 }
 
 // The lines of the manual page's KEYS section from its first entry to the next section.
@@ -42,24 +45,17 @@ std::vector<std::string> man_key_entries(const std::vector<std::string>& lines, 
 // KEYS entries are first written from the key table, so that a new or changed
 // key needs no edit of either by hand (HACKING.md).
 void write_key_docs() {
-    std::vector<std::string> readme = project_lines("README.md");
-    const size_t head = std::find(readme.begin(), readme.end(), "| Key | What it does |") - readme.begin();
-    ASSERT_LT(head + 2, readme.size());
-    size_t end = head + 2;
-    while (end < readme.size() && readme[end].rfind('|', 0) == 0) ++end;
-    const std::vector<std::string> rows = key_help_markdown();
-    readme.erase(readme.begin() + static_cast<long>(head + 2), readme.begin() + static_cast<long>(end));
-    readme.insert(readme.begin() + static_cast<long>(head + 2), rows.begin(), rows.end());
-    write_project_lines("README.md", readme);
-
-    std::vector<std::string> man = project_lines("share/tlvx.6");
-    size_t first = 0;
-    man_key_entries(man, &first, &end);
-    ASSERT_LT(first, man.size());
-    const std::vector<std::string> entries = key_help_man();
-    man.erase(man.begin() + static_cast<long>(first), man.begin() + static_cast<long>(end));
-    man.insert(man.begin() + static_cast<long>(first), entries.begin(), entries.end());
-    write_project_lines("share/tlvx.6", man);
+    const auto rewrite = [](const char* name, auto find, const std::vector<std::string>& with) {
+        std::vector<std::string> lines = project_lines(name);
+        size_t first = 0, end = 0;
+        find(lines, &first, &end);
+        ASSERT_LT(first, lines.size()) << name;
+        lines.erase(lines.begin() + static_cast<long>(first), lines.begin() + static_cast<long>(end));
+        lines.insert(lines.begin() + static_cast<long>(first), with.begin(), with.end());
+        write_project_lines(name, lines);
+    };
+    rewrite("README.md", readme_key_rows, key_help_markdown());
+    rewrite("share/tlvx.6", man_key_entries, key_help_man());
 }
 
 std::string squeeze_spaces(const std::string& s) {
@@ -74,7 +70,7 @@ std::string squeeze_spaces(const std::string& s) {
 // The README's rows and the manual page's entries are the table's, every one, in its order, and no more.
 TEST(KeyHelp, ReadmeAndManualPageListExactlyTheTablesKeys) {
     if (std::getenv("TLVX_WRITE_KEY_DOCS")) write_key_docs();
-    EXPECT_EQ(readme_key_rows(), key_help_markdown());
+    EXPECT_EQ(readme_key_rows(project_lines("README.md")), key_help_markdown());
     EXPECT_EQ(man_key_entries(project_lines("share/tlvx.6")), key_help_man());
 }
 

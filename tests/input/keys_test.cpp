@@ -43,12 +43,9 @@ TEST(KeyDispatch, StepAndFacingKeys) {
         {"7", 0, {.d2 = 3, .vx = 10, .vy = 8, .scrnupdt = 0}},
         {"7", 1, {.d2 = 4, .vx = 10, .vy = 8, .scrnupdt = 0}},
         {"7", 2, {.d2 = 1, .vx = 10, .vy = 8, .scrnupdt = 0}},
-        {"7", 3, {.d2 = 2, .vx = 10, .vy = 8, .scrnupdt = 0}},
         {"7", 4, {.d2 = 3, .vx = 10, .vy = 8, .scrnupdt = 0}},
         {"9", 0, {.d2 = 1, .vx = 10, .vy = 8, .scrnupdt = 0}},
         {"9", 1, {.d2 = 2, .vx = 10, .vy = 8, .scrnupdt = 0}},
-        {"9", 2, {.d2 = 3, .vx = 10, .vy = 8, .scrnupdt = 0}},
-        {"9", 3, {.d2 = 4, .vx = 10, .vy = 8, .scrnupdt = 0}},
         {"9", 4, {.d2 = 1, .vx = 10, .vy = 8, .scrnupdt = 0}},
     };
     for (const Case& c : cases) {

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <functional>
 #include <new>
+#include <tuple>
 
 #include "base/error.hpp"
 #include "base/platform.hpp"
@@ -33,6 +34,11 @@ struct GameRun {
     GameResult go(int64_t passes = 50) { return run_game(*s, platform, dir.path(), passes); }
 };
 
+// How a run ended, its status, its text and whether it was the game's own end.
+std::tuple<GameEnd, int, std::string, bool> outcome(const GameResult& g) {
+    return {g.end, g.status, g.text, g.ended()};
+}
+
 const std::string kOutOfMemoryReport = "\nAborting due to runtime error 4 (out of memory) while allocating memory\n\n";
 
 }  // namespace
@@ -42,11 +48,7 @@ const std::string kOutOfMemoryReport = "\nAborting due to runtime error 4 (out o
 TEST(RunGame, OutOfMemoryInAPassIsRuntimeError4WithItsReport) {
     GameRun r;
     r.platform.on_poll = [] { throw std::bad_alloc(); };
-    const GameResult g = r.go();
-    EXPECT_EQ(g.end, GameEnd::Error);
-    EXPECT_EQ(g.status, 4);
-    EXPECT_EQ(g.text, kOutOfMemoryReport);
-    EXPECT_TRUE(g.ended());
+    EXPECT_EQ(outcome(r.go()), std::tuple(GameEnd::Error, 4, kOutOfMemoryReport, true));
 }
 
 TEST(RunGame, EscapeQuitsWithStatus0AndTheSaveWritten) {
@@ -58,11 +60,7 @@ TEST(RunGame, EscapeQuitsWithStatus0AndTheSaveWritten) {
     r.platform.on_poll = [&] {
         if (++polls == 40) r.platform.pending.push_back("\x1b");
     };
-    const GameResult g = r.go(1000);
-    EXPECT_EQ(g.end, GameEnd::Quit);
-    EXPECT_EQ(g.status, 0);
-    EXPECT_EQ(g.text, "");
-    EXPECT_TRUE(g.ended());
+    EXPECT_EQ(outcome(r.go(1000)), std::tuple(GameEnd::Quit, 0, "", true));
     EXPECT_LT(r.s->pass, 1000);
     EXPECT_NE(read_file(r.dir.file("Pndx_001.sav")), before);
 }
@@ -72,15 +70,9 @@ TEST(RunGame, EscapeQuitsWithStatus0AndTheSaveWritten) {
 TEST(RunGame, StopRunAndThePassLimitEndWithStatus0AndNoQuit) {
     GameRun stopped, limited;
     stopped.platform.on_poll = [] { throw StopRun{}; };
-    const GameResult a = stopped.go();
-    EXPECT_EQ(a.end, GameEnd::Stopped);
-    EXPECT_EQ(a.status, 0);
-    EXPECT_FALSE(a.ended());
-    const GameResult b = limited.go(3);
-    EXPECT_EQ(b.end, GameEnd::PassLimit);
-    EXPECT_EQ(b.status, 0);
+    EXPECT_EQ(outcome(stopped.go()), std::tuple(GameEnd::Stopped, 0, "", false));
+    EXPECT_EQ(outcome(limited.go(3)), std::tuple(GameEnd::PassLimit, 0, "", false));
     EXPECT_EQ(limited.s->pass, 3);
-    EXPECT_FALSE(b.ended());
 }
 
 // A runtime error gives its number and its report; a quit whose save cannot
@@ -89,9 +81,9 @@ TEST(RunGame, ARuntimeErrorGivesItsReportAndAFailedFinalSaveItsLine) {
     GameRun broken, unsaved;
     std::filesystem::resize_file(broken.dir.file("tlvx_gr1.tmp"), 0);
     const GameResult e = broken.go();
-    EXPECT_EQ(e.end, GameEnd::Error);
-    EXPECT_EQ(e.status, 1);
-    EXPECT_NE(e.text.find("Aborting due to runtime error 1"), std::string::npos) << e.text;
+    EXPECT_EQ(std::tuple(e.end, e.status, e.text.find("Aborting due to runtime error 1") != e.text.npos),
+              std::tuple(GameEnd::Error, 1, true))
+        << e.text;
 
     // The save's place taken by a folder once the game runs: nobody can
     // replace it, so the quit's save fails.
@@ -104,9 +96,7 @@ TEST(RunGame, ARuntimeErrorGivesItsReportAndAFailedFinalSaveItsLine) {
         unsaved.platform.pending.push_back("\x1b");
     };
     const GameResult f = unsaved.go();
-    EXPECT_EQ(f.end, GameEnd::SaveFailed);
-    EXPECT_GT(f.status, 0);
+    EXPECT_EQ(std::tuple(f.end, f.status > 0, f.ended()), std::tuple(GameEnd::SaveFailed, true, true));
     EXPECT_EQ(f.text.rfind("the final save could not be written (runtime error " + std::to_string(f.status), 0), 0u)
         << f.text;
-    EXPECT_TRUE(f.ended());
 }

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -14,6 +15,16 @@
 using namespace tlvx;
 using namespace tlvx::tools;
 using namespace tlvx::world;
+
+namespace {
+
+// How many of `lines` hold both `a` and `b`.
+int holding(const std::vector<std::string>& lines, std::string_view a, std::string_view b = "") {
+    return static_cast<int>(std::count_if(
+        lines.begin(), lines.end(), [&](const std::string& l) { return l.find(a) != l.npos && l.find(b) != l.npos; }));
+}
+
+}  // namespace
 
 // Each planted fault is named in a problem (the game would stop) or in a note, and only then is there a problem.
 TEST(Info, FindsEachKindOfPlantedFault) {
@@ -53,10 +64,9 @@ TEST(Info, FindsEachKindOfPlantedFault) {
         write_demo_world(dir.path(), false);
         f.plant(dir);
         const WorldInfo info = inspect_world(dir.path());
-        int found = 0;
-        for (const std::string& l : f.problem ? info.problems : info.notes)
-            found += l.find(f.says1) != l.npos && l.find(f.says2) != l.npos;
-        EXPECT_EQ(found > 0, *f.says1 != 0) << f.says1 << "\n" << format_info(info);
+        EXPECT_EQ(holding(f.problem ? info.problems : info.notes, f.says1, f.says2) > 0, *f.says1 != 0)
+            << f.says1 << "\n"
+            << format_info(info);
         EXPECT_EQ(info.problems.empty(), !f.problem) << format_info(info);
     }
 }
@@ -84,6 +94,12 @@ void put_cell(const std::string& dir, int k, int64_t w, int64_t c, int64_t r, ui
     std::fseek(f, static_cast<long>(c + r * w + 3), SEEK_SET);
     std::fputc(v, f);
     std::fclose(f);
+}
+
+// A `new` world `w` cells wide in t/W, made once for all rows of that width (each row puts back what it changes).
+const NewMapResult& world_of(const test::TempDir& t, std::map<int32_t, NewMapResult>& made, int32_t w, int32_t h) {
+    if (!made.count(w)) made[w] = new_map({.dir = t.file(std::to_string(w)), .w = w, .h = h, .fill = {}});
+    return made[w];
 }
 
 }  // namespace
@@ -136,24 +152,19 @@ TEST(Info, PlayerMarkersAwayFromTheStart) {
         {"far in the largest map", 65535, 65535, {{65000, 64000}}, false, "e.g. (65000, 64000)"},
     };
     test::TempDir t;
-    std::map<int32_t, NewMapResult> made;  // one world of each size, its creature layer put back after each row
+    std::map<int32_t, NewMapResult> made;
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
         const std::string dir = t.file(std::to_string(row.w));
-        if (!made.count(row.w)) made[row.w] = new_map({.dir = dir, .w = row.w, .h = row.h, .fill = {}});
-        const NewMapResult& m = made[row.w];
+        const NewMapResult& m = world_of(t, made, row.w, row.h);
         for (const auto& [c, r] : row.markers) put_cell(dir, 1, row.w, c, r, 1);
         if (row.clear_start) put_cell(dir, 1, row.w, m.start_x, m.start_y, 0);
         const WorldInfo info = inspect_world(dir);
         for (const auto& [c, r] : row.markers) put_cell(dir, 1, row.w, c, r, 0);
         if (row.clear_start) put_cell(dir, 1, row.w, m.start_x, m.start_y, 1);
-        int elsewhere = 0, unmarked_start = 0;
-        for (const std::string& n : info.notes) {
-            elsewhere += n.find("besides the start cell") != n.npos && n.find(row.says) != n.npos;
-            unmarked_start += n.find("start cell holds no player marker") != n.npos;
-        }
-        EXPECT_EQ(elsewhere, *row.says ? 1 : 0) << format_info(info);
-        EXPECT_EQ(unmarked_start, row.clear_start ? 1 : 0) << format_info(info);
+        EXPECT_EQ(holding(info.notes, "besides the start cell", row.says), *row.says ? 1 : 0) << format_info(info);
+        EXPECT_EQ(holding(info.notes, "start cell holds no player marker"), row.clear_start ? 1 : 0)
+            << format_info(info);
     }
 }
 
@@ -165,16 +176,8 @@ TEST(Info, AWorldInUseIsNamedWithoutPlayerMarkerFindings) {
     const std::string dir = t.file("w");
     new_map({.dir = dir, .w = 20, .h = 16, .fill = {}});
     put_cell(dir, 1, 20, 3, 2, 1);  // a second marker, as a step under way leaves it
-    const auto marker_findings = [](const WorldInfo& info) {
-        int n = 0;
-        for (const std::string& note : info.notes) n += note.find("player marker") != note.npos;
-        return n;
-    };
-    const auto in_use = [](const WorldInfo& info) {
-        int n = 0;
-        for (const std::string& line : info.lines) n += line.find("in use by") != line.npos;
-        return n;
-    };
+    const auto marker_findings = [](const WorldInfo& info) { return holding(info.notes, "player marker"); };
+    const auto in_use = [](const WorldInfo& info) { return holding(info.lines, "in use by"); };
     {
         const WorldLock game(dir, "tlvx");
         const WorldInfo info = inspect_world(dir);
@@ -222,18 +225,15 @@ TEST(Info, RoadCellsWhereThePlayerCanNeverStand) {
         {65535, 65535, {{65533, 30000}}, "e.g. (65533, 30000)"},
     };
     test::TempDir t;
-    std::map<int32_t, NewMapResult> made;  // one world of each size, its ground put back after each row
+    std::map<int32_t, NewMapResult> made;
     for (const Row& row : rows) {
         SCOPED_TRACE(std::to_string(row.w) + " " + row.says);
         const std::string dir = t.file(std::to_string(row.w));
-        if (!made.count(row.w)) made[row.w] = new_map({.dir = dir, .w = row.w, .h = row.h, .fill = {}});
-        const uint8_t fill = static_cast<uint8_t>(made[row.w].fill);
+        const uint8_t fill = static_cast<uint8_t>(world_of(t, made, row.w, row.h).fill);
         for (const auto& [c, r] : row.roads) put_cell(dir, 0, row.w, c, r, ground::Road);
         const WorldInfo info = inspect_world(dir);
         for (const auto& [c, r] : row.roads) put_cell(dir, 0, row.w, c, r, fill);
-        int notes = 0;
-        for (const std::string& n : info.notes) notes += n.find("road cell") != n.npos && n.find(row.says) != n.npos;
-        EXPECT_EQ(notes, *row.says ? 1 : 0) << format_info(info);
+        EXPECT_EQ(holding(info.notes, "road cell", row.says), *row.says ? 1 : 0) << format_info(info);
         EXPECT_TRUE(info.problems.empty()) << format_info(info);
     }
 }

