@@ -9,6 +9,7 @@
 #include <memory>
 #include <vector>
 
+#include "base/printable.hpp"
 #include "platform/headless/key_script.hpp"
 #include "platform/record/recording_reader.hpp"
 #include "platform/record/session.hpp"
@@ -34,9 +35,8 @@ int record_info(const std::string& path) {
         const RecordingSummary s = summarize_recording(reader);
         // mended: every name read from the recording is printed escaped: a
         // crafted name can carry terminal escape sequences or a NUL.
-        using recording_bytes::printable_name;
         std::printf("recording: %s\n", printable(path).c_str());
-        std::printf("made by: tlvx %s on %s (format %u)\n", printable_name(h.program_version).c_str(),
+        std::printf("made by: tlvx %s on %s (format %u)\n", printable(h.program_version).c_str(),
                     utc_text(h.created).c_str(), h.format);
         std::string end;
         if (!s.ended) end = "the session did not end in the recording (killed, or the recording is damaged)";
@@ -56,7 +56,7 @@ int record_info(const std::string& path) {
         }
         std::printf("world it starts from:\n");
         for (const StartFile& f : h.files) {
-            const std::string name = printable_name(f.name);
+            const std::string name = printable(f.name);
             if (f.size < 0) std::printf("  %-16s absent\n", name.c_str());
             else std::printf("  %-16s %12" PRId64 " bytes  hash %016" PRIx64 "\n", name.c_str(), f.size, f.hash);
         }
@@ -77,7 +77,7 @@ int record_info(const std::string& path) {
         for (const EmbeddedFile& f : copy) total += static_cast<int64_t>(f.bytes.size());
         std::printf("world copy: %zu files, %" PRId64 " bytes\n", copy.size(), total);
         for (const EmbeddedFile& f : copy)
-            std::printf("  %-16s %12zu bytes\n", printable_name(f.name).c_str(), f.bytes.size());
+            std::printf("  %-16s %12zu bytes\n", printable(f.name).c_str(), f.bytes.size());
         return 0;
     } catch (const RecordingError& e) {
         std::cerr << "tlvx-tool record-info: " << printable(e.what()) << "\n";

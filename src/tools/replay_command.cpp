@@ -5,6 +5,7 @@
 #include <iostream>
 #include <memory>
 
+#include "base/printable.hpp"
 #include "base/stop_signal.hpp"
 #include "platform/headless/key_script.hpp"
 #include "platform/record/record_platforms.hpp"
@@ -31,9 +32,8 @@ RunOutcome run_replay(const RunOptions& o) {
             return 2;
         }
         if (head.header().program_version != program_version())
-            std::cerr << "tlvx-tool run: the recording was made by tlvx "
-                      << recording_bytes::printable_name(head.header().program_version) << ", this is "
-                      << program_version() << "; the replay may take another course\n";
+            std::cerr << "tlvx-tool run: the recording was made by tlvx " << printable(head.header().program_version)
+                      << ", this is " << program_version() << "; the replay may take another course\n";
         const RecordingSummary sum = summarize_recording(head);
         if (!sum.ended && sum.complete_passes == 0) {
             std::cerr << "tlvx-tool run: "

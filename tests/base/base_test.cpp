@@ -18,6 +18,7 @@
 #include "base/error.hpp"
 #include "base/files.hpp"
 #include "base/input_file.hpp"
+#include "base/printable.hpp"
 #include "base/stop_signal.hpp"
 #include "data/data_helpers.hpp"
 
@@ -191,6 +192,20 @@ TEST(ErrorReport, NamesFromTheWorldReachTheTerminalEscapedAndTheWordsUnchanged) 
               "(caf\xC3\xA9 ok)\n\n");
     EXPECT_EQ(error_report(RuntimeError(ERR_OUT_OF_MEMORY, "")),
               "\nAborting due to runtime error 4 (out of memory)\n\n");
+    // UTF-8 stays as it is; a C1 control (CSI, U+009B), a stray or cut-off byte, an overlong
+    // form and a surrogate are escaped byte by byte, and escaping again changes nothing.
+    struct Case {
+        std::string name, shown;
+    };
+    for (const Case& c : {Case{"T\xC3\xA1l \xE2\x82\xAC \xF0\x9F\x8C\xB3", "T\xC3\xA1l \xE2\x82\xAC \xF0\x9F\x8C\xB3"},
+                          Case{"a\xC2\x9B"
+                               "2Jb",
+                               "a\\xC2\\x9B2Jb"},
+                          Case{"\x80\xFF", "\\x80\\xFF"}, Case{"x\xE2\x82", "x\\xE2\\x82"},
+                          Case{"\xC0\xAF", "\\xC0\\xAF"}, Case{"\xED\xA0\x80", "\\xED\\xA0\\x80"}}) {
+        EXPECT_EQ(printable(c.name), c.shown);
+        EXPECT_EQ(printable(c.shown), c.shown);
+    }
 }
 
 // mended: a name holding a NUL byte would open the shorter name before it;

@@ -1,7 +1,6 @@
 #include "platform/record/recording_format.hpp"
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 
 #include "platform/record/packing.hpp"
@@ -40,22 +39,6 @@ void put_string(std::string& out, const std::string& s) {
 }
 
 uint32_t crc_of(const char* data, size_t n) { return packing::crc32_of(data, n); }
-
-std::string printable_name(const std::string& name) {
-    std::string out;
-    out.reserve(name.size());
-    for (const char ch : name) {
-        const auto c = static_cast<unsigned char>(ch);
-        if (c < 0x20 || c >= 0x7F || c == '\\') {
-            char hex[8];
-            std::snprintf(hex, sizeof hex, "\\x%02X", c);
-            out += hex;
-        } else {
-            out += ch;
-        }
-    }
-    return out;
-}
 
 bool plain_world_name(const std::string& name) {
     if (name.empty() || name.size() > kMaxNameBytes || name[0] == '.') return false;

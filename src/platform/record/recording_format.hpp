@@ -105,9 +105,6 @@ constexpr uint64_t packed_bound(uint64_t raw) { return raw + raw / 1000 + 1024; 
 // a paused window polls about 50 times a second, so a run is never near it.
 constexpr uint64_t kMaxEmptyPollRun = 1u << 24;
 
-// A name read from a recording as it may be printed: control bytes, DEL and
-// bytes of 0x80 and above (terminal escape sequences, NUL) become \xHH.
-std::string printable_name(const std::string& name);
 // A name a world copy may hold: a plain file name of one folder, not hidden,
 // 1 to kMaxNameBytes bytes, without control bytes.
 bool plain_world_name(const std::string& name);

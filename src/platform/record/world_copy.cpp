@@ -17,6 +17,7 @@
 #include <string_view>
 
 #include "base/error.hpp"
+#include "base/printable.hpp"
 #include "base/state.hpp"
 #include "base/stop_signal.hpp"
 #include "data/world_files.hpp"
@@ -28,7 +29,6 @@ namespace tlvx {
 
 namespace fs = std::filesystem;
 using recording_bytes::plain_world_name;
-using recording_bytes::printable_name;
 
 namespace {
 
@@ -187,7 +187,7 @@ PrivateWorld::PrivateWorld(const std::string& parent, const std::string& what) {
     // mended: the folder is new and only this user's (mkdtemp), so nothing
     // planted in a shared place can redirect what is written into it.
     if (!::mkdtemp(pattern.data()))
-        throw RecordingError("cannot make a folder in \"" + printable_name(parent) + "\"" +
+        throw RecordingError("cannot make a folder in \"" + printable(parent) + "\"" +
                              (what.empty() ? "" : " (" + what + ")") + ": " + std::strerror(errno));
     dir_ = pattern;
     dir_fd_ = ::open(dir_.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
@@ -216,7 +216,7 @@ void PrivateWorld::write(const std::vector<EmbeddedFile>& files) {
         // with a plain create into a folder anyone could have put a link in).
         Fd out{::openat(dir_fd_, f.name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644)};
         if (out.fd < 0 || !write_all(out.fd, f.bytes.data(), f.bytes.size()) || ::fsync(out.fd) != 0)
-            throw RecordingError("cannot write \"" + printable_name(f.name) +
+            throw RecordingError("cannot write \"" + printable(f.name) +
                                  "\" of the recorded world: " + std::strerror(errno));
     }
     check_stop();
