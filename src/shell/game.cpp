@@ -158,9 +158,7 @@ void startup(State& s) {
     note_saved_state(s);
 }
 
-bool run_pass(State& s) {
-    ++s.pass;
-    s.platform->begin_pass(s.pass);
+void pass_rules(State& s) {
     poll_and_copy(s);
     display_toggles(s);
     position_clamp(s);
@@ -174,6 +172,12 @@ bool run_pass(State& s) {
     clock_step(s);
     player_marker(s);
     copy_pass_values(s);
+}
+
+bool run_pass(State& s) {
+    ++s.pass;
+    s.platform->begin_pass(s.pass);
+    pass_rules(s);
     if (key_is(s, KeyName::Quit)) {
         if (s.on_pass_end) s.on_pass_end(s);
         quit(s);

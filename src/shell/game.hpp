@@ -24,6 +24,9 @@ public:
 // One pass of the main loop. Returns true when Escape ended the program (the
 // save file has been written).
 bool run_pass(State& s);
+// The pass's rules, from the key poll to the values kept for the next pass:
+// the part of run_pass before the quit, the drawing and the pause.
+void pass_rules(State& s);
 // The quit sequence: close the screen, write the save file. A save that cannot
 // be written throws FinalSaveFailed.
 void quit(State& s);

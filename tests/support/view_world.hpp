@@ -8,6 +8,7 @@
 #include "input/editing.hpp"
 #include "input/keys.hpp"
 #include "input/movement.hpp"
+#include "shell/game.hpp"
 #include "sim/clock.hpp"
 #include "sim/creatures.hpp"
 #include "support/test_support.hpp"
@@ -63,23 +64,10 @@ struct ViewWorld {
     // The layer file's value at view offset (x, y) of the start-of-pass position.
     int32_t at(int32_t file, int32_t x, int32_t y) { return cell_read(s, file, s.VX1 + x, s.VY1 + y); }
 
-    // The steps of a pass from poll_and_copy to copy_pass_values (game.cpp),
-    // with `key` waiting: no drawing, no quit, no pause.
+    // The rules of a pass (shell/game.cpp pass_rules) with `key` waiting: no drawing, no quit, no pause.
     void pass(const std::string& key) {
         if (!key.empty()) platform.pending.push_back(key);
-        poll_and_copy(s);
-        display_toggles(s);
-        position_clamp(s);
-        redraw_reset(s);
-        editing_keys(s);
-        step_keys(s);
-        facing_keys(s);
-        road_toggle(s);
-        road_following_and_checks(s);
-        creature_sweep(s);
-        clock_step(s);
-        player_marker(s);
-        copy_pass_values(s);
+        pass_rules(s);
     }
 };
 
