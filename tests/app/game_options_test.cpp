@@ -45,7 +45,6 @@ TEST(GameCommandLine, DefaultsAndEveryOptionReachItsField) {
 // spelled out in hundreds of digits.
 TEST(GameBadOptions, EachRefusalNamesItsCulpritOnItsFirstLine) {
     const std::pair<std::vector<std::string>, const char*> rows[] = {
-        {{"--bogus"}, "--bogus"},
         {{"--data"}, "--data"},
         {{"--data", "a", "b"}, "b"},
         {{"--speed", "0.5"}, "--speed"},  // 1 to 1000

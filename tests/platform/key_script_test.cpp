@@ -52,9 +52,8 @@ TEST(KeyScript, RefusesMalformedLinesNamingThem) {
 
 TEST(KeyName, CanonicalFormsAndEveryTracedKeyReplaysAsItself) {
     const std::pair<std::string, std::string> cases[] = {
-        {",", "x:2C"},  {"\"", "x:22"},  {"#", "#"},           {" ", "space"},  {"\x1b", "esc"},
-        {"\b", "bksp"}, {"\r", "enter"}, {"\t", "tab"},        {"\n", "x:0A"},  {"\0H"s, "up"},
-        {"\0;"s, "f1"}, {"\0D"s, "f10"}, {"\0G"s, "x:00x:47"}, {"\0"s, "x:00"}, {"", ""},
+        {",", "x:2C"},  {"\"", "x:22"}, {"#", "#"},      {" ", "space"},       {"\x1b", "esc"}, {"\n", "x:0A"},
+        {"\0H"s, "up"}, {"\0;"s, "f1"}, {"\0D"s, "f10"}, {"\0G"s, "x:00x:47"}, {"\0"s, "x:00"}, {"", ""},
     };
     for (const auto& [key, name] : cases) EXPECT_EQ(key_name(key), name);
     for (int b = 0; b < 256; ++b)

@@ -33,14 +33,10 @@ const Session kSessions[] = {
      "note tlvx_gr2.tmp; k i; changed tlvx_gr2.tmp; k p; sleep 0.4; k x; note ../session.tlvxrec\n"
      "changed ../session.tlvxrec; k g; sleep 0.21; k g; k Escape\n",
      false},
-    {"editing_keys",
-     "k f; sleep 0.3; k F F; sleep 0.17; k asterisk; sleep 0.5; k slash; k BackSpace; sleep 0.25\n"
-     "k 9 bracketright bracketright; sleep 0.4; k bracketleft 7 7 o; sleep 0.12; k minus i; k Escape\n",
-     false},
     // Killed once the toggle is saved (no save is then under way for the kill to cut short) and two
     // chunks more are written (the recording grows every half second): the replay holds the step.
     {"killed",
-     "k y; sleep 0.4; k i; wait_for '[ \"$(sed -n 13p Pndx_001.sav | tr -d \" \\r\")\" = 1 ]'\n"
+     "k y; sleep 0.4; k i; save_is 13 1\n"
      "note ../session.tlvxrec; changed ../session.tlvxrec; changed ../session.tlvxrec; kill -9 $G\n",
      true},
 };

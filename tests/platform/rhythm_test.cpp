@@ -43,8 +43,8 @@ std::vector<std::string> play(double speed, double until, std::vector<KeyEvent> 
 
 }  // namespace
 
-// An even rhythm, no burst of missed passes after a stall, and the chosen
-// average rate despite sleeps that overshoot.
+// An even rhythm (a pass started late keeps the next one's place), and no
+// burst of missed passes after a stall.
 TEST(PassPacer, KeepsAnEvenRhythmAndStartsAgainAfterAStall) {
     PassPacer p(10);
     EXPECT_DOUBLE_EQ(p.start_time(100.0), 100.0);    // the first pass at once
@@ -56,19 +56,11 @@ TEST(PassPacer, KeepsAnEvenRhythmAndStartsAgainAfterAStall) {
     p.set_speed(0);  // max: never waits
     EXPECT_DOUBLE_EQ(p.start_time(105.0), 105.0);
     EXPECT_DOUBLE_EQ(p.start_time(105.0), 105.0);
-    for (double speed : {5.0, 100.0}) {
-        PassPacer paced(speed);
-        double now = 0;
-        int passes = 0;
-        for (; now < 60; ++passes) now = paced.start_time(now) + 0.0007 * (passes % 3) + 0.0005;  // late, then the pass
-        EXPECT_NEAR(passes / 60.0, speed, speed * 0.01) << speed;
-    }
 }
 
-// A page's passes: the browser takes a turn of several milliseconds about 60
-// times a second, and a sleep lasts at least 4 ms, so at high speeds passes
-// due sooner run at once. Passes held up by a turn are caught up on within the
-// allowance; beyond it the rhythm starts again.
+// A page's passes held up by the browser's turn are caught up on within the
+// allowance, at once; beyond it the rhythm starts again. (The rates the page
+// reaches with it: bench/web.mjs.)
 TEST(PassPacer, CatchesUpOnPassesHeldUpWithinItsAllowance) {
     PassPacer p(500);
     p.set_catch_up(0.05);
@@ -79,35 +71,6 @@ TEST(PassPacer, CatchesUpOnPassesHeldUpWithinItsAllowance) {
     EXPECT_EQ(at_once, 15);
     EXPECT_DOUBLE_EQ(p.start_time(10.2), 10.2);  // further behind: a fresh rhythm
     EXPECT_NEAR(p.start_time(10.2), 10.202, 1e-9);
-
-    // The page's loop at 500 and 1000 passes a second (a pass costs 0.3 ms, a sleep
-    // oversleeps by 3 ms, a turn takes 8 ms): with the allowance both are reached; without
-    // it, the turns cost 1000 a tenth of its passes or more.
-    for (const double speed : {500.0, 1000.0}) {
-        double rate[2];
-        for (const bool catch_up : {false, true}) {
-            PassPacer paced(speed);
-            if (catch_up) paced.set_catch_up(0.05);
-            double now = 0, last_turn = 0;
-            int passes = 0;
-            for (; now < 30; ++passes) {
-                const double start = paced.start_time(now);
-                if (start - now >= 0.004) {
-                    now = start + 0.003;
-                    last_turn = now;
-                } else if (now - last_turn >= 1.0 / 60) {
-                    now += 0.008;
-                    last_turn = now;
-                }
-                now += 0.0003;
-            }
-            rate[catch_up] = passes / now;
-        }
-        EXPECT_NEAR(rate[1], speed, speed * 0.01) << speed;
-        if (speed == 1000) {
-            EXPECT_LT(rate[0], speed * 0.9);
-        }
-    }
 }
 
 TEST(SpeedLadder, StepsUpToMaxAndDown) {

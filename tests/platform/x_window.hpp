@@ -118,6 +118,9 @@ px() {
 }
 lit() { v=$(px $1 $2); [ -n "$v" ] && [ "$v" != 0 ]; }
 dark() { [ "$(px $1 $2)" = 0 ]; }
+# `save_is LINE VALUE [SECONDS]` waits (10 s unless given) for line LINE of the save file to read
+# VALUE; exit 93 if it never does.
+save_is() { SL=$1 SV=$2; await '[ "$(sed -n "${SL}p" Pndx_001.sav | tr -d " \r")" = "$SV" ]' ${3:-10} || exit 93; }
 # `note FILE` remembers the file's bytes; `changed FILE` waits until they differ, then notes them.
 note() { cp "$1" "../${1##*/}.noted"; }
 changed() { N=$1; wait_for '! cmp -s "$N" "../${N##*/}.noted"'; note "$1"; }

@@ -165,6 +165,12 @@ bool any_private_folder(const std::string& dir) {
     return false;
 }
 
+// Where the header of the recording `b` ends, and where the world copy after it ends.
+size_t header_end(const std::string& b) { return 20 + u32_of(reinterpret_cast<const unsigned char*>(b.data()) + 12); }
+size_t copy_end(const std::string& b) {
+    return header_end(b) + 20 + u64_of(reinterpret_cast<const unsigned char*>(b.data()) + header_end(b) + 8);
+}
+
 std::string pack(std::string raw, int flush) {
     z_stream z{};
     deflateInit(&z, 9);
@@ -202,8 +208,7 @@ std::string chunk_of(const std::string& raw) {
 // put before the poll that brought "x", its chunks made one.
 std::string with_empty_polls(const std::string& b, uint64_t count, int runs) {
     const auto* p = reinterpret_cast<const unsigned char*>(b.data());
-    size_t at = 20 + u32_of(p + 12);  // past the header
-    at += 20 + u64_of(p + at + 8);    // and the world copy
+    size_t at = copy_end(b);
     std::string out = b.substr(0, at), packed, raw;
     for (; at < b.size(); at += 14 + u32_of(p + at + 2)) {
         packed += b.substr(at + 14, u32_of(p + at + 2));
@@ -483,7 +488,7 @@ TEST(UntrustedRecording, CraftedFilesAreRefusedQuicklyAndLongPausesReplayAtOnce)
     test::TempDir dir;
     record(dir, "2 p\n3 x\n6 g\n12 esc\n", "");
     const std::string b = test::read_file(dir.file("rec.tlvxrec"));
-    const std::string head = b.substr(0, 20 + u32_of(reinterpret_cast<const unsigned char*>(b.data()) + 12));
+    const std::string head = b.substr(0, header_end(b));
     // A world copy said to unpack to 1 GiB, with as many packed bytes as deflate needs for that.
     std::string junk((1u << 30) / 1032 + 4096, '\0');
     for (size_t i = 0; i < junk.size(); ++i) junk[i] = static_cast<char>(i * 2654435761u >> 13);
@@ -537,9 +542,7 @@ TEST(UntrustedRecording, AChunkOfMorePassesThanTheWriterMakesIsRefusedAtOnce) {
     test::TempDir dir;
     record(dir, "2 esc\n", "");
     const std::string b = test::read_file(dir.file("rec.tlvxrec"));
-    const auto* p = reinterpret_cast<const unsigned char*>(b.data());
-    const size_t start = 20 + u32_of(p + 12);                                  // the header
-    const std::string head = b.substr(0, start + 20 + u64_of(p + start + 8));  // and the world copy
+    const std::string head = b.substr(0, copy_end(b));
     std::string one_pass(1, static_cast<char>(EventKind::BeginPass));
     one_pass += static_cast<char>(EventKind::Time);
     put_varint(one_pass, 0);
