@@ -195,24 +195,9 @@ TEST_F(BadInput, NamesFromTheWorldThatLeadOutOfItsFolder) {
     refused({"render", "outer", "x.png"}, 1, {"../oakvale.txt", "leads out of the world folder"});
 }
 
-// mended: a picture name holding terminal controls reached the terminal raw
-// in the runtime error report of run.
-TEST_F(BadInput, RunReportsShowNamesFromTheWorldEscaped) {
-    fs::copy(root_ + "/w", root_ + "/esc");
-    const std::string table = read_file(root_ + "/w/tlvx_w05.mem");
-    write_file(root_ + "/esc/tlvx_w05.mem",
-               std::regex_replace(table, std::regex("grass_01\\.pcv"), "grass_01.pcv\x1B]2;pwned\x07\x1B[2J"));
-    const ToolRun r = run_tool({"run", "--data", "esc", "--keys", "keys.txt"}, {.cwd = root_});
-    EXPECT_EQ(r.status, 2) << r.output;
-    EXPECT_NE(r.output.find("Aborting due to runtime error 2 (file not found) while loading picture "
-                            "\"grass_01.pcv\\x1B]2;pwned\\x07\\x1B[2J\""),
-              std::string::npos)
-        << r.output;
-    EXPECT_EQ(r.output.find_first_of("\x1B\x07"), std::string::npos);
-}
-
 // A world with one data file missing: each tool names the file. The game's
-// own report of `run` and the report of info keep their form.
+// own report of `run` (error_report, whose escaping of names is ErrorReport's)
+// and the report of info keep their form.
 TEST_F(BadInput, WorldWithEachDataFileMissing) {
     for (const std::string name : kDataFiles) {
         const std::string world = "no-" + name;
