@@ -103,5 +103,5 @@ TEST(Render, ToolRefusesOversizedPicturesAndNamesTheCellThatFails) {
     const test::RgbaPicture p = test::read_png(dir.file("r.png"));
     EXPECT_EQ(p.w * 1000 + p.h, 480240);
     const std::string e = render({"--region", "990,10,20,10"}).output;
-    EXPECT_TRUE(e.find("cell (1000, 15)") != e.npos && e.find("file not found") != e.npos) << e;
+    EXPECT_TRUE(test::holds(e, {"cell (1000, 15)", "file not found"})) << e;
 }

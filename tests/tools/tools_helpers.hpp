@@ -14,6 +14,8 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <initializer_list>
 #include <map>
 #include <memory>
 #include <set>
@@ -121,6 +123,21 @@ inline ToolRun run_tool(const std::vector<std::string>& args, const RunLimits& l
 inline int64_t lines_in(const std::string& path) {
     std::ifstream f(path, std::ios::binary);
     return std::count(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>(), '\n');
+}
+
+// True when `s` holds each of `parts`.
+inline bool holds(const std::string& s, std::initializer_list<std::string> parts) {
+    return std::all_of(parts.begin(), parts.end(), [&](const std::string& p) { return s.find(p) != s.npos; });
+}
+
+// The message of the ToolError `f` throws; "" when it throws none.
+inline std::string tool_error(const std::function<void()>& f) {
+    try {
+        f();
+    } catch (const world::ToolError& e) {
+        return e.what();
+    }
+    return "";
 }
 
 // One line of output at most 200 bytes long.
