@@ -12,12 +12,21 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Starts openbox and waits until it manages the screen: up to a minute, as its first start on a
-// new machine builds the font cache first, which on a loaded machine takes more than 10 s.
+// Starts openbox and waits until it manages the screen: up to half a minute, as its first start
+// on a new machine builds the font cache first. One that does not is reported (running or ended,
+// its last words) and started once more.
 const std::string kWindowManager =
-    "openbox --sm-disable >/dev/null 2>&1 & WM=$!\n"
+    "wm_start() { openbox --sm-disable >../openbox.log 2>&1 & WM=$!; }\n"
+    "wm_start\n"
     "trap 'kill $WM $X 2>/dev/null; wait $X; rm -f \"$XL\"' EXIT\n"
-    "wait_for 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q \"window id\"' 60\n";
+    "for try in 1 2; do\n"
+    "    await 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q \"window id\"' 30 && break\n"
+    "    echo \"openbox does not manage the screen (try $try, $(kill -0 $WM 2>/dev/null && echo running || "
+    "echo ended)): $(tail -n 5 ../openbox.log)\" >&2\n"
+    "    kill $WM 2>/dev/null; wait $WM 2>/dev/null\n"
+    "    [ $try = 2 ] && exit 95\n"
+    "    wm_start\n"
+    "done\n";
 
 class GameWindow : public XWindow {
 protected:
