@@ -8,6 +8,10 @@
 #include <ostream>
 
 #include "display/screen.hpp"
+#include "input/editing.hpp"
+#include "input/keys.hpp"
+#include "input/movement.hpp"
+#include "sim/creatures.hpp"
 #include "support/view_world.hpp"
 
 namespace tlvx::test {

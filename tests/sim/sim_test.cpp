@@ -5,6 +5,8 @@
 
 #include <vector>
 
+#include "sim/clock.hpp"
+#include "sim/creatures.hpp"
 #include "support/view_world.hpp"
 
 namespace tlvx::test {

@@ -5,12 +5,7 @@
 
 #include "data/layer.hpp"
 #include "data/world_names.hpp"
-#include "input/editing.hpp"
-#include "input/keys.hpp"
-#include "input/movement.hpp"
 #include "shell/game.hpp"
-#include "sim/clock.hpp"
-#include "sim/creatures.hpp"
 #include "support/test_support.hpp"
 
 namespace tlvx::test {
