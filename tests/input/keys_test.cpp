@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <climits>
 #include <ostream>
+#include <tuple>
 
 #include "display/screen.hpp"
 #include "input/editing.hpp"
@@ -19,8 +20,6 @@ namespace {
 
 using namespace std::string_literals;
 
-// No key and a function key do nothing; "\0K" (left) is not the "H" of " H h 6 ". "7" and "9" turn from
-// each facing (0: none) without stepping.
 // Where a pass left the player.
 struct Place {
     int32_t d2, vx, vy, scrnupdt;
@@ -30,6 +29,8 @@ std::ostream& operator<<(std::ostream& o, const Place& p) {
     return o << "{d2 " << p.d2 << ", at " << p.vx << "," << p.vy << ", scrnupdt " << p.scrnupdt << "}";
 }
 
+// No key and a function key do nothing; "\0K" (left) is not the "H" of " H h 6 ". "7" and "9" turn from
+// each facing (0: none) without stepping.
 TEST(KeyDispatch, StepAndFacingKeys) {
     struct Case {
         std::string key;
@@ -116,15 +117,6 @@ TEST(KeyQueue, KeepsTheNewestFifteenInOrderAcrossWraps) {
     }
 }
 
-// An edit's outcome: the layer's file, the layer's view grid, the redraw flag.
-struct Edited {
-    int32_t file, grid, scrnupdt;
-    bool operator==(const Edited&) const = default;
-};
-std::ostream& operator<<(std::ostream& o, const Edited& e) {
-    return o << "{file " << e.file << ", grid " << e.grid << ", scrnupdt " << e.scrnupdt << "}";
-}
-
 TEST(Editing, EveryBoundaryOfTheEditTable) {
     struct Case {
         const char* key;
@@ -148,11 +140,10 @@ TEST(Editing, EveryBoundaryOfTheEditTable) {
         w.put(c.layer, 1, 0, c.before);
         w.pass(c.key);
         ViewGrid& grid = c.layer == kGroundFile ? w.s.GR : c.layer == kCreatureFile ? w.s.CR : w.s.CS;
-        // Ground edits reach GR only at the refresh; the others are in their grid at once.
-        const Edited want{.file = c.after,
-                          .grid = c.layer == kGroundFile ? c.before : c.after,
-                          .scrnupdt = c.after != c.before ? 1 : 0};
-        EXPECT_EQ((Edited{cell_read(w.s, c.layer, 11, 8), grid(1, 0), w.s.SCRNUPDT}), want);
+        // The layer's file, its view grid and the redraw flag: ground edits reach GR only at the
+        // refresh; the others are in their grid at once.
+        EXPECT_EQ(std::tuple(cell_read(w.s, c.layer, 11, 8), grid(1, 0), w.s.SCRNUPDT),
+                  std::tuple(c.after, c.layer == kGroundFile ? c.before : c.after, c.after != c.before ? 1 : 0));
         EXPECT_EQ(w.s.VX2, 10) << "an edit is no step";
     }
     w.s.D2 = 0;  // facing nowhere: the player's own cell
@@ -202,18 +193,6 @@ void on_road(ViewWorld& w, int32_t d2) {
 // From (10, 8) on road 5 with the arm counter at 4. `around` is the 3 by 3 block around
 // the player, row by row: r road, t road under a tree (OBJ_M 0), c road under a creature,
 // k road that blocks moving left.
-// Where road-following left the player: the candidates tried, the facing, the
-// step, the arm counter GE and whether the marker followed.
-struct Followed {
-    int32_t f2, d2, dx, dy, ge;
-    bool marker_there;
-    bool operator==(const Followed&) const = default;
-};
-std::ostream& operator<<(std::ostream& o, const Followed& f) {
-    return o << "{f2 " << f.f2 << ", d2 " << f.d2 << ", step " << f.dx << "," << f.dy << ", ge " << f.ge
-             << (f.marker_there ? ", marker there}" : ", marker elsewhere}");
-}
-
 TEST(RoadFollowing, SearchOrderAndWhatStopsIt) {
     struct Case {
         int32_t d2;
@@ -240,12 +219,11 @@ TEST(RoadFollowing, SearchOrderAndWhatStopsIt) {
         }
         on_road(w, c.d2);
         w.pass("");
-        // Any step taken resets the arm counter GE, even one undone; the marker follows the player.
-        const Followed want{
-            .f2 = c.f2, .d2 = c.d2_after, .dx = c.dx, .dy = c.dy, .ge = c.d2_after == 0 ? 4 : 1, .marker_there = true};
-        EXPECT_EQ((Followed{w.s.F2, w.s.D2, w.s.VX2 - 10, w.s.VY2 - 8, w.s.GE,
-                            cell_read(w.s, kCreatureFile, w.s.VX2, w.s.VY2) == 1}),
-                  want);
+        // The candidates tried, the facing, the step, the arm counter GE (any step taken resets it,
+        // even one undone) and the marker, which follows the player.
+        EXPECT_EQ(std::tuple(w.s.F2, w.s.D2, w.s.VX2 - 10, w.s.VY2 - 8, w.s.GE,
+                             cell_read(w.s, kCreatureFile, w.s.VX2, w.s.VY2)),
+                  std::tuple(c.f2, c.d2_after, c.dx, c.dy, c.d2_after == 0 ? 4 : 1, 1));
         EXPECT_EQ(w.s.SCRNUPDT, 1);
         EXPECT_EQ(w.s.TIMM == 0, c.dx == 0 && c.dy == 0) << "the step tick counts only a step";
     }
