@@ -32,38 +32,33 @@ std::ostream& operator<<(std::ostream& o, const Place& p) {
 // No key and a function key do nothing; "\0K" (left) is not the "H" of " H h 6 ". "7" and "9" turn from
 // each facing (0: none) without stepping.
 TEST(KeyDispatch, StepAndFacingKeys) {
-    struct Case {
-        std::string key;
-        int32_t from;  // D2 before the pass
-        Place after;
-    };
-    const Case cases[] = {
-        {"", 3, {.d2 = 3, .vx = 10, .vy = 8, .scrnupdt = 0}},
-        {"\0;"s, 3, {.d2 = 3, .vx = 10, .vy = 8, .scrnupdt = 0}},
-        {"y", 3, {.d2 = 1, .vx = 10, .vy = 7, .scrnupdt = 1}},
-        {"Y", 3, {.d2 = 1, .vx = 10, .vy = 8, .scrnupdt = 0}},
-        {"5", 3, {.d2 = 0, .vx = 10, .vy = 8, .scrnupdt = 0}},
-        {"\0H"s, 3, {.d2 = 1, .vx = 10, .vy = 7, .scrnupdt = 1}},
-        {"\0K"s, 3, {.d2 = 4, .vx = 9, .vy = 8, .scrnupdt = 1}},
-        {"7", 0, {.d2 = 3, .vx = 10, .vy = 8, .scrnupdt = 0}},
-        {"7", 1, {.d2 = 4, .vx = 10, .vy = 8, .scrnupdt = 0}},
-        {"7", 2, {.d2 = 1, .vx = 10, .vy = 8, .scrnupdt = 0}},
-        {"7", 4, {.d2 = 3, .vx = 10, .vy = 8, .scrnupdt = 0}},
-        {"9", 0, {.d2 = 1, .vx = 10, .vy = 8, .scrnupdt = 0}},
-        {"9", 1, {.d2 = 2, .vx = 10, .vy = 8, .scrnupdt = 0}},
-        {"9", 4, {.d2 = 1, .vx = 10, .vy = 8, .scrnupdt = 0}},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.key + " from " + std::to_string(c.from));
+    // Where a pass with `key` leaves the player facing `from`; the pass runs on whatever the
+    // key: the animation phase ticks.
+    const auto after = [](const std::string& key, int32_t from) {
+        SCOPED_TRACE(key + " from " + std::to_string(from));
         ViewWorld w;
-        // The pass runs on whatever the key: the animation phase ticks.
-        w.s.D2 = c.from;
+        w.s.D2 = from;
         w.s.GC = 3;
         w.platform.now = 1000.4;
-        w.pass(c.key);
-        EXPECT_EQ((Place{w.s.D2, w.s.VX2, w.s.VY2, w.s.SCRNUPDT}), c.after);
+        w.pass(key);
         EXPECT_EQ(w.s.I + w.s.O + w.s.P, 0) << "no toggle";
         EXPECT_EQ(w.s.GC, 4) << "the animation phase";
+        return Place{w.s.D2, w.s.VX2, w.s.VY2, w.s.SCRNUPDT};
+    };
+    const struct {
+        std::string key;
+        Place after;  // from facing down (3)
+    } cases[] = {
+        {"", {.d2 = 3, .vx = 10, .vy = 8, .scrnupdt = 0}},    {"\0;"s, {.d2 = 3, .vx = 10, .vy = 8, .scrnupdt = 0}},
+        {"y", {.d2 = 1, .vx = 10, .vy = 7, .scrnupdt = 1}},   {"Y", {.d2 = 1, .vx = 10, .vy = 8, .scrnupdt = 0}},
+        {"5", {.d2 = 0, .vx = 10, .vy = 8, .scrnupdt = 0}},   {"\0H"s, {.d2 = 1, .vx = 10, .vy = 7, .scrnupdt = 1}},
+        {"\0K"s, {.d2 = 4, .vx = 9, .vy = 8, .scrnupdt = 1}},
+    };
+    for (const auto& c : cases) EXPECT_EQ(after(c.key, 3), c.after) << c.key;
+    const int32_t left[] = {3, 4, 1, 2, 3}, right[] = {1, 2, 3, 4, 1};  // the facing after "7" and "9"
+    for (int32_t from = 0; from <= 4; ++from) {
+        EXPECT_EQ(after("7", from), (Place{left[from], 10, 8, 0})) << from;
+        EXPECT_EQ(after("9", from), (Place{right[from], 10, 8, 0})) << from;
     }
 }
 
