@@ -1,6 +1,7 @@
 #include "golden/golden_cases.hpp"
 
 #include <png.h>
+#include <sys/wait.h>
 
 #include <array>
 #include <cstdlib>
@@ -32,7 +33,7 @@ std::function<uint8_t(int, int)> cells(std::vector<std::array<int, 3>> at) {
 }
 
 void demo(const std::string& dir) {
-    if (std::system((std::string(TLVX_TOOL) + " demo '" + dir + "' >/dev/null").c_str()) != 0)
+    if (shell_status(std::string(TLVX_TOOL) + " demo " + quote(dir) + " >/dev/null") != 0)
         throw std::runtime_error("tlvx-tool demo failed");
 }
 
@@ -127,6 +128,22 @@ GoldenCase golden_case(const std::string& name) {
     for (GoldenCase& c : golden_cases())
         if (c.name == name) return c;
     throw std::runtime_error("no golden case " + name);
+}
+
+int shell_status(const std::string& command) {
+    const int status = std::system(command.c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+int play_natively(const GoldenCase& c, const std::string& world, const std::string& dir) {
+    write_file(dir + "/keys.txt", c.keys);
+    const std::string recording = std::string(TLVX_TESTS_DIR) + "/golden/cases/" + c.name + "/session.tlvxrec";
+    const std::string input = c.recording
+                                  ? " --replay " + quote(recording)
+                                  : " --keys " + quote(dir + "/keys.txt") + " --clock " + c.clock + " --passes " +
+                                        std::to_string(c.passes) + " --trace " + quote(dir + "/trace.csv");
+    return shell_status(std::string(TLVX_TOOL) + " run --data " + quote(world) + input + " --screenshot " +
+                        quote(dir + "/screen.png") + " 2>" + quote(dir + "/native.err"));
 }
 
 std::string decoded_png(const std::string& bytes) {

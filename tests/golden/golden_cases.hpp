@@ -25,6 +25,15 @@ std::vector<GoldenCase> golden_cases();
 // The case called `name`; throws when there is none.
 GoldenCase golden_case(const std::string& name);
 
+// `s` in single quotes, for a shell's command line.
+inline std::string quote(const std::string& s) { return "'" + s + "'"; }
+// The exit status of the shell command line `command`; -1 when it did not exit.
+int shell_status(const std::string& command);
+// Plays `c` with `tlvx-tool run` on the world in `world` (made by `c.make_world`); the keys,
+// the trace, the last screen (screen.png) and the standard error (native.err) are files in
+// `dir`. Returns the exit status.
+int play_natively(const GoldenCase& c, const std::string& world, const std::string& dir);
+
 // The picture in PNG bytes as "WxH" and its RGB rows; "" when it cannot be decoded.
 std::string decoded_png(const std::string& bytes);
 

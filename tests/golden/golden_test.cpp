@@ -4,13 +4,9 @@
 // Screens are compared by their decoded pixels, so another libpng or zlib packing the same picture into other
 // bytes does not fail them. Set TLVX_UPDATE_GOLDEN=1 to rewrite the expected files, on purpose only.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <functional>
-#include <stdexcept>
 
 #include "golden/golden_cases.hpp"
 #include "support/test_support.hpp"
@@ -19,8 +15,6 @@ using namespace tlvx::test;
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string quote(const std::string& s) { return "'" + s + "'"; }
 
 class Golden : public ::testing::TestWithParam<GoldenCase> {};
 
@@ -31,17 +25,9 @@ TEST_P(Golden, Replay) {
     const std::string world = dir.file("world");
     fs::create_directory(world);
     c.make_world(world);
-    write_file(dir.file("keys.txt"), c.keys);
-    const std::string input = c.recording
-                                  ? " --replay " + quote((expected / "session.tlvxrec").string())
-                                  : " --keys " + quote(dir.file("keys.txt")) + " --clock " + c.clock + " --passes " +
-                                        std::to_string(c.passes) + " --trace " + quote(dir.file("trace.csv"));
-    const int status = std::system((std::string(TLVX_TOOL) + " run --data " + quote(world) + input + " --screenshot " +
-                                    quote(dir.file("screen.png")) + " 2>" + quote(dir.file("stderr.txt")))
-                                       .c_str());
+    const int status = play_natively(c, world, dir.path());
     std::vector<std::pair<std::string, std::string>> files = {
-        {"result.txt", "exit " + std::to_string(WIFEXITED(status) ? WEXITSTATUS(status) : -1) + "\n" +
-                           read_file(dir.file("stderr.txt"))}};
+        {"result.txt", "exit " + std::to_string(status) + "\n" + read_file(dir.file("native.err"))}};
     for (const std::string f : {"screen.png", "trace.csv"})
         if (f != "trace.csv" || !c.recording) files.emplace_back(f, read_file(dir.file(f)));
     for (const std::string f : {"Pndx_001.sav", "tlvx_gr1.tmp", "tlvx_gr2.tmp", "tlvx_gr3.tmp"})

@@ -5,9 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <sstream>
 
 #include "support/test_support.hpp"
@@ -17,45 +15,40 @@ using namespace tlvx::test;
 
 namespace {
 
-// The rows of the README's table headed "| Key | What it does |", from `first` to before `end`.
-std::vector<std::string> readme_key_rows(const std::vector<std::string>& lines, size_t* first = nullptr,
-                                         size_t* end = nullptr) {
+using Lines = std::vector<std::string>;
+using Range = std::pair<size_t, size_t>;  // lines [first, end) of a document
+
+// The rows of the README's table headed "| Key | What it does |".
+Range readme_key_rows(const Lines& lines) {
     const size_t i = std::min<size_t>(
         std::find(lines.begin(), lines.end(), "| Key | What it does |") - lines.begin() + 2, lines.size());
     size_t j = i;
     while (j < lines.size() && lines[j].rfind('|', 0) == 0) ++j;
-    if (first) *first = i;
-    if (end) *end = j;
-    return {lines.begin() + static_cast<long>(i), lines.begin() + static_cast<long>(j)};
+    return {i, j};
 }
 
 // The lines of the manual page's KEYS section from its first entry to the next section.
-std::vector<std::string> man_key_entries(const std::vector<std::string>& lines, size_t* first = nullptr,
-                                         size_t* end = nullptr) {
+Range man_key_entries(const Lines& lines) {
     size_t i = std::find(lines.begin(), lines.end(), ".SH KEYS") - lines.begin();
     while (i < lines.size() && lines[i] != ".TP" && (lines[i].rfind(".SH ", 0) != 0 || lines[i] == ".SH KEYS")) ++i;
     size_t j = i;
     while (j < lines.size() && lines[j].rfind(".SH ", 0) != 0) ++j;
-    if (first) *first = i;
-    if (end) *end = j;
-    return {lines.begin() + static_cast<long>(i), lines.begin() + static_cast<long>(j)};
+    return {i, j};
 }
 
-// With TLVX_WRITE_KEY_DOCS set, the README's key table and the manual page's
-// KEYS entries are first written from the key table, so that a new or changed
-// key needs no edit of either by hand (HACKING.md).
-void write_key_docs() {
-    const auto rewrite = [](const char* name, auto find, const std::vector<std::string>& with) {
-        std::vector<std::string> lines = project_lines(name);
-        size_t first = 0, end = 0;
-        find(lines, &first, &end);
-        ASSERT_LT(first, lines.size()) << name;
+// The part of the project's document `name` that `find` locates. With TLVX_WRITE_KEY_DOCS set, that
+// part is first written from the key table, so that a new or changed key needs no edit of the
+// README's table or the manual page by hand (HACKING.md).
+Lines key_docs(const char* name, Range (*find)(const Lines&), const Lines& table) {
+    Lines lines = project_lines(name);
+    if (const auto [first, end] = find(lines); std::getenv("TLVX_WRITE_KEY_DOCS") && first < lines.size()) {
         lines.erase(lines.begin() + static_cast<long>(first), lines.begin() + static_cast<long>(end));
-        lines.insert(lines.begin() + static_cast<long>(first), with.begin(), with.end());
+        lines.insert(lines.begin() + static_cast<long>(first), table.begin(), table.end());
         write_project_lines(name, lines);
-    };
-    rewrite("README.md", readme_key_rows, key_help_markdown());
-    rewrite("share/tlvx.6", man_key_entries, key_help_man());
+        lines = project_lines(name);
+    }
+    const auto [first, end] = find(lines);
+    return {lines.begin() + static_cast<long>(first), lines.begin() + static_cast<long>(end)};
 }
 
 std::string squeeze_spaces(const std::string& s) {
@@ -69,9 +62,8 @@ std::string squeeze_spaces(const std::string& s) {
 
 // The README's rows and the manual page's entries are the table's, every one, in its order, and no more.
 TEST(KeyHelp, ReadmeAndManualPageListExactlyTheTablesKeys) {
-    if (std::getenv("TLVX_WRITE_KEY_DOCS")) write_key_docs();
-    EXPECT_EQ(readme_key_rows(project_lines("README.md")), key_help_markdown());
-    EXPECT_EQ(man_key_entries(project_lines("share/tlvx.6")), key_help_man());
+    EXPECT_EQ(key_docs("README.md", readme_key_rows, key_help_markdown()), key_help_markdown());
+    EXPECT_EQ(key_docs("share/tlvx.6", man_key_entries, key_help_man()), key_help_man());
 }
 
 // Every row that has help has both texts, none with a "|" (it would split the
@@ -115,13 +107,12 @@ TEST(KeyHelp, ScreenGlyphsOfDifferentWordsNeverTouchAndRowsStillFit) {
                     ++word;
                     continue;
                 }
+                const Box b{t.x + static_cast<int>(i) * kScreenGlyph, t.y, word};
                 EXPECT_TRUE(t.text[i] > 32 && t.text[i] < 127) << t.text;
-                boxes.push_back({t.x + static_cast<int>(i) * kScreenGlyph, t.y, word});
+                EXPECT_TRUE(b.x >= 0 && b.y >= 0 && b.x + kScreenGlyph <= 320 && b.y + kScreenGlyph <= 200)
+                    << b.x << "," << b.y;
+                boxes.push_back(b);
             }
-        }
-        for (const Box& b : boxes) {
-            EXPECT_TRUE(b.x >= 0 && b.y >= 0 && b.x + kScreenGlyph <= 320 && b.y + kScreenGlyph <= 200)
-                << b.x << "," << b.y;
         }
         for (size_t i = 0; i < boxes.size(); ++i)
             for (size_t j = i + 1; j < boxes.size(); ++j) {

@@ -23,50 +23,43 @@ struct NamedKey {
 };
 
 // F11 and F12 are the window's and the page's own; printable keys give the typed text.
-const NamedKey kKeys[] = {{"Numpad8", 96, ext('H'), true},
-                          {"ArrowUp", 82, ext('H'), false},
-                          {"Numpad2", 90, ext('P'), true},
-                          {"ArrowDown", 81, ext('P'), false},
-                          {"Numpad4", 92, ext('K'), true},
-                          {"ArrowLeft", 80, ext('K'), false},
-                          {"Numpad6", 94, ext('M'), true},
-                          {"ArrowRight", 79, ext('M'), false},
-                          {"Numpad7", 95, ext('G'), true},
-                          {"Home", 74, ext('G'), false},
-                          {"Numpad1", 89, ext('O'), true},
-                          {"End", 77, ext('O'), false},
-                          {"Numpad9", 97, ext('I'), true},
-                          {"PageUp", 75, ext('I'), false},
-                          {"Numpad3", 91, ext('Q'), true},
-                          {"PageDown", 78, ext('Q'), false},
-                          {"Numpad0", 98, ext('R'), true},
-                          {"Insert", 73, ext('R'), false},
-                          {"NumpadDecimal", 99, ext('S'), true},
-                          {"Delete", 76, ext('S'), false},
-                          {"Numpad5", 93, "", true},
-                          {"NumpadEnter", 88, "\r", false},
-                          {"Enter", 40, "\r", false},
-                          {"Escape", 41, "\x1b", false},
-                          {"Backspace", 42, "\b", false},
-                          {"Tab", 43, "\t", false},
-                          {"F1", 58, ext(';'), false},
-                          {"F10", 67, ext('D'), false},
-                          {"F11", 68, "", false},
-                          {"F12", 69, "", false},
-                          {"KeyA", 4, "", false},
-                          {"Minus", 45, "", false}};
+const NamedKey kKeys[] = {
+    {"Numpad5", 93, "", true},     {"NumpadEnter", 88, "\r", false}, {"Enter", 40, "\r", false},
+    {"Escape", 41, "\x1b", false}, {"Backspace", 42, "\b", false},   {"Tab", 43, "\t", false},
+    {"F1", 58, ext(';'), false},   {"F10", 67, ext('D'), false},     {"F11", 68, "", false},
+    {"F12", 69, "", false},        {"KeyA", 4, "", false},           {"Minus", 45, "", false},
+};
+
+// The keypad's keys with NumLock off give the texts of the keys they stand for.
+const struct {
+    NamedKey keypad;
+    const char* code;
+    int scancode;
+} kKeypad[] = {
+    {{"Numpad8", 96, ext('H'), true}, "ArrowUp", 82},   {{"Numpad2", 90, ext('P'), true}, "ArrowDown", 81},
+    {{"Numpad4", 92, ext('K'), true}, "ArrowLeft", 80}, {{"Numpad6", 94, ext('M'), true}, "ArrowRight", 79},
+    {{"Numpad7", 95, ext('G'), true}, "Home", 74},      {{"Numpad1", 89, ext('O'), true}, "End", 77},
+    {{"Numpad9", 97, ext('I'), true}, "PageUp", 75},    {{"Numpad3", 91, ext('Q'), true}, "PageDown", 78},
+    {{"Numpad0", 98, ext('R'), true}, "Insert", 73},    {{"NumpadDecimal", 99, ext('S'), true}, "Delete", 76},
+};
+
+void expect_key(const NamedKey& row) {
+    SCOPED_TRACE(row.code);
+    EXPECT_EQ(key_text_for(key_from_code(row.code), false), row.text);
+    EXPECT_EQ(key_text_for(key_from_code(row.code), true), row.numpad ? "" : row.text);
+#ifdef TLVX_GAME
+    EXPECT_EQ(physical_key(static_cast<SDL_Scancode>(row.scancode)), key_from_code(row.code));
+#endif
+}
 
 }  // namespace
 
 // The browser's codes give the game's key texts, and the window's scancodes name the same keys.
 TEST(KeyNames, BrowserCodesAndWindowScancodesGiveTheGamesKeyTexts) {
-    for (const NamedKey& row : kKeys) {
-        SCOPED_TRACE(row.code);
-        EXPECT_EQ(key_text_for(key_from_code(row.code), false), row.text);
-        EXPECT_EQ(key_text_for(key_from_code(row.code), true), row.numpad ? "" : row.text);
-#ifdef TLVX_GAME
-        EXPECT_EQ(physical_key(static_cast<SDL_Scancode>(row.scancode)), key_from_code(row.code));
-#endif
+    for (const NamedKey& row : kKeys) expect_key(row);
+    for (const auto& [keypad, code, scancode] : kKeypad) {
+        expect_key(keypad);
+        expect_key({code, scancode, keypad.text, false});
     }
     EXPECT_EQ(key_from_code("Numpad"), PhysicalKey::Other);
     EXPECT_EQ(key_from_code("NumpadA"), PhysicalKey::Other);

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <climits>
 #include <ostream>
+#include <tuple>
 
 #include "display/screen.hpp"
 #include "input/editing.hpp"
@@ -19,8 +20,6 @@ namespace {
 
 using namespace std::string_literals;
 
-// No key and a function key do nothing; "\0K" (left) is not the "H" of " H h 6 ". "7" and "9" turn from
-// each facing (0: none) without stepping.
 // Where a pass left the player.
 struct Place {
     int32_t d2, vx, vy, scrnupdt;
@@ -30,39 +29,36 @@ std::ostream& operator<<(std::ostream& o, const Place& p) {
     return o << "{d2 " << p.d2 << ", at " << p.vx << "," << p.vy << ", scrnupdt " << p.scrnupdt << "}";
 }
 
+// No key and a function key do nothing; "\0K" (left) is not the "H" of " H h 6 ". "7" and "9" turn from
+// each facing (0: none) without stepping.
 TEST(KeyDispatch, StepAndFacingKeys) {
-    struct Case {
-        std::string key;
-        int32_t from;  // D2 before the pass
-        Place after;
-    };
-    const Case cases[] = {
-        {"", 3, {.d2 = 3, .vx = 10, .vy = 8, .scrnupdt = 0}},
-        {"\0;"s, 3, {.d2 = 3, .vx = 10, .vy = 8, .scrnupdt = 0}},
-        {"y", 3, {.d2 = 1, .vx = 10, .vy = 7, .scrnupdt = 1}},
-        {"Y", 3, {.d2 = 1, .vx = 10, .vy = 8, .scrnupdt = 0}},
-        {"5", 3, {.d2 = 0, .vx = 10, .vy = 8, .scrnupdt = 0}},
-        {"\0H"s, 3, {.d2 = 1, .vx = 10, .vy = 7, .scrnupdt = 1}},
-        {"\0K"s, 3, {.d2 = 4, .vx = 9, .vy = 8, .scrnupdt = 1}},
-        {"7", 0, {.d2 = 3, .vx = 10, .vy = 8, .scrnupdt = 0}},
-        {"7", 1, {.d2 = 4, .vx = 10, .vy = 8, .scrnupdt = 0}},
-        {"7", 2, {.d2 = 1, .vx = 10, .vy = 8, .scrnupdt = 0}},
-        {"7", 4, {.d2 = 3, .vx = 10, .vy = 8, .scrnupdt = 0}},
-        {"9", 0, {.d2 = 1, .vx = 10, .vy = 8, .scrnupdt = 0}},
-        {"9", 1, {.d2 = 2, .vx = 10, .vy = 8, .scrnupdt = 0}},
-        {"9", 4, {.d2 = 1, .vx = 10, .vy = 8, .scrnupdt = 0}},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.key + " from " + std::to_string(c.from));
+    // Where a pass with `key` leaves the player facing `from`; the pass runs on whatever the
+    // key: the animation phase ticks.
+    const auto after = [](const std::string& key, int32_t from) {
+        SCOPED_TRACE(key + " from " + std::to_string(from));
         ViewWorld w;
-        // The pass runs on whatever the key: the animation phase ticks.
-        w.s.D2 = c.from;
+        w.s.D2 = from;
         w.s.GC = 3;
         w.platform.now = 1000.4;
-        w.pass(c.key);
-        EXPECT_EQ((Place{w.s.D2, w.s.VX2, w.s.VY2, w.s.SCRNUPDT}), c.after);
+        w.pass(key);
         EXPECT_EQ(w.s.I + w.s.O + w.s.P, 0) << "no toggle";
         EXPECT_EQ(w.s.GC, 4) << "the animation phase";
+        return Place{w.s.D2, w.s.VX2, w.s.VY2, w.s.SCRNUPDT};
+    };
+    const struct {
+        std::string key;
+        Place after;  // from facing down (3)
+    } cases[] = {
+        {"", {.d2 = 3, .vx = 10, .vy = 8, .scrnupdt = 0}},    {"\0;"s, {.d2 = 3, .vx = 10, .vy = 8, .scrnupdt = 0}},
+        {"y", {.d2 = 1, .vx = 10, .vy = 7, .scrnupdt = 1}},   {"Y", {.d2 = 1, .vx = 10, .vy = 8, .scrnupdt = 0}},
+        {"5", {.d2 = 0, .vx = 10, .vy = 8, .scrnupdt = 0}},   {"\0H"s, {.d2 = 1, .vx = 10, .vy = 7, .scrnupdt = 1}},
+        {"\0K"s, {.d2 = 4, .vx = 9, .vy = 8, .scrnupdt = 1}},
+    };
+    for (const auto& c : cases) EXPECT_EQ(after(c.key, 3), c.after) << c.key;
+    const int32_t left[] = {3, 4, 1, 2, 3}, right[] = {1, 2, 3, 4, 1};  // the facing after "7" and "9"
+    for (int32_t from = 0; from <= 4; ++from) {
+        EXPECT_EQ(after("7", from), (Place{left[from], 10, 8, 0})) << from;
+        EXPECT_EQ(after("9", from), (Place{right[from], 10, 8, 0})) << from;
     }
 }
 
@@ -116,15 +112,6 @@ TEST(KeyQueue, KeepsTheNewestFifteenInOrderAcrossWraps) {
     }
 }
 
-// An edit's outcome: the layer's file, the layer's view grid, the redraw flag.
-struct Edited {
-    int32_t file, grid, scrnupdt;
-    bool operator==(const Edited&) const = default;
-};
-std::ostream& operator<<(std::ostream& o, const Edited& e) {
-    return o << "{file " << e.file << ", grid " << e.grid << ", scrnupdt " << e.scrnupdt << "}";
-}
-
 TEST(Editing, EveryBoundaryOfTheEditTable) {
     struct Case {
         const char* key;
@@ -148,11 +135,10 @@ TEST(Editing, EveryBoundaryOfTheEditTable) {
         w.put(c.layer, 1, 0, c.before);
         w.pass(c.key);
         ViewGrid& grid = c.layer == kGroundFile ? w.s.GR : c.layer == kCreatureFile ? w.s.CR : w.s.CS;
-        // Ground edits reach GR only at the refresh; the others are in their grid at once.
-        const Edited want{.file = c.after,
-                          .grid = c.layer == kGroundFile ? c.before : c.after,
-                          .scrnupdt = c.after != c.before ? 1 : 0};
-        EXPECT_EQ((Edited{cell_read(w.s, c.layer, 11, 8), grid(1, 0), w.s.SCRNUPDT}), want);
+        // The layer's file, its view grid and the redraw flag: ground edits reach GR only at the
+        // refresh; the others are in their grid at once.
+        EXPECT_EQ(std::tuple(cell_read(w.s, c.layer, 11, 8), grid(1, 0), w.s.SCRNUPDT),
+                  std::tuple(c.after, c.layer == kGroundFile ? c.before : c.after, c.after != c.before ? 1 : 0));
         EXPECT_EQ(w.s.VX2, 10) << "an edit is no step";
     }
     w.s.D2 = 0;  // facing nowhere: the player's own cell
@@ -202,18 +188,6 @@ void on_road(ViewWorld& w, int32_t d2) {
 // From (10, 8) on road 5 with the arm counter at 4. `around` is the 3 by 3 block around
 // the player, row by row: r road, t road under a tree (OBJ_M 0), c road under a creature,
 // k road that blocks moving left.
-// Where road-following left the player: the candidates tried, the facing, the
-// step, the arm counter GE and whether the marker followed.
-struct Followed {
-    int32_t f2, d2, dx, dy, ge;
-    bool marker_there;
-    bool operator==(const Followed&) const = default;
-};
-std::ostream& operator<<(std::ostream& o, const Followed& f) {
-    return o << "{f2 " << f.f2 << ", d2 " << f.d2 << ", step " << f.dx << "," << f.dy << ", ge " << f.ge
-             << (f.marker_there ? ", marker there}" : ", marker elsewhere}");
-}
-
 TEST(RoadFollowing, SearchOrderAndWhatStopsIt) {
     struct Case {
         int32_t d2;
@@ -240,12 +214,11 @@ TEST(RoadFollowing, SearchOrderAndWhatStopsIt) {
         }
         on_road(w, c.d2);
         w.pass("");
-        // Any step taken resets the arm counter GE, even one undone; the marker follows the player.
-        const Followed want{
-            .f2 = c.f2, .d2 = c.d2_after, .dx = c.dx, .dy = c.dy, .ge = c.d2_after == 0 ? 4 : 1, .marker_there = true};
-        EXPECT_EQ((Followed{w.s.F2, w.s.D2, w.s.VX2 - 10, w.s.VY2 - 8, w.s.GE,
-                            cell_read(w.s, kCreatureFile, w.s.VX2, w.s.VY2) == 1}),
-                  want);
+        // The candidates tried, the facing, the step, the arm counter GE (any step taken resets it,
+        // even one undone) and the marker, which follows the player.
+        EXPECT_EQ(std::tuple(w.s.F2, w.s.D2, w.s.VX2 - 10, w.s.VY2 - 8, w.s.GE,
+                             cell_read(w.s, kCreatureFile, w.s.VX2, w.s.VY2)),
+                  std::tuple(c.f2, c.d2_after, c.dx, c.dy, c.d2_after == 0 ? 4 : 1, 1));
         EXPECT_EQ(w.s.SCRNUPDT, 1);
         EXPECT_EQ(w.s.TIMM == 0, c.dx == 0 && c.dy == 0) << "the step tick counts only a step";
     }

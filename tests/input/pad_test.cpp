@@ -22,15 +22,17 @@ std::set<KeyName> rows_pressed(std::string_view text) {
     return names;
 }
 
-// The events of one reading, as "+text" for a press ("+text*" when it repeats) and "-" for a release.
+// The events of one reading (kept in `out`), as "+text" for a press ("+text*" when it repeats) and
+// "-" for a release.
 struct Reader {
     PadKeys keys;
+    std::vector<PadKey> out;
     std::vector<std::string> read(const PadReading& r, double now, int pad = 0) {
-        std::vector<PadKey> out;
+        out.clear();
         keys.read(pad, r, now, out);
-        return texts(out);
+        return texts();
     }
-    static std::vector<std::string> texts(const std::vector<PadKey>& out) {
+    std::vector<std::string> texts() const {
         std::vector<std::string> t;
         for (const PadKey& k : out) t.push_back(k.press ? "+" + k.text + (k.repeats ? "*" : "") : "-");
         return t;
@@ -99,15 +101,10 @@ TEST(PadKeys, ButtonsAreKeysHeldAndEachPadKeepsItsOwn) {
     both.set(C::A, true);
     EXPECT_EQ(r.read(both, 0.8), Texts{"++*"});
     EXPECT_EQ(r.read(with(C::A), 0.9, 1), Texts{"++*"});
-    std::vector<PadKey> out;
-    r.keys.read(0, with(C::A), 1.0, out);
-    ASSERT_EQ(out.size(), 1u);
-    EXPECT_FALSE(out[0].press);
-    EXPECT_EQ(out[0].id, pad_key_id(0, C::DpadRight));
-    out.clear();
-    r.keys.read(1, PadReading{}, 1.1, out);
-    ASSERT_EQ(out.size(), 1u);
-    EXPECT_EQ(out[0].id, pad_key_id(1, C::A));
+    ASSERT_EQ(r.read(with(C::A), 1.0), Texts{"-"});
+    EXPECT_EQ(r.out[0].id, pad_key_id(0, C::DpadRight));
+    ASSERT_EQ(r.read(PadReading{}, 1.1, 1), Texts{"-"});
+    EXPECT_EQ(r.out[0].id, pad_key_id(1, C::A));
     // Pause and road-following are pressed once and never repeat (a repeat would end the pause).
     EXPECT_EQ(r.read(with(C::Start), 2.0), (Texts{"-", "+p"}));
     EXPECT_EQ(r.read(PadReading{}, 2.1), Texts{});
@@ -174,8 +171,8 @@ TEST(PadKeys, APadGoneLetsGoOfItsKeys) {
     r2.set(C::A, true);
     r2.set(C::Back, true);
     EXPECT_EQ(r.read(r2, 0), (Texts{"++*", "+b*"}));
-    std::vector<PadKey> out;
-    r.keys.forget(0, out);
-    EXPECT_EQ(Reader::texts(out), (Texts{"-", "-"}));
+    r.out.clear();
+    r.keys.forget(0, r.out);
+    EXPECT_EQ(r.texts(), (Texts{"-", "-"}));
     EXPECT_EQ(r.read(r2, 5), (Texts{"++*", "+b*"})) << "pressed anew, Back not yet held";
 }

@@ -2,10 +2,10 @@
 // as the game's own pass reads it, and the page's numbers stay in bounds.
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <iterator>
 #include <set>
 #include <string>
+#include <tuple>
 
 #include "input/touch_table.hpp"
 #include "support/view_world.hpp"
@@ -25,48 +25,38 @@ int control(std::string_view id) {
 // ground 10, creature 5 and structure 5 in front, does what the control's
 // label says, and nothing else moves.
 TEST(TouchTable, EachControlDoesWhatItsLabelSays) {
-    struct Case {
-        std::string_view id;
-        std::function<bool(ViewWorld&)> done;
+    // After the pass: the player's column, row and facing; the ground, creature and
+    // structure in front (at 11, 8); road-following P; the status display I.
+    using Seen = std::tuple<int32_t, int32_t, int32_t, int32_t, int32_t, int32_t, int32_t, int32_t>;
+    const std::pair<std::string_view, Seen> cases[] = {
+        {"step-up", {10, 7, 1, 10, 5, 5, 0, 0}},         {"step-down", {10, 9, 3, 10, 5, 5, 0, 0}},
+        {"step-left", {9, 8, 4, 10, 5, 5, 0, 0}},        {"turn-left", {10, 8, 1, 10, 5, 5, 0, 0}},
+        {"turn-right", {10, 8, 3, 10, 5, 5, 0, 0}},      {"ground-up", {10, 8, 2, 11, 5, 5, 0, 0}},
+        {"ground-down", {10, 8, 2, 9, 5, 5, 0, 0}},      {"creature-up", {10, 8, 2, 10, 6, 5, 0, 0}},
+        {"creature-down", {10, 8, 2, 10, 4, 5, 0, 0}},   {"creature-clear", {10, 8, 2, 10, 0, 5, 0, 0}},
+        {"structure-up", {10, 8, 2, 10, 5, 6, 0, 0}},    {"structure-down", {10, 8, 2, 10, 5, 4, 0, 0}},
+        {"structure-clear", {10, 8, 2, 10, 5, 0, 0, 0}}, {"road", {10, 8, 2, 10, 5, 5, 1, 0}},
+        {"status", {10, 8, 2, 10, 5, 5, 0, 1}},
     };
-    const auto at = [](ViewWorld& w, int x, int y) { return w.s.VX2 == x && w.s.VY2 == y; };
-    const auto front = [](ViewWorld& w, int32_t file) { return cell_read(w.s, file, 11, 8); };
-    const Case cases[] = {
-        {"step-up", [&](ViewWorld& w) { return at(w, 10, 7) && w.s.D2 == 1; }},
-        {"step-down", [&](ViewWorld& w) { return at(w, 10, 9) && w.s.D2 == 3; }},
-        {"step-left", [&](ViewWorld& w) { return at(w, 9, 8) && w.s.D2 == 4; }},
-        {"turn-left", [&](ViewWorld& w) { return at(w, 10, 8) && w.s.D2 == 1; }},
-        {"turn-right", [&](ViewWorld& w) { return at(w, 10, 8) && w.s.D2 == 3; }},
-        {"ground-up", [&](ViewWorld& w) { return front(w, kGroundFile) == 11; }},
-        {"ground-down", [&](ViewWorld& w) { return front(w, kGroundFile) == 9; }},
-        {"creature-up", [&](ViewWorld& w) { return front(w, kCreatureFile) == 6; }},
-        {"creature-down", [&](ViewWorld& w) { return front(w, kCreatureFile) == 4; }},
-        {"creature-clear", [&](ViewWorld& w) { return front(w, kCreatureFile) == 0; }},
-        {"structure-up", [&](ViewWorld& w) { return front(w, kStructureFile) == 6; }},
-        {"structure-down", [&](ViewWorld& w) { return front(w, kStructureFile) == 4; }},
-        {"structure-clear", [&](ViewWorld& w) { return front(w, kStructureFile) == 0; }},
-        {"road", [&](ViewWorld& w) { return w.s.P == 1; }},
-        {"status", [&](ViewWorld& w) { return w.s.I == 1; }},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(std::string(c.id));
+    for (const auto& [id, want] : cases) {
+        SCOPED_TRACE(std::string(id));
         ViewWorld w;
         w.s.D2 = 2;
         w.put(kGroundFile, 1, 0, 10);
         w.put(kCreatureFile, 1, 0, 5);
         w.put(kStructureFile, 1, 0, 5);
-        const std::optional<TouchKey> k = touch_key(control(c.id));
+        const std::optional<TouchKey> k = touch_key(control(id));
         ASSERT_TRUE(k.has_value());
         w.pass(std::string(k->text));
-        EXPECT_TRUE(c.done(w)) << "at " << w.s.VX2 << "," << w.s.VY2 << " facing " << w.s.D2 << ", front "
-                               << front(w, kGroundFile) << "/" << front(w, kCreatureFile) << "/"
-                               << front(w, kStructureFile) << ", P " << w.s.P << ", I " << w.s.I;
+        const auto front = [&](int32_t file) { return cell_read(w.s, file, 11, 8); };
+        EXPECT_EQ(Seen(w.s.VX2, w.s.VY2, w.s.D2, front(kGroundFile), front(kCreatureFile), front(kStructureFile), w.s.P,
+                       w.s.I),
+                  want);
     }
-    // The step right, into a free cell (a structure's cell there may block).
-    ViewWorld w;
+    ViewWorld w;  // the step right, into a free cell (a structure's cell there may block)
     w.s.D2 = 1;
     w.pass(std::string(touch_key(control("step-right"))->text));
-    EXPECT_TRUE(at(w, 11, 8));
+    EXPECT_EQ(std::pair(w.s.VX2, w.s.VY2), std::pair(11, 8));
 }
 
 // Pause and leave send the keys the pause and the quit test, and only leaving asks first.

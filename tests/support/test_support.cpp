@@ -6,6 +6,7 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -139,54 +140,48 @@ static std::string drawn_name(std::string n) {
     return n;
 }
 
-static std::string crlf(const std::string& line) { return line + "\r\n"; }
+// `lines` into `path`, each ended by CR LF as in the world's text files.
+static void write_lines(const std::string& path, const std::vector<std::string>& lines) {
+    std::string text;
+    for (const std::string& line : lines) text += line + "\r\n";
+    write_file(path, text);
+}
 
 void FixtureWorld::write(const std::string& dir) const {
-    // Palette: entries 175..255, a grey ramp.
-    std::string pal;
+    std::vector<std::string> pal;  // entries 175..255, a grey ramp
     for (int i = 175; i <= 255; ++i) {
-        int v = (i - 175) * 63 / 80;
-        pal += crlf(std::to_string(v) + "," + std::to_string(v) + "," + std::to_string(v));
+        const std::string v = std::to_string((i - 175) * 63 / 80);
+        pal.push_back(v + "," + v + "," + v);
     }
-    write_file(dir + "/" + kPaletteFileName, pal);
+    write_lines(dir + "/" + kPaletteFileName, pal);
 
     auto num = [](int32_t v) { return " " + std::to_string(v) + " "; };
-    std::string save;
-    for (auto& line : {world, num(vx), num(vy), num(1), num(vx), num(vy), name, std::string("001"), std::string("002"),
-                       std::string("003"), num(S), num(O), num(I), num(P)})
-        save += crlf(line);
-    write_file(dir + "/" + save_file_name(name), save);
-    if (name != kCharacterName) write_file(dir + "/" + kSaveFileName, save);
+    const std::vector<std::string> save = {world, num(vx), num(vy), num(1), num(vx), num(vy), name,
+                                           "001", "002",   "003",   num(S), num(O),  num(I),  num(P)};
+    write_lines(dir + "/" + save_file_name(name), save);
+    if (name != kCharacterName) write_lines(dir + "/" + kSaveFileName, save);
 
     auto quoted = [](const std::string& t) { return "\"" + t + "\""; };
-    std::string wd;
-    for (const std::string& line : {quoted(world + " World"), quoted("unused"), std::string("0"), std::string("0"),
-                                    quoted(""), quoted(""), quoted(""), quoted(""), quoted(road_list), quoted("")})
-        wd += crlf(line);
-    write_file(dir + "/" + world_description_name(world), wd);
+    write_lines(dir + "/" + world_description_name(world),
+                {quoted(world + " World"), quoted("unused"), "0", "0", quoted(""), quoted(""), quoted(""), quoted(""),
+                 quoted(road_list), quoted("")});
 
-    std::string mem;
+    std::vector<std::string> mem;
     for (int z = 1; z <= 256; ++z) {
         std::string line = quoted(tile_name(z));
         for (int k = 1; k <= 4; ++k) line += "," + std::to_string(tile_block(z, k));
-        line += "," + std::to_string(z % 256);
-        mem += crlf(line);
+        mem.push_back(line + "," + std::to_string(z % 256));
     }
-    write_file(dir + "/" + kTileTableName, mem);
+    write_lines(dir + "/" + kTileTableName, mem);
 
-    std::string mom;
-    for (size_t z = 1; z <= 255; ++z) {
-        if (z > objects.size()) {
-            mom += crlf("\"\",\"\",\"\",\"\",0,0,0");
-            continue;
-        }
+    std::vector<std::string> mom(255, "\"\",\"\",\"\",\"\",0,0,0");  // values 1..255, empty past the objects
+    for (size_t z = 1; z <= std::min<size_t>(objects.size(), 255); ++z) {
         const Obj& o = objects[z - 1];
         std::string line;
         for (int f = 0; f < 4; ++f) line += quoted(o.frames[f]) + ",";
-        line += std::to_string(o.size) + "," + std::to_string(o.move) + "," + std::to_string(o.mode);
-        mom += crlf(line);
+        mom[z - 1] = line + std::to_string(o.size) + "," + std::to_string(o.move) + "," + std::to_string(o.mode);
     }
-    write_file(dir + "/" + kObjectTableName, mom);
+    write_lines(dir + "/" + kObjectTableName, mom);
 
     // Pictures: ground tiles get colour 16 + z; objects colour 100 + value, masks 0.
     for (int z = 1; z <= 64; ++z) {

@@ -15,14 +15,13 @@ namespace tlvx::test {
 
 // False in a sanitizer build: the address sanitizer reserves terabytes of
 // address space, so a child's RLIMIT_AS cannot stand for a memory budget there.
-#if defined(__SANITIZE_ADDRESS__)
-inline constexpr bool kAddressSpaceCanBeLimited = false;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-inline constexpr bool kAddressSpaceCanBeLimited = false;
+#if defined(__has_feature)
+#define TLVX_TEST_ADDRESS_SANITIZER __has_feature(address_sanitizer)  // clang's way of saying it
 #else
-inline constexpr bool kAddressSpaceCanBeLimited = true;
+#define TLVX_TEST_ADDRESS_SANITIZER 0
 #endif
+#if defined(__SANITIZE_ADDRESS__) || TLVX_TEST_ADDRESS_SANITIZER
+inline constexpr bool kAddressSpaceCanBeLimited = false;
 #else
 inline constexpr bool kAddressSpaceCanBeLimited = true;
 #endif

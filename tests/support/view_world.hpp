@@ -20,10 +20,8 @@ struct ViewWorld {
         init_state(s, dir.path(), platform);
         const int32_t dx[] = {0, 0, 1, 0, -1}, dy[] = {0, -1, 0, 1, 0};
         for (int d = 0; d <= 4; ++d) s.D(d) = D_TYPE{dx[d], dy[d]};
-        s.M(1) = 3;
-        s.M(2) = 0;
-        s.M(3) = 1;
-        s.M(4) = 2;
+        const int32_t m[] = {3, 0, 1, 2};  // road-following tries left, straight on, right, back
+        for (int d = 1; d <= 4; ++d) s.M(d) = m[d - 1];
         s.OBJ_M(0) = 1;
         write_file(dir.file(kLayerNames[0]), layer_bytes(w, h, [](int, int) { return uint8_t{1}; }));
         write_file(dir.file(kLayerNames[1]), layer_bytes(w, h, [vx, vy](int c, int r) {

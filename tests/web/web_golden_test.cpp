@@ -4,7 +4,6 @@
 // Without the site ($TLVX_WEB_SITE, else the configured one) the page's run is skipped, unless
 // $TLVX_WEB_REQUIRED is set, when it fails.
 #include <gtest/gtest.h>
-#include <sys/wait.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -19,8 +18,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string quote(const std::string& s) { return "'" + s + "'"; }
-
 // The world's files by name, with their bytes; the lock file the native runner holds is not part of the world.
 std::map<std::string, std::string> files_of(const fs::path& dir) {
     std::map<std::string, std::string> files;
@@ -30,9 +27,18 @@ std::map<std::string, std::string> files_of(const fs::path& dir) {
     return files;
 }
 
-// "" when the RGB rows of `png` (as decoded_png gives them) show the picture of `rgba`, else how they differ.
-std::string screen_difference(const std::string& png, const std::string& rgba) {
-    const std::string head = "320x200\n";
+// The page's world `got` holds the files of the `other` world `want`, byte for byte, and no more.
+void expect_same_files(const std::map<std::string, std::string>& want, const std::map<std::string, std::string>& got,
+                       const char* other) {
+    for (const auto& [name, bytes] : want)
+        EXPECT_TRUE(got.count(name) && got.at(name) == bytes) << name << " is missing or differs in the page's world";
+    for (const auto& [name, bytes] : got)
+        EXPECT_TRUE(want.count(name)) << name << " is in the page's world and not in the " << other << " one";
+}
+
+// "" when the PNG file `png` and the page's RGBA file `rgba` show the same 320x200 picture, else how they differ.
+std::string screen_difference(const std::string& png_file, const std::string& rgba_file) {
+    const std::string head = "320x200\n", png = decoded_png(read_file(png_file)), rgba = read_file(rgba_file);
     if (png.rfind(head, 0) != 0 || rgba.size() != 320u * 200u * 4u) return "the pictures are not both 320x200";
     int differ = 0;
     for (size_t i = 0; i < 320 * 200; ++i)
@@ -40,44 +46,37 @@ std::string screen_difference(const std::string& png, const std::string& rgba) {
     return differ ? std::to_string(differ) + " pixels differ" : "";
 }
 
+// The exit status of the page script `script` (tests/web) run by Node on the site with `args`, its
+// output in `log`.
+int run_page_script(const std::string& script, const std::string& args, const std::string& log) {
+    const char* site = std::getenv("TLVX_WEB_SITE");
+    return shell_status(std::string(TLVX_NODE) + " --no-warnings " + quote(TLVX_WEB_TESTS + ("/" + script)) + " " +
+                        quote(site ? site : TLVX_WEB_SITE) + " " + args + " >" + quote(log) + " 2>&1");
+}
+
 class WebGolden : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(WebGolden, SameAsNativeRunner) {
-    const std::string site = std::getenv("TLVX_WEB_SITE") ? std::getenv("TLVX_WEB_SITE") : TLVX_WEB_SITE;
     const GoldenCase c = golden_case(GetParam());
     TempDir dir;
     const std::string native = dir.file("native"), web = dir.file("web"), out = dir.file("out");
     fs::create_directory(native);
     c.make_world(native);
     fs::copy(native, web);
-    write_file(dir.file("keys.txt"), c.keys);
+    ASSERT_EQ(play_natively(c, native, dir.path()), 0) << read_file(dir.file("native.err"));
 
-    const int status =
-        std::system((std::string(TLVX_TOOL) + " run --data " + quote(native) + " --keys " +
-                     quote(dir.file("keys.txt")) + " --clock " + c.clock + " --passes " + std::to_string(c.passes) +
-                     " --screenshot " + quote(dir.file("screen.png")) + " 2>" + quote(dir.file("native.err")))
-                        .c_str());
-    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << read_file(dir.file("native.err"));
-
-    const int page =
-        std::system((std::string(TLVX_NODE) + " --no-warnings " + quote(TLVX_WEB_TESTS + std::string("/run_page.mjs")) +
-                     " " + quote(site) + " " + quote(web) + " " + quote(dir.file("keys.txt")) + " " + c.clock + " " +
-                     std::to_string(c.passes) + " " + quote(out) + " >" + quote(dir.file("page.log")) + " 2>&1")
-                        .c_str());
-    if (WIFEXITED(page) && WEXITSTATUS(page) == 77) GTEST_SKIP() << read_file(dir.file("page.log"));
-    ASSERT_TRUE(WIFEXITED(page) && WEXITSTATUS(page) == 0) << "the page's run failed:\n"
-                                                           << read_file(dir.file("page.log"));
+    const int page = run_page_script("run_page.mjs",
+                                     quote(web) + " " + quote(dir.file("keys.txt")) + " " + c.clock + " " +
+                                         std::to_string(c.passes) + " " + quote(out),
+                                     dir.file("page.log"));
+    if (page == 77) GTEST_SKIP() << read_file(dir.file("page.log"));
+    ASSERT_EQ(page, 0) << "the page's run failed:\n" << read_file(dir.file("page.log"));
     const std::string result = read_file(out + "/result.json");
     ASSERT_NE(result.find("\"state\": \"ended\""), std::string::npos) << "the page did not end as the runner did:\n"
                                                                       << result;
 
-    EXPECT_EQ(screen_difference(decoded_png(read_file(dir.file("screen.png"))), read_file(out + "/screen.rgba")), "")
-        << "the page's final picture";
-    const auto want = files_of(native), got = files_of(out + "/files");
-    for (const auto& [name, bytes] : want)
-        EXPECT_TRUE(got.count(name) && got.at(name) == bytes) << name << " is missing or differs in the page's world";
-    for (const auto& [name, bytes] : got)
-        EXPECT_TRUE(want.count(name)) << name << " is in the page's world and not in the native one";
+    EXPECT_EQ(screen_difference(dir.file("screen.png"), out + "/screen.rgba"), "") << "the page's final picture";
+    expect_same_files(files_of(native), files_of(out + "/files"), "native");
 }
 
 // A session recorded in the page as a player plays it (Record, steps and edits by key, Stop) and
@@ -86,41 +85,33 @@ TEST_P(WebGolden, SameAsNativeRunner) {
 // And the other way: a recording made natively, watched in the page, ends on the native run's
 // last screen, and the player's world stays as it was.
 TEST(WebRecording, PageAndNativeRecordingsPlayInTheOther) {
-    const std::string site = std::getenv("TLVX_WEB_SITE") ? std::getenv("TLVX_WEB_SITE") : TLVX_WEB_SITE;
     TempDir dir;
     const std::string out = dir.file("out"), world = dir.file("replayed"), demo = dir.file("demo");
     const std::string tool = TLVX_TOOL;
     write_file(dir.file("keys.txt"), "3 y\n8 right\n12 +\n16 ]\n20 down\n30 f\n");
-    const int native = std::system(
-        (tool + " demo " + quote(demo) + " >/dev/null && " + tool + " run --data " + quote(demo) + " --keys " +
-         quote(dir.file("keys.txt")) + " --clock 1000:0.05 --passes 60 --record " + quote(dir.file("native.tlvxrec")) +
-         " --screenshot " + quote(dir.file("native.png")) + " 2>" + quote(dir.file("native.err")))
-            .c_str());
-    ASSERT_TRUE(WIFEXITED(native) && WEXITSTATUS(native) == 0) << read_file(dir.file("native.err"));
+    ASSERT_EQ(shell_status(tool + " demo " + quote(demo) + " >/dev/null && " + tool + " run --data " + quote(demo) +
+                           " --keys " + quote(dir.file("keys.txt")) + " --clock 1000:0.05 --passes 60 --record " +
+                           quote(dir.file("native.tlvxrec")) + " --screenshot " + quote(dir.file("native.png")) +
+                           " 2>" + quote(dir.file("native.err"))),
+              0)
+        << read_file(dir.file("native.err"));
     const int page =
-        std::system((std::string(TLVX_NODE) + " --no-warnings " +
-                     quote(TLVX_WEB_TESTS + std::string("/record_page.mjs")) + " " + quote(site) + " " + quote(out) +
-                     " " + quote(dir.file("native.tlvxrec")) + " >" + quote(dir.file("page.log")) + " 2>&1")
-                        .c_str());
-    if (WIFEXITED(page) && WEXITSTATUS(page) == 77) GTEST_SKIP() << read_file(dir.file("page.log"));
-    ASSERT_TRUE(WIFEXITED(page) && WEXITSTATUS(page) == 0) << "the page's session failed:\n"
-                                                           << read_file(dir.file("page.log"));
+        run_page_script("record_page.mjs", quote(out) + " " + quote(dir.file("native.tlvxrec")), dir.file("page.log"));
+    if (page == 77) GTEST_SKIP() << read_file(dir.file("page.log"));
+    ASSERT_EQ(page, 0) << "the page's session failed:\n" << read_file(dir.file("page.log"));
 
-    const int status = std::system((std::string(TLVX_TOOL) + " run --data " + quote(world) + " --replay " +
-                                    quote(out + "/session.tlvxrec") + " --world-from-recording --screenshot " +
-                                    quote(dir.file("screen.png")) + " 2>" + quote(dir.file("native.err")))
-                                       .c_str());
-    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << read_file(dir.file("native.err"));
-    EXPECT_EQ(screen_difference(decoded_png(read_file(dir.file("screen.png"))), read_file(out + "/screen.rgba")), "")
+    ASSERT_EQ(shell_status(tool + " run --data " + quote(world) + " --replay " + quote(out + "/session.tlvxrec") +
+                           " --world-from-recording --screenshot " + quote(dir.file("screen.png")) + " 2>" +
+                           quote(dir.file("native.err"))),
+              0)
+        << read_file(dir.file("native.err"));
+    EXPECT_EQ(screen_difference(dir.file("screen.png"), out + "/screen.rgba"), "")
         << "the page's last screen of the recorded game";
-    const auto want = files_of(world), got = files_of(out + "/files");
-    ASSERT_FALSE(want.empty());
-    for (const auto& [name, bytes] : want)
-        EXPECT_TRUE(got.count(name) && got.at(name) == bytes) << name << " is missing or differs in the page's world";
-    for (const auto& [name, bytes] : got)
-        EXPECT_TRUE(want.count(name)) << name << " is in the page's world and not in the replayed one";
+    const auto replayed = files_of(world), got = files_of(out + "/files");
+    ASSERT_FALSE(replayed.empty());
+    expect_same_files(replayed, got, "replayed");
 
-    EXPECT_EQ(screen_difference(decoded_png(read_file(dir.file("native.png"))), read_file(out + "/watched.rgba")), "")
+    EXPECT_EQ(screen_difference(dir.file("native.png"), out + "/watched.rgba"), "")
         << "the last screen of the native recording watched in the page";
     EXPECT_TRUE(files_of(out + "/watched-files") == got) << "watching a recording changed the player's world";
 }
