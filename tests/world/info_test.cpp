@@ -115,8 +115,7 @@ TEST(Info, EveryValueTheEditingKeysReachHasAPicture) {
         for (int v = 1; v <= 255; ++v) {
             const int c = 1 + (v - 1) % w, r = 1 + (v - 1) / w;
             if (v <= kLastEditedGround) put_cell(dir, 0, w, c, r, static_cast<uint8_t>(v));
-            put_cell(dir, 1, w, c, r, static_cast<uint8_t>(v));
-            put_cell(dir, 2, w, c, r, static_cast<uint8_t>(v));
+            for (int k = 1; k <= 2; ++k) put_cell(dir, k, w, c, r, static_cast<uint8_t>(v));
         }
         const WorldInfo info = inspect_world(dir);
         EXPECT_TRUE(info.problems.empty()) << format_info(info);
