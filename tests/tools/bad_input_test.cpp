@@ -75,11 +75,9 @@ protected:
     // (`memory`: the address space the tool may use, in bytes.) Every refusal comes at once.
     void refused(const std::vector<std::string>& args, int status, const std::vector<std::string>& says,
                  bool report = false, rlim_t memory = 0) {
-        std::string shown;
-        for (const std::string& a : args) shown += a + " ";
         const auto before = tree(root_);
         const ToolRun r = run_tool(args, {.cwd = root_, .probe = "ro/locked", .memory = memory, .deadline_s = 20});
-        SCOPED_TRACE(shown + "\n" + r.output);
+        SCOPED_TRACE(testing::PrintToString(args) + "\n" + r.output);
         ASSERT_NE(r.status, kNotStarted);
         EXPECT_EQ(r.status, status);
         EXPECT_LT(r.seconds, 10);
