@@ -63,10 +63,10 @@ TEST(Info, FindsEachKindOfPlantedFault) {
         {with("tlvx_gr1.tmp", test::layer_bytes(3, 3, nullptr)), true, "too small", "runtime error 1"},
         {[](Dir d) { std::filesystem::resize_file(d.file("tlvx_gr2.tmp"), 100); }, false, "tlvx_gr2.tmp", "shorter"},
         {gone("tlvx_gr5.tmp"), false, "tlvx_gr5.tmp", "creates it empty"},
-        {gone("mark_inv.pcv"), false, "", ""},
+        {gone("mark_inv.pcv"), false, "", ""},  // the invisible marker (mode 3) is never drawn: no finding
         // A file nothing reads is named; the lock file and other hidden files are not.
         {with("holiday.mkv", "x"), false, "\"holiday.mkv\" is not part of the world", "never reads it"},
-        {with(".tlvx.lock", "tlvx 1"), false, "", ""},  // the invisible marker (mode 3) is never drawn: no finding
+        {with(".tlvx.lock", "tlvx 1"), false, "", ""},
         // Pictures the game draws without an error, yet with wrong pixels.
         {[](Dir d) { std::filesystem::resize_file(d.file("grass_01.pcv"), 20); }, true, "ground value 1 ",
          "holds 13 of the 580 data bytes"},
