@@ -61,15 +61,13 @@ TEST(WorldLockUse, WritersAreRefusedWhileAGameRunsReadersWorkAndEveryEditLands) 
     for (int i = 0; i < 5; ++i) script += std::to_string(kEndPass - 4 + i) + " " + late[i] + "\n";
     test::write_file(t.file("keys"), script);
     test::write_file(t.file("keys2"), "1 +\n2 esc\n");
-    ASSERT_EQ(test::run_tool({"export-tiled", world, t.file("map.tmj")}, {}).status, 0);
+    const auto status = [](const std::vector<std::string>& args) { return test::run_tool(args, {}).status; };
+    ASSERT_EQ(status({"export-tiled", world, t.file("map.tmj")}), 0);
     fs::copy(world, other);
-    ASSERT_EQ(test::run_tool({"run", "--data", other, "--keys", t.file("keys2"), "--record", t.file("rec")}, {}).status,
-              0);
+    ASSERT_EQ(status({"run", "--data", other, "--keys", t.file("keys2"), "--record", t.file("rec")}), 0);
     // What the script leaves in a copy, played there alone.
     fs::copy(world, t.file("expected"));
-    ASSERT_EQ(test::run_tool({"run", "--passes", "1000000", "--data", t.file("expected"), "--keys", t.file("keys")}, {})
-                  .status,
-              0);
+    ASSERT_EQ(status({"run", "--passes", "1000000", "--data", t.file("expected"), "--keys", t.file("keys")}), 0);
     const auto want = test::tree(t.file("expected"));
     ASSERT_NE(test::changes(test::tree(world), want), "") << "the script edits the map";
 

@@ -33,15 +33,13 @@ protected:
         tools::new_map({.dir = dir_.file("w"), .w = 12, .h = 9, .fill = {}, .name = std::string("A&B<c>")});
     }
 
-    tools::SiteResult site(const std::string& out, bool force = false, const std::string& world = "w",
-                           const std::string& from = "web") {
-        return tools::write_site(
-            {.world = dir_.file(world), .out = dir_.file(out), .from = dir_.file(from), .force = force});
-    }
     // The ToolError of a refused site, "" when it was written.
     std::string refusal(const std::string& out, bool force = false, const std::string& world = "w",
                         const std::string& from = "web") {
-        return tool_error([&] { site(out, force, world, from); });
+        return tool_error([&] {
+            tools::write_site(
+                {.world = dir_.file(world), .out = dir_.file(out), .from = dir_.file(from), .force = force});
+        });
     }
 
     TempDir dir_;
@@ -50,7 +48,8 @@ protected:
 TEST_F(Site, HoldsTheWebBuildAndTheWorldsOwnFilesNamedByThePage) {
     write_file(dir_.file("w/notes.txt"), "my plans\n");  // beside the world, not part of it
     write_file(dir_.file("w/.tlvx.lock"), "tlvx 1\n");
-    const tools::SiteResult r = site("out");
+    const tools::SiteResult r =
+        tools::write_site({.world = dir_.file("w"), .out = dir_.file("out"), .from = dir_.file("web")});
     EXPECT_EQ(r.name, "A&B<c>");
     EXPECT_EQ(r.left_out, std::vector<std::string>{"notes.txt"});
 

@@ -6,6 +6,7 @@
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <cstdlib>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -51,36 +52,25 @@ std::string usage(const Tool& t) {
 
 std::string guide_row(const Tool& t) { return "| `" + t.name + "` | `" + usage(t) + "` | " + t.description + " |"; }
 
-std::string troff(const std::string& text) {
-    std::string out;
-    for (char c : text) out += c == '-' ? std::string("\\-") : std::string(1, c);
-    return out;
-}
-
-std::string plain(const std::string& troff_text) {
-    std::string out = troff_text;
-    for (size_t at; (at = out.find("\\-")) != std::string::npos;) out.replace(at, 2, "-");
-    return out;
-}
+std::string troff(const std::string& text) { return std::regex_replace(text, std::regex("-"), "\\-"); }
+std::string plain(const std::string& troff_text) { return std::regex_replace(troff_text, std::regex(R"(\\-)"), "-"); }
 
 // The guide's table rows: from two lines below its head to the first line that is no row.
-size_t guide_rows(const std::vector<std::string>& lines, size_t& end) {
-    const size_t first = static_cast<size_t>(std::find(lines.begin(), lines.end(), kGuideHead) - lines.begin()) + 2;
-    for (end = std::min(first, lines.size()); end < lines.size() && lines[end].rfind('|', 0) == 0;) ++end;
-    return first;
+std::pair<long, long> guide_rows(const std::vector<std::string>& lines) {
+    const long first = std::find(lines.begin(), lines.end(), kGuideHead) - lines.begin() + 2;
+    long end = std::min(first, static_cast<long>(lines.size()));
+    while (end < static_cast<long>(lines.size()) && lines[size_t(end)].rfind('|', 0) == 0) ++end;
+    return {first, end};
 }
 
-// The manual page's tool sections: each ".SS name" with its lines, up to the next section.
-struct ManSection {
-    std::string name;
-    size_t first, end;
-};
-std::vector<ManSection> man_sections(const std::vector<std::string>& lines) {
-    std::vector<ManSection> sections;
-    size_t i = static_cast<size_t>(std::find(lines.begin(), lines.end(), ".SH COMMANDS") - lines.begin()) + 1;
-    for (; i < lines.size() && lines[i].rfind(".SH ", 0) != 0; ++i) {
-        if (lines[i].rfind(".SS ", 0) == 0) sections.push_back({plain(lines[i].substr(4)), i, i + 1});
-        else if (!sections.empty()) sections.back().end = i + 1;
+// The manual page's tool sections: the name of each ".SS name" and the end of its lines, up to
+// the next section.
+std::vector<std::pair<std::string, long>> man_sections(const std::vector<std::string>& lines) {
+    std::vector<std::pair<std::string, long>> sections;
+    auto i = std::find(lines.begin(), lines.end(), ".SH COMMANDS") - lines.begin() + 1;
+    for (; i < static_cast<long>(lines.size()) && lines[size_t(i)].rfind(".SH ", 0) != 0; ++i) {
+        if (lines[size_t(i)].rfind(".SS ", 0) == 0) sections.push_back({plain(lines[size_t(i)].substr(4)), i + 1});
+        else if (!sections.empty()) sections.back().second = i + 1;
     }
     return sections;
 }
@@ -97,56 +87,43 @@ std::vector<std::string> man_stub(const Tool& t) {
     return s;
 }
 
-// With TLVX_WRITE_TOOL_DOCS set, the guide's table is written from the
-// registrations and a tool the manual page lacks gets a section there.
-void write_tool_docs(const std::vector<Tool>& tools) {
-    std::vector<std::string> guide = project_lines(kGuide);
-    size_t end = 0;
-    const size_t first = guide_rows(guide, end);
-    ASSERT_LE(first, guide.size()) << "no \"" << kGuideHead << "\" in " << kGuide;
-    guide.erase(guide.begin() + static_cast<long>(first), guide.begin() + static_cast<long>(end));
-    for (size_t k = 0; k < tools.size(); ++k)
-        guide.insert(guide.begin() + static_cast<long>(first + k), guide_row(tools[k]));
-    write_project_lines(kGuide, guide);
-
-    std::vector<std::string> man = project_lines(kManual);
-    for (size_t k = 0; k < tools.size(); ++k) {
-        const std::vector<ManSection> have = man_sections(man);
-        if (std::any_of(have.begin(), have.end(), [&](const ManSection& m) { return m.name == tools[k].name; }))
-            continue;
-        size_t at = static_cast<size_t>(std::find(man.begin(), man.end(), ".SH COMMANDS") - man.begin()) + 1;
-        for (const ManSection& m : have)
-            for (size_t j = 0; j < k; ++j)
-                if (m.name == tools[j].name) at = std::max(at, m.end);
-        const std::vector<std::string> stub = man_stub(tools[k]);
-        man.insert(man.begin() + static_cast<long>(at), stub.begin(), stub.end());
-    }
-    write_project_lines(kManual, man);
-}
-
 }  // namespace
 
 // Every tool is one row of the guide's table, as its registration says, in its order, and one
 // section of the manual page in the same order (the installed tree's check compares each
-// section's options with the tool's --help).
+// section's options with the tool's --help). With TLVX_WRITE_TOOL_DOCS set, the guide's table is
+// written from the registrations first, and a tool the manual page lacks gets a section there
+// after the section of the tool before it.
 TEST(ToolDocs, GuideAndManualPageListExactlyTheRegisteredTools) {
     const std::vector<Tool> tools = registered_tools();
     ASSERT_GE(tools.size(), 10u);
-    if (std::getenv("TLVX_WRITE_TOOL_DOCS")) write_tool_docs(tools);
+    const bool write = std::getenv("TLVX_WRITE_TOOL_DOCS") != nullptr;
+    std::vector<std::string> guide = project_lines(kGuide), want, want_names;
+    for (const Tool& t : tools) want.push_back(guide_row(t)), want_names.push_back(t.name);
+    auto [first, end] = guide_rows(guide);
+    ASSERT_LE(first, static_cast<long>(guide.size())) << "no \"" << kGuideHead << "\" in " << kGuide;
+    if (write) {
+        guide.erase(guide.begin() + first, guide.begin() + end);
+        guide.insert(guide.begin() + first, want.begin(), want.end());
+        write_project_lines(kGuide, guide);
+        end = first + static_cast<long>(want.size());
+    }
+    EXPECT_EQ(std::vector<std::string>(guide.begin() + first, guide.begin() + end), want)
+        << "TLVX_WRITE_TOOL_DOCS=1 build/tests/test_tools --gtest_filter=ToolDocs.* writes them";
 
-    const std::vector<std::string> guide = project_lines(kGuide);
-    size_t end = 0;
-    const size_t first = guide_rows(guide, end);
-    std::vector<std::string> rows, want;
-    for (size_t i = first; i < end; ++i) rows.push_back(guide[i]);
-    for (const Tool& t : tools) want.push_back(guide_row(t));
-    EXPECT_EQ(rows, want) << "TLVX_WRITE_TOOL_DOCS=1 build/tests/test_tools --gtest_filter=ToolDocs.* writes them";
-
-    const std::vector<std::string> man = project_lines(kManual);
-    const std::vector<ManSection> sections = man_sections(man);
+    std::vector<std::string> man = project_lines(kManual);
+    for (size_t k = 0; write && k < tools.size(); ++k) {
+        const auto have = man_sections(man);
+        if (std::any_of(have.begin(), have.end(), [&](const auto& m) { return m.first == tools[k].name; })) continue;
+        long at = std::find(man.begin(), man.end(), ".SH COMMANDS") - man.begin() + 1;
+        for (const auto& [name, section_end] : have)
+            if (std::find(want_names.begin(), want_names.begin() + long(k), name) != want_names.begin() + long(k))
+                at = std::max(at, section_end);
+        const std::vector<std::string> stub = man_stub(tools[k]);
+        man.insert(man.begin() + at, stub.begin(), stub.end());
+    }
+    if (write) write_project_lines(kManual, man);
     std::vector<std::string> names;
-    for (const ManSection& m : sections) names.push_back(m.name);
-    std::vector<std::string> want_names;
-    for (const Tool& t : tools) want_names.push_back(t.name);
+    for (const auto& m : man_sections(man)) names.push_back(m.first);
     EXPECT_EQ(names, want_names);
 }

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <regex>
 #include <sstream>
 
 #include "display/image.hpp"
@@ -75,17 +76,10 @@ TEST(DemoWorld, TheReadmesTableOfPressesIsTheObjectTables) {
         first_press |= line.find("The first `*` or `]` press puts value 1 there, a copy of your own figure") == 0;
         if (line.rfind("| `*` ", 0) != 0 && line.rfind("| `]` ", 0) != 0) continue;
         ++rows;
-        const bool creatures = line[3] == '*';
-        const size_t bar = line.find(" | ", 6);
-        ASSERT_NE(bar, std::string::npos) << line;
-        std::string counts = line.substr(6, bar - 6);
-        ASSERT_GE(counts.size(), 6u) << line;
-        ASSERT_EQ(counts.substr(counts.size() - 6), " times") << line;
-        counts.resize(counts.size() - 6);
-        std::string names = line.substr(bar + 3);
-        ASSERT_EQ(names.substr(names.size() - 2), " |") << line;
-        names.resize(names.size() - 2);
-        std::istringstream cs(counts), ns(names);
+        std::smatch m;
+        ASSERT_TRUE(std::regex_match(line, m, std::regex(R"(\| `(.)` (.+) times \| (.+) \|)"))) << line;
+        const bool creatures = m[1] == "*";
+        std::istringstream cs(m[2].str()), ns(m[3].str());
         std::string count, name;
         while (std::getline(cs, count, ',')) {
             ASSERT_TRUE(std::getline(ns, name, ',')) << line;

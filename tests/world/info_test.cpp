@@ -24,6 +24,21 @@ int holding(const std::vector<std::string>& lines, std::string_view a, std::stri
         lines.begin(), lines.end(), [&](const std::string& l) { return l.find(a) != l.npos && l.find(b) != l.npos; }));
 }
 
+// Writes `v` into cell (c, r) of layer file `k` of a map `w` cells wide.
+void put_cell(const std::string& dir, int k, int64_t w, int64_t c, int64_t r, uint8_t v) {
+    std::FILE* f = std::fopen(test::layer_path(dir, k).c_str(), "r+b");
+    ASSERT_NE(f, nullptr);
+    std::fseek(f, static_cast<long>(c + r * w + 3), SEEK_SET);
+    std::fputc(v, f);
+    std::fclose(f);
+}
+
+// A `new` world `w` cells wide in t/W, made once for all rows of that width (each row puts back what it changes).
+const NewMapResult& world_of(const test::TempDir& t, std::map<int32_t, NewMapResult>& made, int32_t w, int32_t h) {
+    if (!made.count(w)) made[w] = new_map({.dir = t.file(std::to_string(w)), .w = w, .h = h, .fill = {}});
+    return made[w];
+}
+
 }  // namespace
 
 // Each planted fault is named in a problem (the game would stop) or in a note, and only then is there a problem.
@@ -48,10 +63,10 @@ TEST(Info, FindsEachKindOfPlantedFault) {
         {with("tlvx_gr1.tmp", test::layer_bytes(3, 3, nullptr)), true, "too small", "runtime error 1"},
         {[](Dir d) { std::filesystem::resize_file(d.file("tlvx_gr2.tmp"), 100); }, false, "tlvx_gr2.tmp", "shorter"},
         {gone("tlvx_gr5.tmp"), false, "tlvx_gr5.tmp", "creates it empty"},
-        {gone("mark_inv.pcv"), false, "", ""},
+        {gone("mark_inv.pcv"), false, "", ""},  // the invisible marker (mode 3) is never drawn: no finding
         // A file nothing reads is named; the lock file and other hidden files are not.
         {with("holiday.mkv", "x"), false, "\"holiday.mkv\" is not part of the world", "never reads it"},
-        {with(".tlvx.lock", "tlvx 1"), false, "", ""},  // the invisible marker (mode 3) is never drawn: no finding
+        {with(".tlvx.lock", "tlvx 1"), false, "", ""},
         // Pictures the game draws without an error, yet with wrong pixels.
         {[](Dir d) { std::filesystem::resize_file(d.file("grass_01.pcv"), 20); }, true, "ground value 1 ",
          "holds 13 of the 580 data bytes"},
@@ -85,25 +100,6 @@ TEST(Info, ToolReportCountsAndQuotesNames) {
         EXPECT_NE(ok.output.find(line), std::string::npos) << line << "\n" << ok.output;
 }
 
-namespace {
-
-// Writes `v` into cell (c, r) of layer file `k` of a map `w` cells wide.
-void put_cell(const std::string& dir, int k, int64_t w, int64_t c, int64_t r, uint8_t v) {
-    std::FILE* f = std::fopen(test::layer_path(dir, k).c_str(), "r+b");
-    ASSERT_NE(f, nullptr);
-    std::fseek(f, static_cast<long>(c + r * w + 3), SEEK_SET);
-    std::fputc(v, f);
-    std::fclose(f);
-}
-
-// A `new` world `w` cells wide in t/W, made once for all rows of that width (each row puts back what it changes).
-const NewMapResult& world_of(const test::TempDir& t, std::map<int32_t, NewMapResult>& made, int32_t w, int32_t h) {
-    if (!made.count(w)) made[w] = new_map({.dir = t.file(std::to_string(w)), .w = w, .h = h, .fill = {}});
-    return made[w];
-}
-
-}  // namespace
-
 // Every value the editing keys can reach has a picture in the demo world and
 // in a world made by `new`: "+" and "f" make ground values up to 64 and "-"
 // and "F" none below 1; "*" and "]" make creature and structure values up to
@@ -119,8 +115,7 @@ TEST(Info, EveryValueTheEditingKeysReachHasAPicture) {
         for (int v = 1; v <= 255; ++v) {
             const int c = 1 + (v - 1) % w, r = 1 + (v - 1) / w;
             if (v <= kLastEditedGround) put_cell(dir, 0, w, c, r, static_cast<uint8_t>(v));
-            put_cell(dir, 1, w, c, r, static_cast<uint8_t>(v));
-            put_cell(dir, 2, w, c, r, static_cast<uint8_t>(v));
+            for (int k = 1; k <= 2; ++k) put_cell(dir, k, w, c, r, static_cast<uint8_t>(v));
         }
         const WorldInfo info = inspect_world(dir);
         EXPECT_TRUE(info.problems.empty()) << format_info(info);
@@ -129,42 +124,6 @@ TEST(Info, EveryValueTheEditingKeysReachHasAPicture) {
         EXPECT_EQ(run.status, 0) << run.output;
         EXPECT_EQ(run.output.find("\\n"), std::string::npos) << run.output;
         EXPECT_NE(run.output.find(",\n      "), std::string::npos) << run.output;
-    }
-}
-
-// A player marker (creature value 1) anywhere but the start cell is named
-// with a cell; the scan reads only the written parts of a sparse map, so the
-// largest map is checked in moments.
-TEST(Info, PlayerMarkersAwayFromTheStart) {
-    struct Row {
-        const char* what;
-        int32_t w, h;
-        std::vector<std::pair<int64_t, int64_t>> markers;  // cells given the marker besides the start
-        bool clear_start;
-        const char* says;  // "" when no note about markers elsewhere is expected
-    };
-    const Row rows[] = {
-        {"only the start", 20, 16, {}, false, ""},
-        {"one before the start", 20, 16, {{3, 2}}, false, "in 1 cell besides the start cell, e.g. (3, 2)"},
-        {"one after the start", 20, 16, {{20, 16}}, false, "e.g. (20, 16)"},
-        {"moved off the start", 20, 16, {{1, 1}}, true, "in 1 cell besides the start cell, e.g. (1, 1)"},
-        {"two", 20, 16, {{5, 5}, {19, 15}}, false, "in 2 cells besides"},
-        {"far in the largest map", 65535, 65535, {{65000, 64000}}, false, "e.g. (65000, 64000)"},
-    };
-    test::TempDir t;
-    std::map<int32_t, NewMapResult> made;
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.what);
-        const std::string dir = t.file(std::to_string(row.w));
-        const NewMapResult& m = world_of(t, made, row.w, row.h);
-        for (const auto& [c, r] : row.markers) put_cell(dir, 1, row.w, c, r, 1);
-        if (row.clear_start) put_cell(dir, 1, row.w, m.start_x, m.start_y, 0);
-        const WorldInfo info = inspect_world(dir);
-        for (const auto& [c, r] : row.markers) put_cell(dir, 1, row.w, c, r, 0);
-        if (row.clear_start) put_cell(dir, 1, row.w, m.start_x, m.start_y, 1);
-        EXPECT_EQ(holding(info.notes, "besides the start cell", row.says), *row.says ? 1 : 0) << format_info(info);
-        EXPECT_EQ(holding(info.notes, "start cell holds no player marker"), row.clear_start ? 1 : 0)
-            << format_info(info);
     }
 }
 
@@ -195,11 +154,12 @@ TEST(Info, AWorldInUseIsNamedWithoutPlayerMarkerFindings) {
     EXPECT_FALSE(std::filesystem::exists(t.file("w/.tlvx.lock"))) << "info never creates the lock file";
 }
 
-// Road cells where the centre clamp never leaves the player are a note with
-// their count and the first of them; a `new` world and the cells just inside
-// (columns 4 to WX - 3, rows 4 to WY - 3) give none. centres_kept is the
-// clamp's own range.
-TEST(Info, RoadCellsWhereThePlayerCanNeverStand) {
+// Cells no player can reach are notes naming their count and the first of them: a player marker
+// (creature value 1) anywhere but the start cell, and road cells where the centre clamp never leaves
+// the player; a `new` world and the cells just inside (columns 4 to WX - 3, rows 4 to WY - 3) give
+// none. The scan reads only the written parts of a sparse map, so the largest map is checked in
+// moments. centres_kept is the clamp's own range.
+TEST(Info, PlayerMarkersAwayFromTheStartAndRoadCellsWhereThePlayerCanNeverStand) {
     for (int32_t size = 1; size <= 12; ++size)
         for (int32_t v = -1; v <= size + 1; ++v) {
             State s;
@@ -210,30 +170,46 @@ TEST(Info, RoadCellsWhereThePlayerCanNeverStand) {
         }
     struct Row {
         int32_t w, h;
-        std::vector<std::pair<int64_t, int64_t>> roads;
-        const char* says;  // "" when no note about road cells is expected
+        bool road;  // the cells get a road, else a player marker
+        std::vector<std::pair<int64_t, int64_t>> cells;
+        const char* says;  // "" when no note about those cells is expected
+        bool clear_start = false;
     };
     const Row rows[] = {
-        {20, 16, {}, ""},
-        {20, 16, {{4, 4}, {17, 13}, {4, 13}, {17, 4}}, ""},
-        {20, 16, {{3, 8}}, "1 road cell lies outside"},
-        {20, 16, {{18, 8}, {10, 14}}, "2 road cells lie"},
+        {20, 16, false, {}, ""},
+        {20, 16, false, {{3, 2}}, "in 1 cell besides the start cell, e.g. (3, 2)"},
+        {20, 16, false, {{20, 16}}, "e.g. (20, 16)"},
+        {20, 16, false, {{1, 1}}, "in 1 cell besides the start cell, e.g. (1, 1)", true},
+        {20, 16, false, {{5, 5}, {19, 15}}, "in 2 cells besides"},
+        {65535, 65535, false, {{65000, 64000}}, "e.g. (65000, 64000)"},
+        {20, 16, true, {}, ""},
+        {20, 16, true, {{4, 4}, {17, 13}, {4, 13}, {17, 4}}, ""},
+        {20, 16, true, {{3, 8}}, "1 road cell lies outside"},
+        {20, 16, true, {{18, 8}, {10, 14}}, "2 road cells lie"},
         {20,
          16,
+         true,
          {{10, 2}, {1, 1}, {20, 16}},
          "3 road cells lie outside columns 4 to 17 and rows 4 to 13, where the player can never stand, e.g. (1, 1)"},
-        {65535, 65535, {{65533, 30000}}, "e.g. (65533, 30000)"},
+        {65535, 65535, true, {{65533, 30000}}, "e.g. (65533, 30000)"},
     };
     test::TempDir t;
     std::map<int32_t, NewMapResult> made;
     for (const Row& row : rows) {
         SCOPED_TRACE(std::to_string(row.w) + " " + row.says);
         const std::string dir = t.file(std::to_string(row.w));
-        const uint8_t fill = static_cast<uint8_t>(world_of(t, made, row.w, row.h).fill);
-        for (const auto& [c, r] : row.roads) put_cell(dir, 0, row.w, c, r, ground::Road);
+        const NewMapResult& m = world_of(t, made, row.w, row.h);
+        const int k = row.road ? 0 : 1;
+        const uint8_t value = row.road ? ground::Road : 1, fill = row.road ? static_cast<uint8_t>(m.fill) : 0;
+        for (const auto& [c, r] : row.cells) put_cell(dir, k, row.w, c, r, value);
+        if (row.clear_start) put_cell(dir, 1, row.w, m.start_x, m.start_y, 0);
         const WorldInfo info = inspect_world(dir);
-        for (const auto& [c, r] : row.roads) put_cell(dir, 0, row.w, c, r, fill);
-        EXPECT_EQ(holding(info.notes, "road cell", row.says), *row.says ? 1 : 0) << format_info(info);
+        for (const auto& [c, r] : row.cells) put_cell(dir, k, row.w, c, r, fill);
+        if (row.clear_start) put_cell(dir, 1, row.w, m.start_x, m.start_y, 1);
+        const char* about = row.road ? "road cell" : "besides the start cell";
+        EXPECT_EQ(holding(info.notes, about, row.says), *row.says ? 1 : 0) << format_info(info);
+        EXPECT_EQ(holding(info.notes, "start cell holds no player marker"), row.clear_start ? 1 : 0)
+            << format_info(info);
         EXPECT_TRUE(info.problems.empty()) << format_info(info);
     }
 }
