@@ -138,6 +138,14 @@ inline int run_sh(const TempDir& dir, const std::string& folder, const std::stri
     return WIFEXITED(st) ? WEXITSTATUS(st) : -1;
 }
 
+// Line `n` (from 1) of the save file of the world `world` as a number.
+inline int save_field(const std::string& world, int n) {
+    const std::string text = read_file(world + "/" + kSaveFileName);
+    size_t at = 0;
+    for (int i = 1; i < n; ++i) at = text.find('\n', at) + 1;
+    return std::atoi(text.c_str() + at);
+}
+
 // A window dump by `xwd -id` on a 24-bit screen, as 0xRRGGBB a pixel; 0 x 0 when unreadable.
 struct Dump {
     int w = 0, h = 0;
@@ -187,13 +195,7 @@ protected:
     }
     int session(const std::string& script) { return run_sh(dir, world, kXSession + script); }
     std::string file(const std::string& name) const { return read_file(dir.file(name)); }
-    // Line `n` (from 1) of the world's save file as a number.
-    int save_field(int n) const {
-        const std::string text = read_file(world + "/" + kSaveFileName);
-        size_t at = 0;
-        for (int i = 1; i < n; ++i) at = text.find('\n', at) + 1;
-        return std::atoi(text.c_str() + at);
-    }
+    int save_field(int n) const { return test::save_field(world, n); }
     TempDir dir;
     const std::string world = dir.file("world");
 };
