@@ -392,8 +392,7 @@ TEST(ReplayTool, RefusalsLeaveEverythingAsItWas) {
     test::write_file(dir.file("cut.tlvxrec"), kept.substr(0, kept.size() - 3));
     const auto pristine = test::tree(dir.file("start"));
     const test::ToolRun cut = replay(dir, "start", {}, "cut.tlvxrec");
-    EXPECT_EQ(cut.status, 2) << cut.output;
-    EXPECT_NE(cut.output.find("no complete pass"), std::string::npos) << cut.output;
+    EXPECT_TRUE(cut.status == 2 && test::holds(cut.output, {"no complete pass"})) << cut.output;
     EXPECT_EQ(test::tree(dir.file("start")), pristine);
     const char* changes[][2] = {{"tlvx_gr3.tmp", "tlvx_gr3.tmp has other contents"},
                                 {"tlvx_w05.mem", "tlvx_w05.mem has "},
@@ -407,8 +406,7 @@ TEST(ReplayTool, RefusalsLeaveEverythingAsItWas) {
         const auto before = test::tree(dir.file("start"));
         const test::ToolRun r =
             replay(dir, "start", {"--trace", dir.file("trace"), "--screenshot", dir.file("shot.png")});
-        EXPECT_EQ(r.status, 2);
-        EXPECT_NE(r.output.find(changes[i][1]), std::string::npos) << r.output;
+        EXPECT_TRUE(r.status == 2 && test::holds(r.output, {changes[i][1]})) << r.output;
         EXPECT_EQ(test::tree(dir.file("start")), before);
         EXPECT_FALSE(test::file_exists(dir.file("trace")) || test::file_exists(dir.file("shot.png")));
     }
@@ -419,8 +417,7 @@ TEST(ReplayTool, RefusalsLeaveEverythingAsItWas) {
     // An existing file is never recorded over.
     const test::ToolRun r =
         test::run_tool({"run", "--passes", "3", "--data", dir.file("rec"), "--record", dir.file("rec.tlvxrec")}, {});
-    EXPECT_EQ(r.status, 2);
-    EXPECT_NE(r.output.find("exists already"), std::string::npos) << r.output;
+    EXPECT_TRUE(r.status == 2 && test::holds(r.output, {"exists already"})) << r.output;
     EXPECT_EQ(test::read_file(dir.file("rec.tlvxrec")), kept);
 }
 
@@ -451,10 +448,9 @@ TEST(ReplayTool, ReplaysToTheSameFilesFromTheWorldOrFromTheRecording) {
         }
         record(dir, keys, {"--passes", passes});
         const std::string i = test::run_tool({"record-info", dir.file("rec.tlvxrec")}, {}).output;
-        EXPECT_TRUE(i.find(info_says) != std::string::npos && i.find(info_names) != std::string::npos) << i;
+        EXPECT_TRUE(test::holds(i, {info_says, info_names})) << i;
         const test::ToolRun r = replay(dir, "start", {"--trace", dir.file("trace")});
-        EXPECT_EQ(r.status, status) << r.output;
-        EXPECT_NE(r.output.find(says), std::string::npos) << r.output;
+        EXPECT_TRUE(r.status == status && test::holds(r.output, {says})) << r.output;
         EXPECT_TRUE(*says || r.output.empty()) << r.output;
         const std::string trace = test::read_file(dir.file("trace"));
         EXPECT_TRUE(traced < 0 || std::count(trace.begin(), trace.end(), '\n') == traced) << trace;
@@ -462,8 +458,7 @@ TEST(ReplayTool, ReplaysToTheSameFilesFromTheWorldOrFromTheRecording) {
         EXPECT_EQ(replay(dir, "fresh", {"--world-from-recording"}).status, status);
         EXPECT_EQ(test::changes(test::tree(dir.file("fresh")), test::tree(dir.file("rec"))), "");
         const test::ToolRun again = replay(dir, "fresh", {"--world-from-recording"});
-        EXPECT_EQ(again.status, 2);
-        EXPECT_NE(again.output.find("is not empty"), std::string::npos) << again.output;
+        EXPECT_TRUE(again.status == 2 && test::holds(again.output, {"is not empty"})) << again.output;
     }
 }
 
@@ -542,8 +537,9 @@ TEST(UntrustedRecording, AChunkOfMorePassesThanTheWriterMakesIsRefusedAtOnce) {
               "tlvx-tool run: chunk 1 of the recording holds more than 16384 passes, more than a chunk is "
               "written with; it holds no complete pass, nothing was replayed\n");
     const test::ToolRun i = limited({"record-info", dir.file("passes")});
-    EXPECT_NE(i.output.find("passes: 0 complete"), std::string::npos) << i.output;
-    EXPECT_NE(i.output.find("damaged: chunk 1 of the recording holds more than 16384 passes"), std::string::npos);
+    EXPECT_TRUE(
+        test::holds(i.output, {"passes: 0 complete", "damaged: chunk 1 of the recording holds more than 16384 passes"}))
+        << i.output;
     EXPECT_LT(r.seconds + i.seconds, 2.0);
 
     RecordingWriter w(dir.file("fast"), RecordingHeader{}, {});
@@ -567,8 +563,7 @@ TEST(UntrustedRecording, TheWorldCopyIsNeverWrittenThroughALink) {
     fs::create_directory(dir.file("victim"));
     fs::create_directory_symlink(dir.file("victim"), dir.file("link"));
     const test::ToolRun r = replay(dir, "link", {"--world-from-recording"});
-    EXPECT_EQ(r.status, 2) << r.output;
-    EXPECT_NE(r.output.find("is a link"), std::string::npos) << r.output;
+    EXPECT_TRUE(r.status == 2 && test::holds(r.output, {"is a link"})) << r.output;
     EXPECT_TRUE(fs::is_empty(dir.file("victim")));
 
     RecordingReader reader(dir.file("rec.tlvxrec"));
@@ -649,8 +644,7 @@ TEST(UntrustedRecording, ARecordingThatCannotBeWrittenNeverCostsTheGame) {
     EXPECT_NE(writer->failure(), "");
     EXPECT_EQ(test::changes(test::tree(dir.file("a")), test::tree(dir.file("b"))), "");
     EXPECT_EQ(std::count(err.begin(), err.end(), '\n'), 1) << err;
-    EXPECT_NE(err.find("cannot write the recording"), std::string::npos) << err;
-    EXPECT_NE(err.find("goes on without recording"), std::string::npos) << err;
+    EXPECT_TRUE(test::holds(err, {"cannot write the recording", "goes on without recording"})) << err;
 
     RecordingReader reader(dir.file("r.tlvxrec"));
     const RecordingSummary sum = summarize_recording(reader);
@@ -670,8 +664,7 @@ TEST(UntrustedRecording, NamesFromARecordingArePrintedEscaped) {
     const std::string out = test::run_tool({"record-info", dir.file("r")}, {}).output;
     EXPECT_EQ(out.find('\x1b'), std::string::npos) << out;
     EXPECT_EQ(out.find('\0'), std::string::npos);
-    EXPECT_NE(out.find("a\\x1B]0;owned\\x07z\\x00q"), std::string::npos) << out;
-    EXPECT_NE(out.find("tlvx 1\\x1B[2J"), std::string::npos) << out;
+    EXPECT_TRUE(test::holds(out, {"a\\x1B]0;owned\\x07z\\x00q", "tlvx 1\\x1B[2J"})) << out;
 }
 
 // SIGINT, sent twice at any moment of a replay with --world-from-recording,
