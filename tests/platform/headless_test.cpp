@@ -1,18 +1,14 @@
 // The headless platform, the PNG writer and the window's scaling arithmetic.
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <cstring>
 #include <filesystem>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include "formats/png_writer.hpp"
 #include "platform/headless/headless_platform.hpp"
 #include "platform/headless/key_script.hpp"
 #include "platform/sdl/picture_rect.hpp"
-#include "support/test_support.hpp"
+#include "tools/tools_helpers.hpp"
 
 using namespace tlvx;
 
@@ -69,31 +65,16 @@ TEST(PngWriter, NoHalfWrittenFile) {
 // system's reason (mended: the F12 note said "cannot write" twice), and leaves nothing behind.
 TEST(PngWriter, FullDiskIsOneReasonAndNothingLeft) {
     test::TempDir dir;
-    Screen s;
-    for (int i = 0; i < kScreenW * kScreenH; ++i) s.at(i % kScreenW, i / kScreenW) = uint8_t(i * 31 + i / 7);
-    int fds[2];
-    ASSERT_EQ(::pipe(fds), 0);
-    const pid_t child = ::fork();
-    if (child == 0) {
-        ::signal(SIGXFSZ, SIG_IGN);
-        const rlimit limit{200, 200};
-        std::string said = "no error";
-        if (::setrlimit(RLIMIT_FSIZE, &limit) == 0) try {
-                write_screen_png(s, dir.file("shot.png"));
-            } catch (const PngError& e) {
-                said = e.what();
-            }
-        (void)!::write(fds[1], said.data(), said.size());
-        ::_exit(0);
-    }
-    ::close(fds[1]);
-    std::string said;
-    char buf[512];
-    for (ssize_t n; (n = ::read(fds[0], buf, sizeof buf)) > 0;) said.append(buf, size_t(n));
-    ::close(fds[0]);
-    ::waitpid(child, nullptr, 0);
-    EXPECT_EQ(said, "cannot write PNG \"" + dir.file("shot.png") + "\": " + std::strerror(EFBIG));
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), {}), 0);
+    test::FixtureWorld world;
+    world.patterned = true;  // a picture far larger than the limit
+    world.write(dir.path());
+    std::filesystem::create_directory(dir.file("shots"));
+    const std::string shot = dir.file("shots/shot.png");
+    const test::ToolRun r =
+        test::run_tool({"run", "--data", dir.path(), "--passes", "2", "--screenshot", shot}, {.file_size_limit = 200});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.output, "tlvx-tool run: cannot write PNG \"" + shot + "\": " + std::strerror(EFBIG) + "\n");
+    EXPECT_TRUE(std::filesystem::is_empty(dir.file("shots")));
 }
 
 // The largest whole factor that fits, letterboxed; smaller than one picture: shrunk, aspect kept.

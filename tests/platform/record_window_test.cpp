@@ -84,10 +84,9 @@ TEST_F(PlayWindow, PlaysOnACopyUnlessAskedToApply) {
     // 9 seconds of play (up, road-following, an edit, Escape): time enough for the title checks
     // even when a loaded machine is slow to show the window.
     write_file(dir.file("keys"), "5 y\n20 y\n30 .\n120 .\n125 H\n130 +\n900 esc\n");
-    ASSERT_EQ(run_tool("run --data " + sh_quote(rec) + " --keys " + sh_quote(dir.file("keys")) +
-                       " --clock 100:0.01 --record " + sh_quote(dir.file("s.tlvxrec")))
-                  .status,
-              0);
+    const std::vector<std::string> run = {
+        "run", "--data", rec, "--keys", dir.file("keys"), "--clock", "100:0.01", "--record", dir.file("s.tlvxrec")};
+    ASSERT_EQ(run_tool(run, {}).status, 0);
     const auto before = tree(world);
     EXPECT_EQ(session("start_game --play ../s.tlvxrec\n"
                       "title_when 'speed 1'; k space; title_when held; k space plus; title_when 'speed 2'; k Escape; "

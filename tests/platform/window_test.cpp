@@ -157,8 +157,8 @@ TEST_F(GameWindow, F1ShowsTheKeysOverThePictureAndHoldsTheGame) {
     EXPECT_GT(changed, lit * 99 / 100) << "the picture is dimmed under the help";
     EXPECT_EQ(differing(before.px, after.px), 0) << "the game's picture changed under the help";
 
-    const ToolRun r = run_tool("run --data " + sh_quote(dir.file("start")) + " --replay " +
-                               sh_quote(dir.file("s.tlvxrec")) + " --trace " + sh_quote(dir.file("trace.csv")));
+    const ToolRun r = run_tool(
+        {"run", "--data", dir.file("start"), "--replay", dir.file("s.tlvxrec"), "--trace", dir.file("trace.csv")}, {});
     ASSERT_EQ(r.status, 0) << r.output;
     EXPECT_EQ(changes(tree(dir.file("start")), tree(world)), "");
     // Each trace line: pass,key,VX2,VY2,... One step right, then the pause, nothing else.
@@ -177,9 +177,9 @@ TEST_F(GameWindow, F1ShowsTheKeysOverThePictureAndHoldsTheGame) {
     EXPECT_GT(step_pass, 0);
     EXPECT_LT(step_pass, 30) << "the help held no pass";
     // The window showed the picture of the pass that paused: the headless screen after that pass.
-    const ToolRun upto =
-        run_tool("run --data " + sh_quote(dir.file("start2")) + " --replay " + sh_quote(dir.file("s.tlvxrec")) +
-                 " --passes " + pause_pass + " --screenshot " + sh_quote(dir.file("end.png")));
+    const ToolRun upto = run_tool({"run", "--data", dir.file("start2"), "--replay", dir.file("s.tlvxrec"), "--passes",
+                                   pause_pass, "--screenshot", dir.file("end.png")},
+                                  {});
     ASSERT_EQ(upto.status, 0) << upto.output;
     std::vector<uint32_t> headless;
     for (const Rgba& p : read_png(dir.file("end.png")).px)

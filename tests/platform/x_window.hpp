@@ -29,6 +29,15 @@ inline std::string sh_quote(const std::string& s) { return "'" + s + "'"; }
 inline const std::string kXSession = R"sh(
 XL=$(mktemp)
 X=
+# `await 'CONDITION' [SECONDS]` tests the shell condition every 50 ms until it holds, 10 s unless
+# given (then it fails); `wait_for 'CONDITION' [SECONDS]` ends the session with status 95, naming
+# it, when it never holds.
+await() {
+    for i in $(seq $((${2:-10} * 20))); do eval "$1" && return 0; sleep 0.05; done
+    return 1
+}
+wait_for() { await "$1" "${2:-10}" || { echo "waited ${2:-10} s in vain for: $1" >&2; exit 95; }; }
+up() { kill -0 $X 2>/dev/null && xdotool getdisplaygeometry >/dev/null 2>&1; }
 # The server is waited for: one still shutting down could take the next session's display with it.
 trap 'kill $X 2>/dev/null; wait $X; rm -f "$XL"' EXIT
 # A display number of the session's own, far above those other servers take first (two servers
@@ -38,16 +47,12 @@ for attempt in 1 2 3; do
     [ -n "$X" ] && kill $X 2>/dev/null && wait $X
     export DISPLAY=:$((($$ * 31 + attempt * 257) % 700 + 300))
     Xvfb $DISPLAY -screen 0 1280x1024x24 -nolisten tcp 2>"$XL" & X=$!
-    for i in $(seq 300); do
-        kill -0 $X 2>/dev/null && xdotool getdisplaygeometry >/dev/null 2>&1 && break
-        kill -0 $X 2>/dev/null || break
-        sleep 0.1
-    done
+    await 'up || ! kill -0 $X 2>/dev/null' 30
     sleep 0.2
-    kill -0 $X 2>/dev/null && xdotool getdisplaygeometry >/dev/null 2>&1 && break
+    up && break
 done
 # What the server said and whether it still runs, for a failure seen only in CI.
-kill -0 $X 2>/dev/null && xdotool getdisplaygeometry >/dev/null 2>&1 || {
+up || {
     state=ended; kill -0 $X 2>/dev/null && state=running
     echo "Xvfb does not answer on $DISPLAY ($state):" $(xdotool getdisplaygeometry 2>&1 | tail -n 2) / $(tail -n 5 "$XL") >&2
     exit 92
@@ -55,13 +60,8 @@ kill -0 $X 2>/dev/null && xdotool getdisplaygeometry >/dev/null 2>&1 || {
 start_game() {
     for try in 1 2 3; do
         "$GAME" "$@" 2>"$GAME_ERR" & G=$!
-        W=
-        for i in $(seq 600); do
-            W=$(xdotool search --onlyvisible --name '^tlvx' 2>/dev/null | head -n 1)
-            [ -n "$W" ] && break
-            kill -0 $G 2>/dev/null || break
-            sleep 0.1
-        done
+        await 'W=$(xdotool search --onlyvisible --name "^tlvx" 2>/dev/null | head -n 1)
+            [ -n "$W" ] || ! kill -0 $G 2>/dev/null' 60
         [ -n "$W" ] && break
         if kill -0 $G 2>/dev/null; then
             # No window within a minute (seen only on loaded new machines): what the game and the
@@ -82,14 +82,6 @@ start_game() {
     wait_for 'W=$(xdotool search --onlyvisible --name "^tlvx" 2>/dev/null | head -n 1)
         [ -n "$W" ] && [ "$W" = "$W0" ] && focused || { W0=$W; xdotool windowfocus $W 2>/dev/null; false; }'
 }
-# `await 'CONDITION' [SECONDS]` tests the shell condition every 50 ms until it holds, 10 s unless
-# given (then it fails); `wait_for 'CONDITION' [SECONDS]` ends the session with status 95, naming
-# it, when it never holds.
-await() {
-    for i in $(seq $((${2:-10} * 20))); do eval "$1" && return 0; sleep 0.05; done
-    return 1
-}
-wait_for() { await "$1" "${2:-10}" || { echo "waited ${2:-10} s in vain for: $1" >&2; exit 95; }; }
 focused() { [ "$(xdotool getwindowfocus 2>/dev/null)" = "$W" ]; }
 k() { xdotool key "$@"; }
 title() { xdotool getwindowname $W >>../titles; }
@@ -136,6 +128,14 @@ inline int run_sh(const TempDir& dir, const std::string& folder, const std::stri
                    " GAME=" + sh_quote(TLVX_GAME) + " TOOL=" + sh_quote(TLVX_TOOL) + "\n" + script);
     const int st = std::system(("timeout -k 5 200 sh " + sh_quote(dir.file("run.sh"))).c_str());
     return WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+}
+
+// Line `n` (from 1) of the save file of the world `world` as a number.
+inline int save_field(const std::string& world, int n) {
+    const std::string text = read_file(world + "/" + kSaveFileName);
+    size_t at = 0;
+    for (int i = 1; i < n; ++i) at = text.find('\n', at) + 1;
+    return std::atoi(text.c_str() + at);
 }
 
 // A window dump by `xwd -id` on a 24-bit screen, as 0xRRGGBB a pixel; 0 x 0 when unreadable.
@@ -187,13 +187,7 @@ protected:
     }
     int session(const std::string& script) { return run_sh(dir, world, kXSession + script); }
     std::string file(const std::string& name) const { return read_file(dir.file(name)); }
-    // Line `n` (from 1) of the world's save file as a number.
-    int save_field(int n) const {
-        const std::string text = read_file(world + "/" + kSaveFileName);
-        size_t at = 0;
-        for (int i = 1; i < n; ++i) at = text.find('\n', at) + 1;
-        return std::atoi(text.c_str() + at);
-    }
+    int save_field(int n) const { return test::save_field(world, n); }
     TempDir dir;
     const std::string world = dir.file("world");
 };
