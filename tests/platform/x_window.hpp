@@ -42,11 +42,13 @@ up() { kill -0 $X 2>/dev/null && xdotool getdisplaygeometry >/dev/null 2>&1; }
 trap 'kill $X 2>/dev/null; wait $X; rm -f "$XL"' EXIT
 # A display number of the session's own, far above those other servers take first (two servers
 # starting or ending on the same number took each other's socket); a number in use, or a server
-# that stops answering at once under load, gets another try on another number.
+# that stops answering at once under load, gets another try on another number. -noreset: the
+# server would otherwise reset whenever its last client leaves, and each check here is one, so
+# the next check could find it in the middle of a reset.
 for attempt in 1 2 3; do
     [ -n "$X" ] && kill $X 2>/dev/null && wait $X
     export DISPLAY=:$((($$ * 31 + attempt * 257) % 700 + 300))
-    Xvfb $DISPLAY -screen 0 1280x1024x24 -nolisten tcp 2>"$XL" & X=$!
+    Xvfb $DISPLAY -screen 0 1280x1024x24 -nolisten tcp -noreset 2>"$XL" & X=$!
     await 'up || ! kill -0 $X 2>/dev/null' 30
     sleep 0.2
     up && break
