@@ -3,7 +3,6 @@
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <array>
@@ -112,7 +111,7 @@ TEST(LayerFiles, FarCellOfALargeMapIsWrittenSparsely) {
     EXPECT_LT(st.st_blocks, 1024);  // not gigabytes of written zeros
 }
 
-TEST(StreamTable, ReopenClosesWhateverHoldsTheSlotsNumber) {
+TEST(StreamTable, ReopenClosesWhateverHoldsTheSlotsNumberAndPathsJoinTheDataDirectory) {
     TempDir dir;
     write_file(dir.file("a.txt"), "a");
     auto s = state_in(dir.path());
@@ -127,12 +126,9 @@ TEST(StreamTable, ReopenClosesWhateverHoldsTheSlotsNumber) {
     EXPECT_EQ(s->files.open_count(), 2);
     EXPECT_EQ(catch_error([&] { stream_reopen(*s, 0, "no/dir.bin", FileMode::Binary); }).number, 2);
     EXPECT_EQ(catch_error([&] { stream_close(*s, 256); }).number, 6);
-}
-
-// Data directory, a slash, the name with backslashes as slashes and leading
-// "./" or ".\" dropped; a reused buffer keeps nothing of a longer path before.
-TEST(ResolvePath, JoinsTheDataDirectoryAndReusesTheBuffer) {
-    auto s = state_in("/data");
+    // A path is the data directory, a slash, the name with backslashes as slashes and leading "./" or ".\"
+    // dropped; a reused buffer keeps nothing of a longer path before.
+    s->data_dir = "/data";
     EXPECT_EQ(resolve_path(*s, "./.\\x.pic"), "/data/x.pic");
     EXPECT_EQ(resolve_path(*s, "pics\\a.pic"), "/data/pics/a.pic");
     EXPECT_EQ(resolve_path(*s, ".hidden"), "/data/.hidden");
@@ -184,28 +180,22 @@ TEST(SaveFile, RoundTripOfTheFourteenLines) {
     EXPECT_EQ(read_file(dir.file("Pndx_001.sav")), kOld);
     EXPECT_EQ(loaded(dir.path(), "Bea"), fields(*s));
     EXPECT_EQ(entries(dir.path()), 3u);  // no temporary left behind
-}
-
-TEST(SaveFile, SecondPositionPairWinsAndFieldsEightToTenReadAsStored) {
-    TempDir dir;
+    // The second position pair wins and fields eight to ten read as stored (kept: a comma splits a bare
+    // text); missing items read 0.
     write_file(dir.file("Pndx_001.sav"), "World\r\n1\r\n2\r\n3\r\n30\r\n40\r\nPndx\r\nx\r\ny, z\r\n");
-    // kept: a comma splits a bare text; missing items read 0
     EXPECT_EQ(loaded(dir.path(), "Pndx"), std::tuple("World", 30, 40, 3, "Pndx", "x", "y", "z", 0, 0, 0, 0));
 }
 
 TEST(SaveFile, InterruptedWriteKeepsTheOldFileAndIsError3) {
     TempDir dir;
     write_file(dir.file("Ada_001.sav"), kOld);
-    const pid_t pid = fork();
-    if (pid == 0) {  // a child writing at most 16 bytes into any file; no assertions there
+    const int code = child_exit([&] {  // writing at most 16 bytes into any file
         signal(SIGXFSZ, SIG_IGN);
         rlimit limit{16, 16};
-        _exit(setrlimit(RLIMIT_FSIZE, &limit) == 0 ? catch_error([&] { write_save_file(*filled(dir.path())); }).number
-                                                   : 10);
-    }
-    int status = 0;
-    ASSERT_EQ(waitpid(pid, &status, 0), pid);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 3) << status;
+        return setrlimit(RLIMIT_FSIZE, &limit) == 0 ? catch_error([&] { write_save_file(*filled(dir.path())); }).number
+                                                    : 10;
+    });
+    EXPECT_EQ(code, 3);
     EXPECT_EQ(read_file(dir.file("Ada_001.sav")), kOld);
     EXPECT_EQ(entries(dir.path()), 1u);
 }
@@ -241,18 +231,15 @@ TEST(ReadOnlyWorld, AnUnwritableFolderLayerOrSaveFileIsFoundWithTheUsersRights) 
     const auto judged = [&](const std::string& path, mode_t mode) {
         const mode_t old = path == dir.path() ? 0755 : 0644;
         ::chmod(path.c_str(), mode);
-        const pid_t pid = fork();
-        if (pid == 0) {
-            if (!drop_file_mode_override(dir.file("probe")).empty()) _exit(3);
+        const int code = child_exit([&] {
+            if (!drop_file_mode_override(dir.file("probe")).empty()) return 3;
             const std::string p = read_only_world_problem(dir.path());
-            _exit(p.empty()                                                                                    ? 0
-                  : p == "the world in \"" + dir.path() + "\" is read-only: copy it to a folder you can write" ? 1
-                                                                                                               : 2);
-        }
-        int status = 0;
-        waitpid(pid, &status, 0);
+            return p.empty()                                                                                    ? 0
+                   : p == "the world in \"" + dir.path() + "\" is read-only: copy it to a folder you can write" ? 1
+                                                                                                                : 2;
+        });
         ::chmod(path.c_str(), old);
-        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        return code;
     };
     if (judged(dir.path(), 0755) == 3) GTEST_SKIP() << "cannot take away the right to write read-only files here";
     EXPECT_EQ(judged(dir.path(), 0755), 0);
