@@ -2,14 +2,13 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <filesystem>
 #include <optional>
 
-#include "support/test_support.hpp"
+#include "data/data_helpers.hpp"
 
 namespace tlvx::test {
 namespace {
@@ -28,77 +27,61 @@ std::string refusal(const std::string& dir, const std::string& program = "second
     }
 }
 
-// A second lock is refused naming the holder by its line; the line is written
-// over a longer old one; once the holder is gone (its descriptor closed, as at
-// its exit or death) the world can be locked again, and the file stays.
-TEST(WorldLock, SecondLockIsRefusedNamingTheHolderUntilTheHolderEnds) {
-    TempDir dir;
-    write_file(lock_file(dir), "an old holder with a much longer name 99999\nand a second line\n");
-    std::optional<WorldLock> first;
-    first.emplace(dir.path(), "tlvx-tool import-tiled");
-    EXPECT_TRUE(first->held() && first->warning().empty());
+// A second lock is refused naming the holder by its line (written over a
+// longer old one), however the lock file is treated while held: removed,
+// renamed, or replaced by a copy (as a copying tool does); the holder is named
+// while the file in place names it. A lock moved to another owner is still held
+// by it. Once the holder is gone (its descriptor closed, as at its exit or
+// death) the world can be locked again, and the file stays.
+TEST(WorldLock, SecondLockIsRefusedUntilTheHolderEndsWhateverBefallsItsFile) {
     const std::string pid = std::to_string(::getpid());
-    EXPECT_EQ(read_file(lock_file(dir)), "tlvx-tool import-tiled " + pid + "\n");
-    EXPECT_EQ(refusal(dir.path()), "the world in \"" + dir.path() + "\" is in use by tlvx-tool import-tiled (pid " +
-                                       pid + "); close it first");
-    WorldLock moved(std::move(*first));  // a lock moved to another owner is still held by it
-    first.reset();
-    EXPECT_TRUE(moved.held() && !refusal(dir.path()).empty());
-    { WorldLock gone(std::move(moved)); }
-    EXPECT_EQ(refusal(dir.path(), "tlvx"), "");
-    EXPECT_TRUE(file_exists(lock_file(dir)));
-}
-
-// mended: the lock holds however its file is treated while held: removed,
-// renamed, or replaced by a copy (as a copying tool does), a second lock is
-// still refused, naming the holder when the file in place names it. Once the
-// holder ends the world locks again.
-TEST(WorldLock, HoldsWhenItsFileIsRemovedRenamedOrReplacedByACopy) {
-    const std::string pid = std::to_string(::getpid());
-    for (const std::string what : {"removed", "renamed", "replaced by a copy"}) {
+    for (const std::string what : {"kept", "removed", "renamed", "replaced by a copy"}) {
         SCOPED_TRACE(what);
         TempDir dir;
+        write_file(lock_file(dir), "an old holder with a much longer name 99999\nand a second line\n");
         std::optional<WorldLock> first;
-        first.emplace(dir.path(), "tlvx");
+        first.emplace(dir.path(), "tlvx-tool import-tiled");
+        EXPECT_TRUE(first->held() && first->warning().empty());
+        EXPECT_EQ(read_file(lock_file(dir)), "tlvx-tool import-tiled " + pid + "\n");
         if (what == "removed") fs::remove(lock_file(dir));
         if (what == "renamed") fs::rename(lock_file(dir), dir.file("moved"));
         if (what == "replaced by a copy") {
             fs::copy_file(lock_file(dir), dir.file("copy"));
             fs::rename(dir.file("copy"), lock_file(dir));
         }
-        const std::string holder = what == "replaced by a copy" ? "tlvx (pid " + pid + ")" : "another program";
+        const bool named = what == "kept" || what == "replaced by a copy";
+        const std::string holder = named ? "tlvx-tool import-tiled (pid " + pid + ")" : "another program";
         EXPECT_EQ(refusal(dir.path()),
                   "the world in \"" + dir.path() + "\" is in use by " + holder + "; close it first");
+        WorldLock moved(std::move(*first));
         first.reset();
-        EXPECT_EQ(refusal(dir.path()), "");
+        EXPECT_TRUE(moved.held() && !refusal(dir.path()).empty());
+        { WorldLock gone(std::move(moved)); }
+        EXPECT_EQ(refusal(dir.path(), "tlvx"), "");
+        EXPECT_TRUE(file_exists(lock_file(dir)));
     }
 }
 
 // A lock file this lock made goes when asked, as the lock ends, and only
 // while its name still names it; one it found, or another in its place, stays.
 TEST(WorldLock, RemovesOnlyTheLockFileItMade) {
-    TempDir dir;
-    {
-        WorldLock made(dir.path(), "tlvx");
-        EXPECT_TRUE(made.created_file());
-        made.remove_created_file(true);
+    // Whether the file was there before the lock, whether another took its name while held; what is left.
+    for (const auto& [found, replaced, left] :
+         {std::tuple{false, false, "(none)"}, {true, false, "kept"}, {false, true, "theirs"}}) {
+        TempDir dir;
+        if (found) write_file(lock_file(dir), "");
+        {
+            WorldLock lock(dir.path(), "tlvx");
+            EXPECT_EQ(lock.created_file(), !found);
+            lock.remove_created_file(true);
+            if (replaced) {
+                fs::rename(lock_file(dir), dir.file("moved"));
+                write_file(lock_file(dir), "theirs");
+            }
+        }
+        const std::string now = !file_exists(lock_file(dir)) ? "(none)" : replaced ? read_file(lock_file(dir)) : "kept";
+        EXPECT_EQ(now, left) << found << replaced;
     }
-    EXPECT_FALSE(file_exists(lock_file(dir)));
-    write_file(lock_file(dir), "");
-    {
-        WorldLock found(dir.path(), "tlvx");
-        EXPECT_FALSE(found.created_file());
-        found.remove_created_file(true);
-    }
-    EXPECT_TRUE(file_exists(lock_file(dir)));
-    fs::remove(lock_file(dir));
-    {
-        WorldLock made(dir.path(), "tlvx");
-        made.remove_created_file(true);
-        fs::rename(lock_file(dir), dir.file("moved"));
-        write_file(lock_file(dir), "theirs");
-    }
-    EXPECT_EQ(read_file(lock_file(dir)), "theirs");
 }
 
 // Something other than a regular file in the lock file's place is refused,
@@ -153,22 +136,18 @@ TEST(WorldLock, ReadOnlyFolderLocksAnExistingFileOrWarns) {
         write_file(dir.file("probe"), "");
         if (has_file) write_file(lock_file(dir), "");
         ASSERT_EQ(::chmod(dir.file("probe").c_str(), 0444) + ::chmod(dir.path().c_str(), 0555), 0);
-        const pid_t pid = ::fork();
-        if (pid == 0) {
-            if (!drop_file_mode_override(dir.file("probe")).empty()) _exit(3);
+        const int code = child_exit([&] {
+            if (!drop_file_mode_override(dir.file("probe")).empty()) return 3;
             WorldLock lock(dir.path(), "tlvx");
             const bool warned =
                 lock.folder_unwritable() &&
                 lock.warning().find("its lock file cannot be created (Permission denied)") != std::string::npos;
             const bool refused = !refusal(dir.path()).empty();
-            _exit(lock.held() && refused && !warned ? 0 : !lock.held() && warned && !refused ? 1 : 4);
-        }
-        int status = 0;
-        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+            return lock.held() && refused && !warned ? 0 : !lock.held() && warned && !refused ? 1 : 4;
+        });
         ::chmod(dir.path().c_str(), 0755);
-        ASSERT_TRUE(WIFEXITED(status));
-        if (WEXITSTATUS(status) == 3) GTEST_SKIP() << "cannot make a read-only folder here";
-        EXPECT_EQ(WEXITSTATUS(status), has_file ? 0 : 1);
+        if (code == 3) GTEST_SKIP() << "cannot make a read-only folder here";
+        EXPECT_EQ(code, has_file ? 0 : 1);
         EXPECT_EQ(file_exists(lock_file(dir)), has_file);
     }
 }

@@ -1,6 +1,9 @@
 #pragma once
 // Helpers for the data tests (and the base and display ones): a state over a directory, a caught runtime error,
-// and the number of entries in a folder.
+// the number of entries in a folder and a function run in a child process.
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <filesystem>
 
 #include "base/error.hpp"
@@ -32,6 +35,22 @@ Caught catch_error(F&& f) {
 
 inline size_t entries(const std::string& dir) {
     return static_cast<size_t>(std::distance(std::filesystem::directory_iterator(dir), {}));
+}
+
+// Runs `f` in a forked child that exits with what `f` returns; the child's wait status. The child
+// makes no assertions: its answer is the status.
+template <class F>
+int child_status(F&& f) {
+    const pid_t pid = ::fork();
+    if (pid == 0) ::_exit(f());
+    int status = 0;
+    return ::waitpid(pid, &status, 0) == pid ? status : -1;
+}
+// The exit code of `f` run in a child (child_status), -1 when it did not exit.
+template <class F>
+int child_exit(F&& f) {
+    const int status = child_status(f);
+    return status != -1 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 }  // namespace tlvx::test

@@ -405,20 +405,6 @@ TEST_F(ScreenFixture, CellDrawing) {
     }
 }
 
-// Row 8: (8) structure only, (9) creature alone, (10) creature under a bridge, (11) under a roof.
-TEST_F(ScreenFixture, CreatureRedrawPaintsOnlyCreatureCellsNotUnderARoof) {
-    make_map(
-        20, 16, [](int, int) { return 1; }, cells({{{9, 8}, 2}, {{10, 8}, 2}, {{11, 8}, 2}}),
-        cells({{{8, 8}, 3}, {{10, 8}, 3}, {{11, 8}, 5}}));
-    tile(1, 50), object(2, 16, 1, 120), object(3, 24, 1, 100), object(5, 24, 2, 140);
-    s.VX2 = 10, s.VY2 = 8, s.GC = 3, s.SCRNUPDT = 0;
-    s.screen.pixels.fill(0xEE);
-    redraw_view(s);
-    const int cases[][3] = {{24, 72, 0xEE}, {48, 72, 50},   {60, 84, 123},   {72, 72, 103},
-                            {84, 84, 123},  {96, 72, 0xEE}, {108, 84, 0xEE}, {72, 48, 0xEE}};
-    for (auto& c : cases) EXPECT_EQ(px(c[0], c[1]), c[2]) << c[0] << "," << c[1];
-}
-
 // The centre clamp keeps the view inside the map (kept: 98 goes to 96). Start-up clamps without touching the
 // layers; a full refresh carries the marker along (mended).
 TEST_F(ScreenFixture, ClampingAndTheMarker) {
