@@ -49,8 +49,7 @@ int child_status(F&& f) {
 // The exit code of `f` run in a child (child_status), -1 when it did not exit.
 template <class F>
 int child_exit(F&& f) {
-    const int status = child_status(f);
-    return status != -1 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return exit_code(child_status(f));
 }
 
 }  // namespace tlvx::test

@@ -1,7 +1,6 @@
 #include "golden/golden_cases.hpp"
 
 #include <png.h>
-#include <sys/wait.h>
 
 #include <array>
 #include <cstdlib>
@@ -33,7 +32,7 @@ std::function<uint8_t(int, int)> cells(std::vector<std::array<int, 3>> at) {
 }
 
 void demo(const std::string& dir) {
-    if (shell_status(std::string(TLVX_TOOL) + " demo " + quote(dir) + " >/dev/null") != 0)
+    if (shell_status(std::string(TLVX_TOOL) + " demo " + sh_quote(dir) + " >/dev/null") != 0)
         throw std::runtime_error("tlvx-tool demo failed");
 }
 
@@ -130,20 +129,15 @@ GoldenCase golden_case(const std::string& name) {
     throw std::runtime_error("no golden case " + name);
 }
 
-int shell_status(const std::string& command) {
-    const int status = std::system(command.c_str());
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
 int play_natively(const GoldenCase& c, const std::string& world, const std::string& dir) {
     write_file(dir + "/keys.txt", c.keys);
     const std::string recording = std::string(TLVX_TESTS_DIR) + "/golden/cases/" + c.name + "/session.tlvxrec";
     const std::string input = c.recording
-                                  ? " --replay " + quote(recording)
-                                  : " --keys " + quote(dir + "/keys.txt") + " --clock " + c.clock + " --passes " +
-                                        std::to_string(c.passes) + " --trace " + quote(dir + "/trace.csv");
-    return shell_status(std::string(TLVX_TOOL) + " run --data " + quote(world) + input + " --screenshot " +
-                        quote(dir + "/screen.png") + " 2>" + quote(dir + "/native.err"));
+                                  ? " --replay " + sh_quote(recording)
+                                  : " --keys " + sh_quote(dir + "/keys.txt") + " --clock " + c.clock + " --passes " +
+                                        std::to_string(c.passes) + " --trace " + sh_quote(dir + "/trace.csv");
+    return shell_status(std::string(TLVX_TOOL) + " run --data " + sh_quote(world) + input + " --screenshot " +
+                        sh_quote(dir + "/screen.png") + " 2>" + sh_quote(dir + "/native.err"));
 }
 
 std::string decoded_png(const std::string& bytes) {

@@ -25,10 +25,6 @@ std::vector<GoldenCase> golden_cases();
 // The case called `name`; throws when there is none.
 GoldenCase golden_case(const std::string& name);
 
-// `s` in single quotes, for a shell's command line.
-inline std::string quote(const std::string& s) { return "'" + s + "'"; }
-// The exit status of the shell command line `command`; -1 when it did not exit.
-int shell_status(const std::string& command);
 // Plays `c` with `tlvx-tool run` on the world in `world` (made by `c.make_world`); the keys,
 // the trace, the last screen (screen.png) and the standard error (native.err) are files in
 // `dir`. Returns the exit status.

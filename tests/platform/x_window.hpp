@@ -12,8 +12,6 @@
 #ifdef TLVX_GAME
 namespace tlvx::test {
 
-inline std::string sh_quote(const std::string& s) { return "'" + s + "'"; }
-
 // Shell lines that start a private Xvfb server (killed on exit) and set
 // $DISPLAY once it answers (exit 92 if it never does), then define
 // `start_game ARGS...`: starts "$GAME" ARGS, its standard error in $GAME_ERR
@@ -128,8 +126,7 @@ inline int run_sh(const TempDir& dir, const std::string& folder, const std::stri
                "cd " + sh_quote(folder) + "\nunset WAYLAND_DISPLAY\nexport SDL_VIDEODRIVER=x11 " +
                    "ASAN_OPTIONS=detect_leaks=0 TLVX_NO_MESSAGE_BOX=1 GAME_ERR=" + sh_quote(dir.file("err")) +
                    " GAME=" + sh_quote(TLVX_GAME) + " TOOL=" + sh_quote(TLVX_TOOL) + "\n" + script);
-    const int st = std::system(("timeout -k 5 200 sh " + sh_quote(dir.file("run.sh"))).c_str());
-    return WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+    return shell_status("timeout -k 5 200 sh " + sh_quote(dir.file("run.sh")));
 }
 
 // Line `n` (from 1) of the save file of the world `world` as a number.

@@ -4,6 +4,7 @@
 #include <linux/capability.h>
 #include <sys/prctl.h>
 #include <sys/syscall.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -64,6 +65,10 @@ std::string drop_file_mode_override(const std::string& probe) {
     if (errno != EACCES) return "probing " + probe + ": " + std::strerror(errno);
     return "";
 }
+
+int exit_code(int wait_status) { return WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : -1; }
+
+int shell_status(const std::string& command) { return exit_code(std::system(command.c_str())); }
 
 void write_file(const std::string& path, const std::string& bytes) {
     std::ofstream f(path, std::ios::binary | std::ios::trunc);

@@ -40,6 +40,13 @@ private:
     std::string path_;
 };
 
+// `s` in single quotes, for a shell's command line.
+inline std::string sh_quote(const std::string& s) { return "'" + s + "'"; }
+// The exit code in a wait status (of std::system, pclose or waitpid); -1 when the process did not exit.
+int exit_code(int wait_status);
+// The exit code of the shell command line `command` (exit_code).
+int shell_status(const std::string& command);
+
 void write_file(const std::string& path, const std::string& bytes);
 std::string read_file(const std::string& path);
 bool file_exists(const std::string& path);

@@ -64,7 +64,7 @@ inline ToolRun run_tool(const std::string& args) {
     char buf[4096];
     for (size_t n; p && (n = std::fread(buf, 1, sizeof buf, p)) > 0;) r.output.append(buf, n);
     const int st = p ? ::pclose(p) : -1;
-    r.status = st != -1 && WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+    r.status = exit_code(st);
     return r;
 }
 

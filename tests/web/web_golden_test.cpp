@@ -50,8 +50,8 @@ std::string screen_difference(const std::string& png_file, const std::string& rg
 // output in `log`.
 int run_page_script(const std::string& script, const std::string& args, const std::string& log) {
     const char* site = std::getenv("TLVX_WEB_SITE");
-    return shell_status(std::string(TLVX_NODE) + " --no-warnings " + quote(TLVX_WEB_TESTS + ("/" + script)) + " " +
-                        quote(site ? site : TLVX_WEB_SITE) + " " + args + " >" + quote(log) + " 2>&1");
+    return shell_status(std::string(TLVX_NODE) + " --no-warnings " + sh_quote(TLVX_WEB_TESTS + ("/" + script)) + " " +
+                        sh_quote(site ? site : TLVX_WEB_SITE) + " " + args + " >" + sh_quote(log) + " 2>&1");
 }
 
 class WebGolden : public ::testing::TestWithParam<std::string> {};
@@ -66,8 +66,8 @@ TEST_P(WebGolden, SameAsNativeRunner) {
     ASSERT_EQ(play_natively(c, native, dir.path()), 0) << read_file(dir.file("native.err"));
 
     const int page = run_page_script("run_page.mjs",
-                                     quote(web) + " " + quote(dir.file("keys.txt")) + " " + c.clock + " " +
-                                         std::to_string(c.passes) + " " + quote(out),
+                                     sh_quote(web) + " " + sh_quote(dir.file("keys.txt")) + " " + c.clock + " " +
+                                         std::to_string(c.passes) + " " + sh_quote(out),
                                      dir.file("page.log"));
     if (page == 77) GTEST_SKIP() << read_file(dir.file("page.log"));
     ASSERT_EQ(page, 0) << "the page's run failed:\n" << read_file(dir.file("page.log"));
@@ -89,20 +89,21 @@ TEST(WebRecording, PageAndNativeRecordingsPlayInTheOther) {
     const std::string out = dir.file("out"), world = dir.file("replayed"), demo = dir.file("demo");
     const std::string tool = TLVX_TOOL;
     write_file(dir.file("keys.txt"), "3 y\n8 right\n12 +\n16 ]\n20 down\n30 f\n");
-    ASSERT_EQ(shell_status(tool + " demo " + quote(demo) + " >/dev/null && " + tool + " run --data " + quote(demo) +
-                           " --keys " + quote(dir.file("keys.txt")) + " --clock 1000:0.05 --passes 60 --record " +
-                           quote(dir.file("native.tlvxrec")) + " --screenshot " + quote(dir.file("native.png")) +
-                           " 2>" + quote(dir.file("native.err"))),
-              0)
+    ASSERT_EQ(
+        shell_status(tool + " demo " + sh_quote(demo) + " >/dev/null && " + tool + " run --data " + sh_quote(demo) +
+                     " --keys " + sh_quote(dir.file("keys.txt")) + " --clock 1000:0.05 --passes 60 --record " +
+                     sh_quote(dir.file("native.tlvxrec")) + " --screenshot " + sh_quote(dir.file("native.png")) +
+                     " 2>" + sh_quote(dir.file("native.err"))),
+        0)
         << read_file(dir.file("native.err"));
-    const int page =
-        run_page_script("record_page.mjs", quote(out) + " " + quote(dir.file("native.tlvxrec")), dir.file("page.log"));
+    const int page = run_page_script("record_page.mjs", sh_quote(out) + " " + sh_quote(dir.file("native.tlvxrec")),
+                                     dir.file("page.log"));
     if (page == 77) GTEST_SKIP() << read_file(dir.file("page.log"));
     ASSERT_EQ(page, 0) << "the page's session failed:\n" << read_file(dir.file("page.log"));
 
-    ASSERT_EQ(shell_status(tool + " run --data " + quote(world) + " --replay " + quote(out + "/session.tlvxrec") +
-                           " --world-from-recording --screenshot " + quote(dir.file("screen.png")) + " 2>" +
-                           quote(dir.file("native.err"))),
+    ASSERT_EQ(shell_status(tool + " run --data " + sh_quote(world) + " --replay " + sh_quote(out + "/session.tlvxrec") +
+                           " --world-from-recording --screenshot " + sh_quote(dir.file("screen.png")) + " 2>" +
+                           sh_quote(dir.file("native.err"))),
               0)
         << read_file(dir.file("native.err"));
     EXPECT_EQ(screen_difference(dir.file("screen.png"), out + "/screen.rgba"), "")
